@@ -1,0 +1,243 @@
+#include "movie/MovieControl.h"
+
+#include "app/Dialogs.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QMetaMethod>
+#include <QOffscreenSurface>
+#include <QOpenGLContext>
+#include <QOpenGLFunctions>
+#include <QQmlComponent>
+#include <QQmlContext>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWidget>
+#include <QQuickWindow>
+#include <QResizeEvent>
+#include <QVBoxLayout>
+
+namespace {
+// A movie is a small hand-written scene; anything larger is not one of ours.
+constexpr qint64 kMaxMovieBytes = 4 * 1024 * 1024;
+
+bool softwareRendererNeeded()
+{
+    const QString platform = QGuiApplication::platformName();
+    if (platform == QLatin1String("offscreen") || platform == QLatin1String("minimal") ||
+        platform == QLatin1String("vnc") || platform == QLatin1String("linuxfb"))
+        return true;
+    QOpenGLContext context;
+    if (!context.create())
+        return true;
+    QOffscreenSurface surface;
+    surface.setFormat(context.format());
+    surface.create();
+    if (!surface.isValid() || !context.makeCurrent(&surface))
+        return true;
+    const auto *renderer =
+        reinterpret_cast<const char *>(context.functions()->glGetString(GL_RENDERER));
+    const QByteArray name = renderer ? QByteArray(renderer).toLower() : QByteArray();
+    context.doneCurrent();
+    // Mesa's CPU rasterisers are no GPU; Qt's own software renderer is faster there.
+    return name.isEmpty() || name.contains("llvmpipe") || name.contains("softpipe") ||
+           name.contains("software");
+}
+} // namespace
+
+void MovieControl::configureGraphics()
+{
+    static bool done = false;
+    if (done)
+        return;
+    done = true;
+    if (QQuickWindow::graphicsApi() == QSGRendererInterface::Software)
+        return;
+    if (qEnvironmentVariableIsSet("QT_QUICK_BACKEND"))
+        return; // the toolkit's own choice stands
+    if (softwareRendererNeeded())
+        QQuickWindow::setGraphicsApi(QSGRendererInterface::Software);
+}
+
+QQmlEngine *MovieControl::engine()
+{
+    // One engine for every movie: types and compiled scenes are shared.
+    static QPointer<QQmlEngine> shared;
+    if (!shared) {
+        shared = new QQmlEngine(qApp);
+        shared->setOutputWarningsToStandardError(false);
+    }
+    return shared;
+}
+
+MovieControl::MovieControl(QWidget *parent) : QWidget(parent)
+{
+    configureGraphics();
+    setFocusPolicy(Qt::StrongFocus);
+    auto *layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+}
+
+MovieControl::~MovieControl() { dropScene(); }
+
+QString MovieControl::moviePath(const QString &name)
+{
+    return QDir::currentPath() + QStringLiteral("/pictures/") + name + QStringLiteral(".qml");
+}
+
+void MovieControl::ensureView()
+{
+    if (m_view)
+        return;
+    m_view = new QQuickWidget(engine(), this);
+    m_view->setResizeMode(QQuickWidget::SizeRootObjectToView);
+    m_view->setClearColor(Qt::white);
+    m_view->setFocusPolicy(Qt::StrongFocus);
+    layout()->addWidget(m_view);
+    setFocusProxy(m_view);
+}
+
+void MovieControl::dropScene()
+{
+    if (!m_root)
+        return;
+    QQuickItem *old = m_root;
+    m_root = nullptr;
+    old->setVisible(false);
+    old->setParentItem(nullptr);
+    // Deferred: the old scene may still be on the stack of a nested loop.
+    old->deleteLater();
+}
+
+void MovieControl::setMovie(const QString &path)
+{
+    m_path = path;
+    ensureView();
+    dropScene();
+
+    const QFileInfo info(path);
+    if (!info.isFile() || !info.isReadable() || info.size() > kMaxMovieBytes)
+        return;
+
+    QQmlComponent component(engine(), QUrl::fromLocalFile(info.absoluteFilePath()),
+                            QQmlComponent::PreferSynchronous);
+    if (!component.isReady())
+        return;
+    QObject *object = component.create(engine()->rootContext());
+    auto *item = qobject_cast<QQuickItem *>(object);
+    if (!item) {
+        delete object;
+        return;
+    }
+    m_root = item;
+    m_designWidth = item->width() > 0 ? item->width() : width();
+    m_designHeight = item->height() > 0 ? item->height() : height();
+    item->setParent(this);
+    item->setParentItem(m_view->quickWindow()->contentItem());
+    item->setTransformOrigin(QQuickItem::TopLeft);
+
+    const int signal = item->metaObject()->indexOfSignal("fsCommand(QString,QString)");
+    if (signal >= 0) {
+        const QMetaMethod source = item->metaObject()->method(signal);
+        const QMetaMethod target = metaObject()->method(
+            metaObject()->indexOfSlot("deliverCommand(QString,QString)"));
+        connect(item, source, this, target, Qt::QueuedConnection);
+    }
+    placeRoot();
+    item->forceActiveFocus();
+}
+
+void MovieControl::placeRoot()
+{
+    if (!m_root || !m_view || m_designWidth <= 0 || m_designHeight <= 0)
+        return;
+    // Scale the scene to fit, keeping its proportions, and centre it.
+    const qreal w = m_view->width();
+    const qreal h = m_view->height();
+    const qreal scale = qMin(w / m_designWidth, h / m_designHeight);
+    if (scale <= 0)
+        return;
+    m_root->setSize(QSizeF(m_designWidth, m_designHeight));
+    m_root->setScale(scale);
+    m_root->setPosition(
+        QPointF((w - m_designWidth * scale) / 2.0, (h - m_designHeight * scale) / 2.0));
+}
+
+void MovieControl::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (m_view)
+        m_view->resize(event->size());
+    placeRoot();
+}
+
+void MovieControl::GotoFrame(int frame)
+{
+    if (m_root)
+        m_root->setProperty("frame", frame);
+}
+
+void MovieControl::Play()
+{
+    if (!m_root)
+        return;
+    if (m_root->metaObject()->indexOfMethod("play()") >= 0)
+        QMetaObject::invokeMethod(m_root, "play");
+}
+
+QObject *MovieControl::findControl(const QString &objectName) const
+{
+    if (!m_root || objectName.isEmpty())
+        return nullptr;
+    if (m_root->objectName() == objectName)
+        return m_root;
+    return m_root->findChild<QObject *>(objectName);
+}
+
+QObject *MovieControl::variableTarget(const QString &name, QByteArray *property) const
+{
+    if (!m_root)
+        return nullptr;
+    const int dot = name.indexOf(QLatin1Char('.'));
+    if (dot >= 0) {
+        *property = name.mid(dot + 1).toUtf8();
+        return findControl(name.left(dot));
+    }
+    *property = name.toUtf8();
+    if (m_root->metaObject()->indexOfProperty(property->constData()) >= 0)
+        return m_root;
+    *property = "text";
+    return findControl(name);
+}
+
+void MovieControl::SetVariable(const QString &name, const QString &value)
+{
+    QByteArray property;
+    QObject *target = variableTarget(name, &property);
+    if (!target || target->metaObject()->indexOfProperty(property.constData()) < 0)
+        return;
+    target->setProperty(property.constData(), value);
+}
+
+QString MovieControl::GetVariable(const QString &name) const
+{
+    QByteArray property;
+    QObject *target = variableTarget(name, &property);
+    if (!target || target->metaObject()->indexOfProperty(property.constData()) < 0)
+        return QString();
+    return target->property(property.constData()).toString();
+}
+
+bool MovieControl::click(const QString &objectName)
+{
+    QObject *control = findControl(objectName);
+    if (!control || control->metaObject()->indexOfSignal("clicked()") < 0)
+        return false;
+    return QMetaObject::invokeMethod(control, "clicked");
+}
+
+void MovieControl::deliverCommand(const QString &command, const QString &args)
+{
+    dialogs::guarded(window(), [&] { emit fsCommand(command, args); });
+}

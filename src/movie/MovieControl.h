@@ -1,0 +1,74 @@
+#pragma once
+
+#include <QPointer>
+#include <QString>
+#include <QWidget>
+
+class QQmlEngine;
+class QQuickItem;
+class QQuickWidget;
+
+// Hosts one animated screen face ("movie"): a QML scene loaded from
+// pictures/<name>.qml. Offers the operations the screens drive their movies
+// with, and re-emits the scene's fsCommand(command, args) signal.
+//
+// Commands are delivered from the event loop, never from inside the scene's
+// own JavaScript, so a handler may replace this control's movie, close its
+// window or open a modal window without pulling the scene out from under
+// the code that raised the command.
+class MovieControl : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit MovieControl(QWidget *parent = nullptr);
+    ~MovieControl() override;
+
+    // Current directory + "/pictures/" + name + ".qml".
+    static QString moviePath(const QString &name);
+
+    // Drops the scene and loads the file afresh, from its start. A missing or
+    // broken file leaves an empty scene; nothing is reported.
+    void setMovie(const QString &path);
+    QString movie() const { return m_path; }
+
+    void GotoFrame(int frame);
+    void Play();
+    // A plain name is a root property, or the "text" of the scene's object
+    // with that objectName; "obj.prop" names a property of a named object.
+    void SetVariable(const QString &name, const QString &value);
+    QString GetVariable(const QString &name) const;
+
+    // The scene's root item; null when the scene is empty.
+    QQuickItem *rootItem() const { return m_root; }
+    // The scene's object with that objectName (a button, a field), or null.
+    QObject *findControl(const QString &objectName) const;
+    // Presses a control of the scene as a person would (tests, automation):
+    // emits its clicked() signal. Returns false when there is no such control.
+    bool click(const QString &objectName);
+
+    // Chooses the software Qt Quick renderer where no GPU context exists.
+    // Must run before the first scene is shown; the constructor calls it.
+    static void configureGraphics();
+    static QQmlEngine *engine();
+
+signals:
+    void fsCommand(const QString &command, const QString &args);
+
+protected:
+    void resizeEvent(QResizeEvent *event) override;
+
+private slots:
+    void deliverCommand(const QString &command, const QString &args);
+
+private:
+    void ensureView();
+    void dropScene();
+    void placeRoot();
+    QObject *variableTarget(const QString &name, QByteArray *property) const;
+
+    QString m_path;
+    QQuickWidget *m_view = nullptr;
+    QPointer<QQuickItem> m_root;
+    qreal m_designWidth = 0;
+    qreal m_designHeight = 0;
+};

@@ -1,0 +1,107 @@
+#pragma once
+
+// The rich-text document view. This header is the contract the screens code
+// against; see RVStyle.h for the style sheets and RVDocument.h for the item
+// model it keeps.
+
+#include "richtext/RVDocument.h"
+#include "richtext/RVStyle.h"
+
+#include <QAbstractScrollArea>
+#include <QPixmap>
+#include <QPointer>
+#include <QString>
+#include <stdexcept>
+
+class QTextDocument;
+
+// Raised by the operations that the contract lets fail with an error
+// ("Parameter can't be NIL", "RichView must be formatted for this operation").
+class ERichViewError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+class TRichView : public QAbstractScrollArea
+{
+    Q_OBJECT
+public:
+    // Opaque checkpoint handle; null means "no more".
+    using Checkpoint = const RVCheckpoint *;
+
+    explicit TRichView(QWidget *parent = nullptr);
+    ~TRichView() override;
+
+    // The sheet is shared, not owned; several views may use one sheet.
+    void setRVStyle(TRVStyle *style);
+    TRVStyle *rvStyle() const { return m_style; }
+
+    void setMargins(int left, int right, int top, int bottom);
+    void setSelectionEnabled(bool on);
+    void setBackgroundTile(const QPixmap &tile);
+
+    // Building a document.
+    void Clear();
+    void AddNL(const QString &text, int styleNo, int paraNo);
+    void AddNLTag(const QString &text, int styleNo, int paraNo, int tag);
+    void Add(const QString &text, int styleNo);
+    void AddCenterLine(const QString &text, int styleNo);
+    void AddBreak();
+
+    // Layout: Format keeps the scroll position, Reformat keeps the item at the top.
+    void Format();
+    void Reformat();
+    bool isFormatted() const;
+
+    // Files.
+    bool LoadRVF(const QString &fileName);
+    bool LoadText(const QString &fileName, int styleNo, int paraNo, bool asSingleParagraph);
+    bool SaveTextW(const QString &fileName, int lineWidth) const;
+
+    // Items.
+    int GetLineCount() const;
+    QString GetItemTextA(int index) const;
+    const RVDocument &document() const { return m_doc; }
+
+    // Checkpoints, in document order, the end checkpoint last.
+    Checkpoint GetFirstCheckpoint() const;
+    Checkpoint GetNextCheckpoint(Checkpoint cp) const;
+    void GetCheckpointInfo(Checkpoint cp, int &tag, QString &name, bool &raiseEvent) const;
+    void GetCheckpointXY(Checkpoint cp, int &x, int &y) const;
+
+    // Scrolling.
+    void ScrollTo(int y);
+    int scrollPosition() const;
+    int DocumentHeight() const;
+
+    // Link hit testing in viewport coordinates: the link number, or -1.
+    int linkAt(const QPoint &viewportPos) const;
+    // The viewport rectangle of link number id (first fragment), for tests
+    // and keyboard activation; empty when there is no such link.
+    QRect linkRect(int id) const;
+
+signals:
+    // A hypertext item was clicked: its ordinal among the document's links.
+    void jump(int id);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void scrollContentsBy(int dx, int dy) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void leaveEvent(QEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    struct Layout;
+    RVDocument m_doc;
+    QPointer<TRVStyle> m_style;
+    Layout *m_layout = nullptr;
+    int m_left = 5, m_right = 5, m_top = 5, m_bottom = 5;
+    bool m_selectionEnabled = true;
+    QPixmap m_tile;
+};

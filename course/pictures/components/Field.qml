@@ -9,6 +9,7 @@ Item {
     property alias input: edit
     property alias text: edit.text
     property string fieldName
+    signal accepted()
 
     implicitHeight: caption.implicitHeight + 4 + edit.implicitHeight
     implicitWidth: 200
@@ -26,7 +27,7 @@ Item {
         objectName: field.fieldName
         y: caption.implicitHeight + 4
         width: parent.width
-        implicitHeight: 32
+        implicitHeight: 31
         activeFocusOnTab: true
         selectByMouse: true
         font.family: Theme.font
@@ -35,6 +36,7 @@ Item {
         leftPadding: 10
         rightPadding: 10
         Accessible.name: field.label
+        onAccepted: field.accepted()
         background: Rectangle {
             radius: 6
             color: edit.activeFocus ? Theme.surface : "#FBFAF7"

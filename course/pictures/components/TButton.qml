@@ -23,8 +23,8 @@ Button {
 
     implicitHeight: vertical ? 45 : 38
     implicitWidth: Math.max(vertical ? 56 : 64, implicitContentWidth + leftPadding + rightPadding)
-    leftPadding: vertical ? 6 : (iconName.length > 0 ? 12 : 16)
-    rightPadding: vertical ? 6 : 16
+    leftPadding: vertical ? 8 : (iconName.length > 0 ? 12 : 16)
+    rightPadding: vertical ? 8 : 16
     topPadding: vertical ? 4 : 6
     bottomPadding: vertical ? 4 : 6
     spacing: vertical ? 2 : 8

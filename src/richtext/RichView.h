@@ -14,6 +14,8 @@
 #include <stdexcept>
 
 class QTextDocument;
+class QTextCursor;
+class QImage;
 
 // Raised by the operations that the contract lets fail with an error
 // ("Parameter can't be NIL", "RichView must be formatted for this operation").
@@ -80,6 +82,8 @@ public:
     // The viewport rectangle of link number id (first fragment), for tests
     // and keyboard activation; empty when there is no such link.
     QRect linkRect(int id) const;
+    // The selected text, paragraphs and lines separated by "\n".
+    QString selectedText() const;
 
 signals:
     // A hypertext item was clicked: its ordinal among the document's links.
@@ -97,6 +101,26 @@ protected:
     void keyPressEvent(QKeyEvent *event) override;
 
 private:
+    bool focusNextPrevChild(bool next) override;
+
+    TRVStyle &sheet() const;
+    void modelChanged();
+    QImage pictureFor(const RVItem &item);
+    void buildDocument();
+    qreal currentTextWidth() const;
+    int topPosition() const;
+    int itemAtPosition(int pos) const;
+    int lineTopOf(int pos) const;
+    void applyWidth();
+    void updateScrollBars(int contentWidth);
+    void relayout(bool keepTopItem);
+    QPointF toDocument(const QPoint &viewportPos) const;
+    QTextCursor itemCursor(int item) const;
+    void updateCursorShape();
+    void setHoverLink(int id);
+    bool moveLinkFocus(bool next);
+    void ensureLinkVisible(int id);
+
     struct Layout;
     RVDocument m_doc;
     QPointer<TRVStyle> m_style;

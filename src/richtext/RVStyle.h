@@ -1,0 +1,97 @@
+#pragma once
+
+// Style sheets of the rich-text views: numbered text styles, numbered
+// paragraph styles and a few sheet settings. Sizes are in points; indents,
+// spacing and offsets in pixels. Views read the sheet when they format, so a
+// change to a shared sheet shows in each view at its next Format.
+
+#include <QColor>
+#include <QFont>
+#include <QMargins>
+#include <QObject>
+#include <QString>
+#include <QVector>
+
+struct RVTextStyle
+{
+    QString name;
+    QString fontName = QStringLiteral("Arial");
+    int size = 10;
+    bool bold = false, italic = false, underline = false, overline = false, strikeOut = false;
+    QColor color = Qt::black;
+    QColor backColor;      // invalid = none
+    QColor hoverColor;     // invalid = the sheet's hover colour
+    QColor hoverBackColor; // invalid = transparent
+    bool jump = false;
+    int vShiftPercent = 0; // +50 raised, -50 lowered, in % of the font height
+    bool unicode = false;
+    int charset = 1;       // kept for documents that carry it; text is Unicode throughout
+
+    // The font to draw with: the face resolved to an installed family, the
+    // size clamped to at least 1 pt (zoom may drive it to 0 or below).
+    QFont font() const;
+    // Sets face, size, colour, bold, italic, underline, strike-out and
+    // charset; leaves the rest alone.
+    void assignFont(const QFont &f, const QColor &color);
+};
+
+enum class RVBorderStyle { None, Single, ThickOutside };
+
+struct RVParaStyle
+{
+    QString name;
+    int firstIndent = 0, leftIndent = 0, rightIndent = 0, spaceBefore = 0, spaceAfter = 0;
+    Qt::Alignment alignment = Qt::AlignLeft;
+    RVBorderStyle border = RVBorderStyle::None;
+    QColor borderColor;
+    int borderWidth = 1;
+    Qt::Edges borderSides = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
+    QMargins borderOffsets; // how far the border lies outside the text
+    QColor backColor;       // invalid = none
+    QMargins backOffsets;   // how far the background reaches beyond the text
+};
+
+// The installed family a sheet's face name is drawn with: the name itself
+// where installed, else its metric-compatible stand-in (Arial -> Liberation
+// Sans, Times New Roman -> Liberation Serif, Courier New -> Liberation Mono),
+// else what fontconfig substitutes.
+QString rvResolveFontFamily(const QString &fontName);
+
+// "Desktop background" has no palette role; the classic desktop colour.
+inline QColor rvDesktopBackgroundColor() { return QColor(0x3A, 0x6E, 0xA5); }
+
+class TRVStyle : public QObject
+{
+    Q_OBJECT
+public:
+    enum class Sheet { Reader, Menu, Plain };
+
+    explicit TRVStyle(Sheet sheet, QObject *parent = nullptr);
+
+    Sheet sheet() const { return m_sheet; }
+
+    // An index outside the sheet yields a spare entry: writing to it changes
+    // none of the sheet's styles, and views never draw with it.
+    RVTextStyle &TextStyles(int i);
+    const RVTextStyle &TextStyles(int i) const;
+    int TextStyleCount() const { return int(m_text.size()); }
+    bool hasTextStyle(int i) const { return i >= 0 && i < m_text.size(); }
+
+    RVParaStyle &ParaStyles(int i);
+    const RVParaStyle &ParaStyles(int i) const;
+    int ParaStyleCount() const { return int(m_para.size()); }
+    bool hasParaStyle(int i) const { return i >= 0 && i < m_para.size(); }
+
+    int SpacesInTab = 0;
+    QColor HoverColor;        // invalid = none
+    int DefUnicodeStyle = -1; // -1 = none
+    QColor Color;             // background
+    QColor SelColor, SelTextColor;
+
+private:
+    Sheet m_sheet;
+    QVector<RVTextStyle> m_text;
+    QVector<RVParaStyle> m_para;
+    mutable RVTextStyle m_spareText;
+    mutable RVParaStyle m_sparePara;
+};

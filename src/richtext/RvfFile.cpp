@@ -1,0 +1,466 @@
+#include "richtext/RvfFile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <pugixml.hpp>
+
+#include <climits>
+#include <optional>
+
+namespace {
+
+// Larger pictures are a mistake in the file, not a layout to attempt.
+constexpr int kMaxPictureSide = 10000;
+
+struct ParseError
+{
+    QString text;
+};
+
+class Reader
+{
+public:
+    Reader(const QByteArray &data, RVDocument &doc) : m_data(data), m_doc(doc) {}
+
+    void readRoot(const pugi::xml_node &root);
+
+private:
+    [[noreturn]] void fail(const pugi::xml_node &at, const QString &what) const
+    {
+        const ptrdiff_t offset = at.offset_debug();
+        int line = 1;
+        if (offset > 0)
+            line += int(std::count(m_data.constBegin(), m_data.constBegin() + std::min<qsizetype>(offset, m_data.size()), '\n'));
+        throw ParseError{QStringLiteral("line %1: %2").arg(line).arg(what)};
+    }
+
+    static QString name(const pugi::xml_node &n) { return QString::fromUtf8(n.name()); }
+
+    std::optional<int> intAttr(const pugi::xml_node &n, const char *attr) const
+    {
+        const pugi::xml_attribute a = n.attribute(attr);
+        if (!a)
+            return std::nullopt;
+        bool ok = false;
+        const int v = QString::fromUtf8(a.value()).trimmed().toInt(&ok, 10);
+        if (!ok)
+            fail(n, QStringLiteral("attribute %1 of <%2> is not a number").arg(QLatin1String(attr), name(n)));
+        return v;
+    }
+
+    int styleAttr(const pugi::xml_node &n, const char *attr, int def) const
+    {
+        const int v = intAttr(n, attr).value_or(def);
+        if (v < 0)
+            fail(n, QStringLiteral("attribute %1 of <%2> is negative").arg(QLatin1String(attr), name(n)));
+        return v;
+    }
+
+    bool flagAttr(const pugi::xml_node &n, const char *attr) const
+    {
+        const int v = intAttr(n, attr).value_or(0);
+        if (v != 0 && v != 1)
+            fail(n, QStringLiteral("attribute %1 of <%2> must be 0 or 1").arg(QLatin1String(attr), name(n)));
+        return v == 1;
+    }
+
+    void readCheckpoint(const pugi::xml_node &n)
+    {
+        m_doc.addCheckpoint(intAttr(n, "tag").value_or(0), QString::fromUtf8(n.attribute("name").value()),
+                            flagAttr(n, "event"));
+    }
+
+    void readParagraph(const pugi::xml_node &p);
+
+    const QByteArray &m_data;
+    RVDocument &m_doc;
+};
+
+bool isXmlSpace(QChar c)
+{
+    return c == QLatin1Char(' ') || c == QLatin1Char('\t') || c == QLatin1Char('\n') || c == QLatin1Char('\r');
+}
+
+QString collapseSpace(const QString &s)
+{
+    QString out;
+    out.reserve(s.size());
+    bool inSpace = false;
+    for (const QChar c : s) {
+        if (isXmlSpace(c)) {
+            if (!inSpace)
+                out += QLatin1Char(' ');
+            inSpace = true;
+        } else {
+            out += c;
+            inSpace = false;
+        }
+    }
+    return out;
+}
+
+void Reader::readRoot(const pugi::xml_node &root)
+{
+    if (std::string_view(root.name()) != "rvf")
+        fail(root, QStringLiteral("the root element is <%1>, not <rvf>").arg(name(root)));
+    const pugi::xml_attribute version = root.attribute("version");
+    if (version && QString::fromUtf8(version.value()).trimmed() != QLatin1String("1"))
+        fail(root, QStringLiteral("unsupported version \"%1\"").arg(QString::fromUtf8(version.value())));
+
+    for (pugi::xml_node n = root.first_child(); n; n = n.next_sibling()) {
+        switch (n.type()) {
+        case pugi::node_element: {
+            const std::string_view tag(n.name());
+            if (tag == "p") {
+                readParagraph(n);
+            } else if (tag == "hr") {
+                if (n.first_child())
+                    fail(n, QStringLiteral("<hr> must be empty"));
+                m_doc.addBreak();
+            } else if (tag == "cp") {
+                if (n.first_child())
+                    fail(n, QStringLiteral("<cp> must be empty"));
+                readCheckpoint(n);
+            } else {
+                fail(n, QStringLiteral("unknown element <%1>").arg(name(n)));
+            }
+            break;
+        }
+        case pugi::node_pcdata:
+        case pugi::node_cdata:
+            if (!QString::fromUtf8(n.value()).trimmed().isEmpty())
+                fail(n, QStringLiteral("text outside a paragraph"));
+            break;
+        default:
+            break; // comments, processing instructions
+        }
+    }
+}
+
+void Reader::readParagraph(const pugi::xml_node &p)
+{
+    const int para = styleAttr(p, "para", 0);
+    const int pStyle = styleAttr(p, "style", 0);
+
+    // A run of direct text or a literal <t>; direct text is trimmed where it
+    // meets the start or end of a line.
+    struct Piece
+    {
+        enum { Text, Literal, Tab, Picture, Line, Checkpoint } kind;
+        QString text;
+        int style = 0;
+        pugi::xml_node node;
+    };
+    std::vector<Piece> pieces;
+
+    for (pugi::xml_node n = p.first_child(); n; n = n.next_sibling()) {
+        switch (n.type()) {
+        case pugi::node_pcdata:
+        case pugi::node_cdata:
+            pieces.push_back({Piece::Text, collapseSpace(QString::fromUtf8(n.value())), pStyle, n});
+            break;
+        case pugi::node_element: {
+            const std::string_view tag(n.name());
+            if (tag == "t") {
+                QString text;
+                for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
+                    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
+                        text += QString::fromUtf8(c.value());
+                    else if (c.type() == pugi::node_element)
+                        fail(c, QStringLiteral("element <%1> inside <t>").arg(name(c)));
+                }
+                pieces.push_back({Piece::Literal, text, styleAttr(n, "style", 0), n});
+            } else if (tag == "br" || tag == "tab" || tag == "img" || tag == "cp") {
+                if (n.first_child())
+                    fail(n, QStringLiteral("<%1> must be empty").arg(name(n)));
+                const auto kind = tag == "br" ? Piece::Line
+                                  : tag == "tab" ? Piece::Tab
+                                  : tag == "img" ? Piece::Picture
+                                                 : Piece::Checkpoint;
+                pieces.push_back({kind, QString(), tag == "tab" ? styleAttr(n, "style", pStyle) : pStyle, n});
+            } else {
+                fail(n, QStringLiteral("unknown element <%1> in <p>").arg(name(n)));
+            }
+            break;
+        }
+        default:
+            break;
+        }
+    }
+
+    // Trim direct text at line starts and ends: a line runs between <br>s.
+    auto isContent = [](const Piece &pc) { return pc.kind != Piece::Checkpoint; };
+    for (size_t i = 0; i < pieces.size(); ++i) {
+        Piece &pc = pieces[i];
+        if (pc.kind != Piece::Text)
+            continue;
+        bool atLineStart = true;
+        for (size_t j = i; j-- > 0;) {
+            if (!isContent(pieces[j]))
+                continue;
+            atLineStart = pieces[j].kind == Piece::Line;
+            break;
+        }
+        bool atLineEnd = true;
+        for (size_t j = i + 1; j < pieces.size(); ++j) {
+            if (!isContent(pieces[j]))
+                continue;
+            atLineEnd = pieces[j].kind == Piece::Line;
+            break;
+        }
+        if (atLineStart && pc.text.startsWith(QLatin1Char(' ')))
+            pc.text.remove(0, 1);
+        if (atLineEnd && pc.text.endsWith(QLatin1Char(' ')))
+            pc.text.chop(1);
+    }
+
+    RVItem::Start next = RVItem::Start::NewParagraph;
+    bool lineHasItem = false;
+    auto add = [&](RVItem item) {
+        item.start = next;
+        item.paraNo = para;
+        next = RVItem::Start::Continue;
+        lineHasItem = true;
+        m_doc.appendItem(std::move(item));
+    };
+    auto addEmpty = [&]() {
+        RVItem item;
+        item.styleNo = pStyle;
+        add(std::move(item));
+    };
+
+    for (const Piece &pc : pieces) {
+        switch (pc.kind) {
+        case Piece::Text:
+            if (pc.text.isEmpty())
+                break;
+            [[fallthrough]];
+        case Piece::Literal: {
+            RVItem item;
+            item.kind = RVItem::Kind::Text;
+            item.text = pc.text;
+            item.styleNo = pc.style;
+            add(std::move(item));
+            break;
+        }
+        case Piece::Tab: {
+            RVItem item;
+            item.kind = RVItem::Kind::Tab;
+            item.text = QStringLiteral("\t");
+            item.styleNo = pc.style;
+            add(std::move(item));
+            break;
+        }
+        case Piece::Picture: {
+            RVItem item;
+            item.kind = RVItem::Kind::Picture;
+            item.styleNo = pStyle;
+            item.picturePath = QString::fromUtf8(pc.node.attribute("src").value());
+            if (item.picturePath.isEmpty())
+                fail(pc.node, QStringLiteral("<img> without src"));
+            item.pictureJump = flagAttr(pc.node, "jump");
+            item.pictureWidth = styleAttr(pc.node, "width", 0);
+            item.pictureHeight = styleAttr(pc.node, "height", 0);
+            if (item.pictureWidth > kMaxPictureSide || item.pictureHeight > kMaxPictureSide)
+                fail(pc.node, QStringLiteral("picture size over %1 pixels").arg(kMaxPictureSide));
+            add(std::move(item));
+            break;
+        }
+        case Piece::Line:
+            // An empty line still takes a (blank) item.
+            if (!lineHasItem)
+                addEmpty();
+            next = RVItem::Start::NewLine;
+            lineHasItem = false;
+            break;
+        case Piece::Checkpoint:
+            readCheckpoint(pc.node);
+            break;
+        }
+    }
+    if (!lineHasItem)
+        addEmpty();
+}
+
+QString xmlEscape(const QString &s, bool attribute)
+{
+    QString out;
+    out.reserve(s.size() + 8);
+    for (const QChar c : s) {
+        const char16_t u = c.unicode();
+        switch (u) {
+        case '&': out += QLatin1String("&amp;"); break;
+        case '<': out += QLatin1String("&lt;"); break;
+        case '>': out += QLatin1String("&gt;"); break;
+        case '"': out += attribute ? QLatin1String("&quot;") : QLatin1String("\""); break;
+        default:
+            // Control characters, and in attributes all white space but the
+            // blank, go as references so that the parser gives them back.
+            if (u < 0x20 && !(u == '\t' && !attribute) && !(u == '\n' && !attribute))
+                out += QStringLiteral("&#%1;").arg(int(u));
+            else
+                out += c;
+        }
+    }
+    return out;
+}
+
+} // namespace
+
+bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error)
+{
+    if (data.size() > kRvfMaxBytes) {
+        if (error)
+            *error = QStringLiteral("the file is larger than %1 bytes").arg(kRvfMaxBytes);
+        return false;
+    }
+    pugi::xml_document xml;
+    // No DOCTYPE processing, so no entity expansion; white-space-only text is
+    // kept because blanks between items inside a paragraph matter.
+    const unsigned flags = (pugi::parse_default | pugi::parse_ws_pcdata) & ~pugi::parse_doctype;
+    const pugi::xml_parse_result res = xml.load_buffer(data.constData(), size_t(data.size()), flags, pugi::encoding_utf8);
+    if (!res) {
+        if (error) {
+            const int line = 1 + int(std::count(data.constBegin(),
+                                                data.constBegin() + std::clamp<qsizetype>(res.offset, 0, data.size()), '\n'));
+            *error = QStringLiteral("line %1: %2").arg(line).arg(QString::fromUtf8(res.description()));
+        }
+        return false;
+    }
+    const pugi::xml_node root = xml.document_element();
+    if (!root) {
+        if (error)
+            *error = QStringLiteral("no root element");
+        return false;
+    }
+    RVDocument doc;
+    doc.baseDir = baseDir;
+    try {
+        Reader(data, doc).readRoot(root);
+    } catch (const ParseError &e) {
+        if (error)
+            *error = e.text;
+        return false;
+    }
+    out = std::move(doc);
+    return true;
+}
+
+bool loadRvf(const QString &path, RVDocument &out, QString *error)
+{
+    QFile f(path);
+    if (!f.open(QIODevice::ReadOnly)) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    if (f.size() > kRvfMaxBytes) {
+        if (error)
+            *error = QStringLiteral("the file is larger than %1 bytes").arg(kRvfMaxBytes);
+        return false;
+    }
+    const QByteArray data = f.read(kRvfMaxBytes + 1);
+    if (f.error() != QFileDevice::NoError) {
+        if (error)
+            *error = f.errorString();
+        return false;
+    }
+    return parseRvf(data, QFileInfo(path).absolutePath(), out, error);
+}
+
+QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
+{
+    const QDir source(doc.baseDir.isEmpty() ? QDir::currentPath() : doc.baseDir);
+    const QDir target(targetDir.isEmpty() ? QDir::currentPath() : targetDir);
+
+    QString x;
+    x += QLatin1String("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<rvf version=\"1\">\n");
+    size_t cpNext = 0;
+    const auto &cps = doc.checkpoints;
+    auto writeCheckpoints = [&](int itemIndex, const char *indent) {
+        while (cpNext < cps.size() && cps[cpNext].itemIndex == itemIndex) {
+            const RVCheckpoint &cp = cps[cpNext++];
+            x += QLatin1String(indent);
+            x += QStringLiteral("<cp name=\"%1\" tag=\"%2\" event=\"%3\"/>")
+                     .arg(xmlEscape(cp.name, true))
+                     .arg(cp.tag)
+                     .arg(cp.raiseEvent ? 1 : 0);
+            if (*indent)
+                x += QLatin1Char('\n');
+        }
+    };
+
+    bool inPara = false;
+    for (qsizetype i = 0; i < doc.items.size(); ++i) {
+        const RVItem &item = doc.items[i];
+        const bool opens = i == 0 || item.kind == RVItem::Kind::Break || item.start == RVItem::Start::NewParagraph
+                           || !inPara;
+        if (opens && inPara) {
+            x += QLatin1String("</p>\n");
+            inPara = false;
+        }
+        // A checkpoint on a paragraph's first item sits before the paragraph;
+        // on a later item, inside it.
+        writeCheckpoints(int(i), inPara ? "" : "  ");
+        if (item.kind == RVItem::Kind::Break) {
+            x += QLatin1String("  <hr/>\n");
+            continue;
+        }
+        if (!inPara) {
+            x += QStringLiteral("  <p para=\"%1\">").arg(std::max(0, item.paraNo));
+            inPara = true;
+        } else if (item.start == RVItem::Start::NewLine) {
+            x += QLatin1String("<br/>");
+        }
+        switch (item.kind) {
+        case RVItem::Kind::Text:
+            x += QStringLiteral("<t style=\"%1\">%2</t>").arg(std::max(0, item.styleNo)).arg(xmlEscape(item.text, false));
+            break;
+        case RVItem::Kind::Tab:
+            x += QStringLiteral("<tab style=\"%1\"/>").arg(std::max(0, item.styleNo));
+            break;
+        case RVItem::Kind::Picture: {
+            QString src = item.picturePath;
+            if (QFileInfo(src).isRelative())
+                src = target.relativeFilePath(source.absoluteFilePath(src));
+            x += QStringLiteral("<img src=\"%1\"").arg(xmlEscape(src, true));
+            if (item.pictureJump)
+                x += QLatin1String(" jump=\"1\"");
+            if (item.pictureWidth > 0)
+                x += QStringLiteral(" width=\"%1\"").arg(item.pictureWidth);
+            if (item.pictureHeight > 0)
+                x += QStringLiteral(" height=\"%1\"").arg(item.pictureHeight);
+            x += QLatin1String("/>");
+            break;
+        }
+        case RVItem::Kind::Break:
+            break;
+        }
+    }
+    if (inPara)
+        x += QLatin1String("</p>\n");
+    // The end checkpoints.
+    while (cpNext < cps.size()) {
+        const RVCheckpoint &cp = cps[cpNext++];
+        x += QStringLiteral("  <cp name=\"%1\" tag=\"%2\" event=\"%3\"/>\n")
+                 .arg(xmlEscape(cp.name, true))
+                 .arg(cp.tag)
+                 .arg(cp.raiseEvent ? 1 : 0);
+    }
+    x += QLatin1String("</rvf>\n");
+    return x.toUtf8();
+}
+
+bool saveRvf(const QString &path, const RVDocument &doc)
+{
+    QSaveFile f(path);
+    if (!f.open(QIODevice::WriteOnly))
+        return false;
+    const QByteArray data = serializeRvf(doc, QFileInfo(path).absolutePath());
+    if (f.write(data) != data.size())
+        return false;
+    return f.commit();
+}

@@ -1,0 +1,21 @@
+#pragma once
+
+// Reader and writer of our document format (.rvf, see docs/rvf-format.md).
+
+#include "richtext/RVDocument.h"
+
+#include <QByteArray>
+#include <QString>
+
+// Files larger than this are not documents.
+constexpr qint64 kRvfMaxBytes = 16 * 1024 * 1024;
+
+// Reads a document. On any failure returns false, leaves out untouched and,
+// when error is given, says what is wrong and where.
+bool loadRvf(const QString &path, RVDocument &out, QString *error = nullptr);
+bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error = nullptr);
+
+// Writes a document atomically; relative picture paths are rewritten to be
+// relative to the new file's folder. Item tags and page breaks are not stored.
+bool saveRvf(const QString &path, const RVDocument &doc);
+QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir);

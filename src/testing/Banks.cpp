@@ -1,0 +1,187 @@
+#include "testing/Banks.h"
+
+#include "testing/Cp1251.h"
+#include "testing/LineCodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <functional>
+
+QString StringGrid::cells(int col, int row) const
+{
+    if (row < 0 || col < 0 || static_cast<size_t>(row) >= m_rows.size())
+        return QString();
+    const QStringList &r = m_rows[static_cast<size_t>(row)];
+    return col < r.size() ? r[col] : QString();
+}
+
+void StringGrid::setCells(int col, int row, const QString &text)
+{
+    if (row < 0 || col < 0)
+        return;
+    if (static_cast<size_t>(row) >= m_rows.size())
+        m_rows.resize(static_cast<size_t>(row) + 1);
+    QStringList &r = m_rows[static_cast<size_t>(row)];
+    while (r.size() <= col)
+        r.append(QString());
+    r[col] = text;
+}
+
+namespace banks {
+
+void forEachLine(const QByteArray &bytes, const std::function<void(const QString &)> &take)
+{
+    QByteArray piece;
+    const qsizetype n = bytes.size();
+    const auto endPiece = [&] {
+        take(cp1251::toUnicode(piece));
+        piece.clear();
+    };
+    for (qsizetype i = 0; i < n; ++i) {
+        const char c = bytes[i];
+        if (c == '\r' || c == '\n') {
+            endPiece();
+            const char other = c == '\r' ? '\n' : '\r';
+            if (i + 1 < n && bytes[i + 1] == other)
+                ++i;
+        } else if (c == '\f') {
+            endPiece();
+        } else if (c == '\t') {
+            // The text on either side becomes its own piece, and the TAB an
+            // empty one between them.
+            endPiece();
+            take(QString());
+        } else {
+            piece.append(c == '\0' ? '?' : c);
+        }
+    }
+    if (n > 0)
+        endPiece();
+}
+
+QStringList splitLines(const QByteArray &bytes)
+{
+    QStringList lines;
+    forEachLine(bytes, [&lines](const QString &line) { lines.append(line); });
+    return lines;
+}
+
+QByteArray readBank(const QString &fileName, qint64 maxBytes)
+{
+    QFile file(fileName);
+    if (QFileInfo(fileName).isDir() || !file.open(QIODevice::ReadOnly))
+        return QByteArray();
+    const auto tooLarge = [&] {
+        return EBankError(QStringLiteral("Файл %1 слишком велик (больше %2 МБ) и не может быть прочитан.")
+                              .arg(fileName)
+                              .arg(maxBytes / (1024 * 1024))
+                              .toStdString());
+    };
+    if (!file.isSequential() && file.size() > maxBytes)
+        throw tooLarge();
+    // Read one byte past the bound so that a file that grew, or a device
+    // without a size, is refused as well.
+    QByteArray bytes = file.read(maxBytes + 1);
+    if (bytes.size() > maxBytes)
+        throw tooLarge();
+    return bytes;
+}
+
+namespace {
+
+// Reads the next number field from pos: leading spaces are skipped, the field
+// ends before the next space (which is consumed) or at the record's end.
+// Returns false when the record ends before the field starts.
+bool numberField(const QString &record, qsizetype &pos, QString &field)
+{
+    const qsizetype n = record.size();
+    while (pos < n && record[pos] == u' ')
+        ++pos;
+    if (pos >= n)
+        return false;
+    const qsizetype start = pos;
+    while (pos < n && record[pos] != u' ')
+        ++pos;
+    field = record.mid(start, pos - start);
+    if (pos < n)
+        ++pos;
+    return true;
+}
+
+// The text field runs from pos to the record's end, so that texts such as
+// "10%" or "mg/l" are kept whole. An empty remainder is a missing field.
+bool textField(const QString &record, qsizetype pos, QString &field)
+{
+    if (pos >= record.size())
+        return false;
+    field = record.mid(pos);
+    return true;
+}
+
+} // namespace
+
+void storeQuestion(StringGrid &grid, int row, const QString &record)
+{
+    qsizetype pos = 0;
+    QString field;
+    if (!numberField(record, pos, field))
+        return;
+    grid.setCells(0, row, field);
+    if (!numberField(record, pos, field))
+        return;
+    grid.setCells(1, row, field);
+    if (textField(record, pos, field))
+        grid.setCells(2, row, field);
+}
+
+void storeAnswer(StringGrid &grid, int row, const QString &record)
+{
+    qsizetype pos = 0;
+    QString field;
+    if (!numberField(record, pos, field))
+        return;
+    grid.setCells(0, row, field);
+    if (!numberField(record, pos, field))
+        return;
+    grid.setCells(1, row, field);
+    // The flag goes to column 3 and the text to column 2.
+    if (!numberField(record, pos, field))
+        return;
+    grid.setCells(3, row, field);
+    if (textField(record, pos, field))
+        grid.setCells(2, row, field);
+}
+
+} // namespace banks
+
+namespace {
+
+void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
+              void (*store)(StringGrid &, int, const QString &))
+{
+    int row = 1;
+    banks::forEachLine(banks::readBank(fileName, maxBytes), [&](const QString &line) {
+        if (line.size() < 3)
+            return;
+        store(grid, row, DecodeLine(line));
+        ++row;
+    });
+    grid.RowCount = row;
+}
+
+} // namespace
+
+void LoadBanks(StringGrid &StringGrid1, StringGrid &StringGrid2, const QString &questionsFile,
+               const QString &answersFile, qint64 maxBytes)
+{
+    StringGrid1.setCells(0, 0, QStringLiteral("Номер лекции"));
+    StringGrid1.setCells(1, 0, QStringLiteral("Номер в лекции"));
+    StringGrid1.setCells(2, 0, QStringLiteral("Вопрос"));
+    StringGrid2.setCells(0, 0, QStringLiteral("Номер лекции"));
+    StringGrid2.setCells(1, 0, QStringLiteral("Номер в лекции"));
+    StringGrid2.setCells(2, 0, QStringLiteral("Вариант ответа"));
+    StringGrid2.setCells(3, 0, QStringLiteral("Правильность ответа"));
+
+    loadBank(StringGrid1, questionsFile, maxBytes, &banks::storeQuestion);
+    loadBank(StringGrid2, answersFile, maxBytes, &banks::storeAnswer);
+}

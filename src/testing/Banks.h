@@ -1,0 +1,69 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+#include <QStringList>
+#include <functional>
+#include <stdexcept>
+#include <vector>
+
+// A table of texts addressed by column and row, like a hidden string grid.
+// A cell never written reads as the empty text, also past RowCount; RowCount
+// is only the length the owner says the table has.
+class StringGrid
+{
+public:
+    explicit StringGrid(int colCount = 0) : ColCount(colCount) {}
+
+    QString cells(int col, int row) const;
+    void setCells(int col, int row, const QString &text);
+
+    int ColCount = 0;
+    int RowCount = 1;
+
+private:
+    std::vector<QStringList> m_rows;
+};
+
+// A bank file that cannot be taken in (too large to be a bank).
+class EBankError : public std::runtime_error
+{
+public:
+    using std::runtime_error::runtime_error;
+};
+
+namespace banks {
+
+// Files larger than this are refused rather than read into memory.
+inline constexpr qint64 kMaxBankBytes = qint64(256) * 1024 * 1024;
+
+// The bank file names, relative to the current directory.
+inline constexpr char kQuestionsFile[] = "questions.qzt";
+inline constexpr char kAnswersFile[] = "ansvers.qzt";
+
+// Splits a bank file into lines: CR, LF and form feed end a line (CR LF and
+// LF CR count as one), a TAB cuts a line into pieces, NUL reads as "?". The
+// file's end closes the last line, so a final break yields an empty line.
+QStringList splitLines(const QByteArray &bytes);
+void forEachLine(const QByteArray &bytes, const std::function<void(const QString &)> &take);
+
+// Reads a bank file whole. A missing or unreadable file reads as empty;
+// a file over maxBytes throws EBankError.
+QByteArray readBank(const QString &fileName, qint64 maxBytes = kMaxBankBytes);
+
+// Stores one decoded record's fields into a row. Missing fields leave their
+// cells alone.
+void storeQuestion(StringGrid &grid, int row, const QString &record);
+void storeAnswer(StringGrid &grid, int row, const QString &record);
+
+} // namespace banks
+
+// Writes both tables' headings, then loads the question bank into StringGrid1
+// and the answer bank into StringGrid2. Cells are overwritten, not cleared.
+// A decoding error (ECodingError) stops the load at that line: the rows
+// stored so far stay, that table's RowCount is not updated and the answer
+// bank is not loaded after a failed question bank.
+void LoadBanks(StringGrid &StringGrid1, StringGrid &StringGrid2,
+               const QString &questionsFile = QString::fromLatin1(banks::kQuestionsFile),
+               const QString &answersFile = QString::fromLatin1(banks::kAnswersFile),
+               qint64 maxBytes = banks::kMaxBankBytes);

@@ -1,0 +1,263 @@
+#include "testing/Banks.h"
+#include "testing/LineCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QByteArray code(const QString &record)
+{
+    return EncodeLine(record).toLatin1();
+}
+
+// Marks a bank file that is not there at all.
+const QByteArray kMissing = QByteArray("<missing>");
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    if (bytes == kMissing)
+        return;
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+QStringList rows(const StringGrid &grid, int from, int to)
+{
+    QStringList out;
+    for (int r = from; r <= to; ++r) {
+        QStringList cells;
+        for (int c = 0; c < grid.ColCount; ++c)
+            cells << grid.cells(c, r);
+        out << cells.join(u'|');
+    }
+    return out;
+}
+
+} // namespace
+
+class TestBanks : public QObject
+{
+    Q_OBJECT
+private slots:
+    void splitLines_data();
+    void splitLines();
+    void fields_data();
+    void fields();
+    void loadBanks_data();
+    void loadBanks();
+    void headingsAndUnwrittenCells();
+    void oversizedBankIsRefused();
+};
+
+void TestBanks::splitLines_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QStringList>("lines");
+    QTest::newRow("empty file") << QByteArray() << QStringList();
+    QTest::newRow("no final break") << QByteArray("abc") << QStringList{"abc"};
+    QTest::newRow("final break gives an empty line") << QByteArray("abc\n") << QStringList{"abc", ""};
+    QTest::newRow("CR LF is one break") << QByteArray("a\r\nb\r\n") << QStringList{"a", "b", ""};
+    QTest::newRow("LF CR is one break") << QByteArray("a\n\rb") << QStringList{"a", "b"};
+    QTest::newRow("CR CR is two") << QByteArray("a\r\rb") << QStringList{"a", "", "b"};
+    QTest::newRow("LF LF is two") << QByteArray("a\n\nb") << QStringList{"a", "", "b"};
+    QTest::newRow("CR LF CR LF") << QByteArray("a\r\n\r\nb") << QStringList{"a", "", "b"};
+    QTest::newRow("form feed") << QByteArray("a\fb") << QStringList{"a", "b"};
+    QTest::newRow("TAB cuts into pieces") << QByteArray("ab\tcd") << QStringList{"ab", "", "cd"};
+    QTest::newRow("NUL reads as ?") << QByteArray("a\0b", 3) << QStringList{"a?b"};
+    QTest::newRow("cp1251 bytes") << QByteArray("\xC6\xF3\xEA") << QStringList{"Жук"};
+}
+
+void TestBanks::splitLines()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QStringList, lines);
+    QCOMPARE(banks::splitLines(bytes), lines);
+}
+
+void TestBanks::fields_data()
+{
+    QTest::addColumn<bool>("answer");
+    QTest::addColumn<QString>("record");
+    QTest::addColumn<QString>("cells");
+
+    // Every cell starts as "old" so that unwritten fields show.
+    QTest::newRow("q plain") << false << "3 7 Text" << "3|7|Text";
+    QTest::newRow("q two spaces between numbers") << false << "3  7 Text" << "3|7|Text";
+    QTest::newRow("q two spaces before text") << false << "3 7  Text" << "3|7| Text";
+    QTest::newRow("q leading spaces") << false << "  3 7 Text" << "3|7|Text";
+    QTest::newRow("q text runs to the end") << false << "1 2 10% of 0.5 mg/l / 0"
+                                            << "1|2|10% of 0.5 mg/l / 0";
+    QTest::newRow("q text keeps inner spaces") << false << "1 2 a  b " << "1|2|a  b ";
+    QTest::newRow("q numbers only") << false << "3 7" << "3|7|old";
+    QTest::newRow("q numbers and a space") << false << "3 7 " << "3|7|old";
+    QTest::newRow("q lecture only") << false << "3" << "3|old|old";
+    QTest::newRow("q only spaces") << false << "   " << "old|old|old";
+    QTest::newRow("q empty") << false << "" << "old|old|old";
+    QTest::newRow("q numbers compared as text") << false << "01 002 Q" << "01|002|Q";
+    QTest::newRow("a plain: text and flag swap") << true << "2 4 1 Text" << "2|4|Text|1";
+    QTest::newRow("a wrong flag") << true << "2 4 0 Два  слова" << "2|4|Два  слова|0";
+    QTest::newRow("a no text") << true << "2 4 1" << "2|4|old|1";
+    QTest::newRow("a numbers only") << true << "2 4" << "2|4|old|old";
+    QTest::newRow("a spaces between numbers") << true << "2   4  1 x" << "2|4|x|1";
+}
+
+void TestBanks::fields()
+{
+    QFETCH(bool, answer);
+    QFETCH(QString, record);
+    QFETCH(QString, cells);
+
+    StringGrid grid(answer ? 4 : 3);
+    for (int c = 0; c < grid.ColCount; ++c)
+        grid.setCells(c, 5, QStringLiteral("old"));
+    if (answer)
+        banks::storeAnswer(grid, 5, record);
+    else
+        banks::storeQuestion(grid, 5, record);
+    QCOMPARE(rows(grid, 5, 5).constFirst(), cells);
+}
+
+void TestBanks::loadBanks_data()
+{
+    QTest::addColumn<QByteArray>("questionBytes");
+    QTest::addColumn<QByteArray>("answerBytes");
+    QTest::addColumn<QStringList>("questionRows"); // rows 1.. as cells joined by "|"
+    QTest::addColumn<int>("questionCount");
+    QTest::addColumn<QStringList>("answerRows");
+    QTest::addColumn<int>("answerCount");
+    QTest::addColumn<bool>("fails");
+
+    const QByteArray q1 = code(QStringLiteral("1 1 Первый вопрос"));
+    const QByteArray q2 = code(QStringLiteral("1 2 Второй вопрос"));
+    const QByteArray a1 = code(QStringLiteral("1 1 1 Да"));
+    const QByteArray a2 = code(QStringLiteral("1 1 0 Нет"));
+    const QStringList qRows{"1|1|Первый вопрос", "1|2|Второй вопрос"};
+    const QStringList aRows{"1|1|Да|1", "1|1|Нет|0"};
+    // The grids start with 9 rows of "old" cells: a failed load leaves
+    // RowCount at 9 and the rows it did not reach untouched.
+    const QString old3 = QStringLiteral("old|old|old");
+    const QString old4 = QStringLiteral("old|old|old|old");
+
+    QTest::newRow("CR LF, final break") << q1 + "\r\n" + q2 + "\r\n" << a1 + "\r\n" + a2 + "\r\n"
+                                        << qRows << 3 << aRows << 3 << false;
+    QTest::newRow("LF, no final break") << q1 + "\n" + q2 << a1 + "\n" + a2 << qRows << 3 << aRows
+                                        << 3 << false;
+    QTest::newRow("LF CR and CR CR") << q1 + "\n\r" + q2 << a1 + "\r\r" + a2 << qRows << 3 << aRows
+                                     << 3 << false;
+    QTest::newRow("form feed and TAB") << q1 + "\f" + q2 << a1 + "\t" + a2 << qRows << 3 << aRows
+                                       << 3 << false;
+    // "0;=" is long enough to be a record: it decodes to the empty text and
+    // takes a row without writing a cell.
+    QTest::newRow("short lines take no row")
+        << "ab\n" + q1 + "\n\nx\n0;\n  \n" + q2 + "\n0\n" << a1 + "\n0;=\n" + a2 << qRows << 3
+        << QStringList{"1|1|Да|1", "old|old|old|old", "1|1|Нет|0"} << 4 << false;
+    QTest::newRow("missing question bank") << kMissing << a1 + "\n" + a2 << QStringList{old3} << 1
+                                           << aRows << 3 << false;
+    QTest::newRow("missing answer bank") << q1 + "\n" + q2 << kMissing << qRows << 3
+                                         << QStringList{old4} << 1 << false;
+    QTest::newRow("empty banks") << QByteArray() << QByteArray("\r\n") << QStringList{old3} << 1
+                                 << QStringList{old4} << 1 << false;
+    QTest::newRow("decoding error in the question bank")
+        << q1 + "\n0;Q-Q=\n" + q2 << a1 + "\n" + a2 << QStringList{"1|1|Первый вопрос", old3} << 9
+        << QStringList{old4, old4} << 9 << true;
+    QTest::newRow("NUL makes a short line a bad record")
+        << q1 + "\n" + QByteArray("\0\0\0", 3) + "\n" + q2 << a1
+        << QStringList{"1|1|Первый вопрос", old3} << 9 << QStringList{old4} << 9 << true;
+    QTest::newRow("decoding error in the answer bank")
+        << q1 + "\n" + q2 << a1 + "\n0;YWJjY\n" + a2 << qRows << 3 << QStringList{"1|1|Да|1", old4}
+        << 9 << true;
+}
+
+void TestBanks::loadBanks()
+{
+    QFETCH(QByteArray, questionBytes);
+    QFETCH(QByteArray, answerBytes);
+    QFETCH(QStringList, questionRows);
+    QFETCH(int, questionCount);
+    QFETCH(QStringList, answerRows);
+    QFETCH(int, answerCount);
+    QFETCH(bool, fails);
+
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString qPath = dir.filePath(QStringLiteral("questions.qzt"));
+    const QString aPath = dir.filePath(QStringLiteral("ansvers.qzt"));
+    writeFile(qPath, questionBytes);
+    writeFile(aPath, answerBytes);
+
+    StringGrid questions(3), answers(4);
+    for (int r = 1; r < 9; ++r) {
+        for (int c = 0; c < 4; ++c) {
+            questions.setCells(c, r, QStringLiteral("old"));
+            answers.setCells(c, r, QStringLiteral("old"));
+        }
+    }
+    questions.ColCount = 3;
+    questions.RowCount = 9;
+    answers.RowCount = 9;
+
+    bool failed = false;
+    try {
+        LoadBanks(questions, answers, qPath, aPath);
+    } catch (const ECodingError &e) {
+        failed = true;
+        QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Coding table entry not found."));
+    }
+    QCOMPARE(failed, fails);
+    QCOMPARE(questions.RowCount, questionCount);
+    QCOMPARE(answers.RowCount, answerCount);
+    QCOMPARE(rows(questions, 1, int(questionRows.size())), questionRows);
+    QCOMPARE(rows(answers, 1, int(answerRows.size())), answerRows);
+}
+
+void TestBanks::headingsAndUnwrittenCells()
+{
+    QTemporaryDir dir;
+    StringGrid questions(3), answers(4);
+    LoadBanks(questions, answers, dir.filePath(QStringLiteral("none1")),
+              dir.filePath(QStringLiteral("none2")));
+    QCOMPARE(rows(questions, 0, 0).constFirst(), QStringLiteral("Номер лекции|Номер в лекции|Вопрос"));
+    QCOMPARE(rows(answers, 0, 0).constFirst(),
+             QStringLiteral("Номер лекции|Номер в лекции|Вариант ответа|Правильность ответа"));
+    QCOMPARE(questions.RowCount, 1);
+    QCOMPARE(answers.RowCount, 1);
+    QCOMPARE(answers.cells(3, 1000), QString());
+    QCOMPARE(answers.cells(7, 0), QString());
+    QCOMPARE(answers.cells(-1, -1), QString());
+
+    // A folder where a bank should be reads as a missing bank.
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("questions.qzt")));
+    LoadBanks(questions, answers, dir.filePath(QStringLiteral("questions.qzt")),
+              dir.filePath(QStringLiteral("none2")));
+    QCOMPARE(questions.RowCount, 1);
+}
+
+void TestBanks::oversizedBankIsRefused()
+{
+    QTemporaryDir dir;
+    const QString qPath = dir.filePath(QStringLiteral("questions.qzt"));
+    const QByteArray line = code(QStringLiteral("1 1 Q")) + "\n";
+    writeFile(qPath, line.repeated(10));
+
+    StringGrid questions(3), answers(4);
+    const qint64 limit = line.size() * 10;
+    LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")), limit);
+    QCOMPARE(questions.RowCount, 11);
+
+    questions.RowCount = 5;
+    try {
+        LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")), limit - 1);
+        QFAIL("an oversized bank was read");
+    } catch (const EBankError &e) {
+        QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("questions.qzt")));
+        QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("слишком велик")));
+    }
+    QCOMPARE(questions.RowCount, 5);
+}
+
+QTEST_APPLESS_MAIN(TestBanks)
+#include "tst_banks.moc"

@@ -1,0 +1,578 @@
+#include "learners/CourseData.h"
+
+#include "learners/CodePage.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QRegularExpression>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace {
+
+std::function<QDateTime()> &clockSource()
+{
+    static std::function<QDateTime()> c;
+    return c;
+}
+
+// Whitespace between elements is dropped, so indentation never counts as a
+// child; comments and processing instructions are kept and do count. A
+// document type declaration is refused before parsing (see checkMarkup).
+constexpr unsigned kParseOptions =
+    pugi::parse_default | pugi::parse_comments | pugi::parse_pi;
+
+// No indentation or line breaks are added around new elements.
+constexpr unsigned kFormatOptions = pugi::format_raw | pugi::format_no_declaration;
+
+const char kDeclaration[] = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n";
+
+QString fileLabel(const QString &fileName)
+{
+    return QFileInfo(fileName).fileName();
+}
+
+QString readFailure(const QString &fileName, const QString &reason)
+{
+    return QStringLiteral("Не удалось прочитать данные учеников (%1): %2")
+        .arg(fileLabel(fileName), reason);
+}
+
+QString nodeLabel(pugi::xml_node node)
+{
+    if (node.type() == pugi::node_element)
+        return QStringLiteral("<%1>").arg(QString::fromUtf8(node.name()));
+    if (node.type() == pugi::node_document)
+        return QStringLiteral("документ");
+    return QStringLiteral("узел, не являющийся элементом");
+}
+
+// The encoding named in the XML declaration, lower-cased; empty when none.
+QByteArray declaredEncoding(const QByteArray &data)
+{
+    if (!data.startsWith("<?xml"))
+        return {};
+    const qsizetype end = data.indexOf("?>");
+    if (end < 0 || end > 1024)
+        return {};
+    static const QRegularExpression re(
+        QStringLiteral("encoding\\s*=\\s*[\"']([A-Za-z0-9._:-]*)[\"']"));
+    const auto match = re.match(QString::fromLatin1(data.left(end)));
+    return match.hasMatch() ? match.captured(1).toLower().toLatin1() : QByteArray();
+}
+
+bool toUtf8(const QByteArray &data, QStringConverter::Encoding encoding, QByteArray *out)
+{
+    QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
+    const QString text = decoder(data);
+    if (decoder.hasError())
+        return false;
+    *out = text.toUtf8();
+    return true;
+}
+
+// Brings the file's bytes to UTF-8: UTF-8 (with or without a byte-order
+// mark), UTF-16 with a byte-order mark (or the XML declaration's own bytes
+// showing it), or Windows-1251 when the declaration names it. Returns the
+// reason on failure.
+QString decodeInput(const QByteArray &raw, QByteArray *utf8)
+{
+    if (raw.startsWith("\xEF\xBB\xBF")) {
+        if (!toUtf8(raw.mid(3), QStringConverter::Utf8, utf8))
+            return QStringLiteral("файл содержит байты, недопустимые в UTF-8");
+        return {};
+    }
+    const bool le = raw.startsWith("\xFF\xFE") || raw.startsWith(QByteArray("<\0?\0", 4));
+    const bool be = raw.startsWith("\xFE\xFF") || raw.startsWith(QByteArray("\0<\0?", 4));
+    if (le || be) {
+        if (raw.size() % 2 != 0 ||
+            !toUtf8(raw, le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE, utf8))
+            return QStringLiteral("файл повреждён: неверные данные UTF-16");
+        if (utf8->startsWith("\xEF\xBB\xBF"))
+            utf8->remove(0, 3);
+        return {};
+    }
+    const QByteArray encoding = declaredEncoding(raw);
+    if (encoding.isEmpty() || encoding == "utf-8" || encoding == "utf8" ||
+        encoding == "us-ascii" || encoding == "ascii") {
+        if (!toUtf8(raw, QStringConverter::Utf8, utf8))
+            return QStringLiteral("файл содержит байты, недопустимые в UTF-8");
+        return {};
+    }
+    if (encoding == "windows-1251" || encoding == "cp1251" || encoding == "x-cp1251") {
+        QString text;
+        if (!learners::decodeCp1251(raw, &text))
+            return QStringLiteral("файл содержит байт, не определённый в кодировке windows-1251");
+        *utf8 = text.toUtf8();
+        return {};
+    }
+    return QStringLiteral("неизвестная кодировка «%1»").arg(QString::fromLatin1(encoding));
+}
+
+bool startsAt(const QByteArray &s, qsizetype i, const char *what)
+{
+    return i < s.size() && QByteArrayView(s).sliced(i).startsWith(QByteArrayView(what));
+}
+
+// The parser skips a document type declaration and leaves unknown entity
+// references as literal text; either would change what the learner's data
+// means, so both are refused. Comments, CDATA and processing instructions
+// may hold any text and are stepped over.
+QString checkMarkup(const QByteArray &s)
+{
+    static const char *const predefined[] = {"amp;", "lt;", "gt;", "quot;", "apos;"};
+    qsizetype i = 0;
+    const qsizetype n = s.size();
+    while (i < n) {
+        const char c = s.at(i);
+        if (c == '<') {
+            const char *close = nullptr;
+            qsizetype skip = 0;
+            if (startsAt(s, i, "<!--")) {
+                close = "-->";
+                skip = 4;
+            } else if (startsAt(s, i, "<![CDATA[")) {
+                close = "]]>";
+                skip = 9;
+            } else if (startsAt(s, i, "<?")) {
+                close = "?>";
+                skip = 2;
+            } else if (startsAt(s, i, "<!")) {
+                return QStringLiteral("объявления типа документа (DTD) не допускаются");
+            }
+            if (close) {
+                const qsizetype end = s.indexOf(close, i + skip);
+                if (end < 0)
+                    return {}; // the parser reports the open construct
+                i = end + qsizetype(qstrlen(close));
+                continue;
+            }
+        } else if (c == '&') {
+            bool known = startsAt(s, i + 1, "#");
+            for (const char *name : predefined)
+                known = known || startsAt(s, i + 1, name);
+            if (!known) {
+                const QByteArray ref = s.mid(i, 16);
+                const qsizetype semi = ref.indexOf(';');
+                return QStringLiteral("неизвестная ссылка на сущность «%1» (строка %2)")
+                    .arg(QString::fromUtf8(semi > 0 ? ref.left(semi + 1) : ref.left(1)),
+                         QString::number(s.left(i).count('\n') + 1));
+            }
+        }
+        ++i;
+    }
+    return {};
+}
+
+struct ByteWriter : pugi::xml_writer
+{
+    QByteArray bytes;
+    void write(const void *data, size_t size) override
+    {
+        bytes.append(static_cast<const char *>(data), qsizetype(size));
+    }
+};
+
+bool holdsValue(pugi::xml_node element)
+{
+    const pugi::xml_node first = element.first_child();
+    if (!first)
+        return true;
+    if (first.next_sibling())
+        return false;
+    return first.type() == pugi::node_pcdata || first.type() == pugi::node_cdata;
+}
+
+void checkValueElement(pugi::xml_node element)
+{
+    if (!element || element.type() != pugi::node_element)
+        throw CourseDataError(QStringLiteral("Данные учеников повреждены: ожидался элемент"));
+    if (!holdsValue(element))
+        throw CourseDataError(
+            QStringLiteral("Данные учеников повреждены: элемент %1 содержит вложенные узлы "
+                           "вместо значения")
+                .arg(nodeLabel(element)));
+}
+
+int parseInteger(const QString &text, const char *field)
+{
+    bool ok = false;
+    const int v = text.toInt(&ok, 10);
+    if (!ok)
+        throw CourseDataError(
+            QStringLiteral("Данные учеников повреждены: значение «%1» элемента <%2> не является "
+                           "целым числом")
+                .arg(text, QString::fromUtf8(field)));
+    return v;
+}
+
+} // namespace
+
+CourseDataError::CourseDataError(const QString &message)
+    : std::runtime_error(message.toStdString())
+{
+}
+
+CourseData::CourseData(const QString &fileName) : m_fileName(fileName) {}
+
+CourseData::~CourseData() = default;
+
+void CourseData::LoadCourseData()
+{
+    if (m_loaded)
+        return;
+    const QString path = QFileInfo(m_fileName).absoluteFilePath();
+    QFile file(path);
+    if (!file.exists())
+        throw CourseDataError(readFailure(m_fileName, QStringLiteral("файл не найден")));
+    if (!file.open(QIODevice::ReadOnly))
+        throw CourseDataError(readFailure(m_fileName, file.errorString()));
+    // Read one byte past the bound so an oversized file is noticed even when
+    // its size is not known in advance.
+    const QByteArray raw = file.read(kMaxFileBytes + 1);
+    if (file.error() != QFileDevice::NoError)
+        throw CourseDataError(readFailure(m_fileName, file.errorString()));
+    if (raw.size() > kMaxFileBytes)
+        throw CourseDataError(readFailure(
+            m_fileName, QStringLiteral("файл больше %1 МиБ").arg(kMaxFileBytes >> 20)));
+    file.close();
+
+    QByteArray utf8;
+    QString reason = decodeInput(raw, &utf8);
+    if (reason.isEmpty())
+        reason = checkMarkup(utf8);
+    if (!reason.isEmpty())
+        throw CourseDataError(readFailure(m_fileName, reason));
+
+    pugi::xml_document doc;
+    const pugi::xml_parse_result result =
+        doc.load_buffer(utf8.constData(), size_t(utf8.size()), kParseOptions, pugi::encoding_utf8);
+    if (!result) {
+        const qsizetype offset = qBound<qsizetype>(0, qsizetype(result.offset), utf8.size());
+        const qsizetype line = utf8.left(offset).count('\n') + 1;
+        throw CourseDataError(readFailure(
+            m_fileName, QStringLiteral("ошибка разметки XML в строке %1: %2")
+                            .arg(line)
+                            .arg(QString::fromUtf8(result.description()))));
+    }
+    m_doc.reset(doc);
+    m_path = path;
+    m_loaded = true;
+}
+
+QByteArray CourseData::serialize() const
+{
+    ByteWriter writer;
+    writer.bytes.append(kDeclaration);
+    m_doc.save(writer, "", kFormatOptions, pugi::encoding_utf8);
+    return writer.bytes;
+}
+
+void CourseData::SaveCourseData()
+{
+    const QString label = fileLabel(m_fileName);
+    auto failure = [&](const QString &reason) {
+        return CourseDataError(
+            QStringLiteral("Не удалось сохранить данные учеников (%1): %2").arg(label, reason));
+    };
+    // A file that was never parsed is never replaced.
+    if (!m_loaded)
+        throw failure(QStringLiteral("данные не были загружены"));
+    const QByteArray bytes = serialize();
+    QSaveFile file(m_path);
+    // Unbuffered: a buffered QSaveFile flushes inside commit() and does not
+    // notice a short write there (a full disk), so it would put a truncated
+    // file in place of the old one. Written directly, every shortfall shows.
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        throw failure(file.errorString());
+    qint64 done = 0;
+    while (done < bytes.size()) {
+        const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
+        if (n <= 0) {
+            const QString reason = file.errorString();
+            file.cancelWriting();
+            throw failure(reason);
+        }
+        done += n;
+    }
+    if (!file.commit())
+        throw failure(file.errorString());
+}
+
+void CourseData::applyChange(const std::function<void()> &change)
+{
+    documentElement(); // a change needs a loaded document
+    pugi::xml_document backup;
+    backup.reset(m_doc);
+    try {
+        change();
+        SaveCourseData();
+    } catch (...) {
+        // Memory keeps matching the file: no half-built record, nothing the
+        // learner was told had failed.
+        m_doc.reset(backup);
+        throw;
+    }
+}
+
+pugi::xml_node CourseData::documentElement() const
+{
+    if (!m_loaded)
+        throw CourseDataError(readFailure(m_fileName, QStringLiteral("данные не загружены")));
+    return m_doc.document_element();
+}
+
+pugi::xml_node CourseData::childAt(pugi::xml_node parent, int position)
+{
+    if (!parent)
+        throw CourseDataError(QStringLiteral("Данные учеников повреждены: нет элемента"));
+    int i = 0;
+    for (pugi::xml_node n = parent.first_child(); n && position >= 0; n = n.next_sibling(), ++i)
+        if (i == position)
+            return n;
+    throw CourseDataError(QStringLiteral("Данные учеников повреждены: в %1 нет узла номер %2")
+                              .arg(nodeLabel(parent), QString::number(position)));
+}
+
+int CourseData::childCount(pugi::xml_node parent)
+{
+    int count = 0;
+    for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
+        ++count;
+    return count;
+}
+
+pugi::xml_node CourseData::child(pugi::xml_node parent, const char *name)
+{
+    if (pugi::xml_node found = parent.child(name); found && found.type() == pugi::node_element)
+        return found;
+    return append(parent, name);
+}
+
+pugi::xml_node CourseData::append(pugi::xml_node parent, const char *name)
+{
+    pugi::xml_node added;
+    if (parent.type() == pugi::node_element)
+        added = parent.append_child(name);
+    if (!added)
+        throw CourseDataError(
+            QStringLiteral("Данные учеников повреждены: в %1 нельзя добавить элемент <%2>")
+                .arg(nodeLabel(parent), QString::fromUtf8(name)));
+    return added;
+}
+
+pugi::xml_node CourseData::append(pugi::xml_node parent, const char *name, const QString &text)
+{
+    pugi::xml_node added = append(parent, name);
+    setValue(added, text);
+    return added;
+}
+
+QString CourseData::value(pugi::xml_node element)
+{
+    checkValueElement(element);
+    return QString::fromUtf8(element.first_child().value());
+}
+
+void CourseData::setValue(pugi::xml_node element, const QString &text)
+{
+    checkValueElement(element);
+    while (pugi::xml_node n = element.first_child())
+        element.remove_child(n);
+    if (!text.isEmpty())
+        element.append_child(pugi::node_pcdata).set_value(text.toUtf8().constData());
+}
+
+void CourseData::removeChildAt(pugi::xml_node parent, int position)
+{
+    parent.remove_child(childAt(parent, position));
+}
+
+pugi::xml_node CourseData::lectureList() const
+{
+    return childAt(childAt(documentElement(), 1), 0);
+}
+
+pugi::xml_node CourseData::learnerList() const
+{
+    return childAt(documentElement(), 2);
+}
+
+pugi::xml_node CourseData::learner(int position) const
+{
+    return childAt(learnerList(), position);
+}
+
+int CourseData::learnerCount() const
+{
+    return childCount(learnerList());
+}
+
+QStringList CourseData::learnerNames() const
+{
+    QStringList names;
+    for (pugi::xml_node n = learnerList().first_child(); n; n = n.next_sibling())
+        names.append(value(child(n, "name")));
+    return names;
+}
+
+CourseData::Learner CourseData::learnerFields(int position) const
+{
+    const pugi::xml_node record = learner(position);
+    Learner l;
+    l.name = value(child(record, "name"));
+    l.sourname = value(child(record, "sourname"));
+    l.group = value(child(record, "group"));
+    l.mail = value(child(record, "mail"));
+    l.date = value(child(record, "date"));
+    return l;
+}
+
+QString CourseData::unknownName()
+{
+    return QStringLiteral("неизвестен");
+}
+
+void CourseData::registerLearner(const QString &name, const QString &sourname,
+                                 const QString &group, const QString &mail)
+{
+    applyChange([&] {
+        pugi::xml_node record = append(learnerList(), "registred_user");
+        append(record, "name", name.isEmpty() ? unknownName() : name);
+        pugi::xml_node info = append(record, "study_info");
+        append(info, "lectures");
+        append(info, "tests");
+        append(info, "bookmarks");
+        append(record, "date", currentTimeStamp());
+        append(record, "sourname", sourname);
+        append(record, "group", group);
+        append(record, "mail", mail);
+    });
+}
+
+void CourseData::changeLearner(int position, const QString &name, const QString &sourname,
+                               const QString &group, const QString &mail)
+{
+    applyChange([&] {
+        const pugi::xml_node record = learner(position);
+        setValue(child(record, "name"), name.isEmpty() ? unknownName() : name);
+        setValue(child(record, "sourname"), sourname);
+        setValue(child(record, "group"), group);
+        setValue(child(record, "mail"), mail);
+    });
+}
+
+void CourseData::deleteLearner(int position)
+{
+    applyChange([&] { removeChildAt(learnerList(), position); });
+}
+
+pugi::xml_node CourseData::testsOf(int learnerPosition) const
+{
+    return child(child(learner(learnerPosition), "study_info"), "tests");
+}
+
+pugi::xml_node CourseData::bookmarksOf(int learnerPosition) const
+{
+    return child(child(learner(learnerPosition), "study_info"), "bookmarks");
+}
+
+void CourseData::addTestResult(int learnerPosition, const QString &topic, int percent)
+{
+    applyChange([&] {
+        pugi::xml_node record = append(testsOf(learnerPosition), "one");
+        append(record, "number", topic);
+        append(record, "date", currentTimeStamp());
+        append(record, "right", QString::number(percent));
+        append(record, "time", QStringLiteral("не определено"));
+    });
+}
+
+void CourseData::addBookmark(int learnerPosition, int page)
+{
+    applyChange([&] {
+        pugi::xml_node record = append(bookmarksOf(learnerPosition), "one");
+        append(record, "title", QStringLiteral("Лекция %1").arg(page));
+        append(record, "id", QString::number(page));
+        append(record, "increment", QStringLiteral("0"));
+    });
+}
+
+void CourseData::deleteBookmark(int learnerPosition, int index)
+{
+    applyChange([&] { removeChildAt(bookmarksOf(learnerPosition), index); });
+}
+
+QVector<CourseData::Bookmark> CourseData::bookmarks(int learnerPosition)
+{
+    QVector<Bookmark> list;
+    for (pugi::xml_node n = bookmarksOf(learnerPosition).first_child(); n; n = n.next_sibling()) {
+        Bookmark b;
+        b.title = value(child(n, "title"));
+        b.page = parseInteger(value(child(n, "id")), "id");
+        b.increment = parseInteger(value(child(n, "increment")), "increment");
+        list.append(b);
+    }
+    return list;
+}
+
+QVector<CourseData::TestRecord> CourseData::testRecords(int learnerPosition)
+{
+    QVector<TestRecord> list;
+    for (pugi::xml_node n = testsOf(learnerPosition).first_child(); n; n = n.next_sibling()) {
+        TestRecord t;
+        t.number = value(child(n, "number"));
+        t.date = value(child(n, "date"));
+        t.right = value(child(n, "right"));
+        list.append(t);
+    }
+    return list;
+}
+
+QVector<CourseData::Lecture> CourseData::lectures() const
+{
+    QVector<Lecture> list;
+    for (pugi::xml_node n = lectureList().first_child(); n; n = n.next_sibling()) {
+        Lecture lecture;
+        lecture.id = QString::fromUtf8(n.attribute("id").value());
+        lecture.description = value(child(n, "description"));
+        // The first three children are the lecture's own; sections follow.
+        int i = 0;
+        for (pugi::xml_node s = n.first_child(); s; s = s.next_sibling(), ++i) {
+            if (i < 3)
+                continue;
+            lecture.sections.append({value(child(s, "mark")), value(child(s, "title"))});
+        }
+        list.append(lecture);
+    }
+    return list;
+}
+
+QString CourseData::timeStamp(const QDateTime &t)
+{
+    static const char *const days[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
+    static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    const QDateTime local = t.toLocalTime();
+    if (!local.isValid())
+        throw CourseDataError(QStringLiteral("Неверное время для отметки времени"));
+    const QDate d = local.date();
+    const QTime time = local.time();
+    return QStringLiteral("%1 %2 %3 %4:%5:%6 %7\n")
+        .arg(QLatin1String(days[d.dayOfWeek() - 1]), QLatin1String(months[d.month() - 1]))
+        .arg(d.day(), 2, 10, QLatin1Char('0'))
+        .arg(time.hour(), 2, 10, QLatin1Char('0'))
+        .arg(time.minute(), 2, 10, QLatin1Char('0'))
+        .arg(time.second(), 2, 10, QLatin1Char('0'))
+        .arg(d.year(), 4, 10, QLatin1Char('0'));
+}
+
+QString CourseData::currentTimeStamp()
+{
+    return timeStamp(clockSource() ? clockSource()() : QDateTime::currentDateTime());
+}
+
+void CourseData::setClock(std::function<QDateTime()> c)
+{
+    clockSource() = std::move(c);
+}

@@ -1,11 +1,12 @@
 #pragma once
 
 #include <QPointer>
+#include <QQuickItem>
 #include <QString>
 #include <QWidget>
 
 class QQmlEngine;
-class QQuickItem;
+
 class QQuickWidget;
 
 // Hosts one animated screen face ("movie"): a QML scene loaded from

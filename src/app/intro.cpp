@@ -1,0 +1,185 @@
+#include "app/intro.h"
+
+#include "app/Dialogs.h"
+#include "app/WindowSet.h"
+#include "learners/Login.h"
+#include "movie/MovieControl.h"
+#include "progress/Otchet.h"
+#include "progress/bookmark.h"
+#include "progress/stat.h"
+#include "reader/MainForm.h"
+#include "screens/About.h"
+#include "screens/Font.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QScreen>
+#include <QUrl>
+
+namespace {
+std::function<QSize()> g_desktopSize;
+std::function<bool(const QString &)> g_programStarter;
+
+QSize virtualDesktopSize()
+{
+    if (g_desktopSize)
+        return g_desktopSize();
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        return screen->virtualGeometry().size();
+    return QSize(800, 600);
+}
+
+QRect workArea()
+{
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        return screen->availableGeometry();
+    return QRect(0, 0, 800, 600);
+}
+
+const QString kResolutionMessage = QStringLiteral("Данное разрешение экрана не поддерживается");
+} // namespace
+
+void TfrmIntro::setDesktopSizeSource(std::function<QSize()> source)
+{
+    g_desktopSize = std::move(source);
+}
+
+void TfrmIntro::setProgramStarter(std::function<bool(const QString &)> starter)
+{
+    g_programStarter = std::move(starter);
+}
+
+TfrmIntro::TfrmIntro(QWidget *parent) : TModalScreen(parent)
+{
+    setObjectName(QStringLiteral("frmIntro"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("Тарвел"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setGeometry(workArea());
+
+    Flash = new MovieControl(this);
+    Flash->setObjectName(QStringLiteral("Flash"));
+    Flash->setGeometry(0, 0, 800, 600);
+    connect(Flash, &MovieControl::fsCommand, this, &TfrmIntro::FlashFSCommand);
+}
+
+void TfrmIntro::FormActivate()
+{
+    setGeometry(workArea());
+    const QSize desktop = virtualDesktopSize();
+    const int width = desktop.width();
+    const int height = desktop.height();
+    if (height < 600) {
+        dialogs::message(this, kResolutionMessage);
+        frmMain->closeMainWindow();
+    }
+    if (width < 800) {
+        dialogs::message(this, kResolutionMessage);
+        frmMain->closeMainWindow();
+    }
+    Flash->move((width - 800) / 2, (height - 600) / 2);
+    Flash->setMovie(MovieControl::moviePath(QStringLiteral("Main")));
+    frmMain->FlashButtons->setMovie(MovieControl::moviePath(QStringLiteral("buttons")));
+    if (!m_keyPreview) {
+        m_keyPreview = true;
+        qApp->installEventFilter(this);
+    }
+    frmMain->PushHistory(hkHome, false, 0);
+}
+
+void TfrmIntro::FormDeactivate()
+{
+    if (m_keyPreview) {
+        m_keyPreview = false;
+        qApp->removeEventFilter(this);
+    }
+}
+
+bool TfrmIntro::eventFilter(QObject *watched, QEvent *event)
+{
+    // Key preview: the window sees key presses before its movie does.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget *>(watched)->window() == this) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (!key->isAutoRepeat() || key->key() == Qt::Key_F4) {
+            FormKeyDown(key->key(), key->modifiers());
+            if (frmMain && frmMain->isClosing())
+                return true;
+        }
+    }
+    return TModalScreen::eventFilter(watched, event);
+}
+
+void TfrmIntro::FormKeyDown(int key, Qt::KeyboardModifiers shift)
+{
+    if (key == Qt::Key_F4 && (shift & Qt::AltModifier))
+        frmMain->closeMainWindow();
+}
+
+void TfrmIntro::startCompanion(const QString &relativePath)
+{
+    if (g_programStarter) {
+        g_programStarter(relativePath);
+        return;
+    }
+    // Started, never waited for; a missing program does nothing.
+    const QFileInfo info(QDir::current(), relativePath);
+    if (!info.exists())
+        return;
+    if (info.isExecutable() && QProcess::startDetached(info.absoluteFilePath(), {}))
+        return;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+}
+
+void TfrmIntro::FlashFSCommand(const QString &command, const QString &)
+{
+    if (command == QLatin1String("exit")) {
+        frmMain->closeMainWindow();
+    } else if (command == QLatin1String("DoBookmark")) {
+        frmBookmark->showModal();
+    } else if (command == QLatin1String("DoContent")) {
+        frmMain->PushHistory(hkHome, false, 0);
+        frmMain->ShowContents();
+        closeScreen();
+        frmMain->TopicMode = false;
+    } else if (command == QLatin1String("DoEbout")) {
+        frmMain->PushHistory(hkHome, false, 0);
+        closeScreen();
+        frmMain->OpenPage(18);
+        frmMain->HidePlayerPanel();
+        frmMain->HideMenuPanel();
+    } else if (command == QLatin1String("DoBegin")) {
+        frmMain->PushHistory(hkHome, false, 0);
+        closeScreen();
+        frmMain->OpenPage(111);
+    } else if (command == QLatin1String("DoTests")) {
+        frmMain->PushHistory(hkHome, false, 0);
+        frmMain->PushHistory(hkHome, false, 0);
+        frmMain->ShowTestTopics();
+        frmMain->TopicMode = true;
+        closeScreen();
+    } else if (command == QLatin1String("DoReport")) {
+        frmOtcher->showModal();
+    } else if (command == QLatin1String("DoStat")) {
+        frmStat->showModal();
+    } else if (command == QLatin1String("DoLabs")) {
+        startCompanion(QStringLiteral("Labs/VESTRA.exe"));
+    } else if (command == QLatin1String("DoPrac")) {
+        startCompanion(QStringLiteral("Prac/Drimet.exe"));
+    } else if (command == QLatin1String("DoDict")) {
+        frmMain->PushHistory(hkHome, false, 0);
+        closeScreen();
+        frmMain->OpenPage(11);
+    } else if (command == QLatin1String("DoEbout2")) {
+        frmAbout->showModal();
+    } else if (command == QLatin1String("DoFont")) {
+        frmFont->showModal();
+    }
+}

@@ -1,0 +1,200 @@
+#include "app/AppMessage.h"
+#include "app/Dialogs.h"
+#include "app/WindowSet.h"
+#include "app/intro.h"
+#include "learners/Login.h"
+#include "movie/MovieControl.h"
+#include "progress/Otchet.h"
+#include "progress/bookmark.h"
+#include "progress/stat.h"
+#include "reader/MainForm.h"
+#include "screens/About.h"
+#include "screens/Font.h"
+#include "testing/tests.h"
+
+#include <QDialog>
+#include <QDir>
+#include <QFile>
+#include <QMouseEvent>
+#include <QPushButton>
+#include <QQuickItem>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+// Records the mouse events a widget is given.
+class Recorder : public QWidget
+{
+public:
+    using QWidget::QWidget;
+    QList<QPair<QEvent::Type, Qt::MouseButton>> seen;
+
+protected:
+    void mousePressEvent(QMouseEvent *e) override { seen.append({e->type(), e->button()}); }
+    void mouseReleaseEvent(QMouseEvent *e) override { seen.append({e->type(), e->button()}); }
+};
+
+bool copyTree(const QString &from, const QString &to)
+{
+    QDir source(from);
+    if (!QDir().mkpath(to))
+        return false;
+    for (const QFileInfo &entry :
+         source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + "/" + entry.fileName();
+        if (entry.isDir() ? !copyTree(entry.filePath(), target)
+                          : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
+} // namespace
+
+class TestWindowSet : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void windowsAreCreatedOnceInOrder();
+    void rightButtonPressIsSwallowedInsideModalLoops();
+    void firstShowingGoesThroughSignIn();
+    void laterShowingsGoHomeAndHidePanels();
+    void closingTheMainWindowEndsNestedLoops();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_oldDir;
+};
+
+void TestWindowSet::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), m_dir.path() + "/pictures"));
+    QVERIFY(QFile::copy(QStringLiteral(TARVEL_TEST_DATA "/app/dect.chh"), m_dir.path() + "/dect.chh"));
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+}
+
+void TestWindowSet::init()
+{
+    createWindowSet();
+}
+
+void TestWindowSet::cleanup()
+{
+    destroyWindowSet();
+    dialogs::setMessageHook({});
+}
+
+void TestWindowSet::windowsAreCreatedOnceInOrder()
+{
+    const QList<QWidget *> windows{frmMain, frmLogin, frmTest,     frmIntro,  frmAbout,
+                                   frmStat, frmFont,  frmBookmark, frmOtcher};
+    const QStringList names{"frmMain", "frmLogin", "frmTest",     "frmIntro", "frmAbout",
+                            "frmStat", "frmFont",  "frmBookmark", "frmOtcher"};
+    for (int i = 0; i < windows.size(); ++i) {
+        QVERIFY(windows[i]);
+        QCOMPARE(windows[i]->objectName(), names[i]);
+        QVERIFY(windows[i]->isWindow());
+        QVERIFY(!windows[i]->isVisible());
+    }
+    QCOMPARE(frmMain->windowTitle(), QString("Тарвел"));
+    QCOMPARE(frmMain->CurrentUser, -1);
+    QCOMPARE(frmMain->NormalSize, 10);
+    QCOMPARE(frmMain->HeadingSize, 20);
+    QCOMPARE(frmMain->SubheadingSize, 14);
+    QVERIFY(frmMain->history().empty());
+    // The lecture movie fills its panel.
+    QCOMPARE(frmMain->Player->geometry(), frmMain->pnlPlayer->contentsRect());
+}
+
+void TestWindowSet::rightButtonPressIsSwallowedInsideModalLoops()
+{
+    AppMessage::install();
+    QDialog modal;
+    auto *target = new Recorder(&modal);
+    target->resize(100, 100);
+    modal.resize(100, 100);
+    QTimer::singleShot(0, &modal, [&] {
+        QTest::mousePress(target, Qt::RightButton, {}, QPoint(10, 10));
+        QTest::mouseRelease(target, Qt::RightButton, {}, QPoint(10, 10));
+        QTest::mousePress(target, Qt::LeftButton, {}, QPoint(10, 10));
+        QTest::mouseRelease(target, Qt::LeftButton, {}, QPoint(10, 10));
+        modal.accept();
+    });
+    modal.exec();
+    const QList<QPair<QEvent::Type, Qt::MouseButton>> expected{
+        {QEvent::MouseButtonRelease, Qt::RightButton},
+        {QEvent::MouseButtonPress, Qt::LeftButton},
+        {QEvent::MouseButtonRelease, Qt::LeftButton}};
+    QCOMPARE(target->seen, expected);
+}
+
+void TestWindowSet::firstShowingGoesThroughSignIn()
+{
+    bool loginWasUp = false;
+    bool mainWasHidden = false;
+    QTimer::singleShot(50, frmLogin, [&] {
+        loginWasUp = frmLogin->isVisible();
+        mainWasHidden = !frmMain->isVisible();
+        frmMain->CurrentUser = 0;
+        frmLogin->closeScreen();
+    });
+    frmMain->start();
+    QVERIFY(loginWasUp);
+    QVERIFY(mainWasHidden);
+    QVERIFY(frmMain->isVisible());
+    QCOMPARE(frmLogin->RememberedUser, 0);
+    QVERIFY(frmLogin->Flash->rootItem());
+    QCOMPARE(frmLogin->Flash->rootItem()->property("frame").toInt(), 1);
+    QVERIFY(frmMain->RichView1->isVisible());
+    QVERIFY(!frmMain->ImgBack->isVisible());
+}
+
+void TestWindowSet::laterShowingsGoHomeAndHidePanels()
+{
+    frmMain->CurrentUser = 0;
+    frmMain->PlayerShown = true;
+    frmMain->MenuShown = true;
+    frmMain->pnlMenu->move(0, 0);
+    bool homeWasUp = false;
+    QTimer::singleShot(50, frmIntro, [&] {
+        homeWasUp = frmIntro->isVisible();
+        frmIntro->closeScreen();
+    });
+    frmMain->FormShow();
+    QVERIFY(homeWasUp);
+    QVERIFY(!frmLogin->isVisible());
+    QCOMPARE(frmMain->pnlMenu->x(), -210);
+    QCOMPARE(frmMain->pnlPlayer->y(), -405);
+    QCOMPARE(frmMain->btnPlayerOn->y(), -15);
+    QCOMPARE(frmMain->btnPanelMenuNext->x(), -10);
+    QCOMPARE(frmMain->btnPanelMenuNext->height(), frmMain->pnlMenu->height());
+    QVERIFY(!frmMain->MenuShown);
+    QVERIFY(frmMain->PlayerShown); // kept
+    QCOMPARE(frmIntro->Flash->rootItem()->property("frame").toInt(), 1);
+}
+
+void TestWindowSet::closingTheMainWindowEndsNestedLoops()
+{
+    frmMain->CurrentUser = 0;
+    // Home screen, and a sub-screen over it; "exit" from deep inside.
+    QTimer::singleShot(50, frmIntro, [&] {
+        QTimer::singleShot(50, frmAbout, [&] { frmMain->closeMainWindow(); });
+        frmAbout->showModal();
+    });
+    frmMain->start();
+    QVERIFY(frmMain->isClosing());
+    QVERIFY(!frmMain->isVisible());
+    QVERIFY(!frmIntro->isVisible());
+    QVERIFY(!frmAbout->isVisible());
+    // Nothing opens any more once the program is ending.
+    frmAbout->showModal();
+    QVERIFY(!frmAbout->isVisible());
+}
+
+QTEST_MAIN(TestWindowSet)
+#include "tst_windowset.moc"

@@ -1,0 +1,2 @@
+import QtQml
+QtObject { property int frame: 0 }

@@ -17,14 +17,7 @@ Rectangle {
         entry.stop();
         entry.start();
     }
-    onFrameChanged: {
-        entry.stop();
-        for (const item of [header, studyCard, checkCard, practiceCard, footer])
-            item.opacity = 1;
-        header.y = 0;
-        studyCard.y = checkCard.y = practiceCard.y = cardsTop;
-        footer.y = footerTop;
-    }
+    onFrameChanged: entry.complete()
     Component.onCompleted: play()
 
     readonly property real cardsTop: 206

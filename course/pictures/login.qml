@@ -44,8 +44,9 @@ Rectangle {
     }
 
     onFrameChanged: {
+        entry.complete();
         if (formShown) {
-            nameField.input.forceActiveFocus();
+            Qt.callLater(() => nameField.input.forceActiveFocus());
         } else if (form.activeFocus) {
             root.forceActiveFocus();
         }
@@ -210,7 +211,7 @@ Rectangle {
         objectName: "learnerForm"
         x: 24; y: root.formShown ? 62 : 76
         width: 494; height: 298
-        visible: opacity > 0
+        visible: root.formShown || opacity > 0
         opacity: root.formShown ? 1 : 0
         Behavior on opacity { NumberAnimation { duration: 220; easing.type: Easing.OutCubic } }
         Behavior on y { NumberAnimation { duration: 260; easing.type: Easing.OutCubic } }

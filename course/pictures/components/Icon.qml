@@ -180,6 +180,17 @@ Canvas {
             ctx.moveTo(8, 11); ctx.lineTo(8, 7.5); ctx.arc(12, 7.5, 4, Math.PI, Math.PI * 1.9, false);
             dot(12, 16, 1.4);
             break;
+        case "folder":
+            ctx.moveTo(3, 6.5); ctx.quadraticCurveTo(3, 5, 4.5, 5); ctx.lineTo(9.5, 5); ctx.lineTo(11.5, 7);
+            ctx.lineTo(19.5, 7); ctx.quadraticCurveTo(21, 7, 21, 8.5); ctx.lineTo(21, 18);
+            ctx.quadraticCurveTo(21, 19.5, 19.5, 19.5); ctx.lineTo(4.5, 19.5);
+            ctx.quadraticCurveTo(3, 19.5, 3, 18); ctx.closePath();
+            break;
+        case "drive":
+            ctx.roundedRect(2.5, 12, 19, 8, 2, 2);
+            ctx.moveTo(2.5, 14); ctx.lineTo(5.5, 5); ctx.lineTo(18.5, 5); ctx.lineTo(21.5, 14);
+            dot(17.5, 16, 1.2);
+            break;
         case "warning":
             ctx.moveTo(12, 3.5); ctx.lineTo(21.5, 20); ctx.lineTo(2.5, 20); ctx.closePath();
             ctx.moveTo(12, 9.5); ctx.lineTo(12, 14);

@@ -1,0 +1,125 @@
+import QtQuick
+
+// The frame every lecture movie shares: a title band, a stage for the
+// drawing, and a caption that walks through the steps. The drawing binds to
+// `step`; the scene advances it and starts over after the last one.
+Item {
+    id: scene
+
+    property int number: 1
+    property string title
+    property var captions: []
+    property int interval: 2600
+    property int step: 0
+    readonly property int count: captions.length
+    default property alias stage: stageArea.data
+
+    width: 550
+    height: 400
+
+    // Shows step n without moving on.
+    function show(n) {
+        ticker.stop();
+        step = Math.max(0, Math.min(n, count - 1));
+    }
+    // Runs on from the step shown.
+    function run() {
+        ticker.restart();
+        reveal.restart();
+    }
+    function restart() {
+        show(0);
+        run();
+    }
+
+    Timer {
+        id: ticker
+        interval: scene.step === scene.count - 1 ? scene.interval * 1.6 : scene.interval
+        repeat: true
+        onTriggered: scene.step = (scene.step + 1) % Math.max(1, scene.count)
+    }
+    NumberAnimation {
+        id: reveal
+        target: stageArea; property: "opacity"; from: 0; to: 1
+        duration: Theme.enter; easing.type: Easing.OutCubic
+    }
+
+    Rectangle {
+        id: band
+        width: parent.width; height: 50
+        color: Theme.primary
+        Rectangle {
+            id: badge
+            x: 16; anchors.verticalCenter: parent.verticalCenter
+            width: badgeText.implicitWidth + 20; height: 24; radius: 12
+            color: Theme.accent
+            Text {
+                id: badgeText
+                anchors.centerIn: parent
+                text: "Лекция " + scene.number
+                font.family: Theme.font; font.pixelSize: Theme.small; font.bold: true
+                color: Theme.onDark
+            }
+        }
+        Text {
+            anchors.left: badge.right; anchors.leftMargin: 12
+            anchors.right: parent.right; anchors.rightMargin: 16
+            anchors.verticalCenter: parent.verticalCenter
+            text: scene.title
+            elide: Text.ElideRight
+            font.family: Theme.font; font.pixelSize: Theme.heading; font.bold: true
+            color: Theme.onDark
+        }
+    }
+
+    Item {
+        id: stageArea
+        x: 16; y: 58
+        width: parent.width - 32; height: 262
+    }
+
+    Card {
+        id: captionCard
+        x: 16; y: 328
+        width: parent.width - 32; height: 62
+        radius: Theme.radius
+        raised: false
+
+        Text {
+            id: caption
+            x: 14; y: 8
+            width: parent.width - replay.width - 40
+            height: 36
+            verticalAlignment: Text.AlignVCenter
+            text: scene.captions[scene.step] || ""
+            wrapMode: Text.WordWrap
+            font.family: Theme.font; font.pixelSize: Theme.small + 1
+            color: Theme.ink
+            onTextChanged: { opacity = 0; fade.restart(); }
+            NumberAnimation { id: fade; target: caption; property: "opacity"; to: 1; duration: 300 }
+        }
+        Row {
+            x: 14; y: 48
+            spacing: 5
+            Repeater {
+                model: scene.count
+                Rectangle {
+                    width: index === scene.step ? 16 : 6; height: 6; radius: 3
+                    color: index <= scene.step ? Theme.accent : Theme.line
+                    Behavior on width { NumberAnimation { duration: 200 } }
+                }
+            }
+        }
+        // Replays the lecture's drawing here and now; it is no command.
+        TButton {
+            id: replay
+            objectName: "replay"
+            text: "Повторить"
+            iconName: "replay"
+            variant: "quiet"
+            anchors.right: parent.right; anchors.rightMargin: 8
+            anchors.verticalCenter: parent.verticalCenter
+            onClicked: scene.restart()
+        }
+    }
+}

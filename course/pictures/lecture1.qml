@@ -1,0 +1,149 @@
+import QtQuick
+import "components"
+
+// Lecture 1: information and its measurement — from one bit to gigabytes.
+Rectangle {
+    id: root
+    width: 550
+    height: 400
+    color: Theme.paper
+
+    property int frame: 0
+    signal fsCommand(string command, string args)
+
+    // Frame n shows step n - 1 at rest; play() runs on from there.
+    function play() { scene.run(); }
+    onFrameChanged: scene.show(frame - 1)
+    Component.onCompleted: play()
+
+    LectureScene {
+        id: scene
+        number: 1
+        title: "Информация и её измерение"
+        captions: [
+            "Бит — наименьшая единица информации. Он принимает одно из двух значений: 0 или 1.",
+            "Восемь битов составляют байт: 1 байт = 8 бит.",
+            "Одного байта хватает на один символ. Буква «Т» кодируется так: 11010010.",
+            "Байты собираются в килобайты: 1 Кбайт = 1024 байта.",
+            "1 Мбайт = 1024 Кбайт, 1 Гбайт = 1024 Мбайт: каждая ступень в 1024 раза больше."
+        ]
+
+        Item {
+            id: bits
+            width: 518; height: 120
+            property int blink: 0
+            readonly property string letter: "11010010"
+            readonly property string sample: "01100101"
+            Timer {
+                interval: 600; repeat: true; running: scene.step === 0
+                onTriggered: bits.blink = 1 - bits.blink
+            }
+            Row {
+                id: cells
+                x: 40; y: 22
+                spacing: 8
+                Repeater {
+                    model: 8
+                    Rectangle {
+                        readonly property bool shown: index === 0 || scene.step >= 1
+                        readonly property string value: scene.step === 0 ? (index === 0 ? String(bits.blink) : "0")
+                                                      : scene.step === 1 ? bits.sample[index]
+                                                      : bits.letter[index]
+                        width: 42; height: 46; radius: 8
+                        opacity: shown ? 1 : 0.18
+                        color: value === "1" ? Theme.primary : Theme.surface
+                        border.width: 2
+                        border.color: Theme.primary
+                        Behavior on opacity { NumberAnimation { duration: 300 + index * 60 } }
+                        Behavior on color { ColorAnimation { duration: 220 } }
+                        Text {
+                            anchors.centerIn: parent
+                            text: parent.value
+                            font.family: "Liberation Mono"; font.pixelSize: 24; font.bold: true
+                            color: parent.value === "1" ? Theme.onDark : Theme.primary
+                        }
+                    }
+                }
+            }
+            // The brace under the byte.
+            Rectangle {
+                x: cells.x; y: cells.y + 56
+                width: scene.step >= 1 ? cells.width : 42; height: 3; radius: 1.5
+                color: Theme.accent
+                Behavior on width { NumberAnimation { duration: 400; easing.type: Easing.OutCubic } }
+            }
+            Text {
+                x: cells.x; y: cells.y + 64
+                text: scene.step >= 1 ? "1 байт = 8 бит" : "1 бит"
+                font.family: Theme.font; font.pixelSize: Theme.body; font.bold: true
+                color: Theme.accent
+            }
+            Rectangle {
+                x: cells.x + cells.width + 18; y: cells.y
+                width: 46; height: 46; radius: 8
+                color: Theme.accentSoft
+                opacity: scene.step === 2 ? 1 : 0
+                Behavior on opacity { NumberAnimation { duration: 300 } }
+                Text {
+                    anchors.centerIn: parent
+                    text: "Т"
+                    font.family: Theme.font; font.pixelSize: 28; font.bold: true
+                    color: Theme.accent
+                }
+            }
+        }
+
+        // The ladder of units: each step is 1024 of the one before.
+        Row {
+            x: 20; y: 132
+            spacing: 0
+            Repeater {
+                model: [
+                    { unit: "байт", from: 3 },
+                    { unit: "Кбайт", from: 3 },
+                    { unit: "Мбайт", from: 4 },
+                    { unit: "Гбайт", from: 4 }
+                ]
+                Row {
+                    readonly property bool shown: scene.step >= modelData.from
+                    spacing: 0
+                    opacity: shown ? 1 : 0.12
+                    Behavior on opacity { NumberAnimation { duration: 400 } }
+                    Item {
+                        visible: index > 0
+                        width: 56; height: 120
+                        Text {
+                            anchors.centerIn: parent
+                            anchors.verticalCenterOffset: 30
+                            text: "×1024"
+                            font.family: Theme.font; font.pixelSize: Theme.small; font.bold: true
+                            color: Theme.accent
+                        }
+                        Icon {
+                            anchors.centerIn: parent; anchors.verticalCenterOffset: 48
+                            width: 18; height: 18; name: "forward"; color: Theme.accent
+                        }
+                    }
+                    Item {
+                        width: 74; height: 120
+                        Rectangle {
+                            width: parent.width
+                            height: 36 + index * 26
+                            anchors.bottom: parent.bottom
+                            radius: 8
+                            color: ["#E7EDF6", "#BFD0E6", "#4F6F99", Theme.primary][index]
+                            border.width: 1
+                            border.color: Theme.lineStrong
+                            Text {
+                                anchors.centerIn: parent
+                                text: modelData.unit
+                                font.family: Theme.font; font.pixelSize: Theme.body; font.bold: true
+                                color: index >= 2 ? Theme.onDark : Theme.primary
+                            }
+                        }
+                    }
+                }
+            }
+        }
+    }
+}

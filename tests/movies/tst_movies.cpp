@@ -1,0 +1,429 @@
+#include "movie/MovieControl.h"
+
+#include <QApplication>
+#include <QQmlEngine>
+#include <QQuickItem>
+#include <QQuickWidget>
+#include <QSignalSpy>
+#include <QTest>
+
+namespace {
+
+struct Control
+{
+    QString command;
+    QString label;
+};
+using Controls = QList<Control>;
+
+QString picture(const QString &name)
+{
+    return QStringLiteral(TARVEL_COURSE_DIR "/pictures/") + name + QStringLiteral(".qml");
+}
+
+QString accessibleName(const QObject *object)
+{
+    // The Accessible attached object is parented to the item it describes.
+    for (const QObject *child : object->children())
+        if (qstrcmp(child->metaObject()->className(), "QQuickAccessibleAttached") == 0)
+            return child->property("name").toString();
+    return {};
+}
+
+QList<QQuickItem *> focusChain(QQuickItem *root)
+{
+    QList<QQuickItem *> chain;
+    for (QQuickItem *item = root->nextItemInFocusChain(); item && item != root;
+         item = item->nextItemInFocusChain()) {
+        if (chain.contains(item))
+            break;
+        chain.append(item);
+    }
+    return chain;
+}
+
+qreal shownOpacity(const QQuickItem *item)
+{
+    qreal opacity = 1;
+    for (; item; item = item->parentItem())
+        opacity *= item->opacity();
+    return opacity;
+}
+
+// The drawn text of a control: a visible Text inside it that shows the label.
+QQuickItem *labelItem(QQuickItem *control, const QString &label)
+{
+    const auto items = control->findChildren<QQuickItem *>();
+    for (QQuickItem *item : items)
+        if (item->inherits("QQuickText") && item->isVisible() &&
+            item->property("text").toString() == label)
+            return item;
+    return nullptr;
+}
+
+QRectF sceneRect(QQuickItem *root, QQuickItem *item)
+{
+    return item->mapRectToItem(root, QRectF(0, 0, item->width(), item->height()));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(Controls)
+
+class TestMovies : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+
+    void controls_data();
+    void controls();
+    void scenes_data();
+    void scenes();
+    void keyboardActivates_data();
+    void keyboardActivates();
+    void loginVariables_data();
+    void loginVariables();
+    void loginFrames_data();
+    void loginFrames();
+    void loginForm_data();
+    void loginForm();
+
+private:
+    void load(MovieControl &movie, const QString &name);
+    QStringList m_warnings;
+};
+
+void TestMovies::initTestCase()
+{
+    connect(MovieControl::engine(), &QQmlEngine::warnings, this,
+            [this](const QList<QQmlError> &warnings) {
+                for (const QQmlError &warning : warnings)
+                    m_warnings.append(warning.toString());
+            });
+}
+
+void TestMovies::init() { m_warnings.clear(); }
+
+void TestMovies::load(MovieControl &movie, const QString &name)
+{
+    movie.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&movie));
+    movie.setMovie(picture(name));
+    QVERIFY2(movie.rootItem(), qPrintable(name + ": " + m_warnings.join('\n')));
+}
+
+void TestMovies::controls_data()
+{
+    QTest::addColumn<QString>("movie");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<Controls>("controls");
+    QTest::addColumn<QStringList>("absent");
+    // Where the program lays a native list or view over the movie.
+    QTest::addColumn<QRectF>("reserved");
+
+    QTest::newRow("home") << "Main" << QSize(800, 600) << 1
+        << Controls{{"exit", "Выход"}, {"DoBookmark", "Закладки"}, {"DoContent", "Содержание"},
+                    {"DoEbout", "Введение"}, {"DoBegin", "Начать обучение"}, {"DoTests", "Тесты"},
+                    {"DoReport", "Отчёт"}, {"DoStat", "Статистика"},
+                    {"DoLabs", "Лабораторные работы"}, {"DoPrac", "Практикум"},
+                    {"DoDict", "Словарь"}, {"DoEbout2", "О программе"}, {"DoFont", "Шрифт"}}
+        << QStringList() << QRectF();
+    const Controls toolbar{{"DoHome", "Главная"}, {"DoMenu", "Разделы"},
+                           {"DoBookmark", "Добавить закладку"}, {"DoPlus", "Крупнее"},
+                           {"DoMinus", "Мельче"}, {"DoDict", "Словарь"}, {"DoHelp", "Справка"},
+                           {"DoBack", "Назад"}};
+    QTest::newRow("toolbar of a lecture") << "buttons" << QSize(700, 51) << 0
+        << (Controls(toolbar) << Control{"DoPlayer", "Видеолекция"}) << QStringList() << QRectF();
+    QTest::newRow("toolbar of the information page") << "buttons" << QSize(700, 51) << 4
+        << toolbar << QStringList{"DoPlayer"} << QRectF();
+    QTest::newRow("sign-in") << "login" << QSize(542, 373) << 1
+        << Controls{{"AddNewUser", "Новый ученик"}, {"ChangeUser", "Изменить"},
+                    {"DeleteUser", "Удалить"}, {"Enter", "Войти"}, {"close", "Закрыть"}}
+        << QStringList{"OkPress", "CancelPress", "eName"} << QRectF(48, 88, 161, 24);
+    QTest::newRow("sign-in form") << "login" << QSize(542, 373) << 10
+        << Controls{{"OkPress", "Сохранить"}, {"CancelPress", "Отмена"}, {"close", "Закрыть"}}
+        << QStringList{"AddNewUser", "Enter"} << QRectF(48, 88, 161, 24);
+    QTest::newRow("bookmarks") << "bookmark" << QSize(550, 400) << 1
+        << Controls{{"close", "Закрыть"}, {"DoJump", "Перейти"}, {"DoDel", "Удалить"}}
+        << QStringList() << QRectF(27, 100, 502, 277);
+    QTest::newRow("font") << "font" << QSize(550, 400) << 1
+        << Controls{{"close", "Закрыть"}, {"DoChange", "Выбрать шрифт"},
+                    {"DoDefoult", "Размеры по умолчанию"}}
+        << QStringList() << QRectF(16, 24, 401, 345);
+    QTest::newRow("about") << "about" << QSize(551, 400) << 1
+        << Controls{{"close", "Закрыть"}} << QStringList() << QRectF();
+    QTest::newRow("report") << "report" << QSize(550, 400) << 1
+        << Controls{{"Generate", "Создать отчёт"}, {"close", "Закрыть"}} << QStringList()
+        << QRectF();
+}
+
+void TestMovies::controls()
+{
+    QFETCH(QString, movie);
+    QFETCH(QSize, size);
+    QFETCH(int, frame);
+    QFETCH(Controls, controls);
+    QFETCH(QStringList, absent);
+    QFETCH(QRectF, reserved);
+
+    MovieControl control;
+    control.resize(size);
+    load(control, movie);
+    if (QTest::currentTestFailed())
+        return;
+    QQuickItem *root = control.rootItem();
+    QCOMPARE(root->size(), QSizeF(size));
+    control.GotoFrame(frame);
+    for (const Control &expected : controls) {
+        auto *item = qobject_cast<QQuickItem *>(control.findControl(expected.command));
+        QVERIFY2(item, qPrintable(expected.command));
+        QTRY_VERIFY2(item->isVisible() && item->isEnabled() && shownOpacity(item) > 0.99,
+                     qPrintable(expected.command));
+    }
+
+    const QList<QQuickItem *> chain = focusChain(root);
+    for (const Control &expected : controls) {
+        auto *item = qobject_cast<QQuickItem *>(control.findControl(expected.command));
+        QCOMPARE(item->property("text").toString(), expected.label);
+        QCOMPARE(accessibleName(item), expected.label);
+        QVERIFY(item->activeFocusOnTab());
+        QVERIFY2(chain.contains(item), qPrintable(expected.command + " is not reached by Tab"));
+        QVERIFY2(QRectF(QPointF(0, 0), QSizeF(size)).contains(sceneRect(root, item)),
+                 qPrintable(expected.command + " lies outside the scene"));
+
+        // The whole label is drawn: not elided, not cut by the button.
+        QQuickItem *label = labelItem(item, expected.label);
+        QVERIFY2(label, qPrintable(expected.command + " draws no label"));
+        QVERIFY2(!label->property("truncated").toBool(), qPrintable(expected.command));
+        QVERIFY2(label->property("contentHeight").toReal() <= item->height(),
+                 qPrintable(expected.command));
+    }
+    for (const QString &name : absent) {
+        auto *item = qobject_cast<QQuickItem *>(control.findControl(name));
+        QVERIFY2(item, qPrintable(name));
+        QVERIFY2(!item->isVisible() || !item->isEnabled(), qPrintable(name));
+        QVERIFY2(!chain.contains(item), qPrintable(name + " is reached by Tab"));
+    }
+    if (!reserved.isEmpty()) {
+        for (QQuickItem *item : chain)
+            QVERIFY2(!sceneRect(root, item).intersects(reserved),
+                     qPrintable(item->objectName() + " lies where the program's list goes"));
+    }
+
+    QSignalSpy commands(&control, &MovieControl::fsCommand);
+    for (const Control &expected : controls) {
+        commands.clear();
+        QVERIFY(control.click(expected.command));
+        QTRY_COMPARE(commands.size(), 1);
+        QCOMPARE(commands.at(0).at(0).toString(), expected.command);
+        control.GotoFrame(frame); // a button may move the movie on; come back for the next one
+    }
+    QVERIFY2(m_warnings.isEmpty(), qPrintable(m_warnings.join('\n')));
+}
+
+void TestMovies::scenes_data()
+{
+    QTest::addColumn<QString>("movie");
+    QTest::addColumn<QSize>("size");
+    QTest::newRow("zero") << "zero" << QSize(550, 400);
+    for (int lecture = 1; lecture <= 8; ++lecture)
+        QTest::newRow(qPrintable(QStringLiteral("lecture %1").arg(lecture)))
+            << QStringLiteral("lecture%1").arg(lecture) << QSize(550, 400);
+}
+
+// Scenes without commands: they load cleanly, answer frames and play, and
+// nothing in them ever sends a command.
+void TestMovies::scenes()
+{
+    QFETCH(QString, movie);
+    QFETCH(QSize, size);
+
+    MovieControl control;
+    control.resize(size);
+    load(control, movie);
+    if (QTest::currentTestFailed())
+        return;
+    QQuickItem *root = control.rootItem();
+    QCOMPARE(root->size(), QSizeF(size));
+    QVERIFY(root->metaObject()->indexOfMethod("play()") >= 0);
+    QVERIFY(root->metaObject()->indexOfProperty("frame") >= 0);
+
+    QSignalSpy commands(&control, &MovieControl::fsCommand);
+    control.GotoFrame(1);
+    control.Play();
+    for (QQuickItem *item : focusChain(root)) {
+        QCOMPARE(item->objectName(), QStringLiteral("replay"));
+        QCOMPARE(accessibleName(item), item->property("text").toString());
+        QVERIFY(control.click(item->objectName()));
+    }
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(commands.size(), 0);
+    QVERIFY2(m_warnings.isEmpty(), qPrintable(m_warnings.join('\n')));
+}
+
+void TestMovies::keyboardActivates_data()
+{
+    QTest::addColumn<QString>("movie");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("key");
+    QTest::newRow("home, Return") << "Main" << "DoBegin" << int(Qt::Key_Return);
+    QTest::newRow("home, Space") << "Main" << "exit" << int(Qt::Key_Space);
+    QTest::newRow("toolbar, Enter") << "buttons" << "DoBack" << int(Qt::Key_Enter);
+    QTest::newRow("sign-in, Return") << "login" << "Enter" << int(Qt::Key_Return);
+    QTest::newRow("bookmarks, Space") << "bookmark" << "DoJump" << int(Qt::Key_Space);
+}
+
+void TestMovies::keyboardActivates()
+{
+    QFETCH(QString, movie);
+    QFETCH(QString, command);
+    QFETCH(int, key);
+
+    MovieControl control;
+    control.resize(800, 600);
+    load(control, movie);
+    if (QTest::currentTestFailed())
+        return;
+    auto *view = control.findChild<QQuickWidget *>();
+    QVERIFY(view);
+    control.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&control));
+    view->setFocus(Qt::TabFocusReason);
+
+    auto *button = qobject_cast<QQuickItem *>(control.findControl(command));
+    QVERIFY(button);
+    button->forceActiveFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(button->hasActiveFocus());
+    QVERIFY(button->property("visualFocus").toBool()); // the focus ring is on
+
+    QSignalSpy commands(&control, &MovieControl::fsCommand);
+    QTest::keyClick(view, Qt::Key(key));
+    QTRY_COMPARE(commands.size(), 1);
+    QCOMPARE(commands.at(0).at(0).toString(), command);
+}
+
+void TestMovies::loginVariables_data()
+{
+    QTest::addColumn<QString>("variable");
+    QTest::addColumn<QString>("label");
+    QTest::addColumn<QString>("value");
+    QTest::newRow("first name") << "eName" << "Имя" << "Иван";
+    QTest::newRow("surname") << "eSourname" << "Фамилия" << "Петров-Водкин";
+    QTest::newRow("group") << "eGroup" << "Группа" << "10 «А»";
+    QTest::newRow("mail") << "eMail" << "Электронная почта" << "ivan@school.ru";
+    QTest::newRow("empty") << "eName" << "Имя" << "";
+    QTest::newRow("new learner") << "radioGroup.m" << "" << "true";
+    QTest::newRow("changed learner") << "radioGroup.m" << "" << "false";
+}
+
+void TestMovies::loginVariables()
+{
+    QFETCH(QString, variable);
+    QFETCH(QString, label);
+    QFETCH(QString, value);
+
+    MovieControl control;
+    control.resize(542, 373);
+    load(control, "login");
+    if (QTest::currentTestFailed())
+        return;
+    control.click("AddNewUser");
+    control.SetVariable(variable, QStringLiteral("старое"));
+    control.SetVariable(variable, value);
+    QCOMPARE(control.GetVariable(variable), value);
+
+    if (!label.isEmpty()) {
+        auto *field = qobject_cast<QQuickItem *>(control.findControl(variable));
+        QVERIFY(field);
+        QCOMPARE(accessibleName(field), label);
+        QVERIFY(field->activeFocusOnTab());
+        QTRY_VERIFY(field->isVisible() && shownOpacity(field) > 0.99);
+        QVERIFY(focusChain(control.rootItem()).contains(field));
+    }
+}
+
+void TestMovies::loginFrames_data()
+{
+    QTest::addColumn<int>("frame");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("warning");
+    QTest::newRow("start") << 1 << "Выберите себя в списке и нажмите «Войти»" << false;
+    QTest::newRow("selection emptied") << 2 << "Выберите ученика из списка или добавьте нового"
+                                       << false;
+    QTest::newRow("learner needed") << 41 << "Сначала выберите ученика из списка" << true;
+}
+
+void TestMovies::loginFrames()
+{
+    QFETCH(int, frame);
+    QFETCH(QString, message);
+    QFETCH(bool, warning);
+
+    MovieControl control;
+    control.resize(542, 373);
+    load(control, "login");
+    if (QTest::currentTestFailed())
+        return;
+    QObject *form = control.findControl("learnerForm");
+    QVERIFY(form);
+
+    // From the open form too: a frame of the list view closes it.
+    for (int before : {0, 10}) {
+        control.GotoFrame(before);
+        control.GotoFrame(frame);
+        auto *text = qobject_cast<QQuickItem *>(control.findControl("message"));
+        QVERIFY(text);
+        QCOMPARE(text->property("text").toString(), message);
+        QTRY_VERIFY(text->isVisible() && shownOpacity(text) > 0.99);
+        QCOMPARE(control.rootItem()->property("warning").toBool(), warning);
+        QTRY_VERIFY(!qobject_cast<QQuickItem *>(form)->isVisible());
+    }
+}
+
+void TestMovies::loginForm_data()
+{
+    QTest::addColumn<QString>("opener");
+    QTest::addColumn<QString>("closer");
+    QTest::addColumn<QString>("marker");
+    QTest::newRow("register, save") << "AddNewUser" << "OkPress" << "true";
+    QTest::newRow("register, cancel") << "AddNewUser" << "CancelPress" << "true";
+    QTest::newRow("change, save") << "ChangeUser" << "OkPress" << "false";
+    QTest::newRow("change, cancel") << "ChangeUser" << "CancelPress" << "false";
+}
+
+// The movie opens and closes its form by itself and still reports both presses.
+void TestMovies::loginForm()
+{
+    QFETCH(QString, opener);
+    QFETCH(QString, closer);
+    QFETCH(QString, marker);
+
+    MovieControl control;
+    control.resize(542, 373);
+    load(control, "login");
+    if (QTest::currentTestFailed())
+        return;
+    auto *form = qobject_cast<QQuickItem *>(control.findControl("learnerForm"));
+    QVERIFY(form);
+    QVERIFY(!form->isVisible());
+    QSignalSpy commands(&control, &MovieControl::fsCommand);
+
+    QVERIFY(control.click(opener));
+    QTRY_VERIFY(form->isVisible() && shownOpacity(form) > 0.99);
+    QCOMPARE(control.GetVariable("radioGroup.m"), marker);
+    QVERIFY(!control.findControl("Enter")->property("enabled").toBool());
+
+    QVERIFY(control.click(closer));
+    QTRY_VERIFY(!form->isVisible());
+    QVERIFY(control.findControl("Enter")->property("enabled").toBool());
+    QTRY_COMPARE(commands.size(), 2);
+    QCOMPARE(commands.at(0).at(0).toString(), opener);
+    QCOMPARE(commands.at(1).at(0).toString(), closer);
+}
+
+QTEST_MAIN(TestMovies)
+#include "tst_movies.moc"

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "app/Screen.h"
+#include "testing/Banks.h"
+#include "testing/TestRun.h"
+
+#include <array>
+
+class QCheckBox;
+class QPushButton;
+class TRichView;
+class TRVStyle;
+
+// The test run window: shows one question at a time with its five options,
+// scores each answer on "Далее" and stores the result under the learner.
+class TfrmTest : public TModalScreen
+{
+    Q_OBJECT
+public:
+    explicit TfrmTest(QWidget *parent = nullptr);
+
+    // "0" for the general test, otherwise a lecture's position; set before
+    // the window is shown.
+    QString Topic;
+
+    // Reads both banks from the current directory into the tables.
+    void LoadBanks();
+    // "Далее".
+    void Button1Click();
+
+    TRichView *RichView1 = nullptr;
+    TRVStyle *RVStyle1 = nullptr;
+    QCheckBox *CheckBox1 = nullptr;
+    QCheckBox *CheckBox2 = nullptr;
+    QCheckBox *CheckBox3 = nullptr;
+    QCheckBox *CheckBox4 = nullptr;
+    QCheckBox *CheckBox5 = nullptr;
+    QPushButton *Button1 = nullptr;
+
+    // The hidden bank tables and the run over them (its counters are the
+    // window's test state; tests replace its clock and generator).
+    StringGrid StringGrid1{3};
+    StringGrid StringGrid2{4};
+    TestRun Run{StringGrid1, StringGrid2};
+
+    // The tile of the question view: a light grey paper texture.
+    static QPixmap paperTile();
+
+protected:
+    void FormActivate() override;
+    void FormDeactivate() override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    // Shows the home screen again, whatever closed the window.
+    void FormClose();
+    void apply(const TestStep &step);
+    void showQuestion(const QuestionDisplay &display);
+    void finishTest(int percent);
+    void clearTicks();
+    void layoutControls();
+
+    std::array<QCheckBox *, 5> m_boxes{};
+};

@@ -1,0 +1,314 @@
+#include "app/Dialogs.h"
+#include "app/WindowSet.h"
+#include "app/intro.h"
+#include "learners/CourseData.h"
+#include "reader/MainForm.h"
+#include "richtext/RichView.h"
+#include "testing/tests.h"
+
+#include <QCheckBox>
+#include <QDir>
+#include <QFile>
+#include <QPushButton>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+
+const QString kData = QStringLiteral(TARVEL_TEST_DATA "/testing/");
+
+QByteArray readAll(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString itemText(int i)
+{
+    const auto &items = frmTest->RichView1->document().items;
+    return i < items.size() ? items[i].text : QStringLiteral("<no item %1>").arg(i);
+}
+
+void tick(const QString &pattern)
+{
+    const QList<QCheckBox *> boxes{frmTest->CheckBox1, frmTest->CheckBox2, frmTest->CheckBox3,
+                                   frmTest->CheckBox4, frmTest->CheckBox5};
+    for (int i = 0; i < 5; ++i) {
+        if (pattern[i] != u'1')
+            continue;
+        // Alternate mouse and keyboard: both must work.
+        if (i % 2)
+            QTest::mouseClick(boxes[i], Qt::LeftButton);
+        else
+            QTest::keyClick(boxes[i], Qt::Key_Space);
+    }
+}
+
+} // namespace
+
+class TestTestWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+    void topicPage();
+    void singleLectureTestStoresItsResult();
+    void runsThatStoreNothing_data();
+    void runsThatStoreNothing();
+
+private:
+    // Closes the home screen whenever the test window brings it up.
+    void watchHome();
+
+    QTemporaryDir m_dir;
+    QString m_oldDir;
+    QTimer m_homeWatch;
+    int m_homeShown = 0;
+    QStringList m_messages;
+    QStringList m_errors;
+};
+
+void TestTestWindow::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
+    m_homeWatch.setInterval(5);
+    connect(&m_homeWatch, &QTimer::timeout, this, [this] {
+        if (frmIntro && frmIntro->isShowingModal()) {
+            ++m_homeShown;
+            frmIntro->closeScreen();
+        }
+    });
+}
+
+void TestTestWindow::init()
+{
+    for (const char *name : {"dect.chh", "questions.qzt", "ansvers.qzt"}) {
+        QFile::remove(QString::fromLatin1(name));
+        QVERIFY(QFile::copy(kData + QString::fromLatin1(name), QString::fromLatin1(name)));
+        QFile::setPermissions(QString::fromLatin1(name), QFile::ReadOwner | QFile::WriteOwner);
+    }
+    createWindowSet();
+    frmMain->XML().LoadCourseData();
+    frmMain->CurrentUser = 0;
+    m_homeShown = 0;
+    m_messages.clear();
+    m_errors.clear();
+    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
+    dialogs::setErrorHook([this](const QString &text) { m_errors << text; });
+    m_homeWatch.start();
+}
+
+void TestTestWindow::cleanup()
+{
+    m_homeWatch.stop();
+    destroyWindowSet();
+    dialogs::setMessageHook({});
+    dialogs::setErrorHook({});
+}
+
+void TestTestWindow::topicPage()
+{
+    frmMain->TopicMode = false;
+    frmMain->ShowTestTopics();
+    QVERIFY(frmMain->TopicMode);
+
+    struct Row
+    {
+        QString text;
+        int style, para, tag;
+    };
+    const QList<Row> expected{
+        {"По какой теме вы желаете выполнить тест?", 2, 2, 0},
+        {"", 2, 2, 0},
+        {"ОБЩИЙ", 12, 1, 0},
+        {"", 2, 2, 0},
+        {"1.  Информация", 4, 1, 1},
+        {"", 2, 2, 0},
+        {"2.  Системы счисления", 4, 1, 2},
+        {"", 2, 2, 0},
+        {"7.  Логика", 4, 1, 3},
+    };
+    const auto &items = frmMain->RichView1->document().items;
+    QCOMPARE(items.size(), expected.size());
+    for (int i = 0; i < items.size(); ++i) {
+        QCOMPARE(items[i].text, expected[i].text);
+        QCOMPARE(items[i].styleNo, expected[i].style);
+        QCOMPARE(items[i].paraNo, expected[i].para);
+        QCOMPARE(items[i].tag, expected[i].tag);
+        QCOMPARE(items[i].start, RVItem::Start::NewParagraph);
+    }
+
+    // The entry labelled 7 stands at position 3: its link tests topic "3",
+    // which the banks have no questions for.
+    frmMain->RichView1Jump(3);
+    QCOMPARE(frmTest->Topic, QStringLiteral("3"));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(m_messages[0].contains(QStringLiteral("нет вопросов")));
+    QCOMPARE(m_homeShown, 1);
+    QVERIFY(!frmTest->isVisible());
+    // The topic page stays, and so does topic mode.
+    QCOMPARE(frmMain->RichView1->document().items.size(), expected.size());
+    QVERIFY(frmMain->TopicMode);
+}
+
+void TestTestWindow::singleLectureTestStoresItsResult()
+{
+    frmMain->ShowTestTopics();
+    const QByteArray before = readAll(QStringLiteral("dect.chh"));
+
+    // Lecture 1 has seven questions, then lecture 2 begins. Right on
+    // questions 1, 3, 5 and 7: 4 of 7 is 57 %.
+    const QStringList correct{"10000", "01000", "10100", "00000", "00010", "11111", "00001"};
+    const QStringList given{"10000", "10000", "10100", "01000", "00010", "11110", "00001"};
+    const QStringList questions{"Что такое бит?",
+                                "Сколько бит в байте?",
+                                "Какие из единиц больше килобайта?",
+                                "Какая доля 10% от 1 Кбайт, в битах?",
+                                "Что измеряют в бит/с?",
+                                "Какие из утверждений верны?",
+                                "Сколько символов в алфавите мощностью 2^5?"};
+    int answered = 0;
+    bool windowUp = false;
+    QTimer::singleShot(0, frmTest, [&] {
+        windowUp = frmTest->isVisible() && frmTest->isShowingModal();
+        for (int k = 1; k <= 7; ++k) {
+            if (frmTest->RichView1->document().items.size() != 15)
+                break;
+            if (itemText(1) != QStringLiteral("  Вопрос %1").arg(k) || itemText(3) != questions[k - 1] ||
+                itemText(5) != QStringLiteral("   A.    Вариант A к вопросу 1.%1").arg(k) ||
+                itemText(13) != QStringLiteral("   E.    Вариант E к вопросу 1.%1").arg(k))
+                break;
+            // The boxes start unticked for every question.
+            if (frmTest->CheckBox1->isChecked() || frmTest->CheckBox5->isChecked())
+                break;
+            tick(given[k - 1]);
+            ++answered;
+            if (k % 2)
+                QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+            else
+                QTest::keyClick(frmTest->CheckBox1, Qt::Key_Return); // the default button
+            if (k < 7 && m_messages.size() > 0)
+                break;
+        }
+        if (frmTest->isShowingModal())
+            frmTest->closeScreen();
+    });
+    frmMain->RichView1Jump(1);
+
+    QVERIFY(windowUp);
+    QCOMPARE(answered, 7);
+    QCOMPARE(m_errors, QStringList());
+    QCOMPARE(m_messages, QStringList{"Тест пройден, правильных ответов: 57 %"});
+    QCOMPARE(m_homeShown, 1);
+    QVERIFY(!frmTest->isVisible());
+    QCOMPARE(frmTest->Run.AnsweredCount, 7);
+    QCOMPARE(frmTest->Run.RightCount, 4);
+    QVERIFY(readAll(QStringLiteral("dect.chh")) != before);
+
+    // The record reached the file.
+    CourseData stored(m_dir.filePath(QStringLiteral("dect.chh")));
+    stored.LoadCourseData();
+    const auto records = stored.testRecords(0);
+    QCOMPARE(records.size(), 1);
+    QCOMPARE(records[0].number, QStringLiteral("1"));
+    QCOMPARE(records[0].right, QStringLiteral("57"));
+    QVERIFY(records[0].date.endsWith(u'\n'));
+    QCOMPARE(records[0].date.size(), 25);
+    const pugi::xml_node one = CourseData::childAt(stored.testsOf(0), 0);
+    QCOMPARE(QString::fromUtf8(CourseData::childAt(one, 3).name()), QStringLiteral("time"));
+    QCOMPARE(CourseData::value(CourseData::childAt(one, 3)), QStringLiteral("не определено"));
+
+    // The topic page is still there; another entry starts another test.
+    QVERIFY(frmMain->TopicMode);
+    QTimer::singleShot(0, frmTest, [&] {
+        if (itemText(1) == QStringLiteral("  Вопрос 1") && !frmTest->CheckBox1->isChecked())
+            tick("10000");
+        QTest::mouseClick(frmTest->Button1, Qt::LeftButton); // lecture 2, question 1
+        QTest::mouseClick(frmTest->Button1, Qt::LeftButton); // question 2, unticked: wrong
+        if (frmTest->isShowingModal())
+            frmTest->closeScreen();
+    });
+    frmMain->RichView1Jump(2);
+    QCOMPARE(m_messages.last(), QStringLiteral("Тест пройден, правильных ответов: 50 %"));
+    QCOMPARE(frmMain->XML().testRecords(0).size(), 2);
+    QCOMPARE(frmMain->XML().testRecords(0).last().number, QStringLiteral("2"));
+}
+
+void TestTestWindow::runsThatStoreNothing_data()
+{
+    QTest::addColumn<QByteArray>("questionBank"); // empty: the fixture's
+    QTest::addColumn<int>("topic");
+    QTest::addColumn<int>("learner");
+    QTest::addColumn<QString>("action"); // what the learner does in the window
+    QTest::addColumn<QString>("error");
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<bool>("loopRan");
+
+    QTest::newRow("decoding error, then Далее")
+        << QByteArray("0;MSAxINfy7iDy4Oru5SDh6PI/\r\n0;!!!\r\n") << 1 << 0 << "next"
+        << "Coding table entry not found." << "Тест не загружен" << true;
+    QTest::newRow("general test with nine questions")
+        << QByteArray() << 0 << 0 << "" << "" << "не меньше 20 вопросов" << false;
+    QTest::newRow("closed during the test") << QByteArray() << 1 << 0 << "close" << "" << "" << true;
+    QTest::newRow("no learner to store under")
+        << QByteArray() << 2 << 5 << "answer all" << "Результат теста не сохранён"
+        << "Тест пройден, правильных ответов: 0 %" << true;
+}
+
+void TestTestWindow::runsThatStoreNothing()
+{
+    QFETCH(QByteArray, questionBank);
+    QFETCH(int, topic);
+    QFETCH(int, learner);
+    QFETCH(QString, action);
+    QFETCH(QString, error);
+    QFETCH(QString, message);
+    QFETCH(bool, loopRan);
+
+    if (!questionBank.isEmpty()) {
+        QFile f(QStringLiteral("questions.qzt"));
+        QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        f.write(questionBank);
+    }
+    frmMain->CurrentUser = learner;
+    const QByteArray before = readAll(QStringLiteral("dect.chh"));
+
+    bool ran = false;
+    QTimer::singleShot(0, frmTest, [&] {
+        ran = frmTest->isShowingModal();
+        if (action == u"next") {
+            QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+        } else if (action == u"close") {
+            tick("10000");
+            QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+            frmTest->close(); // the window's own close box
+        } else if (action == u"answer all") {
+            for (int i = 0; i < 5 && frmTest->isVisible(); ++i)
+                QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+        }
+        if (frmTest->isShowingModal())
+            frmTest->closeScreen();
+    });
+    frmMain->StartTopicTest(topic);
+
+    QCOMPARE(ran, loopRan);
+    QCOMPARE(m_errors.size(), error.isEmpty() ? 0 : 1);
+    if (!error.isEmpty())
+        QVERIFY2(m_errors[0].contains(error), qPrintable(m_errors[0]));
+    QCOMPARE(m_messages.size(), message.isEmpty() ? 0 : 1);
+    if (!message.isEmpty())
+        QVERIFY2(m_messages[0].contains(message), qPrintable(m_messages[0]));
+    QCOMPARE(m_homeShown, 1);
+    QVERIFY(!frmTest->isVisible());
+    QCOMPARE(readAll(QStringLiteral("dect.chh")), before);
+    QCOMPARE(frmMain->XML().testRecords(0).size(), 0);
+}
+
+QTEST_MAIN(TestTestWindow)
+#include "tst_testwindow.moc"

@@ -396,7 +396,8 @@ int TRichView::topPosition() const
 {
     if (!m_layout->built)
         return -1;
-    const QPointF p(0, verticalScrollBar()->value() - m_top);
+    // Just under the top edge: a line that ends exactly there is not at the top.
+    const QPointF p(0, verticalScrollBar()->value() - m_top + 1);
     return m_layout->doc.documentLayout()->hitTest(p, Qt::FuzzyHit);
 }
 
@@ -456,21 +457,14 @@ void TRichView::updateScrollBars(int contentWidth)
 void TRichView::relayout(bool keepTopItem)
 {
     Layout &L = *m_layout;
-    int topItem = -1;
-    int topOffset = 0;
-    if (keepTopItem && L.built && !L.itemPos.empty()) {
-        const int pos = topPosition();
-        topItem = itemAtPosition(pos);
-        if (topItem >= 0)
-            topOffset = verticalScrollBar()->value() - (m_top + lineTopOf(L.itemPos[size_t(topItem)]));
-    }
-    const int oldItemCount = int(L.itemPos.size());
+    // Character positions depend on the items alone, not on the sheet or the
+    // width, so the text at the top can be found again after the layout.
+    const int topPos = keepTopItem && L.built ? topPosition() : -1;
     if (L.dirty || !L.built)
         buildDocument();
     applyWidth();
-    if (topItem >= 0 && topItem < oldItemCount && topItem < int(L.itemPos.size())) {
-        // Keep the same item at the top, at most one line's offset into it.
-        const int y = m_top + lineTopOf(L.itemPos[size_t(topItem)]) + std::max(0, topOffset);
+    if (topPos >= 0 && topPos < L.doc.characterCount()) {
+        const int y = m_top + lineTopOf(topPos);
         verticalScrollBar()->setValue(std::clamp(y, 0, verticalScrollBar()->maximum()));
     }
     viewport()->update();
@@ -823,7 +817,7 @@ void TRichView::mouseReleaseEvent(QMouseEvent *event)
 {
     Layout &L = *m_layout;
     if (event->button() != Qt::LeftButton) {
-        QAbstractScrollArea::mouseReleaseEvent(event);
+        event->accept();
         return;
     }
     L.selecting = false;

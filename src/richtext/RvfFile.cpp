@@ -7,6 +7,7 @@
 
 #include <pugixml.hpp>
 
+#include <algorithm>
 #include <climits>
 #include <optional>
 
@@ -160,7 +161,11 @@ void Reader::readParagraph(const pugi::xml_node &p)
         switch (n.type()) {
         case pugi::node_pcdata:
         case pugi::node_cdata:
-            pieces.push_back({Piece::Text, collapseSpace(QString::fromUtf8(n.value())), pStyle, n});
+            // Text split only by a comment or CDATA is one run.
+            if (!pieces.empty() && pieces.back().kind == Piece::Text)
+                pieces.back().text += QString::fromUtf8(n.value());
+            else
+                pieces.push_back({Piece::Text, QString::fromUtf8(n.value()), pStyle, n});
             break;
         case pugi::node_element: {
             const std::string_view tag(n.name());
@@ -191,6 +196,10 @@ void Reader::readParagraph(const pugi::xml_node &p)
         }
     }
 
+    for (Piece &pc : pieces) {
+        if (pc.kind == Piece::Text)
+            pc.text = collapseSpace(pc.text);
+    }
     // Trim direct text at line starts and ends: a line runs between <br>s.
     auto isContent = [](const Piece &pc) { return pc.kind != Piece::Checkpoint; };
     for (size_t i = 0; i < pieces.size(); ++i) {
@@ -318,10 +327,11 @@ bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, Q
         return false;
     }
     pugi::xml_document xml;
-    // No DOCTYPE processing, so no entity expansion; white-space-only text is
-    // kept because blanks between items inside a paragraph matter.
-    const unsigned flags = (pugi::parse_default | pugi::parse_ws_pcdata) & ~pugi::parse_doctype;
-    const pugi::xml_parse_result res = xml.load_buffer(data.constData(), size_t(data.size()), flags, pugi::encoding_utf8);
+    // pugixml never expands entities; a DOCTYPE is parsed only to be refused.
+    // White-space-only text is kept because blanks between items inside a
+    // paragraph matter.
+    const unsigned flags = pugi::parse_default | pugi::parse_ws_pcdata | pugi::parse_doctype;
+    const pugi::xml_parse_result res = xml.load_buffer(data.constData(), size_t(data.size()), flags, pugi::encoding_auto);
     if (!res) {
         if (error) {
             const int line = 1 + int(std::count(data.constBegin(),
@@ -329,6 +339,13 @@ bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, Q
             *error = QStringLiteral("line %1: %2").arg(line).arg(QString::fromUtf8(res.description()));
         }
         return false;
+    }
+    for (pugi::xml_node n = xml.first_child(); n; n = n.next_sibling()) {
+        if (n.type() == pugi::node_doctype) {
+            if (error)
+                *error = QStringLiteral("a DOCTYPE is not allowed in a document");
+            return false;
+        }
     }
     const pugi::xml_node root = xml.document_element();
     if (!root) {

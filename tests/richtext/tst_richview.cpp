@@ -1,0 +1,593 @@
+// The document view: the operations the screens call, with their exact
+// effects, on real layouts (offscreen platform).
+
+#include "richtext/RichView.h"
+#include "richtext/RvfFile.h"
+
+#include <QApplication>
+#include <QFontDatabase>
+#include <QFontInfo>
+#include <QScrollBar>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QtTest>
+
+namespace {
+
+const QString kData = QStringLiteral(TARVEL_TEST_DATA "/richtext");
+
+struct ViewFixture
+{
+    explicit ViewFixture(TRVStyle::Sheet sheet, QSize size = QSize(400, 300)) : style(sheet)
+    {
+        view.setRVStyle(&style);
+        view.resize(size);
+        view.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&view));
+    }
+    TRVStyle style;
+    TRichView view;
+};
+
+QString errorOf(const std::function<void()> &f)
+{
+    try {
+        f();
+    } catch (const ERichViewError &e) {
+        return QString::fromUtf8(e.what());
+    }
+    return QString();
+}
+
+void sendMouse(QWidget *w, QEvent::Type type, QPoint pos, Qt::MouseButton button, Qt::MouseButtons buttons)
+{
+    QMouseEvent e(type, QPointF(pos), w->mapToGlobal(QPointF(pos)), button, buttons, Qt::NoModifier);
+    QCoreApplication::sendEvent(w, &e);
+}
+
+} // namespace
+
+class TestRichView : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void fontsResolveToLiberation_data();
+    void fontsResolveToLiberation();
+    void sheetsAsTabled();
+    void spareTextStyleAndMissingStyles();
+    void buildingOperations();
+    void loadTextAndSaveThroughView();
+    void checkpoints();
+    void scrollTo();
+    void reformatAndResizeKeepTopItem();
+    void linkNumbering();
+    void clickRaisesJump();
+    void selection();
+    void hoverColours();
+    void keyboard();
+    void loadRvfBrokenInput_data();
+    void loadRvfBrokenInput();
+    void loadRvfRelativeAndUtf16();
+
+private:
+    QTemporaryDir m_tmp;
+    QString m_oversize;
+};
+
+void TestRichView::initTestCase()
+{
+    QVERIFY(m_tmp.isValid());
+    // Just over the bound, and well-formed: only its size is wrong.
+    m_oversize = m_tmp.filePath("oversize.rvf");
+    QFile f(m_oversize);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("<rvf version=\"1\"><p>x</p><!--");
+    f.write(QByteArray(int(kRvfMaxBytes), ' '));
+    f.write("--></rvf>");
+}
+
+void TestRichView::fontsResolveToLiberation_data()
+{
+    QTest::addColumn<int>("style");
+    QTest::addColumn<QString>("family");
+    QTest::newRow("Arial") << 0 << "Liberation Sans";
+    QTest::newRow("Courier New") << 3 << "Liberation Mono";
+    QTest::newRow("Times New Roman") << 5 << "Liberation Serif";
+}
+
+void TestRichView::fontsResolveToLiberation()
+{
+    QFETCH(int, style);
+    QFETCH(QString, family);
+    TRVStyle sheet(TRVStyle::Sheet::Reader);
+    const QFont f = sheet.TextStyles(style).font();
+    QCOMPARE(QFontInfo(f).family(), family);
+    QCOMPARE(f.pointSize(), sheet.TextStyles(style).size);
+
+    // Zoomed out to nothing, text still shows at 1 pt.
+    sheet.TextStyles(style).size = -3;
+    QCOMPARE(sheet.TextStyles(style).font().pointSize(), 1);
+    // Symbol and Arial Unicode MS fall back to an installed face.
+    QVERIFY(QFontDatabase::hasFamily(rvResolveFontFamily(sheet.TextStyles(6).fontName))
+            || QFontInfo(sheet.TextStyles(6).font()).family().size() > 0);
+}
+
+void TestRichView::sheetsAsTabled()
+{
+    const QPalette pal = QGuiApplication::palette();
+    TRVStyle reader(TRVStyle::Sheet::Reader);
+    TRVStyle plain(TRVStyle::Sheet::Plain);
+
+    QCOMPARE(reader.TextStyleCount(), 13);
+    QCOMPARE(reader.ParaStyleCount(), 8);
+    QCOMPARE(plain.TextStyleCount(), 6);
+    QCOMPARE(plain.ParaStyleCount(), 2);
+    QCOMPARE(reader.SpacesInTab, 4);
+    QCOMPARE(plain.SpacesInTab, 0);
+    QCOMPARE(reader.HoverColor, QColor("#000080"));
+    QVERIFY(!plain.HoverColor.isValid());
+    QCOMPARE(reader.DefUnicodeStyle, 11);
+    QCOMPARE(reader.Color, pal.color(QPalette::Window));
+    QCOMPARE(reader.SelColor, pal.color(QPalette::Highlight));
+
+    QCOMPARE(reader.TextStyles(0).color, pal.color(QPalette::WindowText));
+    const RVTextStyle &times = reader.TextStyles(5);
+    QVERIFY(times.jump && times.underline);
+    QCOMPARE(times.backColor, rvDesktopBackgroundColor());
+    QCOMPARE(times.hoverColor, QColor("#FFFFCE"));
+    QCOMPARE(times.hoverBackColor, QColor("#0000FF"));
+    QCOMPARE(reader.TextStyles(7).vShiftPercent, -50);
+    QCOMPARE(reader.TextStyles(8).vShiftPercent, 50);
+    QVERIFY(reader.TextStyles(9).overline && reader.TextStyles(9).bold);
+    QVERIFY(reader.TextStyles(12).jump && !reader.TextStyles(3).jump);
+
+    QCOMPARE(reader.ParaStyles(0).firstIndent, 30);
+    QCOMPARE(reader.ParaStyles(2).leftIndent, 50);
+    QCOMPARE(reader.ParaStyles(4).alignment, Qt::AlignJustify);
+    QCOMPARE(reader.ParaStyles(6).borderSides, Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge);
+    QCOMPARE(reader.ParaStyles(6).backOffsets, QMargins(2, 2, 2, 8));
+    QCOMPARE(reader.ParaStyles(7).backColor, pal.color(QPalette::Button));
+    QCOMPARE(plain.ParaStyles(1).alignment, Qt::AlignHCenter);
+    QVERIFY(plain.TextStyles(4).jump && plain.TextStyles(5).jump);
+}
+
+void TestRichView::spareTextStyleAndMissingStyles()
+{
+    ViewFixture f(TRVStyle::Sheet::Reader);
+    QList<int> sizes;
+    for (int i = 0; i < f.style.TextStyleCount(); ++i)
+        sizes << f.style.TextStyles(i).size;
+    f.style.TextStyles(13).size = 99;
+    f.style.TextStyles(-1).assignFont(QFont("Liberation Mono", 30), Qt::red);
+    QCOMPARE(f.style.TextStyleCount(), 13);
+    for (int i = 0; i < f.style.TextStyleCount(); ++i)
+        QCOMPARE(f.style.TextStyles(i).size, sizes[i]);
+
+    // A style number the sheet lacks shows as style 0: same layout, no link.
+    auto heightWith = [&](int styleNo) {
+        f.view.Clear();
+        for (int i = 0; i < 20; ++i)
+            f.view.AddNL(QStringLiteral("Строка текста номер %1").arg(i), styleNo, 0);
+        f.view.Format();
+        return f.view.DocumentHeight();
+    };
+    const int h0 = heightWith(0);
+    QCOMPARE(heightWith(13), h0);
+    QCOMPARE(f.view.linkAt(f.view.linkRect(0).center()), -1);
+    QVERIFY(heightWith(1) > h0);
+
+    // A size written through a shared sheet shows at the next Format.
+    f.style.TextStyles(0).size = 20;
+    QCOMPARE(f.view.DocumentHeight(), heightWith(1)); // not yet re-laid with style 0
+    QVERIFY(heightWith(0) > h0);
+}
+
+void TestRichView::buildingOperations()
+{
+    ViewFixture reader(TRVStyle::Sheet::Reader);
+    TRichView &v = reader.view;
+    v.AddNL("a\tb\r\n", 2, -1);
+    v.Add("c", 3);
+    v.AddCenterLine("d", 0);
+    v.AddNLTag("e", 4, 3, 77);
+    v.AddBreak();
+    v.Add("f", 0);
+    const auto &items = v.document().items;
+    QCOMPARE(v.GetLineCount(), 6);
+    QCOMPARE(v.GetItemTextA(0), QStringLiteral("a    b\r\n"));
+    QCOMPARE(items[0].start, RVItem::Start::NewParagraph);
+    QCOMPARE(items[0].paraNo, 0);
+    QCOMPARE(items[1].start, RVItem::Start::Continue);
+    QCOMPARE(items[2].paraNo, 1);
+    QCOMPARE(items[3].tag, 77);
+    QCOMPARE(items[4].kind, RVItem::Kind::Break);
+    QCOMPARE(items[5].start, RVItem::Start::NewParagraph);
+    QCOMPARE(v.GetItemTextA(6), QString());
+    QCOMPARE(v.GetItemTextA(-1), QString());
+
+    // CR and LF are not line breaks: the item is one line of text.
+    v.Clear();
+    v.AddNL("x", 0, 0);
+    v.Format();
+    const int oneLine = v.DocumentHeight();
+    v.Clear();
+    v.AddNL("x\r\ny\rz\n", 0, 0);
+    v.Format();
+    QCOMPARE(v.DocumentHeight(), oneLine);
+
+    ViewFixture plain(TRVStyle::Sheet::Plain);
+    plain.view.AddNL("a\tb", 0, 0);
+    QCOMPARE(plain.view.GetItemTextA(0), QStringLiteral("ab"));
+    plain.view.Clear();
+    QCOMPARE(plain.view.GetLineCount(), 0);
+    QVERIFY(plain.view.GetFirstCheckpoint() == nullptr);
+}
+
+void TestRichView::loadTextAndSaveThroughView()
+{
+    const QString txt = m_tmp.filePath("lines.txt");
+    QFile f(txt);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("one\ttwo\r\nthree");
+    f.close();
+
+    ViewFixture plain(TRVStyle::Sheet::Plain);
+    QVERIFY(!plain.view.LoadText(m_tmp.filePath("missing.txt"), 0, 0, true));
+    QCOMPARE(plain.view.GetLineCount(), 0);
+    QVERIFY(plain.view.LoadText(txt, 0, 0, true));
+    QCOMPARE(plain.view.GetLineCount(), 4); // one, tab, two, three
+    QCOMPARE(plain.view.GetItemTextA(3), QStringLiteral("three"));
+    plain.view.Format();
+    QVERIFY(plain.view.DocumentHeight() > 0);
+
+    const QString out = m_tmp.filePath("out.txt");
+    QVERIFY(plain.view.SaveTextW(out, 1));
+    QFile o(out);
+    QVERIFY(o.open(QIODevice::ReadOnly));
+    QCOMPARE(o.readAll(), QByteArray("\xff\xfeo\0n\0e\0\t\0t\0w\0o\0\r\0\n\0t\0h\0r\0e\0e\0", 30));
+    QVERIFY(!plain.view.SaveTextW(m_tmp.filePath("none/out.txt"), 1));
+
+    ViewFixture reader(TRVStyle::Sheet::Reader);
+    QVERIFY(reader.view.LoadText(txt, 0, 0, false));
+    QCOMPARE(reader.view.GetLineCount(), 2);
+    QCOMPARE(reader.view.GetItemTextA(0), QStringLiteral("one    two"));
+}
+
+void TestRichView::checkpoints()
+{
+    ViewFixture f(TRVStyle::Sheet::Reader);
+    TRichView &v = f.view;
+    QVERIFY(v.LoadRVF(kData + "/sample.rvf"));
+
+    const TRichView::Checkpoint first = v.GetFirstCheckpoint();
+    QVERIFY(first);
+    int x = -1, y = -1;
+    QCOMPARE(errorOf([&] { v.GetCheckpointXY(first, x, y); }),
+             QStringLiteral("RichView must be formatted for this operation"));
+    v.Format();
+
+    QStringList names;
+    QList<int> tags, ys;
+    QList<bool> events;
+    for (TRichView::Checkpoint cp = v.GetFirstCheckpoint(); cp; cp = v.GetNextCheckpoint(cp)) {
+        int tag = 0;
+        QString name;
+        bool ev = false;
+        v.GetCheckpointInfo(cp, tag, name, ev);
+        names << name;
+        tags << tag;
+        events << ev;
+        v.GetCheckpointXY(cp, x, y);
+        ys << y;
+    }
+    QCOMPARE(names, QStringList({QString::fromUtf8("Начало"), QString::fromUtf8("Раздел 2"), QString::fromUtf8("Конец")}));
+    QCOMPARE(tags, QList<int>({1, 2, 99}));
+    QCOMPARE(events, QList<bool>({false, true, false}));
+    QCOMPARE(ys[0], 5); // the first line, under the top margin
+    QVERIFY(ys[1] > ys[0]);
+    QCOMPARE(ys[2], v.DocumentHeight()); // the end checkpoint
+    v.GetCheckpointXY(&v.document().checkpoints.back(), x, y);
+    QCOMPARE(x, 0);
+
+    // The second checkpoint's item starts the line "Строка абзаца": its line
+    // is below the link "Ссылка ноль".
+    QVERIFY(ys[1] > v.linkRect(0).bottom() + v.scrollPosition());
+
+    QCOMPARE(errorOf([&] { v.GetNextCheckpoint(nullptr); }), QStringLiteral("Parameter can't be NIL"));
+    int tag = 0;
+    QString name;
+    bool ev = false;
+    QCOMPARE(errorOf([&] { v.GetCheckpointInfo(nullptr, tag, name, ev); }), QStringLiteral("Parameter can't be NIL"));
+    RVCheckpoint foreign;
+    QVERIFY(v.GetNextCheckpoint(&foreign) == nullptr);
+
+    v.AddNL("more", 0, 0);
+    QVERIFY(!v.isFormatted());
+    QCOMPARE(errorOf([&] { v.GetCheckpointXY(first, x, y); }),
+             QStringLiteral("RichView must be formatted for this operation"));
+}
+
+void TestRichView::scrollTo()
+{
+    ViewFixture f(TRVStyle::Sheet::Plain, QSize(300, 200));
+    TRichView &v = f.view;
+    for (int i = 0; i < 200; ++i)
+        v.AddNL(QStringLiteral("Line %1").arg(i), 0, 0);
+    v.Format();
+    const int max = v.verticalScrollBar()->maximum();
+    QCOMPARE(max, v.DocumentHeight() - v.viewport()->height());
+
+    v.ScrollTo(57);
+    QCOMPARE(v.scrollPosition(), 50);
+    v.ScrollTo(9);
+    QCOMPARE(v.scrollPosition(), 0);
+    v.ScrollTo(-5);
+    QCOMPARE(v.scrollPosition(), 0);
+    v.ScrollTo(1000000);
+    QCOMPARE(v.scrollPosition(), max);
+
+    // Format keeps the scroll position.
+    v.ScrollTo(120);
+    v.Format();
+    QCOMPARE(v.scrollPosition(), 120);
+}
+
+void TestRichView::reformatAndResizeKeepTopItem()
+{
+    const QString path = m_tmp.filePath("long.rvf");
+    {
+        QByteArray xml = "<rvf>";
+        for (int i = 0; i < 120; ++i) {
+            if (i == 60)
+                xml += "<cp name=\"mark\"/>";
+            xml += "<p>Paragraph " + QByteArray::number(i) + " with some words to wrap at a narrow width</p>";
+        }
+        xml += "</rvf>";
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(xml);
+    }
+    ViewFixture f(TRVStyle::Sheet::Plain, QSize(500, 200));
+    TRichView &v = f.view;
+    QVERIFY(v.LoadRVF(path));
+    v.Format();
+    auto markY = [&] {
+        int x = 0, y = 0;
+        v.GetCheckpointXY(v.GetFirstCheckpoint(), x, y);
+        return y;
+    };
+    // The marked paragraph at the very top.
+    v.verticalScrollBar()->setValue(markY());
+    QCOMPARE(v.scrollPosition(), markY());
+
+    f.style.TextStyles(0).size = 16;
+    v.Reformat();
+    QCOMPARE(v.scrollPosition(), markY());
+
+    // Narrowing the view lays it out again at once, keeping the top item.
+    const int before = v.DocumentHeight();
+    v.resize(250, 200);
+    QVERIFY(v.isFormatted());
+    QVERIFY(v.DocumentHeight() > before);
+    QCOMPARE(v.scrollPosition(), markY());
+
+    // Format keeps the pixel position instead.
+    const int y = v.scrollPosition();
+    f.style.TextStyles(0).size = 10;
+    v.Format();
+    QCOMPARE(v.scrollPosition(), std::min(y, v.verticalScrollBar()->maximum()));
+}
+
+void TestRichView::linkNumbering()
+{
+    ViewFixture f(TRVStyle::Sheet::Reader, QSize(200, 400));
+    TRichView &v = f.view;
+    QString longLink;
+    for (int i = 0; i < 12; ++i)
+        longLink += QStringLiteral("ссылка ");
+    v.AddNL(longLink, 4, 0);          // link 0, wrapped
+    v.AddNL("plain text", 0, 0);
+    v.AddNLTag("second", 12, 1, 555); // link 1, whatever its tag
+    v.Format();
+
+    const QRect r0 = v.linkRect(0);
+    const QRect r1 = v.linkRect(1);
+    QVERIFY(!r0.isEmpty() && !r1.isEmpty());
+    QCOMPARE(v.linkAt(r0.center()), 0);
+    // A point on the wrapped link's second line still is link 0.
+    QCOMPARE(v.linkAt(QPoint(30, r0.bottom() + 4)), 0);
+    QCOMPARE(v.linkAt(r1.center()), 1);
+    QVERIFY(r1.top() > r0.bottom() + r0.height()); // link 0 took two lines or more
+    QVERIFY(v.linkRect(2).isEmpty());
+    // Beside the text of a link is not the link.
+    QCOMPARE(v.linkAt(QPoint(r1.right() + 20, r1.center().y())), -1);
+
+    // Hypertext pictures take their place in the count.
+    QVERIFY(v.LoadRVF(kData + "/sample.rvf"));
+    v.Format();
+    const QRect pic = v.linkRect(1);
+    QCOMPARE(pic.size(), QSize(24, 16));
+    QCOMPARE(v.linkAt(pic.center()), 1);
+    v.ScrollTo(v.linkRect(3).top() + v.scrollPosition() - 20);
+    QCOMPARE(v.linkAt(v.linkRect(2).center()), 2);
+    QCOMPARE(v.linkAt(v.linkRect(3).center()), 3);
+}
+
+void TestRichView::clickRaisesJump()
+{
+    ViewFixture f(TRVStyle::Sheet::Plain);
+    TRichView &v = f.view;
+    v.AddNL("first link", 4, 0);
+    v.AddNL("plain", 0, 0);
+    v.AddNL("second link", 5, 0);
+    v.Format();
+    QSignalSpy spy(&v, &TRichView::jump);
+    QWidget *vp = v.viewport();
+
+    QTest::mouseClick(vp, Qt::LeftButton, {}, v.linkRect(1).center());
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.takeFirst().at(0).toInt(), 1);
+
+    QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(10, v.linkRect(1).top() - 8)); // "plain"
+    QCOMPARE(spy.size(), 0);
+
+    // Pressed on one link, released on another: nothing.
+    sendMouse(vp, QEvent::MouseButtonPress, v.linkRect(0).center(), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(vp, QEvent::MouseButtonRelease, v.linkRect(1).center(), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(spy.size(), 0);
+
+    // Dragging over a link selects text, and a selection makes no jump.
+    const QRect r = v.linkRect(0);
+    sendMouse(vp, QEvent::MouseButtonPress, QPoint(r.left() + 2, r.center().y()), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(vp, QEvent::MouseMove, QPoint(r.right() - 2, r.center().y()), Qt::NoButton, Qt::LeftButton);
+    sendMouse(vp, QEvent::MouseButtonRelease, QPoint(r.right() - 2, r.center().y()), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(spy.size(), 0);
+    QVERIFY(!v.selectedText().isEmpty());
+
+    // Where selection is off, the same drag is a click.
+    v.setSelectionEnabled(false);
+    sendMouse(vp, QEvent::MouseButtonPress, QPoint(r.left() + 2, r.center().y()), Qt::LeftButton, Qt::LeftButton);
+    sendMouse(vp, QEvent::MouseMove, QPoint(r.right() - 2, r.center().y()), Qt::NoButton, Qt::LeftButton);
+    sendMouse(vp, QEvent::MouseButtonRelease, QPoint(r.right() - 2, r.center().y()), Qt::LeftButton, Qt::NoButton);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.takeFirst().at(0).toInt(), 0);
+
+    // The handler may replace and re-lay the document it was raised from.
+    connect(&v, &TRichView::jump, &v, [&v](int) {
+        v.Clear();
+        QVERIFY(v.LoadRVF(kData + "/sample.rvf"));
+        v.Format();
+    });
+    QTest::mouseClick(vp, Qt::LeftButton, {}, v.linkRect(1).center());
+    QCOMPARE(spy.size(), 1);
+    QVERIFY(v.GetLineCount() > 10);
+}
+
+void TestRichView::selection()
+{
+    ViewFixture f(TRVStyle::Sheet::Plain);
+    TRichView &v = f.view;
+    v.AddNL("alpha beta gamma", 0, 0);
+    v.Format();
+    QWidget *vp = v.viewport();
+    // Find "beta" by walking along the line.
+    QPoint at;
+    for (int x = 5; x < 300 && at.isNull(); x += 2) {
+        QTest::mouseDClick(vp, Qt::LeftButton, {}, QPoint(x, 12));
+        if (v.selectedText() == QLatin1String("beta"))
+            at = QPoint(x, 12);
+    }
+    QVERIFY(!at.isNull());
+    // A right click clears the selection.
+    QTest::mouseClick(vp, Qt::RightButton, {}, at);
+    QVERIFY(v.selectedText().isEmpty());
+
+    QTest::keyClick(&v, Qt::Key_A, Qt::ControlModifier);
+    QCOMPARE(v.selectedText(), QStringLiteral("alpha beta gamma"));
+}
+
+void TestRichView::hoverColours()
+{
+    ViewFixture f(TRVStyle::Sheet::Reader);
+    TRichView &v = f.view;
+    v.AddNL("plain ", 0, 0);
+    v.Add("Colored Jump Times", 5);
+    v.Format();
+    const QRect r = v.linkRect(0);
+    QVERIFY(!r.isEmpty());
+    auto bluePixels = [&] {
+        const QImage img = v.viewport()->grab().toImage();
+        int n = 0;
+        for (int y = r.top(); y <= r.bottom(); ++y)
+            for (int x = r.left(); x <= r.right(); ++x)
+                n += img.pixelColor(x, y) == QColor(0x00, 0x00, 0xFF);
+        return n;
+    };
+    QCOMPARE(bluePixels(), 0);
+    QCOMPARE(v.viewport()->cursor().shape(), Qt::IBeamCursor);
+
+    sendMouse(v.viewport(), QEvent::MouseMove, r.center(), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(v.viewport()->cursor().shape(), Qt::PointingHandCursor);
+    QVERIFY(bluePixels() > r.width() * r.height() / 3);
+
+    sendMouse(v.viewport(), QEvent::MouseMove, QPoint(r.right() + 40, r.center().y()), Qt::NoButton, Qt::NoButton);
+    QCOMPARE(bluePixels(), 0);
+}
+
+void TestRichView::keyboard()
+{
+    ViewFixture f(TRVStyle::Sheet::Reader, QSize(300, 200));
+    TRichView &v = f.view;
+    v.AddNL("link", 4, 0);
+    for (int i = 0; i < 100; ++i)
+        v.AddNL(QStringLiteral("Line %1").arg(i), 0, 0);
+    v.Format();
+    v.setFocus();
+    QTest::keyClick(&v, Qt::Key_Down);
+    QCOMPARE(v.scrollPosition(), 10);
+    QTest::keyClick(&v, Qt::Key_PageDown);
+    QCOMPARE(v.scrollPosition(), 10 + v.viewport()->height());
+    QTest::keyClick(&v, Qt::Key_End);
+    QCOMPARE(v.scrollPosition(), v.verticalScrollBar()->maximum());
+    QTest::keyClick(&v, Qt::Key_Home);
+    QCOMPARE(v.scrollPosition(), 0);
+
+    QSignalSpy spy(&v, &TRichView::jump);
+    QTest::keyClick(&v, Qt::Key_Tab);
+    QTest::keyClick(&v, Qt::Key_Return);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.takeFirst().at(0).toInt(), 0);
+}
+
+void TestRichView::loadRvfBrokenInput_data()
+{
+    QTest::addColumn<QString>("path");
+    const QStringList files = QDir(kData + "/broken").entryList({"*.rvf"}, QDir::Files, QDir::Name);
+    QVERIFY(files.size() >= 20);
+    for (const QString &name : files)
+        QTest::newRow(qPrintable(name)) << kData + "/broken/" + name;
+    QTest::newRow("missing file") << kData + "/broken/no-such-file.rvf";
+    QTest::newRow("a folder") << kData + "/broken";
+    QTest::newRow("over 16 MiB") << m_oversize;
+}
+
+void TestRichView::loadRvfBrokenInput()
+{
+    QFETCH(QString, path);
+    RVDocument doc;
+    doc.addText("untouched", 0, 0, 0, 0);
+    QString error;
+    QVERIFY(!loadRvf(path, doc, &error));
+    QVERIFY(!error.isEmpty());
+    QCOMPARE(doc.items.size(), 1);
+
+    // The view keeps showing its previous document.
+    ViewFixture f(TRVStyle::Sheet::Reader);
+    QVERIFY(f.view.LoadRVF(kData + "/sample.rvf"));
+    f.view.Format();
+    const int lines = f.view.GetLineCount();
+    const int height = f.view.DocumentHeight();
+    QVERIFY(!f.view.LoadRVF(path));
+    QCOMPARE(f.view.GetLineCount(), lines);
+    QVERIFY(f.view.isFormatted());
+    f.view.Format();
+    QCOMPARE(f.view.DocumentHeight(), height);
+}
+
+void TestRichView::loadRvfRelativeAndUtf16()
+{
+    const QString old = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(kData));
+    ViewFixture f(TRVStyle::Sheet::Reader);
+    const bool loaded = f.view.LoadRVF("sample.rvf");
+    const bool utf16 = loaded && f.view.LoadRVF("utf16.rvf");
+    QDir::setCurrent(old);
+    QVERIFY(loaded);
+    QVERIFY(utf16);
+    QCOMPARE(f.view.GetLineCount(), 1);
+    QCOMPARE(f.view.GetItemTextA(0), QStringLiteral("x"));
+}
+
+QTEST_MAIN(TestRichView)
+#include "tst_richview.moc"

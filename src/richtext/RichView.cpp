@@ -69,6 +69,7 @@ struct TRichView::Layout
     int focusLink = -1;
     int selAnchor = -1, selPos = -1;
     bool selecting = false;
+    int settleDepth = 0;
 
     bool hasSelection() const { return selAnchor >= 0 && selPos >= 0 && selAnchor != selPos; }
     void clearSelection() { selAnchor = selPos = -1; selecting = false; }
@@ -437,21 +438,24 @@ void TRichView::applyWidth()
     // Asking for the size lays the whole document out now.
     const QSizeF size = L.doc.documentLayout()->documentSize();
     L.height = m_top + int(std::ceil(size.height())) + m_bottom;
-    updateScrollBars(int(std::ceil(size.width())));
+    updateScrollBars();
 }
 
-void TRichView::updateScrollBars(int contentWidth)
+void TRichView::updateScrollBars()
 {
-    const int vh = viewport()->height();
-    const int vw = viewport()->width();
+    // Showing or hiding a bar resizes the viewport at once, which may lay the
+    // document out again from inside here; so every value is read afresh.
     QScrollBar *vb = verticalScrollBar();
-    vb->setPageStep(std::max(1, vh));
     vb->setSingleStep(kScrollStep);
-    vb->setRange(0, std::max(0, m_layout->height - vh));
+    vb->setPageStep(std::max(1, viewport()->height()));
+    vb->setRange(0, std::max(0, m_layout->height - viewport()->height()));
     QScrollBar *hb = horizontalScrollBar();
-    hb->setPageStep(std::max(1, vw));
+    const int contentWidth = m_layout->built ? int(std::ceil(m_layout->doc.size().width())) : 0;
     hb->setSingleStep(kScrollStep);
-    hb->setRange(0, std::max(0, m_left + contentWidth + m_right - vw));
+    hb->setPageStep(std::max(1, viewport()->width()));
+    hb->setRange(0, std::max(0, m_left + contentWidth + m_right - viewport()->width()));
+    vb->setPageStep(std::max(1, viewport()->height()));
+    vb->setRange(0, std::max(0, m_layout->height - viewport()->height()));
 }
 
 void TRichView::relayout(bool keepTopItem)
@@ -459,10 +463,22 @@ void TRichView::relayout(bool keepTopItem)
     Layout &L = *m_layout;
     // Character positions depend on the items alone, not on the sheet or the
     // width, so the text at the top can be found again after the layout.
-    const int topPos = keepTopItem && L.built ? topPosition() : -1;
+    // At the very top (the margin in view) the view simply stays there.
+    const bool atTop = verticalScrollBar()->value() <= m_top;
+    const int topPos = keepTopItem && L.built && !atTop ? topPosition() : -1;
     if (L.dirty || !L.built)
         buildDocument();
     applyWidth();
+    // Scroll bars normally come and go through queued calls; callers read
+    // positions right after Format, so settle them now. Re-applying a policy
+    // lays the bars out at once, and a changed viewport width re-enters here
+    // through resizeEvent.
+    if (isVisible() && L.settleDepth < 2) {
+        ++L.settleDepth;
+        setVerticalScrollBarPolicy(verticalScrollBarPolicy());
+        setHorizontalScrollBarPolicy(horizontalScrollBarPolicy());
+        --L.settleDepth;
+    }
     if (topPos >= 0 && topPos < L.doc.characterCount()) {
         const int y = m_top + lineTopOf(topPos);
         verticalScrollBar()->setValue(std::clamp(y, 0, verticalScrollBar()->maximum()));
@@ -766,7 +782,7 @@ void TRichView::resizeEvent(QResizeEvent *event)
     if (currentTextWidth() != m_layout->textWidth)
         relayout(true);
     else if (m_layout->built)
-        updateScrollBars(int(std::ceil(m_layout->doc.size().width())));
+        updateScrollBars();
 }
 
 // ---------------------------------------------------------------------------

@@ -112,7 +112,7 @@ private:
     int itemAtPosition(int pos) const;
     int lineTopOf(int pos) const;
     void applyWidth();
-    void updateScrollBars(int contentWidth);
+    void updateScrollBars();
     void relayout(bool keepTopItem);
     QPointF toDocument(const QPoint &viewportPos) const;
     QTextCursor itemCursor(int item) const;

@@ -256,7 +256,8 @@ void TestRichView::loadTextAndSaveThroughView()
 
 void TestRichView::checkpoints()
 {
-    ViewFixture f(TRVStyle::Sheet::Reader);
+    // Shorter than the document, so Format brings in the vertical bar.
+    ViewFixture f(TRVStyle::Sheet::Reader, QSize(300, 150));
     TRichView &v = f.view;
     QVERIFY(v.LoadRVF(kData + "/sample.rvf"));
 
@@ -287,6 +288,14 @@ void TestRichView::checkpoints()
     QCOMPARE(ys[0], 5); // the first line, under the top margin
     QVERIFY(ys[1] > ys[0]);
     QCOMPARE(ys[2], v.DocumentHeight()); // the end checkpoint
+    // Positions read right after Format already allow for the scroll bar.
+    QVERIFY(v.verticalScrollBar()->isVisible());
+    QCoreApplication::processEvents();
+    v.Format();
+    int y1 = 0;
+    v.GetCheckpointXY(v.GetNextCheckpoint(v.GetFirstCheckpoint()), x, y1);
+    QCOMPARE(y1, ys[1]);
+    QCOMPARE(v.DocumentHeight(), ys[2]);
     v.GetCheckpointXY(&v.document().checkpoints.back(), x, y);
     QCOMPARE(x, 0);
 
@@ -315,8 +324,13 @@ void TestRichView::scrollTo()
     for (int i = 0; i < 200; ++i)
         v.AddNL(QStringLiteral("Line %1").arg(i), 0, 0);
     v.Format();
+    QCoreApplication::processEvents(); // the bars show and hide through queued calls
     const int max = v.verticalScrollBar()->maximum();
     QCOMPARE(max, v.DocumentHeight() - v.viewport()->height());
+    // The vertical bar took its width from the text; nothing is left to scroll sideways.
+    QVERIFY(v.verticalScrollBar()->isVisible());
+    QCOMPARE(v.horizontalScrollBar()->maximum(), 0);
+    QVERIFY(!v.horizontalScrollBar()->isVisible());
 
     v.ScrollTo(57);
     QCOMPARE(v.scrollPosition(), 50);

@@ -68,8 +68,10 @@ QStringList splitLines(const QByteArray &bytes)
 
 QByteArray readBank(const QString &fileName, qint64 maxBytes)
 {
+    // Only a regular file is a bank: a folder, a pipe or a device in its
+    // place reads as a missing bank rather than blocking or streaming.
     QFile file(fileName);
-    if (QFileInfo(fileName).isDir() || !file.open(QIODevice::ReadOnly))
+    if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
         return QByteArray();
     const auto tooLarge = [&] {
         return EBankError(QStringLiteral("Файл %1 слишком велик (больше %2 МБ) и не может быть прочитан.")

@@ -47,8 +47,8 @@ inline constexpr char kAnswersFile[] = "ansvers.qzt";
 QStringList splitLines(const QByteArray &bytes);
 void forEachLine(const QByteArray &bytes, const std::function<void(const QString &)> &take);
 
-// Reads a bank file whole. A missing or unreadable file reads as empty;
-// a file over maxBytes throws EBankError.
+// Reads a bank file whole. A missing or unreadable file, or anything but a
+// regular file, reads as empty; a file over maxBytes throws EBankError.
 QByteArray readBank(const QString &fileName, qint64 maxBytes = kMaxBankBytes);
 
 // Stores one decoded record's fields into a row. Missing fields leave their

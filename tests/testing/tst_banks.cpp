@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QTemporaryDir>
 #include <QTest>
+#include <sys/stat.h>
 
 namespace {
 
@@ -233,6 +234,12 @@ void TestBanks::headingsAndUnwrittenCells()
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("questions.qzt")));
     LoadBanks(questions, answers, dir.filePath(QStringLiteral("questions.qzt")),
               dir.filePath(QStringLiteral("none2")));
+    QCOMPARE(questions.RowCount, 1);
+
+    // So does a pipe, which must not block the window waiting for a writer.
+    const QByteArray fifo = dir.filePath(QStringLiteral("pipe.qzt")).toLocal8Bit();
+    QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
+    LoadBanks(questions, answers, QString::fromLocal8Bit(fifo), dir.filePath(QStringLiteral("none2")));
     QCOMPARE(questions.RowCount, 1);
 }
 

@@ -96,6 +96,7 @@ private slots:
     void missingOptions();
     void optionsBtoEWhateverTheirNumbers();
     void nextWithoutSetUpRefuses();
+    void shippedCourseRunsEveryTopic();
 };
 
 void TestTestRun::scoring_data()
@@ -398,6 +399,35 @@ void TestTestRun::nextWithoutSetUpRefuses()
     QCOMPARE(run.next(ticks("10000")).kind, TestStep::Finish);
     QCOMPARE(run.next(ticks("10000")).kind, TestStep::Fail);
     QCOMPARE(run.AnsweredCount, 1);
+}
+
+void TestTestRun::shippedCourseRunsEveryTopic()
+{
+    StringGrid questions(3), answers(4);
+    LoadBanks(questions, answers, QStringLiteral(TARVEL_COURSE_DIR "/questions.qzt"),
+              QStringLiteral(TARVEL_COURSE_DIR "/ansvers.qzt"));
+    QVERIFY(questions.RowCount > TestRun::kGeneralCount);
+
+    // Ticking exactly the flagged options answers every question right.
+    for (int topic = 0; topic <= 8; ++topic) {
+        TestRun run(questions, answers);
+        run.begin(QString::number(topic));
+        TestStep step = run.setUp();
+        int shown = 0;
+        while (step.kind == TestStep::Show) {
+            ++shown;
+            QVERIFY(!step.display.question.isEmpty());
+            std::array<bool, 5> right{};
+            for (int i = 0; i < 5; ++i) {
+                QVERIFY(step.display.options[static_cast<size_t>(i)].size() > 9);
+                right[static_cast<size_t>(i)] = answers.cells(3, run.AnswerRow + i) == u"1";
+            }
+            step = run.next(right);
+        }
+        QVERIFY2(step.kind == TestStep::Finish, qPrintable(step.message));
+        QVERIFY(shown >= (topic == 0 ? TestRun::kGeneralCount : 1));
+        QCOMPARE(step.percent, 100);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestTestRun)

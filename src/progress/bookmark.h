@@ -2,15 +2,44 @@
 
 #include "app/Screen.h"
 
-class MovieControl;
+#include <QString>
+#include <vector>
 
+class MovieControl;
+class QListWidget;
+
+// The signed-in learner's bookmarks: open one in the reader or delete one.
 class TfrmBookmark : public TModalScreen
 {
     Q_OBJECT
 public:
     explicit TfrmBookmark(QWidget *parent = nullptr);
+
+    void FlashFSCommand(const QString &command, const QString &args);
+    void LBBookmarksDblClick();
+
     MovieControl *Flash = nullptr;
+    QListWidget *LBBookmarks = nullptr;
+
+    // One entry per row of the list, in row order.
+    struct BookmarkEntry
+    {
+        QString title;
+        int page = 0;
+        int increment = 0; // percent of the page's document height
+    };
+    const std::vector<BookmarkEntry> &bookmarkTable() const { return m_table; }
 
 protected:
     void FormActivate() override;
+    void FormDeactivate() override;
+
+private:
+    // Fills the rows and the table; a record that cannot be read closes the
+    // screen without a message, keeping the rows added before it.
+    void fillList();
+    void openSelected();
+    void deleteSelected();
+
+    std::vector<BookmarkEntry> m_table;
 };

@@ -6,12 +6,18 @@ class QPushButton;
 class TRichView;
 class TRVStyle;
 
-// The signed-in learner's record and test results, read-only.
+// The signed-in learner's record and test results, read-only. The content
+// is built anew at every showing.
 class TfrmStat : public TModalScreen
 {
     Q_OBJECT
 public:
     explicit TfrmStat(QWidget *parent = nullptr);
+
+    // Builds the content; a record that cannot be read closes the window
+    // without a message, with what was added before laid out.
+    void FormShow();
+    void btnCloseClick();
 
     TRichView *RichView1 = nullptr;
     TRVStyle *RVStyle2 = nullptr;
@@ -19,4 +25,8 @@ public:
 
 protected:
     void FormActivate() override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    void addField(const QString &label, const QString &value);
 };

@@ -1,0 +1,137 @@
+#include "progress/ProgressText.h"
+
+#include "learners/CourseData.h"
+
+#include <cmath>
+#include <limits>
+
+namespace progress {
+
+ENotANumber::ENotANumber(const QString &text)
+    : std::runtime_error(QStringLiteral("«%1» не является числом").arg(text).toStdString())
+{
+}
+
+namespace {
+
+bool isDigit(QChar c)
+{
+    return c >= u'0' && c <= u'9';
+}
+
+// Copies a run of ASCII digits; returns how many there were.
+qsizetype takeDigits(const QString &s, qsizetype &i, QString &out)
+{
+    const qsizetype from = i;
+    while (i < s.size() && isDigit(s[i]))
+        out += s[i++];
+    return i - from;
+}
+
+} // namespace
+
+bool parseSingle(const QString &text, float *value, const QLocale &locale)
+{
+    qsizetype begin = 0;
+    qsizetype end = text.size();
+    while (begin < end && text[begin] == u' ')
+        ++begin;
+    while (end > begin && text[end - 1] == u' ')
+        --end;
+    const QString s = text.mid(begin, end - begin);
+    const QString separator = locale.decimalPoint();
+
+    // Rebuilt in the C form for the conversion itself.
+    QString c;
+    qsizetype i = 0;
+    if (i < s.size() && (s[i] == u'+' || s[i] == u'-'))
+        c += s[i++];
+    qsizetype digits = takeDigits(s, i, c);
+    if (!separator.isEmpty() && QStringView(s).sliced(i).startsWith(separator)) {
+        i += separator.size();
+        c += u'.';
+        digits += takeDigits(s, i, c);
+    }
+    if (digits == 0)
+        return false;
+    if (i < s.size() && (s[i] == u'e' || s[i] == u'E')) {
+        c += u'e';
+        ++i;
+        if (i < s.size() && (s[i] == u'+' || s[i] == u'-'))
+            c += s[i++];
+        if (takeDigits(s, i, c) == 0)
+            return false;
+    }
+    if (i != s.size())
+        return false;
+
+    bool ok = false;
+    const double d = c.toDouble(&ok);
+    // A value past single precision's range would not survive being held in it.
+    if (!ok || !std::isfinite(d) || std::fabs(d) > double(std::numeric_limits<float>::max()))
+        return false;
+    if (value)
+        *value = static_cast<float>(d);
+    return true;
+}
+
+QString formatGeneral(double value, const QLocale &locale)
+{
+    if (value == 0)
+        value = 0; // no "-0"
+    // The C library's %g with 15 digits picks the same form: fixed unless
+    // the exponent is below -4 or at least 15.
+    const QString s = QString::number(value, 'g', 15);
+    const qsizetype e = s.indexOf(u'e');
+    QString mantissa = e < 0 ? s : s.left(e);
+    mantissa.replace(u'.', locale.decimalPoint());
+    if (e < 0)
+        return mantissa;
+    const int exponent = s.mid(e + 1).toInt();
+    return mantissa + u'E' + QString::number(exponent);
+}
+
+QString percentText(const QString &stored, const QLocale &locale)
+{
+    float v = 0;
+    if (!parseSingle(stored, &v, locale))
+        throw ENotANumber(stored);
+    return formatGeneral(double(v), locale);
+}
+
+QString reportSeparator()
+{
+    return QString(22, u'~');
+}
+
+QString reportTitle()
+{
+    return QStringLiteral("расшифрованный файл отчета");
+}
+
+void reportText(CourseData &data, int learner, const LineSink &sink)
+{
+    using CD = CourseData;
+    sink(reportTitle());
+    const pugi::xml_node record = data.learner(learner);
+    sink(QStringLiteral("Имя: ") + CD::value(CD::child(record, "name")));
+    sink(QStringLiteral("Фамилия: ") + CD::value(CD::child(record, "sourname")));
+    sink(QStringLiteral("Группа: ") + CD::value(CD::child(record, "group")));
+    sink(QStringLiteral("Почтовый ящик: ") + CD::value(CD::child(record, "mail")));
+    sink(QStringLiteral("Дата регистрации: ") + CD::value(CD::child(record, "date")));
+    sink(reportSeparator());
+    const pugi::xml_node tests = CD::child(CD::child(record, "study_info"), "tests");
+    sink(QStringLiteral("Прохождение тестов"));
+    sink(reportSeparator());
+    for (pugi::xml_node n = tests.first_child(); n; n = n.next_sibling()) {
+        const QString date = CD::value(CD::child(n, "date"));
+        const QString number = CD::value(CD::child(n, "number"));
+        const QString right = percentText(CD::value(CD::child(n, "right")));
+        sink(QStringLiteral("Тест по лекции: ") + number);
+        sink(QStringLiteral("Дата выполнения: ") + date);
+        sink(QStringLiteral("Правильность: ") + right + u'%');
+        sink(reportSeparator());
+    }
+}
+
+} // namespace progress

@@ -136,18 +136,21 @@ void TfrmLogin::ChangeUser()
         return;
     }
     EditMode = true;
-    CourseData::Learner learner;
+    QString fields[4];
+    static const char *const names[4] = {"name", "sourname", "group", "mail"};
     try {
-        learner = frmMain->XML().learnerFields(position);
+        const pugi::xml_node record = frmMain->XML().learner(position);
+        for (int i = 0; i < 4; ++i)
+            fields[i] = CourseData::value(CourseData::child(record, names[i]));
     } catch (const std::exception &) {
         closeScreen();
         return;
     }
     // The program keeps its texts in the 8-bit code page.
-    Flash->SetVariable(QStringLiteral("eName"), learners::throughCp1251(learner.name));
-    Flash->SetVariable(QStringLiteral("eSourname"), learners::throughCp1251(learner.sourname));
-    Flash->SetVariable(QStringLiteral("eGroup"), learners::throughCp1251(learner.group));
-    Flash->SetVariable(QStringLiteral("eMail"), learners::throughCp1251(learner.mail));
+    Flash->SetVariable(QStringLiteral("eName"), learners::throughCp1251(fields[0]));
+    Flash->SetVariable(QStringLiteral("eSourname"), learners::throughCp1251(fields[1]));
+    Flash->SetVariable(QStringLiteral("eGroup"), learners::throughCp1251(fields[2]));
+    Flash->SetVariable(QStringLiteral("eMail"), learners::throughCp1251(fields[3]));
     LBNames->hide();
 }
 

@@ -58,6 +58,7 @@ private slots:
 
     void brokenInputsAreRefused_data();
     void brokenInputsAreRefused();
+    void oversizedAndDeepInput();
     void loadsOncePerRun();
     void failedAccesses();
     void lookupsByPositionAndName();
@@ -170,6 +171,29 @@ void TestCourseData::brokenInputsAreRefused()
     if (!missing)
         QCOMPARE(readBytes(m_path), bytes);
     QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files).size(), missing ? 0 : 1);
+}
+
+void TestCourseData::oversizedAndDeepInput()
+{
+    // Past the bound the file is refused unread, and left alone.
+    {
+        QFile f(m_path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        QVERIFY(f.resize(CourseData::kMaxFileBytes + 1));
+    }
+    QVERIFY_THROWS_EXCEPTION(CourseDataError, m_data->LoadCourseData());
+    QVERIFY(!m_data->isLoaded());
+    QCOMPARE(QFileInfo(m_path).size(), CourseData::kMaxFileBytes + 1);
+
+    // Deep nesting is no threat to the stack: load, change, save, reload.
+    const int depth = 200000;
+    QByteArray deep = "<d><first/><course><lectures/></course><users/><x>";
+    deep += QByteArray("<n>").repeated(depth) + QByteArray("</n>").repeated(depth) + "</x></d>";
+    loadFrom(deep);
+    m_data->registerLearner("Оля", "", "", "");
+    CourseData reread(m_path);
+    reread.LoadCourseData();
+    QCOMPARE(reread.learnerNames(), QStringList{"Оля"});
 }
 
 void TestCourseData::loadsOncePerRun()

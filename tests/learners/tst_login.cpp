@@ -113,6 +113,7 @@ void TestLogin::initTestCase()
 
 void TestLogin::init()
 {
+    QDir(m_dect).removeRecursively();
     QFile::remove(m_dect);
     QVERIFY(QFile::copy(kData + "dect-utf8.chh", m_dect));
     QFile::setPermissions(m_dect, QFile::ReadOwner | QFile::WriteOwner);
@@ -341,7 +342,6 @@ void TestLogin::failedSaveIsShownAndListKept()
         QCOMPARE(frmLogin->LBNames->currentIndex(), 2);
         QVERIFY(frmLogin->isShowingModal());
     });
-    QDir(m_dect).removeRecursively();
 }
 
 void TestLogin::unreadableDataClosesSilently_data()

@@ -8,6 +8,8 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <cstring>
+
 namespace {
 
 std::function<QDateTime()> &clockSource()
@@ -344,8 +346,10 @@ int CourseData::childCount(pugi::xml_node parent)
 
 pugi::xml_node CourseData::child(pugi::xml_node parent, const char *name)
 {
-    if (pugi::xml_node found = parent.child(name); found && found.type() == pugi::node_element)
-        return found;
+    // Processing instructions carry names too; only elements count here.
+    for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
+        if (n.type() == pugi::node_element && std::strcmp(n.name(), name) == 0)
+            return n;
     return append(parent, name);
 }
 

@@ -104,9 +104,8 @@ void TfrmTest::layoutControls()
     // The view keeps its 701 x 417 at the designed size and follows a resize.
     const int w = width();
     const int h = height();
-    const int bottom = 498 - kViewHeight - kMargin;
     RichView1->setGeometry(kMargin, kMargin, std::max(w - (709 - kViewWidth), 50),
-                           std::max(h - bottom, 50));
+                           std::max(h - (498 - kViewHeight), 50));
     const int rowY = kMargin + RichView1->height() + 22;
     for (int i = 0; i < 5; ++i)
         m_boxes[static_cast<size_t>(i)]->setGeometry(24 + i * 90, rowY, 60, 24);

@@ -176,7 +176,11 @@ void TestTestWindow::singleLectureTestStoresItsResult()
     int answered = 0;
     bool windowUp = false;
     QTimer::singleShot(0, frmTest, [&] {
-        windowUp = frmTest->isVisible() && frmTest->isShowingModal();
+        windowUp = frmTest->isVisible() && frmTest->isShowingModal() &&
+                   frmTest->windowTitle() == QStringLiteral("Прохождение теста...") &&
+                   frmTest->size() == QSize(709, 498) &&
+                   frmTest->RichView1->size() == QSize(701, 417) &&
+                   frmTest->CheckBox5->text() == u"E" && frmTest->Button1->text() == u"Далее";
         for (int k = 1; k <= 7; ++k) {
             if (frmTest->RichView1->document().items.size() != 15)
                 break;

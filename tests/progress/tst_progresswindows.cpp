@@ -1,0 +1,644 @@
+#include "app/Dialogs.h"
+#include "app/Screen.h"
+#include "app/WindowSet.h"
+#include "app/intro.h"
+#include "learners/CourseData.h"
+#include "movie/MovieControl.h"
+#include "progress/Otchet.h"
+#include "progress/ProgressText.h"
+#include "progress/bookmark.h"
+#include "progress/stat.h"
+#include "reader/MainForm.h"
+#include "richtext/RichView.h"
+#include "testing/LineCodec.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileDialog>
+#include <QListWidget>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+bool copyTree(const QString &from, const QString &to)
+{
+    if (!QDir().mkpath(to))
+        return false;
+    for (const QFileInfo &entry :
+         QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + u'/' + entry.fileName();
+        if (entry.isDir() ? !copyTree(entry.filePath(), target)
+                          : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
+struct ModalRun
+{
+    bool loopRan = false;   // the screen's modal loop started
+    bool openAfter = false; // it was still open once `during` had run
+};
+
+// Shows a screen modally and runs `during` inside its loop, with the queued
+// movie commands it raised delivered; closes the screen if it is still open.
+ModalRun runModal(TModalScreen *screen, const std::function<void()> &during = {})
+{
+    ModalRun run;
+    auto active = std::make_shared<bool>(true);
+    QTimer::singleShot(0, screen, [&, active] {
+        if (!*active)
+            return;
+        run.loopRan = true;
+        if (during)
+            during();
+        QCoreApplication::sendPostedEvents();
+        run.openAfter = screen->isVisible();
+        if (run.openAfter)
+            screen->closeScreen();
+    });
+    screen->showModal();
+    *active = false;
+    return run;
+}
+
+struct ItemView
+{
+    QString text;
+    int style;
+    int para;
+    bool newParagraph;
+    friend bool operator==(const ItemView &, const ItemView &) = default;
+};
+
+QList<ItemView> items(const TRichView *view)
+{
+    QList<ItemView> list;
+    for (const RVItem &item : view->document().items) {
+        if (item.kind == RVItem::Kind::Break)
+            list.append({QStringLiteral("<hr>"), -1, -1, true});
+        else
+            list.append({item.text, item.styleNo, item.paraNo, item.start != RVItem::Start::Continue});
+    }
+    return list;
+}
+
+// The lines of a report file: checks the byte-order mark and that every
+// character is ASCII, splits at CR LF.
+QStringList reportFileLines(const QString &path, QByteArray *rawOut = nullptr)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return {QStringLiteral("<missing>")};
+    const QByteArray raw = file.readAll();
+    if (rawOut)
+        *rawOut = raw;
+    if (!raw.startsWith("\xFF\xFE") || raw.size() % 2 != 0)
+        return {QStringLiteral("<no BOM>")};
+    for (qsizetype i = 2; i < raw.size(); i += 2)
+        if (uchar(raw[i]) > 0x7F || raw[i + 1] != 0)
+            return {QStringLiteral("<not ASCII at %1>").arg(i)};
+    const QString text = QString::fromUtf16(reinterpret_cast<const char16_t *>(raw.constData() + 2),
+                                            (raw.size() - 2) / 2);
+    return text.split(QStringLiteral("\r\n"));
+}
+
+} // namespace
+
+Q_DECLARE_METATYPE(QList<ItemView>)
+
+class TestProgressWindows : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void statisticsWindowLayout();
+    void statisticsShowsTheRecord_data();
+    void statisticsShowsTheRecord();
+    void statisticsCloseOnUnreadableRecord_data();
+    void statisticsCloseOnUnreadableRecord();
+
+    void reportIsWrittenAsCodedLines_data();
+    void reportIsWrittenAsCodedLines();
+    void reportDialogSettingsAndCurrentDirectory();
+    void reportCancelWritesNothing();
+    void reportWithUnreadableRecordKeepsItsFirstLines();
+    void reportWriteFailureIsTold();
+    void reportCommandsAreCaseSensitive();
+
+    void bookmarksAreListed();
+    void bookmarkOpensThroughTheNestedScreens();
+    void bookmarkDeleteRemovesTheRowAndSaves();
+    void bookmarkDeleteThatCannotSaveKeepsTheList();
+    void bookmarksWithoutSelectionDoNothing();
+    void bookmarkThatCannotBeReadClosesTheScreen();
+
+private:
+    QString path(const QString &name) const { return m_dir.filePath(name); }
+    void signIn(int learner);
+
+    QTemporaryDir m_dir;
+    QString m_oldDir;
+    QStringList m_messages;
+    QStringList m_errors;
+};
+
+void TestProgressWindows::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), path("pictures")));
+    QVERIFY(copyTree(QStringLiteral(TARVEL_TEST_DATA "/progress/lections"), path("lections")));
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+    TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
+}
+
+void TestProgressWindows::cleanupTestCase()
+{
+    TfrmIntro::setDesktopSizeSource({});
+    QDir::setCurrent(m_oldDir);
+}
+
+void TestProgressWindows::init()
+{
+    QFile::remove(path("dect.chh"));
+    QVERIFY(QFile::copy(QStringLiteral(TARVEL_TEST_DATA "/progress/dect.chh"), path("dect.chh")));
+    QFile::setPermissions(path("dect.chh"), QFile::ReadOwner | QFile::WriteOwner);
+    QDir dir(m_dir.path());
+    for (const QString &name : dir.entryList({QStringLiteral("*.rep*")}, QDir::Files))
+        QVERIFY(dir.remove(name));
+    m_messages.clear();
+    m_errors.clear();
+    dialogs::setMessageHook([this](const QString &text) { m_messages.append(text); });
+    dialogs::setErrorHook([this](const QString &text) { m_errors.append(text); });
+    createWindowSet();
+}
+
+void TestProgressWindows::cleanup()
+{
+    destroyWindowSet();
+    TfrmOtcher::setSaveDialogHook({});
+    dialogs::setMessageHook({});
+    dialogs::setErrorHook({});
+}
+
+void TestProgressWindows::signIn(int learner)
+{
+    frmMain->XML().LoadCourseData();
+    frmMain->CurrentUser = learner;
+}
+
+// ---- Statistics -------------------------------------------------------------
+
+void TestProgressWindows::statisticsWindowLayout()
+{
+    QCOMPARE(frmStat->windowTitle(), QStringLiteral("Статистика"));
+    QVERIFY(frmStat->windowFlags().testFlag(Qt::Tool));
+    QCOMPARE(frmStat->size(), QSize(547, 433));
+    QCOMPARE(frmStat->pos(), QPoint(260, 209));
+    QCOMPARE(frmStat->RichView1->geometry(), QRect(0, 0, 547, 369));
+    QCOMPARE(frmStat->btnClose->geometry(), QRect(456, 376, 75, 25));
+    QCOMPARE(frmStat->btnClose->text(), QStringLiteral("Закрыть"));
+    QCOMPARE(frmStat->RichView1->rvStyle()->sheet(), TRVStyle::Sheet::Plain);
+
+    signIn(0);
+    QRect resized;
+    const ModalRun run = runModal(frmStat, [&] {
+        // The view follows the window's width, not its height.
+        frmStat->resize(700, 500);
+        resized = frmStat->RichView1->geometry();
+        frmStat->btnClose->click();
+    });
+    QVERIFY(run.loopRan);
+    QVERIFY(!run.openAfter);
+    QCOMPARE(resized, QRect(0, 0, 700, 369));
+}
+
+void TestProgressWindows::statisticsShowsTheRecord_data()
+{
+    QTest::addColumn<int>("learner");
+    QTest::addColumn<QList<ItemView>>("expected");
+    const ItemView rule{QStringLiteral("<hr>"), -1, -1, true};
+    const auto head = [&](const QString &name, const QString &surname, const QString &group,
+                          const QString &mail, const QString &date) {
+        return QList<ItemView>{rule,
+                               {"Просмотр статистики: ", 2, 1, true},
+                               {"Имя: ", 2, 0, true},
+                               {name, 3, 0, false},
+                               {"Фамилия: ", 2, 0, true},
+                               {surname, 3, 0, false},
+                               {"Группа: ", 2, 0, true},
+                               {group, 3, 0, false},
+                               {"Почтовый ящик: ", 2, 0, true},
+                               {mail, 3, 0, false},
+                               {"Дата регистрации: ", 2, 0, true},
+                               {date, 3, 0, false},
+                               {"Прохождение тестов:", 2, 1, true}};
+    };
+    QTest::newRow("no results, empty mail")
+        << 0
+        << head("Анна", "Петрова", "ИТ-11", "", "Tue Mar 08 14:05:09 2005\n") + QList<ItemView>{rule};
+    QTest::newRow("two results")
+        << 1
+        << head("Борис", "Орлов", "ИТ-12", "boris@example.org", "Mon Mar 07 09:15:00 2005\n") +
+               QList<ItemView>{{" ", 1, 1, true},
+                               {"Тест по лекции: 3", 3, 0, true},
+                               {"Дата выполнения: Wed Mar 09 10:00:00 2005\n", 3, 0, true},
+                               {"Правильность: 85%", 3, 0, true},
+                               {" ", 1, 1, true},
+                               {"Тест по лекции: 0", 3, 0, true},
+                               {"Дата выполнения: Thu Mar 10 11:30:15 2005\n", 3, 0, true},
+                               {"Правильность: 66.6999969482422%", 3, 0, true},
+                               rule};
+    QTest::newRow("no study_info")
+        << 3
+        << head("Глеб", "Белов", "ИТ-14", "gleb@example.org", "Sat Mar 05 07:00:00 2005\n") +
+               QList<ItemView>{rule};
+}
+
+void TestProgressWindows::statisticsShowsTheRecord()
+{
+    QFETCH(int, learner);
+    QFETCH(QList<ItemView>, expected);
+    signIn(learner);
+    // Shown twice: the content is rebuilt, not doubled.
+    for (int showing = 0; showing < 2; ++showing) {
+        const ModalRun run = runModal(frmStat);
+        QVERIFY(run.loopRan);
+        QVERIFY(run.openAfter);
+        QCOMPARE(items(frmStat->RichView1), expected);
+        QVERIFY(frmStat->RichView1->isFormatted());
+    }
+}
+
+void TestProgressWindows::statisticsCloseOnUnreadableRecord_data()
+{
+    QTest::addColumn<int>("learner");
+    QTest::addColumn<int>("itemCount");
+    QTest::addColumn<QString>("lastText");
+    // The first result is shown, the second (not a number) adds nothing, and
+    // the closing rule never comes.
+    QTest::newRow("bad right") << 2 << 17 << "Правильность: 100%";
+    QTest::newRow("no such learner") << 9 << 2 << "Просмотр статистики: ";
+    QTest::newRow("nobody signed in") << -1 << 2 << "Просмотр статистики: ";
+}
+
+void TestProgressWindows::statisticsCloseOnUnreadableRecord()
+{
+    QFETCH(int, learner);
+    QFETCH(int, itemCount);
+    QFETCH(QString, lastText);
+    signIn(learner);
+    const ModalRun run = runModal(frmStat);
+    QVERIFY(!run.loopRan);
+    QVERIFY(!frmStat->isVisible());
+    QCOMPARE(frmStat->RichView1->GetLineCount(), itemCount);
+    QCOMPARE(frmStat->RichView1->GetItemTextA(itemCount - 1), lastText);
+    QVERIFY(frmStat->RichView1->isFormatted());
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_errors.isEmpty());
+}
+
+// ---- Report -----------------------------------------------------------------
+
+void TestProgressWindows::reportIsWrittenAsCodedLines_data()
+{
+    QTest::addColumn<int>("learner");
+    QTest::addColumn<int>("lineCount");
+    QTest::newRow("no results") << 0 << 9;
+    QTest::newRow("two results") << 1 << 17;
+}
+
+void TestProgressWindows::reportIsWrittenAsCodedLines()
+{
+    QFETCH(int, learner);
+    QFETCH(int, lineCount);
+    signIn(learner);
+    // An older report of the same name is replaced without a question.
+    {
+        QFile old(path("отчет.rep"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write(QByteArray(5000, 'x'));
+    }
+    TfrmOtcher::setSaveDialogHook([this](QFileDialog &) { return path("отчет"); });
+    const ModalRun run = runModal(frmOtcher, [] { QVERIFY(frmOtcher->Flash->click("Generate")); });
+    QVERIFY(run.loopRan);
+    QVERIFY(!run.openAfter);
+    QVERIFY(m_messages.isEmpty());
+
+    QByteArray raw;
+    const QStringList coded = reportFileLines(path("отчет.rep"), &raw);
+    QCOMPARE(coded.size(), lineCount);
+    QVERIFY(!raw.endsWith(QByteArray("\r\0\n\0", 4)));
+    QStringList decoded;
+    for (const QString &line : coded) {
+        QVERIFY(line.startsWith(QStringLiteral("0;")));
+        decoded.append(DecodeLine(line));
+    }
+    CourseData data;
+    data.LoadCourseData();
+    QStringList expected;
+    progress::reportText(data, learner, [&](const QString &line) { expected.append(line); });
+    QCOMPARE(decoded, expected);
+    QCOMPARE(decoded.constFirst(), QStringLiteral("расшифрованный файл отчета"));
+    // Time stamps keep their line feed inside their coded line.
+    QVERIFY(decoded[5].endsWith(u'\n'));
+    if (learner == 1)
+        QCOMPARE(decoded[15], QStringLiteral("Правильность: 66.6999969482422%"));
+    // The collecting view holds the same lines in the plain sheet's styles.
+    QCOMPARE(frmOtcher->RichView1->GetLineCount(), lineCount);
+    QCOMPARE(frmOtcher->RichView1->document().items.constFirst().styleNo, 2);
+    QCOMPARE(frmOtcher->RichView1->document().items.constFirst().paraNo, 1);
+    QVERIFY(!frmOtcher->RichView1->isVisible());
+}
+
+void TestProgressWindows::reportDialogSettingsAndCurrentDirectory()
+{
+    signIn(1);
+    QVERIFY(QDir().mkpath(path("hand-in")));
+    const QString before = QDir::currentPath();
+    int asked = 0;
+    TfrmOtcher::setSaveDialogHook([&](QFileDialog &dlg) {
+        ++asked;
+        [&] {
+            QCOMPARE(dlg.windowTitle(), QStringLiteral("Сохранение отчета"));
+            QCOMPARE(dlg.nameFilters(), QStringList{QStringLiteral("*.rep")});
+            QCOMPARE(dlg.acceptMode(), QFileDialog::AcceptSave);
+            QVERIFY(dlg.testOption(QFileDialog::DontConfirmOverwrite));
+            QVERIFY(dlg.defaultSuffix().isEmpty());
+            QVERIFY(dlg.isSizeGripEnabled());
+            QCOMPARE(QFileInfo(dlg.selectedFiles().value(0)).fileName(), QStringLiteral("отчет"));
+        }();
+        // A name that already ends in .rep gets the extension again.
+        return QDir(path("hand-in")).filePath(QStringLiteral("итог.rep"));
+    });
+    const ModalRun run = runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
+    QCOMPARE(asked, 1);
+    QVERIFY(!run.openAfter);
+    QVERIFY(QFile::exists(path("hand-in/итог.rep.rep")));
+    QCOMPARE(QDir::currentPath(), before);
+    // The process still finds its own files.
+    QVERIFY(QFile::exists(QStringLiteral("pictures/report.qml")));
+}
+
+void TestProgressWindows::reportCancelWritesNothing()
+{
+    signIn(1);
+    TfrmOtcher::setSaveDialogHook([](QFileDialog &) { return QString(); });
+    const ModalRun run = runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
+    QVERIFY(run.openAfter);
+    QVERIFY(QDir(m_dir.path()).entryList({QStringLiteral("*.rep")}, QDir::Files).isEmpty());
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestProgressWindows::reportWithUnreadableRecordKeepsItsFirstLines()
+{
+    signIn(2);
+    TfrmOtcher::setSaveDialogHook([this](QFileDialog &) { return path("vera"); });
+    const ModalRun run = runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
+    QVERIFY(!run.openAfter);
+    const QStringList coded = reportFileLines(path("vera.rep"));
+    QCOMPARE(coded.size(), 13);
+    QCOMPARE(DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
+    QCOMPARE(DecodeLine(coded[12]), QString(22, u'~'));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestProgressWindows::reportWriteFailureIsTold()
+{
+    signIn(1);
+    // A folder stands where the report should go; the earlier file there is kept whole.
+    QVERIFY(QDir().mkpath(path("taken.rep")));
+    QVERIFY(QDir().mkpath(path("keep")));
+    {
+        QFile old(path("keep/old.rep"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("previous");
+    }
+    QStringList targets{path("taken"), path("no-such-folder/report")};
+    for (const QString &target : targets) {
+        m_messages.clear();
+        TfrmOtcher::setSaveDialogHook([&](QFileDialog &) { return target; });
+        const ModalRun run = runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
+        QVERIFY2(run.openAfter, qPrintable(target));
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(m_messages[0].startsWith(QStringLiteral("Не удалось сохранить отчет: ")));
+        QVERIFY(m_messages[0].size() > QStringLiteral("Не удалось сохранить отчет: ").size());
+    }
+    QVERIFY(QFileInfo(path("taken.rep")).isDir());
+    QVERIFY(!QFile::exists(path("no-such-folder")));
+    // No temporary file is left behind.
+    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.rep*")}, QDir::Files), QStringList());
+}
+
+void TestProgressWindows::reportCommandsAreCaseSensitive()
+{
+    signIn(1);
+    int asked = 0;
+    TfrmOtcher::setSaveDialogHook([&](QFileDialog &) {
+        ++asked;
+        return QString();
+    });
+    const ModalRun run = runModal(frmOtcher, [] {
+        frmOtcher->FlashFSCommand("generate", {});
+        frmOtcher->FlashFSCommand("Close", {});
+        frmOtcher->FlashFSCommand("DoReport", {});
+    });
+    QVERIFY(run.openAfter);
+    QCOMPARE(asked, 0);
+    QVERIFY(frmOtcher->Flash->movie().endsWith(QStringLiteral("/pictures/report.qml")));
+    QCOMPARE(frmOtcher->Flash->geometry(), frmOtcher->rect());
+
+    const ModalRun closing = runModal(frmOtcher, [] { QVERIFY(frmOtcher->Flash->click("close")); });
+    QVERIFY(closing.loopRan);
+    QVERIFY(!closing.openAfter);
+}
+
+// ---- Bookmarks --------------------------------------------------------------
+
+void TestProgressWindows::bookmarksAreListed()
+{
+    QCOMPARE(frmBookmark->windowTitle(), QStringLiteral("Закладки"));
+    QCOMPARE(frmBookmark->size(), QSize(550, 400));
+    QCOMPARE(frmBookmark->pos(), QPoint(270, 187));
+    QListWidget *list = frmBookmark->LBBookmarks;
+    QCOMPARE(list->geometry(), QRect(27, 100, 502, 277));
+    QCOMPARE(list->frameShape(), QFrame::NoFrame);
+    QVERIFY(list->font().italic());
+    QCOMPARE(list->font().pixelSize(), 19);
+
+    signIn(1);
+    QStringList rows;
+    std::vector<TfrmBookmark::BookmarkEntry> table;
+    int rowHeight = 0;
+    const ModalRun run = runModal(frmBookmark, [&] {
+        for (int i = 0; i < list->count(); ++i)
+            rows.append(list->item(i)->text());
+        table = frmBookmark->bookmarkTable();
+        rowHeight = list->visualItemRect(list->item(0)).height();
+        QCOMPARE(frmBookmark->Flash->geometry(), frmBookmark->rect());
+    });
+    QVERIFY(run.openAfter);
+    QCOMPARE(rows, (QStringList{"Лекция 1", "Лекция 3", "Лекция 2"}));
+    QCOMPARE(rowHeight, 21);
+    QCOMPARE(table.size(), size_t(3));
+    QCOMPARE(table[1].title, QStringLiteral("Лекция 3"));
+    QCOMPARE(table[1].page, 3);
+    QCOMPARE(table[1].increment, 50);
+    // Released when the screen goes.
+    QVERIFY(frmBookmark->bookmarkTable().empty());
+}
+
+void TestProgressWindows::bookmarkOpensThroughTheNestedScreens()
+{
+    signIn(1);
+    frmMain->show();
+    int expectedScroll = -1;
+    int documentHeight = 0;
+    bool bookmarksRan = false;
+    // Home screen, then the bookmarks over it; opening a bookmark ends both.
+    const ModalRun home = runModal(frmIntro, [&] {
+        QTimer::singleShot(0, frmBookmark, [&] {
+            bookmarksRan = true;
+            frmBookmark->LBBookmarks->setCurrentRow(1);
+            QVERIFY(frmBookmark->Flash->click("DoJump"));
+            QCoreApplication::sendPostedEvents();
+            // What the view can reach: whole scroll steps, within its range.
+            documentHeight = frmMain->RichView1->DocumentHeight();
+            const int y = 50 * (documentHeight / 100);
+            const QScrollBar *bar = frmMain->RichView1->verticalScrollBar();
+            expectedScroll = std::min(y / std::max(1, bar->singleStep()) * std::max(1, bar->singleStep()),
+                                      bar->maximum());
+        });
+        frmIntro->FlashFSCommand("DoBookmark", {});
+    });
+    QVERIFY(home.loopRan);
+    QVERIFY(bookmarksRan);
+    QVERIFY(!home.openAfter);
+    QVERIFY(!frmBookmark->isVisible());
+    QCOMPARE(frmMain->CurrentPage, 3);
+    QVERIFY(documentHeight > 1000);
+    QVERIFY(expectedScroll > 0);
+    QCOMPARE(frmMain->RichView1->scrollPosition(), expectedScroll);
+    QCOMPARE(frmMain->history().back(), HistoryCommand(hkHome, false, 0));
+    frmMain->hide();
+}
+
+void TestProgressWindows::bookmarkDeleteRemovesTheRowAndSaves()
+{
+    signIn(1);
+    QStringList rows;
+    int selected = 0;
+    const ModalRun run = runModal(frmBookmark, [&] {
+        frmBookmark->LBBookmarks->setCurrentRow(1);
+        QVERIFY(frmBookmark->Flash->click("DoDel"));
+        QCoreApplication::sendPostedEvents();
+        for (int i = 0; i < frmBookmark->LBBookmarks->count(); ++i)
+            rows.append(frmBookmark->LBBookmarks->item(i)->text());
+        selected = int(frmBookmark->LBBookmarks->selectedItems().size());
+    });
+    QVERIFY(run.openAfter);
+    QCOMPARE(rows, (QStringList{"Лекция 1", "Лекция 2"}));
+    QCOMPARE(selected, 0);
+    QVERIFY(m_errors.isEmpty());
+    // On disk: the second record is gone, the others kept in order.
+    CourseData saved;
+    saved.LoadCourseData();
+    const auto marks = saved.bookmarks(1);
+    QCOMPARE(marks.size(), 2);
+    QCOMPARE(marks[0].page, 1);
+    QCOMPARE(marks[1].page, 2);
+}
+
+void TestProgressWindows::bookmarkDeleteThatCannotSaveKeepsTheList()
+{
+    signIn(1);
+    // A folder where the course data should be written: the save fails.
+    const QByteArray before = [&] {
+        QFile f(path("dect.chh"));
+        return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+    }();
+    QVERIFY(QFile::remove(path("dect.chh")));
+    QVERIFY(QDir().mkpath(path("dect.chh")));
+    int rows = 0;
+    const ModalRun run = runModal(frmBookmark, [&] {
+        frmBookmark->LBBookmarks->setCurrentRow(0);
+        QVERIFY(frmBookmark->Flash->click("DoDel"));
+        QCoreApplication::sendPostedEvents();
+        rows = frmBookmark->LBBookmarks->count();
+    });
+    QVERIFY(QDir(path("dect.chh")).removeRecursively());
+    QVERIFY(run.openAfter);
+    QCOMPARE(m_errors.size(), 1);
+    QCOMPARE(rows, 3);
+    // Memory still matches what was last saved.
+    QCOMPARE(frmMain->XML().bookmarks(1).size(), 3);
+    QVERIFY(!before.isEmpty());
+}
+
+void TestProgressWindows::bookmarksWithoutSelectionDoNothing()
+{
+    signIn(0);
+    const ModalRun empty = runModal(frmBookmark, [] {
+        frmBookmark->FlashFSCommand("DoJump", {});
+        frmBookmark->FlashFSCommand("DoDel", {});
+        frmBookmark->LBBookmarksDblClick();
+    });
+    QVERIFY(empty.openAfter);
+    QCOMPARE(frmBookmark->LBBookmarks->count(), 0);
+
+    // Rows, but none selected; the page stays where it was.
+    signIn(1);
+    const int page = frmMain->CurrentPage;
+    const ModalRun none = runModal(frmBookmark, [] {
+        frmBookmark->FlashFSCommand("DoJump", {});
+        frmBookmark->FlashFSCommand("DoDel", {});
+        frmBookmark->FlashFSCommand("dojump", {});
+        frmBookmark->LBBookmarksDblClick();
+    });
+    QVERIFY(none.openAfter);
+    QCOMPARE(frmBookmark->LBBookmarks->count(), 3);
+    QCOMPARE(frmMain->CurrentPage, page);
+    QCOMPARE(frmMain->XML().bookmarks(1).size(), 3);
+
+    // A double click on a row opens it.
+    const ModalRun dbl = runModal(frmBookmark, [] {
+        QListWidget *list = frmBookmark->LBBookmarks;
+        list->setCurrentRow(2);
+        const QPoint at = list->visualItemRect(list->item(2)).center();
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, at);
+        QTest::mouseDClick(list->viewport(), Qt::LeftButton, {}, at);
+    });
+    QVERIFY(dbl.loopRan);
+    QVERIFY(!dbl.openAfter);
+    QCOMPARE(frmMain->CurrentPage, 2);
+    QCOMPARE(frmMain->RichView1->scrollPosition(), 0);
+}
+
+void TestProgressWindows::bookmarkThatCannotBeReadClosesTheScreen()
+{
+    signIn(2);
+    const ModalRun run = runModal(frmBookmark);
+    QVERIFY(!run.loopRan);
+    QVERIFY(!frmBookmark->isVisible());
+    // Rows before the bad one stay; so does the bad one's title.
+    QCOMPARE(frmBookmark->LBBookmarks->count(), 2);
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_errors.isEmpty());
+
+    signIn(17);
+    QVERIFY(!runModal(frmBookmark).loopRan);
+    QCOMPARE(frmBookmark->LBBookmarks->count(), 0);
+}
+
+QTEST_MAIN(TestProgressWindows)
+#include "tst_progresswindows.moc"

@@ -388,6 +388,32 @@ void TestProgressWindows::reportDialogSettingsAndCurrentDirectory()
     QCOMPARE(QDir::currentPath(), before);
     // The process still finds its own files.
     QVERIFY(QFile::exists(QStringLiteral("pictures/report.qml")));
+
+    // The real dialog, answered in its own loop: a folder chosen there does
+    // not move the current directory either, and the dialog opens there next.
+    TfrmOtcher::setSaveDialogHook({});
+    QString folderShownNext;
+    const ModalRun real = runModal(frmOtcher, [&] {
+        QTimer::singleShot(0, frmOtcher, [&] {
+            auto *dlg = frmOtcher->findChild<QFileDialog *>(QStringLiteral("dlgSave"));
+            QVERIFY(dlg);
+            QVERIFY(dlg->isVisible());
+            QVERIFY(dlg->testOption(QFileDialog::DontUseNativeDialog));
+            dlg->setDirectory(path("hand-in"));
+            dlg->selectFile(QStringLiteral("второй"));
+            QMetaObject::invokeMethod(dlg, "accept"); // as its Save button does
+        });
+        frmOtcher->FlashFSCommand("Generate", {});
+    });
+    QVERIFY(!real.openAfter);
+    QVERIFY(QFile::exists(path("hand-in/второй.rep")));
+    QCOMPARE(QDir::currentPath(), before);
+    TfrmOtcher::setSaveDialogHook([&](QFileDialog &dlg) {
+        folderShownNext = dlg.directory().absolutePath();
+        return QString();
+    });
+    runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
+    QCOMPARE(folderShownNext, QDir(path("hand-in")).absolutePath());
 }
 
 void TestProgressWindows::reportCancelWritesNothing()

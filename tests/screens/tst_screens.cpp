@@ -1,0 +1,349 @@
+#include "app/Screen.h"
+#include "app/WindowSet.h"
+#include "movie/MovieControl.h"
+#include "reader/MainForm.h"
+#include "richtext/RVStyle.h"
+#include "richtext/RichView.h"
+#include "screens/About.h"
+#include "screens/Font.h"
+#include "screens/FontDialog.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+#include <memory>
+
+namespace {
+
+bool copyTree(const QString &from, const QString &to)
+{
+    if (!QDir().mkpath(to))
+        return false;
+    for (const QFileInfo &entry :
+         QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + u'/' + entry.fileName();
+        if (entry.isDir() ? !copyTree(entry.filePath(), target)
+                          : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
+// Shows a screen modally and runs `during` inside its loop, with the queued
+// movie commands it raised delivered; closes the screen if it is still open.
+// Returns whether it was still open.
+bool runModal(TModalScreen *screen, const std::function<void()> &during)
+{
+    bool openAfter = false;
+    auto active = std::make_shared<bool>(true);
+    QTimer::singleShot(0, screen, [&, active] {
+        if (!*active)
+            return;
+        during();
+        QCoreApplication::sendPostedEvents();
+        openAfter = screen->isVisible();
+        if (openAfter)
+            screen->closeScreen();
+    });
+    screen->showModal();
+    *active = false;
+    return openAfter;
+}
+
+// Runs `inDialog` once the font dialog is up, from inside its own loop.
+void whenFontDialogOpens(const std::function<void(TFontDialog *)> &inDialog)
+{
+    QTimer::singleShot(0, frmFont->dlgFont, [inDialog] {
+        TFontDialog *dlg = frmFont->dlgFont;
+        QVERIFY(dlg->isVisible());
+        inDialog(dlg);
+        if (dlg->isVisible())
+            dlg->reject();
+    });
+}
+
+struct StyleLook
+{
+    QString face;
+    int size;
+    bool bold;
+    bool italic;
+    bool underline;
+    bool strikeOut;
+    QColor color;
+    friend bool operator==(const StyleLook &, const StyleLook &) = default;
+};
+
+StyleLook look(int style)
+{
+    const RVTextStyle &s = frmMain->RVStyle1->TextStyles(style);
+    return {s.fontName, s.size, s.bold, s.italic, s.underline, s.strikeOut, s.color};
+}
+
+QList<StyleLook> sheetLook()
+{
+    QList<StyleLook> all;
+    for (int i = 0; i < frmMain->RVStyle1->TextStyleCount(); ++i)
+        all.append(look(i));
+    return all;
+}
+
+QList<int> sizes()
+{
+    QList<int> list;
+    for (int i = 0; i < frmMain->RVStyle1->TextStyleCount(); ++i)
+        list.append(frmMain->RVStyle1->TextStyles(i).size);
+    return list;
+}
+
+} // namespace
+
+class TestScreens : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void cleanupTestCase();
+    void init();
+    void cleanup();
+
+    void fontScreenShowsTheDictionary();
+    void applyChangesTheReaderSheet_data();
+    void applyChangesTheReaderSheet();
+    void defaultSizesKeepTheAppliedFace();
+    void okWithoutApplyChangesNothing();
+    void fontDialogOffersWhatTheLearnerNeeds();
+
+    void aboutPlaysItsMovieAndLeavesTheEmptyOne();
+
+private:
+    QTemporaryDir m_dir;
+    QString m_oldDir;
+};
+
+void TestScreens::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), m_dir.filePath("pictures")));
+    QVERIFY(copyTree(QStringLiteral(TARVEL_TEST_DATA "/screens/lections"),
+                     m_dir.filePath("lections")));
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(m_dir.path());
+}
+
+void TestScreens::cleanupTestCase()
+{
+    QDir::setCurrent(m_oldDir);
+}
+
+void TestScreens::init()
+{
+    createWindowSet();
+}
+
+void TestScreens::cleanup()
+{
+    destroyWindowSet();
+    TFontDialog::setColorHook({});
+}
+
+void TestScreens::fontScreenShowsTheDictionary()
+{
+    QCOMPARE(frmFont->windowTitle(), QStringLiteral("Выбор шрифта"));
+    QCOMPARE(frmFont->size(), QSize(550, 400));
+    QCOMPARE(frmFont->pos(), QPoint(278, 193));
+    QCOMPARE(frmFont->RView1->geometry(), QRect(16, 24, 401, 345));
+    QCOMPARE(frmFont->RView1->frameShape(), QFrame::NoFrame);
+    QCOMPARE(frmFont->RView1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(frmFont->RView1->rvStyle(), frmMain->RVStyle1);
+
+    int items = 0;
+    QString movie;
+    QVERIFY(runModal(frmFont, [&] {
+        items = frmFont->RView1->GetLineCount();
+        movie = frmFont->Flash->movie();
+    }));
+    QCOMPARE(frmFont->RView1->GetItemTextA(0), QStringLiteral("Словарь терминов"));
+    QVERIFY(items > 3);
+    QCOMPARE(movie, QDir::currentPath() + QStringLiteral("/pictures/font.qml"));
+
+    // Without the dictionary the preview stays as it was.
+    QVERIFY(QFile::rename(QStringLiteral("lections/dict.rvf"), QStringLiteral("lections/dict.bak")));
+    int itemsWithout = 0;
+    QVERIFY(runModal(frmFont, [&] { itemsWithout = frmFont->RView1->GetLineCount(); }));
+    QVERIFY(QFile::rename(QStringLiteral("lections/dict.bak"), QStringLiteral("lections/dict.rvf")));
+    QCOMPARE(itemsWithout, items);
+}
+
+void TestScreens::applyChangesTheReaderSheet_data()
+{
+    QTest::addColumn<QString>("face");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<int>("style"); // 0 regular, 1 italic, 2 bold, 3 bold italic
+    QTest::addColumn<QList<StyleLook>>("expected");
+    const QColor navy(0x00, 0x00, 0x80);
+    QTest::newRow("Times New Roman 12 bold")
+        << "Times New Roman" << 12 << 2
+        << QList<StyleLook>{{"Times New Roman", 12, true, false, false, false, QColor(0x11, 0x22, 0x33)},
+                            {"Arial", 22, true, false, false, false, QColor(0x00, 0x00, 0xFF)},
+                            {"Arial", 16, true, false, false, false, navy},
+                            {"Courier New", 12, false, true, false, false, QColor(0x80, 0x00, 0x00)},
+                            {"Arial", 12, false, false, false, false, rvDesktopBackgroundColor()}};
+    QTest::newRow("72 points")
+        << "Courier New" << 72 << 1
+        << QList<StyleLook>{{"Courier New", 72, false, true, false, false, QColor(0x11, 0x22, 0x33)},
+                            {"Arial", 82, true, false, false, false, QColor(0x00, 0x00, 0xFF)},
+                            {"Arial", 76, true, false, false, false, navy},
+                            {"Courier New", 72, false, true, false, false, QColor(0x80, 0x00, 0x00)},
+                            {"Arial", 72, false, false, false, false, rvDesktopBackgroundColor()}};
+}
+
+void TestScreens::applyChangesTheReaderSheet()
+{
+    QFETCH(QString, face);
+    QFETCH(int, size);
+    QFETCH(int, style);
+    QFETCH(QList<StyleLook>, expected);
+    const QList<StyleLook> before = sheetLook();
+    TFontDialog::setColorHook([](const QColor &) { return QColor(0x11, 0x22, 0x33); });
+
+    QList<StyleLook> applied;
+    QList<StyleLook> afterCancel;
+    QVERIFY(runModal(frmFont, [&] {
+        QVERIFY(frmFont->Flash->click("DoChange"));
+        whenFontDialogOpens([&](TFontDialog *dlg) {
+            dlg->faceBox->setEditText(face);
+            dlg->sizeBox->setValue(size);
+            dlg->styleBox->setCurrentIndex(style);
+            dlg->underlineBox->setChecked(true);
+            dlg->colorButton->click();
+            // Underline is chosen and then taken back before Apply.
+            dlg->underlineBox->setChecked(false);
+            dlg->applyButton->click();
+            for (int i = 0; i < 5; ++i)
+                applied.append(look(i));
+            dlg->cancelButton->click();
+        });
+        QCoreApplication::sendPostedEvents();
+        afterCancel = sheetLook();
+    }));
+    QCOMPARE(applied, expected);
+    // Cancel after Apply keeps what was applied; styles 5 to 12 were not touched.
+    QCOMPARE(afterCancel.mid(0, 5), expected);
+    QCOMPARE(afterCancel.mid(5), before.mid(5));
+    // The next showing starts from the applied font.
+    QCOMPARE(frmFont->dlgFont->chosenFont().family(), face);
+    QCOMPARE(frmFont->dlgFont->chosenFont().pointSize(), size);
+}
+
+void TestScreens::defaultSizesKeepTheAppliedFace()
+{
+    // Right after start-up only styles 4 and 12 change.
+    QList<int> start = sizes();
+    QCOMPARE(start.mid(0, 13), (QList<int>{10, 20, 14, 10, 8, 12, 10, 9, 9, 12, 10, 10, 10}));
+    QVERIFY(runModal(frmFont, [] { QVERIFY(frmFont->Flash->click("DoDefoult")); }));
+    QCOMPARE(sizes().mid(0, 13), (QList<int>{10, 20, 14, 10, 10, 12, 10, 9, 9, 12, 10, 10, 12}));
+
+    QFont times(QStringLiteral("Times New Roman"), 12);
+    times.setBold(true);
+    frmFont->dlgFont->setChosenFont(times);
+    frmFont->dlgFont->setChosenColor(Qt::darkGreen);
+    frmFont->dlgFontApply();
+    QCOMPARE(sizes().mid(0, 5), (QList<int>{12, 22, 16, 12, 12}));
+    frmMain->RVStyle1->TextStyles(7).size = 30;
+    frmFont->DoDefoult();
+    QCOMPARE(sizes().mid(0, 13), (QList<int>{10, 20, 14, 10, 10, 12, 10, 9, 9, 12, 10, 10, 12}));
+    QCOMPARE(look(0), (StyleLook{"Times New Roman", 10, true, false, false, false, QColor(Qt::darkGreen)}));
+}
+
+void TestScreens::okWithoutApplyChangesNothing()
+{
+    const QList<StyleLook> before = sheetLook();
+    QString previewFace;
+    QVERIFY(runModal(frmFont, [&] {
+        frmFont->FlashFSCommand(QStringLiteral("dochange"), {}); // not a command: other case
+        whenFontDialogOpens([&](TFontDialog *dlg) {
+            dlg->faceBox->setEditText(QStringLiteral("Liberation Mono"));
+            dlg->sizeBox->setValue(40);
+            dlg->strikeOutBox->setChecked(true);
+            previewFace = dlg->sample->font().family();
+            dlg->okButton->click();
+        });
+        frmFont->FlashFSCommand(QStringLiteral("DoChange"), {});
+    }));
+    QCOMPARE(sheetLook(), before);
+    QCOMPARE(previewFace, QStringLiteral("Liberation Mono"));
+    // OK keeps the choice for the next showing.
+    QCOMPARE(frmFont->dlgFont->chosenFont().family(), QStringLiteral("Liberation Mono"));
+    QCOMPARE(frmFont->dlgFont->chosenFont().pointSize(), 40);
+    QVERIFY(frmFont->dlgFont->chosenFont().strikeOut());
+
+    // Cancel keeps nothing.
+    whenFontDialogOpens([](TFontDialog *dlg) {
+        dlg->sizeBox->setValue(9);
+        dlg->cancelButton->click();
+    });
+    QVERIFY(!frmFont->dlgFont->Execute());
+    QCOMPARE(frmFont->dlgFont->chosenFont().pointSize(), 40);
+}
+
+void TestScreens::fontDialogOffersWhatTheLearnerNeeds()
+{
+    TFontDialog *dlg = frmFont->dlgFont;
+    // It starts with the classic dialog font in the window text colour.
+    QCOMPARE(dlg->chosenFont().family(), QStringLiteral("MS Sans Serif"));
+    QCOMPARE(dlg->chosenFont().pointSize(), 8);
+    QCOMPARE(dlg->chosenColor(), dlg->palette().color(QPalette::WindowText));
+    QCOMPARE(dlg->faceBox->currentText(), QStringLiteral("MS Sans Serif"));
+    // Screen fonts are listed; sizes are not limited to the list.
+    QVERIFY(dlg->faceBox->findText(QStringLiteral("Liberation Serif")) >= 0);
+    QVERIFY(dlg->sizeBox->maximum() >= 1000);
+    QCOMPARE(dlg->applyButton->text(), QStringLiteral("Применить"));
+    // The sample follows the selection, colour included.
+    dlg->sizeBox->setValue(20);
+    dlg->styleBox->setCurrentIndex(3);
+    TFontDialog::setColorHook([](const QColor &) { return QColor(Qt::red); });
+    dlg->colorButton->click();
+    QCOMPARE(dlg->sample->font().pointSize(), 20);
+    QVERIFY(dlg->sample->font().bold());
+    QVERIFY(dlg->sample->font().italic());
+    QCOMPARE(dlg->sample->palette().color(QPalette::WindowText), QColor(Qt::red));
+    // A cancelled colour dialog keeps the colour.
+    TFontDialog::setColorHook([](const QColor &) { return QColor(); });
+    dlg->colorButton->click();
+    QCOMPARE(dlg->selectedColor(), QColor(Qt::red));
+}
+
+void TestScreens::aboutPlaysItsMovieAndLeavesTheEmptyOne()
+{
+    QCOMPARE(frmAbout->windowTitle(), QStringLiteral("О программе"));
+    QCOMPARE(frmAbout->size(), QSize(551, 400));
+    const QString pictures = QDir::currentPath() + QStringLiteral("/pictures/");
+    for (int showing = 0; showing < 2; ++showing) {
+        QString during;
+        const bool open = runModal(frmAbout, [&] {
+            during = frmAbout->FlashEbout->movie();
+            frmAbout->FlashEboutFSCommand(QStringLiteral("Close"), {}); // other case: nothing
+            QCOMPARE(frmAbout->FlashEbout->movie(), during);
+            QVERIFY(frmAbout->FlashEbout->click("close"));
+        });
+        QVERIFY(!open);
+        QCOMPARE(during, pictures + QStringLiteral("about.qml"));
+        QCOMPARE(frmAbout->FlashEbout->movie(), pictures + QStringLiteral("zero.qml"));
+    }
+    // Centred on the screen.
+    const QRect screen = QGuiApplication::primaryScreen()->geometry();
+    QCOMPARE(frmAbout->geometry().center(), screen.center());
+}
+
+Q_DECLARE_METATYPE(QList<StyleLook>)
+
+QTEST_MAIN(TestScreens)
+#include "tst_screens.moc"

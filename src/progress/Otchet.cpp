@@ -11,8 +11,8 @@
 #include "testing/LineCodec.h"
 
 #include <QDir>
-#include <QFileInfo>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QSaveFile>
 #include <exception>
 

@@ -124,8 +124,7 @@ void TfrmBookmark::fillList()
 void TfrmBookmark::openSelected()
 {
     const int row = LBBookmarks->currentRow();
-    if (row < 0 || row >= static_cast<int>(m_table.size()) ||
-        !LBBookmarks->item(row)->isSelected())
+    if (row < 0 || row >= static_cast<int>(m_table.size()) || !LBBookmarks->item(row)->isSelected())
         return;
     const BookmarkEntry entry = m_table[static_cast<size_t>(row)];
     frmMain->OpenPage(entry.page);
@@ -135,8 +134,8 @@ void TfrmBookmark::openSelected()
     // a position is held at the edge rather than wrapped round, and ScrollTo
     // keeps it within the document.
     const qint64 y = qint64(entry.increment) * (frmMain->RichView1->DocumentHeight() / 100);
-    frmMain->RichView1->ScrollTo(int(std::clamp<qint64>(y, std::numeric_limits<int>::min(),
-                                                         std::numeric_limits<int>::max())));
+    frmMain->RichView1->ScrollTo(int(
+        std::clamp<qint64>(y, std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
     frmMain->PushHistory(hkHome, false, 0);
     closeScreen();
     frmIntro->closeScreen();

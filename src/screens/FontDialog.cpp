@@ -224,9 +224,9 @@ void TFontDialog::takeSelection()
 
 void TFontDialog::chooseColor()
 {
-    const QColor color = g_colorHook
-                             ? g_colorHook(m_selectedColor)
-                             : QColorDialog::getColor(m_selectedColor, this, QStringLiteral("Цвет"));
+    const QColor color =
+        g_colorHook ? g_colorHook(m_selectedColor)
+                    : QColorDialog::getColor(m_selectedColor, this, QStringLiteral("Цвет"));
     if (color.isValid())
         setSelectedColor(color);
 }

@@ -47,24 +47,42 @@ void TestProgressText::percentShownThroughSinglePrecision_data()
 {
     QTest::addColumn<QString>("stored");
     QTest::addColumn<QString>("shown");
-    QTest::newRow("whole 100") << "100" << "100";
-    QTest::newRow("whole 85") << "85" << "85";
-    QTest::newRow("zero") << "0" << "0";
-    QTest::newRow("negative zero") << "-0" << "0";
-    QTest::newRow("seven tenths") << "0.7" << "0.699999988079071";
-    QTest::newRow("66.7") << "66.7" << "66.6999969482422";
-    QTest::newRow("exact half") << "12.5" << "12.5";
-    QTest::newRow("trailing zeros dropped") << "50.000" << "50";
-    QTest::newRow("blanks around") << "  85 " << "85";
-    QTest::newRow("plus sign") << "+7" << "7";
-    QTest::newRow("negative") << "-3.25" << "-3.25";
-    QTest::newRow("leading separator") << ".5" << "0.5";
-    QTest::newRow("trailing separator") << "5." << "5";
-    QTest::newRow("exponent") << "1e2" << "100";
-    QTest::newRow("large in exponent form") << "1E20" << "1.00000002004088E20";
-    QTest::newRow("smallest fixed") << "0.0001" << "9.99999974737875E-5";
-    QTest::newRow("power of two small") << "0.00006103515625" << "6.103515625E-5";
-    QTest::newRow("power of two fixed") << "0.0009765625" << "0.0009765625";
+    QTest::newRow("whole 100") << "100"
+                               << "100";
+    QTest::newRow("whole 85") << "85"
+                              << "85";
+    QTest::newRow("zero") << "0"
+                          << "0";
+    QTest::newRow("negative zero") << "-0"
+                                   << "0";
+    QTest::newRow("seven tenths") << "0.7"
+                                  << "0.699999988079071";
+    QTest::newRow("66.7") << "66.7"
+                          << "66.6999969482422";
+    QTest::newRow("exact half") << "12.5"
+                                << "12.5";
+    QTest::newRow("trailing zeros dropped") << "50.000"
+                                            << "50";
+    QTest::newRow("blanks around") << "  85 "
+                                   << "85";
+    QTest::newRow("plus sign") << "+7"
+                               << "7";
+    QTest::newRow("negative") << "-3.25"
+                              << "-3.25";
+    QTest::newRow("leading separator") << ".5"
+                                       << "0.5";
+    QTest::newRow("trailing separator") << "5."
+                                        << "5";
+    QTest::newRow("exponent") << "1e2"
+                              << "100";
+    QTest::newRow("large in exponent form") << "1E20"
+                                            << "1.00000002004088E20";
+    QTest::newRow("smallest fixed") << "0.0001"
+                                    << "9.99999974737875E-5";
+    QTest::newRow("power of two small") << "0.00006103515625"
+                                        << "6.103515625E-5";
+    QTest::newRow("power of two fixed") << "0.0009765625"
+                                        << "0.0009765625";
 }
 
 void TestProgressText::percentShownThroughSinglePrecision()
@@ -119,26 +137,27 @@ void TestProgressText::reportText_data()
     QTest::addColumn<QStringList>("expected");
     const QString sep(22, u'~');
     const QStringList head{"расшифрованный файл отчета"};
-    QTest::newRow("no results") << 0
-                                << (head + QStringList{"Имя: Анна", "Фамилия: Петрова",
-                                                       "Группа: ИТ-11", "Почтовый ящик: ",
-                                                       "Дата регистрации: Tue Mar 08 14:05:09 2005\n",
-                                                       sep, "Прохождение тестов", sep});
-    QTest::newRow("two results")
-        << 1
-        << (head + QStringList{"Имя: Борис", "Фамилия: Орлов", "Группа: ИТ-12",
-                               "Почтовый ящик: boris@example.org",
-                               "Дата регистрации: Mon Mar 07 09:15:00 2005\n", sep,
-                               "Прохождение тестов", sep, "Тест по лекции: 3",
-                               "Дата выполнения: Wed Mar 09 10:00:00 2005\n", "Правильность: 85%", sep,
-                               "Тест по лекции: 0", "Дата выполнения: Thu Mar 10 11:30:15 2005\n",
-                               "Правильность: 66.6999969482422%", sep});
-    QTest::newRow("no study_info") << 3
-                                   << (head + QStringList{"Имя: Глеб", "Фамилия: Белов",
-                                                          "Группа: ИТ-14",
-                                                          "Почтовый ящик: gleb@example.org",
-                                                          "Дата регистрации: Sat Mar 05 07:00:00 2005\n",
-                                                          sep, "Прохождение тестов", sep});
+    QTest::newRow("no results")
+        << 0
+        << (head + QStringList{"Имя: Анна", "Фамилия: Петрова", "Группа: ИТ-11",
+                               "Почтовый ящик: ", "Дата регистрации: Tue Mar 08 14:05:09 2005\n",
+                               sep, "Прохождение тестов", sep});
+    QTest::newRow("two results") << 1
+                                 << (head + QStringList{
+                                                "Имя: Борис", "Фамилия: Орлов", "Группа: ИТ-12",
+                                                "Почтовый ящик: boris@example.org",
+                                                "Дата регистрации: Mon Mar 07 09:15:00 2005\n", sep,
+                                                "Прохождение тестов", sep, "Тест по лекции: 3",
+                                                "Дата выполнения: Wed Mar 09 10:00:00 2005\n",
+                                                "Правильность: 85%", sep, "Тест по лекции: 0",
+                                                "Дата выполнения: Thu Mar 10 11:30:15 2005\n",
+                                                "Правильность: 66.6999969482422%", sep});
+    QTest::newRow("no study_info")
+        << 3
+        << (head + QStringList{"Имя: Глеб", "Фамилия: Белов", "Группа: ИТ-14",
+                               "Почтовый ящик: gleb@example.org",
+                               "Дата регистрации: Sat Mar 05 07:00:00 2005\n", sep,
+                               "Прохождение тестов", sep});
 }
 
 void TestProgressText::reportText()

@@ -83,7 +83,8 @@ QList<ItemView> items(const TRichView *view)
         if (item.kind == RVItem::Kind::Break)
             list.append({QStringLiteral("<hr>"), -1, -1, true});
         else
-            list.append({item.text, item.styleNo, item.paraNo, item.start != RVItem::Start::Continue});
+            list.append(
+                {item.text, item.styleNo, item.paraNo, item.start != RVItem::Start::Continue});
     }
     return list;
 }
@@ -246,7 +247,8 @@ void TestProgressWindows::statisticsShowsTheRecord_data()
     };
     QTest::newRow("no results, empty mail")
         << 0
-        << head("Анна", "Петрова", "ИТ-11", "", "Tue Mar 08 14:05:09 2005\n") + QList<ItemView>{rule};
+        << head("Анна", "Петрова", "ИТ-11", "", "Tue Mar 08 14:05:09 2005\n") +
+               QList<ItemView>{rule};
     QTest::newRow("two results")
         << 1
         << head("Борис", "Орлов", "ИТ-12", "boris@example.org", "Mon Mar 07 09:15:00 2005\n") +
@@ -542,8 +544,9 @@ void TestProgressWindows::bookmarkOpensThroughTheNestedScreens()
             documentHeight = frmMain->RichView1->DocumentHeight();
             const int y = 50 * (documentHeight / 100);
             const QScrollBar *bar = frmMain->RichView1->verticalScrollBar();
-            expectedScroll = std::min(y / std::max(1, bar->singleStep()) * std::max(1, bar->singleStep()),
-                                      bar->maximum());
+            expectedScroll =
+                std::min(y / std::max(1, bar->singleStep()) * std::max(1, bar->singleStep()),
+                         bar->maximum());
         });
         frmIntro->FlashFSCommand("DoBookmark", {});
     });

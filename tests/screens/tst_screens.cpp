@@ -132,8 +132,8 @@ void TestScreens::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), m_dir.filePath("pictures")));
-    QVERIFY(copyTree(QStringLiteral(TARVEL_TEST_DATA "/screens/lections"),
-                     m_dir.filePath("lections")));
+    QVERIFY(
+        copyTree(QStringLiteral(TARVEL_TEST_DATA "/screens/lections"), m_dir.filePath("lections")));
     m_oldDir = QDir::currentPath();
     QDir::setCurrent(m_dir.path());
 }
@@ -175,10 +175,12 @@ void TestScreens::fontScreenShowsTheDictionary()
     QCOMPARE(movie, QDir::currentPath() + QStringLiteral("/pictures/font.qml"));
 
     // Without the dictionary the preview stays as it was.
-    QVERIFY(QFile::rename(QStringLiteral("lections/dict.rvf"), QStringLiteral("lections/dict.bak")));
+    QVERIFY(
+        QFile::rename(QStringLiteral("lections/dict.rvf"), QStringLiteral("lections/dict.bak")));
     int itemsWithout = 0;
     QVERIFY(runModal(frmFont, [&] { itemsWithout = frmFont->RView1->GetLineCount(); }));
-    QVERIFY(QFile::rename(QStringLiteral("lections/dict.bak"), QStringLiteral("lections/dict.rvf")));
+    QVERIFY(
+        QFile::rename(QStringLiteral("lections/dict.bak"), QStringLiteral("lections/dict.rvf")));
     QCOMPARE(itemsWithout, items);
 }
 
@@ -191,18 +193,20 @@ void TestScreens::applyChangesTheReaderSheet_data()
     const QColor navy(0x00, 0x00, 0x80);
     QTest::newRow("Times New Roman 12 bold")
         << "Times New Roman" << 12 << 2
-        << QList<StyleLook>{{"Times New Roman", 12, true, false, false, false, QColor(0x11, 0x22, 0x33)},
-                            {"Arial", 22, true, false, false, false, QColor(0x00, 0x00, 0xFF)},
-                            {"Arial", 16, true, false, false, false, navy},
-                            {"Courier New", 12, false, true, false, false, QColor(0x80, 0x00, 0x00)},
-                            {"Arial", 12, false, false, false, false, rvDesktopBackgroundColor()}};
+        << QList<StyleLook>{
+               {"Times New Roman", 12, true, false, false, false, QColor(0x11, 0x22, 0x33)},
+               {"Arial", 22, true, false, false, false, QColor(0x00, 0x00, 0xFF)},
+               {"Arial", 16, true, false, false, false, navy},
+               {"Courier New", 12, false, true, false, false, QColor(0x80, 0x00, 0x00)},
+               {"Arial", 12, false, false, false, false, rvDesktopBackgroundColor()}};
     QTest::newRow("72 points")
         << "Courier New" << 72 << 1
-        << QList<StyleLook>{{"Courier New", 72, false, true, false, false, QColor(0x11, 0x22, 0x33)},
-                            {"Arial", 82, true, false, false, false, QColor(0x00, 0x00, 0xFF)},
-                            {"Arial", 76, true, false, false, false, navy},
-                            {"Courier New", 72, false, true, false, false, QColor(0x80, 0x00, 0x00)},
-                            {"Arial", 72, false, false, false, false, rvDesktopBackgroundColor()}};
+        << QList<StyleLook>{
+               {"Courier New", 72, false, true, false, false, QColor(0x11, 0x22, 0x33)},
+               {"Arial", 82, true, false, false, false, QColor(0x00, 0x00, 0xFF)},
+               {"Arial", 76, true, false, false, false, navy},
+               {"Courier New", 72, false, true, false, false, QColor(0x80, 0x00, 0x00)},
+               {"Arial", 72, false, false, false, false, rvDesktopBackgroundColor()}};
 }
 
 void TestScreens::applyChangesTheReaderSheet()
@@ -260,7 +264,8 @@ void TestScreens::defaultSizesKeepTheAppliedFace()
     frmMain->RVStyle1->TextStyles(7).size = 30;
     frmFont->DoDefoult();
     QCOMPARE(sizes().mid(0, 13), (QList<int>{10, 20, 14, 10, 10, 12, 10, 9, 9, 12, 10, 10, 12}));
-    QCOMPARE(look(0), (StyleLook{"Times New Roman", 10, true, false, false, false, QColor(Qt::darkGreen)}));
+    QCOMPARE(look(0),
+             (StyleLook{"Times New Roman", 10, true, false, false, false, QColor(Qt::darkGreen)}));
 }
 
 void TestScreens::okWithoutApplyChangesNothing()

@@ -12,6 +12,7 @@
 #include "richtext/RichView.h"
 #include "testing/LineCodec.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileDialog>
@@ -210,6 +211,8 @@ void TestProgressWindows::statisticsWindowLayout()
     QCOMPARE(frmStat->btnClose->geometry(), QRect(456, 376, 75, 25));
     QCOMPARE(frmStat->btnClose->text(), QStringLiteral("Закрыть"));
     QCOMPARE(frmStat->RichView1->rvStyle()->sheet(), TRVStyle::Sheet::Plain);
+    QCOMPARE(frmStat->palette().color(QPalette::Window),
+             QApplication::palette().color(QPalette::Light));
 
     signIn(0);
     QRect resized;
@@ -378,6 +381,8 @@ void TestProgressWindows::reportDialogSettingsAndCurrentDirectory()
             QVERIFY(dlg.testOption(QFileDialog::DontConfirmOverwrite));
             QVERIFY(dlg.defaultSuffix().isEmpty());
             QVERIFY(dlg.isSizeGripEnabled());
+            const QWidget *places = dlg.findChild<QWidget *>(QStringLiteral("sidebar"));
+            QVERIFY(!places || places->isHidden());
             QCOMPARE(QFileInfo(dlg.selectedFiles().value(0)).fileName(), QStringLiteral("отчет"));
         }();
         // A name that already ends in .rep gets the extension again.

@@ -153,8 +153,8 @@ void MovieControl::placeRoot()
     if (!m_root || !m_view || m_designWidth <= 0 || m_designHeight <= 0)
         return;
     // Scale the scene to fit, keeping its proportions, and centre it.
-    const qreal w = m_view->width();
-    const qreal h = m_view->height();
+    const qreal w = width();
+    const qreal h = height();
     const qreal scale = qMin(w / m_designWidth, h / m_designHeight);
     if (scale <= 0)
         return;
@@ -167,8 +167,6 @@ void MovieControl::placeRoot()
 void MovieControl::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
-    if (m_view)
-        m_view->resize(event->size());
     placeRoot();
 }
 

@@ -12,7 +12,11 @@
 #include "screens/Font.h"
 #include "testing/tests.h"
 
+#include "richtext/RichView.h"
+
 #include <QDialog>
+#include <QFrame>
+#include <QLabel>
 #include <QDir>
 #include <QFile>
 #include <QMouseEvent>

@@ -1,0 +1,408 @@
+#include "app/Dialogs.h"
+#include "app/WindowSet.h"
+#include "app/intro.h"
+#include "learners/CourseData.h"
+#include "movie/MovieControl.h"
+#include "reader/MainForm.h"
+#include "richtext/RichView.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFrame>
+#include <QPushButton>
+#include <QQuickItem>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+bool copyTree(const QString &from, const QString &to)
+{
+    if (!QDir().mkpath(to))
+        return false;
+    for (const QFileInfo &entry :
+         QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + "/" + entry.fileName();
+        if (entry.isDir() ? !copyTree(entry.filePath(), target)
+                          : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
+QStringList itemTexts(const TRichView *view)
+{
+    QStringList texts;
+    for (int i = 0; i < view->GetLineCount(); ++i)
+        texts << view->GetItemTextA(i);
+    return texts;
+}
+
+// Runs a panel timer's ticks by hand until the slide ends; returns the count.
+int slide(QTimer *timer, void (TfrmMain::*tick)(), const std::function<void()> &eachTick = {})
+{
+    int ticks = 0;
+    while (timer->isActive() && ticks < 1000) {
+        (frmMain->*tick)();
+        ++ticks;
+        if (eachTick)
+            eachTick();
+    }
+    return ticks;
+}
+
+QList<int> kinds()
+{
+    QList<int> result;
+    for (const HistoryCommand &record : frmMain->history())
+        result << record.GetKind();
+    return result;
+}
+
+// Closes a modal screen as soon as it is up.
+void closeWhenShown(TModalScreen *screen)
+{
+    auto *poll = new QTimer(screen);
+    QObject::connect(poll, &QTimer::timeout, screen, [screen, poll] {
+        if (screen->isShowingModal()) {
+            screen->closeScreen();
+            poll->deleteLater();
+        }
+    });
+    poll->start(5);
+}
+} // namespace
+
+class TestReader : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void openPage_data();
+    void openPage();
+    void pagesWithoutMovieKeepTheLastOne();
+    void reopeningStartsAtTheTop();
+    void sectionMenuFollowsCheckpoints();
+    void missingDocumentEndsTheProgram();
+    void menuPanelSlides();
+    void moviePanelSlides();
+    void resizeKeepsMenuAsTallAsTheView();
+    void contentsPage();
+    void clickOnALinkOpensItsPage();
+    void backUnwindsTheHistory();
+    void backWithFewerThanTwoRecordsDoesNothing();
+    void toolbarBookmarkIsSaved();
+    void toolbarHelpDictAndBack();
+    void toolbarIgnoresUnknownCommands_data();
+    void toolbarIgnoresUnknownCommands();
+    void zoom();
+
+private:
+    QTemporaryDir *m_dir = nullptr;
+    QString m_oldDir;
+    QStringList m_messages;
+};
+
+void TestReader::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    const QString root = m_dir->path();
+    QVERIFY(copyTree(QStringLiteral(TARVEL_TEST_DATA "/reader"), root));
+    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), root + "/pictures"));
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(root);
+    m_messages.clear();
+    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
+    createWindowSet();
+    frmMain->XML().LoadCourseData();
+    frmMain->CurrentUser = 0;
+    frmMain->show();
+    frmMain->FormActivate();
+    frmMain->resize(1024, 700);
+    frmMain->FlashButtons->setMovie(MovieControl::moviePath("buttons"));
+}
+
+void TestReader::cleanup()
+{
+    destroyWindowSet();
+    dialogs::setMessageHook({});
+    QDir::setCurrent(m_oldDir);
+    delete m_dir;
+    m_dir = nullptr;
+}
+
+void TestReader::openPage_data()
+{
+    QTest::addColumn<int>("page");
+    QTest::addColumn<QString>("firstText");
+    QTest::addColumn<int>("toolbarFrame"); // 7: left alone
+    QTest::addColumn<QString>("movie");
+    QTest::newRow("information page") << 0 << "Справка" << 4 << "";
+    QTest::newRow("lecture") << 3 << "3.1 Раздел 1" << 0 << "lecture3";
+    QTest::newRow("dictionary") << 11 << "Словарь" << 7 << "";
+    QTest::newRow("introduction") << 18 << "Введение" << 7 << "";
+    QTest::newRow("no row: 10") << 10 << "Справка" << 7 << "";
+    QTest::newRow("no row: 111") << 111 << "Справка" << 7 << "";
+    QTest::newRow("no row: -1") << -1 << "Справка" << 7 << "";
+}
+
+void TestReader::openPage()
+{
+    QFETCH(int, page);
+    QFETCH(QString, firstText);
+    QFETCH(int, toolbarFrame);
+    QFETCH(QString, movie);
+    QVERIFY(frmMain->FlashButtons->rootItem());
+    frmMain->FlashButtons->GotoFrame(7);
+    frmMain->OpenPage(page);
+    QCOMPARE(frmMain->CurrentPage, page);
+    QCOMPARE(frmMain->RichView1->GetItemTextA(0), firstText);
+    QCOMPARE(frmMain->FlashButtons->rootItem()->property("frame").toInt(), toolbarFrame);
+    QCOMPARE(frmMain->Player->movie(),
+             movie.isEmpty() ? QString() : MovieControl::moviePath(movie));
+    QVERIFY(m_messages.isEmpty());
+    QVERIFY(!frmMain->isClosing());
+}
+
+void TestReader::pagesWithoutMovieKeepTheLastOne()
+{
+    frmMain->OpenPage(3);
+    frmMain->OpenPage(11);
+    QCOMPARE(frmMain->Player->movie(), MovieControl::moviePath("lecture3"));
+}
+
+void TestReader::reopeningStartsAtTheTop()
+{
+    frmMain->OpenPage(3);
+    frmMain->RichView1->ScrollTo(frmMain->RichView1->DocumentHeight() / 2);
+    QVERIFY(frmMain->RichView1->scrollPosition() > 0);
+    frmMain->OpenPage(3);
+    QCOMPARE(frmMain->RichView1->scrollPosition(), 0);
+}
+
+void TestReader::sectionMenuFollowsCheckpoints()
+{
+    frmMain->OpenPage(3);
+    QCOMPARE(itemTexts(frmMain->RichView2),
+             QStringList({"", "", "3.1 Раздел 1", " ", "3.2 Раздел 2", " ", "3.3 Раздел 3", " "}));
+    QCOMPARE(frmMain->SectionY.size(), size_t(3));
+    QVERIFY(frmMain->SectionY[0] < frmMain->SectionY[1]);
+    QVERIFY(frmMain->SectionY[1] < frmMain->SectionY[2]);
+
+    // Section link 2 scrolls to the third checkpoint.
+    frmMain->RichView2Jump(2);
+    const int y = frmMain->RichView1->scrollPosition();
+    QVERIFY2(y > frmMain->SectionY[1] && y <= frmMain->SectionY[2], qPrintable(QString::number(y)));
+    // The menu is rebuilt the same.
+    QCOMPARE(frmMain->RichView2->GetLineCount(), 8);
+
+    // A page without checkpoints leaves only the two empty paragraphs.
+    frmMain->OpenPage(0);
+    QCOMPARE(itemTexts(frmMain->RichView2), QStringList({"", ""}));
+    QVERIFY(frmMain->SectionY.empty());
+}
+
+void TestReader::missingDocumentEndsTheProgram()
+{
+    frmMain->OpenPage(5);
+    QCOMPARE(m_messages,
+             QStringList{"Были удалены файлы, необходимые для работы приложения. "
+                         "Продолжение работы невозможно."});
+    QVERIFY(frmMain->isClosing());
+}
+
+void TestReader::menuPanelSlides()
+{
+    closeWhenShown(frmIntro);
+    frmMain->FormShow(); // puts the panels at their hidden places
+    QCOMPARE(frmMain->pnlMenu->x(), -210);
+
+    frmMain->ShowMenuPanel();
+    frmMain->ShowMenuPanel(); // one slide only
+    frmMain->HideMenuPanel(); // ignored while sliding in
+    QVERIFY(!frmMain->MenuShown);
+    int moves = 0;
+    int last = frmMain->pnlMenu->x();
+    const int ticks = slide(frmMain->leftMenuTimer, &TfrmMain::leftMenuTimerTimer, [&] {
+        if (frmMain->pnlMenu->x() != last)
+            ++moves;
+        last = frmMain->pnlMenu->x();
+        QCOMPARE(frmMain->btnPanelMenuNext->x(), frmMain->pnlMenu->x() + 200);
+    });
+    QCOMPARE(ticks, 43);
+    QCOMPARE(moves, 42);
+    QVERIFY(frmMain->MenuShown);
+    QCOMPARE(frmMain->pnlMenu->x(), 0);
+    QCOMPARE(frmMain->RichView1->x(), 200);
+    QCOMPARE(frmMain->RichView1->width(), frmMain->width() - 200);
+    QCOMPARE(frmMain->RichView2->geometry(), frmMain->pnlMenu->contentsRect());
+
+    frmMain->btnPanelMenuNextClick();
+    QCOMPARE(slide(frmMain->leftMenuTimer, &TfrmMain::leftMenuTimerTimer), 43);
+    QVERIFY(!frmMain->MenuShown);
+    QCOMPARE(frmMain->pnlMenu->x(), -210);
+    QCOMPARE(frmMain->RichView1->geometry(),
+             QRect(0, 0, frmMain->width(), frmMain->height() - 55));
+}
+
+void TestReader::moviePanelSlides()
+{
+    closeWhenShown(frmIntro);
+    frmMain->FormShow();
+    frmMain->ShowPlayerPanel();
+    const auto buttonFollows = [] {
+        QCOMPARE(frmMain->btnPlayerOn->y(), frmMain->pnlPlayer->y() + 390);
+    };
+    QCOMPARE(slide(frmMain->PlayerTimer, &TfrmMain::PlayerTimerTimer, buttonFollows), 82);
+    QVERIFY(frmMain->PlayerShown);
+    QCOMPARE(frmMain->pnlPlayer->y(), 0);
+    frmMain->btnPlayerOnClick();
+    QCOMPARE(slide(frmMain->PlayerTimer, &TfrmMain::PlayerTimerTimer, buttonFollows), 82);
+    QVERIFY(!frmMain->PlayerShown);
+    QCOMPARE(frmMain->pnlPlayer->y(), -405);
+    // The panel keeps its distance to the right edge.
+    QCOMPARE(frmMain->pnlPlayer->geometry().right() + 1, frmMain->width() - 39);
+}
+
+void TestReader::resizeKeepsMenuAsTallAsTheView()
+{
+    frmMain->resize(900, 640);
+    QCOMPARE(frmMain->pnlMenu->height(), frmMain->RichView1->height());
+    QCOMPARE(frmMain->btnPanelMenuNext->height(), frmMain->pnlMenu->height());
+    QCOMPARE(frmMain->RichView1->height(), 640 - 55);
+}
+
+void TestReader::contentsPage()
+{
+    frmMain->OpenPage(3);
+    frmMain->ShowContents();
+    QCOMPARE(itemTexts(frmMain->RichView1),
+             QStringList({"Содержание", "", "0.  Как работать с учебником", " ", "",
+                          "1.  Информация", " ", "     1.1 Что такое информация",
+                          "     1.2 Единицы измерения", "", "7.  Системы счисления", " "}));
+    QCOMPARE(frmMain->RichView2->GetLineCount(), 0);
+    QCOMPARE(frmMain->CurrentPage, 3);
+    QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
+    QVERIFY(!frmMain->RichView1->linkRect(2).isEmpty());
+    QVERIFY(frmMain->RichView1->linkRect(3).isEmpty());
+}
+
+void TestReader::clickOnALinkOpensItsPage()
+{
+    closeWhenShown(frmIntro);
+    frmMain->FormShow();
+    frmMain->OpenPage(1);
+    const QRect link = frmMain->RichView1->linkRect(2);
+    QVERIFY(!link.isEmpty());
+    QTest::mouseClick(frmMain->RichView1->viewport(), Qt::LeftButton, {}, link.center());
+    QTRY_COMPARE(frmMain->CurrentPage, 2);
+    QCOMPARE(frmMain->history().back(), HistoryCommand(hkPage, false, 2));
+    QCOMPARE(frmMain->RichView1->GetItemTextA(0), QString("Лекция 2"));
+    slide(frmMain->leftMenuTimer, &TfrmMain::leftMenuTimerTimer);
+    QVERIFY(frmMain->MenuShown);
+}
+
+void TestReader::backUnwindsTheHistory()
+{
+    // Sign-in and home: [H, H]; "DoContent": [H, H, H, C].
+    frmMain->PushHistory(hkHome, false, 0);
+    frmMain->PushHistory(hkHome, false, 0);
+    frmIntro->FlashFSCommand("DoContent", "");
+    QCOMPARE(kinds(), QList<int>({hkHome, hkHome, hkHome, hkContents}));
+    QVERIFY(!frmMain->TopicMode);
+    frmMain->RichView1Jump(2);
+    frmMain->RichView1Jump(1);
+    QCOMPARE(kinds(), QList<int>({hkHome, hkHome, hkHome, hkContents, hkPage, hkPage}));
+
+    frmMain->Back(); // re-opens page 2, pushes nothing
+    QCOMPARE(frmMain->CurrentPage, 2);
+    QCOMPARE(kinds(), QList<int>({hkHome, hkHome, hkHome, hkContents}));
+
+    closeWhenShown(frmIntro);
+    frmMain->Back(); // contents and a home record go; the home screen pushes its own
+    QCOMPARE(kinds(), QList<int>({hkHome, hkHome, hkHome}));
+}
+
+void TestReader::backWithFewerThanTwoRecordsDoesNothing()
+{
+    frmMain->OpenPage(3);
+    frmMain->Back();
+    QVERIFY(frmMain->history().empty());
+    frmMain->PushHistory(hkPage, false, 1);
+    frmMain->Back();
+    QCOMPARE(frmMain->history().size(), size_t(1));
+    QCOMPARE(frmMain->CurrentPage, 3);
+}
+
+void TestReader::toolbarBookmarkIsSaved()
+{
+    frmMain->OpenPage(3);
+    frmMain->FlashButtonsFSCommand("DoBookmark", "");
+    frmMain->FlashButtonsFSCommand("DoBookmark", "");
+    QCOMPARE(m_messages, QStringList({"Добавлена закладка!", "Добавлена закладка!"}));
+    CourseData reread;
+    reread.LoadCourseData();
+    const auto marks = reread.bookmarks(0);
+    QCOMPARE(marks.size(), 2);
+    QCOMPARE(marks.last().title, QString("Лекция 3"));
+    QCOMPARE(marks.last().page, 3);
+    QCOMPARE(marks.last().increment, 0);
+}
+
+void TestReader::toolbarHelpDictAndBack()
+{
+    frmMain->FlashButtonsFSCommand("DoHelp", "");
+    frmMain->FlashButtonsFSCommand("DoDict", "");
+    QCOMPARE(frmMain->history().size(), size_t(2));
+    QCOMPARE(frmMain->history()[0], HistoryCommand(hkPage, false, 111));
+    QCOMPARE(frmMain->history()[1], HistoryCommand(hkPage, false, 11));
+    frmMain->FlashButtonsFSCommand("DoBack", "");
+    QCOMPARE(frmMain->CurrentPage, 111);
+    QCOMPARE(frmMain->RichView1->GetItemTextA(0), QString("Справка"));
+}
+
+void TestReader::toolbarIgnoresUnknownCommands_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("other letter case") << "dohome";
+    QTest::newRow("not in the table") << "DoNothing";
+    QTest::newRow("empty") << "";
+}
+
+void TestReader::toolbarIgnoresUnknownCommands()
+{
+    QFETCH(QString, command);
+    frmMain->OpenPage(3);
+    frmMain->FlashButtonsFSCommand(command, "DoHome");
+    QVERIFY(frmMain->history().empty());
+    QVERIFY(!frmMain->leftMenuTimer->isActive());
+    QVERIFY(!frmMain->PlayerTimer->isActive());
+    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(frmMain->NormalSize, 10);
+}
+
+void TestReader::zoom()
+{
+    frmMain->OpenPage(3);
+    const int before = frmMain->RichView1->DocumentHeight();
+    frmMain->ZoomIn();
+    QCOMPARE(frmMain->RVStyle1->TextStyles(0).size, 11);
+    QCOMPARE(frmMain->RVStyle1->TextStyles(1).size, 21);
+    QCOMPARE(frmMain->RVStyle1->TextStyles(2).size, 15);
+    QCOMPARE(frmMain->RVStyle1->TextStyles(3).size, 11);
+    QCOMPARE(frmMain->RVStyle1->TextStyles(4).size, 8);
+    QVERIFY(frmMain->RichView1->DocumentHeight() > before);
+    for (int i = 0; i < 11; ++i)
+        frmMain->ZoomOut();
+    QCOMPARE(frmMain->RVStyle1->TextStyles(0).size, 0);
+    QCOMPARE(frmMain->RVStyle1->TextStyles(1).size, 10);
+    QCOMPARE(frmMain->RVStyle1->TextStyles(2).size, 4);
+    QCOMPARE(frmMain->RVStyle1->TextStyles(3).size, 0);
+    QCOMPARE(frmMain->SectionY.size(), size_t(3)); // the menu follows the new layout
+}
+
+QTEST_MAIN(TestReader)
+#include "tst_reader.moc"

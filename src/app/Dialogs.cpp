@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 
 #include <QApplication>
+#include <QAbstractButton>
 #include <QMessageBox>
 #include <exception>
 
@@ -9,6 +10,13 @@ namespace {
 MessageHook g_messageHook;
 QuestionHook g_questionHook;
 MessageHook g_errorHook;
+
+// Plain boxes: no icons on their buttons either.
+void plainButtons(QMessageBox &box)
+{
+    for (QAbstractButton *button : box.buttons())
+        button->setIcon(QIcon());
+}
 
 QString caption()
 {
@@ -24,6 +32,7 @@ void message(QWidget *parent, const QString &text)
         return;
     }
     QMessageBox box(QMessageBox::NoIcon, caption(), text, QMessageBox::Ok, parent);
+    plainButtons(box);
     box.exec();
 }
 
@@ -34,6 +43,7 @@ bool question(QWidget *parent, const QString &text)
     QMessageBox box(QMessageBox::NoIcon, caption(), text, QMessageBox::Yes | QMessageBox::No,
                     parent);
     box.setDefaultButton(QMessageBox::No);
+    plainButtons(box);
     return box.exec() == QMessageBox::Yes;
 }
 

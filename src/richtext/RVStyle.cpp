@@ -103,8 +103,10 @@ TRVStyle::TRVStyle(Sheet sheet, QObject *parent)
 {
     // System colours are taken from the palette once, when the sheet is made.
     const QPalette pal = QGuiApplication::palette();
-    const QColor windowText = pal.color(QPalette::Active, QPalette::WindowText);
-    const QColor window = pal.color(QPalette::Active, QPalette::Window);
+    // The system "window" colours are those of a text area: Qt's Base and Text
+    // roles, not the grey of dialog backgrounds.
+    const QColor windowText = pal.color(QPalette::Active, QPalette::Text);
+    const QColor window = pal.color(QPalette::Active, QPalette::Base);
     // No palette role names the caption colours; the selection pair is the
     // nearest themed pair with the same contrast.
     const QColor captionText = pal.color(QPalette::Active, QPalette::HighlightedText);

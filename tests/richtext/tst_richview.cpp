@@ -128,10 +128,10 @@ void TestRichView::sheetsAsTabled()
     QCOMPARE(reader.HoverColor, QColor("#000080"));
     QVERIFY(!plain.HoverColor.isValid());
     QCOMPARE(reader.DefUnicodeStyle, 11);
-    QCOMPARE(reader.Color, pal.color(QPalette::Window));
+    QCOMPARE(reader.Color, pal.color(QPalette::Base));
     QCOMPARE(reader.SelColor, pal.color(QPalette::Highlight));
 
-    QCOMPARE(reader.TextStyles(0).color, pal.color(QPalette::WindowText));
+    QCOMPARE(reader.TextStyles(0).color, pal.color(QPalette::Text));
     const RVTextStyle &times = reader.TextStyles(5);
     QVERIFY(times.jump && times.underline);
     QCOMPARE(times.backColor, rvDesktopBackgroundColor());

@@ -80,6 +80,11 @@ struct StyleLook
     QColor color;
     friend bool operator==(const StyleLook &, const StyleLook &) = default;
 };
+} // namespace
+
+Q_DECLARE_METATYPE(QList<StyleLook>)
+
+namespace {
 
 StyleLook look(int style)
 {
@@ -348,7 +353,6 @@ void TestScreens::aboutPlaysItsMovieAndLeavesTheEmptyOne()
     QCOMPARE(frmAbout->geometry().center(), screen.center());
 }
 
-Q_DECLARE_METATYPE(QList<StyleLook>)
 
 QTEST_MAIN(TestScreens)
 #include "tst_screens.moc"

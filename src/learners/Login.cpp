@@ -78,15 +78,17 @@ void TfrmLogin::FormActivate()
 bool TfrmLogin::FillLearnerList()
 {
     LBNames->clear();
+    m_loadFailure.clear();
     try {
         CourseData &xml = frmMain->XML();
         xml.LoadCourseData();
         const pugi::xml_node list = xml.learnerList();
         for (pugi::xml_node n = list.first_child(); n; n = n.next_sibling())
             LBNames->addItem(CourseData::value(CourseData::child(n, "name")));
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
         // A list that cannot be read closes the screen; the entries added so
         // far stay.
+        m_loadFailure = QString::fromUtf8(e.what());
         LBNames->setCurrentIndex(-1);
         closeScreen();
         return false;

@@ -26,6 +26,13 @@ public:
 
     static const QString kDeleteQuestion;
 
+    // Why the course data could not be read when the screen last opened;
+    // empty when it was read.
+    QString loadFailure() const { return m_loadFailure; }
+
+private:
+    QString m_loadFailure;
+
 protected:
     void FormActivate() override;
 

@@ -32,6 +32,9 @@ constexpr int kToolbarHeight = 55;
 const QString kMissingFiles = QStringLiteral(
     "Были удалены файлы, необходимые для работы приложения. Продолжение работы невозможно.");
 
+const QString kReadOnlyCourse = QStringLiteral(
+    "\n\nУчебник можно читать, но ученики, результаты тестов и закладки недоступны.");
+
 QString requiredAttribute(const pugi::xml_node &element, const char *name)
 {
     const pugi::xml_attribute attribute = element.attribute(name);
@@ -195,6 +198,10 @@ void TfrmMain::FormShow()
         frmLogin->Flash->GotoFrame(1);
         frmLogin->Flash->Play();
         frmLogin->ReturnStep();
+        // The sign-in screen closes without a word when the learners cannot
+        // be read; say why, or the learner faces a reader that saves nothing.
+        if (!frmLogin->loadFailure().isEmpty() && !m_closing)
+            dialogs::message(this, frmLogin->loadFailure() + kReadOnlyCourse);
     } else {
         frmIntro->showModal();
         frmIntro->Flash->GotoFrame(1);

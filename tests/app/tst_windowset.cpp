@@ -2,6 +2,7 @@
 #include "app/Dialogs.h"
 #include "app/WindowSet.h"
 #include "app/intro.h"
+#include "learners/CourseData.h"
 #include "learners/Login.h"
 #include "movie/MovieControl.h"
 #include "progress/Otchet.h"
@@ -67,6 +68,7 @@ private slots:
     void firstShowingGoesThroughSignIn();
     void laterShowingsGoHomeAndHidePanels();
     void closingTheMainWindowEndsNestedLoops();
+    void unreadableLearnersAreExplained();
 
 private:
     QTemporaryDir m_dir;
@@ -198,6 +200,21 @@ void TestWindowSet::closingTheMainWindowEndsNestedLoops()
     // Nothing opens any more once the program is ending.
     frmAbout->showModal();
     QVERIFY(!frmAbout->isVisible());
+}
+
+void TestWindowSet::unreadableLearnersAreExplained()
+{
+    QStringList messages;
+    dialogs::setMessageHook([&](const QString &text) { messages << text; });
+    QFile::rename("dect.chh", "dect.chh.away");
+    frmMain->start();
+    QFile::rename("dect.chh.away", "dect.chh");
+    // The sign-in screen closed by itself; the reader says why, then opens.
+    QCOMPARE(messages.size(), 1);
+    QVERIFY(messages[0].startsWith("Не удалось прочитать данные учеников"));
+    QVERIFY(frmMain->isVisible());
+    QVERIFY(!frmMain->XML().isLoaded());
+    QCOMPARE(frmMain->CurrentUser, 0);
 }
 
 QTEST_MAIN(TestWindowSet)

@@ -1,0 +1,253 @@
+#include "app/Dialogs.h"
+#include "app/WindowSet.h"
+#include "app/intro.h"
+#include "learners/CourseData.h"
+#include "movie/MovieControl.h"
+#include "progress/stat.h"
+#include "reader/MainForm.h"
+#include "richtext/RichView.h"
+
+#include <QDir>
+#include <QFile>
+#include <QKeyEvent>
+#include <QQuickItem>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+bool copyTree(const QString &from, const QString &to)
+{
+    if (!QDir().mkpath(to))
+        return false;
+    for (const QFileInfo &entry :
+         QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
+        const QString target = to + "/" + entry.fileName();
+        if (entry.isDir() ? !copyTree(entry.filePath(), target)
+                          : !QFile::copy(entry.filePath(), target))
+            return false;
+    }
+    return true;
+}
+
+int homeRecords()
+{
+    int n = 0;
+    for (const HistoryCommand &record : frmMain->history())
+        n += record.GetKind() == hkHome;
+    return n;
+}
+
+// Runs the home screen modally and, once it is up, does what the test asks.
+void whileHomeIsUp(const std::function<void()> &action)
+{
+    QTimer::singleShot(0, frmIntro, [action] {
+        QTRY_VERIFY(frmIntro->isShowingModal());
+        action();
+        if (frmIntro->isShowingModal())
+            frmIntro->closeScreen();
+    });
+    frmIntro->showModal();
+}
+} // namespace
+
+class TestHome : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void desktopCheck_data();
+    void desktopCheck();
+    void everyShowingReloadsMoviesAndPushesHome();
+    void readerCommandsCloseTheHomeScreen_data();
+    void readerCommandsCloseTheHomeScreen();
+    void unknownCommandsDoNothing_data();
+    void unknownCommandsDoNothing();
+    void subScreenReturnsWithoutReload();
+    void companionProgramsAreStarted();
+    void altF4EndsTheProgram_data();
+    void altF4EndsTheProgram();
+
+private:
+    QTemporaryDir *m_dir = nullptr;
+    QString m_oldDir;
+    QStringList m_messages;
+    QStringList m_started;
+};
+
+void TestHome::init()
+{
+    m_dir = new QTemporaryDir;
+    const QString root = m_dir->path();
+    QVERIFY(copyTree(QStringLiteral(TARVEL_TEST_DATA "/reader"), root));
+    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), root + "/pictures"));
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(root);
+    m_messages.clear();
+    m_started.clear();
+    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
+    TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
+    TfrmIntro::setProgramStarter([this](const QString &path) {
+        m_started << path;
+        return false;
+    });
+    createWindowSet();
+    frmMain->XML().LoadCourseData();
+    frmMain->CurrentUser = 0;
+}
+
+void TestHome::cleanup()
+{
+    destroyWindowSet();
+    dialogs::setMessageHook({});
+    TfrmIntro::setDesktopSizeSource({});
+    TfrmIntro::setProgramStarter({});
+    QDir::setCurrent(m_oldDir);
+    delete m_dir;
+}
+
+void TestHome::desktopCheck_data()
+{
+    QTest::addColumn<QSize>("desktop");
+    QTest::addColumn<int>("messages");
+    QTest::newRow("800 x 600 passes") << QSize(800, 600) << 0;
+    QTest::newRow("1024 x 768 centres") << QSize(1024, 768) << 0;
+    QTest::newRow("too low") << QSize(1024, 599) << 1;
+    QTest::newRow("too narrow") << QSize(799, 768) << 1;
+    QTest::newRow("both: the message twice") << QSize(799, 599) << 2;
+}
+
+void TestHome::desktopCheck()
+{
+    QFETCH(QSize, desktop);
+    QFETCH(int, messages);
+    TfrmIntro::setDesktopSizeSource([desktop] { return desktop; });
+    whileHomeIsUp([] {});
+    QCOMPARE(m_messages.size(), messages);
+    for (const QString &text : m_messages)
+        QCOMPARE(text, QString("Данное разрешение экрана не поддерживается"));
+    QCOMPARE(frmMain->isClosing(), messages > 0);
+    // (width - 800) / 2 truncates toward zero, also below 800.
+    const QPoint expected((desktop.width() - 800) / 2, (desktop.height() - 600) / 2);
+    QCOMPARE(frmIntro->Flash->pos(), expected);
+}
+
+void TestHome::everyShowingReloadsMoviesAndPushesHome()
+{
+    whileHomeIsUp([] {
+        QCOMPARE(frmIntro->Flash->movie(), MovieControl::moviePath("Main"));
+        QCOMPARE(frmMain->FlashButtons->movie(), MovieControl::moviePath("buttons"));
+        frmIntro->Flash->GotoFrame(3);
+    });
+    QCOMPARE(homeRecords(), 1);
+    whileHomeIsUp([] {
+        // A fresh scene, from its start.
+        QCOMPARE(frmIntro->Flash->rootItem()->property("frame").toInt(), 0);
+    });
+    QCOMPARE(homeRecords(), 2);
+}
+
+void TestHome::readerCommandsCloseTheHomeScreen_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("pushed"); // home records, the showing's own included
+    QTest::addColumn<QString>("firstText");
+    QTest::addColumn<int>("page");
+    QTest::newRow("DoContent") << "DoContent" << 2 << "Содержание" << 0;
+    QTest::newRow("DoEbout") << "DoEbout" << 2 << "Введение" << 18;
+    QTest::newRow("DoBegin") << "DoBegin" << 2 << "Справка" << 111;
+    QTest::newRow("DoDict") << "DoDict" << 2 << "Словарь" << 11;
+    QTest::newRow("DoTests") << "DoTests" << 3 << "По какой теме вы желаете выполнить тест?" << 0;
+}
+
+void TestHome::readerCommandsCloseTheHomeScreen()
+{
+    QFETCH(QString, command);
+    QFETCH(int, pushed);
+    QFETCH(QString, firstText);
+    QFETCH(int, page);
+    frmMain->TopicMode = command != "DoContent";
+    bool closedByCommand = false;
+    whileHomeIsUp([&] {
+        frmIntro->Flash->click(command);
+        QTRY_VERIFY(!frmIntro->isVisible());
+        closedByCommand = true;
+    });
+    QVERIFY(closedByCommand);
+    QCOMPARE(homeRecords(), pushed);
+    QCOMPARE(frmMain->RichView1->GetItemTextA(0), firstText);
+    QCOMPARE(frmMain->CurrentPage, page);
+    QCOMPARE(frmMain->TopicMode, command != "DoContent");
+}
+
+void TestHome::unknownCommandsDoNothing_data()
+{
+    QTest::addColumn<QString>("command");
+    QTest::newRow("other letter case") << "docontent";
+    QTest::newRow("not in the table") << "DoSomething";
+}
+
+void TestHome::unknownCommandsDoNothing()
+{
+    QFETCH(QString, command);
+    whileHomeIsUp([&] {
+        frmIntro->FlashFSCommand(command, "DoContent");
+        QVERIFY(frmIntro->isShowingModal());
+    });
+    QCOMPARE(homeRecords(), 1);
+    QCOMPARE(frmMain->RichView1->GetLineCount(), 0);
+    QVERIFY(!frmMain->isClosing());
+}
+
+void TestHome::subScreenReturnsWithoutReload()
+{
+    whileHomeIsUp([] {
+        QQuickItem *scene = frmIntro->Flash->rootItem();
+        QTimer::singleShot(0, frmStat, [] {
+            QTRY_VERIFY(frmStat->isShowingModal());
+            frmStat->closeScreen();
+        });
+        frmIntro->FlashFSCommand("DoStat", "");
+        // Back on the home screen: same scene, nothing pushed.
+        QVERIFY(frmIntro->isShowingModal());
+        QCOMPARE(frmIntro->Flash->rootItem(), scene);
+        QCOMPARE(homeRecords(), 1);
+    });
+}
+
+void TestHome::companionProgramsAreStarted()
+{
+    whileHomeIsUp([] {
+        frmIntro->FlashFSCommand("DoLabs", "");
+        frmIntro->FlashFSCommand("DoPrac", "");
+        QVERIFY(frmIntro->isShowingModal()); // stays open either way
+    });
+    QCOMPARE(m_started, QStringList({"Labs/VESTRA.exe", "Prac/Drimet.exe"}));
+    QVERIFY(m_messages.isEmpty());
+}
+
+void TestHome::altF4EndsTheProgram_data()
+{
+    QTest::addColumn<int>("modifiers");
+    QTest::addColumn<bool>("ends");
+    QTest::newRow("Alt+F4") << int(Qt::AltModifier) << true;
+    QTest::newRow("Ctrl+Alt+F4") << int(Qt::AltModifier | Qt::ControlModifier) << true;
+    QTest::newRow("Shift+Alt+F4") << int(Qt::AltModifier | Qt::ShiftModifier) << true;
+    QTest::newRow("F4 alone") << int(Qt::NoModifier) << false;
+    QTest::newRow("Ctrl+F4") << int(Qt::ControlModifier) << false;
+}
+
+void TestHome::altF4EndsTheProgram()
+{
+    QFETCH(int, modifiers);
+    QFETCH(bool, ends);
+    whileHomeIsUp([&] {
+        // The key goes to the movie; the window sees it first.
+        QTest::keyClick(frmIntro->Flash, Qt::Key_F4, Qt::KeyboardModifiers(modifiers));
+    });
+    QCOMPARE(frmMain->isClosing(), ends);
+}
+
+QTEST_MAIN(TestHome)
+#include "tst_home.moc"

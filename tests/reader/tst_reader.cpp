@@ -1,6 +1,7 @@
 #include "app/Dialogs.h"
 #include "app/WindowSet.h"
 #include "app/intro.h"
+#include "screens/About.h"
 #include "learners/CourseData.h"
 #include "movie/MovieControl.h"
 #include "reader/MainForm.h"
@@ -88,6 +89,7 @@ private slots:
     void missingDocumentEndsTheProgram();
     void menuPanelSlides();
     void moviePanelSlides();
+    void slidesFinishInsideModalScreens();
     void resizeKeepsMenuAsTallAsTheView();
     void contentsPage();
     void clickOnALinkOpensItsPage();
@@ -265,6 +267,25 @@ void TestReader::moviePanelSlides()
     QCOMPARE(frmMain->pnlPlayer->y(), -405);
     // The panel keeps its distance to the right edge.
     QCOMPARE(frmMain->pnlPlayer->geometry().right() + 1, frmMain->width() - 39);
+}
+
+void TestReader::slidesFinishInsideModalScreens()
+{
+    closeWhenShown(frmIntro);
+    frmMain->FormShow();
+    frmMain->ShowMenuPanel();
+    frmMain->ShowPlayerPanel();
+    bool finishedBehind = false;
+    QTimer::singleShot(0, frmAbout, [&] {
+        // The real 10 ms timers run on inside the screen's own loop.
+        QTRY_VERIFY(!frmMain->leftMenuTimer->isActive() && !frmMain->PlayerTimer->isActive());
+        finishedBehind = frmAbout->isShowingModal();
+        frmAbout->closeScreen();
+    });
+    frmAbout->showModal();
+    QVERIFY(finishedBehind);
+    QVERIFY(frmMain->MenuShown);
+    QVERIFY(frmMain->PlayerShown);
 }
 
 void TestReader::resizeKeepsMenuAsTallAsTheView()

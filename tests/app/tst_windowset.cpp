@@ -1,3 +1,4 @@
+#include "common/TestSupport.h"
 #include "app/AppMessage.h"
 #include "app/Dialogs.h"
 #include "app/WindowSet.h"
@@ -28,6 +29,8 @@
 #include <QTimer>
 
 namespace {
+using testsupport::copyTree;
+
 // Records the mouse events a widget is given.
 class Recorder : public QWidget
 {
@@ -40,20 +43,6 @@ protected:
     void mouseReleaseEvent(QMouseEvent *e) override { seen.append({e->type(), e->button()}); }
 };
 
-bool copyTree(const QString &from, const QString &to)
-{
-    QDir source(from);
-    if (!QDir().mkpath(to))
-        return false;
-    for (const QFileInfo &entry :
-         source.entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString target = to + "/" + entry.fileName();
-        if (entry.isDir() ? !copyTree(entry.filePath(), target)
-                          : !QFile::copy(entry.filePath(), target))
-            return false;
-    }
-    return true;
-}
 } // namespace
 
 class TestWindowSet : public QObject

@@ -1,3 +1,4 @@
+#include "common/TestSupport.h"
 #include "app/Dialogs.h"
 #include "app/Screen.h"
 #include "app/WindowSet.h"
@@ -25,20 +26,8 @@
 #include <memory>
 
 namespace {
+using testsupport::copyTree;
 
-bool copyTree(const QString &from, const QString &to)
-{
-    if (!QDir().mkpath(to))
-        return false;
-    for (const QFileInfo &entry :
-         QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString target = to + u'/' + entry.fileName();
-        if (entry.isDir() ? !copyTree(entry.filePath(), target)
-                          : !QFile::copy(entry.filePath(), target))
-            return false;
-    }
-    return true;
-}
 
 struct ModalRun
 {

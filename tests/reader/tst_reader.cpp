@@ -1,3 +1,4 @@
+#include "common/TestSupport.h"
 #include "app/Dialogs.h"
 #include "app/WindowSet.h"
 #include "app/intro.h"
@@ -18,19 +19,7 @@
 #include <QTimer>
 
 namespace {
-bool copyTree(const QString &from, const QString &to)
-{
-    if (!QDir().mkpath(to))
-        return false;
-    for (const QFileInfo &entry :
-         QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString target = to + "/" + entry.fileName();
-        if (entry.isDir() ? !copyTree(entry.filePath(), target)
-                          : !QFile::copy(entry.filePath(), target))
-            return false;
-    }
-    return true;
-}
+using testsupport::copyTree;
 
 QStringList itemTexts(const TRichView *view)
 {

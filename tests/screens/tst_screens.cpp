@@ -1,3 +1,4 @@
+#include "common/TestSupport.h"
 #include "app/Screen.h"
 #include "app/WindowSet.h"
 #include "movie/MovieControl.h"
@@ -21,20 +22,8 @@
 #include <memory>
 
 namespace {
+using testsupport::copyTree;
 
-bool copyTree(const QString &from, const QString &to)
-{
-    if (!QDir().mkpath(to))
-        return false;
-    for (const QFileInfo &entry :
-         QDir(from).entryInfoList(QDir::Files | QDir::Dirs | QDir::NoDotAndDotDot)) {
-        const QString target = to + u'/' + entry.fileName();
-        if (entry.isDir() ? !copyTree(entry.filePath(), target)
-                          : !QFile::copy(entry.filePath(), target))
-            return false;
-    }
-    return true;
-}
 
 // Shows a screen modally and runs `during` inside its loop, with the queued
 // movie commands it raised delivered; closes the screen if it is still open.

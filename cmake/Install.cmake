@@ -69,17 +69,20 @@ foreach(_size IN LISTS TARVEL_ICON_SIZES)
 endforeach()
 
 # The Debian package (scripts/package builds it).
+set(CPACK_VERBATIM_VARIABLES ON)
 set(CPACK_PACKAGE_NAME tarvel)
 set(CPACK_PACKAGE_VENDOR "The Tarvel developers")
 set(CPACK_PACKAGE_CONTACT "The Tarvel developers <team@tarvel.org>")
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "electronic textbook of fundamentals of computer science")
-set(CPACK_PACKAGE_DESCRIPTION
-    "Tarvel (Тарвел) is a desktop electronic textbook for learners of the course \
-\"Fundamentals of computer science\" (in Russian) and for the teachers who run it. \
-A learner reads eight lectures with animations, sets bookmarks, takes tests and \
-saves a report for the teacher. Each user's learner records are kept in the \
-user's data folder across upgrades.")
+# Line breaks stay in the package's long description.
+string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
+  "Tarvel (Тарвел) is a desktop electronic textbook for learners of the course"
+  "«Основы информатики» (fundamentals of computer science, in Russian) and"
+  "for the teachers who run it. A learner reads eight lectures with"
+  "animations, sets bookmarks, takes tests and saves a report for the"
+  "teacher. Each user's learner records are kept in the user's data folder"
+  "across upgrades.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)

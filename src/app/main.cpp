@@ -5,6 +5,7 @@
 #include "reader/MainForm.h"
 
 #include <QApplication>
+#include <QIcon>
 #include <QTimer>
 #include <exception>
 
@@ -13,6 +14,11 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Тарвел"));
     QApplication::setApplicationDisplayName(QStringLiteral("Тарвел"));
+    // Ties the windows to the installed desktop entry and its icon (the
+    // Wayland app id, the X11 window icon); a build that is not installed
+    // finds no icon and keeps the default.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvel.Tarvel"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tarvel.Tarvel")));
     QApplication::setQuitOnLastWindowClosed(false);
     MovieControl::configureGraphics();
 

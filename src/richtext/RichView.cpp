@@ -670,6 +670,8 @@ void TRichView::paintEvent(QPaintEvent *)
     Layout &L = *m_layout;
     const TRVStyle &st = sheet();
     QPainter p(viewport());
+    // On a scaled screen the pictures are stretched: smooth them, do not repeat pixels.
+    p.setRenderHint(QPainter::SmoothPixmapTransform);
     const QRect vr = viewport()->rect();
     const int hs = horizontalScrollBar()->value();
     const int vs = verticalScrollBar()->value();

@@ -1,0 +1,206 @@
+#include "SafetyMarks.h"
+
+#include <QDir>
+#include <QElapsedTimer>
+#include <QFile>
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QtTest>
+
+#include <csignal>
+#include <sys/mount.h>
+#include <thread>
+#include <unistd.h>
+
+namespace {
+
+const QString kCourse = QStringLiteral(TARVEL_COURSE_DIR "/dect.chh");
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+QString describe(const std::set<int> &marks)
+{
+    QStringList parts;
+    for (int m : marks)
+        parts << QString::number(m);
+    return parts.join(u' ');
+}
+
+} // namespace
+
+class TestSafety : public QObject
+{
+    Q_OBJECT
+private slots:
+    void killedSaverLosesNothingSaved();
+    void fullDeviceKeepsPreviousFile();
+};
+
+// The saver is killed again and again at random moments, so that some kills
+// land inside a save. After every kill the file must parse and hold every
+// change the saver reported as saved; it may hold at most one more, the one
+// whose save completed just before the kill, before its report.
+void TestSafety::killedSaverLosesNothingSaved()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString path = dir.filePath(QStringLiteral("dect.chh"));
+    QVERIFY(QFile::copy(kCourse, path));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+
+    const quint32 seed = QRandomGenerator::global()->generate();
+    qInfo("random seed %u", seed);
+    QRandomGenerator random(seed);
+
+    // Bounded in kills and, on a slow machine, in rounds run.
+    constexpr int kKills = 200;
+    constexpr qint64 kBudgetMs = 120000;
+    QElapsedTimer budget;
+    budget.start();
+
+    std::set<int> confirmed; // every mark reported as saved so far
+    int kills = 0, killedWhileSaving = 0, unreported = 0, changes = 0, leftovers = 0;
+    while (kills < kKills && budget.elapsed() < kBudgetMs) {
+        QProcess saver;
+        saver.setProcessChannelMode(QProcess::SeparateChannels);
+        saver.start(QStringLiteral(TARVEL_SAVER), {path});
+        QVERIFY2(saver.waitForStarted(), qPrintable(saver.errorString()));
+        // Most kills come once the saver is saving, after its first report;
+        // every tenth lands while it starts.
+        if (kills % 10 != 0) {
+            if (!saver.waitForReadyRead(30000))
+                QFAIL(qPrintable("the saver saved nothing: " + saver.readAllStandardError()));
+        }
+        const int delayUs = random.bounded(kills % 10 == 0 ? 5000 : 20000);
+        std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+        QCOMPARE(::kill(pid_t(saver.processId()), SIGKILL), 0);
+        QVERIFY(saver.waitForFinished());
+        ++kills;
+        QVERIFY2(saver.exitStatus() == QProcess::CrashExit,
+                 qPrintable("the saver ended by itself: " + saver.readAllStandardError()));
+
+        std::set<int> reported;
+        bool insideChange = false;
+        for (const QByteArray &line : saver.readAllStandardOutput().split('\n')) {
+            if (line.isEmpty())
+                continue;
+            insideChange = line.startsWith('+');
+            if (insideChange)
+                continue;
+            bool ok = false;
+            const int mark = line.toInt(&ok);
+            if (ok)
+                reported.insert(mark);
+        }
+        if (insideChange)
+            ++killedWhileSaving;
+        confirmed.insert(reported.begin(), reported.end());
+        changes += int(reported.size());
+
+        CourseData reread(path);
+        std::set<int> onDisk;
+        try {
+            reread.LoadCourseData();
+            onDisk = safety::marksOf(reread);
+        } catch (const CourseDataError &e) {
+            QFAIL(qPrintable(QStringLiteral("after kill %1 the file does not load: %2")
+                                 .arg(kills)
+                                 .arg(e.message())));
+        }
+        std::set<int> missing, extra;
+        std::set_difference(confirmed.begin(), confirmed.end(), onDisk.begin(), onDisk.end(),
+                            std::inserter(missing, missing.end()));
+        std::set_difference(onDisk.begin(), onDisk.end(), confirmed.begin(), confirmed.end(),
+                            std::inserter(extra, extra.end()));
+        QVERIFY2(missing.empty(), qPrintable(QStringLiteral("after kill %1 saved changes are lost: %2")
+                                                 .arg(kills)
+                                                 .arg(describe(missing))));
+        // The one change saved but not yet reported is the next in line.
+        const int next = confirmed.empty() ? safety::kFirstMark : *confirmed.rbegin() + 1;
+        QVERIFY2(extra.empty() || extra == std::set<int>{next},
+                 qPrintable(QStringLiteral("after kill %1 unexpected changes: %2")
+                                .arg(kills)
+                                .arg(describe(extra))));
+        if (!extra.empty()) {
+            ++unreported;
+            confirmed.insert(next);
+        }
+        // A killed save may leave its temporary file behind (where the system
+        // offers no unnamed ones), never a damaged dect.chh.
+        for (const QString &name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden)) {
+            if (name != QLatin1String("dect.chh")) {
+                ++leftovers;
+                QFile::remove(dir.filePath(name));
+            }
+        }
+    }
+    qInfo("%d kills: %d inside a change or its save, %d changes reported saved, %d saved but "
+          "not yet reported, %d temporary files left; file size %lld bytes",
+          kills, killedWhileSaving, changes, unreported, leftovers, QFileInfo(path).size());
+    QVERIFY(kills > 0);
+}
+
+// A device that fills up during a save: the save fails with a message for
+// the learner, the previous file stays whole, memory keeps matching it, and
+// once there is room again the next save succeeds.
+void TestSafety::fullDeviceKeepsPreviousFile()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString mountPoint = dir.filePath(QStringLiteral("device"));
+    QVERIFY(QDir().mkpath(mountPoint));
+    // 128 KiB: room for the file and a filler, not for both and a fresh copy.
+    if (::mount("tmpfs", QFile::encodeName(mountPoint).constData(), "tmpfs", MS_NOSUID | MS_NODEV,
+                "size=128k,mode=0700") != 0)
+        QSKIP("cannot mount a small tmpfs here (needs root); a file-size limit stands in for a "
+              "full disk in tst_learners_coursedata");
+    const auto unmount = qScopeGuard([&] { ::umount2(QFile::encodeName(mountPoint).constData(), MNT_DETACH); });
+
+    const QString path = mountPoint + QStringLiteral("/dect.chh");
+    QVERIFY(QFile::copy(kCourse, path));
+    QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
+    CourseData data(path);
+    data.LoadCourseData();
+
+    // Learners are registered until a save finds the device full.
+    QString message;
+    QByteArray lastSaved = readBytes(path);
+    QByteArray inMemory = data.serialize();
+    int registered = 0;
+    for (; registered < 5000 && message.isEmpty(); ++registered) {
+        try {
+            data.registerLearner(QStringLiteral("Ученик"), QString::number(registered),
+                                 QStringLiteral("Группа"), QString());
+            lastSaved = readBytes(path);
+            inMemory = data.serialize();
+            QCOMPARE(lastSaved, inMemory);
+        } catch (const CourseDataError &e) {
+            message = e.message();
+        }
+    }
+    QVERIFY2(!message.isEmpty(), "the device never filled up");
+    QVERIFY2(message.startsWith(QStringLiteral("Не удалось сохранить данные учеников (dect.chh): ")),
+             qPrintable(message));
+    QVERIFY2(message.size() > 48, qPrintable(message)); // says why
+    QCOMPARE(readBytes(path), lastSaved);
+    QCOMPARE(data.serialize(), inMemory);
+    QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), QStringList{"dect.chh"});
+
+    CourseData reread(path);
+    reread.LoadCourseData();
+    QCOMPARE(reread.learnerCount(), data.learnerCount());
+
+    // Room again: the change goes through.
+    data.deleteLearner(data.learnerCount() - 1);
+    data.deleteLearner(data.learnerCount() - 1);
+    data.registerLearner(QStringLiteral("Оля"), QString(), QString(), QString());
+    QVERIFY(readBytes(path).contains("Оля"));
+}
+
+QTEST_GUILESS_MAIN(TestSafety)
+#include "tst_safety.moc"

@@ -230,8 +230,10 @@ void CourseData::LoadCourseData()
     if (!file.open(QIODevice::ReadOnly))
         throw CourseDataError(readFailure(m_fileName, file.errorString()));
     // Read one byte past the bound so an oversized file is noticed even when
-    // its size is not known in advance.
-    const QByteArray raw = file.read(kMaxFileBytes + 1);
+    // its size is not known in advance; a file of known size is read at its
+    // size, not into a buffer of the bound's size.
+    const qint64 known = file.isSequential() ? kMaxFileBytes : qMin(file.size(), kMaxFileBytes);
+    const QByteArray raw = file.read(known + 1);
     if (file.error() != QFileDevice::NoError)
         throw CourseDataError(readFailure(m_fileName, file.errorString()));
     if (raw.size() > kMaxFileBytes)

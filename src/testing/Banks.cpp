@@ -82,8 +82,10 @@ QByteArray readBank(const QString &fileName, qint64 maxBytes)
     if (!file.isSequential() && file.size() > maxBytes)
         throw tooLarge();
     // Read one byte past the bound so that a file that grew, or a device
-    // without a size, is refused as well.
-    QByteArray bytes = file.read(maxBytes + 1);
+    // without a size, is refused as well. A file of known size is read at
+    // its size, not into a buffer of the bound's size.
+    const qint64 known = file.isSequential() ? maxBytes : qMin(file.size(), maxBytes);
+    QByteArray bytes = file.read(known + 1);
     if (bytes.size() > maxBytes)
         throw tooLarge();
     return bytes;

@@ -1,5 +1,7 @@
 #include "SafetyMarks.h"
 
+#include "testing/Banks.h"
+
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFile>
@@ -10,6 +12,7 @@
 
 #include <csignal>
 #include <sys/mount.h>
+#include <sys/resource.h>
 #include <thread>
 #include <unistd.h>
 
@@ -39,6 +42,7 @@ class TestSafety : public QObject
 private slots:
     void killedSaverLosesNothingSaved();
     void fullDeviceKeepsPreviousFile();
+    void readsFitASmallAddressSpace();
 };
 
 // The saver is killed again and again at random moments, so that some kills
@@ -200,6 +204,41 @@ void TestSafety::fullDeviceKeepsPreviousFile()
     data.deleteLearner(data.learnerCount() - 1);
     data.registerLearner(QStringLiteral("Оля"), QString(), QString(), QString());
     QVERIFY(readBytes(path).contains("Оля"));
+}
+
+// Reading a small file takes memory for the file, not for the largest file
+// the reader would accept: on a machine with little memory to spare, loading
+// dect.chh or the banks must not fail for a buffer of the bound's size.
+void TestSafety::readsFitASmallAddressSpace()
+{
+#if defined(__SANITIZE_ADDRESS__)
+    QSKIP("AddressSanitizer reserves more address space than the limit allows");
+#else
+    QFile statm(QStringLiteral("/proc/self/statm"));
+    QVERIFY(statm.open(QIODevice::ReadOnly));
+    const qint64 mapped = statm.readAll().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
+    QVERIFY(mapped > 0);
+
+    StringGrid questions(3), answers(4);
+    int learners = -1;
+    struct rlimit old {};
+    QCOMPARE(getrlimit(RLIMIT_AS, &old), 0);
+    struct rlimit tight = old;
+    tight.rlim_cur = rlim_t(mapped + 48 * 1024 * 1024); // well below either bound
+    QCOMPARE(setrlimit(RLIMIT_AS, &tight), 0);
+    try {
+        LoadBanks(questions, answers, QStringLiteral(TARVEL_COURSE_DIR "/questions.qzt"),
+                  QStringLiteral(TARVEL_COURSE_DIR "/ansvers.qzt"));
+        CourseData data(kCourse);
+        data.LoadCourseData();
+        learners = data.learnerCount();
+    } catch (const std::bad_alloc &) {
+    }
+    setrlimit(RLIMIT_AS, &old);
+    QVERIFY2(learners == 0, "a read ran out of memory");
+    QVERIFY(questions.RowCount > 1);
+    QCOMPARE(answers.RowCount, (questions.RowCount - 1) * 5 + 1);
+#endif
 }
 
 QTEST_GUILESS_MAIN(TestSafety)

@@ -31,32 +31,37 @@ namespace banks {
 
 void forEachLine(const QByteArray &bytes, const std::function<void(const QString &)> &take)
 {
-    QByteArray piece;
+    // Pieces are converted whole from the file's bytes rather than gathered
+    // byte by byte: banks run to hundreds of thousands of lines.
+    const char *p = bytes.constData();
     const qsizetype n = bytes.size();
-    const auto endPiece = [&] {
-        take(cp1251::toUnicode(piece));
-        piece.clear();
+    qsizetype start = 0;
+    const auto endPiece = [&](qsizetype end) {
+        QString text = cp1251::toUnicode(QByteArray::fromRawData(p + start, end - start));
+        text.replace(QChar(0), QLatin1Char('?'));
+        take(text);
     };
     for (qsizetype i = 0; i < n; ++i) {
-        const char c = bytes[i];
+        const char c = p[i];
         if (c == '\r' || c == '\n') {
-            endPiece();
+            endPiece(i);
             const char other = c == '\r' ? '\n' : '\r';
-            if (i + 1 < n && bytes[i + 1] == other)
+            if (i + 1 < n && p[i + 1] == other)
                 ++i;
+            start = i + 1;
         } else if (c == '\f') {
-            endPiece();
+            endPiece(i);
+            start = i + 1;
         } else if (c == '\t') {
             // The text on either side becomes its own piece, and the TAB an
             // empty one between them.
-            endPiece();
+            endPiece(i);
             take(QString());
-        } else {
-            piece.append(c == '\0' ? '?' : c);
+            start = i + 1;
         }
     }
     if (n > 0)
-        endPiece();
+        endPiece(n);
 }
 
 QStringList splitLines(const QByteArray &bytes)

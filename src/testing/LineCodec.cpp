@@ -33,14 +33,16 @@ ECodingError::ECodingError()
 
 QString DecodeLine(const QString &line)
 {
-    QString rest = line;
+    // Worked on as a view and written straight into the result: banks hold
+    // hundreds of thousands of lines.
+    QStringView rest(line);
     const qsizetype n = rest.size();
     // The trailing "=" rule works on the whole line, prefix included.
     if (n >= 2 && rest[n - 2] == u'=')
         rest.chop(2);
     else if (n >= 1 && rest[n - 1] == u'=')
         rest.chop(1);
-    rest.remove(0, 2);
+    rest = rest.size() > 2 ? rest.sliced(2) : QStringView();
     // Padding that closes the final group carries no bits.
     while (!rest.isEmpty() && rest.back() == u'=')
         rest.chop(1);
@@ -48,11 +50,12 @@ QString DecodeLine(const QString &line)
     if (rest.size() % 4 == 1)
         throw ECodingError();
 
-    QByteArray bytes;
-    bytes.reserve(rest.size() / 4 * 3 + 2);
+    QByteArray bytes(rest.size() / 4 * 3 + 2, Qt::Uninitialized);
+    char *out = bytes.data();
+    qsizetype length = 0;
     quint32 acc = 0;
     int bits = 0;
-    for (const QChar c : std::as_const(rest)) {
+    for (const QChar c : rest) {
         const int v = sextet(c);
         if (v < 0)
             throw ECodingError();
@@ -60,9 +63,10 @@ QString DecodeLine(const QString &line)
         bits += 6;
         if (bits >= 8) {
             bits -= 8;
-            bytes.append(static_cast<char>((acc >> bits) & 0xFF));
+            out[length++] = static_cast<char>((acc >> bits) & 0xFF);
         }
     }
+    bytes.truncate(length);
 
     const qsizetype nul = bytes.indexOf('\0');
     if (nul >= 0)

@@ -65,6 +65,14 @@ QByteArray declaredEncoding(const QByteArray &data)
 
 bool toUtf8(const QByteArray &data, QStringConverter::Encoding encoding, QByteArray *out)
 {
+    if (encoding == QStringConverter::Utf8) {
+        // Valid UTF-8 is taken as it stands rather than converted to UTF-16
+        // and back; like the decoder, drop an initial byte-order mark.
+        if (!QByteArrayView(data).isValidUtf8())
+            return false;
+        *out = data.startsWith("\xEF\xBB\xBF") ? data.mid(3) : data;
+        return true;
+    }
     QStringDecoder decoder(encoding, QStringConverter::Flag::Stateless);
     const QString text = decoder(data);
     if (decoder.hasError())
@@ -248,10 +256,12 @@ void CourseData::LoadCourseData()
     if (!reason.isEmpty())
         throw CourseDataError(readFailure(m_fileName, reason));
 
-    pugi::xml_document doc;
+    // Parsed straight into the document (it is empty until loaded), not
+    // into a copy: a large file would be held twice.
     const pugi::xml_parse_result result =
-        doc.load_buffer(utf8.constData(), size_t(utf8.size()), kParseOptions, pugi::encoding_utf8);
+        m_doc.load_buffer(utf8.constData(), size_t(utf8.size()), kParseOptions, pugi::encoding_utf8);
     if (!result) {
+        m_doc.reset();
         const qsizetype offset = qBound<qsizetype>(0, qsizetype(result.offset), utf8.size());
         const qsizetype line = utf8.left(offset).count('\n') + 1;
         throw CourseDataError(readFailure(
@@ -259,7 +269,6 @@ void CourseData::LoadCourseData()
                             .arg(line)
                             .arg(QString::fromUtf8(result.description()))));
     }
-    m_doc.reset(doc);
     m_path = path;
     m_loaded = true;
 }
@@ -267,8 +276,12 @@ void CourseData::LoadCourseData()
 QByteArray CourseData::serialize() const
 {
     ByteWriter writer;
+    // Room for the document as last written: a large one is not copied over
+    // and over as the buffer grows.
+    writer.bytes.reserve(m_serializedSize + 4096);
     writer.bytes.append(kDeclaration);
     m_doc.save(writer, "", kFormatOptions, pugi::encoding_utf8);
+    m_serializedSize = writer.bytes.size();
     return writer.bytes;
 }
 

@@ -144,4 +144,5 @@ private:
     QString m_path; // absolute, fixed at load time
     pugi::xml_document m_doc;
     bool m_loaded = false;
+    mutable qsizetype m_serializedSize = 0; // the last serialize(), a size hint
 };

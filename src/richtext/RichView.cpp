@@ -244,6 +244,10 @@ void TRichView::buildDocument()
     doc.clear();
     doc.setDocumentMargin(0);
     doc.setDefaultFont(st.TextStyles(0).font());
+    // The content is laid out once, as it goes in, at the width it is shown
+    // at; applying another width afterwards would lay it all out again.
+    const qreal width = currentTextWidth();
+    doc.setTextWidth(width);
 
     // One format per style; a style number the sheet lacks is style 0.
     std::vector<QTextCharFormat> charFormats(size_t(std::max(1, st.TextStyleCount())));
@@ -381,7 +385,7 @@ void TRichView::buildDocument()
 
     L.built = true;
     L.dirty = false;
-    L.textWidth = -1; // force the width to be applied
+    L.textWidth = width;
     if (L.focusLink >= int(L.linkItems.size()))
         L.focusLink = -1;
     if (L.hoverLink >= int(L.linkItems.size()))

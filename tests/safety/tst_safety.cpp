@@ -10,7 +10,9 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <algorithm>
 #include <csignal>
+#include <iterator>
 #include <sys/mount.h>
 #include <sys/resource.h>
 #include <thread>

@@ -124,18 +124,37 @@ bool startsAt(const QByteArray &s, qsizetype i, const char *what)
     return i < s.size() && QByteArrayView(s).sliced(i).startsWith(QByteArrayView(what));
 }
 
+// An XML declaration ("<?xml" and a blank or "?>"): the parser skips one
+// silently wherever it stands.
+bool isDeclaration(const QByteArray &s, qsizetype i)
+{
+    if (i + 5 >= s.size() || QByteArrayView(s).sliced(i + 2, 3).compare("xml", Qt::CaseInsensitive) != 0)
+        return false;
+    const char next = s.at(i + 5);
+    return next == '?' || next == ' ' || next == '\t' || next == '\r' || next == '\n';
+}
+
 // The parser skips a document type declaration and leaves unknown entity
 // references as literal text; either would change what the learner's data
-// means, so both are refused. Comments, CDATA and processing instructions
-// may hold any text and are stepped over.
+// means, so both are refused. So is an XML declaration inside the document:
+// skipped, it would join the texts on either side into one node once saved,
+// and move every record after it in its list. Comments, CDATA and
+// processing instructions may hold any text and are stepped over.
 QString checkMarkup(const QByteArray &s)
 {
     static const char *const predefined[] = {"amp;", "lt;", "gt;", "quot;", "apos;"};
     qsizetype i = 0;
     const qsizetype n = s.size();
+    bool inDocument = false; // an element has started
     while (i < n) {
         const char c = s.at(i);
+        if (c == '<' && inDocument && startsAt(s, i, "<?") && isDeclaration(s, i)) {
+            return QStringLiteral("объявление XML внутри документа (строка %1)")
+                .arg(s.left(i).count('\n') + 1);
+        }
         if (c == '<') {
+            const char next = i + 1 < n ? s.at(i + 1) : '\0';
+            inDocument = inDocument || (next != '?' && next != '!');
             const char *close = nullptr;
             qsizetype skip = 0;
             if (startsAt(s, i, "<!--")) {

@@ -1,0 +1,30 @@
+#include "app/Startup.h"
+
+#include "app/Dialogs.h"
+#include "app/WindowSet.h"
+#include "movie/MovieControl.h"
+#include "reader/MainForm.h"
+
+#include <QApplication>
+#include <QIcon>
+#include <QTimer>
+
+void setUpApplication()
+{
+    QApplication::setApplicationName(QStringLiteral("Тарвел"));
+    QApplication::setApplicationDisplayName(QStringLiteral("Тарвел"));
+    // Ties the windows to the installed desktop entry and its icon (the
+    // Wayland app id, the X11 window icon); a build that is not installed
+    // finds no icon and keeps the default.
+    QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvel.Tarvel"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tarvel.Tarvel")));
+    QApplication::setQuitOnLastWindowClosed(false);
+    MovieControl::configureGraphics();
+}
+
+void startWindowSet()
+{
+    createWindowSet();
+    TfrmMain::quitOnClose = true;
+    QTimer::singleShot(0, frmMain, [] { dialogs::guarded(frmMain, [] { frmMain->start(); }); });
+}

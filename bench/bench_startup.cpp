@@ -5,7 +5,7 @@
 #include "app/Startup.h"
 #include "app/WindowSet.h"
 #include "learners/CourseLock.h"
-#include "reader/MainForm.h"
+#include "reader/ReaderWindow.h"
 
 #include <QApplication>
 

@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         // A small bound, so that the too-large path is reached as well.
         LoadBanks(grid1, grid2, questions, answers, 1 << 16);
     } catch (const ECodingError &) {
-    } catch (const EBankError &) {
+    } catch (const BankError &) {
     }
     if (grid1.RowCount < 1 || grid2.RowCount < 1)
         fuzz::fail("a table lost its heading row");

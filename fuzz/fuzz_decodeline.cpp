@@ -3,7 +3,7 @@
 // reader hands over) or as raw UTF-16 (what a report line may hold).
 #include "FuzzSupport.h"
 
-#include "testing/Cp1251.h"
+#include "core/Cp1251.h"
 #include "testing/LineCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)

@@ -1,9 +1,9 @@
 #include "app/Startup.h"
 
-#include "app/Dialogs.h"
 #include "app/WindowSet.h"
 #include "movie/MovieControl.h"
-#include "reader/MainForm.h"
+#include "reader/ReaderWindow.h"
+#include "ui/Dialogs.h"
 
 #include <QApplication>
 #include <QIcon>

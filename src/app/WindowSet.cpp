@@ -1,44 +1,83 @@
 #include "app/WindowSet.h"
 
-#include "app/intro.h"
-#include "learners/Login.h"
-#include "progress/Otchet.h"
-#include "progress/bookmark.h"
-#include "progress/stat.h"
-#include "reader/MainForm.h"
-#include "screens/About.h"
-#include "screens/Font.h"
-#include "testing/tests.h"
+#include "movie/MovieControl.h"
+#include "progress/BookmarksScreen.h"
+#include "progress/ReportScreen.h"
+#include "progress/StatisticsScreen.h"
+#include "reader/ReaderWindow.h"
+#include "screens/AboutScreen.h"
+#include "screens/FontScreen.h"
+#include "screens/HomeScreen.h"
+#include "screens/SignInScreen.h"
+#include "testing/TestWindow.h"
+#include "ui/ModalScreen.h"
+#include "ui/Navigator.h"
 
-TfrmMain *frmMain = nullptr;
-TfrmLogin *frmLogin = nullptr;
-TfrmTest *frmTest = nullptr;
-TfrmIntro *frmIntro = nullptr;
-TfrmAbout *frmAbout = nullptr;
-TfrmStat *frmStat = nullptr;
-TfrmFont *frmFont = nullptr;
-TfrmBookmark *frmBookmark = nullptr;
-TfrmOtcher *frmOtcher = nullptr;
+#include <memory>
 
-void createWindowSet()
+namespace {
+
+class WindowNavigator final : public ui::Navigator
 {
-    // The screens are top-level windows of their own; the reader window is
-    // created first and is the main window.
-    frmMain = new TfrmMain;
-    frmLogin = new TfrmLogin;
-    frmTest = new TfrmTest;
-    frmIntro = new TfrmIntro;
-    frmAbout = new TfrmAbout;
-    frmStat = new TfrmStat;
-    frmFont = new TfrmFont;
-    frmBookmark = new TfrmBookmark;
-    frmOtcher = new TfrmOtcher;
-}
+public:
+    QString showSignIn() override
+    {
+        frmLogin->showModal();
+        frmLogin->Flash->GotoFrame(1);
+        frmLogin->Flash->Play();
+        frmLogin->ReturnStep();
+        return frmLogin->loadFailure();
+    }
+    void showHome(bool startMovie) override
+    {
+        frmIntro->showModal();
+        if (startMovie) {
+            frmIntro->Flash->GotoFrame(1);
+            frmIntro->Flash->Play();
+        }
+    }
+    void closeHome() override { frmIntro->closeScreen(); }
+    void showStatistics() override { frmStat->showModal(); }
+    void showReport() override { frmOtcher->showModal(); }
+    void showBookmarks() override { frmBookmark->showModal(); }
+    void showFontChoice() override { frmFont->showModal(); }
+    void showAbout() override { frmAbout->showModal(); }
+    void runTest(const QString &topic) override
+    {
+        frmTest->Topic = topic;
+        frmTest->showModal();
+    }
+    void closeMainWindow() override { frmMain->closeMainWindow(); }
+    bool isClosing() const override { return frmMain && frmMain->isClosing(); }
+};
 
-template <typename T> static void destroy(T *&window)
+std::unique_ptr<WindowNavigator> g_navigator;
+
+template <typename T> void destroy(T *&window)
 {
     delete window;
     window = nullptr;
+}
+
+} // namespace
+
+void createWindowSet()
+{
+    ModalScreen::setProgramEnding(false);
+    g_navigator = std::make_unique<WindowNavigator>();
+    ui::Navigator &navigator = *g_navigator;
+    // The screens are top-level windows of their own; the reader window is
+    // created first, is the main window and owns the state the others share.
+    frmMain = new TfrmMain(navigator);
+    reader::ReaderState &state = frmMain->state();
+    frmLogin = new TfrmLogin(state, navigator);
+    frmTest = new TfrmTest(state, navigator);
+    frmIntro = new TfrmIntro(state, navigator);
+    frmAbout = new TfrmAbout;
+    frmStat = new TfrmStat(state);
+    frmFont = new TfrmFont(state);
+    frmBookmark = new TfrmBookmark(state, navigator);
+    frmOtcher = new TfrmOtcher(state);
 }
 
 void destroyWindowSet()
@@ -52,4 +91,5 @@ void destroyWindowSet()
     destroy(frmTest);
     destroy(frmLogin);
     destroy(frmMain);
+    g_navigator.reset();
 }

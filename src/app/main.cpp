@@ -1,7 +1,7 @@
-#include "app/Dialogs.h"
 #include "app/Startup.h"
 #include "app/WindowSet.h"
 #include "learners/CourseLock.h"
+#include "ui/Dialogs.h"
 
 #include <QApplication>
 #include <exception>

@@ -1,6 +1,7 @@
 #include "learners/CourseData.h"
+#include "learners/CourseData_p.h"
 
-#include "learners/CodePage.h"
+#include "core/Cp1251.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -111,7 +112,7 @@ QString decodeInput(const QByteArray &raw, QByteArray *utf8)
     }
     if (encoding == "windows-1251" || encoding == "cp1251" || encoding == "x-cp1251") {
         QString text;
-        if (!learners::decodeCp1251(raw, &text))
+        if (!cp1251::decodeStrict(raw, &text))
             return QStringLiteral("файл содержит байт, не определённый в кодировке windows-1251");
         *utf8 = text.toUtf8();
         return {};
@@ -242,7 +243,12 @@ CourseDataError::CourseDataError(const QString &message)
 {
 }
 
-CourseData::CourseData(const QString &fileName) : m_fileName(fileName) {}
+using namespace coursedata;
+
+CourseData::CourseData(const QString &fileName)
+    : m_fileName(fileName), m_d(std::make_unique<Private>())
+{
+}
 
 CourseData::~CourseData() = default;
 
@@ -289,7 +295,7 @@ void CourseData::LoadCourseData()
     // Kept as a copy, not the parsed document itself: measured, the copy a
     // change takes of the document (for its undo) is then twice as fast, and
     // there is one per change against one load per run.
-    m_doc.reset(doc);
+    m_d->doc.reset(doc);
     m_path = path;
     m_loaded = true;
 }
@@ -301,7 +307,7 @@ QByteArray CourseData::serialize() const
     // and over as the buffer grows.
     writer.bytes.reserve(m_serializedSize + 4096);
     writer.bytes.append(kDeclaration);
-    m_doc.save(writer, "", kFormatOptions, pugi::encoding_utf8);
+    m_d->doc.save(writer, "", kFormatOptions, pugi::encoding_utf8);
     m_serializedSize = writer.bytes.size();
     return writer.bytes;
 }
@@ -339,28 +345,29 @@ void CourseData::SaveCourseData()
 
 void CourseData::applyChange(const std::function<void()> &change)
 {
-    documentElement(); // a change needs a loaded document
+    coursedata::documentElement(*this); // a change needs a loaded document
     pugi::xml_document backup;
-    backup.reset(m_doc);
+    backup.reset(m_d->doc);
     try {
         change();
         SaveCourseData();
     } catch (...) {
         // Memory keeps matching the file: no half-built record, nothing the
         // learner was told had failed.
-        m_doc.reset(backup);
+        m_d->doc.reset(backup);
         throw;
     }
 }
 
-pugi::xml_node CourseData::documentElement() const
+pugi::xml_node coursedata::documentElement(const CourseData &data)
 {
-    if (!m_loaded)
-        throw CourseDataError(readFailure(m_fileName, QStringLiteral("данные не загружены")));
-    return m_doc.document_element();
+    if (!data.isLoaded())
+        throw CourseDataError(readFailure(data.fileName(), QStringLiteral("данные не загружены")));
+    return data.d().doc.document_element();
 }
 
-pugi::xml_node CourseData::childAt(pugi::xml_node parent, int position)
+
+pugi::xml_node coursedata::childAt(pugi::xml_node parent, int position)
 {
     if (!parent)
         throw CourseDataError(QStringLiteral("Данные учеников повреждены: нет элемента"));
@@ -372,7 +379,7 @@ pugi::xml_node CourseData::childAt(pugi::xml_node parent, int position)
                               .arg(nodeLabel(parent), QString::number(position)));
 }
 
-int CourseData::childCount(pugi::xml_node parent)
+int coursedata::childCount(pugi::xml_node parent)
 {
     int count = 0;
     for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
@@ -380,7 +387,7 @@ int CourseData::childCount(pugi::xml_node parent)
     return count;
 }
 
-pugi::xml_node CourseData::child(pugi::xml_node parent, const char *name)
+pugi::xml_node coursedata::child(pugi::xml_node parent, const char *name)
 {
     // Processing instructions carry names too; only elements count here.
     for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
@@ -389,7 +396,7 @@ pugi::xml_node CourseData::child(pugi::xml_node parent, const char *name)
     return append(parent, name);
 }
 
-pugi::xml_node CourseData::append(pugi::xml_node parent, const char *name)
+pugi::xml_node coursedata::append(pugi::xml_node parent, const char *name)
 {
     pugi::xml_node added;
     if (parent.type() == pugi::node_element)
@@ -401,20 +408,20 @@ pugi::xml_node CourseData::append(pugi::xml_node parent, const char *name)
     return added;
 }
 
-pugi::xml_node CourseData::append(pugi::xml_node parent, const char *name, const QString &text)
+pugi::xml_node coursedata::append(pugi::xml_node parent, const char *name, const QString &text)
 {
     pugi::xml_node added = append(parent, name);
     setValue(added, text);
     return added;
 }
 
-QString CourseData::value(pugi::xml_node element)
+QString coursedata::value(pugi::xml_node element)
 {
     checkValueElement(element);
     return QString::fromUtf8(element.first_child().value());
 }
 
-void CourseData::setValue(pugi::xml_node element, const QString &text)
+void coursedata::setValue(pugi::xml_node element, const QString &text)
 {
     checkValueElement(element);
     while (pugi::xml_node n = element.first_child())
@@ -423,48 +430,54 @@ void CourseData::setValue(pugi::xml_node element, const QString &text)
         element.append_child(pugi::node_pcdata).set_value(text.toUtf8().constData());
 }
 
-void CourseData::removeChildAt(pugi::xml_node parent, int position)
+void coursedata::removeChildAt(pugi::xml_node parent, int position)
 {
     parent.remove_child(childAt(parent, position));
 }
 
-pugi::xml_node CourseData::lectureList() const
+pugi::xml_node coursedata::lectureList(const CourseData &data)
 {
-    return childAt(childAt(documentElement(), 1), 0);
+    return childAt(childAt(documentElement(data), 1), 0);
 }
 
-pugi::xml_node CourseData::learnerList() const
+pugi::xml_node coursedata::learnerList(const CourseData &data)
 {
-    return childAt(documentElement(), 2);
+    return childAt(documentElement(data), 2);
 }
 
-pugi::xml_node CourseData::learner(int position) const
+pugi::xml_node coursedata::learner(const CourseData &data, int position)
 {
-    return childAt(learnerList(), position);
+    return childAt(learnerList(data), position);
 }
 
 int CourseData::learnerCount() const
 {
-    return childCount(learnerList());
+    return childCount(learnerList(*this));
 }
 
 QStringList CourseData::learnerNames() const
 {
     QStringList names;
-    for (pugi::xml_node n = learnerList().first_child(); n; n = n.next_sibling())
+    for (pugi::xml_node n = learnerList(*this).first_child(); n; n = n.next_sibling())
         names.append(value(child(n, "name")));
     return names;
 }
 
 CourseData::Learner CourseData::learnerFields(int position) const
 {
-    const pugi::xml_node record = learner(position);
+    Learner l = learnerFormFields(position);
+    l.date = value(child(learner(*this, position), "date"));
+    return l;
+}
+
+CourseData::Learner CourseData::learnerFormFields(int position) const
+{
+    const pugi::xml_node record = learner(*this, position);
     Learner l;
     l.name = value(child(record, "name"));
     l.sourname = value(child(record, "sourname"));
     l.group = value(child(record, "group"));
     l.mail = value(child(record, "mail"));
-    l.date = value(child(record, "date"));
     return l;
 }
 
@@ -477,7 +490,7 @@ void CourseData::registerLearner(const QString &name, const QString &sourname,
                                  const QString &group, const QString &mail)
 {
     applyChange([&] {
-        pugi::xml_node record = append(learnerList(), "registred_user");
+        pugi::xml_node record = append(learnerList(*this), "registred_user");
         append(record, "name", name.isEmpty() ? unknownName() : name);
         pugi::xml_node info = append(record, "study_info");
         append(info, "lectures");
@@ -494,7 +507,7 @@ void CourseData::changeLearner(int position, const QString &name, const QString 
                                const QString &group, const QString &mail)
 {
     applyChange([&] {
-        const pugi::xml_node record = learner(position);
+        const pugi::xml_node record = learner(*this, position);
         setValue(child(record, "name"), name.isEmpty() ? unknownName() : name);
         setValue(child(record, "sourname"), sourname);
         setValue(child(record, "group"), group);
@@ -504,23 +517,23 @@ void CourseData::changeLearner(int position, const QString &name, const QString 
 
 void CourseData::deleteLearner(int position)
 {
-    applyChange([&] { removeChildAt(learnerList(), position); });
+    applyChange([&] { removeChildAt(learnerList(*this), position); });
 }
 
-pugi::xml_node CourseData::testsOf(int learnerPosition) const
+pugi::xml_node coursedata::testsOf(const CourseData &data, int learnerPosition)
 {
-    return child(child(learner(learnerPosition), "study_info"), "tests");
+    return child(child(learner(data, learnerPosition), "study_info"), "tests");
 }
 
-pugi::xml_node CourseData::bookmarksOf(int learnerPosition) const
+pugi::xml_node coursedata::bookmarksOf(const CourseData &data, int learnerPosition)
 {
-    return child(child(learner(learnerPosition), "study_info"), "bookmarks");
+    return child(child(learner(data, learnerPosition), "study_info"), "bookmarks");
 }
 
 void CourseData::addTestResult(int learnerPosition, const QString &topic, int percent)
 {
     applyChange([&] {
-        pugi::xml_node record = append(testsOf(learnerPosition), "one");
+        pugi::xml_node record = append(testsOf(*this, learnerPosition), "one");
         append(record, "number", topic);
         append(record, "date", currentTimeStamp());
         append(record, "right", QString::number(percent));
@@ -531,7 +544,7 @@ void CourseData::addTestResult(int learnerPosition, const QString &topic, int pe
 void CourseData::addBookmark(int learnerPosition, int page)
 {
     applyChange([&] {
-        pugi::xml_node record = append(bookmarksOf(learnerPosition), "one");
+        pugi::xml_node record = append(bookmarksOf(*this, learnerPosition), "one");
         append(record, "title", QStringLiteral("Лекция %1").arg(page));
         append(record, "id", QString::number(page));
         append(record, "increment", QStringLiteral("0"));
@@ -540,13 +553,13 @@ void CourseData::addBookmark(int learnerPosition, int page)
 
 void CourseData::deleteBookmark(int learnerPosition, int index)
 {
-    applyChange([&] { removeChildAt(bookmarksOf(learnerPosition), index); });
+    applyChange([&] { removeChildAt(bookmarksOf(*this, learnerPosition), index); });
 }
 
 QVector<CourseData::Bookmark> CourseData::bookmarks(int learnerPosition)
 {
     QVector<Bookmark> list;
-    for (pugi::xml_node n = bookmarksOf(learnerPosition).first_child(); n; n = n.next_sibling()) {
+    for (pugi::xml_node n = bookmarksOf(*this, learnerPosition).first_child(); n; n = n.next_sibling()) {
         Bookmark b;
         b.title = value(child(n, "title"));
         b.page = parseInteger(value(child(n, "id")), "id");
@@ -556,36 +569,86 @@ QVector<CourseData::Bookmark> CourseData::bookmarks(int learnerPosition)
     return list;
 }
 
+namespace {
+
+CourseData::Lecture readLecture(pugi::xml_node n, bool withSections)
+{
+    CourseData::Lecture lecture;
+    const pugi::xml_attribute id = n.attribute("id");
+    lecture.hasId = bool(id);
+    lecture.id = QString::fromUtf8(id.value());
+    lecture.description = value(child(n, "description"));
+    if (!withSections)
+        return lecture;
+    // The first three children are the lecture's own; sections follow.
+    int i = 0;
+    for (pugi::xml_node s = n.first_child(); s; s = s.next_sibling(), ++i) {
+        if (i < 3)
+            continue;
+        lecture.sections.append({value(child(s, "mark")), value(child(s, "title"))});
+    }
+    return lecture;
+}
+
+CourseData::TestRecord readTestRecord(pugi::xml_node n)
+{
+    CourseData::TestRecord t;
+    t.date = value(child(n, "date"));
+    t.number = value(child(n, "number"));
+    t.right = value(child(n, "right"));
+    return t;
+}
+
+} // namespace
+
 QVector<CourseData::TestRecord> CourseData::testRecords(int learnerPosition)
 {
     QVector<TestRecord> list;
-    for (pugi::xml_node n = testsOf(learnerPosition).first_child(); n; n = n.next_sibling()) {
-        TestRecord t;
-        t.number = value(child(n, "number"));
-        t.date = value(child(n, "date"));
-        t.right = value(child(n, "right"));
-        list.append(t);
-    }
+    for (pugi::xml_node n = testsOf(*this, learnerPosition).first_child(); n; n = n.next_sibling())
+        list.append(readTestRecord(n));
     return list;
 }
 
 QVector<CourseData::Lecture> CourseData::lectures() const
 {
     QVector<Lecture> list;
-    for (pugi::xml_node n = lectureList().first_child(); n; n = n.next_sibling()) {
-        Lecture lecture;
-        lecture.id = QString::fromUtf8(n.attribute("id").value());
-        lecture.description = value(child(n, "description"));
-        // The first three children are the lecture's own; sections follow.
-        int i = 0;
-        for (pugi::xml_node s = n.first_child(); s; s = s.next_sibling(), ++i) {
-            if (i < 3)
-                continue;
-            lecture.sections.append({value(child(s, "mark")), value(child(s, "title"))});
-        }
-        list.append(lecture);
-    }
+    readLectures([&](const Lecture &lecture) { list.append(lecture); });
     return list;
+}
+
+void CourseData::readLectures(const std::function<void(const Lecture &)> &sink,
+                              bool withSections) const
+{
+    for (pugi::xml_node n = lectureList(*this).first_child(); n; n = n.next_sibling())
+        sink(readLecture(n, withSections));
+}
+
+void CourseData::readLearnerNames(const std::function<void(const QString &)> &sink) const
+{
+    for (pugi::xml_node n = learnerList(*this).first_child(); n; n = n.next_sibling())
+        sink(value(child(n, "name")));
+}
+
+void CourseData::readLearnerRecord(
+    int position, const std::function<void(const char *, const QString &)> &field,
+    const std::function<void(const TestRecord &)> &test) const
+{
+    const pugi::xml_node record = learner(*this, position);
+    for (const char *name : {"name", "sourname", "group", "mail", "date"})
+        field(name, value(child(record, name)));
+    const pugi::xml_node tests = child(child(record, "study_info"), "tests");
+    for (pugi::xml_node n = tests.first_child(); n; n = n.next_sibling())
+        test(readTestRecord(n));
+}
+
+void CourseData::readBookmarks(int position, const std::function<void(const QString &)> &title,
+                               const std::function<void(int, int)> &place) const
+{
+    for (pugi::xml_node n = bookmarksOf(*this, position).first_child(); n; n = n.next_sibling()) {
+        title(value(child(n, "title")));
+        const int page = parseInteger(value(child(n, "id")), "id");
+        place(page, parseInteger(value(child(n, "increment")), "increment"));
+    }
 }
 
 QString CourseData::timeStamp(const QDateTime &t)

@@ -5,7 +5,7 @@
 #include <QStringList>
 #include <QVector>
 #include <functional>
-#include <pugixml.hpp>
+#include <memory>
 #include <stdexcept>
 
 // Every failure of the course data document: a file that cannot be read or
@@ -56,27 +56,6 @@ public:
     // The document as it would be written (UTF-8 with a declaration).
     QByteArray serialize() const;
 
-    pugi::xml_node documentElement() const;
-
-    // The child at position (from 0), counting all child nodes; throws when
-    // there is none.
-    static pugi::xml_node childAt(pugi::xml_node parent, int position);
-    static int childCount(pugi::xml_node parent);
-    // The first child element of that name, appended empty when missing.
-    static pugi::xml_node child(pugi::xml_node parent, const char *name);
-    // An element's text: empty, or its one text node. Throws for anything else.
-    static QString value(pugi::xml_node element);
-    // Makes text the element's only content (nothing for the empty text).
-    static void setValue(pugi::xml_node element, const QString &text);
-    // Appends an element, optionally with a value.
-    static pugi::xml_node append(pugi::xml_node parent, const char *name);
-    static pugi::xml_node append(pugi::xml_node parent, const char *name, const QString &text);
-    static void removeChildAt(pugi::xml_node parent, int position);
-
-    // Layout.
-    pugi::xml_node lectureList() const;
-    pugi::xml_node learnerList() const;
-    pugi::xml_node learner(int position) const;
     int learnerCount() const;
     QStringList learnerNames() const;
 
@@ -85,6 +64,9 @@ public:
         QString name, sourname, group, mail, date;
     };
     Learner learnerFields(int position) const;
+    // The four fields of the registration form (name, sourname, group,
+    // mail); the date is not read, so a damaged one does not stand in the way.
+    Learner learnerFormFields(int position) const;
 
     // The first name stored when the learner left it empty.
     static QString unknownName();
@@ -115,22 +97,39 @@ public:
     };
     QVector<TestRecord> testRecords(int learner);
 
-    // The learner's study_info/tests and study_info/bookmarks containers,
-    // created when missing.
-    pugi::xml_node testsOf(int learner) const;
-    pugi::xml_node bookmarksOf(int learner) const;
-
     struct Section
     {
         QString mark, title;
     };
     struct Lecture
     {
-        QString id, description;
+        QString id; // empty when the entry has no id attribute
+        bool hasId = false;
+        QString description;
         QVector<Section> sections;
     };
     // Every entry of the lecture list, in order (position = page number).
     QVector<Lecture> lectures() const;
+
+    // Partial reads, for the views that show what they read as they go: each
+    // gives its items in document order and throws at the first one that
+    // cannot be read, so what the sink took before it stands.
+
+    // Each learner's name.
+    void readLearnerNames(const std::function<void(const QString &name)> &sink) const;
+    // A learner's fields in the order name, sourname, group, mail, date, then
+    // each test record, read whole before it is given.
+    void readLearnerRecord(int learner,
+                           const std::function<void(const char *field, const QString &value)> &field,
+                           const std::function<void(const TestRecord &record)> &test) const;
+    // Each bookmark: its title as soon as it is read, then its page and
+    // increment.
+    void readBookmarks(int learner, const std::function<void(const QString &title)> &title,
+                       const std::function<void(int page, int increment)> &position) const;
+    // Each lecture entry, read whole before it is given; without its
+    // sections when withSections is false (they are then not read at all).
+    void readLectures(const std::function<void(const Lecture &lecture)> &sink,
+                      bool withSections = true) const;
 
     // "Tue Mar 08 14:05:09 2005\n": local time, English names, 24 characters
     // and a line feed.
@@ -139,10 +138,15 @@ public:
     // Replaces the clock (tests); an empty function restores the system clock.
     static void setClock(std::function<QDateTime()> clock);
 
+    // The parsed document; its interface is in CourseData_p.h, for the model
+    // and its own tests only.
+    struct Private;
+    Private &d() const { return *m_d; }
+
 private:
     QString m_fileName;
     QString m_path; // absolute, fixed at load time
-    pugi::xml_document m_doc;
+    std::unique_ptr<Private> m_d;
     bool m_loaded = false;
     mutable qsizetype m_serializedSize = 0; // the last serialize(), a size hint
 };

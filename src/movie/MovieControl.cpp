@@ -1,6 +1,6 @@
 #include "movie/MovieControl.h"
 
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -2,12 +2,14 @@
 
 #include "learners/CourseData.h"
 
+#include <QHash>
+
 #include <cmath>
 #include <limits>
 
 namespace progress {
 
-ENotANumber::ENotANumber(const QString &text)
+NotANumberError::NotANumberError(const QString &text)
     : std::runtime_error(QStringLiteral("«%1» не является числом").arg(text).toStdString())
 {
 }
@@ -95,7 +97,7 @@ QString percentText(const QString &stored, const QLocale &locale)
 {
     float v = 0;
     if (!parseSingle(stored, &v, locale))
-        throw ENotANumber(stored);
+        throw NotANumberError(stored);
     return formatGeneral(double(v), locale);
 }
 
@@ -109,29 +111,38 @@ QString reportTitle()
     return QStringLiteral("расшифрованный файл отчета");
 }
 
+QString fieldLabel(const char *field)
+{
+    static const QHash<QByteArray, QString> labels = {
+        {"name", QStringLiteral("Имя: ")},
+        {"sourname", QStringLiteral("Фамилия: ")},
+        {"group", QStringLiteral("Группа: ")},
+        {"mail", QStringLiteral("Почтовый ящик: ")},
+        {"date", QStringLiteral("Дата регистрации: ")},
+    };
+    return labels.value(field);
+}
+
 void reportText(CourseData &data, int learner, const LineSink &sink)
 {
-    using CD = CourseData;
     sink(reportTitle());
-    const pugi::xml_node record = data.learner(learner);
-    sink(QStringLiteral("Имя: ") + CD::value(CD::child(record, "name")));
-    sink(QStringLiteral("Фамилия: ") + CD::value(CD::child(record, "sourname")));
-    sink(QStringLiteral("Группа: ") + CD::value(CD::child(record, "group")));
-    sink(QStringLiteral("Почтовый ящик: ") + CD::value(CD::child(record, "mail")));
-    sink(QStringLiteral("Дата регистрации: ") + CD::value(CD::child(record, "date")));
-    sink(reportSeparator());
-    const pugi::xml_node tests = CD::child(CD::child(record, "study_info"), "tests");
-    sink(QStringLiteral("Прохождение тестов"));
-    sink(reportSeparator());
-    for (pugi::xml_node n = tests.first_child(); n; n = n.next_sibling()) {
-        const QString date = CD::value(CD::child(n, "date"));
-        const QString number = CD::value(CD::child(n, "number"));
-        const QString right = percentText(CD::value(CD::child(n, "right")));
-        sink(QStringLiteral("Тест по лекции: ") + number);
-        sink(QStringLiteral("Дата выполнения: ") + date);
-        sink(QStringLiteral("Правильность: ") + right + u'%');
-        sink(reportSeparator());
-    }
+    data.readLearnerRecord(
+        learner,
+        [&](const char *field, const QString &value) {
+            sink(fieldLabel(field) + value);
+            if (qstrcmp(field, "date") == 0) {
+                sink(reportSeparator());
+                sink(QStringLiteral("Прохождение тестов"));
+                sink(reportSeparator());
+            }
+        },
+        [&](const CourseData::TestRecord &record) {
+            const QString right = percentText(record.right);
+            sink(QStringLiteral("Тест по лекции: ") + record.number);
+            sink(QStringLiteral("Дата выполнения: ") + record.date);
+            sink(QStringLiteral("Правильность: ") + right + u'%');
+            sink(reportSeparator());
+        });
 }
 
 } // namespace progress

@@ -13,10 +13,10 @@ class CourseData;
 namespace progress {
 
 // A stored share of right answers that is not a number.
-class ENotANumber : public std::runtime_error
+class NotANumberError : public std::runtime_error
 {
 public:
-    explicit ENotANumber(const QString &text);
+    explicit NotANumberError(const QString &text);
 };
 
 // Reads a number as the learner's regional settings write it: optional
@@ -32,8 +32,12 @@ QString formatGeneral(double value, const QLocale &locale = QLocale());
 
 // A stored `right` as shown: read, held in single precision and written
 // back, so 85 stays 85 and 0.7 becomes 0.699999988079071. Throws
-// ENotANumber when the text is not a number.
+// NotANumberError when the text is not a number.
 QString percentText(const QString &stored, const QLocale &locale = QLocale());
+
+// The label a learner field is shown with ("name" gives "Имя: "), in the
+// statistics view and in the report alike.
+QString fieldLabel(const char *field);
 
 // The separator line of the report: 22 tildes.
 QString reportSeparator();
@@ -46,7 +50,7 @@ using LineSink = std::function<void(const QString &line)>;
 // it reads the record: the title, name, surname, group, mail, registration
 // time, a separator, "Прохождение тестов", a separator, then four lines per
 // test result, oldest first. A test result is read whole before its lines
-// are given. Throws (CourseDataError, ENotANumber) at the first value that
+// are given. Throws (CourseDataError, NotANumberError) at the first value that
 // cannot be read; the lines given before it stand.
 void reportText(CourseData &data, int learner, const LineSink &sink);
 

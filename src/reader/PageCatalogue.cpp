@@ -2,19 +2,20 @@
 
 PageEntry pageEntry(int page)
 {
-    if (page >= 1 && page <= 8) {
+    using namespace pages;
+    if (page >= kFirstLecture && page <= kLastLecture) {
         const QString n = QString::number(page);
         return {QStringLiteral("lections/lection") + n + QStringLiteral(".rvf"),
-                QStringLiteral("lecture") + n, 0};
+                QStringLiteral("lecture") + n, kToolbarFrameLecture};
     }
     switch (page) {
-    case 0:
-        return {QStringLiteral("lections/info.rvf"), QString(), 4};
-    case 9:
+    case kInfo:
+        return {QStringLiteral("lections/info.rvf"), QString(), kToolbarFrameInfo};
+    case kContents:
         return {QStringLiteral("lections/content.rvf"), QString(), -1};
-    case 11:
+    case kDictionary:
         return {QStringLiteral("lections/dict.rvf"), QString(), -1};
-    case 18:
+    case kIntroduction:
         return {QStringLiteral("lections/intro.rvf"), QString(), -1};
     default:
         return {QStringLiteral("lections/info.rvf"), QString(), -1};

@@ -1,36 +1,11 @@
 #include "richtext/RVDocument.h"
 
+#include "core/Cp1251.h"
+
 #include <QFile>
 #include <QSaveFile>
 #include <QStringDecoder>
 #include <algorithm>
-
-QString rvFromWindows1251(const QByteArray &bytes)
-{
-    static const char16_t high[128] = {
-        0x0402, 0x0403, 0x201A, 0x0453, 0x201E, 0x2026, 0x2020, 0x2021, // 80
-        0x20AC, 0x2030, 0x0409, 0x2039, 0x040A, 0x040C, 0x040B, 0x040F, // 88
-        0x0452, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, // 90
-        0xFFFD, 0x2122, 0x0459, 0x203A, 0x045A, 0x045C, 0x045B, 0x045F, // 98 (98 is unassigned)
-        0x00A0, 0x040E, 0x045E, 0x0408, 0x00A4, 0x0490, 0x00A6, 0x00A7, // A0
-        0x0401, 0x00A9, 0x0404, 0x00AB, 0x00AC, 0x00AD, 0x00AE, 0x0407, // A8
-        0x00B0, 0x00B1, 0x0406, 0x0456, 0x0491, 0x00B5, 0x00B6, 0x00B7, // B0
-        0x0451, 0x2116, 0x0454, 0x00BB, 0x0458, 0x0405, 0x0455, 0x0457, // B8
-    };
-    QString out;
-    out.resize(bytes.size());
-    QChar *d = out.data();
-    for (const char c : bytes) {
-        const auto b = static_cast<unsigned char>(c);
-        if (b < 0x80)
-            *d++ = QChar(b);
-        else if (b < 0xC0)
-            *d++ = QChar(high[b - 0x80]);
-        else
-            *d++ = QChar(char16_t(0x0410 + (b - 0xC0)));
-    }
-    return out;
-}
 
 void RVDocument::clear()
 {
@@ -150,7 +125,7 @@ void RVDocument::appendTextBytes(const QByteArray &raw, int styleNo, int paraNo,
         QStringDecoder utf8(QStringDecoder::Utf8);
         text = utf8.decode(bytes);
         if (utf8.hasError())
-            text = rvFromWindows1251(bytes);
+            text = cp1251::toUnicode(bytes);
     }
 
     const int firstPara = std::max(0, paraNo);

@@ -77,5 +77,3 @@ public:
     void appendItem(RVItem item);
 };
 
-// Windows-1251 bytes to Unicode (the code page of older course files).
-QString rvFromWindows1251(const QByteArray &bytes);

@@ -60,6 +60,52 @@ QString rvResolveFontFamily(const QString &fontName);
 // "Desktop background" has no palette role; the classic desktop colour.
 inline QColor rvDesktopBackgroundColor() { return QColor(0x3A, 0x6E, 0xA5); }
 
+// The style numbers of the three sheets, by name. The reader and menu sheets
+// share one numbering; the plain sheet (test, statistics, report views) has
+// its own.
+namespace rvs {
+// Reader and menu sheets: text styles.
+enum ReaderText : int {
+    tsNormal = 0,
+    tsHeading = 1,
+    tsSubheading = 2,
+    tsCourier = 3,
+    tsJumpArial = 4,
+    tsColoredJumpTimes = 5,
+    tsSymbols = 6,
+    tsSubscript = 7,
+    tsSuperscript = 8,
+    tsVector = 9,
+    tsWindowCaption = 10,
+    tsUnicode = 11,
+    tsMenu = 12,
+};
+// Reader and menu sheets: paragraph styles.
+enum ReaderPara : int {
+    psLeft = 0,
+    psLeftIndent = 1,
+    psCentered = 2,
+    psRight = 3,
+    psJustify = 4,
+    psFramed = 5,
+    psWindowCaption = 6,
+    psWindowWorkspace = 7,
+};
+// Plain sheet.
+enum PlainText : int {
+    tsPlainNormal = 0,
+    tsPlainHeading = 1,
+    tsPlainSubheading = 2,
+    tsPlainKeywords = 3,
+    tsPlainJump1 = 4,
+    tsPlainJump2 = 5,
+};
+enum PlainPara : int {
+    psPlainParagraph = 0,
+    psPlainCentered = 1,
+};
+} // namespace rvs
+
 class TRVStyle : public QObject
 {
     Q_OBJECT

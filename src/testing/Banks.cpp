@@ -1,6 +1,6 @@
 #include "testing/Banks.h"
 
-#include "testing/Cp1251.h"
+#include "core/Cp1251.h"
 #include "testing/LineCodec.h"
 
 #include <QFile>
@@ -79,7 +79,7 @@ QByteArray readBank(const QString &fileName, qint64 maxBytes)
     if (!QFileInfo(fileName).isFile() || !file.open(QIODevice::ReadOnly))
         return QByteArray();
     const auto tooLarge = [&] {
-        return EBankError(QStringLiteral("Файл %1 слишком велик (больше %2 МБ) и не может быть прочитан.")
+        return BankError(QStringLiteral("Файл %1 слишком велик (больше %2 МБ) и не может быть прочитан.")
                               .arg(fileName)
                               .arg(maxBytes / (1024 * 1024))
                               .toStdString());

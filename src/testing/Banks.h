@@ -26,7 +26,7 @@ private:
 };
 
 // A bank file that cannot be taken in (too large to be a bank).
-class EBankError : public std::runtime_error
+class BankError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;
@@ -48,7 +48,7 @@ QStringList splitLines(const QByteArray &bytes);
 void forEachLine(const QByteArray &bytes, const std::function<void(const QString &)> &take);
 
 // Reads a bank file whole. A missing or unreadable file, or anything but a
-// regular file, reads as empty; a file over maxBytes throws EBankError.
+// regular file, reads as empty; a file over maxBytes throws BankError.
 QByteArray readBank(const QString &fileName, qint64 maxBytes = kMaxBankBytes);
 
 // Stores one decoded record's fields into a row. Missing fields leave their

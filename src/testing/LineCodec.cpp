@@ -1,6 +1,6 @@
 #include "testing/LineCodec.h"
 
-#include "testing/Cp1251.h"
+#include "core/Cp1251.h"
 
 #include <QByteArray>
 

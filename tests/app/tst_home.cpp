@@ -1,11 +1,12 @@
+#include "common/ReaderParts.h"
 #include "common/TestSupport.h"
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/WindowSet.h"
-#include "app/intro.h"
+#include "screens/HomeScreen.h"
 #include "learners/CourseData.h"
 #include "movie/MovieControl.h"
-#include "progress/stat.h"
-#include "reader/MainForm.h"
+#include "progress/StatisticsScreen.h"
+#include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
 
 #include <QDir>
@@ -83,7 +84,7 @@ void TestHome::init()
     });
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->CurrentUser = 0;
+    frmMain->state().CurrentUser = 0;
 }
 
 void TestHome::cleanup()
@@ -126,7 +127,7 @@ void TestHome::everyShowingReloadsMoviesAndPushesHome()
 {
     whileHomeIsUp([] {
         QCOMPARE(frmIntro->Flash->movie(), MovieControl::moviePath("Main"));
-        QCOMPARE(frmMain->FlashButtons->movie(), MovieControl::moviePath("buttons"));
+        QCOMPARE(parts::FlashButtons()->movie(), MovieControl::moviePath("buttons"));
         frmIntro->Flash->GotoFrame(3);
     });
     QCOMPARE(homeRecords(), 1);
@@ -156,7 +157,7 @@ void TestHome::readerCommandsCloseTheHomeScreen()
     QFETCH(int, pushed);
     QFETCH(QString, firstText);
     QFETCH(int, page);
-    frmMain->TopicMode = command != "DoContent";
+    frmMain->state().TopicMode = command != "DoContent";
     bool closedByCommand = false;
     whileHomeIsUp([&] {
         frmIntro->Flash->click(command);
@@ -165,9 +166,9 @@ void TestHome::readerCommandsCloseTheHomeScreen()
     });
     QVERIFY(closedByCommand);
     QCOMPARE(homeRecords(), pushed);
-    QCOMPARE(frmMain->RichView1->GetItemTextA(0), firstText);
-    QCOMPARE(frmMain->CurrentPage, page);
-    QCOMPARE(frmMain->TopicMode, command != "DoContent");
+    QCOMPARE(parts::RichView1()->GetItemTextA(0), firstText);
+    QCOMPARE(frmMain->state().CurrentPage, page);
+    QCOMPARE(frmMain->state().TopicMode, command != "DoContent");
 }
 
 void TestHome::unknownCommandsDoNothing_data()
@@ -185,7 +186,7 @@ void TestHome::unknownCommandsDoNothing()
         QVERIFY(frmIntro->isShowingModal());
     });
     QCOMPARE(homeRecords(), 1);
-    QCOMPARE(frmMain->RichView1->GetLineCount(), 0);
+    QCOMPARE(parts::RichView1()->GetLineCount(), 0);
     QVERIFY(!frmMain->isClosing());
 }
 

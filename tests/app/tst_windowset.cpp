@@ -1,18 +1,19 @@
+#include "common/ReaderParts.h"
 #include "common/TestSupport.h"
-#include "app/AppMessage.h"
-#include "app/Dialogs.h"
+#include "ui/AppMessage.h"
+#include "ui/Dialogs.h"
 #include "app/WindowSet.h"
-#include "app/intro.h"
+#include "screens/HomeScreen.h"
 #include "learners/CourseData.h"
-#include "learners/Login.h"
+#include "screens/SignInScreen.h"
 #include "movie/MovieControl.h"
-#include "progress/Otchet.h"
-#include "progress/bookmark.h"
-#include "progress/stat.h"
-#include "reader/MainForm.h"
-#include "screens/About.h"
-#include "screens/Font.h"
-#include "testing/tests.h"
+#include "progress/ReportScreen.h"
+#include "progress/BookmarksScreen.h"
+#include "progress/StatisticsScreen.h"
+#include "reader/ReaderWindow.h"
+#include "screens/AboutScreen.h"
+#include "screens/FontScreen.h"
+#include "testing/TestWindow.h"
 
 #include "richtext/RichView.h"
 
@@ -97,13 +98,13 @@ void TestWindowSet::windowsAreCreatedOnceInOrder()
         QVERIFY(!windows[i]->isVisible());
     }
     QCOMPARE(frmMain->windowTitle(), QString("Тарвел"));
-    QCOMPARE(frmMain->CurrentUser, -1);
-    QCOMPARE(frmMain->NormalSize, 10);
-    QCOMPARE(frmMain->HeadingSize, 20);
-    QCOMPARE(frmMain->SubheadingSize, 14);
+    QCOMPARE(frmMain->state().CurrentUser, -1);
+    QCOMPARE(frmMain->state().NormalSize, 10);
+    QCOMPARE(frmMain->state().HeadingSize, 20);
+    QCOMPARE(frmMain->state().SubheadingSize, 14);
     QVERIFY(frmMain->history().empty());
     // The lecture movie fills its panel.
-    QCOMPARE(frmMain->Player->geometry(), frmMain->pnlPlayer->contentsRect());
+    QCOMPARE(parts::Player()->geometry(), parts::pnlPlayer()->contentsRect());
 }
 
 void TestWindowSet::rightButtonPressIsSwallowedInsideModalLoops()
@@ -135,7 +136,7 @@ void TestWindowSet::firstShowingGoesThroughSignIn()
     QTimer::singleShot(50, frmLogin, [&] {
         loginWasUp = frmLogin->isVisible();
         mainWasHidden = !frmMain->isVisible();
-        frmMain->CurrentUser = 0;
+        frmMain->state().CurrentUser = 0;
         frmLogin->closeScreen();
     });
     frmMain->start();
@@ -145,16 +146,16 @@ void TestWindowSet::firstShowingGoesThroughSignIn()
     QCOMPARE(frmLogin->RememberedUser, 0);
     QVERIFY(frmLogin->Flash->rootItem());
     QCOMPARE(frmLogin->Flash->rootItem()->property("frame").toInt(), 1);
-    QVERIFY(frmMain->RichView1->isVisible());
-    QVERIFY(!frmMain->ImgBack->isVisible());
+    QVERIFY(parts::RichView1()->isVisible());
+    QVERIFY(!parts::ImgBack()->isVisible());
 }
 
 void TestWindowSet::laterShowingsGoHomeAndHidePanels()
 {
-    frmMain->CurrentUser = 0;
-    frmMain->PlayerShown = true;
-    frmMain->MenuShown = true;
-    frmMain->pnlMenu->move(0, 0);
+    frmMain->state().CurrentUser = 0;
+    frmMain->state().PlayerShown = true;
+    frmMain->state().MenuShown = true;
+    parts::pnlMenu()->move(0, 0);
     bool homeWasUp = false;
     QTimer::singleShot(50, frmIntro, [&] {
         homeWasUp = frmIntro->isVisible();
@@ -163,19 +164,19 @@ void TestWindowSet::laterShowingsGoHomeAndHidePanels()
     frmMain->FormShow();
     QVERIFY(homeWasUp);
     QVERIFY(!frmLogin->isVisible());
-    QCOMPARE(frmMain->pnlMenu->x(), -210);
-    QCOMPARE(frmMain->pnlPlayer->y(), -405);
-    QCOMPARE(frmMain->btnPlayerOn->y(), -15);
-    QCOMPARE(frmMain->btnPanelMenuNext->x(), -10);
-    QCOMPARE(frmMain->btnPanelMenuNext->height(), frmMain->pnlMenu->height());
-    QVERIFY(!frmMain->MenuShown);
-    QVERIFY(frmMain->PlayerShown); // kept
+    QCOMPARE(parts::pnlMenu()->x(), -210);
+    QCOMPARE(parts::pnlPlayer()->y(), -405);
+    QCOMPARE(parts::btnPlayerOn()->y(), -15);
+    QCOMPARE(parts::btnPanelMenuNext()->x(), -10);
+    QCOMPARE(parts::btnPanelMenuNext()->height(), parts::pnlMenu()->height());
+    QVERIFY(!frmMain->state().MenuShown);
+    QVERIFY(frmMain->state().PlayerShown); // kept
     QCOMPARE(frmIntro->Flash->rootItem()->property("frame").toInt(), 1);
 }
 
 void TestWindowSet::closingTheMainWindowEndsNestedLoops()
 {
-    frmMain->CurrentUser = 0;
+    frmMain->state().CurrentUser = 0;
     // Home screen, and a sub-screen over it; "exit" from deep inside.
     QTimer::singleShot(50, frmIntro, [&] {
         QTimer::singleShot(50, frmAbout, [&] { frmMain->closeMainWindow(); });
@@ -203,7 +204,7 @@ void TestWindowSet::unreadableLearnersAreExplained()
     QVERIFY(messages[0].startsWith("Не удалось прочитать данные учеников"));
     QVERIFY(frmMain->isVisible());
     QVERIFY(!frmMain->XML().isLoaded());
-    QCOMPARE(frmMain->CurrentUser, 0);
+    QCOMPARE(frmMain->state().CurrentUser, 0);
 }
 
 QTEST_MAIN(TestWindowSet)

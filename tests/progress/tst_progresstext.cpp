@@ -98,8 +98,8 @@ void TestProgressText::percentUsesTheLocaleSeparator()
     QCOMPARE(percentText(QStringLiteral("66,7"), german), QStringLiteral("66,6999969482422"));
     QCOMPARE(percentText(QStringLiteral("1234"), german), QStringLiteral("1234")); // no grouping
     // The point is not the separator there, nor the comma in the C locale.
-    QVERIFY_THROWS_EXCEPTION(ENotANumber, percentText(QStringLiteral("66.7"), german));
-    QVERIFY_THROWS_EXCEPTION(ENotANumber, percentText(QStringLiteral("66,7"), QLocale::c()));
+    QVERIFY_THROWS_EXCEPTION(NotANumberError, percentText(QStringLiteral("66.7"), german));
+    QVERIFY_THROWS_EXCEPTION(NotANumberError, percentText(QStringLiteral("66,7"), QLocale::c()));
 }
 
 void TestProgressText::notANumberFails_data()
@@ -128,7 +128,7 @@ void TestProgressText::notANumberFails()
     QFETCH(QString, stored);
     float v = 0;
     QVERIFY(!parseSingle(stored, &v, QLocale::c()));
-    QVERIFY_THROWS_EXCEPTION(ENotANumber, percentText(stored, QLocale::c()));
+    QVERIFY_THROWS_EXCEPTION(NotANumberError, percentText(stored, QLocale::c()));
 }
 
 void TestProgressText::reportText_data()

@@ -1,15 +1,16 @@
+#include "common/ReaderParts.h"
 #include "common/TestSupport.h"
-#include "app/Dialogs.h"
-#include "app/Screen.h"
+#include "ui/Dialogs.h"
+#include "ui/ModalScreen.h"
 #include "app/WindowSet.h"
-#include "app/intro.h"
+#include "screens/HomeScreen.h"
 #include "learners/CourseData.h"
 #include "movie/MovieControl.h"
-#include "progress/Otchet.h"
+#include "progress/ReportScreen.h"
 #include "progress/ProgressText.h"
-#include "progress/bookmark.h"
-#include "progress/stat.h"
-#include "reader/MainForm.h"
+#include "progress/BookmarksScreen.h"
+#include "progress/StatisticsScreen.h"
+#include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
 #include "testing/LineCodec.h"
 
@@ -37,7 +38,7 @@ struct ModalRun
 
 // Shows a screen modally and runs `during` inside its loop, with the queued
 // movie commands it raised delivered; closes the screen if it is still open.
-ModalRun runModal(TModalScreen *screen, const std::function<void()> &during = {})
+ModalRun runModal(ModalScreen *screen, const std::function<void()> &during = {})
 {
     ModalRun run;
     auto active = std::make_shared<bool>(true);
@@ -185,7 +186,7 @@ void TestProgressWindows::cleanup()
 void TestProgressWindows::signIn(int learner)
 {
     frmMain->XML().LoadCourseData();
-    frmMain->CurrentUser = learner;
+    frmMain->state().CurrentUser = learner;
 }
 
 // ---- Statistics -------------------------------------------------------------
@@ -535,9 +536,9 @@ void TestProgressWindows::bookmarkOpensThroughTheNestedScreens()
             QVERIFY(frmBookmark->Flash->click("DoJump"));
             QCoreApplication::sendPostedEvents();
             // What the view can reach: whole scroll steps, within its range.
-            documentHeight = frmMain->RichView1->DocumentHeight();
+            documentHeight = parts::RichView1()->DocumentHeight();
             const int y = 50 * (documentHeight / 100);
-            const QScrollBar *bar = frmMain->RichView1->verticalScrollBar();
+            const QScrollBar *bar = parts::RichView1()->verticalScrollBar();
             expectedScroll =
                 std::min(y / std::max(1, bar->singleStep()) * std::max(1, bar->singleStep()),
                          bar->maximum());
@@ -548,10 +549,10 @@ void TestProgressWindows::bookmarkOpensThroughTheNestedScreens()
     QVERIFY(bookmarksRan);
     QVERIFY(!home.openAfter);
     QVERIFY(!frmBookmark->isVisible());
-    QCOMPARE(frmMain->CurrentPage, 3);
+    QCOMPARE(frmMain->state().CurrentPage, 3);
     QVERIFY(documentHeight > 1000);
     QVERIFY(expectedScroll > 0);
-    QCOMPARE(frmMain->RichView1->scrollPosition(), expectedScroll);
+    QCOMPARE(parts::RichView1()->scrollPosition(), expectedScroll);
     QCOMPARE(frmMain->history().back(), HistoryCommand(hkHome, false, 0));
     frmMain->hide();
 }
@@ -621,7 +622,7 @@ void TestProgressWindows::bookmarksWithoutSelectionDoNothing()
 
     // Rows, but none selected; the page stays where it was.
     signIn(1);
-    const int page = frmMain->CurrentPage;
+    const int page = frmMain->state().CurrentPage;
     const ModalRun none = runModal(frmBookmark, [] {
         frmBookmark->FlashFSCommand("DoJump", {});
         frmBookmark->FlashFSCommand("DoDel", {});
@@ -630,7 +631,7 @@ void TestProgressWindows::bookmarksWithoutSelectionDoNothing()
     });
     QVERIFY(none.openAfter);
     QCOMPARE(frmBookmark->LBBookmarks->count(), 3);
-    QCOMPARE(frmMain->CurrentPage, page);
+    QCOMPARE(frmMain->state().CurrentPage, page);
     QCOMPARE(frmMain->XML().bookmarks(1).size(), 3);
 
     // A double click on a row opens it.
@@ -643,8 +644,8 @@ void TestProgressWindows::bookmarksWithoutSelectionDoNothing()
     });
     QVERIFY(dbl.loopRan);
     QVERIFY(!dbl.openAfter);
-    QCOMPARE(frmMain->CurrentPage, 2);
-    QCOMPARE(frmMain->RichView1->scrollPosition(), 0);
+    QCOMPARE(frmMain->state().CurrentPage, 2);
+    QCOMPARE(parts::RichView1()->scrollPosition(), 0);
 }
 
 void TestProgressWindows::bookmarkThatCannotBeReadClosesTheScreen()

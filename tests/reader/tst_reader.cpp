@@ -1,11 +1,12 @@
+#include "common/ReaderParts.h"
 #include "common/TestSupport.h"
-#include "app/Dialogs.h"
+#include "ui/Dialogs.h"
 #include "app/WindowSet.h"
-#include "app/intro.h"
-#include "screens/About.h"
+#include "screens/HomeScreen.h"
+#include "screens/AboutScreen.h"
 #include "learners/CourseData.h"
 #include "movie/MovieControl.h"
-#include "reader/MainForm.h"
+#include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
 
 #include <QDir>
@@ -51,7 +52,7 @@ QList<int> kinds()
 }
 
 // Closes a modal screen as soon as it is up.
-void closeWhenShown(TModalScreen *screen)
+void closeWhenShown(ModalScreen *screen)
 {
     auto *poll = new QTimer(screen);
     QObject::connect(poll, &QTimer::timeout, screen, [screen, poll] {
@@ -109,11 +110,11 @@ void TestReader::init()
     dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->CurrentUser = 0;
+    frmMain->state().CurrentUser = 0;
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);
-    frmMain->FlashButtons->setMovie(MovieControl::moviePath("buttons"));
+    parts::FlashButtons()->setMovie(MovieControl::moviePath("buttons"));
 }
 
 void TestReader::cleanup()
@@ -146,13 +147,13 @@ void TestReader::openPage()
     QFETCH(QString, firstText);
     QFETCH(int, toolbarFrame);
     QFETCH(QString, movie);
-    QVERIFY(frmMain->FlashButtons->rootItem());
-    frmMain->FlashButtons->GotoFrame(7);
+    QVERIFY(parts::FlashButtons()->rootItem());
+    parts::FlashButtons()->GotoFrame(7);
     frmMain->OpenPage(page);
-    QCOMPARE(frmMain->CurrentPage, page);
-    QCOMPARE(frmMain->RichView1->GetItemTextA(0), firstText);
-    QCOMPARE(frmMain->FlashButtons->rootItem()->property("frame").toInt(), toolbarFrame);
-    QCOMPARE(frmMain->Player->movie(),
+    QCOMPARE(frmMain->state().CurrentPage, page);
+    QCOMPARE(parts::RichView1()->GetItemTextA(0), firstText);
+    QCOMPARE(parts::FlashButtons()->rootItem()->property("frame").toInt(), toolbarFrame);
+    QCOMPARE(parts::Player()->movie(),
              movie.isEmpty() ? QString() : MovieControl::moviePath(movie));
     QVERIFY(m_messages.isEmpty());
     QVERIFY(!frmMain->isClosing());
@@ -162,38 +163,38 @@ void TestReader::pagesWithoutMovieKeepTheLastOne()
 {
     frmMain->OpenPage(3);
     frmMain->OpenPage(11);
-    QCOMPARE(frmMain->Player->movie(), MovieControl::moviePath("lecture3"));
+    QCOMPARE(parts::Player()->movie(), MovieControl::moviePath("lecture3"));
 }
 
 void TestReader::reopeningStartsAtTheTop()
 {
     frmMain->OpenPage(3);
-    frmMain->RichView1->ScrollTo(frmMain->RichView1->DocumentHeight() / 2);
-    QVERIFY(frmMain->RichView1->scrollPosition() > 0);
+    parts::RichView1()->ScrollTo(parts::RichView1()->DocumentHeight() / 2);
+    QVERIFY(parts::RichView1()->scrollPosition() > 0);
     frmMain->OpenPage(3);
-    QCOMPARE(frmMain->RichView1->scrollPosition(), 0);
+    QCOMPARE(parts::RichView1()->scrollPosition(), 0);
 }
 
 void TestReader::sectionMenuFollowsCheckpoints()
 {
     frmMain->OpenPage(3);
-    QCOMPARE(itemTexts(frmMain->RichView2),
+    QCOMPARE(itemTexts(parts::RichView2()),
              QStringList({"", "", "3.1 Раздел 1", " ", "3.2 Раздел 2", " ", "3.3 Раздел 3", " "}));
-    QCOMPARE(frmMain->SectionY.size(), size_t(3));
-    QVERIFY(frmMain->SectionY[0] < frmMain->SectionY[1]);
-    QVERIFY(frmMain->SectionY[1] < frmMain->SectionY[2]);
+    QCOMPARE(frmMain->state().SectionY.size(), size_t(3));
+    QVERIFY(frmMain->state().SectionY[0] < frmMain->state().SectionY[1]);
+    QVERIFY(frmMain->state().SectionY[1] < frmMain->state().SectionY[2]);
 
     // Section link 2 scrolls to the third checkpoint.
     frmMain->RichView2Jump(2);
-    const int y = frmMain->RichView1->scrollPosition();
-    QVERIFY2(y > frmMain->SectionY[1] && y <= frmMain->SectionY[2], qPrintable(QString::number(y)));
+    const int y = parts::RichView1()->scrollPosition();
+    QVERIFY2(y > frmMain->state().SectionY[1] && y <= frmMain->state().SectionY[2], qPrintable(QString::number(y)));
     // The menu is rebuilt the same.
-    QCOMPARE(frmMain->RichView2->GetLineCount(), 8);
+    QCOMPARE(parts::RichView2()->GetLineCount(), 8);
 
     // A page without checkpoints leaves only the two empty paragraphs.
     frmMain->OpenPage(0);
-    QCOMPARE(itemTexts(frmMain->RichView2), QStringList({"", ""}));
-    QVERIFY(frmMain->SectionY.empty());
+    QCOMPARE(itemTexts(parts::RichView2()), QStringList({"", ""}));
+    QVERIFY(frmMain->state().SectionY.empty());
 }
 
 void TestReader::missingDocumentEndsTheProgram()
@@ -209,33 +210,33 @@ void TestReader::menuPanelSlides()
 {
     closeWhenShown(frmIntro);
     frmMain->FormShow(); // puts the panels at their hidden places
-    QCOMPARE(frmMain->pnlMenu->x(), -210);
+    QCOMPARE(parts::pnlMenu()->x(), -210);
 
     frmMain->ShowMenuPanel();
     frmMain->ShowMenuPanel(); // one slide only
     frmMain->HideMenuPanel(); // ignored while sliding in
-    QVERIFY(!frmMain->MenuShown);
+    QVERIFY(!frmMain->state().MenuShown);
     int moves = 0;
-    int last = frmMain->pnlMenu->x();
-    const int ticks = slide(frmMain->leftMenuTimer, &TfrmMain::leftMenuTimerTimer, [&] {
-        if (frmMain->pnlMenu->x() != last)
+    int last = parts::pnlMenu()->x();
+    const int ticks = slide(parts::leftMenuTimer(), &TfrmMain::leftMenuTimerTimer, [&] {
+        if (parts::pnlMenu()->x() != last)
             ++moves;
-        last = frmMain->pnlMenu->x();
-        QCOMPARE(frmMain->btnPanelMenuNext->x(), frmMain->pnlMenu->x() + 200);
+        last = parts::pnlMenu()->x();
+        QCOMPARE(parts::btnPanelMenuNext()->x(), parts::pnlMenu()->x() + 200);
     });
     QCOMPARE(ticks, 43);
     QCOMPARE(moves, 42);
-    QVERIFY(frmMain->MenuShown);
-    QCOMPARE(frmMain->pnlMenu->x(), 0);
-    QCOMPARE(frmMain->RichView1->x(), 200);
-    QCOMPARE(frmMain->RichView1->width(), frmMain->width() - 200);
-    QCOMPARE(frmMain->RichView2->geometry(), frmMain->pnlMenu->contentsRect());
+    QVERIFY(frmMain->state().MenuShown);
+    QCOMPARE(parts::pnlMenu()->x(), 0);
+    QCOMPARE(parts::RichView1()->x(), 200);
+    QCOMPARE(parts::RichView1()->width(), frmMain->width() - 200);
+    QCOMPARE(parts::RichView2()->geometry(), parts::pnlMenu()->contentsRect());
 
     frmMain->btnPanelMenuNextClick();
-    QCOMPARE(slide(frmMain->leftMenuTimer, &TfrmMain::leftMenuTimerTimer), 43);
-    QVERIFY(!frmMain->MenuShown);
-    QCOMPARE(frmMain->pnlMenu->x(), -210);
-    QCOMPARE(frmMain->RichView1->geometry(),
+    QCOMPARE(slide(parts::leftMenuTimer(), &TfrmMain::leftMenuTimerTimer), 43);
+    QVERIFY(!frmMain->state().MenuShown);
+    QCOMPARE(parts::pnlMenu()->x(), -210);
+    QCOMPARE(parts::RichView1()->geometry(),
              QRect(0, 0, frmMain->width(), frmMain->height() - 55));
 }
 
@@ -245,17 +246,17 @@ void TestReader::moviePanelSlides()
     frmMain->FormShow();
     frmMain->ShowPlayerPanel();
     const auto buttonFollows = [] {
-        QCOMPARE(frmMain->btnPlayerOn->y(), frmMain->pnlPlayer->y() + 390);
+        QCOMPARE(parts::btnPlayerOn()->y(), parts::pnlPlayer()->y() + 390);
     };
-    QCOMPARE(slide(frmMain->PlayerTimer, &TfrmMain::PlayerTimerTimer, buttonFollows), 82);
-    QVERIFY(frmMain->PlayerShown);
-    QCOMPARE(frmMain->pnlPlayer->y(), 0);
+    QCOMPARE(slide(parts::PlayerTimer(), &TfrmMain::PlayerTimerTimer, buttonFollows), 82);
+    QVERIFY(frmMain->state().PlayerShown);
+    QCOMPARE(parts::pnlPlayer()->y(), 0);
     frmMain->btnPlayerOnClick();
-    QCOMPARE(slide(frmMain->PlayerTimer, &TfrmMain::PlayerTimerTimer, buttonFollows), 82);
-    QVERIFY(!frmMain->PlayerShown);
-    QCOMPARE(frmMain->pnlPlayer->y(), -405);
+    QCOMPARE(slide(parts::PlayerTimer(), &TfrmMain::PlayerTimerTimer, buttonFollows), 82);
+    QVERIFY(!frmMain->state().PlayerShown);
+    QCOMPARE(parts::pnlPlayer()->y(), -405);
     // The panel keeps its distance to the right edge.
-    QCOMPARE(frmMain->pnlPlayer->geometry().right() + 1, frmMain->width() - 39);
+    QCOMPARE(parts::pnlPlayer()->geometry().right() + 1, frmMain->width() - 39);
 }
 
 void TestReader::slidesFinishInsideModalScreens()
@@ -267,37 +268,37 @@ void TestReader::slidesFinishInsideModalScreens()
     bool finishedBehind = false;
     QTimer::singleShot(0, frmAbout, [&] {
         // The real 10 ms timers run on inside the screen's own loop.
-        QTRY_VERIFY(!frmMain->leftMenuTimer->isActive() && !frmMain->PlayerTimer->isActive());
+        QTRY_VERIFY(!parts::leftMenuTimer()->isActive() && !parts::PlayerTimer()->isActive());
         finishedBehind = frmAbout->isShowingModal();
         frmAbout->closeScreen();
     });
     frmAbout->showModal();
     QVERIFY(finishedBehind);
-    QVERIFY(frmMain->MenuShown);
-    QVERIFY(frmMain->PlayerShown);
+    QVERIFY(frmMain->state().MenuShown);
+    QVERIFY(frmMain->state().PlayerShown);
 }
 
 void TestReader::resizeKeepsMenuAsTallAsTheView()
 {
     frmMain->resize(900, 640);
-    QCOMPARE(frmMain->pnlMenu->height(), frmMain->RichView1->height());
-    QCOMPARE(frmMain->btnPanelMenuNext->height(), frmMain->pnlMenu->height());
-    QCOMPARE(frmMain->RichView1->height(), 640 - 55);
+    QCOMPARE(parts::pnlMenu()->height(), parts::RichView1()->height());
+    QCOMPARE(parts::btnPanelMenuNext()->height(), parts::pnlMenu()->height());
+    QCOMPARE(parts::RichView1()->height(), 640 - 55);
 }
 
 void TestReader::contentsPage()
 {
     frmMain->OpenPage(3);
     frmMain->ShowContents();
-    QCOMPARE(itemTexts(frmMain->RichView1),
+    QCOMPARE(itemTexts(parts::RichView1()),
              QStringList({"Содержание", "", "0.  Как работать с учебником", " ", "",
                           "1.  Информация", " ", "     1.1 Что такое информация",
                           "     1.2 Единицы измерения", "", "7.  Системы счисления", " "}));
-    QCOMPARE(frmMain->RichView2->GetLineCount(), 0);
-    QCOMPARE(frmMain->CurrentPage, 3);
+    QCOMPARE(parts::RichView2()->GetLineCount(), 0);
+    QCOMPARE(frmMain->state().CurrentPage, 3);
     QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
-    QVERIFY(!frmMain->RichView1->linkRect(2).isEmpty());
-    QVERIFY(frmMain->RichView1->linkRect(3).isEmpty());
+    QVERIFY(!parts::RichView1()->linkRect(2).isEmpty());
+    QVERIFY(parts::RichView1()->linkRect(3).isEmpty());
 }
 
 void TestReader::clickOnALinkOpensItsPage()
@@ -305,14 +306,14 @@ void TestReader::clickOnALinkOpensItsPage()
     closeWhenShown(frmIntro);
     frmMain->FormShow();
     frmMain->OpenPage(1);
-    const QRect link = frmMain->RichView1->linkRect(2);
+    const QRect link = parts::RichView1()->linkRect(2);
     QVERIFY(!link.isEmpty());
-    QTest::mouseClick(frmMain->RichView1->viewport(), Qt::LeftButton, {}, link.center());
-    QTRY_COMPARE(frmMain->CurrentPage, 2);
+    QTest::mouseClick(parts::RichView1()->viewport(), Qt::LeftButton, {}, link.center());
+    QTRY_COMPARE(frmMain->state().CurrentPage, 2);
     QCOMPARE(frmMain->history().back(), HistoryCommand(hkPage, false, 2));
-    QCOMPARE(frmMain->RichView1->GetItemTextA(0), QString("Лекция 2"));
-    slide(frmMain->leftMenuTimer, &TfrmMain::leftMenuTimerTimer);
-    QVERIFY(frmMain->MenuShown);
+    QCOMPARE(parts::RichView1()->GetItemTextA(0), QString("Лекция 2"));
+    slide(parts::leftMenuTimer(), &TfrmMain::leftMenuTimerTimer);
+    QVERIFY(frmMain->state().MenuShown);
 }
 
 void TestReader::backUnwindsTheHistory()
@@ -322,13 +323,13 @@ void TestReader::backUnwindsTheHistory()
     frmMain->PushHistory(hkHome, false, 0);
     frmIntro->FlashFSCommand("DoContent", "");
     QCOMPARE(kinds(), QList<int>({hkHome, hkHome, hkHome, hkContents}));
-    QVERIFY(!frmMain->TopicMode);
+    QVERIFY(!frmMain->state().TopicMode);
     frmMain->RichView1Jump(2);
     frmMain->RichView1Jump(1);
     QCOMPARE(kinds(), QList<int>({hkHome, hkHome, hkHome, hkContents, hkPage, hkPage}));
 
     frmMain->Back(); // re-opens page 2, pushes nothing
-    QCOMPARE(frmMain->CurrentPage, 2);
+    QCOMPARE(frmMain->state().CurrentPage, 2);
     QCOMPARE(kinds(), QList<int>({hkHome, hkHome, hkHome, hkContents}));
 
     closeWhenShown(frmIntro);
@@ -344,7 +345,7 @@ void TestReader::backWithFewerThanTwoRecordsDoesNothing()
     frmMain->PushHistory(hkPage, false, 1);
     frmMain->Back();
     QCOMPARE(frmMain->history().size(), size_t(1));
-    QCOMPARE(frmMain->CurrentPage, 3);
+    QCOMPARE(frmMain->state().CurrentPage, 3);
 }
 
 void TestReader::toolbarBookmarkIsSaved()
@@ -370,8 +371,8 @@ void TestReader::toolbarHelpDictAndBack()
     QCOMPARE(frmMain->history()[0], HistoryCommand(hkPage, false, 111));
     QCOMPARE(frmMain->history()[1], HistoryCommand(hkPage, false, 11));
     frmMain->FlashButtonsFSCommand("DoBack", "");
-    QCOMPARE(frmMain->CurrentPage, 111);
-    QCOMPARE(frmMain->RichView1->GetItemTextA(0), QString("Справка"));
+    QCOMPARE(frmMain->state().CurrentPage, 111);
+    QCOMPARE(parts::RichView1()->GetItemTextA(0), QString("Справка"));
 }
 
 void TestReader::toolbarIgnoresUnknownCommands_data()
@@ -388,30 +389,30 @@ void TestReader::toolbarIgnoresUnknownCommands()
     frmMain->OpenPage(3);
     frmMain->FlashButtonsFSCommand(command, "DoHome");
     QVERIFY(frmMain->history().empty());
-    QVERIFY(!frmMain->leftMenuTimer->isActive());
-    QVERIFY(!frmMain->PlayerTimer->isActive());
+    QVERIFY(!parts::leftMenuTimer()->isActive());
+    QVERIFY(!parts::PlayerTimer()->isActive());
     QVERIFY(m_messages.isEmpty());
-    QCOMPARE(frmMain->NormalSize, 10);
+    QCOMPARE(frmMain->state().NormalSize, 10);
 }
 
 void TestReader::zoom()
 {
     frmMain->OpenPage(3);
-    const int before = frmMain->RichView1->DocumentHeight();
+    const int before = parts::RichView1()->DocumentHeight();
     frmMain->ZoomIn();
-    QCOMPARE(frmMain->RVStyle1->TextStyles(0).size, 11);
-    QCOMPARE(frmMain->RVStyle1->TextStyles(1).size, 21);
-    QCOMPARE(frmMain->RVStyle1->TextStyles(2).size, 15);
-    QCOMPARE(frmMain->RVStyle1->TextStyles(3).size, 11);
-    QCOMPARE(frmMain->RVStyle1->TextStyles(4).size, 8);
-    QVERIFY(frmMain->RichView1->DocumentHeight() > before);
+    QCOMPARE(parts::RVStyle1()->TextStyles(0).size, 11);
+    QCOMPARE(parts::RVStyle1()->TextStyles(1).size, 21);
+    QCOMPARE(parts::RVStyle1()->TextStyles(2).size, 15);
+    QCOMPARE(parts::RVStyle1()->TextStyles(3).size, 11);
+    QCOMPARE(parts::RVStyle1()->TextStyles(4).size, 8);
+    QVERIFY(parts::RichView1()->DocumentHeight() > before);
     for (int i = 0; i < 11; ++i)
         frmMain->ZoomOut();
-    QCOMPARE(frmMain->RVStyle1->TextStyles(0).size, 0);
-    QCOMPARE(frmMain->RVStyle1->TextStyles(1).size, 10);
-    QCOMPARE(frmMain->RVStyle1->TextStyles(2).size, 4);
-    QCOMPARE(frmMain->RVStyle1->TextStyles(3).size, 0);
-    QCOMPARE(frmMain->SectionY.size(), size_t(3)); // the menu follows the new layout
+    QCOMPARE(parts::RVStyle1()->TextStyles(0).size, 0);
+    QCOMPARE(parts::RVStyle1()->TextStyles(1).size, 10);
+    QCOMPARE(parts::RVStyle1()->TextStyles(2).size, 4);
+    QCOMPARE(parts::RVStyle1()->TextStyles(3).size, 0);
+    QCOMPARE(frmMain->state().SectionY.size(), size_t(3)); // the menu follows the new layout
 }
 
 QTEST_MAIN(TestReader)

@@ -1,13 +1,14 @@
+#include "common/ReaderParts.h"
 #include "common/TestSupport.h"
-#include "app/Screen.h"
+#include "ui/ModalScreen.h"
 #include "app/WindowSet.h"
 #include "movie/MovieControl.h"
-#include "reader/MainForm.h"
+#include "reader/ReaderWindow.h"
 #include "richtext/RVStyle.h"
 #include "richtext/RichView.h"
-#include "screens/About.h"
-#include "screens/Font.h"
-#include "screens/FontDialog.h"
+#include "screens/AboutScreen.h"
+#include "screens/FontScreen.h"
+#include "ui/FontDialog.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -28,7 +29,7 @@ using testsupport::copyTree;
 // Shows a screen modally and runs `during` inside its loop, with the queued
 // movie commands it raised delivered; closes the screen if it is still open.
 // Returns whether it was still open.
-bool runModal(TModalScreen *screen, const std::function<void()> &during)
+bool runModal(ModalScreen *screen, const std::function<void()> &during)
 {
     bool openAfter = false;
     auto active = std::make_shared<bool>(true);
@@ -47,10 +48,10 @@ bool runModal(TModalScreen *screen, const std::function<void()> &during)
 }
 
 // Runs `inDialog` once the font dialog is up, from inside its own loop.
-void whenFontDialogOpens(const std::function<void(TFontDialog *)> &inDialog)
+void whenFontDialogOpens(const std::function<void(FontDialog *)> &inDialog)
 {
     QTimer::singleShot(0, frmFont->dlgFont, [inDialog] {
-        TFontDialog *dlg = frmFont->dlgFont;
+        FontDialog *dlg = frmFont->dlgFont;
         QVERIFY(dlg->isVisible());
         inDialog(dlg);
         if (dlg->isVisible())
@@ -77,14 +78,14 @@ namespace {
 
 StyleLook look(int style)
 {
-    const RVTextStyle &s = frmMain->RVStyle1->TextStyles(style);
+    const RVTextStyle &s = parts::RVStyle1()->TextStyles(style);
     return {s.fontName, s.size, s.bold, s.italic, s.underline, s.strikeOut, s.color};
 }
 
 QList<StyleLook> sheetLook()
 {
     QList<StyleLook> all;
-    for (int i = 0; i < frmMain->RVStyle1->TextStyleCount(); ++i)
+    for (int i = 0; i < parts::RVStyle1()->TextStyleCount(); ++i)
         all.append(look(i));
     return all;
 }
@@ -92,8 +93,8 @@ QList<StyleLook> sheetLook()
 QList<int> sizes()
 {
     QList<int> list;
-    for (int i = 0; i < frmMain->RVStyle1->TextStyleCount(); ++i)
-        list.append(frmMain->RVStyle1->TextStyles(i).size);
+    for (int i = 0; i < parts::RVStyle1()->TextStyleCount(); ++i)
+        list.append(parts::RVStyle1()->TextStyles(i).size);
     return list;
 }
 
@@ -145,7 +146,7 @@ void TestScreens::init()
 void TestScreens::cleanup()
 {
     destroyWindowSet();
-    TFontDialog::setColorHook({});
+    FontDialog::setColorHook({});
 }
 
 void TestScreens::fontScreenShowsTheDictionary()
@@ -156,7 +157,7 @@ void TestScreens::fontScreenShowsTheDictionary()
     QCOMPARE(frmFont->RView1->geometry(), QRect(16, 24, 401, 345));
     QCOMPARE(frmFont->RView1->frameShape(), QFrame::NoFrame);
     QCOMPARE(frmFont->RView1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(frmFont->RView1->rvStyle(), frmMain->RVStyle1);
+    QCOMPARE(frmFont->RView1->rvStyle(), parts::RVStyle1());
 
     int items = 0;
     QString movie;
@@ -210,13 +211,13 @@ void TestScreens::applyChangesTheReaderSheet()
     QFETCH(int, style);
     QFETCH(QList<StyleLook>, expected);
     const QList<StyleLook> before = sheetLook();
-    TFontDialog::setColorHook([](const QColor &) { return QColor(0x11, 0x22, 0x33); });
+    FontDialog::setColorHook([](const QColor &) { return QColor(0x11, 0x22, 0x33); });
 
     QList<StyleLook> applied;
     QList<StyleLook> afterCancel;
     QVERIFY(runModal(frmFont, [&] {
         QVERIFY(frmFont->Flash->click("DoChange"));
-        whenFontDialogOpens([&](TFontDialog *dlg) {
+        whenFontDialogOpens([&](FontDialog *dlg) {
             dlg->faceBox->setEditText(face);
             dlg->sizeBox->setValue(size);
             dlg->styleBox->setCurrentIndex(style);
@@ -255,7 +256,7 @@ void TestScreens::defaultSizesKeepTheAppliedFace()
     frmFont->dlgFont->setChosenColor(Qt::darkGreen);
     frmFont->dlgFontApply();
     QCOMPARE(sizes().mid(0, 5), (QList<int>{12, 22, 16, 12, 12}));
-    frmMain->RVStyle1->TextStyles(7).size = 30;
+    parts::RVStyle1()->TextStyles(7).size = 30;
     frmFont->DoDefoult();
     QCOMPARE(sizes().mid(0, 13), (QList<int>{10, 20, 14, 10, 10, 12, 10, 9, 9, 12, 10, 10, 12}));
     QCOMPARE(look(0),
@@ -268,7 +269,7 @@ void TestScreens::okWithoutApplyChangesNothing()
     QString previewFace;
     QVERIFY(runModal(frmFont, [&] {
         frmFont->FlashFSCommand(QStringLiteral("dochange"), {}); // not a command: other case
-        whenFontDialogOpens([&](TFontDialog *dlg) {
+        whenFontDialogOpens([&](FontDialog *dlg) {
             dlg->faceBox->setEditText(QStringLiteral("Liberation Mono"));
             dlg->sizeBox->setValue(40);
             dlg->strikeOutBox->setChecked(true);
@@ -285,7 +286,7 @@ void TestScreens::okWithoutApplyChangesNothing()
     QVERIFY(frmFont->dlgFont->chosenFont().strikeOut());
 
     // Cancel keeps nothing.
-    whenFontDialogOpens([](TFontDialog *dlg) {
+    whenFontDialogOpens([](FontDialog *dlg) {
         dlg->sizeBox->setValue(9);
         dlg->cancelButton->click();
     });
@@ -295,7 +296,7 @@ void TestScreens::okWithoutApplyChangesNothing()
 
 void TestScreens::fontDialogOffersWhatTheLearnerNeeds()
 {
-    TFontDialog *dlg = frmFont->dlgFont;
+    FontDialog *dlg = frmFont->dlgFont;
     // It starts with the classic dialog font in the window text colour.
     QCOMPARE(dlg->chosenFont().family(), QStringLiteral("MS Sans Serif"));
     QCOMPARE(dlg->chosenFont().pointSize(), 8);
@@ -308,14 +309,14 @@ void TestScreens::fontDialogOffersWhatTheLearnerNeeds()
     // The sample follows the selection, colour included.
     dlg->sizeBox->setValue(20);
     dlg->styleBox->setCurrentIndex(3);
-    TFontDialog::setColorHook([](const QColor &) { return QColor(Qt::red); });
+    FontDialog::setColorHook([](const QColor &) { return QColor(Qt::red); });
     dlg->colorButton->click();
     QCOMPARE(dlg->sample->font().pointSize(), 20);
     QVERIFY(dlg->sample->font().bold());
     QVERIFY(dlg->sample->font().italic());
     QCOMPARE(dlg->sample->palette().color(QPalette::WindowText), QColor(Qt::red));
     // A cancelled colour dialog keeps the colour.
-    TFontDialog::setColorHook([](const QColor &) { return QColor(); });
+    FontDialog::setColorHook([](const QColor &) { return QColor(); });
     dlg->colorButton->click();
     QCOMPARE(dlg->selectedColor(), QColor(Qt::red));
 }

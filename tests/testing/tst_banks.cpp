@@ -259,7 +259,7 @@ void TestBanks::oversizedBankIsRefused()
     try {
         LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")), limit - 1);
         QFAIL("an oversized bank was read");
-    } catch (const EBankError &e) {
+    } catch (const BankError &e) {
         QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("questions.qzt")));
         QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("слишком велик")));
     }

@@ -1,4 +1,4 @@
-#include "testing/Cp1251.h"
+#include "core/Cp1251.h"
 #include "testing/LineCodec.h"
 
 #include <QTest>

@@ -1,0 +1,135 @@
+#include "progress/BookmarksScreen.h"
+
+#include "learners/CourseData.h"
+#include "movie/MovieControl.h"
+#include "reader/ReaderWindow.h"
+#include "richtext/RVStyle.h"
+#include "ui/Dialogs.h"
+#include "ui/Navigator.h"
+
+#include <QListWidget>
+#include <QStyledItemDelegate>
+#include <exception>
+
+namespace {
+
+constexpr int kRowHeight = 21;
+
+// Rows of a fixed height, whatever the font asks for.
+class RowDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return QSize(QStyledItemDelegate::sizeHint(option, index).width(), kRowHeight);
+    }
+};
+
+} // namespace
+
+TfrmBookmark *frmBookmark = nullptr;
+
+TfrmBookmark::TfrmBookmark(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
+    : ModalScreen(parent), m_state(state), m_navigator(navigator)
+{
+    setObjectName(QStringLiteral("frmBookmark"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("Закладки"));
+    setFixedSize(550, 400);
+    move(270, 187);
+
+    Flash = new MovieControl(this);
+    Flash->setObjectName(QStringLiteral("Flash"));
+    Flash->setGeometry(0, 0, 550, 400);
+    connect(Flash, &MovieControl::fsCommand, this, &TfrmBookmark::FlashFSCommand);
+
+    // An ordinary list laid over the movie, in the place its face leaves free.
+    LBBookmarks = new QListWidget(this);
+    LBBookmarks->setObjectName(QStringLiteral("LBBookmarks"));
+    LBBookmarks->setGeometry(27, 100, 502, 277);
+    LBBookmarks->setFrameShape(QFrame::NoFrame);
+    QFont font(rvResolveFontFamily(QStringLiteral("Times New Roman")));
+    font.setItalic(true);
+    font.setPixelSize(19);
+    LBBookmarks->setFont(font);
+    LBBookmarks->setItemDelegate(new RowDelegate(LBBookmarks));
+    LBBookmarks->setUniformItemSizes(true);
+    LBBookmarks->setSelectionMode(QAbstractItemView::SingleSelection);
+    LBBookmarks->raise();
+    connect(LBBookmarks, &QListWidget::itemDoubleClicked, this,
+            [this] { dialogs::guarded(this, [this] { LBBookmarksDblClick(); }); });
+}
+
+void TfrmBookmark::FormActivate()
+{
+    Flash->setGeometry(rect());
+    Flash->setMovie(MovieControl::moviePath(QStringLiteral("bookmark")));
+    LBBookmarks->raise();
+    fillList();
+}
+
+void TfrmBookmark::FormDeactivate()
+{
+    m_table.clear();
+}
+
+void TfrmBookmark::FlashFSCommand(const QString &command, const QString &)
+{
+    if (command == QLatin1String("close"))
+        closeScreen();
+    else if (command == QLatin1String("DoJump"))
+        openSelected();
+    else if (command == QLatin1String("DoDel"))
+        deleteSelected();
+}
+
+void TfrmBookmark::LBBookmarksDblClick()
+{
+    openSelected();
+}
+
+void TfrmBookmark::fillList()
+{
+    LBBookmarks->clear();
+    m_table.clear();
+    try {
+        m_state.XML().readBookmarks(
+            m_state.CurrentUser,
+            [&](const QString &title) {
+                m_table.push_back({title, 0, 0});
+                LBBookmarks->addItem(title);
+            },
+            [&](int page, int increment) {
+                m_table.back().page = page;
+                m_table.back().increment = increment;
+            });
+    } catch (const std::exception &) {
+        // Only reads the course data: a record that cannot be read ends the screen.
+        closeScreen();
+    }
+}
+
+void TfrmBookmark::openSelected()
+{
+    const int row = LBBookmarks->currentRow();
+    if (row < 0 || row >= static_cast<int>(m_table.size()) || !LBBookmarks->item(row)->isSelected())
+        return;
+    const BookmarkEntry entry = m_table[static_cast<size_t>(row)];
+    if (!frmMain->showPageAt(entry.page, entry.increment))
+        return;
+    frmMain->PushHistory(hkHome, false, 0);
+    closeScreen();
+    m_navigator.closeHome();
+}
+
+void TfrmBookmark::deleteSelected()
+{
+    const int row = LBBookmarks->currentRow();
+    if (row < 0 || !LBBookmarks->item(row)->isSelected())
+        return;
+    // A failed save is not caught here: the learner sees its reason in the
+    // error box and the list stays as it was.
+    m_state.XML().deleteBookmark(m_state.CurrentUser, row);
+    fillList();
+}

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "ui/ModalScreen.h"
+
+#include <QString>
+#include <vector>
+
+namespace reader {
+class ReaderState;
+}
+namespace ui {
+class Navigator;
+}
+
+class MovieControl;
+class QListWidget;
+
+// The signed-in learner's bookmarks: open one in the reader or delete one.
+class TfrmBookmark : public ModalScreen
+{
+    Q_OBJECT
+public:
+    TfrmBookmark(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent = nullptr);
+
+    void FlashFSCommand(const QString &command, const QString &args);
+    void LBBookmarksDblClick();
+
+    MovieControl *Flash = nullptr;
+    QListWidget *LBBookmarks = nullptr;
+
+    // One entry per row of the list, in row order.
+    struct BookmarkEntry
+    {
+        QString title;
+        int page = 0;
+        int increment = 0; // percent of the page's document height
+    };
+    const std::vector<BookmarkEntry> &bookmarkTable() const { return m_table; }
+
+protected:
+    void FormActivate() override;
+    void FormDeactivate() override;
+
+private:
+    // Fills the rows and the table; a record that cannot be read closes the
+    // screen without a message, keeping the rows added before it.
+    void fillList();
+    void openSelected();
+    void deleteSelected();
+
+    reader::ReaderState &m_state;
+    ui::Navigator &m_navigator;
+    std::vector<BookmarkEntry> m_table;
+};
+
+// The bookmarks screen, program-wide (created by the window set).
+extern TfrmBookmark *frmBookmark;

@@ -1,0 +1,145 @@
+#include "progress/ReportScreen.h"
+
+#include "learners/CourseData.h"
+#include "movie/MovieControl.h"
+#include "progress/ProgressText.h"
+#include "reader/ReaderState.h"
+#include "richtext/RichView.h"
+#include "testing/LineCodec.h"
+#include "ui/Dialogs.h"
+#include "ui/PaperTile.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QFileInfo>
+#include <QSaveFile>
+#include <exception>
+
+namespace {
+TfrmOtcher::SaveDialogHook g_saveDialogHook;
+
+// Every coded line is a paragraph of its own in these plain-sheet styles.
+constexpr int kLineStyle = rvs::tsPlainSubheading;
+constexpr int kLinePara = rvs::psPlainCentered;
+} // namespace
+
+void TfrmOtcher::setSaveDialogHook(SaveDialogHook hook)
+{
+    g_saveDialogHook = std::move(hook);
+}
+
+TfrmOtcher *frmOtcher = nullptr;
+
+TfrmOtcher::TfrmOtcher(reader::ReaderState &state, QWidget *parent)
+    : ModalScreen(parent), m_state(state)
+{
+    setObjectName(QStringLiteral("frmOtcher"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("Отчет"));
+    setFixedSize(550, 400);
+    move(270, 187);
+
+    Flash = new MovieControl(this);
+    Flash->setObjectName(QStringLiteral("Flash"));
+    Flash->setGeometry(0, 0, 550, 400);
+    connect(Flash, &MovieControl::fsCommand, this, &TfrmOtcher::FlashFSCommand);
+
+    RVStyle2 = new TRVStyle(TRVStyle::Sheet::Plain, this);
+    RichView1 = new TRichView(this);
+    RichView1->setObjectName(QStringLiteral("RichView1"));
+    RichView1->setRVStyle(RVStyle2);
+    RichView1->setMargins(5, 5, 5, 5);
+    RichView1->setBackgroundTile(paperTile());
+    RichView1->hide();
+}
+
+void TfrmOtcher::FormActivate()
+{
+    Flash->setGeometry(rect());
+    Flash->setMovie(MovieControl::moviePath(QStringLiteral("report")));
+}
+
+void TfrmOtcher::FlashFSCommand(const QString &command, const QString &)
+{
+    if (command == QLatin1String("close"))
+        closeScreen();
+    else if (command == QLatin1String("Generate"))
+        Generate();
+}
+
+QString TfrmOtcher::askFileName()
+{
+    QFileDialog dlgSave(this);
+    // The file is replaced without a question, and no extension is guessed:
+    // ".rep" is appended to whatever name is chosen.
+    dlgSave.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
+    dlgSave.setObjectName(QStringLiteral("dlgSave"));
+    dlgSave.setWindowTitle(QStringLiteral("Сохранение отчета"));
+    dlgSave.setAcceptMode(QFileDialog::AcceptSave);
+    dlgSave.setFileMode(QFileDialog::AnyFile);
+    dlgSave.setDirectory(m_lastFolder.isEmpty() ? QDir::currentPath() : m_lastFolder);
+    dlgSave.setNameFilter(QStringLiteral("*.rep"));
+    dlgSave.setSizeGripEnabled(true);
+    dlgSave.setSidebarUrls({});
+    if (QWidget *places = dlgSave.findChild<QWidget *>(QStringLiteral("sidebar")))
+        places->hide();
+    dlgSave.selectFile(QStringLiteral("отчет"));
+
+    QString chosen;
+    if (g_saveDialogHook) {
+        chosen = g_saveDialogHook(dlgSave);
+    } else if (dlgSave.exec() == QDialog::Accepted && !dlgSave.selectedFiles().isEmpty()) {
+        chosen = dlgSave.selectedFiles().constFirst();
+    }
+    if (!chosen.isEmpty())
+        m_lastFolder = QFileInfo(QDir::current(), chosen).absolutePath();
+    return chosen;
+}
+
+void TfrmOtcher::Generate()
+{
+    const QString chosen = askFileName();
+    if (chosen.isEmpty())
+        return;
+    const QString fileName = chosen + QStringLiteral(".rep");
+
+    RichView1->Clear();
+    const auto addLine = [this](const QString &line) {
+        RichView1->AddNL(EncodeLine(line), kLineStyle, kLinePara);
+    };
+    try {
+        progress::reportText(m_state.XML(), m_state.CurrentUser, addLine);
+    } catch (const std::exception &) {
+        // The record could not be read whole: the report keeps the lines
+        // gathered so far, and the window goes.
+        closeScreen();
+    }
+
+    const QString failure = saveReport(fileName);
+    if (!failure.isEmpty()) {
+        // The learner must not walk away believing the report was written:
+        // say why, and leave the window open for another try.
+        dialogs::message(this, QStringLiteral("Не удалось сохранить отчет: ") + failure);
+        return;
+    }
+    closeScreen();
+}
+
+QString TfrmOtcher::saveReport(const QString &fileName) const
+{
+    // What SaveTextW writes (UTF-16 with a byte-order mark, one line per
+    // paragraph, line width 1), written through a temporary file so that a
+    // failure leaves no half-written report and gives its reason.
+    const QByteArray data = RichView1->document().toUtf16Text(1);
+    QSaveFile file(QDir::current().absoluteFilePath(fileName));
+    if (!file.open(QIODevice::WriteOnly))
+        return file.errorString();
+    if (file.write(data) != data.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return reason;
+    }
+    if (!file.commit())
+        return file.errorString();
+    return QString();
+}

@@ -1,0 +1,55 @@
+#pragma once
+
+#include "ui/ModalScreen.h"
+
+#include <functional>
+
+namespace reader {
+class ReaderState;
+}
+
+class MovieControl;
+class QFileDialog;
+class TRichView;
+class TRVStyle;
+
+// Writes the signed-in learner's record to a report file of coded lines
+// that the learner hands in.
+class TfrmOtcher : public ModalScreen
+{
+    Q_OBJECT
+public:
+    explicit TfrmOtcher(reader::ReaderState &state, QWidget *parent = nullptr);
+
+    void FlashFSCommand(const QString &command, const QString &args);
+    // The export: asks for a file name, gathers the coded lines, writes them.
+    void Generate();
+
+    MovieControl *Flash = nullptr;
+    // Hidden: collects the coded lines and writes them out.
+    TRichView *RichView1 = nullptr;
+    TRVStyle *RVStyle2 = nullptr;
+
+    // Test seam: while set, it answers in place of the save dialog. It is
+    // given the dialog as set up and returns the chosen file name, or an
+    // empty string for Cancel.
+    using SaveDialogHook = std::function<QString(QFileDialog &dialog)>;
+    static void setSaveDialogHook(SaveDialogHook hook);
+
+protected:
+    void FormActivate() override;
+
+private:
+    // The chosen name, or empty when the dialog was cancelled.
+    QString askFileName();
+    // Writes the collected lines; the reason of a failure, or empty.
+    QString saveReport(const QString &fileName) const;
+
+    reader::ReaderState &m_state;
+    // The dialog opens where the last report went; the process's current
+    // directory is never moved.
+    QString m_lastFolder;
+};
+
+// The report screen, program-wide (created by the window set).
+extern TfrmOtcher *frmOtcher;

@@ -1,0 +1,109 @@
+#include "progress/StatisticsScreen.h"
+
+#include "learners/CourseData.h"
+#include "progress/ProgressText.h"
+#include "reader/ReaderState.h"
+#include "richtext/RichView.h"
+#include "ui/PaperTile.h"
+
+
+#include <QPushButton>
+#include <exception>
+
+namespace {
+constexpr int tsHeading = rvs::tsPlainHeading;
+constexpr int tsSubheading = rvs::tsPlainSubheading;
+constexpr int tsKeywords = rvs::tsPlainKeywords;
+constexpr int psParagraph = rvs::psPlainParagraph;
+constexpr int psCentered = rvs::psPlainCentered;
+
+constexpr int kViewHeight = 369;
+} // namespace
+
+TfrmStat *frmStat = nullptr;
+
+TfrmStat::TfrmStat(reader::ReaderState &state, QWidget *parent)
+    : ModalScreen(parent), m_state(state)
+{
+    setObjectName(QStringLiteral("frmStat"));
+    setWindowFlags(Qt::Tool);
+    setWindowTitle(QStringLiteral("Статистика"));
+    setSizeGripEnabled(false);
+    resize(547, 433);
+    move(260, 209);
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, pal.color(QPalette::Light));
+    setPalette(pal);
+
+    RVStyle2 = new TRVStyle(TRVStyle::Sheet::Plain, this);
+    RichView1 = new TRichView(this);
+    RichView1->setObjectName(QStringLiteral("RichView1"));
+    RichView1->setRVStyle(RVStyle2);
+    RichView1->setMargins(5, 5, 5, 5);
+    RichView1->setSelectionEnabled(true);
+    RichView1->setBackgroundTile(paperTile());
+    RichView1->setGeometry(0, 0, width(), kViewHeight);
+
+    btnClose = new QPushButton(QStringLiteral("Закрыть"), this);
+    btnClose->setObjectName(QStringLiteral("btnClose"));
+    btnClose->setGeometry(456, 376, 75, 25);
+    btnClose->setDefault(true);
+    connect(btnClose, &QPushButton::clicked, this, &TfrmStat::btnCloseClick);
+}
+
+void TfrmStat::resizeEvent(QResizeEvent *event)
+{
+    ModalScreen::resizeEvent(event);
+    // Aligned to the top edge: full width, fixed height.
+    RichView1->setGeometry(0, 0, width(), kViewHeight);
+}
+
+void TfrmStat::FormActivate()
+{
+    FormShow();
+}
+
+void TfrmStat::btnCloseClick()
+{
+    closeScreen();
+}
+
+void TfrmStat::addField(const QString &label, const QString &value)
+{
+    RichView1->AddNL(label, tsSubheading, psParagraph);
+    RichView1->Add(value, tsKeywords);
+}
+
+void TfrmStat::FormShow()
+{
+    RichView1->Clear();
+    RichView1->AddBreak();
+    RichView1->AddNL(QStringLiteral("Просмотр статистики: "), tsSubheading, psCentered);
+    try {
+        m_state.XML().readLearnerRecord(
+            m_state.CurrentUser,
+            [&](const char *field, const QString &value) {
+                addField(progress::fieldLabel(field), value);
+                if (qstrcmp(field, "date") == 0)
+                    RichView1->AddNL(QStringLiteral("Прохождение тестов:"), tsSubheading,
+                                     psCentered);
+            },
+            // A record is read whole before any of its lines is shown.
+            [&](const CourseData::TestRecord &record) {
+                const QString right = progress::percentText(record.right);
+                RichView1->AddCenterLine(QStringLiteral(" "), tsHeading);
+                RichView1->AddNL(QStringLiteral("Тест по лекции: ") + record.number, tsKeywords,
+                                 psParagraph);
+                RichView1->AddNL(QStringLiteral("Дата выполнения: ") + record.date, tsKeywords,
+                                 psParagraph);
+                RichView1->AddNL(QStringLiteral("Правильность: ") + right + u'%', tsKeywords,
+                                 psParagraph);
+            });
+        RichView1->AddBreak();
+    } catch (const std::exception &) {
+        // Only reads the course data: an unreadable record just ends the view.
+        closeScreen();
+    }
+    RichView1->Format();
+}

@@ -1,0 +1,14 @@
+#include "reader/NavigationHistory.h"
+
+namespace reader {
+
+bool NavigationHistory::pop(HistoryCommand &record)
+{
+    if (m_records.empty())
+        return false;
+    record = m_records.back();
+    m_records.pop_back();
+    return true;
+}
+
+} // namespace reader

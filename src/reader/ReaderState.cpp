@@ -1,0 +1,17 @@
+#include "reader/ReaderState.h"
+
+#include "learners/CourseData.h"
+#include "richtext/RVStyle.h"
+
+namespace reader {
+
+ReaderState::ReaderState(const QString &courseDataFile)
+    : m_courseData(std::make_unique<CourseData>(courseDataFile)),
+      m_readingStyle(std::make_unique<TRVStyle>(TRVStyle::Sheet::Reader)),
+      m_menuStyle(std::make_unique<TRVStyle>(TRVStyle::Sheet::Menu))
+{
+}
+
+ReaderState::~ReaderState() = default;
+
+} // namespace reader

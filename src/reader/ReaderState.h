@@ -1,0 +1,66 @@
+#pragma once
+
+#include "reader/NavigationHistory.h"
+
+#include <QString>
+#include <memory>
+#include <vector>
+
+class CourseData;
+class TRVStyle;
+
+namespace reader {
+
+// The state the windows share, apart from any widget: the signed-in learner,
+// the page shown, the topic mode, the zoom sizes, the panel flags, the
+// history, the section positions, the reading style sheets and the one
+// in-memory copy of the course data document. The reader window owns it and
+// hands it to the screens that need it.
+class ReaderState
+{
+public:
+    explicit ReaderState(const QString &courseDataFile = QStringLiteral("dect.chh"));
+    ~ReaderState();
+    ReaderState(const ReaderState &) = delete;
+    ReaderState &operator=(const ReaderState &) = delete;
+
+    // Position of the signed-in learner among the learner records; -1 until
+    // the sign-in screen first opens.
+    int CurrentUser = -1;
+    // The number last passed to OpenPage, whatever row it fell into.
+    int CurrentPage = 0;
+    // True while the page view lists the test topics.
+    bool TopicMode = false;
+
+    // Zoom: point sizes of the reader sheet's text styles 0 to 3.
+    static constexpr int kDefaultNormalSize = 10;
+    static constexpr int kDefaultHeadingSize = 20;
+    static constexpr int kDefaultSubheadingSize = 14;
+    int NormalSize = kDefaultNormalSize;
+    int HeadingSize = kDefaultHeadingSize;
+    int SubheadingSize = kDefaultSubheadingSize;
+
+    // Whether the section menu and the movie panel are in view.
+    bool MenuShown = false;
+    bool PlayerShown = false;
+
+    // Positions of the shown page's checkpoints, one per checkpoint.
+    std::vector<int> SectionY;
+
+    NavigationHistory History;
+
+    CourseData &XML() { return *m_courseData; }
+    const CourseData &XML() const { return *m_courseData; }
+
+    // The reader sheet (the page view and the font preview) and the menu
+    // sheet (the section menu).
+    TRVStyle &readingStyle() { return *m_readingStyle; }
+    TRVStyle &menuStyle() { return *m_menuStyle; }
+
+private:
+    std::unique_ptr<CourseData> m_courseData;
+    std::unique_ptr<TRVStyle> m_readingStyle;
+    std::unique_ptr<TRVStyle> m_menuStyle;
+};
+
+} // namespace reader

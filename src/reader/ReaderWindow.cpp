@@ -1,0 +1,624 @@
+#include "reader/ReaderWindow.h"
+
+#include "learners/CourseData.h"
+#include "movie/MovieControl.h"
+#include "reader/PageCatalogue.h"
+#include "richtext/RVStyle.h"
+#include "richtext/RichView.h"
+#include "ui/AppMessage.h"
+#include "ui/Dialogs.h"
+#include "ui/ModalScreen.h"
+#include "ui/Navigator.h"
+
+#include <QApplication>
+#include <QCloseEvent>
+#include <QFrame>
+#include <QLabel>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QPushButton>
+#include <QScreen>
+#include <QTimer>
+
+#include <algorithm>
+#include <iterator>
+#include <limits>
+
+namespace {
+constexpr int kMenuWidth = 200;
+constexpr int kMenuHiddenLeft = -210;
+constexpr int kPlayerHiddenTop = -405;
+constexpr int kPlayerButtonOffset = 390;
+constexpr int kPlayerRightGap = 39;
+constexpr int kToolbarHeight = 55;
+
+const QString kMissingFiles = QStringLiteral(
+    "Были удалены файлы, необходимые для работы приложения. Продолжение работы невозможно.");
+
+const QString kReadOnlyCourse = QStringLiteral(
+    "\n\nУчебник можно читать, но ученики, результаты тестов и закладки недоступны.");
+
+QPixmap backgroundPicture()
+{
+    QPixmap pixmap(629, 510);
+    QPainter painter(&pixmap);
+    QLinearGradient gradient(0, 0, 0, 510);
+    gradient.setColorAt(0, QColor(0xEE, 0xF3, 0xFA));
+    gradient.setColorAt(1, QColor(0xC9, 0xD8, 0xEE));
+    painter.fillRect(pixmap.rect(), gradient);
+    return pixmap;
+}
+} // namespace
+
+TfrmMain *frmMain = nullptr;
+
+bool TfrmMain::quitOnClose = false;
+
+TfrmMain::TfrmMain(ui::Navigator &navigator, QWidget *parent)
+    : QWidget(parent), m_navigator(navigator)
+{
+    setObjectName(QStringLiteral("frmMain"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("Тарвел"));
+    resize(629, 510);
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        move(screen->availableGeometry().center() - rect().center());
+
+    ImgBack = new QLabel(this);
+    ImgBack->setObjectName(QStringLiteral("ImgBack"));
+    ImgBack->setAlignment(Qt::AlignCenter);
+    ImgBack->setPixmap(backgroundPicture());
+
+    RVStyle1 = &m_state.readingStyle();
+    RVStyle2 = &m_state.menuStyle();
+
+    RichView1 = new TRichView(this);
+    RichView1->setObjectName(QStringLiteral("RichView1"));
+    RichView1->setRVStyle(RVStyle1);
+    RichView1->setMargins(25, 15, 5, 5);
+    RichView1->setSelectionEnabled(false);
+    RichView1->setVisible(false);
+
+    pnlMenu = new QFrame(this);
+    pnlMenu->setObjectName(QStringLiteral("pnlMenu"));
+    pnlMenu->setFrameShape(QFrame::Box);
+    pnlMenu->setLineWidth(1);
+    pnlMenu->setGeometry(0, 0, kMenuWidth, 433);
+    RichView2 = new TRichView(pnlMenu);
+    RichView2->setObjectName(QStringLiteral("RichView2"));
+    RichView2->setRVStyle(RVStyle2);
+    RichView2->setMargins(5, 5, 5, 5);
+    RichView2->setSelectionEnabled(false);
+    RichView2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+
+    pnlPlayer = new QFrame(this);
+    pnlPlayer->setObjectName(QStringLiteral("pnlPlayer"));
+    pnlPlayer->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pnlPlayer->setGeometry(40, 0, 550, 400);
+    pnlPlayer->setVisible(false);
+    Player = new MovieControl(pnlPlayer);
+    Player->setObjectName(QStringLiteral("Player"));
+
+    btnPanelMenuNext = new QPushButton(this);
+    btnPanelMenuNext->setObjectName(QStringLiteral("btnPanelMenuNext"));
+    btnPanelMenuNext->setAccessibleName(QStringLiteral("Разделы"));
+    btnPanelMenuNext->setToolTip(QStringLiteral("Разделы"));
+    btnPanelMenuNext->setGeometry(kMenuWidth, 0, 10, 433);
+    connect(btnPanelMenuNext, &QPushButton::clicked, this, &TfrmMain::btnPanelMenuNextClick);
+
+    btnPlayerOn = new QPushButton(this);
+    btnPlayerOn->setObjectName(QStringLiteral("btnPlayerOn"));
+    btnPlayerOn->setAccessibleName(QStringLiteral("Видеолекция"));
+    btnPlayerOn->setToolTip(QStringLiteral("Видеолекция"));
+    btnPlayerOn->setGeometry(40, kPlayerButtonOffset, 550, 10);
+    connect(btnPlayerOn, &QPushButton::clicked, this, &TfrmMain::btnPlayerOnClick);
+
+    pnlButtons = new QFrame(this);
+    pnlButtons->setObjectName(QStringLiteral("pnlButtons"));
+    pnlButtons->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    pnlButtons->setAutoFillBackground(true);
+    QPalette toolbarPalette = pnlButtons->palette();
+    toolbarPalette.setColor(QPalette::Window, Qt::white);
+    pnlButtons->setPalette(toolbarPalette);
+    FlashButtons = new MovieControl(pnlButtons);
+    FlashButtons->setObjectName(QStringLiteral("FlashButtons"));
+    connect(FlashButtons, &MovieControl::fsCommand, this, &TfrmMain::FlashButtonsFSCommand);
+
+    leftMenuTimer = new QTimer(this);
+    leftMenuTimer->setObjectName(QStringLiteral("leftMenuTimer"));
+    leftMenuTimer->setInterval(10);
+    connect(leftMenuTimer, &QTimer::timeout, this, &TfrmMain::leftMenuTimerTimer);
+    PlayerTimer = new QTimer(this);
+    PlayerTimer->setObjectName(QStringLiteral("PlayerTimer"));
+    PlayerTimer->setInterval(10);
+    connect(PlayerTimer, &QTimer::timeout, this, &TfrmMain::PlayerTimerTimer);
+
+    // Link clicks act from the event loop: a page opened from a link
+    // replaces the document whose click raised it.
+    connect(RichView1, &TRichView::jump, this,
+            [this](int id) { dialogs::guarded(this, [&] { RichView1Jump(id); }); },
+            Qt::QueuedConnection);
+    connect(RichView2, &TRichView::jump, this,
+            [this](int id) { dialogs::guarded(this, [&] { RichView2Jump(id); }); },
+            Qt::QueuedConnection);
+
+    FormCreate();
+    layoutControls();
+}
+
+TfrmMain::~TfrmMain() = default;
+
+CourseData &TfrmMain::XML()
+{
+    return m_state.XML();
+}
+
+void TfrmMain::FormCreate()
+{
+    AppMessage::install();
+    m_state.CurrentUser = -1;
+    // The lecture movie fills its panel.
+    Player->setGeometry(pnlPlayer->contentsRect());
+}
+
+void TfrmMain::start()
+{
+    FormShow();
+    if (m_closing)
+        return;
+    show();
+    FormActivate();
+}
+
+void TfrmMain::closeMainWindow()
+{
+    if (m_closing)
+        return;
+    m_closing = true;
+    ModalScreen::setProgramEnding(true);
+    leftMenuTimer->stop();
+    PlayerTimer->stop();
+    // End every modal loop that runs, innermost first; the code after each
+    // exec() then unwinds while nothing new can open.
+    const QWidgetList windows = QApplication::topLevelWidgets();
+    for (QWidget *window : windows) {
+        if (auto *dialog = qobject_cast<QDialog *>(window); dialog && dialog->isVisible())
+            dialog->done(QDialog::Rejected);
+    }
+    hide();
+    if (quitOnClose)
+        QMetaObject::invokeMethod(qApp, &QCoreApplication::quit, Qt::QueuedConnection);
+}
+
+void TfrmMain::closeEvent(QCloseEvent *event)
+{
+    closeMainWindow();
+    event->accept();
+}
+
+void TfrmMain::FormShow()
+{
+    if (m_state.CurrentUser == -1) {
+        const QString failure = m_navigator.showSignIn();
+        // The sign-in screen closes without a word when the learners cannot
+        // be read; say why, or the learner faces a reader that saves nothing.
+        if (!failure.isEmpty() && !m_closing)
+            dialogs::message(this, failure + kReadOnlyCourse);
+    } else {
+        m_navigator.showHome(true);
+    }
+    pnlMenu->move(kMenuHiddenLeft, pnlMenu->y());
+    pnlPlayer->move(pnlPlayer->x(), kPlayerHiddenTop);
+    btnPlayerOn->move(btnPlayerOn->x(), kPlayerHiddenTop + kPlayerButtonOffset);
+    placeMenuButton();
+    m_state.MenuShown = false;
+}
+
+void TfrmMain::FormActivate()
+{
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        setGeometry(screen->availableGeometry());
+    RichView1->setVisible(true);
+    pnlPlayer->setVisible(true);
+    ImgBack->setVisible(false);
+}
+
+void TfrmMain::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    layoutControls();
+}
+
+void TfrmMain::layoutControls()
+{
+    const int w = width();
+    const int h = height();
+    ImgBack->setGeometry(0, 0, w, h);
+    pnlButtons->setGeometry(0, h - kToolbarHeight, w, kToolbarHeight);
+    FlashButtons->setGeometry(2, 2, 700, 51);
+    const int viewHeight = qMax(0, h - kToolbarHeight);
+    if (m_richViewAligned)
+        RichView1->setGeometry(0, 0, w, viewHeight);
+    else
+        RichView1->setGeometry(kMenuWidth, 0, qMax(0, w - kMenuWidth), viewHeight);
+    // The movie panel keeps its distance to the right edge.
+    const int playerLeft = w - kPlayerRightGap - pnlPlayer->width();
+    pnlPlayer->move(playerLeft, pnlPlayer->y());
+    btnPlayerOn->move(playerLeft, btnPlayerOn->y());
+    FormResize();
+}
+
+void TfrmMain::placeMenuButton()
+{
+    btnPanelMenuNext->setGeometry(pnlMenu->x() + pnlMenu->width(), pnlMenu->y(), 10,
+                                  pnlMenu->height());
+}
+
+void TfrmMain::FormResize()
+{
+    pnlMenu->resize(pnlMenu->width(), RichView1->height());
+    RichView2->setGeometry(pnlMenu->contentsRect());
+    btnPanelMenuNext->resize(btnPanelMenuNext->width(), pnlMenu->height());
+}
+
+// ---- Sliding panels -------------------------------------------------------
+
+void TfrmMain::ShowMenuPanel()
+{
+    if (!m_state.MenuShown)
+        leftMenuTimer->start();
+}
+
+void TfrmMain::HideMenuPanel()
+{
+    if (m_state.MenuShown)
+        leftMenuTimer->start();
+}
+
+void TfrmMain::ShowPlayerPanel()
+{
+    if (!m_state.PlayerShown)
+        PlayerTimer->start();
+}
+
+void TfrmMain::HidePlayerPanel()
+{
+    if (m_state.PlayerShown)
+        PlayerTimer->start();
+}
+
+void TfrmMain::btnPanelMenuNextClick()
+{
+    if (!leftMenuTimer->isActive())
+        leftMenuTimer->start();
+}
+
+void TfrmMain::btnPlayerOnClick()
+{
+    if (!PlayerTimer->isActive())
+        PlayerTimer->start();
+}
+
+void TfrmMain::leftMenuTimerTimer()
+{
+    if (m_state.MenuShown) {
+        m_richViewAligned = true;
+        layoutControls();
+        if (pnlMenu->x() > kMenuHiddenLeft) {
+            pnlMenu->move(pnlMenu->x() - 5, pnlMenu->y());
+            placeMenuButton();
+            return;
+        }
+        leftMenuTimer->stop();
+        m_state.MenuShown = false;
+    } else {
+        if (pnlMenu->x() < 0) {
+            pnlMenu->move(pnlMenu->x() + 5, pnlMenu->y());
+            placeMenuButton();
+            return;
+        }
+        RichView2->resize(kMenuWidth, RichView2->height());
+        m_richViewAligned = false;
+        layoutControls();
+        leftMenuTimer->stop();
+        m_state.MenuShown = true;
+    }
+}
+
+void TfrmMain::PlayerTimerTimer()
+{
+    int step = 0;
+    if (m_state.PlayerShown) {
+        if (pnlPlayer->y() < -400) {
+            PlayerTimer->stop();
+            m_state.PlayerShown = false;
+            return;
+        }
+        step = -5;
+    } else {
+        if (pnlPlayer->y() >= 0) {
+            PlayerTimer->stop();
+            m_state.PlayerShown = true;
+            return;
+        }
+        step = 5;
+    }
+    pnlPlayer->move(pnlPlayer->x(), pnlPlayer->y() + step);
+    btnPlayerOn->move(btnPlayerOn->x(), btnPlayerOn->y() + step);
+}
+
+// ---- Navigation history ---------------------------------------------------
+
+bool TfrmMain::PushHistory(int kind, bool flag, int value)
+{
+    m_state.History.push(HistoryCommand(kind, flag, value));
+    return true;
+}
+
+bool TfrmMain::PopHistory(HistoryCommand &record)
+{
+    return m_state.History.pop(record);
+}
+
+// ---- Pages and the section menu ---------------------------------------------
+
+void TfrmMain::OpenPage(int n)
+{
+    bool loaded = false;
+    try {
+        m_state.CurrentPage = n;
+        RichView1->ScrollTo(0);
+        const PageEntry entry = pageEntry(n);
+        loaded = RichView1->LoadRVF(entry.document);
+        if (loaded) {
+            if (!entry.movie.isEmpty())
+                Player->setMovie(MovieControl::moviePath(entry.movie));
+            if (entry.toolbarFrame >= 0)
+                FlashButtons->GotoFrame(entry.toolbarFrame);
+            RichView1->Format();
+            RichView1->viewport()->update();
+            BuildSectionMenu();
+        }
+    } catch (const std::exception &) {
+        loaded = false;
+    }
+    if (!loaded) {
+        dialogs::message(this, kMissingFiles);
+        closeMainWindow();
+    }
+}
+
+void TfrmMain::BuildSectionMenu()
+{
+    RichView2->Clear();
+    m_state.SectionY.clear();
+    RichView2->AddNL(QString(), rvs::tsSubheading, rvs::psLeftIndent);
+    RichView2->AddNL(QString(), rvs::tsSubheading, rvs::psLeftIndent);
+    for (auto cp = RichView1->GetFirstCheckpoint(); cp; cp = RichView1->GetNextCheckpoint(cp)) {
+        int x = 0;
+        int y = 0;
+        RichView1->GetCheckpointXY(cp, x, y);
+        m_state.SectionY.push_back(y);
+    }
+    for (auto cp = RichView1->GetFirstCheckpoint(); cp; cp = RichView1->GetNextCheckpoint(cp)) {
+        int tag = 0;
+        QString name;
+        bool raiseEvent = false;
+        RichView1->GetCheckpointInfo(cp, tag, name, raiseEvent);
+        RichView2->AddNLTag(name, rvs::tsJumpArial, rvs::psLeftIndent, tag);
+        RichView2->AddNL(QStringLiteral(" "), rvs::tsNormal, rvs::psLeft);
+    }
+    RichView2->Format();
+}
+
+void TfrmMain::RichView2Jump(int k)
+{
+    if (k < 0 || k >= static_cast<int>(m_state.SectionY.size()))
+        return;
+    RichView1->ScrollTo(m_state.SectionY[static_cast<size_t>(k)]);
+    RichView1->Format();
+    BuildSectionMenu();
+}
+
+// ---- Toolbar ----------------------------------------------------------------
+
+void TfrmMain::FlashButtonsFSCommand(const QString &command, const QString &)
+{
+    if (command == QLatin1String("DoHome")) {
+        HideMenuPanel();
+        HidePlayerPanel();
+        FormShow();
+        PushHistory(hkHome, false, 0);
+    } else if (command == QLatin1String("DoMenu")) {
+        if (m_state.MenuShown)
+            HideMenuPanel();
+        else
+            ShowMenuPanel();
+    } else if (command == QLatin1String("DoPlayer")) {
+        if (m_state.PlayerShown)
+            HidePlayerPanel();
+        else
+            ShowPlayerPanel();
+    } else if (command == QLatin1String("DoBookmark")) {
+        AddBookmark();
+    } else if (command == QLatin1String("DoPlus")) {
+        ZoomIn();
+    } else if (command == QLatin1String("DoMinus")) {
+        ZoomOut();
+    } else if (command == QLatin1String("DoDict")) {
+        OpenPage(pages::kDictionary);
+        HidePlayerPanel();
+        HideMenuPanel();
+        PushHistory(hkPage, false, pages::kDictionary);
+    } else if (command == QLatin1String("DoHelp")) {
+        OpenPage(pages::kHelp);
+        HidePlayerPanel();
+        HideMenuPanel();
+        PushHistory(hkPage, false, pages::kHelp);
+    } else if (command == QLatin1String("DoBack")) {
+        Back();
+    }
+}
+
+void TfrmMain::AddBookmark()
+{
+    // A failed save raises; the learner then sees why and no success message.
+    XML().addBookmark(m_state.CurrentUser, m_state.CurrentPage);
+    dialogs::message(this, QStringLiteral("Добавлена закладка!"));
+}
+
+void TfrmMain::Back()
+{
+    // With fewer than two records there is no earlier view to return to:
+    // the record on top stands for the view being shown, so nothing changes.
+    if (m_state.History.size() < 2)
+        return;
+    HistoryCommand leaving;
+    HistoryCommand target;
+    PopHistory(leaving);
+    PopHistory(target);
+    switch (target.GetKind()) {
+    case hkPage:
+        OpenPage(target.Arg2);
+        break;
+    case hkHome:
+        HideMenuPanel();
+        HidePlayerPanel();
+        FormShow();
+        break;
+    case hkContents:
+        ShowContents();
+        break;
+    default:
+        break;
+    }
+}
+
+// ---- Contents page, page links, zoom ----------------------------------------
+
+void TfrmMain::ShowContents()
+{
+    using namespace rvs;
+    HideMenuPanel();
+    RichView1->Clear();
+    RichView2->Clear();
+    m_state.SectionY.clear();
+    RichView1->AddNL(QStringLiteral("Содержание"), tsSubheading, psCentered);
+    int i = 0;
+    XML().readLectures([&](const CourseData::Lecture &lecture) {
+        RichView1->AddNL(QString(), tsSubheading, psCentered);
+        if (!lecture.hasId)
+            throw CourseDataError(
+                QStringLiteral("В описании курса у лекции %1 нет атрибута id.").arg(i));
+        RichView1->AddNLTag(lecture.id + QStringLiteral(".  ") + lecture.description,
+                            tsJumpArial, psLeftIndent, i);
+        RichView1->AddNL(QStringLiteral(" "), tsNormal, psLeft);
+        for (const CourseData::Section &section : lecture.sections)
+            RichView1->AddNL(QStringLiteral("     ") + section.mark + QStringLiteral(" ") +
+                                 section.title,
+                             tsCourier, psLeftIndent);
+        ++i;
+    });
+    // The view lays the new content out; the section menu stays empty.
+    RichView1->Format();
+    RichView2->Format();
+    PushHistory(hkContents, false, 0);
+}
+
+void TfrmMain::RichView1Jump(int id)
+{
+    if (m_state.TopicMode) {
+        StartTopicTest(id);
+        return;
+    }
+    OpenPage(id);
+    if (m_closing)
+        return;
+    PushHistory(hkPage, false, id);
+    RichView1->Format();
+    BuildSectionMenu();
+    ShowMenuPanel();
+}
+
+void TfrmMain::ZoomIn()
+{
+    ++m_state.NormalSize;
+    ++m_state.HeadingSize;
+    ++m_state.SubheadingSize;
+    ApplyZoom();
+}
+
+void TfrmMain::ZoomOut()
+{
+    --m_state.NormalSize;
+    --m_state.HeadingSize;
+    --m_state.SubheadingSize;
+    ApplyZoom();
+}
+
+void TfrmMain::ApplyZoom()
+{
+    RVStyle1->TextStyles(rvs::tsNormal).size = m_state.NormalSize;
+    RVStyle1->TextStyles(rvs::tsHeading).size = m_state.HeadingSize;
+    RVStyle1->TextStyles(rvs::tsSubheading).size = m_state.SubheadingSize;
+    RVStyle1->TextStyles(rvs::tsCourier).size = m_state.NormalSize;
+    RichView1->Format();
+    BuildSectionMenu();
+}
+
+// ---- Intents of the other windows -------------------------------------------
+
+bool TfrmMain::showPageAt(int page, int increment)
+{
+    OpenPage(page);
+    if (m_closing)
+        return false;
+    // The percentage of the page's height; a hand-edited value too large for
+    // a position is held at the edge rather than wrapped round, and ScrollTo
+    // keeps it within the document.
+    const qint64 y = qint64(increment) * (RichView1->DocumentHeight() / 100);
+    RichView1->ScrollTo(int(
+        std::clamp<qint64>(y, std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
+    return true;
+}
+
+void TfrmMain::reloadToolbar()
+{
+    FlashButtons->setMovie(MovieControl::moviePath(QStringLiteral("buttons")));
+}
+
+namespace {
+// Text styles 0 to 12 of the reader sheet as they start. Styles 4 and 12 end
+// larger than the sheet itself starts them (8 and 10 points).
+constexpr int kDefaultSizes[] = {10, 20, 14, 10, 10, 12, 10, 9, 9, 12, 10, 10, 12};
+} // namespace
+
+void TfrmMain::applyReadingFont(const QFont &font, const QColor &color)
+{
+    using namespace rvs;
+    RVTextStyle &normal = RVStyle1->TextStyles(tsNormal);
+    normal.assignFont(font, color);
+    const int size = normal.size;
+    // The other styles keep their faces, colours and effects.
+    RVStyle1->TextStyles(tsHeading).size = size + 10;
+    RVStyle1->TextStyles(tsSubheading).size = size + 4;
+    RVStyle1->TextStyles(tsCourier).size = size;
+    RVStyle1->TextStyles(tsJumpArial).size = size;
+    relayoutPage();
+}
+
+void TfrmMain::restoreDefaultSizes()
+{
+    for (int i = 0; i < int(std::size(kDefaultSizes)); ++i)
+        RVStyle1->TextStyles(i).size = kDefaultSizes[i];
+    relayoutPage();
+}
+
+void TfrmMain::relayoutPage()
+{
+    // Only a page on screen is laid out now; a hidden one is at its next showing.
+    if (!RichView1->isVisible())
+        return;
+    RichView1->Format();
+    BuildSectionMenu();
+}

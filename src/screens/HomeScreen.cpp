@@ -1,0 +1,184 @@
+#include "screens/HomeScreen.h"
+
+#include "movie/MovieControl.h"
+#include "reader/PageCatalogue.h"
+#include "reader/ReaderState.h"
+#include "reader/ReaderWindow.h"
+#include "ui/Dialogs.h"
+#include "ui/Navigator.h"
+
+#include <QApplication>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QScreen>
+#include <QUrl>
+
+namespace {
+std::function<QSize()> g_desktopSize;
+std::function<bool(const QString &)> g_programStarter;
+
+QSize virtualDesktopSize()
+{
+    if (g_desktopSize)
+        return g_desktopSize();
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        return screen->virtualGeometry().size();
+    return QSize(800, 600);
+}
+
+QRect workArea()
+{
+    if (QScreen *screen = QGuiApplication::primaryScreen())
+        return screen->availableGeometry();
+    return QRect(0, 0, 800, 600);
+}
+
+const QString kResolutionMessage = QStringLiteral("Данное разрешение экрана не поддерживается");
+} // namespace
+
+void TfrmIntro::setDesktopSizeSource(std::function<QSize()> source)
+{
+    g_desktopSize = std::move(source);
+}
+
+void TfrmIntro::setProgramStarter(std::function<bool(const QString &)> starter)
+{
+    g_programStarter = std::move(starter);
+}
+
+TfrmIntro *frmIntro = nullptr;
+
+TfrmIntro::TfrmIntro(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
+    : ModalScreen(parent), m_state(state), m_navigator(navigator)
+{
+    setObjectName(QStringLiteral("frmIntro"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("Тарвел"));
+    setAutoFillBackground(true);
+    QPalette pal = palette();
+    pal.setColor(QPalette::Window, Qt::white);
+    setPalette(pal);
+    setGeometry(workArea());
+
+    Flash = new MovieControl(this);
+    Flash->setObjectName(QStringLiteral("Flash"));
+    Flash->setGeometry(0, 0, 800, 600);
+    connect(Flash, &MovieControl::fsCommand, this, &TfrmIntro::FlashFSCommand);
+}
+
+void TfrmIntro::FormActivate()
+{
+    setGeometry(workArea());
+    const QSize desktop = virtualDesktopSize();
+    const int width = desktop.width();
+    const int height = desktop.height();
+    if (height < 600) {
+        dialogs::message(this, kResolutionMessage);
+        frmMain->closeMainWindow();
+    }
+    if (width < 800) {
+        dialogs::message(this, kResolutionMessage);
+        frmMain->closeMainWindow();
+    }
+    Flash->move((width - 800) / 2, (height - 600) / 2);
+    Flash->setMovie(MovieControl::moviePath(QStringLiteral("Main")));
+    frmMain->reloadToolbar();
+    if (!m_keyPreview) {
+        m_keyPreview = true;
+        qApp->installEventFilter(this);
+    }
+    frmMain->PushHistory(hkHome, false, 0);
+}
+
+void TfrmIntro::FormDeactivate()
+{
+    if (m_keyPreview) {
+        m_keyPreview = false;
+        qApp->removeEventFilter(this);
+    }
+}
+
+bool TfrmIntro::eventFilter(QObject *watched, QEvent *event)
+{
+    // Key preview: the window sees key presses before its movie does.
+    if (event->type() == QEvent::KeyPress && watched->isWidgetType() &&
+        static_cast<QWidget *>(watched)->window() == this) {
+        auto *key = static_cast<QKeyEvent *>(event);
+        if (!key->isAutoRepeat() || key->key() == Qt::Key_F4) {
+            FormKeyDown(key->key(), key->modifiers());
+            if (ModalScreen::programEnding())
+                return true;
+        }
+    }
+    return ModalScreen::eventFilter(watched, event);
+}
+
+void TfrmIntro::FormKeyDown(int key, Qt::KeyboardModifiers shift)
+{
+    if (key == Qt::Key_F4 && (shift & Qt::AltModifier))
+        frmMain->closeMainWindow();
+}
+
+void TfrmIntro::startCompanion(const QString &relativePath)
+{
+    if (g_programStarter) {
+        g_programStarter(relativePath);
+        return;
+    }
+    // Started, never waited for; a missing program does nothing.
+    const QFileInfo info(QDir::current(), relativePath);
+    if (!info.exists())
+        return;
+    if (info.isExecutable() && QProcess::startDetached(info.absoluteFilePath(), {}))
+        return;
+    QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+}
+
+void TfrmIntro::FlashFSCommand(const QString &command, const QString &)
+{
+    if (command == QLatin1String("exit")) {
+        frmMain->closeMainWindow();
+    } else if (command == QLatin1String("DoBookmark")) {
+        m_navigator.showBookmarks();
+    } else if (command == QLatin1String("DoContent")) {
+        frmMain->PushHistory(hkHome, false, 0);
+        frmMain->ShowContents();
+        closeScreen();
+        m_state.TopicMode = false;
+    } else if (command == QLatin1String("DoEbout")) {
+        frmMain->PushHistory(hkHome, false, 0);
+        closeScreen();
+        frmMain->OpenPage(pages::kIntroduction);
+        frmMain->HidePlayerPanel();
+        frmMain->HideMenuPanel();
+    } else if (command == QLatin1String("DoBegin")) {
+        frmMain->PushHistory(hkHome, false, 0);
+        closeScreen();
+        frmMain->OpenPage(pages::kHelp);
+    } else if (command == QLatin1String("DoTests")) {
+        frmMain->PushHistory(hkHome, false, 0);
+        frmMain->PushHistory(hkHome, false, 0);
+        frmMain->ShowTestTopics();
+        m_state.TopicMode = true;
+        closeScreen();
+    } else if (command == QLatin1String("DoReport")) {
+        m_navigator.showReport();
+    } else if (command == QLatin1String("DoStat")) {
+        m_navigator.showStatistics();
+    } else if (command == QLatin1String("DoLabs")) {
+        startCompanion(QStringLiteral("Labs/VESTRA.exe"));
+    } else if (command == QLatin1String("DoPrac")) {
+        startCompanion(QStringLiteral("Prac/Drimet.exe"));
+    } else if (command == QLatin1String("DoDict")) {
+        frmMain->PushHistory(hkHome, false, 0);
+        closeScreen();
+        frmMain->OpenPage(pages::kDictionary);
+    } else if (command == QLatin1String("DoEbout2")) {
+        m_navigator.showAbout();
+    } else if (command == QLatin1String("DoFont")) {
+        m_navigator.showFontChoice();
+    }
+}

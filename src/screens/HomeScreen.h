@@ -1,0 +1,49 @@
+#pragma once
+
+#include "ui/ModalScreen.h"
+
+#include <QSize>
+#include <functional>
+
+namespace reader {
+class ReaderState;
+}
+namespace ui {
+class Navigator;
+}
+
+class MovieControl;
+
+// The home screen: a borderless window over the work area whose home movie
+// sends the commands that lead everywhere else.
+class TfrmIntro : public ModalScreen
+{
+    Q_OBJECT
+public:
+    TfrmIntro(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent = nullptr);
+
+    void FlashFSCommand(const QString &command, const QString &args);
+    void FormKeyDown(int key, Qt::KeyboardModifiers shift);
+
+    MovieControl *Flash = nullptr;
+
+    // Seams for tests: the size of the virtual desktop, and how a companion
+    // program is started (returns whether it started).
+    static void setDesktopSizeSource(std::function<QSize()> source);
+    static void setProgramStarter(std::function<bool(const QString &)> starter);
+
+protected:
+    void FormActivate() override;
+    void FormDeactivate() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void startCompanion(const QString &relativePath);
+
+    reader::ReaderState &m_state;
+    ui::Navigator &m_navigator;
+    bool m_keyPreview = false;
+};
+
+// The home screen, program-wide (created by the window set).
+extern TfrmIntro *frmIntro;

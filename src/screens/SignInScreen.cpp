@@ -1,0 +1,229 @@
+#include "screens/SignInScreen.h"
+
+#include "core/Cp1251.h"
+#include "learners/CourseData.h"
+#include "movie/MovieControl.h"
+#include "reader/ReaderState.h"
+#include "ui/Dialogs.h"
+#include "ui/Navigator.h"
+
+#include <QAbstractItemView>
+#include <QComboBox>
+#include <QStyledItemDelegate>
+
+namespace {
+// Frames of the login movie the program sends it to.
+constexpr int kFrameNoLearner = 41;
+constexpr int kFrameSelectionLost = 2;
+
+constexpr int kItemHeight = 16;
+
+class FixedHeightDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        return {QStyledItemDelegate::sizeHint(option, index).width(), kItemHeight};
+    }
+};
+} // namespace
+
+const QString TfrmLogin::kDeleteQuestion =
+    QStringLiteral("Вы точно хотите удалить данного ученика ?");
+
+TfrmLogin *frmLogin = nullptr;
+
+TfrmLogin::TfrmLogin(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
+    : ModalScreen(parent), m_state(state), m_navigator(navigator)
+{
+    setObjectName(QStringLiteral("frmLogin"));
+    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
+    setWindowTitle(QStringLiteral("Тарвел"));
+    setFixedSize(542, 373);
+    move(278, 193);
+
+    Flash = new MovieControl(this);
+    Flash->setObjectName(QStringLiteral("Flash"));
+    Flash->setGeometry(0, 0, 542, 373);
+    connect(Flash, &MovieControl::fsCommand, this, &TfrmLogin::FlashFSCommand);
+
+    LBNames = new QComboBox(this);
+    LBNames->setObjectName(QStringLiteral("LBNames"));
+    LBNames->setAccessibleName(QStringLiteral("Ученик"));
+    LBNames->setEditable(false);
+    LBNames->setGeometry(48, 88, 161, 24);
+    QFont font(QStringLiteral("MS Sans Serif"));
+    font.setStyleHint(QFont::SansSerif);
+    font.setPixelSize(15);
+    LBNames->setFont(font);
+    LBNames->setItemDelegate(new FixedHeightDelegate(LBNames));
+    // activated, not currentIndexChanged: a selection the program makes
+    // after a refill is no pick of the learner's.
+    connect(LBNames, &QComboBox::activated, this, [this] {
+        dialogs::guarded(this, [this] { LBNamesChange(); });
+    });
+    LBNames->raise();
+}
+
+void TfrmLogin::FormActivate()
+{
+    Flash->setMovie(MovieControl::moviePath(QStringLiteral("login")));
+    FillLearnerList();
+    LBNames->show();
+    if (LBNames->count() > 0)
+        LBNames->setCurrentIndex(RememberedUser < LBNames->count() ? RememberedUser : -1);
+    m_state.CurrentUser = RememberedUser;
+    m_state.History.push(HistoryCommand(hkHome, false, 0));
+}
+
+bool TfrmLogin::FillLearnerList()
+{
+    LBNames->clear();
+    m_loadFailure.clear();
+    try {
+        CourseData &xml = m_state.XML();
+        xml.LoadCourseData();
+        xml.readLearnerNames([this](const QString &name) { LBNames->addItem(name); });
+    } catch (const std::exception &e) {
+        // A list that cannot be read closes the screen; the entries added so
+        // far stay.
+        m_loadFailure = QString::fromUtf8(e.what());
+        LBNames->setCurrentIndex(-1);
+        closeScreen();
+        return false;
+    }
+    // The combo box picks its first entry by itself; the list starts with none.
+    LBNames->setCurrentIndex(-1);
+    return true;
+}
+
+void TfrmLogin::FlashFSCommand(const QString &command, const QString &)
+{
+    if (command == QLatin1String("AddNewUser")) {
+        AddNewUser();
+    } else if (command == QLatin1String("ChangeUser")) {
+        ChangeUser();
+    } else if (command == QLatin1String("DeleteUser")) {
+        DeleteUser();
+    } else if (command == QLatin1String("OkPress")) {
+        OkPress();
+        LBNames->show();
+    } else if (command == QLatin1String("CancelPress")) {
+        LBNames->show();
+    } else if (command == QLatin1String("close")) {
+        m_navigator.closeMainWindow();
+        closeScreen();
+    } else if (command == QLatin1String("Enter")) {
+        Enter();
+    }
+}
+
+void TfrmLogin::AddNewUser()
+{
+    EditMode = false;
+    Flash->SetVariable(QStringLiteral("eName"), QString());
+    Flash->SetVariable(QStringLiteral("eSourname"), QString());
+    Flash->SetVariable(QStringLiteral("eGroup"), QString());
+    Flash->SetVariable(QStringLiteral("eMail"), QString());
+    Flash->SetVariable(QStringLiteral("radioGroup.m"), QStringLiteral("true"));
+    LBNames->hide();
+}
+
+void TfrmLogin::ChangeUser()
+{
+    const int position = LBNames->currentIndex();
+    if (position < 0) {
+        Flash->GotoFrame(kFrameNoLearner);
+        return;
+    }
+    EditMode = true;
+    CourseData::Learner fields;
+    try {
+        fields = m_state.XML().learnerFormFields(position);
+    } catch (const std::exception &) {
+        closeScreen();
+        return;
+    }
+    // The program keeps its texts in the 8-bit code page.
+    Flash->SetVariable(QStringLiteral("eName"), cp1251::roundTrip(fields.name));
+    Flash->SetVariable(QStringLiteral("eSourname"), cp1251::roundTrip(fields.sourname));
+    Flash->SetVariable(QStringLiteral("eGroup"), cp1251::roundTrip(fields.group));
+    Flash->SetVariable(QStringLiteral("eMail"), cp1251::roundTrip(fields.mail));
+    LBNames->hide();
+}
+
+void TfrmLogin::DeleteUser()
+{
+    const int position = LBNames->currentIndex();
+    if (position < 0) {
+        Flash->GotoFrame(kFrameNoLearner);
+        return;
+    }
+    if (!dialogs::question(this, kDeleteQuestion))
+        return;
+    try {
+        m_state.XML().deleteLearner(position);
+    } catch (const CourseDataError &e) {
+        ReportFailedChange(e.message());
+        return;
+    }
+    FillLearnerList();
+}
+
+void TfrmLogin::OkPress()
+{
+    const QString name = cp1251::roundTrip(Flash->GetVariable(QStringLiteral("eName")));
+    const QString sourname = Flash->GetVariable(QStringLiteral("eSourname"));
+    const QString group = Flash->GetVariable(QStringLiteral("eGroup"));
+    const QString mail = Flash->GetVariable(QStringLiteral("eMail"));
+    LBNames->show();
+    try {
+        CourseData &xml = m_state.XML();
+        if (EditMode)
+            xml.changeLearner(LBNames->currentIndex(), name, sourname, group, mail);
+        else
+            xml.registerLearner(name, sourname, group, mail);
+    } catch (const CourseDataError &e) {
+        ReportFailedChange(e.message());
+        return;
+    }
+    if (FillLearnerList() && LBNames->count() > 0)
+        LBNames->setCurrentIndex(LBNames->count() - 1);
+}
+
+void TfrmLogin::ReportFailedChange(const QString &message)
+{
+    // The document took the change back, so the list shows what is on disk;
+    // the learner's pick stays, since the learners did not move.
+    const int selected = LBNames->currentIndex();
+    dialogs::message(this, message);
+    if (FillLearnerList() && selected < LBNames->count())
+        LBNames->setCurrentIndex(selected);
+}
+
+void TfrmLogin::Enter()
+{
+    const int position = LBNames->currentIndex();
+    if (position < 0) {
+        Flash->GotoFrame(kFrameNoLearner);
+        return;
+    }
+    m_state.CurrentUser = position;
+    m_navigator.showHome(true);
+    closeScreen();
+}
+
+void TfrmLogin::LBNamesChange()
+{
+    const int position = LBNames->currentIndex();
+    if (position < 0)
+        Flash->GotoFrame(kFrameSelectionLost);
+    else
+        m_state.CurrentUser = position;
+}
+
+void TfrmLogin::ReturnStep()
+{
+    RememberedUser = m_state.CurrentUser;
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "ui/ModalScreen.h"
+
+namespace reader {
+class ReaderState;
+}
+namespace ui {
+class Navigator;
+}
+
+class MovieControl;
+class QComboBox;
+
+// Sign-in and learner management: the learner list over the login movie,
+// whose form registers, changes and deletes learners.
+class TfrmLogin : public ModalScreen
+{
+    Q_OBJECT
+public:
+    TfrmLogin(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent = nullptr);
+
+    void FlashFSCommand(const QString &command, const QString &args);
+    // The learner picked an entry (not a selection made by the program).
+    void LBNamesChange();
+    // Run by the reader window after the modal showing has returned.
+    void ReturnStep();
+
+    MovieControl *Flash = nullptr;
+    QComboBox *LBNames = nullptr;
+    int RememberedUser = 0;
+    bool EditMode = false;
+
+    static const QString kDeleteQuestion;
+
+    // Why the course data could not be read when the screen last opened;
+    // empty when it was read.
+    QString loadFailure() const { return m_loadFailure; }
+
+private:
+    QString m_loadFailure;
+
+protected:
+    void FormActivate() override;
+
+private:
+    // Refills LBNames from the document, loading it first if needed; closes
+    // the screen without a message when that fails. Returns whether it worked.
+    bool FillLearnerList();
+    void AddNewUser();
+    void ChangeUser();
+    void DeleteUser();
+    void OkPress();
+    void Enter();
+    // Shows why a change of the document did not happen and puts the list
+    // back as the document stands, keeping the learner's selection.
+    void ReportFailedChange(const QString &message);
+
+    reader::ReaderState &m_state;
+    ui::Navigator &m_navigator;
+};
+
+// The sign-in screen, program-wide (created by the window set).
+extern TfrmLogin *frmLogin;

@@ -1,0 +1,181 @@
+#include "testing/TestWindow.h"
+
+#include "learners/CourseData.h"
+#include "reader/ReaderState.h"
+#include "richtext/RichView.h"
+#include "ui/Dialogs.h"
+#include "ui/Navigator.h"
+#include "ui/PaperTile.h"
+
+#include <QCheckBox>
+#include <QPushButton>
+#include <QResizeEvent>
+#include <algorithm>
+
+namespace {
+constexpr int kViewWidth = 701;
+constexpr int kViewHeight = 417;
+constexpr int kMargin = 4;
+} // namespace
+
+TfrmTest *frmTest = nullptr;
+
+TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
+    : ModalScreen(parent), m_state(state), m_navigator(navigator)
+{
+    setObjectName(QStringLiteral("frmTest"));
+    setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
+    setWindowTitle(QStringLiteral("Прохождение теста..."));
+
+    RVStyle1 = new TRVStyle(TRVStyle::Sheet::Plain, this);
+    RichView1 = new TRichView(this);
+    RichView1->setObjectName(QStringLiteral("RichView1"));
+    RichView1->setRVStyle(RVStyle1);
+    RichView1->setMargins(5, 5, 5, 5);
+    RichView1->setSelectionEnabled(true);
+    RichView1->setBackgroundTile(paperTile());
+    RichView1->setFocusPolicy(Qt::NoFocus);
+
+    const char16_t letters[5] = {u'A', u'B', u'C', u'D', u'E'};
+    for (int i = 0; i < 5; ++i) {
+        auto *box = new QCheckBox(QString(QChar(letters[i])), this);
+        box->setObjectName(QStringLiteral("CheckBox%1").arg(i + 1));
+        m_boxes[static_cast<size_t>(i)] = box;
+    }
+    CheckBox1 = m_boxes[0];
+    CheckBox2 = m_boxes[1];
+    CheckBox3 = m_boxes[2];
+    CheckBox4 = m_boxes[3];
+    CheckBox5 = m_boxes[4];
+
+    Button1 = new QPushButton(QStringLiteral("Далее"), this);
+    Button1->setObjectName(QStringLiteral("Button1"));
+    // Enter answers the question from any check box.
+    Button1->setDefault(true);
+    connect(Button1, &QPushButton::clicked, this,
+            [this] { dialogs::guarded(this, [this] { Button1Click(); }); });
+
+    // Tab walks A to E, then "Далее"; Space ticks.
+    for (int i = 0; i < 4; ++i)
+        setTabOrder(m_boxes[static_cast<size_t>(i)], m_boxes[static_cast<size_t>(i + 1)]);
+    setTabOrder(CheckBox5, Button1);
+
+    resize(709, 498);
+    layoutControls();
+}
+
+void TfrmTest::resizeEvent(QResizeEvent *event)
+{
+    ModalScreen::resizeEvent(event);
+    layoutControls();
+}
+
+void TfrmTest::layoutControls()
+{
+    // The view keeps its 701 x 417 at the designed size and follows a resize.
+    const int w = width();
+    const int h = height();
+    RichView1->setGeometry(kMargin, kMargin, std::max(w - (709 - kViewWidth), 50),
+                           std::max(h - (498 - kViewHeight), 50));
+    const int rowY = kMargin + RichView1->height() + 22;
+    for (int i = 0; i < 5; ++i)
+        m_boxes[static_cast<size_t>(i)]->setGeometry(24 + i * 90, rowY, 60, 24);
+    Button1->setGeometry(w - 124, rowY - 4, 110, 32);
+}
+
+void TfrmTest::LoadBanks()
+{
+    ::LoadBanks(StringGrid1, StringGrid2);
+}
+
+void TfrmTest::FormActivate()
+{
+    Run.begin(Topic);
+    clearTicks();
+    CheckBox1->setFocus();
+    try {
+        LoadBanks();
+    } catch (const std::exception &e) {
+        // The window stays open on what it last showed; "Далее" then closes it.
+        Run.abandon();
+        dialogs::error(this, QString::fromUtf8(e.what()));
+        return;
+    }
+    apply(Run.setUp());
+}
+
+void TfrmTest::Button1Click()
+{
+    std::array<bool, 5> ticks{};
+    for (size_t i = 0; i < 5; ++i)
+        ticks[i] = m_boxes[i]->isChecked();
+    const TestStep step = Run.next(ticks);
+    clearTicks();
+    apply(step);
+}
+
+void TfrmTest::apply(const TestStep &step)
+{
+    switch (step.kind) {
+    case TestStep::Show:
+        showQuestion(step.display);
+        break;
+    case TestStep::Finish:
+        finishTest(step.percent);
+        break;
+    case TestStep::Fail:
+        // Nothing sound to show: say why and leave; nothing is stored.
+        dialogs::message(this, step.message);
+        closeScreen();
+        break;
+    }
+}
+
+void TfrmTest::showQuestion(const QuestionDisplay &display)
+{
+    RichView1->Clear();
+    RichView1->AddBreak();
+    using namespace rvs;
+    RichView1->AddNL(display.heading, tsPlainSubheading, psPlainParagraph);
+    RichView1->AddBreak();
+    RichView1->AddNL(display.question, tsPlainSubheading, psPlainCentered);
+    for (const QString &option : display.options) {
+        RichView1->AddNL(QString(), tsPlainNormal, psPlainParagraph);
+        RichView1->AddNL(option, tsPlainKeywords, psPlainParagraph);
+    }
+    RichView1->AddBreak();
+    RichView1->Format();
+}
+
+void TfrmTest::finishTest(int percent)
+{
+    dialogs::message(this, QStringLiteral("Тест пройден, правильных ответов: ") +
+                               QString::number(percent) + QStringLiteral(" %"));
+    try {
+        m_state.XML().addTestResult(m_state.CurrentUser, Run.RecordedTopic, percent);
+    } catch (const std::exception &e) {
+        // The learner must not leave believing the result was kept.
+        dialogs::error(this, QStringLiteral("Результат теста не сохранён.\n") +
+                                 QString::fromUtf8(e.what()));
+    }
+    closeScreen();
+}
+
+void TfrmTest::clearTicks()
+{
+    for (QCheckBox *box : m_boxes)
+        box->setChecked(false);
+}
+
+void TfrmTest::FormDeactivate()
+{
+    FormClose();
+}
+
+void TfrmTest::FormClose()
+{
+    // While the program ends, no screen comes up again.
+    if (ModalScreen::programEnding())
+        return;
+    m_navigator.showHome(false);
+}

@@ -1,0 +1,73 @@
+#pragma once
+
+#include "ui/ModalScreen.h"
+#include "testing/Banks.h"
+#include "testing/TestRun.h"
+
+#include <array>
+
+namespace reader {
+class ReaderState;
+}
+namespace ui {
+class Navigator;
+}
+
+class QCheckBox;
+class QPushButton;
+class TRichView;
+class TRVStyle;
+
+// The test run window: shows one question at a time with its five options,
+// scores each answer on "Далее" and stores the result under the learner.
+class TfrmTest : public ModalScreen
+{
+    Q_OBJECT
+public:
+    TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent = nullptr);
+
+    // "0" for the general test, otherwise a lecture's position; set before
+    // the window is shown.
+    QString Topic;
+
+    // Reads both banks from the current directory into the tables.
+    void LoadBanks();
+    // "Далее".
+    void Button1Click();
+
+    TRichView *RichView1 = nullptr;
+    TRVStyle *RVStyle1 = nullptr;
+    QCheckBox *CheckBox1 = nullptr;
+    QCheckBox *CheckBox2 = nullptr;
+    QCheckBox *CheckBox3 = nullptr;
+    QCheckBox *CheckBox4 = nullptr;
+    QCheckBox *CheckBox5 = nullptr;
+    QPushButton *Button1 = nullptr;
+
+    // The hidden bank tables and the run over them (its counters are the
+    // window's test state; tests replace its clock and generator).
+    StringGrid StringGrid1{3};
+    StringGrid StringGrid2{4};
+    TestRun Run{StringGrid1, StringGrid2};
+
+protected:
+    void FormActivate() override;
+    void FormDeactivate() override;
+    void resizeEvent(QResizeEvent *event) override;
+
+private:
+    // Shows the home screen again, whatever closed the window.
+    void FormClose();
+    void apply(const TestStep &step);
+    void showQuestion(const QuestionDisplay &display);
+    void finishTest(int percent);
+    void clearTicks();
+    void layoutControls();
+
+    reader::ReaderState &m_state;
+    ui::Navigator &m_navigator;
+    std::array<QCheckBox *, 5> m_boxes{};
+};
+
+// The test window, program-wide (created by the window set).
+extern TfrmTest *frmTest;

@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDialog>
+
+// A screen shown modally over the reader window or the home screen. Its
+// activation handler runs at the start of every modal showing; the screen
+// may close itself from there, before its loop starts.
+class ModalScreen : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit ModalScreen(QWidget *parent = nullptr);
+
+    // Shows the screen modally and returns when it has closed.
+    void showModal();
+    // Closes the screen, whether its modal loop runs yet or not.
+    void closeScreen();
+    bool isShowingModal() const { return m_inLoop; }
+
+    // Set while the program ends: no screen opens its loop any more.
+    static void setProgramEnding(bool ending) { s_programEnding = ending; }
+    static bool programEnding() { return s_programEnding; }
+
+protected:
+    virtual void FormActivate() {}
+    virtual void FormDeactivate() {}
+    void keyPressEvent(QKeyEvent *event) override;
+
+private:
+    static bool s_programEnding;
+    bool m_inLoop = false;
+    bool m_closeRequested = false;
+};

@@ -1,0 +1,399 @@
+#include "ui/Dialogs.h"
+#include "app/WindowSet.h"
+#include "screens/HomeScreen.h"
+#include "learners/CourseData.h"
+#include "screens/SignInScreen.h"
+#include "movie/MovieControl.h"
+#include "reader/ReaderWindow.h"
+
+#include <QComboBox>
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+const QString kData = QStringLiteral(TARVEL_TEST_DATA "/learners/");
+
+QByteArray readBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// Runs a piece of a test once a window is shown: inside its modal loop.
+class OnShow : public QObject
+{
+public:
+    OnShow(QWidget *window, std::function<void()> action)
+        : m_window(window), m_action(std::move(action))
+    {
+        window->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (watched == m_window && event->type() == QEvent::Show && m_action) {
+            m_window->removeEventFilter(this);
+            QMetaObject::invokeMethod(this, m_action, Qt::QueuedConnection);
+        }
+        return false;
+    }
+
+private:
+    QWidget *m_window;
+    std::function<void()> m_action;
+};
+
+QStringList entries(QComboBox *box)
+{
+    QStringList list;
+    for (int i = 0; i < box->count(); ++i)
+        list.append(box->itemText(i));
+    return list;
+}
+
+} // namespace
+
+class TestLogin : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void cleanup();
+
+    void emptyListAndFirstRegistration();
+    void changeMovesSelectionToLastAndEnterSignsIn();
+    void deleteAsksFirst_data();
+    void deleteAsksFirst();
+    void failedSaveIsShownAndListKept();
+    void unreadableDataClosesSilently_data();
+    void unreadableDataClosesSilently();
+    void closeEndsProgram();
+
+private:
+    // Shows the sign-in screen modally (as the reader window does on its
+    // first showing) and runs script inside its loop; the screen is closed
+    // afterwards if the script left it open.
+    void runSignIn(const std::function<void()> &script);
+    // Presses a button of the login movie and waits for its command to be handled.
+    void press(const QString &command);
+    QString frame() const { return frmLogin->Flash->GetVariable(QStringLiteral("frame")); }
+
+    QTemporaryDir m_course;
+    QString m_oldDir;
+    QString m_dect;
+    QStringList m_messages;
+    QStringList m_questions;
+    QStringList m_errors;
+    bool m_answer = true;
+};
+
+void TestLogin::initTestCase()
+{
+    QVERIFY(m_course.isValid());
+    QVERIFY(QFile::link(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), m_course.filePath("pictures")));
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(m_course.path());
+    m_dect = m_course.filePath("dect.chh");
+    dialogs::setMessageHook([this](const QString &t) { m_messages.append(t); });
+    dialogs::setQuestionHook([this](const QString &t) {
+        m_questions.append(t);
+        return m_answer;
+    });
+    dialogs::setErrorHook([this](const QString &t) { m_errors.append(t); });
+    TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
+    TfrmIntro::setProgramStarter([](const QString &) { return true; });
+}
+
+void TestLogin::init()
+{
+    QDir(m_dect).removeRecursively();
+    QFile::remove(m_dect);
+    QVERIFY(QFile::copy(kData + "dect-utf8.chh", m_dect));
+    QFile::setPermissions(m_dect, QFile::ReadOwner | QFile::WriteOwner);
+    m_messages.clear();
+    m_questions.clear();
+    m_errors.clear();
+    m_answer = true;
+    createWindowSet();
+}
+
+void TestLogin::cleanup()
+{
+    destroyWindowSet();
+    QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+}
+
+void TestLogin::runSignIn(const std::function<void()> &script)
+{
+    bool ran = false;
+    OnShow driver(frmLogin, [&] {
+        script();
+        ran = true;
+        frmLogin->closeScreen();
+    });
+    frmLogin->showModal();
+    QVERIFY(ran);
+    QVERIFY(!frmLogin->isShowingModal());
+}
+
+void TestLogin::press(const QString &command)
+{
+    QSignalSpy handled(frmLogin->Flash, &MovieControl::fsCommand);
+    QVERIFY2(frmLogin->Flash->click(command), qPrintable(command));
+    QTRY_COMPARE(handled.count(), 1);
+    QCOMPARE(handled.at(0).at(0).toString(), command);
+}
+
+void TestLogin::emptyListAndFirstRegistration()
+{
+    QFile::remove(m_dect);
+    QFile empty(m_dect);
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    empty.write("<d><first/><course><lectures/></course><users/></d>");
+    empty.close();
+
+    runSignIn([this] {
+        QCOMPARE(frmLogin->Flash->movie(), MovieControl::moviePath("login"));
+        QVERIFY(frmLogin->Flash->rootItem());
+        QCOMPARE(frmLogin->LBNames->count(), 0);
+        QCOMPARE(frmLogin->LBNames->currentIndex(), -1);
+        QVERIFY(frmLogin->LBNames->isVisible());
+        QCOMPARE(frmMain->state().CurrentUser, 0);
+        QCOMPARE(frmMain->history().size(), size_t(1));
+        QCOMPARE(frmMain->history().back().GetKind(), int(hkHome));
+
+        // Commands that need a learner send the movie to frame 41 and do nothing.
+        for (const char *command : {"ChangeUser", "DeleteUser", "Enter"}) {
+            press(command);
+            QCOMPARE(frame(), QStringLiteral("41"));
+        }
+        QVERIFY(m_questions.isEmpty());
+        QVERIFY(frmLogin->LBNames->isVisible());
+        QCOMPARE(frmMain->state().CurrentUser, 0);
+
+        press("AddNewUser");
+        QVERIFY(!frmLogin->LBNames->isVisible());
+        QCOMPARE(frmLogin->Flash->GetVariable("radioGroup.m"), QStringLiteral("true"));
+        QCOMPARE(frmLogin->Flash->GetVariable("eName"), QString());
+        // The first name keeps only what the 8-bit code page holds.
+        frmLogin->Flash->SetVariable("eName", QStringLiteral("Пётр😀"));
+        frmLogin->Flash->SetVariable("eSourname", QStringLiteral("Ωмега"));
+        frmLogin->Flash->SetVariable("eGroup", QStringLiteral("ИВТ-11"));
+        press("OkPress");
+        QVERIFY(frmLogin->LBNames->isVisible());
+        QCOMPARE(entries(frmLogin->LBNames), QStringList{"Пётр?"});
+        QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
+        QCOMPARE(frmMain->state().CurrentUser, 0);
+
+        // An empty first name is stored as "неизвестен".
+        press("AddNewUser");
+        press("OkPress");
+        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Пётр?", "неизвестен"}));
+        QCOMPARE(frmLogin->LBNames->currentIndex(), 1);
+    });
+    QVERIFY(m_messages.isEmpty());
+
+    CourseData saved(m_dect);
+    saved.LoadCourseData();
+    QCOMPARE(saved.learnerNames(), (QStringList{"Пётр?", "неизвестен"}));
+    QCOMPARE(saved.learnerFields(0).sourname, QStringLiteral("Ωмега"));
+    QCOMPARE(saved.learnerFields(0).group, QStringLiteral("ИВТ-11"));
+}
+
+// The full first showing: reader window -> sign-in -> home screen -> back.
+void TestLogin::changeMovesSelectionToLastAndEnterSignsIn()
+{
+    bool homeShown = false;
+    OnShow home(frmIntro, [&] {
+        frmIntro->closeScreen();
+        homeShown = true;
+        QCOMPARE(frmMain->state().CurrentUser, 2);
+        QVERIFY(frmLogin->isShowingModal()); // the sign-in screen stays open under it
+    });
+    bool signedIn = false;
+    const auto script = [&] {
+        // The first learner is picked before anything is touched.
+        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
+        QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
+        QCOMPARE(frmMain->state().CurrentUser, 0);
+
+        // Cancel after ChangeUser leaves everything as it was.
+        const QByteArray before = readBytes(m_dect);
+        press("ChangeUser");
+        QVERIFY(!frmLogin->LBNames->isVisible());
+        QCOMPARE(frmLogin->Flash->GetVariable("eName"), QStringLiteral("Анна"));
+        QCOMPARE(frmLogin->Flash->GetVariable("eSourname"), QStringLiteral("Ёлкина"));
+        QCOMPARE(frmLogin->Flash->GetVariable("eGroup"), QStringLiteral("ИВТ-11"));
+        QCOMPARE(frmLogin->Flash->GetVariable("eMail"), QString());
+        press("CancelPress");
+        QVERIFY(frmLogin->LBNames->isVisible());
+        QVERIFY(frmLogin->EditMode);
+        QCOMPARE(readBytes(m_dect), before);
+
+        press("ChangeUser");
+        frmLogin->Flash->SetVariable("eName", QStringLiteral("Анюта"));
+        frmLogin->Flash->SetVariable("eMail", QStringLiteral("anna@example.org"));
+        press("OkPress");
+        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анюта", "Борис", "Вера"}));
+        QCOMPARE(frmLogin->LBNames->currentIndex(), 2); // the last entry, not the changed one
+        QCOMPARE(frmMain->state().CurrentUser, 0);
+
+        press("Enter");
+        signedIn = true;
+    };
+    OnShow signIn(frmLogin, [&] {
+        script();
+        frmLogin->closeScreen(); // also when a check above failed
+    });
+    frmMain->FormShow();
+    QVERIFY(signedIn);
+    QVERIFY(homeShown);
+    QVERIFY(!frmLogin->isVisible());
+    QCOMPARE(frmMain->state().CurrentUser, 2);
+    QCOMPARE(frmLogin->RememberedUser, 2); // the return step ran
+    QCOMPARE(frmLogin->Flash->GetVariable("frame"), QStringLiteral("1"));
+
+    CourseData saved(m_dect);
+    saved.LoadCourseData();
+    const CourseData::Learner anna = saved.learnerFields(0);
+    QCOMPARE(anna.name, QStringLiteral("Анюта"));
+    QCOMPARE(anna.sourname, QStringLiteral("Ёлкина"));
+    QCOMPARE(anna.mail, QStringLiteral("anna@example.org"));
+    QCOMPARE(anna.date, QStringLiteral("Mon Mar 07 09:00:00 2005\n"));
+    QCOMPARE(saved.testRecords(0).size(), 1);
+}
+
+void TestLogin::deleteAsksFirst_data()
+{
+    QTest::addColumn<bool>("yes");
+    QTest::newRow("Yes") << true;
+    QTest::newRow("No") << false;
+}
+
+void TestLogin::deleteAsksFirst()
+{
+    QFETCH(bool, yes);
+    m_answer = yes;
+    const QByteArray before = readBytes(m_dect);
+    runSignIn([&] {
+        // The learner picks Борис.
+        frmLogin->LBNames->setCurrentIndex(1);
+        emit frmLogin->LBNames->activated(1);
+        QCOMPARE(frmMain->state().CurrentUser, 1);
+
+        press("DeleteUser");
+        QCOMPARE(m_questions, QStringList{"Вы точно хотите удалить данного ученика ?"});
+        if (!yes) {
+            QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
+            QCOMPARE(frmLogin->LBNames->currentIndex(), 1);
+            QCOMPARE(readBytes(m_dect), before);
+            return;
+        }
+        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Вера"}));
+        // No selection after the refill; CurrentUser keeps its value until a pick.
+        QCOMPARE(frmLogin->LBNames->currentIndex(), -1);
+        QCOMPARE(frmMain->state().CurrentUser, 1);
+        press("Enter");
+        QCOMPARE(frame(), QStringLiteral("41"));
+        QVERIFY(frmLogin->isShowingModal());
+    });
+    CourseData saved(m_dect);
+    saved.LoadCourseData();
+    QCOMPARE(saved.learnerCount(), yes ? 2 : 3);
+}
+
+// A save that fails tells the learner, and the list shows what is on disk.
+void TestLogin::failedSaveIsShownAndListKept()
+{
+    runSignIn([this] {
+        QCOMPARE(frmLogin->LBNames->count(), 3);
+        // Something takes the file's place: nothing can be saved any more.
+        QVERIFY(QFile::remove(m_dect));
+        QVERIFY(QDir().mkdir(m_dect));
+
+        press("AddNewUser");
+        frmLogin->Flash->SetVariable("eName", QStringLiteral("Гена"));
+        press("OkPress");
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY2(m_messages.at(0).startsWith("Не удалось сохранить данные учеников (dect.chh): "),
+                 qPrintable(m_messages.at(0)));
+        QVERIFY(frmLogin->LBNames->isVisible());
+        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
+        QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
+
+        press("ChangeUser");
+        frmLogin->Flash->SetVariable("eName", QStringLiteral("Аня"));
+        press("OkPress");
+        QCOMPARE(m_messages.size(), 2);
+        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
+
+        frmLogin->LBNames->setCurrentIndex(2);
+        emit frmLogin->LBNames->activated(2);
+        press("DeleteUser");
+        QCOMPARE(m_messages.size(), 3);
+        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
+        QCOMPARE(frmLogin->LBNames->currentIndex(), 2);
+        QVERIFY(frmLogin->isShowingModal());
+    });
+}
+
+void TestLogin::unreadableDataClosesSilently_data()
+{
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QStringList>("listed");
+    QTest::newRow("missing file") << QByteArray() << QStringList();
+    QTest::newRow("not well-formed") << QByteArray("<d><users>") << QStringList();
+    QTest::newRow("no learner list") << QByteArray("<d><first/><course/></d>") << QStringList();
+    // The entries added before the broken record stay.
+    QTest::newRow("broken second record")
+        << QByteArray("<d><first/><course/><users><u><name>Оля</name></u><u><name><b/></name></u>"
+                      "<u><name>Ян</name></u></users></d>")
+        << QStringList{"Оля"};
+}
+
+void TestLogin::unreadableDataClosesSilently()
+{
+    QFETCH(QByteArray, content);
+    QFETCH(QStringList, listed);
+    QFile::remove(m_dect);
+    if (!content.isNull()) {
+        QFile f(m_dect);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(content);
+    }
+    const QByteArray before = readBytes(m_dect);
+    bool shown = false;
+    OnShow never(frmLogin, [&] { shown = true; });
+    frmMain->FormShow();
+    QVERIFY(!shown);
+    QVERIFY(!frmLogin->isShowingModal());
+    // The screen itself closes without a word; the reader then says why.
+    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages[0].left(frmLogin->loadFailure().size()), frmLogin->loadFailure());
+    QVERIFY(!frmLogin->loadFailure().isEmpty());
+    QCOMPARE(entries(frmLogin->LBNames), listed);
+    QCOMPARE(frmMain->state().CurrentUser, 0);
+    QCOMPARE(frmLogin->RememberedUser, 0);
+    QCOMPARE(frmMain->history().size(), size_t(1));
+    QCOMPARE(readBytes(m_dect), before);
+}
+
+void TestLogin::closeEndsProgram()
+{
+    runSignIn([this] {
+        press("close");
+        QVERIFY(frmMain->isClosing());
+        QVERIFY(!frmLogin->isVisible());
+    });
+    QVERIFY(frmMain->isClosing());
+}
+
+QTEST_MAIN(TestLogin)
+#include "tst_signin.moc"

@@ -1,0 +1,207 @@
+#!/usr/bin/env python3
+"""Checks that the program's layers point one way.
+
+1. No include circle between the folders of src/ (a folder includes another
+   when one of its files has #include "other/...").
+2. No model target (tarvel_core, tarvel_*_model) links Qt Widgets, Qt Quick
+   or QML, directly or through another target of ours; and the files of a
+   model target include only headers of model targets.
+3. pugixml stays inside the course data and document models: no other
+   folder includes it, and no window target links it.
+
+Prints each breach with the files that make it and exits 1; 0 when clean.
+"""
+import argparse
+import os
+import re
+import sys
+import tempfile
+
+INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"', re.M)
+SYSTEM_INCLUDE = re.compile(r'^\s*#\s*include\s+<([^>]+)>', re.M)
+FORBIDDEN_FOR_MODELS = ("Qt6::Widgets", "Qt6::Quick", "Qt6::QuickWidgets", "Qt6::Qml",
+                        "Qt6::OpenGL")
+PUGI_FOLDERS = {"learners", "richtext"}
+
+
+def source_files(src):
+    for folder in sorted(os.listdir(src)):
+        path = os.path.join(src, folder)
+        if not os.path.isdir(path):
+            continue
+        for root, _, files in os.walk(path):
+            for name in sorted(files):
+                if name.endswith((".h", ".cpp")):
+                    yield folder, os.path.join(root, name)
+
+
+def folder_graph(src):
+    """edges[a][b] = the files of folder a that include folder b."""
+    edges = {}
+    for folder, path in source_files(src):
+        edges.setdefault(folder, {})
+        with open(path, encoding="utf-8") as f:
+            text = f.read()
+        for target in INCLUDE.findall(text):
+            if "/" not in target:
+                continue
+            other = target.split("/", 1)[0]
+            if other != folder and os.path.isdir(os.path.join(src, other)):
+                edges[folder].setdefault(other, []).append(os.path.relpath(path, src))
+    return edges
+
+
+def find_cycles(edges):
+    """Every elementary cycle found by a depth-first walk (one per back edge)."""
+    cycles = []
+    state = {}
+    stack = []
+
+    def visit(node):
+        state[node] = "open"
+        stack.append(node)
+        for nxt in sorted(edges.get(node, {})):
+            if state.get(nxt) == "open":
+                cycles.append(stack[stack.index(nxt):] + [nxt])
+            elif nxt not in state:
+                visit(nxt)
+        stack.pop()
+        state[node] = "done"
+
+    for node in sorted(edges):
+        if node not in state:
+            visit(node)
+    return cycles
+
+
+def check_circles(src):
+    edges = folder_graph(src)
+    problems = []
+    for cycle in find_cycles(edges):
+        steps = []
+        for a, b in zip(cycle, cycle[1:]):
+            steps.append(f"  {a} -> {b}: {', '.join(sorted(set(edges[a][b]))[:3])}")
+        problems.append("include circle between folders " + " -> ".join(cycle) + "\n" +
+                        "\n".join(steps))
+    return problems
+
+
+def read_targets(path):
+    targets = {}
+    with open(path, encoding="utf-8") as f:
+        for line in f:
+            parts = line.rstrip("\n").split(" ", 2)
+            if len(parts) < 2:
+                continue
+            kind, name = parts[0], parts[1]
+            rest = parts[2] if len(parts) > 2 else ""
+            t = targets.setdefault(name, {"folder": "", "sources": [], "links": []})
+            if kind == "target":
+                t["folder"] = rest
+            elif kind == "sources":
+                t["sources"] = [s for s in rest.split(";") if s]
+            elif kind == "links":
+                t["links"] = [s for s in rest.split(";") if s]
+    return targets
+
+
+def is_model(name):
+    return name == "tarvel_core" or name.endswith("_model")
+
+
+def closure(targets, name):
+    """Every library reached from a target through targets of ours."""
+    seen, todo = set(), [name]
+    while todo:
+        current = todo.pop()
+        for lib in targets.get(current, {}).get("links", []):
+            lib = re.sub(r"^\$<LINK_ONLY:(.*)>$", r"\1", lib)
+            if lib not in seen:
+                seen.add(lib)
+                if lib in targets:
+                    todo.append(lib)
+    return seen
+
+
+def check_targets(src, targets):
+    problems = []
+    model_headers = set()
+    for name, t in targets.items():
+        if is_model(name):
+            for s in t["sources"]:
+                if s.endswith(".h"):
+                    model_headers.add(f'{t["folder"]}/{os.path.basename(s)}')
+    for name, t in sorted(targets.items()):
+        reached = closure(targets, name)
+        if is_model(name):
+            bad = sorted(reached.intersection(FORBIDDEN_FOR_MODELS))
+            if bad:
+                problems.append(f"model target {name} links {', '.join(bad)}")
+            for s in t["sources"]:
+                if os.path.isabs(s) or not s.endswith((".h", ".cpp")):
+                    continue  # generated by the build (moc), not ours
+                path = os.path.join(src, t["folder"], s)
+                with open(path, encoding="utf-8") as f:
+                    text = f.read()
+                for inc in INCLUDE.findall(text):
+                    if "/" in inc and inc not in model_headers:
+                        problems.append(f"model target {name}: {os.path.relpath(path, src)} "
+                                        f"includes {inc}, which is no model header")
+        elif t["folder"] not in PUGI_FOLDERS and "pugixml::pugixml" in t["links"]:
+            problems.append(f"target {name} links pugixml directly")
+    for folder, path in source_files(src):
+        if folder in PUGI_FOLDERS:
+            continue
+        with open(path, encoding="utf-8") as f:
+            if any(i.startswith("pugixml") for i in SYSTEM_INCLUDE.findall(f.read())):
+                problems.append(f"{os.path.relpath(path, src)} includes pugixml")
+    return problems
+
+
+def self_test():
+    # A tree where "low" includes "high" and "high" includes "low" must be
+    # reported; the same tree without the wrong include must pass.
+    with tempfile.TemporaryDirectory() as tmp:
+        for folder in ("low", "high", "top"):
+            os.makedirs(os.path.join(tmp, folder))
+
+        def write(rel, text):
+            with open(os.path.join(tmp, rel), "w", encoding="utf-8") as f:
+                f.write(text)
+
+        write("low/Low.h", "#pragma once\n")
+        write("high/High.h", '#pragma once\n#include "low/Low.h"\n')
+        write("top/Top.cpp", '#include "high/High.h"\n#include "low/Low.h"\n')
+        if check_circles(tmp):
+            print("self-test: a clean tree was reported", file=sys.stderr)
+            return 1
+        write("low/Low.cpp", '#include "low/Low.h"\n#include "top/Top.h"\n')
+        found = check_circles(tmp)
+        if not found or "Low.cpp" not in found[0]:
+            print("self-test: the planted circle low -> top -> high -> low was not reported",
+                  file=sys.stderr)
+            return 1
+    print("self-test: a planted include circle is reported")
+    return 0
+
+
+def main():
+    parser = argparse.ArgumentParser()
+    parser.add_argument("--src")
+    parser.add_argument("--targets")
+    parser.add_argument("--self-test", action="store_true")
+    args = parser.parse_args()
+    if args.self_test:
+        return self_test()
+    problems = check_circles(args.src)
+    problems += check_targets(args.src, read_targets(args.targets))
+    for p in problems:
+        print(p, file=sys.stderr)
+    if problems:
+        return 1
+    print("layers point one way: no include circle, no model links widgets or Qt Quick")
+    return 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())

@@ -105,17 +105,13 @@ private:
 
     TRVStyle &sheet() const;
     void modelChanged();
-    QImage pictureFor(const RVItem &item);
     void buildDocument();
     qreal currentTextWidth() const;
     int topPosition() const;
-    int itemAtPosition(int pos) const;
-    int lineTopOf(int pos) const;
     void applyWidth();
     void updateScrollBars();
     void relayout(bool keepTopItem);
     QPointF toDocument(const QPoint &viewportPos) const;
-    QTextCursor itemCursor(int item) const;
     void updateCursorShape();
     void setHoverLink(int id);
     bool moveLinkFocus(bool next);

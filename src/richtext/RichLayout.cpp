@@ -1,0 +1,309 @@
+#include "richtext/RichLayout.h"
+
+#include <QAbstractTextDocumentLayout>
+#include <QDir>
+#include <QFileInfo>
+#include <QImageReader>
+#include <QPainter>
+#include <QTextBlock>
+#include <QTextCursor>
+#include <QTextLayout>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+
+constexpr int kMaxPlaceholder = 4096;
+
+// What QTextDocument would read as structure (block and frame breaks, object
+// markers) or cannot draw is shown as a blank; the item text keeps it.
+QString displayText(const QString &text)
+{
+    QString out = text;
+    for (QChar &c : out) {
+        const char16_t u = c.unicode();
+        if ((u < 0x20 && u != '\t') || u == 0x2028 || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1 || u == 0xFFFC)
+            c = QLatin1Char(' ');
+    }
+    return out;
+}
+
+} // namespace
+
+RichLayout::RichLayout()
+{
+    doc.setUndoRedoEnabled(false);
+    doc.setDocumentMargin(0);
+}
+
+QImage RichLayout::pictureFor(const RVDocument &items, const RVItem &item)
+{
+    const QString base = items.baseDir.isEmpty() ? QDir::currentPath() : items.baseDir;
+    const QString path = QFileInfo(item.picturePath).isRelative() ? QDir(base).absoluteFilePath(item.picturePath)
+                                                                  : item.picturePath;
+    auto it = images.constFind(path);
+    if (it != images.constEnd())
+        return it.value();
+    QImageReader reader(path);
+    QImage img = reader.read();
+    if (img.isNull()) {
+        // An unreadable picture keeps its place as an empty frame.
+        const int w = std::clamp(item.pictureWidth > 0 ? item.pictureWidth : 32, 1, kMaxPlaceholder);
+        const int h = std::clamp(item.pictureHeight > 0 ? item.pictureHeight : 32, 1, kMaxPlaceholder);
+        img = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
+        img.fill(Qt::transparent);
+        QPainter p(&img);
+        p.setPen(QColor(0x80, 0x80, 0x80));
+        p.drawRect(0, 0, w - 1, h - 1);
+    }
+    images.insert(path, img);
+    return img;
+}
+
+void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
+{
+    RichLayout &L = *this;
+
+    doc.clear();
+    doc.setDocumentMargin(0);
+    doc.setDefaultFont(st.TextStyles(0).font());
+    // The content is laid out once, as it goes in, at the width it is shown
+    // at; applying another width afterwards would lay it all out again.
+    doc.setTextWidth(width);
+
+    // One format per style; a style number the sheet lacks is style 0.
+    std::vector<QTextCharFormat> charFormats(size_t(std::max(1, st.TextStyleCount())));
+    for (int i = 0; i < int(charFormats.size()); ++i) {
+        const RVTextStyle &ts = st.TextStyles(st.hasTextStyle(i) ? i : 0);
+        QTextCharFormat &cf = charFormats[size_t(i)];
+        cf.setFont(ts.font(), QTextCharFormat::FontPropertiesAll);
+        cf.setForeground(ts.color);
+        if (ts.backColor.isValid())
+            cf.setBackground(ts.backColor);
+        if (ts.vShiftPercent != 0)
+            cf.setBaselineOffset(ts.vShiftPercent);
+    }
+    std::vector<QTextBlockFormat> blockFormats(size_t(std::max(1, st.ParaStyleCount())));
+    std::vector<bool> paraDecorated(blockFormats.size());
+    for (int i = 0; i < int(blockFormats.size()); ++i) {
+        const RVParaStyle &ps = st.ParaStyles(st.hasParaStyle(i) ? i : 0);
+        QTextBlockFormat &bf = blockFormats[size_t(i)];
+        bf.setTextIndent(ps.firstIndent);
+        bf.setLeftMargin(ps.leftIndent);
+        bf.setRightMargin(ps.rightIndent);
+        bf.setTopMargin(ps.spaceBefore);
+        bf.setBottomMargin(ps.spaceAfter);
+        bf.setAlignment(ps.alignment);
+        paraDecorated[size_t(i)] = ps.border != RVBorderStyle::None || ps.backColor.isValid();
+    }
+    auto charFormat = [&](int styleNo) -> const QTextCharFormat & {
+        return charFormats[size_t(styleNo >= 0 && styleNo < int(charFormats.size()) ? styleNo : 0)];
+    };
+    auto paraIndex = [&](int paraNo) { return paraNo >= 0 && paraNo < int(blockFormats.size()) ? paraNo : 0; };
+
+    const qsizetype n = items.items.size();
+    L.itemPos.assign(size_t(n), 0);
+    L.itemLen.assign(size_t(n), 0);
+    L.itemLink.assign(size_t(n), -1);
+    L.linkItems.clear();
+    L.decorated.clear();
+    L.breakBlocks.clear();
+    L.ruleColor = st.TextStyles(0).color;
+
+    QTextCursor cur(&doc);
+    cur.beginEditBlock();
+    int block = -1;
+    int currentPara = -1;
+    bool afterBreak = false;
+    for (qsizetype i = 0; i < n; ++i) {
+        const RVItem &item = items.items[i];
+        const bool isBreak = item.kind == RVItem::Kind::Break;
+        const bool newBlock = block < 0 || isBreak || afterBreak || item.start == RVItem::Start::NewParagraph;
+        const QTextCharFormat &cf = charFormat(item.styleNo);
+        if (newBlock) {
+            const int para = isBreak ? 0 : paraIndex(item.paraNo);
+            QTextBlockFormat bf = isBreak ? QTextBlockFormat() : blockFormats[size_t(para)];
+            if (item.pageBreakBefore)
+                bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+            const QTextCharFormat &bcf = isBreak ? charFormat(0) : cf;
+            if (block < 0) {
+                cur.setBlockFormat(bf);
+                cur.setBlockCharFormat(bcf);
+            } else {
+                cur.insertBlock(bf, bcf);
+            }
+            ++block;
+            if (isBreak) {
+                L.breakBlocks.push_back(block);
+                currentPara = -1;
+            } else if (paraDecorated[size_t(para)]) {
+                // Consecutive paragraphs of one decorated style share a frame.
+                if (currentPara == para && !L.decorated.empty() && L.decorated.back().lastBlock == block - 1)
+                    L.decorated.back().lastBlock = block;
+                else
+                    L.decorated.push_back({block, block, para});
+                currentPara = para;
+            } else {
+                currentPara = -1;
+            }
+        } else if (item.start == RVItem::Start::NewLine) {
+            cur.insertText(QString(QChar::LineSeparator), cf);
+        }
+        afterBreak = isBreak;
+
+        const bool link = (item.kind == RVItem::Kind::Picture && item.pictureJump)
+                          || (item.kind == RVItem::Kind::Text && st.hasTextStyle(item.styleNo)
+                              && st.TextStyles(item.styleNo).jump);
+        if (link) {
+            L.itemLink[size_t(i)] = int(L.linkItems.size());
+            L.linkItems.push_back(int(i));
+        }
+
+        L.itemPos[size_t(i)] = cur.position();
+        switch (item.kind) {
+        case RVItem::Kind::Text:
+        case RVItem::Kind::Tab: {
+            const QString text = item.kind == RVItem::Kind::Tab ? QStringLiteral("\t") : displayText(item.text);
+            if (text.isEmpty())
+                break;
+            if (link) {
+                QTextCharFormat lf = cf;
+                lf.setAnchor(true);
+                lf.setAnchorHref(QString::number(L.itemLink[size_t(i)]));
+                cur.insertText(text, lf);
+            } else {
+                cur.insertText(text, cf);
+            }
+            break;
+        }
+        case RVItem::Kind::Picture: {
+            const QImage img = pictureFor(items, item);
+            const QString name = QStringLiteral("rvimg:%1").arg(i);
+            doc.addResource(QTextDocument::ImageResource, QUrl(name), img);
+            QTextImageFormat imf;
+            imf.setName(name);
+            qreal w = item.pictureWidth, h = item.pictureHeight;
+            if (w <= 0 && h > 0 && img.height() > 0)
+                w = h * img.width() / img.height();
+            else if (h <= 0 && w > 0 && img.width() > 0)
+                h = w * img.height() / img.width();
+            if (w > 0)
+                imf.setWidth(w);
+            if (h > 0)
+                imf.setHeight(h);
+            if (link) {
+                imf.setAnchor(true);
+                imf.setAnchorHref(QString::number(L.itemLink[size_t(i)]));
+            }
+            cur.insertImage(imf);
+            break;
+        }
+        case RVItem::Kind::Break:
+            break;
+        }
+        L.itemLen[size_t(i)] = cur.position() - L.itemPos[size_t(i)];
+    }
+    cur.endEditBlock();
+
+    L.built = true;
+    L.textWidth = width;
+}
+
+int RichLayout::layOut(qreal width)
+{
+    if (width != textWidth) {
+        textWidth = width;
+        doc.setTextWidth(width);
+    }
+    // Asking for the size lays the whole document out now.
+    return int(std::ceil(doc.documentLayout()->documentSize().height()));
+}
+
+int RichLayout::itemAtPosition(int pos) const
+{
+    const auto &ip = itemPos;
+    if (ip.empty() || pos < 0)
+        return -1;
+    auto it = std::upper_bound(ip.begin(), ip.end(), pos);
+    if (it == ip.begin())
+        return 0;
+    return int(it - ip.begin()) - 1;
+}
+
+int RichLayout::lineTopOf(int pos) const
+{
+    const QTextBlock block = doc.findBlock(pos);
+    if (!block.isValid())
+        return 0;
+    const QTextLayout *tl = block.layout();
+    if (!tl || tl->lineCount() == 0)
+        return int(std::floor(doc.documentLayout()->blockBoundingRect(block).top()));
+    const QTextLine line = tl->lineForTextPosition(pos - block.position());
+    const qreal y = tl->position().y() + (line.isValid() ? line.y() : 0);
+    return int(std::floor(y));
+}
+
+
+int RichLayout::positionAt(const QPointF &point) const
+{
+    return built ? doc.documentLayout()->hitTest(point, Qt::FuzzyHit) : -1;
+}
+
+int RichLayout::linkAt(const QPointF &point) const
+{
+    if (!built)
+        return -1;
+    const QString href = doc.documentLayout()->anchorAt(point);
+    if (href.isEmpty())
+        return -1;
+    bool ok = false;
+    const int id = href.toInt(&ok);
+    return ok && id >= 0 && id < linkCount() ? id : -1;
+}
+
+QRectF RichLayout::linkRect(int id) const
+{
+    if (!built || id < 0 || id >= linkCount())
+        return QRectF();
+    const int item = linkItems[size_t(id)];
+    const int pos = itemPos[size_t(item)];
+    const int len = itemLen[size_t(item)];
+    if (len <= 0)
+        return QRectF();
+    const QTextBlock block = doc.findBlock(pos);
+    const QTextLayout *tl = block.layout();
+    if (!tl || tl->lineCount() == 0)
+        return QRectF();
+    const int rel = pos - block.position();
+    const QTextLine line = tl->lineForTextPosition(rel);
+    if (!line.isValid())
+        return QRectF();
+    const int lineEnd = line.textStart() + line.textLength();
+    const qreal x1 = line.cursorToX(rel);
+    const qreal x2 = line.cursorToX(std::min(rel + len, lineEnd));
+    QRectF r(std::min(x1, x2), line.y(), std::abs(x2 - x1), line.height());
+    r.translate(tl->position());
+    return r;
+}
+
+QPointF RichLayout::itemOrigin(int item) const
+{
+    const int pos = itemPos[size_t(item)];
+    const QTextBlock block = doc.findBlock(pos);
+    const QTextLayout *tl = block.layout();
+    qreal lx = 0;
+    if (tl && tl->lineCount() > 0) {
+        const QTextLine line = tl->lineForTextPosition(pos - block.position());
+        lx = tl->position().x() + (line.isValid() ? line.x() : 0);
+    }
+    return QPointF(std::floor(lx), lineTopOf(pos));
+}
+
+QTextCursor RichLayout::itemCursor(int item) const
+{
+    QTextCursor c(const_cast<QTextDocument *>(&doc));
+    c.setPosition(itemPos[size_t(item)]);
+    c.setPosition(itemPos[size_t(item)] + itemLen[size_t(item)], QTextCursor::KeepAnchor);
+    return c;
+}

@@ -1,0 +1,70 @@
+#pragma once
+
+// The layout of a rich-text document, apart from any widget: the items of an
+// RVDocument laid out in a QTextDocument with the sheet's fonts and
+// paragraph formats, the map from items to text positions, the link
+// numbering, and hit testing in document coordinates (origin at the text's
+// top left, margins and scrolling left to the view).
+
+#include "richtext/RVDocument.h"
+#include "richtext/RVStyle.h"
+
+#include <QColor>
+#include <QHash>
+#include <QImage>
+#include <QRectF>
+#include <QTextDocument>
+#include <vector>
+
+class QTextCursor;
+
+class RichLayout
+{
+public:
+    RichLayout();
+
+    // Lays the items out anew at the text width, with the sheet's styles.
+    void build(const RVDocument &items, const TRVStyle &sheet, qreal width);
+    // Lays the document out at another width; the height it then has.
+    int layOut(qreal width);
+
+    bool isBuilt() const { return built; }
+    // Drops the decoded pictures (a new document may name other files).
+    void forgetPictures() { images.clear(); }
+    qreal width() const { return textWidth; }
+    int linkCount() const { return int(linkItems.size()); }
+    // The item a text position belongs to; -1 before the first.
+    int itemAtPosition(int pos) const;
+    // The top of the line that holds a text position.
+    int lineTopOf(int pos) const;
+    // The text position at a document point (the nearest), or -1.
+    int positionAt(const QPointF &point) const;
+    // The link number at a document point, or -1.
+    int linkAt(const QPointF &point) const;
+    // The first fragment of link number id; empty when there is none.
+    QRectF linkRect(int id) const;
+    // Where an item starts: its x and the top of its line.
+    QPointF itemOrigin(int item) const;
+    // The text of one item, as a cursor over it.
+    QTextCursor itemCursor(int item) const;
+
+    // A run of consecutive blocks of one framed or shaded paragraph style.
+    struct Group
+    {
+        int firstBlock, lastBlock, para;
+    };
+
+    QTextDocument doc;
+    std::vector<int> itemPos, itemLen, itemLink;
+    std::vector<int> linkItems;   // link id -> item index
+    std::vector<Group> decorated; // runs of blocks with a border or background
+    std::vector<int> breakBlocks;
+    QColor ruleColor;
+
+private:
+    QImage pictureFor(const RVDocument &items, const RVItem &item);
+
+    QHash<QString, QImage> images;
+    bool built = false; // the text document was built at least once
+    qreal textWidth = -1;
+};

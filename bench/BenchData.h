@@ -1,7 +1,7 @@
 #pragma once
 
 // Generated inputs of the benchmarks, written once per run into a scratch
-// folder: a course data document of many learners and large banks.
+// folder: a course data document of many learners and large testing::banks.
 
 #include "testing/LineCodec.h"
 
@@ -52,7 +52,7 @@ inline QByteArray questionBank(int questions)
 {
     QByteArray out;
     for (int i = 0; i < questions; ++i) {
-        out += EncodeLine(QStringLiteral("%1 %2 Сколько бит в байте, если в килобайте %3 байт?")
+        out += testing::EncodeLine(QStringLiteral("%1 %2 Сколько бит в байте, если в килобайте %3 байт?")
                               .arg(i % 8 + 1)
                               .arg(i / 8 + 1)
                               .arg(i))
@@ -68,7 +68,7 @@ inline QByteArray answerBank(int questions)
     QByteArray out;
     for (int i = 0; i < questions; ++i) {
         for (int k = 0; k < 5; ++k) {
-            out += EncodeLine(QStringLiteral("%1 %2 %3 Вариант ответа номер %4")
+            out += testing::EncodeLine(QStringLiteral("%1 %2 %3 Вариант ответа номер %4")
                                   .arg(i % 8 + 1)
                                   .arg(i / 8 + 1)
                                   .arg(k == 0 ? 1 : 0)

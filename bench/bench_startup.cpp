@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     setUpApplication();
 
-    CourseLock lock;
+    learners::CourseLock lock;
     if (!lock.tryLock())
         return 1;
 

@@ -1,7 +1,7 @@
 // In-process benchmarks, each beside its floor (scripts/bench prints the
 // ratios): OpenPage of the largest lecture vs a bare QTextDocument layout of
 // the same text; dect.chh of 10,000 learners (load; one bookmark added and
-// saved) vs pugixml parsing and saving it; LoadBanks of 100,000 questions and
+// saved) vs pugixml parsing and saving it; testing::LoadBanks of 100,000 questions and
 // 500,000 answers vs QByteArray::fromBase64 over the same lines.
 #include "BenchData.h"
 
@@ -79,7 +79,7 @@ constexpr unsigned kParse = pugi::parse_default | pugi::parse_comments | pugi::p
 void BM_CourseDataLoad(benchmark::State &state)
 {
     for (auto _ : state) {
-        CourseData data(scratch("dect.chh"));
+        learners::CourseData data(scratch("dect.chh"));
         data.LoadCourseData();
         benchmark::DoNotOptimize(data.learnerCount());
     }
@@ -100,7 +100,7 @@ void BM_CourseDataAddBookmark(benchmark::State &state)
 {
     QFile::remove(scratch("save.chh"));
     QFile::copy(scratch("dect.chh"), scratch("save.chh"));
-    CourseData data(scratch("save.chh"));
+    learners::CourseData data(scratch("save.chh"));
     data.LoadCourseData();
     for (auto _ : state)
         data.addBookmark(kLearners / 2, 3);
@@ -117,15 +117,15 @@ void BM_Floor_PugixmlSave(benchmark::State &state)
     }
 }
 
-// ---- banks
+// ---- testing::banks
 
 void BM_LoadBanks(benchmark::State &state)
 {
     for (auto _ : state) {
-        StringGrid questions(3), answers(4);
-        LoadBanks(questions, answers, scratch("questions.qzt"), scratch("ansvers.qzt"));
+        testing::StringGrid questions(3), answers(4);
+        testing::LoadBanks(questions, answers, scratch("questions.qzt"), scratch("ansvers.qzt"));
         if (questions.RowCount != kQuestions + 1 || answers.RowCount != 5 * kQuestions + 1)
-            state.SkipWithError("the banks did not load whole");
+            state.SkipWithError("the testing::banks did not load whole");
     }
 }
 
@@ -198,7 +198,7 @@ bool prepare(const QString &courseDir)
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);
-    frmMain->FlashButtons->setMovie(MovieControl::moviePath(QStringLiteral("buttons")));
+    frmMain->FlashButtons->setMovie(movie::MovieControl::moviePath(QStringLiteral("buttons")));
     return true;
 }
 

@@ -1,4 +1,4 @@
-// LoadBanks over two bank files. The first two bytes say where the input is
+// testing::LoadBanks over two bank files. The first two bytes say where the input is
 // cut into the question bank and the answer bank.
 #include "FuzzSupport.h"
 
@@ -14,12 +14,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     const QString questions = fuzz::writeScratch(QStringLiteral("questions.qzt"), body.left(cut));
     const QString answers = fuzz::writeScratch(QStringLiteral("ansvers.qzt"), body.mid(cut));
 
-    StringGrid grid1(3), grid2(4);
+    testing::StringGrid grid1(3), grid2(4);
     try {
         // A small bound, so that the too-large path is reached as well.
-        LoadBanks(grid1, grid2, questions, answers, 1 << 16);
-    } catch (const ECodingError &) {
-    } catch (const BankError &) {
+        testing::LoadBanks(grid1, grid2, questions, answers, 1 << 16);
+    } catch (const testing::CodingError &) {
+    } catch (const testing::BankError &) {
     }
     if (grid1.RowCount < 1 || grid2.RowCount < 1)
         fuzz::fail("a table lost its heading row");

@@ -7,30 +7,30 @@
 
 namespace {
 
-void walk(CourseData &data)
+void walk(learners::CourseData &data)
 {
     try {
         (void)data.lectures();
-    } catch (const CourseDataError &) {
+    } catch (const learners::CourseDataError &) {
     }
     int count = 0;
     try {
         count = data.learnerCount();
         (void)data.learnerNames();
-    } catch (const CourseDataError &) {
+    } catch (const learners::CourseDataError &) {
     }
     for (int i = 0; i < count && i < 64; ++i) {
         try {
             (void)data.learnerFields(i);
-        } catch (const CourseDataError &) {
+        } catch (const learners::CourseDataError &) {
         }
         try {
             (void)data.testRecords(i);
-        } catch (const CourseDataError &) {
+        } catch (const learners::CourseDataError &) {
         }
         try {
             (void)data.bookmarks(i);
-        } catch (const CourseDataError &) {
+        } catch (const learners::CourseDataError &) {
         }
     }
 }
@@ -40,17 +40,17 @@ void walk(CourseData &data)
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     static const bool clockSet = [] {
-        CourseData::setClock([] { return QDateTime(QDate(2005, 3, 8), QTime(14, 5, 9)); });
+        learners::CourseData::setClock([] { return QDateTime(QDate(2005, 3, 8), QTime(14, 5, 9)); });
         return true;
     }();
     (void)clockSet;
 
     const QByteArray input = fuzz::bytes(data, size);
     const QString path = fuzz::writeScratch(QStringLiteral("dect.chh"), input);
-    CourseData doc(path);
+    learners::CourseData doc(path);
     try {
         doc.LoadCourseData();
-    } catch (const CourseDataError &) {
+    } catch (const learners::CourseDataError &) {
         return 0;
     }
     walk(doc);
@@ -61,12 +61,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         learners = doc.learnerCount();
         doc.addBookmark(learners - 1, 3);
         doc.addTestResult(learners - 1, QStringLiteral("0"), 85);
-    } catch (const CourseDataError &) {
+    } catch (const learners::CourseDataError &) {
     }
     if (learners < 0)
         return 0;
     // What was saved reads back: the same learners, the new one last.
-    CourseData reread(path);
+    learners::CourseData reread(path);
     try {
         reread.LoadCourseData();
         if (reread.learnerCount() != learners)
@@ -75,7 +75,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             fuzz::fail("the saved learner reads back changed");
         if (reread.serialize() != doc.serialize())
             fuzz::fail("the saved document reads back changed");
-    } catch (const CourseDataError &e) {
+    } catch (const learners::CourseDataError &e) {
         std::fprintf(stderr, "%s\n", e.what());
         fuzz::fail("a document the program saved does not load");
     }

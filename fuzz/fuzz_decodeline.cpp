@@ -1,4 +1,4 @@
-// DecodeLine over any line a bank or report file can hold. The first byte
+// testing::DecodeLine over any line a bank or report file can hold. The first byte
 // picks how the rest becomes text: as Windows-1251 bytes (what the bank
 // reader hands over) or as raw UTF-16 (what a report line may hold).
 #include "FuzzSupport.h"
@@ -17,14 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                              : cp1251::toUnicode(rest);
     QString text;
     try {
-        text = DecodeLine(line);
-    } catch (const ECodingError &) {
+        text = testing::DecodeLine(line);
+    } catch (const testing::CodingError &) {
         return 0;
     }
     // Whatever decodes codes back to a line that decodes to the same text.
     if (text.contains(QChar(0)))
         fuzz::fail("decoded text holds a NUL");
-    if (DecodeLine(EncodeLine(text)) != text)
+    if (testing::DecodeLine(testing::EncodeLine(text)) != text)
         fuzz::fail("EncodeLine does not round-trip a decoded text");
     return 0;
 }

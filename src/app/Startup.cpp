@@ -19,7 +19,7 @@ void setUpApplication()
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvel.Tarvel"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tarvel.Tarvel")));
     QApplication::setQuitOnLastWindowClosed(false);
-    MovieControl::configureGraphics();
+    movie::MovieControl::configureGraphics();
 }
 
 void startWindowSet()

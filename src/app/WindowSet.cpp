@@ -63,7 +63,7 @@ template <typename T> void destroy(T *&window)
 
 void createWindowSet()
 {
-    ModalScreen::setProgramEnding(false);
+    ui::ModalScreen::setProgramEnding(false);
     g_navigator = std::make_unique<WindowNavigator>();
     ui::Navigator &navigator = *g_navigator;
     // The screens are top-level windows of their own; the reader window is

@@ -12,9 +12,9 @@ int main(int argc, char *argv[])
     setUpApplication();
 
     // Two copies on one course folder would overwrite each other's saves.
-    CourseLock lock;
+    learners::CourseLock lock;
     if (!lock.tryLock()) {
-        dialogs::message(nullptr, CourseLock::busyMessage());
+        dialogs::message(nullptr, learners::CourseLock::busyMessage());
         return 0;
     }
 

@@ -11,6 +11,8 @@
 
 #include <cstring>
 
+namespace learners {
+
 namespace {
 
 std::function<QDateTime()> &clockSource()
@@ -243,7 +245,7 @@ CourseDataError::CourseDataError(const QString &message)
 {
 }
 
-using namespace coursedata;
+using namespace dom;
 
 CourseData::CourseData(const QString &fileName)
     : m_fileName(fileName), m_d(std::make_unique<Private>())
@@ -345,7 +347,7 @@ void CourseData::SaveCourseData()
 
 void CourseData::applyChange(const std::function<void()> &change)
 {
-    coursedata::documentElement(*this); // a change needs a loaded document
+    learners::dom::documentElement(*this); // a change needs a loaded document
     pugi::xml_document backup;
     backup.reset(m_d->doc);
     try {
@@ -359,7 +361,7 @@ void CourseData::applyChange(const std::function<void()> &change)
     }
 }
 
-pugi::xml_node coursedata::documentElement(const CourseData &data)
+pugi::xml_node learners::dom::documentElement(const CourseData &data)
 {
     if (!data.isLoaded())
         throw CourseDataError(readFailure(data.fileName(), QStringLiteral("данные не загружены")));
@@ -367,7 +369,7 @@ pugi::xml_node coursedata::documentElement(const CourseData &data)
 }
 
 
-pugi::xml_node coursedata::childAt(pugi::xml_node parent, int position)
+pugi::xml_node learners::dom::childAt(pugi::xml_node parent, int position)
 {
     if (!parent)
         throw CourseDataError(QStringLiteral("Данные учеников повреждены: нет элемента"));
@@ -379,7 +381,7 @@ pugi::xml_node coursedata::childAt(pugi::xml_node parent, int position)
                               .arg(nodeLabel(parent), QString::number(position)));
 }
 
-int coursedata::childCount(pugi::xml_node parent)
+int learners::dom::childCount(pugi::xml_node parent)
 {
     int count = 0;
     for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
@@ -387,7 +389,7 @@ int coursedata::childCount(pugi::xml_node parent)
     return count;
 }
 
-pugi::xml_node coursedata::child(pugi::xml_node parent, const char *name)
+pugi::xml_node learners::dom::child(pugi::xml_node parent, const char *name)
 {
     // Processing instructions carry names too; only elements count here.
     for (pugi::xml_node n = parent.first_child(); n; n = n.next_sibling())
@@ -396,7 +398,7 @@ pugi::xml_node coursedata::child(pugi::xml_node parent, const char *name)
     return append(parent, name);
 }
 
-pugi::xml_node coursedata::append(pugi::xml_node parent, const char *name)
+pugi::xml_node learners::dom::append(pugi::xml_node parent, const char *name)
 {
     pugi::xml_node added;
     if (parent.type() == pugi::node_element)
@@ -408,20 +410,20 @@ pugi::xml_node coursedata::append(pugi::xml_node parent, const char *name)
     return added;
 }
 
-pugi::xml_node coursedata::append(pugi::xml_node parent, const char *name, const QString &text)
+pugi::xml_node learners::dom::append(pugi::xml_node parent, const char *name, const QString &text)
 {
     pugi::xml_node added = append(parent, name);
     setValue(added, text);
     return added;
 }
 
-QString coursedata::value(pugi::xml_node element)
+QString learners::dom::value(pugi::xml_node element)
 {
     checkValueElement(element);
     return QString::fromUtf8(element.first_child().value());
 }
 
-void coursedata::setValue(pugi::xml_node element, const QString &text)
+void learners::dom::setValue(pugi::xml_node element, const QString &text)
 {
     checkValueElement(element);
     while (pugi::xml_node n = element.first_child())
@@ -430,22 +432,22 @@ void coursedata::setValue(pugi::xml_node element, const QString &text)
         element.append_child(pugi::node_pcdata).set_value(text.toUtf8().constData());
 }
 
-void coursedata::removeChildAt(pugi::xml_node parent, int position)
+void learners::dom::removeChildAt(pugi::xml_node parent, int position)
 {
     parent.remove_child(childAt(parent, position));
 }
 
-pugi::xml_node coursedata::lectureList(const CourseData &data)
+pugi::xml_node learners::dom::lectureList(const CourseData &data)
 {
     return childAt(childAt(documentElement(data), 1), 0);
 }
 
-pugi::xml_node coursedata::learnerList(const CourseData &data)
+pugi::xml_node learners::dom::learnerList(const CourseData &data)
 {
     return childAt(documentElement(data), 2);
 }
 
-pugi::xml_node coursedata::learner(const CourseData &data, int position)
+pugi::xml_node learners::dom::learner(const CourseData &data, int position)
 {
     return childAt(learnerList(data), position);
 }
@@ -520,12 +522,12 @@ void CourseData::deleteLearner(int position)
     applyChange([&] { removeChildAt(learnerList(*this), position); });
 }
 
-pugi::xml_node coursedata::testsOf(const CourseData &data, int learnerPosition)
+pugi::xml_node learners::dom::testsOf(const CourseData &data, int learnerPosition)
 {
     return child(child(learner(data, learnerPosition), "study_info"), "tests");
 }
 
-pugi::xml_node coursedata::bookmarksOf(const CourseData &data, int learnerPosition)
+pugi::xml_node learners::dom::bookmarksOf(const CourseData &data, int learnerPosition)
 {
     return child(child(learner(data, learnerPosition), "study_info"), "bookmarks");
 }
@@ -679,3 +681,5 @@ void CourseData::setClock(std::function<QDateTime()> c)
 {
     clockSource() = std::move(c);
 }
+
+} // namespace learners

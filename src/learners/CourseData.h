@@ -8,6 +8,8 @@
 #include <memory>
 #include <stdexcept>
 
+namespace learners {
+
 // Every failure of the course data document: a file that cannot be read or
 // parsed, a position past the end of its container, a value that is not a
 // value, a save that did not reach the disk. The text is meant for the learner.
@@ -150,3 +152,5 @@ private:
     bool m_loaded = false;
     mutable qsizetype m_serializedSize = 0; // the last serialize(), a size hint
 };
+
+} // namespace learners

@@ -7,12 +7,14 @@
 
 #include <pugixml.hpp>
 
+namespace learners {
+
 struct CourseData::Private
 {
     pugi::xml_document doc;
 };
 
-namespace coursedata {
+namespace dom {
 
 // The document element; throws when nothing is loaded.
 pugi::xml_node documentElement(const CourseData &data);
@@ -41,4 +43,6 @@ pugi::xml_node learner(const CourseData &data, int position);
 pugi::xml_node testsOf(const CourseData &data, int learner);
 pugi::xml_node bookmarksOf(const CourseData &data, int learner);
 
-} // namespace coursedata
+} // namespace dom
+
+} // namespace learners

@@ -3,6 +3,8 @@
 #include <QFileInfo>
 #include <QLockFile>
 
+namespace learners {
+
 CourseLock::CourseLock(const QString &fileName)
     : m_lock(std::make_unique<QLockFile>(QFileInfo(fileName).absoluteFilePath()))
 {
@@ -31,3 +33,5 @@ QString CourseLock::busyMessage()
 {
     return QStringLiteral("Учебник уже запущен из этой папки. Закройте другую копию программы.");
 }
+
+} // namespace learners

@@ -5,6 +5,8 @@
 
 class QLockFile;
 
+namespace learners {
+
 // Keeps a second copy of the program away from the same course folder: both
 // would hold their own copy of dect.chh in memory and each save would wipe
 // out the other's changes.
@@ -29,3 +31,5 @@ public:
 private:
     std::unique_ptr<QLockFile> m_lock;
 };
+
+} // namespace learners

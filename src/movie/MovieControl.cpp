@@ -18,6 +18,8 @@
 #include <QResizeEvent>
 #include <QVBoxLayout>
 
+namespace movie {
+
 namespace {
 // A movie is a small hand-written scene; anything larger is not one of ours.
 constexpr qint64 kMaxMovieBytes = 4 * 1024 * 1024;
@@ -239,3 +241,5 @@ void MovieControl::deliverCommand(const QString &command, const QString &args)
 {
     dialogs::guarded(window(), [&] { emit fsCommand(command, args); });
 }
+
+} // namespace movie

@@ -6,8 +6,9 @@
 #include <QWidget>
 
 class QQmlEngine;
-
 class QQuickWidget;
+
+namespace movie {
 
 // Hosts one animated screen face ("movie"): a QML scene loaded from
 // pictures/<name>.qml. Offers the operations the screens drive their movies
@@ -73,3 +74,5 @@ private:
     qreal m_designWidth = 0;
     qreal m_designHeight = 0;
 };
+
+} // namespace movie

@@ -31,7 +31,7 @@ public:
 TfrmBookmark *frmBookmark = nullptr;
 
 TfrmBookmark::TfrmBookmark(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
-    : ModalScreen(parent), m_state(state), m_navigator(navigator)
+    : ui::ModalScreen(parent), m_state(state), m_navigator(navigator)
 {
     setObjectName(QStringLiteral("frmBookmark"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -39,10 +39,10 @@ TfrmBookmark::TfrmBookmark(reader::ReaderState &state, ui::Navigator &navigator,
     setFixedSize(550, 400);
     move(270, 187);
 
-    Flash = new MovieControl(this);
+    Flash = new movie::MovieControl(this);
     Flash->setObjectName(QStringLiteral("Flash"));
     Flash->setGeometry(0, 0, 550, 400);
-    connect(Flash, &MovieControl::fsCommand, this, &TfrmBookmark::FlashFSCommand);
+    connect(Flash, &movie::MovieControl::fsCommand, this, &TfrmBookmark::FlashFSCommand);
 
     // An ordinary list laid over the movie, in the place its face leaves free.
     LBBookmarks = new QListWidget(this);
@@ -64,7 +64,7 @@ TfrmBookmark::TfrmBookmark(reader::ReaderState &state, ui::Navigator &navigator,
 void TfrmBookmark::FormActivate()
 {
     Flash->setGeometry(rect());
-    Flash->setMovie(MovieControl::moviePath(QStringLiteral("bookmark")));
+    Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("bookmark")));
     LBBookmarks->raise();
     fillList();
 }

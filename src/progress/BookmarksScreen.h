@@ -12,11 +12,13 @@ namespace ui {
 class Navigator;
 }
 
+namespace movie {
 class MovieControl;
+}
 class QListWidget;
 
 // The signed-in learner's bookmarks: open one in the reader or delete one.
-class TfrmBookmark : public ModalScreen
+class TfrmBookmark : public ui::ModalScreen
 {
     Q_OBJECT
 public:
@@ -25,7 +27,7 @@ public:
     void FlashFSCommand(const QString &command, const QString &args);
     void LBBookmarksDblClick();
 
-    MovieControl *Flash = nullptr;
+    movie::MovieControl *Flash = nullptr;
     QListWidget *LBBookmarks = nullptr;
 
     // One entry per row of the list, in row order.

@@ -123,7 +123,7 @@ QString fieldLabel(const char *field)
     return labels.value(field);
 }
 
-void reportText(CourseData &data, int learner, const LineSink &sink)
+void reportText(learners::CourseData &data, int learner, const LineSink &sink)
 {
     sink(reportTitle());
     data.readLearnerRecord(
@@ -136,7 +136,7 @@ void reportText(CourseData &data, int learner, const LineSink &sink)
                 sink(reportSeparator());
             }
         },
-        [&](const CourseData::TestRecord &record) {
+        [&](const learners::CourseData::TestRecord &record) {
             const QString right = percentText(record.right);
             sink(QStringLiteral("Тест по лекции: ") + record.number);
             sink(QStringLiteral("Дата выполнения: ") + record.date);

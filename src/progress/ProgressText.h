@@ -8,7 +8,9 @@
 #include <functional>
 #include <stdexcept>
 
+namespace learners {
 class CourseData;
+}
 
 namespace progress {
 
@@ -50,8 +52,8 @@ using LineSink = std::function<void(const QString &line)>;
 // it reads the record: the title, name, surname, group, mail, registration
 // time, a separator, "Прохождение тестов", a separator, then four lines per
 // test result, oldest first. A test result is read whole before its lines
-// are given. Throws (CourseDataError, NotANumberError) at the first value that
+// are given. Throws (learners::CourseDataError, NotANumberError) at the first value that
 // cannot be read; the lines given before it stand.
-void reportText(CourseData &data, int learner, const LineSink &sink);
+void reportText(learners::CourseData &data, int learner, const LineSink &sink);
 
 } // namespace progress

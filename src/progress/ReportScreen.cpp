@@ -31,7 +31,7 @@ void TfrmOtcher::setSaveDialogHook(SaveDialogHook hook)
 TfrmOtcher *frmOtcher = nullptr;
 
 TfrmOtcher::TfrmOtcher(reader::ReaderState &state, QWidget *parent)
-    : ModalScreen(parent), m_state(state)
+    : ui::ModalScreen(parent), m_state(state)
 {
     setObjectName(QStringLiteral("frmOtcher"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -39,24 +39,24 @@ TfrmOtcher::TfrmOtcher(reader::ReaderState &state, QWidget *parent)
     setFixedSize(550, 400);
     move(270, 187);
 
-    Flash = new MovieControl(this);
+    Flash = new movie::MovieControl(this);
     Flash->setObjectName(QStringLiteral("Flash"));
     Flash->setGeometry(0, 0, 550, 400);
-    connect(Flash, &MovieControl::fsCommand, this, &TfrmOtcher::FlashFSCommand);
+    connect(Flash, &movie::MovieControl::fsCommand, this, &TfrmOtcher::FlashFSCommand);
 
     RVStyle2 = new TRVStyle(TRVStyle::Sheet::Plain, this);
     RichView1 = new TRichView(this);
     RichView1->setObjectName(QStringLiteral("RichView1"));
     RichView1->setRVStyle(RVStyle2);
     RichView1->setMargins(5, 5, 5, 5);
-    RichView1->setBackgroundTile(paperTile());
+    RichView1->setBackgroundTile(ui::paperTile());
     RichView1->hide();
 }
 
 void TfrmOtcher::FormActivate()
 {
     Flash->setGeometry(rect());
-    Flash->setMovie(MovieControl::moviePath(QStringLiteral("report")));
+    Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("report")));
 }
 
 void TfrmOtcher::FlashFSCommand(const QString &command, const QString &)
@@ -105,7 +105,7 @@ void TfrmOtcher::Generate()
 
     RichView1->Clear();
     const auto addLine = [this](const QString &line) {
-        RichView1->AddNL(EncodeLine(line), kLineStyle, kLinePara);
+        RichView1->AddNL(testing::EncodeLine(line), kLineStyle, kLinePara);
     };
     try {
         progress::reportText(m_state.XML(), m_state.CurrentUser, addLine);

@@ -8,14 +8,16 @@ namespace reader {
 class ReaderState;
 }
 
+namespace movie {
 class MovieControl;
+}
 class QFileDialog;
 class TRichView;
 class TRVStyle;
 
 // Writes the signed-in learner's record to a report file of coded lines
 // that the learner hands in.
-class TfrmOtcher : public ModalScreen
+class TfrmOtcher : public ui::ModalScreen
 {
     Q_OBJECT
 public:
@@ -25,7 +27,7 @@ public:
     // The export: asks for a file name, gathers the coded lines, writes them.
     void Generate();
 
-    MovieControl *Flash = nullptr;
+    movie::MovieControl *Flash = nullptr;
     // Hidden: collects the coded lines and writes them out.
     TRichView *RichView1 = nullptr;
     TRVStyle *RVStyle2 = nullptr;

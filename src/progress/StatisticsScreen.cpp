@@ -23,7 +23,7 @@ constexpr int kViewHeight = 369;
 TfrmStat *frmStat = nullptr;
 
 TfrmStat::TfrmStat(reader::ReaderState &state, QWidget *parent)
-    : ModalScreen(parent), m_state(state)
+    : ui::ModalScreen(parent), m_state(state)
 {
     setObjectName(QStringLiteral("frmStat"));
     setWindowFlags(Qt::Tool);
@@ -42,7 +42,7 @@ TfrmStat::TfrmStat(reader::ReaderState &state, QWidget *parent)
     RichView1->setRVStyle(RVStyle2);
     RichView1->setMargins(5, 5, 5, 5);
     RichView1->setSelectionEnabled(true);
-    RichView1->setBackgroundTile(paperTile());
+    RichView1->setBackgroundTile(ui::paperTile());
     RichView1->setGeometry(0, 0, width(), kViewHeight);
 
     btnClose = new QPushButton(QStringLiteral("Закрыть"), this);
@@ -54,7 +54,7 @@ TfrmStat::TfrmStat(reader::ReaderState &state, QWidget *parent)
 
 void TfrmStat::resizeEvent(QResizeEvent *event)
 {
-    ModalScreen::resizeEvent(event);
+    ui::ModalScreen::resizeEvent(event);
     // Aligned to the top edge: full width, fixed height.
     RichView1->setGeometry(0, 0, width(), kViewHeight);
 }
@@ -90,7 +90,7 @@ void TfrmStat::FormShow()
                                      psCentered);
             },
             // A record is read whole before any of its lines is shown.
-            [&](const CourseData::TestRecord &record) {
+            [&](const learners::CourseData::TestRecord &record) {
                 const QString right = progress::percentText(record.right);
                 RichView1->AddCenterLine(QStringLiteral(" "), tsHeading);
                 RichView1->AddNL(QStringLiteral("Тест по лекции: ") + record.number, tsKeywords,

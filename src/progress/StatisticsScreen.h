@@ -12,7 +12,7 @@ class TRVStyle;
 
 // The signed-in learner's record and test results, read-only. The content
 // is built anew at every showing.
-class TfrmStat : public ModalScreen
+class TfrmStat : public ui::ModalScreen
 {
     Q_OBJECT
 public:

@@ -6,7 +6,7 @@
 namespace reader {
 
 ReaderState::ReaderState(const QString &courseDataFile)
-    : m_courseData(std::make_unique<CourseData>(courseDataFile)),
+    : m_courseData(std::make_unique<learners::CourseData>(courseDataFile)),
       m_readingStyle(std::make_unique<TRVStyle>(TRVStyle::Sheet::Reader)),
       m_menuStyle(std::make_unique<TRVStyle>(TRVStyle::Sheet::Menu))
 {

@@ -6,7 +6,9 @@
 #include <memory>
 #include <vector>
 
+namespace learners {
 class CourseData;
+}
 class TRVStyle;
 
 namespace reader {
@@ -49,8 +51,8 @@ public:
 
     NavigationHistory History;
 
-    CourseData &XML() { return *m_courseData; }
-    const CourseData &XML() const { return *m_courseData; }
+    learners::CourseData &XML() { return *m_courseData; }
+    const learners::CourseData &XML() const { return *m_courseData; }
 
     // The reader sheet (the page view and the font preview) and the menu
     // sheet (the section menu).
@@ -58,7 +60,7 @@ public:
     TRVStyle &menuStyle() { return *m_menuStyle; }
 
 private:
-    std::unique_ptr<CourseData> m_courseData;
+    std::unique_ptr<learners::CourseData> m_courseData;
     std::unique_ptr<TRVStyle> m_readingStyle;
     std::unique_ptr<TRVStyle> m_menuStyle;
 };

@@ -96,7 +96,7 @@ TfrmMain::TfrmMain(ui::Navigator &navigator, QWidget *parent)
     pnlPlayer->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     pnlPlayer->setGeometry(40, 0, 550, 400);
     pnlPlayer->setVisible(false);
-    Player = new MovieControl(pnlPlayer);
+    Player = new movie::MovieControl(pnlPlayer);
     Player->setObjectName(QStringLiteral("Player"));
 
     btnPanelMenuNext = new QPushButton(this);
@@ -120,9 +120,9 @@ TfrmMain::TfrmMain(ui::Navigator &navigator, QWidget *parent)
     QPalette toolbarPalette = pnlButtons->palette();
     toolbarPalette.setColor(QPalette::Window, Qt::white);
     pnlButtons->setPalette(toolbarPalette);
-    FlashButtons = new MovieControl(pnlButtons);
+    FlashButtons = new movie::MovieControl(pnlButtons);
     FlashButtons->setObjectName(QStringLiteral("FlashButtons"));
-    connect(FlashButtons, &MovieControl::fsCommand, this, &TfrmMain::FlashButtonsFSCommand);
+    connect(FlashButtons, &movie::MovieControl::fsCommand, this, &TfrmMain::FlashButtonsFSCommand);
 
     leftMenuTimer = new QTimer(this);
     leftMenuTimer->setObjectName(QStringLiteral("leftMenuTimer"));
@@ -148,14 +148,14 @@ TfrmMain::TfrmMain(ui::Navigator &navigator, QWidget *parent)
 
 TfrmMain::~TfrmMain() = default;
 
-CourseData &TfrmMain::XML()
+learners::CourseData &TfrmMain::XML()
 {
     return m_state.XML();
 }
 
 void TfrmMain::FormCreate()
 {
-    AppMessage::install();
+    ui::AppMessage::install();
     m_state.CurrentUser = -1;
     // The lecture movie fills its panel.
     Player->setGeometry(pnlPlayer->contentsRect());
@@ -175,7 +175,7 @@ void TfrmMain::closeMainWindow()
     if (m_closing)
         return;
     m_closing = true;
-    ModalScreen::setProgramEnding(true);
+    ui::ModalScreen::setProgramEnding(true);
     leftMenuTimer->stop();
     PlayerTimer->stop();
     // End every modal loop that runs, innermost first; the code after each
@@ -372,7 +372,7 @@ void TfrmMain::OpenPage(int n)
         loaded = RichView1->LoadRVF(entry.document);
         if (loaded) {
             if (!entry.movie.isEmpty())
-                Player->setMovie(MovieControl::moviePath(entry.movie));
+                Player->setMovie(movie::MovieControl::moviePath(entry.movie));
             if (entry.toolbarFrame >= 0)
                 FlashButtons->GotoFrame(entry.toolbarFrame);
             RichView1->Format();
@@ -505,15 +505,15 @@ void TfrmMain::ShowContents()
     m_state.SectionY.clear();
     RichView1->AddNL(QStringLiteral("Содержание"), tsSubheading, psCentered);
     int i = 0;
-    XML().readLectures([&](const CourseData::Lecture &lecture) {
+    XML().readLectures([&](const learners::CourseData::Lecture &lecture) {
         RichView1->AddNL(QString(), tsSubheading, psCentered);
         if (!lecture.hasId)
-            throw CourseDataError(
+            throw learners::CourseDataError(
                 QStringLiteral("В описании курса у лекции %1 нет атрибута id.").arg(i));
         RichView1->AddNLTag(lecture.id + QStringLiteral(".  ") + lecture.description,
                             tsJumpArial, psLeftIndent, i);
         RichView1->AddNL(QStringLiteral(" "), tsNormal, psLeft);
-        for (const CourseData::Section &section : lecture.sections)
+        for (const learners::CourseData::Section &section : lecture.sections)
             RichView1->AddNL(QStringLiteral("     ") + section.mark + QStringLiteral(" ") +
                                  section.title,
                              tsCourier, psLeftIndent);
@@ -584,7 +584,7 @@ bool TfrmMain::showPageAt(int page, int increment)
 
 void TfrmMain::reloadToolbar()
 {
-    FlashButtons->setMovie(MovieControl::moviePath(QStringLiteral("buttons")));
+    FlashButtons->setMovie(movie::MovieControl::moviePath(QStringLiteral("buttons")));
 }
 
 namespace {

@@ -6,8 +6,12 @@
 #include <QWidget>
 #include <vector>
 
+namespace learners {
 class CourseData;
+}
+namespace movie {
 class MovieControl;
+}
 class QColor;
 class QFrame;
 class QLabel;
@@ -31,7 +35,7 @@ public:
     ~TfrmMain() override;
 
     reader::ReaderState &state() { return m_state; }
-    CourseData &XML();
+    learners::CourseData &XML();
 
     // Starts the program's first showing: sign-in, then home, then the
     // reader window appears (unless the program ended on the way).
@@ -121,11 +125,11 @@ private:
     QFrame *pnlMenu = nullptr;
     TRichView *RichView2 = nullptr;
     QFrame *pnlPlayer = nullptr;
-    MovieControl *Player = nullptr;
+    movie::MovieControl *Player = nullptr;
     QPushButton *btnPanelMenuNext = nullptr;
     QPushButton *btnPlayerOn = nullptr;
     QFrame *pnlButtons = nullptr;
-    MovieControl *FlashButtons = nullptr;
+    movie::MovieControl *FlashButtons = nullptr;
     QTimer *leftMenuTimer = nullptr;
     QTimer *PlayerTimer = nullptr;
     TRVStyle *RVStyle1 = nullptr;

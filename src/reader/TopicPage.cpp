@@ -17,12 +17,12 @@ void TfrmMain::ShowTestTopics()
     RichView1->AddNLTag(QStringLiteral("ОБЩИЙ"), tsMenu, psLeftIndent, 0);
     // Position 0 is the course's own page, not a lecture to test.
     int i = 0;
-    XML().readLectures([&](const CourseData::Lecture &lecture) {
+    XML().readLectures([&](const learners::CourseData::Lecture &lecture) {
         const int position = i++;
         if (position == 0)
             return;
         if (!lecture.hasId)
-            throw CourseDataError(
+            throw learners::CourseDataError(
                 QStringLiteral("В описании курса у лекции %1 нет атрибута id.").arg(position));
         RichView1->AddNL(QString(), tsSubheading, psCentered);
         RichView1->AddNLTag(lecture.id + QStringLiteral(".  ") + lecture.description,

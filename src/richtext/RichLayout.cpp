@@ -12,6 +12,8 @@
 #include <algorithm>
 #include <cmath>
 
+namespace richtext {
+
 namespace {
 
 constexpr int kMaxPlaceholder = 4096;
@@ -307,3 +309,5 @@ QTextCursor RichLayout::itemCursor(int item) const
     c.setPosition(itemPos[size_t(item)] + itemLen[size_t(item)], QTextCursor::KeepAnchor);
     return c;
 }
+
+} // namespace richtext

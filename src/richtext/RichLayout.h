@@ -18,6 +18,8 @@
 
 class QTextCursor;
 
+namespace richtext {
+
 class RichLayout
 {
 public:
@@ -68,3 +70,5 @@ private:
     bool built = false; // the text document was built at least once
     qreal textWidth = -1;
 };
+
+} // namespace richtext

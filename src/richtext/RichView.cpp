@@ -30,7 +30,7 @@ constexpr int kScrollStep = 10; // pixels per scroll step
 // What the view keeps beside the laid-out text: its interaction state.
 struct TRichView::Layout
 {
-    RichLayout text;
+    richtext::RichLayout text;
     TRVStyle fallback{TRVStyle::Sheet::Plain};
 
     bool dirty = true; // the model changed since the last build
@@ -287,7 +287,7 @@ TRichView::Checkpoint TRichView::GetFirstCheckpoint() const
 TRichView::Checkpoint TRichView::GetNextCheckpoint(Checkpoint cp) const
 {
     if (!cp)
-        throw ERichViewError("Parameter can't be NIL");
+        throw RichViewError("Parameter can't be NIL");
     const auto &cps = m_doc.checkpoints;
     if (cps.empty())
         return nullptr;
@@ -302,7 +302,7 @@ TRichView::Checkpoint TRichView::GetNextCheckpoint(Checkpoint cp) const
 void TRichView::GetCheckpointInfo(Checkpoint cp, int &tag, QString &name, bool &raiseEvent) const
 {
     if (!cp)
-        throw ERichViewError("Parameter can't be NIL");
+        throw RichViewError("Parameter can't be NIL");
     tag = cp->tag;
     name = cp->name;
     raiseEvent = cp->raiseEvent;
@@ -311,9 +311,9 @@ void TRichView::GetCheckpointInfo(Checkpoint cp, int &tag, QString &name, bool &
 void TRichView::GetCheckpointXY(Checkpoint cp, int &x, int &y) const
 {
     if (!cp)
-        throw ERichViewError("Parameter can't be NIL");
+        throw RichViewError("Parameter can't be NIL");
     if (!isFormatted())
-        throw ERichViewError("RichView must be formatted for this operation");
+        throw RichViewError("RichView must be formatted for this operation");
     const Layout &L = *m_layout;
     if (cp->itemIndex < 0 || cp->itemIndex >= int(L.text.itemPos.size())) {
         x = 0;
@@ -422,7 +422,7 @@ void TRichView::paintEvent(QPaintEvent *)
     const QRectF clip(hs - m_left, vs - m_top, vr.width(), vr.height());
 
     // Paragraph frames and backgrounds, under the text.
-    for (const RichLayout::Group &g : L.text.decorated) {
+    for (const richtext::RichLayout::Group &g : L.text.decorated) {
         const QTextBlock first = L.text.doc.findBlockByNumber(g.firstBlock);
         const QTextBlock last = L.text.doc.findBlockByNumber(g.lastBlock);
         const QTextLayout *fl = first.layout();

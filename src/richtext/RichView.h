@@ -19,7 +19,7 @@ class QImage;
 
 // Raised by the operations that the contract lets fail with an error
 // ("Parameter can't be NIL", "RichView must be formatted for this operation").
-class ERichViewError : public std::runtime_error
+class RichViewError : public std::runtime_error
 {
 public:
     using std::runtime_error::runtime_error;

@@ -2,10 +2,12 @@
 
 #include "ui/ModalScreen.h"
 
+namespace movie {
 class MovieControl;
+}
 
 // The about screen: its movie carries all of the content.
-class TfrmAbout : public ModalScreen
+class TfrmAbout : public ui::ModalScreen
 {
     Q_OBJECT
 public:
@@ -13,7 +15,7 @@ public:
 
     void FlashEboutFSCommand(const QString &command, const QString &args);
 
-    MovieControl *FlashEbout = nullptr;
+    movie::MovieControl *FlashEbout = nullptr;
 
 protected:
     void FormActivate() override;

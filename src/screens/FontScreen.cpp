@@ -9,7 +9,7 @@
 TfrmFont *frmFont = nullptr;
 
 TfrmFont::TfrmFont(reader::ReaderState &state, QWidget *parent)
-    : ModalScreen(parent), m_state(state)
+    : ui::ModalScreen(parent), m_state(state)
 {
     setObjectName(QStringLiteral("frmFont"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -17,10 +17,10 @@ TfrmFont::TfrmFont(reader::ReaderState &state, QWidget *parent)
     setFixedSize(550, 400);
     move(278, 193);
 
-    Flash = new MovieControl(this);
+    Flash = new movie::MovieControl(this);
     Flash->setObjectName(QStringLiteral("Flash"));
     Flash->setGeometry(0, 0, 550, 400);
-    connect(Flash, &MovieControl::fsCommand, this, &TfrmFont::FlashFSCommand);
+    connect(Flash, &movie::MovieControl::fsCommand, this, &TfrmFont::FlashFSCommand);
 
     // The preview shares the reader's sheet: a change shows in both.
     RView1 = new TRichView(this);
@@ -34,8 +34,8 @@ TfrmFont::TfrmFont(reader::ReaderState &state, QWidget *parent)
     RView1->setGeometry(16, 24, 401, 345);
     RView1->raise();
 
-    dlgFont = new FontDialog(this);
-    connect(dlgFont, &FontDialog::applied, this, &TfrmFont::dlgFontApply);
+    dlgFont = new ui::FontDialog(this);
+    connect(dlgFont, &ui::FontDialog::applied, this, &TfrmFont::dlgFontApply);
 }
 
 void TfrmFont::FormActivate()
@@ -46,7 +46,7 @@ void TfrmFont::FormActivate()
     if (RView1->LoadRVF(QStringLiteral("lections/dict.rvf")))
         RView1->Format();
     Flash->setGeometry(rect());
-    Flash->setMovie(MovieControl::moviePath(QStringLiteral("font")));
+    Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("font")));
     RView1->raise();
 }
 

@@ -6,13 +6,17 @@ namespace reader {
 class ReaderState;
 }
 
+namespace movie {
 class MovieControl;
+}
+namespace ui {
 class FontDialog;
+}
 class TRichView;
 
 // Changes the reading font of the lecture pages (the reader sheet, shared
 // with the preview) and sets the text sizes back. Choices last for the run.
-class TfrmFont : public ModalScreen
+class TfrmFont : public ui::ModalScreen
 {
     Q_OBJECT
 public:
@@ -24,9 +28,9 @@ public:
     // The sizes the reader sheet starts with.
     void DoDefoult();
 
-    MovieControl *Flash = nullptr;
+    movie::MovieControl *Flash = nullptr;
     TRichView *RView1 = nullptr;
-    FontDialog *dlgFont = nullptr;
+    ui::FontDialog *dlgFont = nullptr;
 
 protected:
     void FormActivate() override;

@@ -52,7 +52,7 @@ void TfrmIntro::setProgramStarter(std::function<bool(const QString &)> starter)
 TfrmIntro *frmIntro = nullptr;
 
 TfrmIntro::TfrmIntro(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
-    : ModalScreen(parent), m_state(state), m_navigator(navigator)
+    : ui::ModalScreen(parent), m_state(state), m_navigator(navigator)
 {
     setObjectName(QStringLiteral("frmIntro"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -63,10 +63,10 @@ TfrmIntro::TfrmIntro(reader::ReaderState &state, ui::Navigator &navigator, QWidg
     setPalette(pal);
     setGeometry(workArea());
 
-    Flash = new MovieControl(this);
+    Flash = new movie::MovieControl(this);
     Flash->setObjectName(QStringLiteral("Flash"));
     Flash->setGeometry(0, 0, 800, 600);
-    connect(Flash, &MovieControl::fsCommand, this, &TfrmIntro::FlashFSCommand);
+    connect(Flash, &movie::MovieControl::fsCommand, this, &TfrmIntro::FlashFSCommand);
 }
 
 void TfrmIntro::FormActivate()
@@ -84,7 +84,7 @@ void TfrmIntro::FormActivate()
         frmMain->closeMainWindow();
     }
     Flash->move((width - 800) / 2, (height - 600) / 2);
-    Flash->setMovie(MovieControl::moviePath(QStringLiteral("Main")));
+    Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("Main")));
     frmMain->reloadToolbar();
     if (!m_keyPreview) {
         m_keyPreview = true;
@@ -109,11 +109,11 @@ bool TfrmIntro::eventFilter(QObject *watched, QEvent *event)
         auto *key = static_cast<QKeyEvent *>(event);
         if (!key->isAutoRepeat() || key->key() == Qt::Key_F4) {
             FormKeyDown(key->key(), key->modifiers());
-            if (ModalScreen::programEnding())
+            if (ui::ModalScreen::programEnding())
                 return true;
         }
     }
-    return ModalScreen::eventFilter(watched, event);
+    return ui::ModalScreen::eventFilter(watched, event);
 }
 
 void TfrmIntro::FormKeyDown(int key, Qt::KeyboardModifiers shift)

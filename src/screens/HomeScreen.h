@@ -12,11 +12,13 @@ namespace ui {
 class Navigator;
 }
 
+namespace movie {
 class MovieControl;
+}
 
 // The home screen: a borderless window over the work area whose home movie
 // sends the commands that lead everywhere else.
-class TfrmIntro : public ModalScreen
+class TfrmIntro : public ui::ModalScreen
 {
     Q_OBJECT
 public:
@@ -25,7 +27,7 @@ public:
     void FlashFSCommand(const QString &command, const QString &args);
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
 
-    MovieControl *Flash = nullptr;
+    movie::MovieControl *Flash = nullptr;
 
     // Seams for tests: the size of the virtual desktop, and how a companion
     // program is started (returns whether it started).

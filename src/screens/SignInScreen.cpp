@@ -35,7 +35,7 @@ const QString TfrmLogin::kDeleteQuestion =
 TfrmLogin *frmLogin = nullptr;
 
 TfrmLogin::TfrmLogin(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
-    : ModalScreen(parent), m_state(state), m_navigator(navigator)
+    : ui::ModalScreen(parent), m_state(state), m_navigator(navigator)
 {
     setObjectName(QStringLiteral("frmLogin"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -43,10 +43,10 @@ TfrmLogin::TfrmLogin(reader::ReaderState &state, ui::Navigator &navigator, QWidg
     setFixedSize(542, 373);
     move(278, 193);
 
-    Flash = new MovieControl(this);
+    Flash = new movie::MovieControl(this);
     Flash->setObjectName(QStringLiteral("Flash"));
     Flash->setGeometry(0, 0, 542, 373);
-    connect(Flash, &MovieControl::fsCommand, this, &TfrmLogin::FlashFSCommand);
+    connect(Flash, &movie::MovieControl::fsCommand, this, &TfrmLogin::FlashFSCommand);
 
     LBNames = new QComboBox(this);
     LBNames->setObjectName(QStringLiteral("LBNames"));
@@ -68,7 +68,7 @@ TfrmLogin::TfrmLogin(reader::ReaderState &state, ui::Navigator &navigator, QWidg
 
 void TfrmLogin::FormActivate()
 {
-    Flash->setMovie(MovieControl::moviePath(QStringLiteral("login")));
+    Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("login")));
     FillLearnerList();
     LBNames->show();
     if (LBNames->count() > 0)
@@ -82,7 +82,7 @@ bool TfrmLogin::FillLearnerList()
     LBNames->clear();
     m_loadFailure.clear();
     try {
-        CourseData &xml = m_state.XML();
+        learners::CourseData &xml = m_state.XML();
         xml.LoadCourseData();
         xml.readLearnerNames([this](const QString &name) { LBNames->addItem(name); });
     } catch (const std::exception &e) {
@@ -138,7 +138,7 @@ void TfrmLogin::ChangeUser()
         return;
     }
     EditMode = true;
-    CourseData::Learner fields;
+    learners::CourseData::Learner fields;
     try {
         fields = m_state.XML().learnerFormFields(position);
     } catch (const std::exception &) {
@@ -164,7 +164,7 @@ void TfrmLogin::DeleteUser()
         return;
     try {
         m_state.XML().deleteLearner(position);
-    } catch (const CourseDataError &e) {
+    } catch (const learners::CourseDataError &e) {
         ReportFailedChange(e.message());
         return;
     }
@@ -179,12 +179,12 @@ void TfrmLogin::OkPress()
     const QString mail = Flash->GetVariable(QStringLiteral("eMail"));
     LBNames->show();
     try {
-        CourseData &xml = m_state.XML();
+        learners::CourseData &xml = m_state.XML();
         if (EditMode)
             xml.changeLearner(LBNames->currentIndex(), name, sourname, group, mail);
         else
             xml.registerLearner(name, sourname, group, mail);
-    } catch (const CourseDataError &e) {
+    } catch (const learners::CourseDataError &e) {
         ReportFailedChange(e.message());
         return;
     }

@@ -9,12 +9,14 @@ namespace ui {
 class Navigator;
 }
 
+namespace movie {
 class MovieControl;
+}
 class QComboBox;
 
 // Sign-in and learner management: the learner list over the login movie,
 // whose form registers, changes and deletes learners.
-class TfrmLogin : public ModalScreen
+class TfrmLogin : public ui::ModalScreen
 {
     Q_OBJECT
 public:
@@ -26,7 +28,7 @@ public:
     // Run by the reader window after the modal showing has returned.
     void ReturnStep();
 
-    MovieControl *Flash = nullptr;
+    movie::MovieControl *Flash = nullptr;
     QComboBox *LBNames = nullptr;
     int RememberedUser = 0;
     bool EditMode = false;

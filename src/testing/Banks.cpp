@@ -7,6 +7,8 @@
 #include <QFileInfo>
 #include <functional>
 
+namespace testing {
+
 QString StringGrid::cells(int col, int row) const
 {
     if (row < 0 || col < 0 || static_cast<size_t>(row) >= m_rows.size())
@@ -194,3 +196,5 @@ void LoadBanks(StringGrid &StringGrid1, StringGrid &StringGrid2, const QString &
     loadBank(StringGrid1, questionsFile, maxBytes, &banks::storeQuestion);
     loadBank(StringGrid2, answersFile, maxBytes, &banks::storeAnswer);
 }
+
+} // namespace testing

@@ -7,6 +7,8 @@
 #include <stdexcept>
 #include <vector>
 
+namespace testing {
+
 // A table of texts addressed by column and row, like a hidden string grid.
 // A cell never written reads as the empty text, also past RowCount; RowCount
 // is only the length the owner says the table has.
@@ -60,10 +62,12 @@ void storeAnswer(StringGrid &grid, int row, const QString &record);
 
 // Writes both tables' headings, then loads the question bank into StringGrid1
 // and the answer bank into StringGrid2. Cells are overwritten, not cleared.
-// A decoding error (ECodingError) stops the load at that line: the rows
+// A decoding error (CodingError) stops the load at that line: the rows
 // stored so far stay, that table's RowCount is not updated and the answer
 // bank is not loaded after a failed question bank.
 void LoadBanks(StringGrid &StringGrid1, StringGrid &StringGrid2,
                const QString &questionsFile = QString::fromLatin1(banks::kQuestionsFile),
                const QString &answersFile = QString::fromLatin1(banks::kAnswersFile),
                qint64 maxBytes = banks::kMaxBankBytes);
+
+} // namespace testing

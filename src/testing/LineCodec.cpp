@@ -4,6 +4,8 @@
 
 #include <QByteArray>
 
+namespace testing {
+
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
@@ -26,7 +28,7 @@ int sextet(QChar c)
 
 } // namespace
 
-ECodingError::ECodingError()
+CodingError::CodingError()
     : std::runtime_error("Coding table entry not found.")
 {
 }
@@ -48,7 +50,7 @@ QString DecodeLine(const QString &line)
         rest.chop(1);
 
     if (rest.size() % 4 == 1)
-        throw ECodingError();
+        throw CodingError();
 
     QByteArray bytes(rest.size() / 4 * 3 + 2, Qt::Uninitialized);
     char *out = bytes.data();
@@ -58,7 +60,7 @@ QString DecodeLine(const QString &line)
     for (const QChar c : rest) {
         const int v = sextet(c);
         if (v < 0)
-            throw ECodingError();
+            throw CodingError();
         acc = (acc << 6) | static_cast<quint32>(v);
         bits += 6;
         if (bits >= 8) {
@@ -106,3 +108,5 @@ QString EncodeLine(const QString &text)
     }
     return line;
 }
+
+} // namespace testing

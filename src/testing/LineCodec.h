@@ -3,21 +3,25 @@
 #include <QString>
 #include <stdexcept>
 
+namespace testing {
+
 // A coded line is "0;" followed by the Base64 form of a text's Windows-1251
 // bytes. The banks hold one per record; report files are written in it.
 
 // A bank or report line that is not a valid coded line.
-class ECodingError : public std::runtime_error
+class CodingError : public std::runtime_error
 {
 public:
-    ECodingError();
+    CodingError();
 };
 
 // The text of a coded line: the decoded bytes up to the first NUL byte.
-// Throws ECodingError for a character outside the Base64 alphabet or a final
+// Throws CodingError for a character outside the Base64 alphabet or a final
 // group of a single character.
 QString DecodeLine(const QString &line);
 
 // The coded line of a text; the empty text gives the empty line. Every byte
 // is coded, however long the text is.
 QString EncodeLine(const QString &text);
+
+} // namespace testing

@@ -3,6 +3,8 @@
 #include <QDateTime>
 #include <algorithm>
 
+namespace testing {
+
 namespace {
 // The correctness flag of a right option, and the number of a lecture's
 // first question.
@@ -191,3 +193,5 @@ int TestRun::percent(int right, int answered)
     const long double share = static_cast<long double>(right) / static_cast<long double>(answered);
     return static_cast<int>(share * 100.0L);
 }
+
+} // namespace testing

@@ -8,6 +8,8 @@
 #include <memory>
 #include <random>
 
+namespace testing {
+
 // The pseudo-random generator of the general test. Tests replace it.
 class TestRandom
 {
@@ -111,3 +113,5 @@ private:
     std::function<qint64()> m_clock;
     bool m_ready = false;
 };
+
+} // namespace testing

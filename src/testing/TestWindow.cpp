@@ -21,7 +21,7 @@ constexpr int kMargin = 4;
 TfrmTest *frmTest = nullptr;
 
 TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
-    : ModalScreen(parent), m_state(state), m_navigator(navigator)
+    : ui::ModalScreen(parent), m_state(state), m_navigator(navigator)
 {
     setObjectName(QStringLiteral("frmTest"));
     setWindowFlags(Qt::Tool | Qt::WindowStaysOnTopHint);
@@ -33,7 +33,7 @@ TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget
     RichView1->setRVStyle(RVStyle1);
     RichView1->setMargins(5, 5, 5, 5);
     RichView1->setSelectionEnabled(true);
-    RichView1->setBackgroundTile(paperTile());
+    RichView1->setBackgroundTile(ui::paperTile());
     RichView1->setFocusPolicy(Qt::NoFocus);
 
     const char16_t letters[5] = {u'A', u'B', u'C', u'D', u'E'};
@@ -66,7 +66,7 @@ TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget
 
 void TfrmTest::resizeEvent(QResizeEvent *event)
 {
-    ModalScreen::resizeEvent(event);
+    ui::ModalScreen::resizeEvent(event);
     layoutControls();
 }
 
@@ -85,7 +85,7 @@ void TfrmTest::layoutControls()
 
 void TfrmTest::LoadBanks()
 {
-    ::LoadBanks(StringGrid1, StringGrid2);
+    testing::LoadBanks(StringGrid1, StringGrid2);
 }
 
 void TfrmTest::FormActivate()
@@ -109,21 +109,21 @@ void TfrmTest::Button1Click()
     std::array<bool, 5> ticks{};
     for (size_t i = 0; i < 5; ++i)
         ticks[i] = m_boxes[i]->isChecked();
-    const TestStep step = Run.next(ticks);
+    const testing::TestStep step = Run.next(ticks);
     clearTicks();
     apply(step);
 }
 
-void TfrmTest::apply(const TestStep &step)
+void TfrmTest::apply(const testing::TestStep &step)
 {
     switch (step.kind) {
-    case TestStep::Show:
+    case testing::TestStep::Show:
         showQuestion(step.display);
         break;
-    case TestStep::Finish:
+    case testing::TestStep::Finish:
         finishTest(step.percent);
         break;
-    case TestStep::Fail:
+    case testing::TestStep::Fail:
         // Nothing sound to show: say why and leave; nothing is stored.
         dialogs::message(this, step.message);
         closeScreen();
@@ -131,7 +131,7 @@ void TfrmTest::apply(const TestStep &step)
     }
 }
 
-void TfrmTest::showQuestion(const QuestionDisplay &display)
+void TfrmTest::showQuestion(const testing::QuestionDisplay &display)
 {
     RichView1->Clear();
     RichView1->AddBreak();
@@ -175,7 +175,7 @@ void TfrmTest::FormDeactivate()
 void TfrmTest::FormClose()
 {
     // While the program ends, no screen comes up again.
-    if (ModalScreen::programEnding())
+    if (ui::ModalScreen::programEnding())
         return;
     m_navigator.showHome(false);
 }

@@ -20,7 +20,7 @@ class TRVStyle;
 
 // The test run window: shows one question at a time with its five options,
 // scores each answer on "Далее" and stores the result under the learner.
-class TfrmTest : public ModalScreen
+class TfrmTest : public ui::ModalScreen
 {
     Q_OBJECT
 public:
@@ -30,7 +30,7 @@ public:
     // the window is shown.
     QString Topic;
 
-    // Reads both banks from the current directory into the tables.
+    // Reads both testing::banks from the current directory into the tables.
     void LoadBanks();
     // "Далее".
     void Button1Click();
@@ -46,9 +46,9 @@ public:
 
     // The hidden bank tables and the run over them (its counters are the
     // window's test state; tests replace its clock and generator).
-    StringGrid StringGrid1{3};
-    StringGrid StringGrid2{4};
-    TestRun Run{StringGrid1, StringGrid2};
+    testing::StringGrid StringGrid1{3};
+    testing::StringGrid StringGrid2{4};
+    testing::TestRun Run{StringGrid1, StringGrid2};
 
 protected:
     void FormActivate() override;
@@ -58,8 +58,8 @@ protected:
 private:
     // Shows the home screen again, whatever closed the window.
     void FormClose();
-    void apply(const TestStep &step);
-    void showQuestion(const QuestionDisplay &display);
+    void apply(const testing::TestStep &step);
+    void showQuestion(const testing::QuestionDisplay &display);
     void finishTest(int percent);
     void clearTicks();
     void layoutControls();

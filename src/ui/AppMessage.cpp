@@ -4,6 +4,8 @@
 #include <QContextMenuEvent>
 #include <QMouseEvent>
 
+namespace ui {
+
 void AppMessage::install()
 {
     static AppMessage *filter = nullptr;
@@ -34,3 +36,5 @@ bool AppMessage::eventFilter(QObject *watched, QEvent *event)
     }
     return QObject::eventFilter(watched, event);
 }
+
+} // namespace ui

@@ -2,6 +2,8 @@
 
 #include <QObject>
 
+namespace ui {
+
 // Application-wide filter: every right-button press, in every window, movie
 // and view and in every modal loop, is swallowed. Releases and all
 // left-button events pass unchanged.
@@ -15,3 +17,5 @@ public:
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 };
+
+} // namespace ui

@@ -15,6 +15,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+namespace ui {
+
 namespace {
 
 FontDialog::ColorHook g_colorHook;
@@ -248,3 +250,5 @@ void FontDialog::updateSample()
     pal.setColor(QPalette::WindowText, m_selectedColor);
     sample->setPalette(pal);
 }
+
+} // namespace ui

@@ -13,6 +13,8 @@ class QListWidget;
 class QPushButton;
 class QSpinBox;
 
+namespace ui {
+
 // A font dialog with colour, underline, strike-out and an Apply button: face
 // (every screen font, or a typed name), size (any whole point size), style,
 // colour, effects and a live sample. It keeps the font and colour chosen
@@ -70,3 +72,5 @@ private:
     QColor m_color;
     QColor m_selectedColor;
 };
+
+} // namespace ui

@@ -4,6 +4,8 @@
 
 #include <QKeyEvent>
 
+namespace ui {
+
 bool ModalScreen::s_programEnding = false;
 
 ModalScreen::ModalScreen(QWidget *parent) : QDialog(parent) { setModal(true); }
@@ -40,3 +42,5 @@ void ModalScreen::keyPressEvent(QKeyEvent *event)
     }
     QDialog::keyPressEvent(event);
 }
+
+} // namespace ui

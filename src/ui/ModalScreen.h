@@ -2,6 +2,8 @@
 
 #include <QDialog>
 
+namespace ui {
+
 // A screen shown modally over the reader window or the home screen. Its
 // activation handler runs at the start of every modal showing; the screen
 // may close itself from there, before its loop starts.
@@ -31,3 +33,5 @@ private:
     bool m_inLoop = false;
     bool m_closeRequested = false;
 };
+
+} // namespace ui

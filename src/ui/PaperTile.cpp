@@ -5,6 +5,8 @@
 #include <QPointer>
 #include <QRandomGenerator>
 
+namespace ui {
+
 namespace {
 
 constexpr int kWidth = 159;
@@ -56,3 +58,5 @@ QPixmap paperTile()
         holder = new PaperHolder(QCoreApplication::instance());
     return holder->pixmap;
 }
+
+} // namespace ui

@@ -3,6 +3,8 @@
 #include <QImage>
 #include <QPixmap>
 
+namespace ui {
+
 // The light grey paper that plain-sheet views are tiled with, 159 x 160.
 // Drawn once per run and shared by every window that shows it.
 QPixmap paperTile();
@@ -11,3 +13,5 @@ QPixmap paperTile();
 // is the same at every start; fibres wrap at the edges, so the tile repeats
 // without seams.
 QImage drawPaperTile();
+
+} // namespace ui

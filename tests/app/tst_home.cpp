@@ -126,8 +126,8 @@ void TestHome::desktopCheck()
 void TestHome::everyShowingReloadsMoviesAndPushesHome()
 {
     whileHomeIsUp([] {
-        QCOMPARE(frmIntro->Flash->movie(), MovieControl::moviePath("Main"));
-        QCOMPARE(parts::FlashButtons()->movie(), MovieControl::moviePath("buttons"));
+        QCOMPARE(frmIntro->Flash->movie(), movie::MovieControl::moviePath("Main"));
+        QCOMPARE(parts::FlashButtons()->movie(), movie::MovieControl::moviePath("buttons"));
         frmIntro->Flash->GotoFrame(3);
     });
     QCOMPARE(homeRecords(), 1);

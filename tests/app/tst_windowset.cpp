@@ -109,7 +109,7 @@ void TestWindowSet::windowsAreCreatedOnceInOrder()
 
 void TestWindowSet::rightButtonPressIsSwallowedInsideModalLoops()
 {
-    AppMessage::install();
+    ui::AppMessage::install();
     QDialog modal;
     auto *target = new Recorder(&modal);
     target->resize(100, 100);

@@ -28,8 +28,8 @@ inline QFrame *pnlMenu() { return find<QFrame>("pnlMenu"); }
 inline QFrame *pnlPlayer() { return find<QFrame>("pnlPlayer"); }
 inline QFrame *pnlButtons() { return find<QFrame>("pnlButtons"); }
 inline QLabel *ImgBack() { return find<QLabel>("ImgBack"); }
-inline MovieControl *Player() { return find<MovieControl>("Player"); }
-inline MovieControl *FlashButtons() { return find<MovieControl>("FlashButtons"); }
+inline movie::MovieControl *Player() { return find<movie::MovieControl>("Player"); }
+inline movie::MovieControl *FlashButtons() { return find<movie::MovieControl>("FlashButtons"); }
 inline QPushButton *btnPanelMenuNext() { return find<QPushButton>("btnPanelMenuNext"); }
 inline QPushButton *btnPlayerOn() { return find<QPushButton>("btnPlayerOn"); }
 inline QTimer *leftMenuTimer() { return find<QTimer>("leftMenuTimer"); }

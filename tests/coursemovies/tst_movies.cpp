@@ -92,13 +92,13 @@ private slots:
     void loginForm();
 
 private:
-    void load(MovieControl &movie, const QString &name);
+    void load(movie::MovieControl &movie, const QString &name);
     QStringList m_warnings;
 };
 
 void TestMovies::initTestCase()
 {
-    connect(MovieControl::engine(), &QQmlEngine::warnings, this,
+    connect(movie::MovieControl::engine(), &QQmlEngine::warnings, this,
             [this](const QList<QQmlError> &warnings) {
                 for (const QQmlError &warning : warnings)
                     m_warnings.append(warning.toString());
@@ -107,7 +107,7 @@ void TestMovies::initTestCase()
 
 void TestMovies::init() { m_warnings.clear(); }
 
-void TestMovies::load(MovieControl &movie, const QString &name)
+void TestMovies::load(movie::MovieControl &movie, const QString &name)
 {
     movie.show();
     QVERIFY(QTest::qWaitForWindowExposed(&movie));
@@ -170,7 +170,7 @@ void TestMovies::controls()
     QFETCH(QStringList, absent);
     QFETCH(QRectF, reserved);
 
-    MovieControl control;
+    movie::MovieControl control;
     control.resize(size);
     load(control, movie);
     if (QTest::currentTestFailed())
@@ -214,7 +214,7 @@ void TestMovies::controls()
                      qPrintable(item->objectName() + " lies where the program's list goes"));
     }
 
-    QSignalSpy commands(&control, &MovieControl::fsCommand);
+    QSignalSpy commands(&control, &movie::MovieControl::fsCommand);
     for (const Control &expected : controls) {
         commands.clear();
         QVERIFY(control.click(expected.command));
@@ -242,7 +242,7 @@ void TestMovies::scenes()
     QFETCH(QString, movie);
     QFETCH(QSize, size);
 
-    MovieControl control;
+    movie::MovieControl control;
     control.resize(size);
     load(control, movie);
     if (QTest::currentTestFailed())
@@ -252,7 +252,7 @@ void TestMovies::scenes()
     QVERIFY(root->metaObject()->indexOfMethod("play()") >= 0);
     QVERIFY(root->metaObject()->indexOfProperty("frame") >= 0);
 
-    QSignalSpy commands(&control, &MovieControl::fsCommand);
+    QSignalSpy commands(&control, &movie::MovieControl::fsCommand);
     control.GotoFrame(1);
     control.Play();
     for (QQuickItem *item : focusChain(root)) {
@@ -283,7 +283,7 @@ void TestMovies::keyboardActivates()
     QFETCH(QString, command);
     QFETCH(int, key);
 
-    MovieControl control;
+    movie::MovieControl control;
     control.resize(800, 600);
     load(control, movie);
     if (QTest::currentTestFailed())
@@ -300,7 +300,7 @@ void TestMovies::keyboardActivates()
     QTRY_VERIFY(button->hasActiveFocus());
     QVERIFY(button->property("visualFocus").toBool()); // the focus ring is on
 
-    QSignalSpy commands(&control, &MovieControl::fsCommand);
+    QSignalSpy commands(&control, &movie::MovieControl::fsCommand);
     QTest::keyClick(view, Qt::Key(key));
     QTRY_COMPARE(commands.size(), 1);
     QCOMPARE(commands.at(0).at(0).toString(), command);
@@ -326,7 +326,7 @@ void TestMovies::loginVariables()
     QFETCH(QString, label);
     QFETCH(QString, value);
 
-    MovieControl control;
+    movie::MovieControl control;
     control.resize(542, 373);
     load(control, "login");
     if (QTest::currentTestFailed())
@@ -363,7 +363,7 @@ void TestMovies::loginFrames()
     QFETCH(QString, message);
     QFETCH(bool, warning);
 
-    MovieControl control;
+    movie::MovieControl control;
     control.resize(542, 373);
     load(control, "login");
     if (QTest::currentTestFailed())
@@ -402,7 +402,7 @@ void TestMovies::loginForm()
     QFETCH(QString, closer);
     QFETCH(QString, marker);
 
-    MovieControl control;
+    movie::MovieControl control;
     control.resize(542, 373);
     load(control, "login");
     if (QTest::currentTestFailed())
@@ -410,7 +410,7 @@ void TestMovies::loginForm()
     auto *form = qobject_cast<QQuickItem *>(control.findControl("learnerForm"));
     QVERIFY(form);
     QVERIFY(!form->isVisible());
-    QSignalSpy commands(&control, &MovieControl::fsCommand);
+    QSignalSpy commands(&control, &movie::MovieControl::fsCommand);
 
     QVERIFY(control.click(opener));
     QTRY_VERIFY(form->isVisible() && shownOpacity(form) > 0.99);

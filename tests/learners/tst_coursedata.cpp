@@ -83,7 +83,7 @@ private:
     void loadFrom(const QByteArray &bytes);
 
     std::unique_ptr<QTemporaryDir> m_dir;
-    std::unique_ptr<CourseData> m_data;
+    std::unique_ptr<learners::CourseData> m_data;
     QString m_path;
 };
 
@@ -92,13 +92,13 @@ void TestCourseData::init()
     m_dir = std::make_unique<QTemporaryDir>();
     QVERIFY(m_dir->isValid());
     m_path = m_dir->filePath(QStringLiteral("dect.chh"));
-    m_data = std::make_unique<CourseData>(m_path);
-    CourseData::setClock(fixedTime);
+    m_data = std::make_unique<learners::CourseData>(m_path);
+    learners::CourseData::setClock(fixedTime);
 }
 
 void TestCourseData::cleanup()
 {
-    CourseData::setClock({});
+    learners::CourseData::setClock({});
     m_data.reset();
     m_dir.reset();
 }
@@ -166,16 +166,16 @@ void TestCourseData::brokenInputsAreRefused()
     try {
         m_data->LoadCourseData();
         QFAIL("the file was accepted");
-    } catch (const CourseDataError &e) {
+    } catch (const learners::CourseDataError &e) {
         QVERIFY2(e.message().startsWith(QStringLiteral("Не удалось прочитать данные учеников (dect.chh): ")),
                  qPrintable(e.message()));
         QVERIFY2(e.message().contains(reason), qPrintable(e.message()));
     }
     QVERIFY(!m_data->isLoaded());
 
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, m_data->SaveCourseData());
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, m_data->registerLearner("А", "Б", "В", "Г"));
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, m_data->learnerNames());
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, m_data->SaveCourseData());
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, m_data->registerLearner("А", "Б", "В", "Г"));
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, m_data->learnerNames());
     QCOMPARE(QFile::exists(m_path), !missing);
     if (!missing)
         QCOMPARE(readBytes(m_path), bytes);
@@ -188,11 +188,11 @@ void TestCourseData::oversizedAndDeepInput()
     {
         QFile f(m_path);
         QVERIFY(f.open(QIODevice::WriteOnly));
-        QVERIFY(f.resize(CourseData::kMaxFileBytes + 1));
+        QVERIFY(f.resize(learners::CourseData::kMaxFileBytes + 1));
     }
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, m_data->LoadCourseData());
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, m_data->LoadCourseData());
     QVERIFY(!m_data->isLoaded());
-    QCOMPARE(QFileInfo(m_path).size(), CourseData::kMaxFileBytes + 1);
+    QCOMPARE(QFileInfo(m_path).size(), learners::CourseData::kMaxFileBytes + 1);
 
     // Deep nesting is no threat to the stack: load, change, save, reload.
     const int depth = 200000;
@@ -200,7 +200,7 @@ void TestCourseData::oversizedAndDeepInput()
     deep += QByteArray("<n>").repeated(depth) + QByteArray("</n>").repeated(depth) + "</x></d>";
     loadFrom(deep);
     m_data->registerLearner("Оля", "", "", "");
-    CourseData reread(m_path);
+    learners::CourseData reread(m_path);
     reread.LoadCourseData();
     QCOMPARE(reread.learnerNames(), QStringList{"Оля"});
 }
@@ -219,20 +219,20 @@ void TestCourseData::loadsOncePerRun()
 void TestCourseData::failedAccesses()
 {
     loadFrom("<d><first/><course/></d>");
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, coursedata::learnerList(*m_data));
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, m_data->learnerNames());
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, coursedata::lectureList(*m_data)); // course without children
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, learners::dom::learnerList(*m_data));
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, m_data->learnerNames());
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, learners::dom::lectureList(*m_data)); // course without children
 
-    CourseData other(m_dir->filePath("other.chh"));
+    learners::CourseData other(m_dir->filePath("other.chh"));
     writeBytes(other.fileName(), "<d><first/><course><l/></course>"
                                  "<users><u><name>А<b/></name></u><!--note--></users></d>");
     other.LoadCourseData();
     QCOMPARE(other.learnerCount(), 2);
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, coursedata::learner(other, 2));
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, coursedata::learner(other, -1));
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, other.learnerNames()); // name holds two nodes
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, other.learnerFields(1)); // a comment is no record
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, other.changeLearner(0, "Б", "", "", ""));
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, learners::dom::learner(other, 2));
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, learners::dom::learner(other, -1));
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, other.learnerNames()); // name holds two nodes
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, other.learnerFields(1)); // a comment is no record
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, other.changeLearner(0, "Б", "", "", ""));
     // Nothing half-changed is left in memory, nothing reached the file.
     QVERIFY(!other.serialize().contains("sourname"));
 }
@@ -240,21 +240,21 @@ void TestCourseData::failedAccesses()
 void TestCourseData::lookupsByPositionAndName()
 {
     loadFrom("<r>\n  <!--c-->\n  <?a x?>\n  <a>1</a>\n  <b/>\n  <a>2</a>\n</r>");
-    const pugi::xml_node r = coursedata::documentElement(*m_data);
-    QCOMPARE(coursedata::childCount(r), 5); // indentation is no child; comment and PI are
-    QCOMPARE(coursedata::childAt(r, 0).type(), pugi::node_comment);
-    QCOMPARE(coursedata::childAt(r, 1).type(), pugi::node_pi);
-    QCOMPARE(coursedata::value(coursedata::childAt(r, 4)), QStringLiteral("2"));
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, coursedata::childAt(r, 5));
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, coursedata::childAt(r, -1));
+    const pugi::xml_node r = learners::dom::documentElement(*m_data);
+    QCOMPARE(learners::dom::childCount(r), 5); // indentation is no child; comment and PI are
+    QCOMPARE(learners::dom::childAt(r, 0).type(), pugi::node_comment);
+    QCOMPARE(learners::dom::childAt(r, 1).type(), pugi::node_pi);
+    QCOMPARE(learners::dom::value(learners::dom::childAt(r, 4)), QStringLiteral("2"));
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, learners::dom::childAt(r, 5));
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, learners::dom::childAt(r, -1));
 
-    QCOMPARE(coursedata::value(coursedata::child(r, "a")), QStringLiteral("1"));
+    QCOMPARE(learners::dom::value(learners::dom::child(r, "a")), QStringLiteral("1"));
     // A name that is not there is appended empty and belongs to the document.
-    const pugi::xml_node z = coursedata::child(r, "z");
-    QCOMPARE(coursedata::childCount(r), 6);
-    QCOMPARE(coursedata::childAt(r, 5), z);
-    QCOMPARE(coursedata::value(z), QString());
-    QCOMPARE(coursedata::child(r, "z"), z);
+    const pugi::xml_node z = learners::dom::child(r, "z");
+    QCOMPARE(learners::dom::childCount(r), 6);
+    QCOMPARE(learners::dom::childAt(r, 5), z);
+    QCOMPARE(learners::dom::value(z), QString());
+    QCOMPARE(learners::dom::child(r, "z"), z);
     m_data->SaveCourseData();
     QCOMPARE(readBytes(m_path), declared("<r><!--c--><?a x?><a>1</a><b/><a>2</a><z/></r>"));
 }
@@ -287,19 +287,19 @@ void TestCourseData::elementValues()
     QFETCH(bool, valid);
     QFETCH(QString, expected);
     loadFrom("<r>" + element + "</r>");
-    const pugi::xml_node v = coursedata::childAt(coursedata::documentElement(*m_data), 0);
+    const pugi::xml_node v = learners::dom::childAt(learners::dom::documentElement(*m_data), 0);
     if (!valid) {
-        QVERIFY_THROWS_EXCEPTION(CourseDataError, coursedata::value(v));
-        QVERIFY_THROWS_EXCEPTION(CourseDataError, coursedata::setValue(v, "x"));
+        QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, learners::dom::value(v));
+        QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, learners::dom::setValue(v, "x"));
         return;
     }
-    QCOMPARE(coursedata::value(v), expected);
+    QCOMPARE(learners::dom::value(v), expected);
     // Writing makes the text the only content; the empty text leaves none.
-    coursedata::setValue(v, QStringLiteral("Жёлтый <&>"));
-    QCOMPARE(coursedata::value(v), QStringLiteral("Жёлтый <&>"));
-    QCOMPARE(coursedata::childCount(v), 1);
-    coursedata::setValue(v, QString());
-    QCOMPARE(coursedata::childCount(v), 0);
+    learners::dom::setValue(v, QStringLiteral("Жёлтый <&>"));
+    QCOMPARE(learners::dom::value(v), QStringLiteral("Жёлтый <&>"));
+    QCOMPARE(learners::dom::childCount(v), 1);
+    learners::dom::setValue(v, QString());
+    QCOMPARE(learners::dom::childCount(v), 0);
 }
 
 void TestCourseData::registerChangeDelete()
@@ -320,9 +320,9 @@ void TestCourseData::registerChangeDelete()
     m_data->addTestResult(2, "4", 90);
 
     // A change rewrites the four fields and leaves the date and results alone.
-    CourseData::setClock([] { return QDateTime(QDate(2024, 1, 1), QTime(0, 0)); });
+    learners::CourseData::setClock([] { return QDateTime(QDate(2024, 1, 1), QTime(0, 0)); });
     m_data->changeLearner(0, "", "Иванов", "Г-1", "d@example.org");
-    const CourseData::Learner changed = m_data->learnerFields(0);
+    const learners::CourseData::Learner changed = m_data->learnerFields(0);
     QCOMPARE(changed.name, QStringLiteral("неизвестен"));
     QCOMPARE(changed.sourname, QStringLiteral("Иванов"));
     QCOMPARE(changed.group, QStringLiteral("Г-1"));
@@ -334,9 +334,9 @@ void TestCourseData::registerChangeDelete()
     QCOMPARE(m_data->learnerNames(), (QStringList{"неизвестен", "Зоя"}));
     QCOMPARE(m_data->testRecords(1).size(), 1);
     QCOMPARE(m_data->testRecords(1).at(0).right, QStringLiteral("90"));
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, m_data->deleteLearner(2));
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, m_data->deleteLearner(2));
 
-    CourseData reread(m_path);
+    learners::CourseData reread(m_path);
     reread.LoadCourseData();
     QCOMPARE(reread.serialize(), m_data->serialize());
     QCOMPARE(reread.learnerFields(1).mail, QStringLiteral("zoya@example.org"));
@@ -367,8 +367,8 @@ void TestCourseData::testAndBookmarkRecords()
     QCOMPARE(marks.at(0).page, 11);
     QCOMPARE(marks.at(0).increment, 0);
     QVERIFY(!readBytes(m_path).contains("Лекция 3"));
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, m_data->deleteBookmark(0, 1));
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, m_data->addTestResult(1, "1", 10));
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, m_data->deleteBookmark(0, 1));
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, m_data->addTestResult(1, "1", 10));
 
     const auto tests = m_data->testRecords(0);
     QCOMPARE(tests.size(), 1);
@@ -376,9 +376,9 @@ void TestCourseData::testAndBookmarkRecords()
     QCOMPARE(tests.at(0).date, QStringLiteral("Tue Mar 08 14:05:09 2005\n"));
 
     // A bookmark whose page is not a number fails the list.
-    coursedata::setValue(coursedata::child(coursedata::childAt(coursedata::bookmarksOf(*m_data, 0), 0), "id"),
+    learners::dom::setValue(learners::dom::child(learners::dom::childAt(learners::dom::bookmarksOf(*m_data, 0), 0), "id"),
                          "x1");
-    QVERIFY_THROWS_EXCEPTION(CourseDataError, m_data->bookmarks(0));
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError, m_data->bookmarks(0));
 }
 
 // A record without study_info gets its containers with the first result.
@@ -401,7 +401,7 @@ void TestCourseData::readsFixture()
     m_data->LoadCourseData();
     QCOMPARE(m_data->learnerNames(), (QStringList{"Анна", "Борис", "Вера"}));
     // Fields are found by name, whatever their order.
-    const CourseData::Learner boris = m_data->learnerFields(1);
+    const learners::CourseData::Learner boris = m_data->learnerFields(1);
     QCOMPARE(boris.sourname, QStringLiteral("Борисов"));
     QCOMPARE(boris.mail, QStringLiteral("boris@example.org"));
     QCOMPARE(boris.date, QStringLiteral("Wed Mar 09 10:00:00 2005\n"));
@@ -446,7 +446,7 @@ void TestCourseData::timeStamp()
 {
     QFETCH(QDateTime, time);
     QFETCH(QString, expected);
-    const QString stamp = CourseData::timeStamp(time);
+    const QString stamp = learners::CourseData::timeStamp(time);
     QCOMPARE(stamp, expected);
     QCOMPARE(stamp.size(), 25);
 }
@@ -472,7 +472,7 @@ void TestCourseData::encodingsRoundTrip()
         QVERIFY(QFile::copy(kData + fixture, m_path));
     m_data->LoadCourseData();
 
-    CourseData reference(kData + "dect-utf8.chh");
+    learners::CourseData reference(kData + "dect-utf8.chh");
     reference.LoadCourseData();
     QCOMPARE(m_data->serialize(), reference.serialize());
     QCOMPARE(m_data->learnerFields(0).sourname, QStringLiteral("Ёлкина"));
@@ -483,7 +483,7 @@ void TestCourseData::encodingsRoundTrip()
     QVERIFY(!written.contains("windows-1251") && !written.contains("UTF-16"));
     QVERIFY(written.contains("<name>Щука</name>"));
 
-    CourseData reread(m_path);
+    learners::CourseData reread(m_path);
     reread.LoadCourseData();
     QCOMPARE(reread.serialize(), m_data->serialize());
     QCOMPARE(reread.learnerFields(3).group, QStringLiteral("№ 5"));
@@ -553,7 +553,7 @@ void TestCourseData::failedSaveKeepsOldFile()
     QString message;
     try {
         m_data->registerLearner("Олег", "", "", "");
-    } catch (const CourseDataError &e) {
+    } catch (const learners::CourseDataError &e) {
         message = e.message();
     }
     if (how == QLatin1String("full"))
@@ -582,8 +582,8 @@ void TestCourseData::courseLock()
 {
     const QString lockPath = m_dir->filePath("dect.chh.lock");
     {
-        CourseLock first(lockPath);
-        CourseLock second(lockPath);
+        learners::CourseLock first(lockPath);
+        learners::CourseLock second(lockPath);
         QVERIFY(first.tryLock());
         QVERIFY(first.isLocked());
         QVERIFY(!second.tryLock());
@@ -599,9 +599,9 @@ void TestCourseData::courseLock()
     QVERIFY(ended.waitForFinished());
     writeBytes(lockPath, QByteArray::number(deadPid) + "\ntarvel\n" +
                              QSysInfo::machineHostName().toUtf8() + "\n");
-    CourseLock third(lockPath);
+    learners::CourseLock third(lockPath);
     QVERIFY(third.tryLock());
-    QVERIFY(!CourseLock::busyMessage().isEmpty());
+    QVERIFY(!learners::CourseLock::busyMessage().isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestCourseData)

@@ -50,7 +50,7 @@ void TestMovieControl::operations()
     QFETCH(QString, value);
     QFETCH(QString, expected);
 
-    MovieControl control;
+    movie::MovieControl control;
     control.resize(400, 300);
     control.setMovie(fixture("probe.qml"));
     QCOMPARE(control.movie(), fixture("probe.qml"));
@@ -80,7 +80,7 @@ void TestMovieControl::badFilesShowAnEmptyScene_data()
 void TestMovieControl::badFilesShowAnEmptyScene()
 {
     QFETCH(QString, path);
-    MovieControl control;
+    movie::MovieControl control;
     control.setMovie(fixture("probe.qml"));
     QVERIFY(control.rootItem());
     control.setMovie(path);
@@ -102,16 +102,16 @@ void TestMovieControl::moviePathUsesCurrentDirectory()
     QTemporaryDir dir;
     const QString old = QDir::currentPath();
     QDir::setCurrent(dir.path());
-    const QString path = MovieControl::moviePath("Main");
+    const QString path = movie::MovieControl::moviePath("Main");
     QDir::setCurrent(old);
     QCOMPARE(path, QDir(dir.path()).canonicalPath() + "/pictures/Main.qml");
 }
 
 void TestMovieControl::commandsArriveFromTheEventLoop()
 {
-    MovieControl control;
+    movie::MovieControl control;
     control.setMovie(fixture("probe.qml"));
-    QSignalSpy spy(&control, &MovieControl::fsCommand);
+    QSignalSpy spy(&control, &movie::MovieControl::fsCommand);
     QVERIFY(control.click("DoGo"));
     QCOMPARE(spy.count(), 0); // not from inside the scene's own code
     QTRY_COMPARE(spy.count(), 1);
@@ -121,10 +121,10 @@ void TestMovieControl::commandsArriveFromTheEventLoop()
 
 void TestMovieControl::handlerMayReplaceTheFiringMovie()
 {
-    MovieControl control;
+    movie::MovieControl control;
     control.setMovie(fixture("probe.qml"));
     int handled = 0;
-    connect(&control, &MovieControl::fsCommand, &control, [&](const QString &) {
+    connect(&control, &movie::MovieControl::fsCommand, &control, [&](const QString &) {
         ++handled;
         control.setMovie(fixture("probe.qml"));
         control.GotoFrame(2);
@@ -141,9 +141,9 @@ void TestMovieControl::handlerMayReplaceTheFiringMovie()
 void TestMovieControl::handlerMayCloseItsWindow()
 {
     QDialog window;
-    auto *control = new MovieControl(&window);
+    auto *control = new movie::MovieControl(&window);
     control->setMovie(fixture("probe.qml"));
-    connect(control, &MovieControl::fsCommand, &window, [&] { window.reject(); });
+    connect(control, &movie::MovieControl::fsCommand, &window, [&] { window.reject(); });
     QTimer::singleShot(0, &window, [&] { control->click("DoGo"); });
     QCOMPARE(window.exec(), int(QDialog::Rejected));
     QVERIFY(!window.isVisible());
@@ -151,10 +151,10 @@ void TestMovieControl::handlerMayCloseItsWindow()
 
 void TestMovieControl::handlerMayOpenAModalWindow()
 {
-    MovieControl control;
+    movie::MovieControl control;
     control.setMovie(fixture("probe.qml"));
     bool nestedRan = false;
-    connect(&control, &MovieControl::fsCommand, &control, [&] {
+    connect(&control, &movie::MovieControl::fsCommand, &control, [&] {
         QDialog modal;
         QTimer::singleShot(0, &modal, [&] {
             nestedRan = true;
@@ -172,7 +172,7 @@ void TestMovieControl::handlerMayOpenAModalWindow()
 
 void TestMovieControl::sceneScalesToFit()
 {
-    MovieControl control;
+    movie::MovieControl control;
     control.resize(800, 300); // twice as wide as the scene's proportions allow
     control.show();
     control.setMovie(fixture("probe.qml"));

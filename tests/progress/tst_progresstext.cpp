@@ -164,7 +164,7 @@ void TestProgressText::reportText()
 {
     QFETCH(int, learner);
     QFETCH(QStringList, expected);
-    CourseData data;
+    learners::CourseData data;
     data.LoadCourseData();
     QStringList lines;
     progress::reportText(data, learner, [&](const QString &line) { lines.append(line); });
@@ -187,7 +187,7 @@ void TestProgressText::reportStopsAtAnUnreadableValue()
     QFETCH(int, learner);
     QFETCH(int, linesBefore);
     QFETCH(QString, lastLine);
-    CourseData data;
+    learners::CourseData data;
     data.LoadCourseData();
     QStringList lines;
     bool failed = false;

@@ -38,7 +38,7 @@ struct ModalRun
 
 // Shows a screen modally and runs `during` inside its loop, with the queued
 // movie commands it raised delivered; closes the screen if it is still open.
-ModalRun runModal(ModalScreen *screen, const std::function<void()> &during = {})
+ModalRun runModal(ui::ModalScreen *screen, const std::function<void()> &during = {})
 {
     ModalRun run;
     auto active = std::make_shared<bool>(true);
@@ -337,9 +337,9 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     QStringList decoded;
     for (const QString &line : coded) {
         QVERIFY(line.startsWith(QStringLiteral("0;")));
-        decoded.append(DecodeLine(line));
+        decoded.append(testing::DecodeLine(line));
     }
-    CourseData data;
+    learners::CourseData data;
     data.LoadCourseData();
     QStringList expected;
     progress::reportText(data, learner, [&](const QString &line) { expected.append(line); });
@@ -431,8 +431,8 @@ void TestProgressWindows::reportWithUnreadableRecordKeepsItsFirstLines()
     QVERIFY(!run.openAfter);
     const QStringList coded = reportFileLines(path("vera.rep"));
     QCOMPARE(coded.size(), 13);
-    QCOMPARE(DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
-    QCOMPARE(DecodeLine(coded[12]), QString(22, u'~'));
+    QCOMPARE(testing::DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
+    QCOMPARE(testing::DecodeLine(coded[12]), QString(22, u'~'));
     QVERIFY(m_messages.isEmpty());
 }
 
@@ -575,7 +575,7 @@ void TestProgressWindows::bookmarkDeleteRemovesTheRowAndSaves()
     QCOMPARE(selected, 0);
     QVERIFY(m_errors.isEmpty());
     // On disk: the second record is gone, the others kept in order.
-    CourseData saved;
+    learners::CourseData saved;
     saved.LoadCourseData();
     const auto marks = saved.bookmarks(1);
     QCOMPARE(marks.size(), 2);

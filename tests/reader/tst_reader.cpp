@@ -52,7 +52,7 @@ QList<int> kinds()
 }
 
 // Closes a modal screen as soon as it is up.
-void closeWhenShown(ModalScreen *screen)
+void closeWhenShown(ui::ModalScreen *screen)
 {
     auto *poll = new QTimer(screen);
     QObject::connect(poll, &QTimer::timeout, screen, [screen, poll] {
@@ -114,7 +114,7 @@ void TestReader::init()
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);
-    parts::FlashButtons()->setMovie(MovieControl::moviePath("buttons"));
+    parts::FlashButtons()->setMovie(movie::MovieControl::moviePath("buttons"));
 }
 
 void TestReader::cleanup()
@@ -154,7 +154,7 @@ void TestReader::openPage()
     QCOMPARE(parts::RichView1()->GetItemTextA(0), firstText);
     QCOMPARE(parts::FlashButtons()->rootItem()->property("frame").toInt(), toolbarFrame);
     QCOMPARE(parts::Player()->movie(),
-             movie.isEmpty() ? QString() : MovieControl::moviePath(movie));
+             movie.isEmpty() ? QString() : movie::MovieControl::moviePath(movie));
     QVERIFY(m_messages.isEmpty());
     QVERIFY(!frmMain->isClosing());
 }
@@ -163,7 +163,7 @@ void TestReader::pagesWithoutMovieKeepTheLastOne()
 {
     frmMain->OpenPage(3);
     frmMain->OpenPage(11);
-    QCOMPARE(parts::Player()->movie(), MovieControl::moviePath("lecture3"));
+    QCOMPARE(parts::Player()->movie(), movie::MovieControl::moviePath("lecture3"));
 }
 
 void TestReader::reopeningStartsAtTheTop()
@@ -354,7 +354,7 @@ void TestReader::toolbarBookmarkIsSaved()
     frmMain->FlashButtonsFSCommand("DoBookmark", "");
     frmMain->FlashButtonsFSCommand("DoBookmark", "");
     QCOMPARE(m_messages, QStringList({"Добавлена закладка!", "Добавлена закладка!"}));
-    CourseData reread;
+    learners::CourseData reread;
     reread.LoadCourseData();
     const auto marks = reread.bookmarks(0);
     QCOMPARE(marks.size(), 2);

@@ -33,7 +33,7 @@ QString errorOf(const std::function<void()> &f)
 {
     try {
         f();
-    } catch (const ERichViewError &e) {
+    } catch (const RichViewError &e) {
         return QString::fromUtf8(e.what());
     }
     return QString();

@@ -21,14 +21,14 @@ inline void addMark(std::set<int> &marks, const QString &text)
 }
 
 // Every mark the document holds.
-inline std::set<int> marksOf(CourseData &data)
+inline std::set<int> marksOf(learners::CourseData &data)
 {
     std::set<int> marks;
     for (int i = 0; i < data.learnerCount(); ++i) {
         addMark(marks, data.learnerFields(i).sourname);
-        for (const CourseData::TestRecord &t : data.testRecords(i))
+        for (const learners::CourseData::TestRecord &t : data.testRecords(i))
             addMark(marks, t.number);
-        for (const CourseData::Bookmark &b : data.bookmarks(i))
+        for (const learners::CourseData::Bookmark &b : data.bookmarks(i))
             if (b.page >= kFirstMark)
                 marks.insert(b.page);
     }

@@ -32,7 +32,7 @@ int main(int argc, char *argv[])
         return 2;
     }
     try {
-        CourseData data(QString::fromLocal8Bit(argv[1]));
+        learners::CourseData data(QString::fromLocal8Bit(argv[1]));
         data.LoadCourseData();
         const std::set<int> marks = safety::marksOf(data);
         int mark = marks.empty() ? safety::kFirstMark : *marks.rbegin() + 1;

@@ -108,12 +108,12 @@ void TestSafety::killedSaverLosesNothingSaved()
         confirmed.insert(reported.begin(), reported.end());
         changes += int(reported.size());
 
-        CourseData reread(path);
+        learners::CourseData reread(path);
         std::set<int> onDisk;
         try {
             reread.LoadCourseData();
             onDisk = safety::marksOf(reread);
-        } catch (const CourseDataError &e) {
+        } catch (const learners::CourseDataError &e) {
             QFAIL(qPrintable(QStringLiteral("after kill %1 the file does not load: %2")
                                  .arg(kills)
                                  .arg(e.message())));
@@ -170,7 +170,7 @@ void TestSafety::fullDeviceKeepsPreviousFile()
     const QString path = mountPoint + QStringLiteral("/dect.chh");
     QVERIFY(QFile::copy(kCourse, path));
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
-    CourseData data(path);
+    learners::CourseData data(path);
     data.LoadCourseData();
 
     // Learners are registered until a save finds the device full.
@@ -185,7 +185,7 @@ void TestSafety::fullDeviceKeepsPreviousFile()
             lastSaved = readBytes(path);
             inMemory = data.serialize();
             QCOMPARE(lastSaved, inMemory);
-        } catch (const CourseDataError &e) {
+        } catch (const learners::CourseDataError &e) {
             message = e.message();
         }
     }
@@ -197,7 +197,7 @@ void TestSafety::fullDeviceKeepsPreviousFile()
     QCOMPARE(data.serialize(), inMemory);
     QCOMPARE(QDir(mountPoint).entryList(QDir::Files | QDir::Hidden), QStringList{"dect.chh"});
 
-    CourseData reread(path);
+    learners::CourseData reread(path);
     reread.LoadCourseData();
     QCOMPARE(reread.learnerCount(), data.learnerCount());
 
@@ -210,7 +210,7 @@ void TestSafety::fullDeviceKeepsPreviousFile()
 
 // Reading a small file takes memory for the file, not for the largest file
 // the reader would accept: on a machine with little memory to spare, loading
-// dect.chh or the banks must not fail for a buffer of the bound's size.
+// dect.chh or the testing::banks must not fail for a buffer of the bound's size.
 void TestSafety::readsFitASmallAddressSpace()
 {
 #if defined(__SANITIZE_ADDRESS__)
@@ -221,7 +221,7 @@ void TestSafety::readsFitASmallAddressSpace()
     const qint64 mapped = statm.readAll().split(' ').value(0).toLongLong() * ::sysconf(_SC_PAGESIZE);
     QVERIFY(mapped > 0);
 
-    StringGrid questions(3), answers(4);
+    testing::StringGrid questions(3), answers(4);
     int learners = -1;
     struct rlimit old {};
     QCOMPARE(getrlimit(RLIMIT_AS, &old), 0);
@@ -229,9 +229,9 @@ void TestSafety::readsFitASmallAddressSpace()
     tight.rlim_cur = rlim_t(mapped + 48 * 1024 * 1024); // well below either bound
     QCOMPARE(setrlimit(RLIMIT_AS, &tight), 0);
     try {
-        LoadBanks(questions, answers, QStringLiteral(TARVEL_COURSE_DIR "/questions.qzt"),
+        testing::LoadBanks(questions, answers, QStringLiteral(TARVEL_COURSE_DIR "/questions.qzt"),
                   QStringLiteral(TARVEL_COURSE_DIR "/ansvers.qzt"));
-        CourseData data(kCourse);
+        learners::CourseData data(kCourse);
         data.LoadCourseData();
         learners = data.learnerCount();
     } catch (const std::bad_alloc &) {

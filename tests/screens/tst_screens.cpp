@@ -29,7 +29,7 @@ using testsupport::copyTree;
 // Shows a screen modally and runs `during` inside its loop, with the queued
 // movie commands it raised delivered; closes the screen if it is still open.
 // Returns whether it was still open.
-bool runModal(ModalScreen *screen, const std::function<void()> &during)
+bool runModal(ui::ModalScreen *screen, const std::function<void()> &during)
 {
     bool openAfter = false;
     auto active = std::make_shared<bool>(true);
@@ -48,10 +48,10 @@ bool runModal(ModalScreen *screen, const std::function<void()> &during)
 }
 
 // Runs `inDialog` once the font dialog is up, from inside its own loop.
-void whenFontDialogOpens(const std::function<void(FontDialog *)> &inDialog)
+void whenFontDialogOpens(const std::function<void(ui::FontDialog *)> &inDialog)
 {
     QTimer::singleShot(0, frmFont->dlgFont, [inDialog] {
-        FontDialog *dlg = frmFont->dlgFont;
+        ui::FontDialog *dlg = frmFont->dlgFont;
         QVERIFY(dlg->isVisible());
         inDialog(dlg);
         if (dlg->isVisible())
@@ -146,7 +146,7 @@ void TestScreens::init()
 void TestScreens::cleanup()
 {
     destroyWindowSet();
-    FontDialog::setColorHook({});
+    ui::FontDialog::setColorHook({});
 }
 
 void TestScreens::fontScreenShowsTheDictionary()
@@ -211,13 +211,13 @@ void TestScreens::applyChangesTheReaderSheet()
     QFETCH(int, style);
     QFETCH(QList<StyleLook>, expected);
     const QList<StyleLook> before = sheetLook();
-    FontDialog::setColorHook([](const QColor &) { return QColor(0x11, 0x22, 0x33); });
+    ui::FontDialog::setColorHook([](const QColor &) { return QColor(0x11, 0x22, 0x33); });
 
     QList<StyleLook> applied;
     QList<StyleLook> afterCancel;
     QVERIFY(runModal(frmFont, [&] {
         QVERIFY(frmFont->Flash->click("DoChange"));
-        whenFontDialogOpens([&](FontDialog *dlg) {
+        whenFontDialogOpens([&](ui::FontDialog *dlg) {
             dlg->faceBox->setEditText(face);
             dlg->sizeBox->setValue(size);
             dlg->styleBox->setCurrentIndex(style);
@@ -269,7 +269,7 @@ void TestScreens::okWithoutApplyChangesNothing()
     QString previewFace;
     QVERIFY(runModal(frmFont, [&] {
         frmFont->FlashFSCommand(QStringLiteral("dochange"), {}); // not a command: other case
-        whenFontDialogOpens([&](FontDialog *dlg) {
+        whenFontDialogOpens([&](ui::FontDialog *dlg) {
             dlg->faceBox->setEditText(QStringLiteral("Liberation Mono"));
             dlg->sizeBox->setValue(40);
             dlg->strikeOutBox->setChecked(true);
@@ -286,7 +286,7 @@ void TestScreens::okWithoutApplyChangesNothing()
     QVERIFY(frmFont->dlgFont->chosenFont().strikeOut());
 
     // Cancel keeps nothing.
-    whenFontDialogOpens([](FontDialog *dlg) {
+    whenFontDialogOpens([](ui::FontDialog *dlg) {
         dlg->sizeBox->setValue(9);
         dlg->cancelButton->click();
     });
@@ -296,7 +296,7 @@ void TestScreens::okWithoutApplyChangesNothing()
 
 void TestScreens::fontDialogOffersWhatTheLearnerNeeds()
 {
-    FontDialog *dlg = frmFont->dlgFont;
+    ui::FontDialog *dlg = frmFont->dlgFont;
     // It starts with the classic dialog font in the window text colour.
     QCOMPARE(dlg->chosenFont().family(), QStringLiteral("MS Sans Serif"));
     QCOMPARE(dlg->chosenFont().pointSize(), 8);
@@ -309,14 +309,14 @@ void TestScreens::fontDialogOffersWhatTheLearnerNeeds()
     // The sample follows the selection, colour included.
     dlg->sizeBox->setValue(20);
     dlg->styleBox->setCurrentIndex(3);
-    FontDialog::setColorHook([](const QColor &) { return QColor(Qt::red); });
+    ui::FontDialog::setColorHook([](const QColor &) { return QColor(Qt::red); });
     dlg->colorButton->click();
     QCOMPARE(dlg->sample->font().pointSize(), 20);
     QVERIFY(dlg->sample->font().bold());
     QVERIFY(dlg->sample->font().italic());
     QCOMPARE(dlg->sample->palette().color(QPalette::WindowText), QColor(Qt::red));
     // A cancelled colour dialog keeps the colour.
-    FontDialog::setColorHook([](const QColor &) { return QColor(); });
+    ui::FontDialog::setColorHook([](const QColor &) { return QColor(); });
     dlg->colorButton->click();
     QCOMPARE(dlg->selectedColor(), QColor(Qt::red));
 }

@@ -145,7 +145,7 @@ void TestLogin::runSignIn(const std::function<void()> &script)
 
 void TestLogin::press(const QString &command)
 {
-    QSignalSpy handled(frmLogin->Flash, &MovieControl::fsCommand);
+    QSignalSpy handled(frmLogin->Flash, &movie::MovieControl::fsCommand);
     QVERIFY2(frmLogin->Flash->click(command), qPrintable(command));
     QTRY_COMPARE(handled.count(), 1);
     QCOMPARE(handled.at(0).at(0).toString(), command);
@@ -160,7 +160,7 @@ void TestLogin::emptyListAndFirstRegistration()
     empty.close();
 
     runSignIn([this] {
-        QCOMPARE(frmLogin->Flash->movie(), MovieControl::moviePath("login"));
+        QCOMPARE(frmLogin->Flash->movie(), movie::MovieControl::moviePath("login"));
         QVERIFY(frmLogin->Flash->rootItem());
         QCOMPARE(frmLogin->LBNames->count(), 0);
         QCOMPARE(frmLogin->LBNames->currentIndex(), -1);
@@ -200,7 +200,7 @@ void TestLogin::emptyListAndFirstRegistration()
     });
     QVERIFY(m_messages.isEmpty());
 
-    CourseData saved(m_dect);
+    learners::CourseData saved(m_dect);
     saved.LoadCourseData();
     QCOMPARE(saved.learnerNames(), (QStringList{"Пётр?", "неизвестен"}));
     QCOMPARE(saved.learnerFields(0).sourname, QStringLiteral("Ωмега"));
@@ -260,9 +260,9 @@ void TestLogin::changeMovesSelectionToLastAndEnterSignsIn()
     QCOMPARE(frmLogin->RememberedUser, 2); // the return step ran
     QCOMPARE(frmLogin->Flash->GetVariable("frame"), QStringLiteral("1"));
 
-    CourseData saved(m_dect);
+    learners::CourseData saved(m_dect);
     saved.LoadCourseData();
-    const CourseData::Learner anna = saved.learnerFields(0);
+    const learners::CourseData::Learner anna = saved.learnerFields(0);
     QCOMPARE(anna.name, QStringLiteral("Анюта"));
     QCOMPARE(anna.sourname, QStringLiteral("Ёлкина"));
     QCOMPARE(anna.mail, QStringLiteral("anna@example.org"));
@@ -304,7 +304,7 @@ void TestLogin::deleteAsksFirst()
         QCOMPARE(frame(), QStringLiteral("41"));
         QVERIFY(frmLogin->isShowingModal());
     });
-    CourseData saved(m_dect);
+    learners::CourseData saved(m_dect);
     saved.LoadCourseData();
     QCOMPARE(saved.learnerCount(), yes ? 2 : 3);
 }

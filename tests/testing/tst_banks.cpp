@@ -11,7 +11,7 @@ namespace {
 
 QByteArray code(const QString &record)
 {
-    return EncodeLine(record).toLatin1();
+    return testing::EncodeLine(record).toLatin1();
 }
 
 // Marks a bank file that is not there at all.
@@ -26,7 +26,7 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QCOMPARE(f.write(bytes), bytes.size());
 }
 
-QStringList rows(const StringGrid &grid, int from, int to)
+QStringList rows(const testing::StringGrid &grid, int from, int to)
 {
     QStringList out;
     for (int r = from; r <= to; ++r) {
@@ -76,7 +76,7 @@ void TestBanks::splitLines()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QStringList, lines);
-    QCOMPARE(banks::splitLines(bytes), lines);
+    QCOMPARE(testing::banks::splitLines(bytes), lines);
 }
 
 void TestBanks::fields_data()
@@ -112,13 +112,13 @@ void TestBanks::fields()
     QFETCH(QString, record);
     QFETCH(QString, cells);
 
-    StringGrid grid(answer ? 4 : 3);
+    testing::StringGrid grid(answer ? 4 : 3);
     for (int c = 0; c < grid.ColCount; ++c)
         grid.setCells(c, 5, QStringLiteral("old"));
     if (answer)
-        banks::storeAnswer(grid, 5, record);
+        testing::banks::storeAnswer(grid, 5, record);
     else
-        banks::storeQuestion(grid, 5, record);
+        testing::banks::storeQuestion(grid, 5, record);
     QCOMPARE(rows(grid, 5, 5).constFirst(), cells);
 }
 
@@ -160,7 +160,7 @@ void TestBanks::loadBanks_data()
                                            << aRows << 3 << false;
     QTest::newRow("missing answer bank") << q1 + "\n" + q2 << kMissing << qRows << 3
                                          << QStringList{old4} << 1 << false;
-    QTest::newRow("empty banks") << QByteArray() << QByteArray("\r\n") << QStringList{old3} << 1
+    QTest::newRow("empty testing::banks") << QByteArray() << QByteArray("\r\n") << QStringList{old3} << 1
                                  << QStringList{old4} << 1 << false;
     QTest::newRow("decoding error in the question bank")
         << q1 + "\n0;Q-Q=\n" + q2 << a1 + "\n" + a2 << QStringList{"1|1|Первый вопрос", old3} << 9
@@ -190,7 +190,7 @@ void TestBanks::loadBanks()
     writeFile(qPath, questionBytes);
     writeFile(aPath, answerBytes);
 
-    StringGrid questions(3), answers(4);
+    testing::StringGrid questions(3), answers(4);
     for (int r = 1; r < 9; ++r) {
         for (int c = 0; c < 4; ++c) {
             questions.setCells(c, r, QStringLiteral("old"));
@@ -203,8 +203,8 @@ void TestBanks::loadBanks()
 
     bool failed = false;
     try {
-        LoadBanks(questions, answers, qPath, aPath);
-    } catch (const ECodingError &e) {
+        testing::LoadBanks(questions, answers, qPath, aPath);
+    } catch (const testing::CodingError &e) {
         failed = true;
         QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Coding table entry not found."));
     }
@@ -218,8 +218,8 @@ void TestBanks::loadBanks()
 void TestBanks::headingsAndUnwrittenCells()
 {
     QTemporaryDir dir;
-    StringGrid questions(3), answers(4);
-    LoadBanks(questions, answers, dir.filePath(QStringLiteral("none1")),
+    testing::StringGrid questions(3), answers(4);
+    testing::LoadBanks(questions, answers, dir.filePath(QStringLiteral("none1")),
               dir.filePath(QStringLiteral("none2")));
     QCOMPARE(rows(questions, 0, 0).constFirst(), QStringLiteral("Номер лекции|Номер в лекции|Вопрос"));
     QCOMPARE(rows(answers, 0, 0).constFirst(),
@@ -232,14 +232,14 @@ void TestBanks::headingsAndUnwrittenCells()
 
     // A folder where a bank should be reads as a missing bank.
     QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("questions.qzt")));
-    LoadBanks(questions, answers, dir.filePath(QStringLiteral("questions.qzt")),
+    testing::LoadBanks(questions, answers, dir.filePath(QStringLiteral("questions.qzt")),
               dir.filePath(QStringLiteral("none2")));
     QCOMPARE(questions.RowCount, 1);
 
     // So does a pipe, which must not block the window waiting for a writer.
     const QByteArray fifo = dir.filePath(QStringLiteral("pipe.qzt")).toLocal8Bit();
     QCOMPARE(::mkfifo(fifo.constData(), 0600), 0);
-    LoadBanks(questions, answers, QString::fromLocal8Bit(fifo), dir.filePath(QStringLiteral("none2")));
+    testing::LoadBanks(questions, answers, QString::fromLocal8Bit(fifo), dir.filePath(QStringLiteral("none2")));
     QCOMPARE(questions.RowCount, 1);
 }
 
@@ -250,16 +250,16 @@ void TestBanks::oversizedBankIsRefused()
     const QByteArray line = code(QStringLiteral("1 1 Q")) + "\n";
     writeFile(qPath, line.repeated(10));
 
-    StringGrid questions(3), answers(4);
+    testing::StringGrid questions(3), answers(4);
     const qint64 limit = line.size() * 10;
-    LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")), limit);
+    testing::LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")), limit);
     QCOMPARE(questions.RowCount, 11);
 
     questions.RowCount = 5;
     try {
-        LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")), limit - 1);
+        testing::LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")), limit - 1);
         QFAIL("an oversized bank was read");
-    } catch (const BankError &e) {
+    } catch (const testing::BankError &e) {
         QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("questions.qzt")));
         QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("слишком велик")));
     }

@@ -117,7 +117,7 @@ void TestCodec::decodeLine()
 {
     QFETCH(QString, line);
     QFETCH(QString, text);
-    QCOMPARE(DecodeLine(line), text);
+    QCOMPARE(testing::DecodeLine(line), text);
 }
 
 void TestCodec::decodeLineErrors_data()
@@ -137,12 +137,12 @@ void TestCodec::decodeLineErrors()
 {
     QFETCH(QString, line);
     try {
-        DecodeLine(line);
+        testing::DecodeLine(line);
         QFAIL("no error");
     } catch (const std::runtime_error &e) {
         QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Coding table entry not found."));
     }
-    QVERIFY_THROWS_EXCEPTION(ECodingError, DecodeLine(line));
+    QVERIFY_THROWS_EXCEPTION(testing::CodingError, testing::DecodeLine(line));
 }
 
 void TestCodec::encodeLine_data()
@@ -162,9 +162,9 @@ void TestCodec::encodeLine()
 {
     QFETCH(QString, text);
     QFETCH(QString, line);
-    QCOMPARE(EncodeLine(text), line);
+    QCOMPARE(testing::EncodeLine(text), line);
     if (!text.isEmpty() && text != u"∑")
-        QCOMPARE(DecodeLine(line), text);
+        QCOMPARE(testing::DecodeLine(line), text);
 }
 
 void TestCodec::encodeLineLongTextCodesEveryByte()
@@ -174,10 +174,10 @@ void TestCodec::encodeLineLongTextCodesEveryByte()
         QString text;
         for (int i = 0; i < size; ++i)
             text += QChar(i % 3 == 0 ? u'Ж' : char16_t(u'a' + i % 26));
-        const QString line = EncodeLine(text);
+        const QString line = testing::EncodeLine(text);
         QVERIFY(line.startsWith(QStringLiteral("0;")));
         QCOMPARE(line.size(), 2 + (size + 2) / 3 * 4);
-        QCOMPARE(DecodeLine(line), text);
+        QCOMPARE(testing::DecodeLine(line), text);
     }
 }
 

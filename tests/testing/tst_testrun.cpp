@@ -5,11 +5,11 @@
 
 namespace {
 
-// Two bank tables built record by record, as LoadBanks leaves them.
+// Two bank tables built record by record, as testing::LoadBanks leaves them.
 struct Banks
 {
-    StringGrid questions{3};
-    StringGrid answers{4};
+    testing::StringGrid questions{3};
+    testing::StringGrid answers{4};
 
     Banks()
     {
@@ -19,7 +19,7 @@ struct Banks
     void question(const QString &lecture, const QString &number, const QString &text = QString())
     {
         const QString t = text.isEmpty() ? QStringLiteral("Вопрос %1.%2").arg(lecture, number) : text;
-        banks::storeQuestion(questions, questions.RowCount++, lecture + u' ' + number + u' ' + t);
+        testing::banks::storeQuestion(questions, questions.RowCount++, lecture + u' ' + number + u' ' + t);
     }
     // Five options "<lecture>.<number>A" .. "E"; flags holds one character per option.
     void options(const QString &lecture, const QString &number, const QString &flags = "10000")
@@ -30,7 +30,7 @@ struct Banks
     void option(const QString &lecture, const QString &number, const QString &flag,
                 const QString &text)
     {
-        banks::storeAnswer(answers, answers.RowCount++,
+        testing::banks::storeAnswer(answers, answers.RowCount++,
                            lecture + u' ' + number + u' ' + flag + u' ' + text);
     }
 };
@@ -44,7 +44,7 @@ std::array<bool, 5> ticks(const QString &pattern)
 }
 
 // Hands out a fixed sequence of draws and remembers the seed.
-class ScriptedRandom : public TestRandom
+class ScriptedRandom : public testing::TestRandom
 {
 public:
     explicit ScriptedRandom(std::vector<int> draws, quint32 *seed) : m_draws(std::move(draws)), m_seed(seed) {}
@@ -128,11 +128,11 @@ void TestTestRun::scoring()
     Banks b;
     b.question("1", "1");
     b.options("1", "1", flags);
-    TestRun run(b.questions, b.answers);
+    testing::TestRun run(b.questions, b.answers);
     run.begin("1");
-    QCOMPARE(run.setUp().kind, TestStep::Show);
-    const TestStep end = run.next(ticks(ticked));
-    QCOMPARE(end.kind, TestStep::Finish);
+    QCOMPARE(run.setUp().kind, testing::TestStep::Show);
+    const testing::TestStep end = run.next(ticks(ticked));
+    QCOMPARE(end.kind, testing::TestStep::Finish);
     QCOMPARE(run.RightCount, right ? 1 : 0);
     QCOMPARE(run.AnsweredCount, 1);
     QCOMPARE(run.Mismatches, 0);
@@ -159,28 +159,28 @@ void TestTestRun::percent()
     QFETCH(int, right);
     QFETCH(int, answered);
     QFETCH(int, p);
-    QCOMPARE(TestRun::percent(right, answered), p);
+    QCOMPARE(testing::TestRun::percent(right, answered), p);
 }
 
 void TestTestRun::percentIsIntegerPartBelowHundredAnswers()
 {
     for (int n = 1; n < 100; ++n)
         for (int k = 0; k <= n; ++k)
-            QCOMPARE(TestRun::percent(k, n), 100 * k / n);
+            QCOMPARE(testing::TestRun::percent(k, n), 100 * k / n);
 }
 
 void TestTestRun::generalTest()
 {
     Banks b = generalBank(25);
-    TestRun run(b.questions, b.answers);
+    testing::TestRun run(b.questions, b.answers);
     run.setClock([] { return qint64(1765184703); });
     run.begin("0");
-    TestStep step = run.setUp();
+    testing::TestStep step = run.setUp();
     QCOMPARE(run.RecordedTopic, QStringLiteral("0"));
 
     std::set<int> seen;
     for (int k = 1; k <= 20; ++k) {
-        QCOMPARE(step.kind, TestStep::Show);
+        QCOMPARE(step.kind, testing::TestStep::Show);
         QCOMPARE(step.display.heading, k == 1 ? QStringLiteral("  Вопрос 1")
                                               : QStringLiteral("  Вопрос %1 из 20").arg(k));
         const int row = run.ChosenRows[static_cast<size_t>(k - 1)];
@@ -195,7 +195,7 @@ void TestTestRun::generalTest()
         // Right on all but three questions.
         step = run.next(ticks(k <= 17 ? "10000" : "01000"));
     }
-    QCOMPARE(step.kind, TestStep::Finish);
+    QCOMPARE(step.kind, testing::TestStep::Finish);
     QCOMPARE(step.percent, 85);
     QCOMPARE(run.AnsweredCount, 20);
     QVERIFY(!run.isRunning());
@@ -205,7 +205,7 @@ void TestTestRun::generalDrawRedrawsRepeats()
 {
     Banks b = generalBank(30);
     quint32 seed = 0;
-    TestRun run(b.questions, b.answers);
+    testing::TestRun run(b.questions, b.answers);
     // Draws give rows 1, 1, 2, 1, 2, 3, ...: repeats are drawn again.
     std::vector<int> draws;
     for (int k = 0; k < 20; ++k)
@@ -214,7 +214,7 @@ void TestTestRun::generalDrawRedrawsRepeats()
     run.setRandom(std::make_unique<ScriptedRandom>(draws, &seed));
     run.setClock([] { return qint64(4242); });
     run.begin("0");
-    QCOMPARE(run.setUp().kind, TestStep::Show);
+    QCOMPARE(run.setUp().kind, testing::TestStep::Show);
     QCOMPARE(seed, 4242u);
     for (int k = 0; k < 20; ++k)
         QCOMPARE(run.ChosenRows[static_cast<size_t>(k)], k + 1);
@@ -224,7 +224,7 @@ void TestTestRun::generalDrawIsDeterministicForOneSecond()
 {
     Banks b = generalBank(40);
     const auto draw = [&b](qint64 seconds) {
-        TestRun run(b.questions, b.answers);
+        testing::TestRun run(b.questions, b.answers);
         run.setClock([seconds] { return seconds; });
         run.begin("0");
         run.setUp();
@@ -235,9 +235,9 @@ void TestTestRun::generalDrawIsDeterministicForOneSecond()
 
     // Exactly twenty questions: every one of them is drawn.
     Banks twenty = generalBank(20);
-    TestRun run(twenty.questions, twenty.answers);
+    testing::TestRun run(twenty.questions, twenty.answers);
     run.begin("0");
-    QCOMPARE(run.setUp().kind, TestStep::Show);
+    QCOMPARE(run.setUp().kind, testing::TestStep::Show);
     std::set<int> rows(run.ChosenRows.begin(), run.ChosenRows.end());
     QCOMPARE(rows.size(), size_t(20));
     QCOMPARE(*rows.begin(), 1);
@@ -255,13 +255,13 @@ void TestTestRun::generalNeedsTwentyQuestions()
 {
     QFETCH(int, questions);
     Banks b = generalBank(questions);
-    TestRun run(b.questions, b.answers);
+    testing::TestRun run(b.questions, b.answers);
     run.begin("0");
-    const TestStep step = run.setUp();
-    QCOMPARE(step.kind, TestStep::Fail);
+    const testing::TestStep step = run.setUp();
+    QCOMPARE(step.kind, testing::TestStep::Fail);
     QVERIFY(step.message.contains(QStringLiteral("20")));
     QVERIFY(!run.isRunning());
-    QCOMPARE(run.next(ticks("00000")).kind, TestStep::Fail);
+    QCOMPARE(run.next(ticks("00000")).kind, testing::TestStep::Fail);
     QCOMPARE(run.AnsweredCount, 0);
 }
 
@@ -294,11 +294,11 @@ void TestTestRun::lectureWalk()
         b.question(f[0], f[1]);
         b.options(f[0], f[1], "01000");
     }
-    TestRun run(b.questions, b.answers);
+    testing::TestRun run(b.questions, b.answers);
     run.begin(topic);
-    TestStep step = run.setUp();
+    testing::TestStep step = run.setUp();
     int count = 0;
-    while (step.kind == TestStep::Show) {
+    while (step.kind == testing::TestStep::Show) {
         ++count;
         QCOMPARE(step.display.heading, QStringLiteral("  Вопрос %1").arg(count));
         QCOMPARE(step.display.question, QStringLiteral("Вопрос %1.%2").arg(topic).arg(count));
@@ -308,11 +308,11 @@ void TestTestRun::lectureWalk()
         // Right on the odd questions only.
         step = run.next(ticks(count % 2 ? "01000" : "00000"));
     }
-    QCOMPARE(step.kind, TestStep::Finish);
+    QCOMPARE(step.kind, testing::TestStep::Finish);
     QCOMPARE(count, shown);
     QCOMPARE(run.AnsweredCount, shown);
     QCOMPARE(run.RecordedTopic, topic);
-    QCOMPARE(step.percent, TestRun::percent((shown + 1) / 2, shown));
+    QCOMPARE(step.percent, testing::TestRun::percent((shown + 1) / 2, shown));
 }
 
 void TestTestRun::missingOptions_data()
@@ -346,14 +346,14 @@ void TestTestRun::missingOptions()
     b.option("2", "1", "0", "c");
     b.option("2", "1", "0", "d");
     // Leftovers past the table's end, as an earlier, longer bank leaves them.
-    banks::storeAnswer(b.answers, b.answers.RowCount, QStringLiteral("2 1 0 stale"));
+    testing::banks::storeAnswer(b.answers, b.answers.RowCount, QStringLiteral("2 1 0 stale"));
 
-    TestRun run(b.questions, b.answers);
+    testing::TestRun run(b.questions, b.answers);
     run.begin(topic);
-    TestStep step = run.setUp();
-    while (step.kind == TestStep::Show)
+    testing::TestStep step = run.setUp();
+    while (step.kind == testing::TestStep::Show)
         step = run.next(ticks("10000"));
-    QCOMPARE(step.kind, TestStep::Fail);
+    QCOMPARE(step.kind, testing::TestStep::Fail);
     QVERIFY(!step.message.isEmpty());
     QCOMPARE(run.AnsweredCount, answeredBeforeFailure);
     QVERIFY(!run.isRunning());
@@ -368,10 +368,10 @@ void TestTestRun::optionsBtoEWhateverTheirNumbers()
     b.option("9", "9", "0", "third");
     b.option("1", "1", "0", "fourth");
     b.option("1", "2", "0", "fifth");
-    TestRun run(b.questions, b.answers);
+    testing::TestRun run(b.questions, b.answers);
     run.begin("1");
-    const TestStep step = run.setUp();
-    QCOMPARE(step.kind, TestStep::Show);
+    const testing::TestStep step = run.setUp();
+    QCOMPARE(step.kind, testing::TestStep::Show);
     QCOMPARE(run.AnswerRow, 1);
     QCOMPARE(step.display.options,
              (std::array<QString, 5>{"   A.    first", "   B.    second", "   C.    third",
@@ -384,37 +384,37 @@ void TestTestRun::nextWithoutSetUpRefuses()
     Banks b;
     b.question("1", "1");
     b.options("1", "1");
-    TestRun run(b.questions, b.answers);
-    QCOMPARE(run.next(ticks("10000")).kind, TestStep::Fail);
+    testing::TestRun run(b.questions, b.answers);
+    QCOMPARE(run.next(ticks("10000")).kind, testing::TestStep::Fail);
 
     run.begin("1");
-    QCOMPARE(run.setUp().kind, TestStep::Show);
+    QCOMPARE(run.setUp().kind, testing::TestStep::Show);
     run.abandon();
-    QCOMPARE(run.next(ticks("10000")).kind, TestStep::Fail);
+    QCOMPARE(run.next(ticks("10000")).kind, testing::TestStep::Fail);
     QCOMPARE(run.AnsweredCount, 0);
 
     // A finished run does not score again.
     run.begin("1");
-    QCOMPARE(run.setUp().kind, TestStep::Show);
-    QCOMPARE(run.next(ticks("10000")).kind, TestStep::Finish);
-    QCOMPARE(run.next(ticks("10000")).kind, TestStep::Fail);
+    QCOMPARE(run.setUp().kind, testing::TestStep::Show);
+    QCOMPARE(run.next(ticks("10000")).kind, testing::TestStep::Finish);
+    QCOMPARE(run.next(ticks("10000")).kind, testing::TestStep::Fail);
     QCOMPARE(run.AnsweredCount, 1);
 }
 
 void TestTestRun::shippedCourseRunsEveryTopic()
 {
-    StringGrid questions(3), answers(4);
-    LoadBanks(questions, answers, QStringLiteral(TARVEL_COURSE_DIR "/questions.qzt"),
+    testing::StringGrid questions(3), answers(4);
+    testing::LoadBanks(questions, answers, QStringLiteral(TARVEL_COURSE_DIR "/questions.qzt"),
               QStringLiteral(TARVEL_COURSE_DIR "/ansvers.qzt"));
-    QVERIFY(questions.RowCount > TestRun::kGeneralCount);
+    QVERIFY(questions.RowCount > testing::TestRun::kGeneralCount);
 
     // Ticking exactly the flagged options answers every question right.
     for (int topic = 0; topic <= 8; ++topic) {
-        TestRun run(questions, answers);
+        testing::TestRun run(questions, answers);
         run.begin(QString::number(topic));
-        TestStep step = run.setUp();
+        testing::TestStep step = run.setUp();
         int shown = 0;
-        while (step.kind == TestStep::Show) {
+        while (step.kind == testing::TestStep::Show) {
             ++shown;
             QVERIFY(!step.display.question.isEmpty());
             std::array<bool, 5> right{};
@@ -424,8 +424,8 @@ void TestTestRun::shippedCourseRunsEveryTopic()
             }
             step = run.next(right);
         }
-        QVERIFY2(step.kind == TestStep::Finish, qPrintable(step.message));
-        QVERIFY(shown >= (topic == 0 ? TestRun::kGeneralCount : 1));
+        QVERIFY2(step.kind == testing::TestStep::Finish, qPrintable(step.message));
+        QVERIFY(shown >= (topic == 0 ? testing::TestRun::kGeneralCount : 1));
         QCOMPARE(step.percent, 100);
     }
 }

@@ -146,7 +146,7 @@ void TestTestWindow::topicPage()
     }
 
     // The entry labelled 7 stands at position 3: its link tests topic "3",
-    // which the banks have no questions for.
+    // which the testing::banks have no questions for.
     frmMain->RichView1Jump(3);
     QCOMPARE(frmTest->Topic, QStringLiteral("3"));
     QCOMPARE(m_messages.size(), 1);
@@ -217,7 +217,7 @@ void TestTestWindow::singleLectureTestStoresItsResult()
     QVERIFY(readAll(QStringLiteral("dect.chh")) != before);
 
     // The record reached the file.
-    CourseData stored(m_dir.filePath(QStringLiteral("dect.chh")));
+    learners::CourseData stored(m_dir.filePath(QStringLiteral("dect.chh")));
     stored.LoadCourseData();
     const auto records = stored.testRecords(0);
     QCOMPARE(records.size(), 1);

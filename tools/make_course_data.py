@@ -481,8 +481,9 @@ def read_glossary(folder, lectures):
             if known and mark not in known:
                 raise SourceError("%s: section %s is not a checkpoint of any lecture"
                                   % (spot, mark))
-            check_cp1251(term, spot)
-            check_cp1251(definition, spot)
+            # dict.rvf is UTF-8 like the lectures, so ¬ ∧ ∨ ⊕ may appear here.
+            if re.search(r"\^(?!\{)", definition):
+                raise SourceError("%s: write a superscript as ^{...}" % spot)
             folded = term.casefold().replace("ё", "е")
             if folded in seen:
                 raise SourceError("%s: the term %r is already defined at %s"
@@ -512,9 +513,28 @@ def glossary_document(entries):
             lines.append('  <cp name=%s tag="%d"/>' % (quoteattr(letter), tag))
             lines.append('  <p para="0"><t style="2">%s</t></p>' % escape(letter))
         lines.append('  <p para="1"><t style="3">%s</t> — %s (§%s).</p>'
-                     % (escape(term), escape(definition), escape(mark)))
+                     % (escape(term), definition_markup(definition), escape(mark)))
     lines.append("</rvf>")
     return ("\n".join(lines) + "\n").encode("utf-8")
+
+
+def definition_markup(definition):
+    """The definition as paragraph content: ^{...} raised, _{...} lowered,
+    the first letter small since it follows the term and a dash."""
+    if len(definition) > 1 and definition[0].isupper() and definition[1].islower():
+        definition = definition[0].lower() + definition[1:]
+    # A number stays on the line of its unit, and digit groups stay together.
+    definition = re.sub(r"(\d) (?=\d{3}(?!\d))", "\\1\u00a0", definition)
+    definition = re.sub(r"(\d) (?=[А-Яа-яЁё%°])", "\\1\u00a0", definition)
+    out = []
+    for piece in re.split(r"(\^\{[^}]*\}|_\{[^}]*\})", definition):
+        if piece.startswith("^{"):
+            out.append('<t style="8">%s</t>' % escape(piece[2:-1]))
+        elif piece.startswith("_{"):
+            out.append('<t style="7">%s</t>' % escape(piece[2:-1]))
+        else:
+            out.append(escape(piece))
+    return "".join(out)
 
 
 def coded_line(record, where):

@@ -207,6 +207,37 @@ def course_data_document(info_sections, lectures):
     return ("\n".join(lines) + "\n").encode("utf-8")
 
 
+def check_contents(path, info_sections, lectures):
+    """The contents page lists each page's title and its sections by hand;
+    refuse one that no longer matches the lectures, since a learner would
+    look for sections that are not there."""
+    where = os.path.relpath(path)
+    root = parse_rvf(path)
+    listed = {}
+    current = None
+    for p in root.iter("p"):
+        for child in p:
+            if child.tag != "t":
+                continue
+            text = " ".join((child.text or "").split())
+            style = child.get("style", "0")
+            if style == "4":
+                match = re.match(r"Лекция (\d+)\. (.*)$", text)
+                current = int(match.group(1)) if match else 0
+                listed[current] = [text]
+            elif style == "3" and current is not None and text:
+                listed[current].append(text)
+    expected = {0: [INFO_DESCRIPTION] + ["%s %s" % section for section in info_sections]}
+    for number, description, sections in lectures:
+        expected[number] = (["Лекция %d. %s" % (number, description)]
+                            + ["%s %s" % section for section in sections])
+    for number, lines in sorted(expected.items()):
+        if listed.get(number) != lines:
+            raise SourceError(
+                "%s: the entry of page %d does not match its document: it lists %s, "
+                "the document has %s" % (where, number, listed.get(number), lines))
+
+
 # ---------------------------------------------------------------- questions
 
 class Question:
@@ -646,6 +677,10 @@ def main(argv=None):
                      "sections" % os.path.relpath(path))
                 description, sections = FALLBACK_TITLES[number], []
             lectures.append((number, description, sections))
+
+        contents_path = os.path.join(lections, "content.rvf")
+        if os.path.exists(contents_path):
+            check_contents(contents_path, info_sections, lectures)
 
         question_sets = []
         for number in range(1, LECTURE_COUNT + 1):

@@ -207,7 +207,7 @@ def course_data_document(info_sections, lectures):
     return ("\n".join(lines) + "\n").encode("utf-8")
 
 
-def check_contents(path, info_sections, lectures):
+def check_contents(path, info_sections, lectures, present):
     """The contents page lists each page's title and its sections by hand;
     refuse one that no longer matches the lectures, since a learner would
     look for sections that are not there."""
@@ -227,8 +227,12 @@ def check_contents(path, info_sections, lectures):
                 listed[current] = [text]
             elif style == "3" and current is not None and text:
                 listed[current].append(text)
-    expected = {0: [INFO_DESCRIPTION] + ["%s %s" % section for section in info_sections]}
+    expected = {}
+    if 0 in present:
+        expected[0] = [INFO_DESCRIPTION] + ["%s %s" % section for section in info_sections]
     for number, description, sections in lectures:
+        if number not in present:
+            continue
         expected[number] = (["Лекция %d. %s" % (number, description)]
                             + ["%s %s" % section for section in sections])
     for number, lines in sorted(expected.items()):
@@ -680,7 +684,10 @@ def main(argv=None):
 
         contents_path = os.path.join(lections, "content.rvf")
         if os.path.exists(contents_path):
-            check_contents(contents_path, info_sections, lectures)
+            present = {number for number in range(LECTURE_COUNT + 1)
+                       if os.path.exists(os.path.join(
+                           lections, "lection%d.rvf" % number if number else "info.rvf"))}
+            check_contents(contents_path, info_sections, lectures, present)
 
         question_sets = []
         for number in range(1, LECTURE_COUNT + 1):

@@ -27,6 +27,7 @@ install(TARGETS tarvel RUNTIME DESTINATION ${_tarvel_program_dest})
 # The course as the program reads it; its authoring sources and notes stay out.
 set(_tarvel_course ${CMAKE_CURRENT_SOURCE_DIR}/course)
 install(FILES ${_tarvel_course}/dect.chh ${_tarvel_course}/questions.qzt ${_tarvel_course}/ansvers.qzt
+              ${_tarvel_course}/questions.sec
         DESTINATION ${_tarvel_course_dest})
 install(DIRECTORY ${_tarvel_course}/lections ${_tarvel_course}/pictures
         DESTINATION ${_tarvel_course_dest}

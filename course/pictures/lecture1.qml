@@ -1,7 +1,8 @@
 import QtQuick
 import "components"
 
-// Lecture 1: information and its measurement — from one bit to gigabytes.
+// Lecture 1: information and its measurement — from one bit to gigabytes,
+// then the volume of a word by the alphabetical approach.
 Rectangle {
     id: root
     width: 550
@@ -23,9 +24,11 @@ Rectangle {
         captions: [
             "Бит — наименьшая единица информации. Он принимает одно из двух значений: 0 или 1.",
             "Восемь битов составляют байт: 1 байт = 8 бит.",
-            "Одного байта хватает на один символ. Буква «Т» кодируется так: 11010010.",
+            "Одного байта хватает на один символ: в кодировке Windows-1251 буква «Т» имеет код 210, то есть 11010010.",
             "Байты собираются в килобайты: 1 Кбайт = 1024 байта.",
-            "1 Мбайт = 1024 Кбайт, 1 Гбайт = 1024 Мбайт: каждая ступень в 1024 раза больше."
+            "1 Мбайт = 1024 Кбайт, 1 Гбайт = 1024 Мбайт: каждая ступень в 1024 раза больше.",
+            "Объём текста: в слове «ТЕКСТ» K = 5 символов, и в Windows-1251 каждый весит i = 8 бит.",
+            "I = K · i = 5 · 8 = 40 бит, то есть 5 байт: объём зависит от числа символов, а не от смысла."
         ]
 
         Item {
@@ -107,7 +110,8 @@ Rectangle {
                 Row {
                     readonly property bool shown: scene.step >= modelData.from
                     spacing: 0
-                    opacity: shown ? 1 : 0.12
+                    // The word of the last two steps takes the ladder's place.
+                    opacity: scene.step >= 5 ? 0 : shown ? 1 : 0.12
                     Behavior on opacity { NumberAnimation { duration: 400 } }
                     Item {
                         visible: index > 0
@@ -142,6 +146,57 @@ Rectangle {
                             }
                         }
                     }
+                }
+            }
+        }
+
+        // The alphabetical approach: a word, its symbols and its volume.
+        Item {
+            x: 20; y: 132; width: 478; height: 120
+            opacity: scene.step >= 5 ? 1 : 0
+            visible: opacity > 0
+            Behavior on opacity { NumberAnimation { duration: 400 } }
+            Row {
+                id: word
+                spacing: 8
+                Repeater {
+                    model: ["Т", "Е", "К", "С", "Т"]
+                    Rectangle {
+                        width: 54; height: 54; radius: 8
+                        color: Theme.accentSoft
+                        border.width: 2; border.color: Theme.accent
+                        Text {
+                            anchors.centerIn: parent; anchors.verticalCenterOffset: -6
+                            text: modelData
+                            font.family: Theme.font; font.pixelSize: 24; font.bold: true
+                            color: Theme.accent
+                        }
+                        Text {
+                            anchors.horizontalCenter: parent.horizontalCenter
+                            anchors.bottom: parent.bottom; anchors.bottomMargin: 3
+                            text: "8 бит"
+                            font.family: Theme.font; font.pixelSize: Theme.tiny; font.bold: true
+                            color: Theme.primary
+                        }
+                    }
+                }
+            }
+            Text {
+                x: word.width + 24; y: 14
+                text: "K = 5,  i = 8 бит"
+                font.family: Theme.font; font.pixelSize: Theme.body; font.bold: true
+                color: Theme.primary
+            }
+            Rectangle {
+                y: 72; width: 478; height: 44; radius: 10
+                color: Theme.primary
+                opacity: scene.step >= 6 ? 1 : 0.15
+                Behavior on opacity { NumberAnimation { duration: 400 } }
+                Text {
+                    anchors.centerIn: parent
+                    text: "I = K · i = 5 · 8 = 40 бит = 5 байт"
+                    font.family: Theme.font; font.pixelSize: 20; font.bold: true
+                    color: Theme.onDark
                 }
             }
         }

@@ -1,7 +1,9 @@
 import QtQuick
 import "components"
 
-// Lecture 4: algorithms — a counting-down loop walked block by block.
+// Lecture 4: algorithms — Euclid's algorithm (the subtraction variant of
+// fig. 4.3) finds НОД(21, 15); each step lights the blocks it passes and
+// adds a row to the trace table.
 Rectangle {
     id: root
     width: 550
@@ -16,45 +18,40 @@ Rectangle {
     onFrameChanged: scene.show(frame - 1)
     Component.onCompleted: play()
 
-    // Where the token stands at each step, what n holds and what was printed.
+    // The blocks each step passes, and a and b after it.
     readonly property var trace: [
-        { at: "start", n: "—", out: "" },
-        { at: "input", n: "3", out: "" },
-        { at: "test", n: "3", out: "" },
-        { at: "body", n: "2", out: "3" },
-        { at: "test", n: "2", out: "3" },
-        { at: "body", n: "1", out: "3 2" },
-        { at: "test", n: "1", out: "3 2" },
-        { at: "body", n: "0", out: "3 2 1" },
-        { at: "test", n: "0", out: "3 2 1" },
-        { at: "end", n: "0", out: "3 2 1" }
+        { path: ["start", "input"], a: 21, b: 15 },
+        { path: ["differ", "greater", "takeB"], a: 6, b: 15 },
+        { path: ["differ", "greater", "takeA"], a: 6, b: 9 },
+        { path: ["differ", "greater", "takeA"], a: 6, b: 3 },
+        { path: ["differ", "greater", "takeB"], a: 3, b: 3 },
+        { path: ["differ"], a: 3, b: 3 },
+        { path: ["output", "end"], a: 3, b: 3 }
     ]
     readonly property var now: trace[scene.step]
+    function lit(key) { return now.path.indexOf(key) >= 0; }
 
     LectureScene {
         id: scene
         number: 4
         title: "Алгоритмы"
-        interval: 1900
+        interval: 3200
         captions: [
-            "Алгоритм — точная последовательность шагов. Выполнение начинается с блока «Начало».",
-            "Вводим n = 3.",
-            "Проверяем условие n > 0: 3 > 0 — да, идём в тело цикла.",
-            "Выводим n и уменьшаем его на 1: теперь n = 2.",
-            "2 > 0 — да, цикл повторяется.",
-            "Выводим 2, теперь n = 1.",
-            "1 > 0 — да, ещё один круг.",
-            "Выводим 1, теперь n = 0.",
-            "0 > 0 — нет: выходим из цикла.",
-            "Конец. Алгоритм вывел 3, 2, 1 — так работает цикл с условием."
+            "Алгоритм Евклида ищет наибольший общий делитель. Начало: вводим a = 21 и b = 15.",
+            "a ≠ b (21 ≠ 15) и a > b, поэтому выполняем a := a – b. Теперь a = 6, b = 15.",
+            "6 ≠ 15, но условие a > b ложно, поэтому b := b – a. Теперь a = 6, b = 9.",
+            "6 ≠ 9, условие a > b снова ложно: b := b – a. Теперь a = 6, b = 3.",
+            "6 ≠ 3 и a > b: a := a – b. Теперь a = 3, b = 3.",
+            "Условие a ≠ b ложно: 3 = 3, и цикл заканчивается.",
+            "Выводим a: НОД(21, 15) = 3. Проверка: 21 = 3 · 7, 15 = 3 · 5."
         ]
 
         component Block: Rectangle {
             property string label
             property string key
-            readonly property bool current: root.now.at === key
-            width: 150; height: 34
-            radius: 8
+            readonly property bool current: root.lit(key)
+            width: 120; height: 26
+            radius: 6
             color: current ? Theme.accentSoft : Theme.surface
             border.width: current ? 2 : 1
             border.color: current ? Theme.accent : Theme.lineStrong
@@ -62,99 +59,111 @@ Rectangle {
             Text {
                 anchors.centerIn: parent
                 text: parent.label
-                font.family: Theme.font; font.pixelSize: Theme.body; font.bold: true
+                font.family: Theme.font; font.pixelSize: Theme.small + 1; font.bold: true
+                color: Theme.ink
+            }
+        }
+        component Decision: Item {
+            property string label
+            property string key
+            readonly property bool current: root.lit(key)
+            width: 110; height: 44
+            Rectangle {
+                anchors.centerIn: parent
+                width: 31; height: 31; rotation: 45
+                color: parent.current ? Theme.accentSoft : Theme.surface
+                border.width: parent.current ? 2 : 1
+                border.color: parent.current ? Theme.accent : Theme.lineStrong
+                transform: Scale { origin.x: 15.5; origin.y: 15.5; xScale: 2.3 }
+            }
+            Text {
+                anchors.centerIn: parent
+                text: parent.label
+                font.family: Theme.font; font.pixelSize: Theme.small + 1; font.bold: true
                 color: Theme.ink
             }
         }
         component Wire: Rectangle { color: Theme.lineStrong }
+        component Note: Text {
+            font.family: Theme.font; font.pixelSize: Theme.tiny; color: Theme.muted
+        }
 
         Item {
             id: chart
-            width: 330; height: 262
+            width: 290; height: 262
 
-            Wire { x: 104; y: 30; width: 2; height: 14 }
-            Wire { x: 104; y: 78; width: 2; height: 14 }
-            Wire { x: 104; y: 160; width: 2; height: 16 }
-            // Back from the body to the test: the loop.
-            Wire { x: 180; y: 193; width: 40; height: 2 }
-            Wire { x: 218; y: 126; width: 2; height: 69 }
-            Wire { x: 150; y: 126; width: 70; height: 2 }
-            // Out of the loop when the test fails.
-            Wire { x: 30; y: 126; width: 30; height: 2 }
-            Wire { x: 30; y: 126; width: 2; height: 119 }
-            Wire { x: 30; y: 244; width: 16; height: 2 }
-            Text { x: 36; y: 106; text: "нет"; font.family: Theme.font; font.pixelSize: Theme.tiny; color: Theme.muted }
-            Text { x: 112; y: 161; text: "да"; font.family: Theme.font; font.pixelSize: Theme.tiny; color: Theme.muted }
+            Wire { x: 144; y: 22; width: 2; height: 8 }
+            Wire { x: 144; y: 54; width: 2; height: 4 }
+            Wire { x: 144; y: 102; width: 2; height: 10 }
+            // a > b: yes to the left, no to the right.
+            Wire { x: 74; y: 134; width: 36; height: 2 }
+            Wire { x: 74; y: 134; width: 2; height: 30 }
+            Wire { x: 180; y: 134; width: 36; height: 2 }
+            Wire { x: 214; y: 134; width: 2; height: 30 }
+            // Both branches return to the test a ≠ b.
+            Wire { x: 74; y: 190; width: 2; height: 8 }
+            Wire { x: 214; y: 190; width: 2; height: 8 }
+            Wire { x: 74; y: 197; width: 208; height: 2 }
+            Wire { x: 280; y: 79; width: 2; height: 120 }
+            Wire { x: 200; y: 79; width: 82; height: 2 }
+            // a = b: out of the loop to the output.
+            Wire { x: 4; y: 79; width: 86; height: 2 }
+            Wire { x: 4; y: 79; width: 2; height: 139 }
+            Wire { x: 4; y: 217; width: 80; height: 2 }
+            Wire { x: 144; y: 230; width: 2; height: 8 }
+            Note { x: 10; y: 62; text: "нет" }
+            Note { x: 150; y: 102; text: "да" }
+            Note { x: 80; y: 118; text: "да" }
+            Note { x: 186; y: 118; text: "нет" }
 
-            Block { id: start; key: "start"; label: "Начало"; x: 30; y: 0; height: 30; radius: 15 }
-            Block { id: input; key: "input"; label: "Ввод n"; x: 30; y: 44 }
-            Item {
-                id: test
-                x: 60; y: 92; width: 90; height: 68
-                readonly property bool current: root.now.at === "test"
-                Rectangle {
-                    anchors.centerIn: parent
-                    width: 48; height: 48; rotation: 45
-                    color: test.current ? Theme.accentSoft : Theme.surface
-                    border.width: test.current ? 2 : 1
-                    border.color: test.current ? Theme.accent : Theme.lineStrong
-                    transform: Scale { origin.x: 24; origin.y: 24; xScale: 1.3 }
-                }
-                Text {
-                    anchors.centerIn: parent
-                    text: "n > 0 ?"
-                    font.family: Theme.font; font.pixelSize: Theme.small + 1; font.bold: true
-                    color: Theme.ink
-                }
-            }
-            Block { id: body; key: "body"; label: "Вывод n;  n = n − 1"; x: 30; y: 176; width: 150 }
-            Block { id: finish; key: "end"; label: "Конец"; x: 46; y: 230; width: 120; height: 30; radius: 15 }
-
-            // The token that walks the chart.
-            Rectangle {
-                readonly property Item target: ({ start: start, input: input, test: test, body: body, end: finish })[root.now.at]
-                width: 16; height: 16; radius: 8
-                color: Theme.accent
-                border.width: 2; border.color: Theme.surface
-                x: target.x + target.width - 8
-                y: target.y + target.height / 2 - 8
-                Behavior on x { NumberAnimation { duration: 450; easing.type: Easing.InOutCubic } }
-                Behavior on y { NumberAnimation { duration: 450; easing.type: Easing.InOutCubic } }
-            }
+            Block { key: "start"; label: "Начало"; x: 85; y: 0; height: 22; radius: 11 }
+            Block { key: "input"; label: "Ввод a, b"; x: 85; y: 30; height: 24 }
+            Decision { key: "differ"; label: "a ≠ b ?"; x: 90; y: 58 }
+            Decision { key: "greater"; label: "a > b ?"; x: 90; y: 112 }
+            Block { key: "takeB"; label: "a := a – b"; x: 16; y: 164; width: 118 }
+            Block { key: "takeA"; label: "b := b – a"; x: 156; y: 164; width: 118 }
+            Block { key: "output"; label: "Вывод a"; x: 85; y: 206; height: 24 }
+            Block { key: "end"; label: "Конец"; x: 85; y: 238; height: 22; radius: 11 }
         }
 
         Card {
             x: 300; y: 0; width: 218; height: 262
-            Text {
-                x: 18; y: 14
-                text: "Переменная"
-                font.family: Theme.font; font.pixelSize: Theme.small; font.bold: true
-                color: Theme.muted
-            }
-            Rectangle {
-                x: 18; y: 38; width: 182; height: 64; radius: 10
-                color: Theme.primary
-                Text {
-                    anchors.centerIn: parent
-                    text: "n = " + root.now.n
-                    font.family: "Liberation Mono"; font.pixelSize: 28; font.bold: true
-                    color: Theme.onDark
+            Row {
+                x: 16; y: 12; spacing: 10
+                Repeater {
+                    model: [{ name: "a", value: root.now.a }, { name: "b", value: root.now.b }]
+                    Rectangle {
+                        width: 88; height: 56; radius: 10
+                        color: Theme.primary
+                        Text {
+                            anchors.centerIn: parent
+                            text: modelData.name + " = " + modelData.value
+                            font.family: "Liberation Mono"; font.pixelSize: 21; font.bold: true
+                            color: Theme.onDark
+                        }
+                    }
                 }
             }
             Text {
-                x: 18; y: 124
-                text: "Вывод"
+                x: 16; y: 78
+                text: "Трассировочная таблица"
                 font.family: Theme.font; font.pixelSize: Theme.small; font.bold: true
                 color: Theme.muted
             }
-            Rectangle {
-                x: 18; y: 148; width: 182; height: 64; radius: 10
-                color: "#17212E"
-                Text {
-                    x: 14; anchors.verticalCenter: parent.verticalCenter
-                    text: root.now.out + (root.now.at === "end" ? "" : "▌")
-                    font.family: "Liberation Mono"; font.pixelSize: 24; font.bold: true
-                    color: "#8FE3A8"
+            Column {
+                x: 16; y: 98
+                Repeater {
+                    // One row per pair the algorithm has held so far.
+                    model: Math.min(scene.step + 1, 5)
+                    Text {
+                        readonly property var at: root.trace[index]
+                        width: 186; height: 26
+                        verticalAlignment: Text.AlignVCenter
+                        text: "a = " + at.a + "   b = " + at.b
+                        font.family: "Liberation Mono"; font.pixelSize: 15
+                        font.bold: index === Math.min(scene.step, 4)
+                        color: index === Math.min(scene.step, 4) ? Theme.accent : Theme.ink
+                    }
                 }
             }
         }

@@ -1,7 +1,9 @@
 import QtQuick
 import "components"
 
-// Lecture 6: operating systems and files — a folder tree opening to a file.
+// Lecture 6: operating systems and files — the system finds a file by its
+// path: first from the root, folder by folder, then from the current folder
+// through "..".
 Rectangle {
     id: root
     width: 550
@@ -16,45 +18,72 @@ Rectangle {
     onFrameChanged: scene.show(frame - 1)
     Component.onCompleted: play()
 
-    // The tree, in reading order: depth, name, kind, the step it appears on,
-    // and whether it lies on the way to the file.
+    // The tree, in reading order: depth, name, kind and the step it appears on.
     readonly property var tree: [
-        { depth: 0, name: "C:", kind: "drive", from: 0, path: true },
-        { depth: 1, name: "Учёба", kind: "folder", from: 1, path: true },
-        { depth: 2, name: "Информатика", kind: "folder", from: 2, path: true },
-        { depth: 3, name: "лекция1.txt", kind: "document", from: 3, path: true },
-        { depth: 3, name: "задачи.txt", kind: "document", from: 3, path: false },
-        { depth: 2, name: "Математика", kind: "folder", from: 2, path: false },
-        { depth: 1, name: "Фото", kind: "folder", from: 1, path: false },
-        { depth: 1, name: "Программы", kind: "folder", from: 1, path: false }
+        { depth: 0, name: "C:\\", kind: "drive", from: 0 },
+        { depth: 1, name: "Учёба", kind: "folder", from: 1 },
+        { depth: 2, name: "Информатика", kind: "folder", from: 2 },
+        { depth: 3, name: "лекция1.txt", kind: "document", from: 3 },
+        { depth: 3, name: "задачи.txt", kind: "document", from: 3 },
+        { depth: 2, name: "Математика", kind: "folder", from: 2 },
+        { depth: 1, name: "Фото", kind: "folder", from: 1 },
+        { depth: 1, name: "Программы", kind: "folder", from: 1 }
     ]
+    readonly property int current: 5
+    // Per step: the rows walked so far, the path written so far and its kind.
+    readonly property var walk: [
+        { rows: [], path: "", kind: "" },
+        { rows: [], path: "", kind: "" },
+        { rows: [], path: "", kind: "" },
+        { rows: [], path: "", kind: "" },
+        { rows: [0], path: "C:\\", kind: "abs" },
+        { rows: [0, 1], path: "C:\\Учёба", kind: "abs" },
+        { rows: [0, 1, 2], path: "C:\\Учёба\\Информатика", kind: "abs" },
+        { rows: [0, 1, 2, 3], path: "C:\\Учёба\\Информатика\\лекция1.txt", kind: "abs" },
+        { rows: [], path: "", kind: "rel" },
+        { rows: [1], path: "..", kind: "rel" },
+        { rows: [1, 2], path: "..\\Информатика", kind: "rel" },
+        { rows: [1, 2, 3], path: "..\\Информатика\\лекция1.txt", kind: "rel" }
+    ]
+    readonly property var now: walk[Math.max(0, Math.min(scene.step, walk.length - 1))]
 
     LectureScene {
         id: scene
         number: 6
-        title: "Операционная система и файлы"
+        title: "Операционные системы и файлы"
+        interval: 2800
         captions: [
-            "Операционная система управляет устройствами и программами и хранит данные в файлах на дисках.",
-            "Файлы собраны в папки. На диске C: лежат папки «Учёба», «Фото», «Программы».",
-            "Папки вкладываются друг в друга — получается дерево.",
-            "В папке «Информатика» лежат файлы. Имя файла заканчивается расширением: .txt — текст.",
-            "Путь к файлу перечисляет папки от корня: C:\\Учёба\\Информатика\\лекция1.txt"
+            "Операционная система хранит данные на дисках в виде файлов и папок и находит их по пути.",
+            "У диска C: есть корневой каталог C:\\. В нём лежат папки «Учёба», «Фото», «Программы».",
+            "Папки вкладываются друг в друга — получается дерево каталогов.",
+            "В папке «Информатика» лежат файлы. Часть имени после последней точки — расширение: .txt — текст.",
+            "Абсолютный путь начинается от корня: C:\\",
+            "Из корня — в папку «Учёба»: C:\\Учёба",
+            "Дальше — в папку «Информатика»: C:\\Учёба\\Информатика",
+            "И наконец файл: C:\\Учёба\\Информатика\\лекция1.txt — путь от корня до файла.",
+            "Теперь программа работает в папке «Математика»: это текущая папка.",
+            "Относительный путь начинается от текущей папки. «..» — папка уровнем выше, «Учёба».",
+            "Из «Учёбы» — в «Информатику»: ..\\Информатика",
+            "И к файлу: ..\\Информатика\\лекция1.txt ведёт к тому же файлу, что и абсолютный путь."
         ]
 
         Card {
-            x: 0; y: 0; width: 300; height: 262
+            x: 0; y: 0; width: 290; height: 262
             Column {
-                x: 14; y: 14
+                x: 12; y: 12
                 spacing: 2
                 Repeater {
                     model: root.tree
                     Rectangle {
                         readonly property bool shown: scene.step >= modelData.from
-                        readonly property bool lit: scene.step >= 4 && modelData.path
-                        width: 272; height: shown ? 28 : 0
+                        readonly property bool lit: root.now.rows.indexOf(index) >= 0
+                        readonly property bool here: scene.step >= 8 && index === root.current
+                        width: 266; height: shown ? 28 : 0
                         clip: true
                         radius: 6
-                        color: lit ? Theme.accentSoft : "transparent"
+                        color: lit ? Theme.accentSoft : here ? Theme.primarySoft : "transparent"
+                        border.width: here ? 1 : 0
+                        border.color: Theme.primary
                         opacity: shown ? 1 : 0
                         Behavior on height { NumberAnimation { duration: 300; easing.type: Easing.OutCubic } }
                         Behavior on opacity { NumberAnimation { duration: 300 } }
@@ -73,13 +102,21 @@ Rectangle {
                             font.bold: parent.lit
                             color: Theme.ink
                         }
+                        Text {
+                            anchors.right: parent.right; anchors.rightMargin: 8
+                            anchors.verticalCenter: parent.verticalCenter
+                            visible: parent.here
+                            text: "текущая"
+                            font.family: Theme.font; font.pixelSize: Theme.tiny; font.bold: true
+                            color: Theme.primary
+                        }
                     }
                 }
             }
         }
 
         Item {
-            x: 318; y: 0; width: 200; height: 262
+            x: 304; y: 0; width: 214; height: 262
             Text {
                 x: 0; y: 4; width: parent.width
                 text: "Операционная система"
@@ -92,7 +129,7 @@ Rectangle {
                 Repeater {
                     model: ["запускает программы", "управляет устройствами", "хранит файлы"]
                     Rectangle {
-                        width: 200; height: 30; radius: 6
+                        width: 214; height: 30; radius: 6
                         color: Theme.primary
                         opacity: scene.step === 0 || index === 2 ? 1 : 0.35
                         Behavior on opacity { NumberAnimation { duration: 300 } }
@@ -106,20 +143,20 @@ Rectangle {
                 }
             }
             Text {
-                x: 0; y: 150; width: parent.width
-                text: "Путь к файлу"
-                opacity: scene.step >= 4 ? 1 : 0
+                x: 0; y: 140; width: parent.width
+                text: root.now.kind === "rel" ? "Относительный путь" : "Абсолютный путь"
+                opacity: root.now.kind !== "" ? 1 : 0
                 font.family: Theme.font; font.pixelSize: Theme.small; font.bold: true
                 color: Theme.muted
             }
             Rectangle {
-                y: 172; width: 200; height: 64; radius: 8
+                y: 162; width: 214; height: 84; radius: 8
                 color: "#17212E"
-                opacity: scene.step >= 4 ? 1 : 0
+                opacity: root.now.kind !== "" ? 1 : 0
                 Behavior on opacity { NumberAnimation { duration: 400 } }
                 Text {
                     x: 10; y: 8; width: parent.width - 20
-                    text: "C:\\Учёба\\Информатика\\лекция1.txt"
+                    text: root.now.kind === "rel" && root.now.path === "" ? "(от папки «Математика»)" : root.now.path
                     wrapMode: Text.WrapAnywhere
                     font.family: "Liberation Mono"; font.pixelSize: 14; font.bold: true
                     color: "#8FE3A8"

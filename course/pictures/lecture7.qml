@@ -2,7 +2,8 @@ import QtQuick
 import "components"
 
 // Lecture 7: networks and the Internet — a message split into packets that
-// find their own ways to the server.
+// find their own ways to the server; one arrives damaged, fails its checksum
+// and is sent again.
 Rectangle {
     id: root
     width: 550
@@ -29,9 +30,14 @@ Rectangle {
         ["r1", "r2", "pc"],
         ["r3", "r3", "r1"],
         ["server", "server", "r3"],
+        ["server", "pc", "server"],
+        ["server", "r2", "server"],
+        ["server", "r3", "server"],
         ["server", "server", "server"],
         ["server", "server", "server"]
     ]
+    readonly property int damagedStep: 3
+    readonly property int homeStep: 8
 
     LectureScene {
         id: scene
@@ -39,11 +45,14 @@ Rectangle {
         title: "Компьютерные сети и Интернет"
         interval: 2200
         captions: [
-            "Сообщение «ПРИВЕТ» делится на пакеты. На каждом пакете — адрес получателя и номер.",
+            "Сообщение «ПРИВЕТ» делится на пакеты. На каждом пакете — адрес получателя, номер и контрольная сумма.",
             "Маршрутизаторы передают пакеты дальше, выбирая свободный путь.",
             "Пакеты идут разными путями и могут обгонять друг друга.",
-            "Первые пакеты уже у сервера, последний ещё в пути.",
-            "Все пакеты дошли до сервера.",
+            "Пакет 2 искажён помехами: контрольная сумма не сошлась, и сервер его отбрасывает.",
+            "TCP замечает, что пакета 2 нет, и компьютер посылает его ещё раз.",
+            "Повторный пакет 2 идёт своим путём, как любой другой.",
+            "Пакеты 1 и 3 ждут у сервера, пакет 2 почти дошёл.",
+            "Все пакеты дошли целыми: контрольные суммы сошлись.",
             "Сервер собирает пакеты по номерам и получает сообщение «ПРИВЕТ»."
         ]
 
@@ -99,9 +108,10 @@ Rectangle {
                 model: ["1 ПР", "2 ИВ", "3 ЕТ"]
                 Rectangle {
                     readonly property point at: root.nodes[root.route[scene.step][index]]
-                    readonly property bool home: scene.step >= 5
+                    readonly property bool home: scene.step >= root.homeStep
+                    readonly property bool damaged: index === 1 && scene.step === root.damagedStep
                     width: 48; height: 22; radius: 5
-                    color: Theme.accent
+                    color: damaged ? Theme.danger : Theme.accent
                     border.width: 1; border.color: Theme.surface
                     x: home ? 336 + index * 52 : at.x - 24 + index * 6
                     y: home ? 234 : at.y - 36 - index * 8
@@ -109,7 +119,7 @@ Rectangle {
                     Behavior on y { NumberAnimation { duration: 900; easing.type: Easing.InOutQuad } }
                     Text {
                         anchors.centerIn: parent
-                        text: modelData
+                        text: parent.damaged ? "2 ✗" : modelData
                         font.family: Theme.font; font.pixelSize: Theme.small; font.bold: true
                         color: Theme.onDark
                     }
@@ -118,7 +128,7 @@ Rectangle {
             Text {
                 x: 336; y: 208
                 text: "ПРИВЕТ"
-                opacity: scene.step >= 5 ? 1 : 0
+                opacity: scene.step >= root.homeStep ? 1 : 0
                 Behavior on opacity { NumberAnimation { duration: 500 } }
                 font.family: Theme.font; font.pixelSize: Theme.heading; font.bold: true; font.letterSpacing: 4
                 color: Theme.success

@@ -2,7 +2,8 @@ import QtQuick
 import "components"
 
 // Lecture 8: information security — a word locked with the Caesar cipher
-// and opened again with the key.
+// over the lecture's 33-letter alphabet (Ё included) and opened again with
+// the key.
 Rectangle {
     id: root
     width: 550
@@ -17,7 +18,7 @@ Rectangle {
     onFrameChanged: scene.show(frame - 1)
     Component.onCompleted: play()
 
-    readonly property string alphabet: "АБВГДЕЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"
+    readonly property string alphabet: "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"
     readonly property string word: "ДАННЫЕ"
     readonly property int key: 3
     function shift(letter, by) {
@@ -25,6 +26,13 @@ Rectangle {
         return alphabet[(i + by + alphabet.length) % alphabet.length];
     }
     readonly property string secret: word.split("").map(c => shift(c, key)).join("")
+    // The letters a shift passes over, so the count can be followed: Е → Ё, Ж, З.
+    function passed(letter) {
+        const out = [];
+        for (let k = 1; k <= key; ++k)
+            out.push(shift(letter, k));
+        return out.join(", ");
+    }
     // Steps 1..6 lock one letter each; 7 shows the locked word; 8 opens it.
     readonly property int locked: Math.min(Math.max(scene.step, 0), word.length)
     readonly property int working: scene.step >= 1 && scene.step <= word.length ? scene.step - 1 : -1
@@ -32,12 +40,13 @@ Rectangle {
     LectureScene {
         id: scene
         number: 8
-        title: "Защита информации"
+        title: "Информационная безопасность"
         interval: 2000
         captions: {
-            const out = ["Шифр Цезаря заменяет каждую букву той, что стоит в алфавите на 3 позиции дальше. Число 3 — ключ."];
+            const out = ["Шифр Цезаря заменяет каждую букву той, что стоит в алфавите из 33 букв на 3 позиции дальше. Число 3 — ключ."];
             for (let i = 0; i < root.word.length; ++i)
-                out.push("Буква «" + root.word[i] + "» сдвигается на 3 и становится «" + root.secret[i] + "».");
+                out.push("Буква «" + root.word[i] + "» сдвигается на 3 (" + root.passed(root.word[i])
+                         + ") и становится «" + root.secret[i] + "».");
             out.push("Получилось «" + root.secret + "»: без ключа прочитать это трудно.");
             out.push("Получатель знает ключ, сдвигает буквы назад на 3 и читает «" + root.word + "».");
             return out;
@@ -53,7 +62,7 @@ Rectangle {
                     readonly property string letter: root.alphabet[index]
                     readonly property bool source: root.working >= 0 && letter === root.word[root.working]
                     readonly property bool image: root.working >= 0 && letter === root.secret[root.working]
-                    width: 15; height: 26; radius: 3
+                    width: 14; height: 26; radius: 3
                     color: source ? Theme.primary : image ? Theme.accent : Theme.surface
                     border.width: 1; border.color: Theme.line
                     Text {
@@ -102,7 +111,7 @@ Rectangle {
                 spacing: 8
                 Text {
                     width: 96; height: 52; verticalAlignment: Text.AlignVCenter
-                    text: scene.step >= root.word.length + 2 ? "Расшифровано" : "Шифровка"
+                    text: scene.step >= root.word.length + 2 ? "Расшифровано" : "Шифротекст"
                     font.family: Theme.font; font.pixelSize: Theme.small; font.bold: true
                     color: Theme.muted
                 }

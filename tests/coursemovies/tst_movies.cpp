@@ -255,14 +255,60 @@ void TestMovies::scenes()
     QSignalSpy commands(&control, &movie::MovieControl::fsCommand);
     control.GotoFrame(1);
     control.Play();
+    QStringList names;
     for (QQuickItem *item : focusChain(root)) {
-        QCOMPARE(item->objectName(), QStringLiteral("replay"));
+        names.append(item->objectName());
+        QVERIFY(!item->property("text").toString().isEmpty());
         QCOMPARE(accessibleName(item), item->property("text").toString());
         QVERIFY(control.click(item->objectName()));
     }
     QCoreApplication::sendPostedEvents();
     QCOMPARE(commands.size(), 0);
     QVERIFY2(m_warnings.isEmpty(), qPrintable(m_warnings.join('\n')));
+
+    // A lecture's walk through its steps can be stopped, stepped and resumed.
+    QQuickItem *scene = nullptr;
+    for (QQuickItem *item : root->findChildren<QQuickItem *>())
+        if (item->metaObject()->indexOfProperty("captions") >= 0)
+            scene = item;
+    if (!scene) {
+        QVERIFY(names.isEmpty());
+        return;
+    }
+    QCOMPARE(names, (QStringList{"pause", "step", "replay"}));
+    const int count = scene->property("count").toInt();
+    QVERIFY2(count >= 4, "a lecture movie shows its process in several steps");
+    auto *pause = control.findControl(QStringLiteral("pause"));
+    const auto isRunning = [scene] { return scene->property("running").toBool(); };
+    const auto step = [scene] { return scene->property("step").toInt(); };
+
+    control.GotoFrame(2);
+    QCOMPARE(step(), 1);
+    QVERIFY(!isRunning());
+    QCOMPARE(pause->property("text").toString(), QStringLiteral("Продолжить"));
+    QVERIFY(control.click(QStringLiteral("step")));
+    QCOMPARE(step(), 2);
+    QVERIFY(!isRunning());
+    QVERIFY(control.click(QStringLiteral("pause")));
+    QVERIFY(isRunning());
+    QCOMPARE(pause->property("text").toString(), QStringLiteral("Пауза"));
+    QCOMPARE(accessibleName(qobject_cast<QQuickItem *>(pause)), QStringLiteral("Пауза"));
+    QVERIFY(control.click(QStringLiteral("pause")));
+    QVERIFY(!isRunning());
+    QCOMPARE(step(), 2);
+
+    // After the last step the step button comes back to the first.
+    control.GotoFrame(count);
+    QCOMPARE(step(), count - 1);
+    QVERIFY(control.click(QStringLiteral("step")));
+    QCOMPARE(step(), 0);
+
+    control.GotoFrame(3);
+    QVERIFY(control.click(QStringLiteral("replay")));
+    QCOMPARE(step(), 0);
+    QVERIFY(isRunning());
+    QCoreApplication::sendPostedEvents();
+    QCOMPARE(commands.size(), 0);
 }
 
 void TestMovies::keyboardActivates_data()

@@ -96,6 +96,15 @@ Canvas {
             ctx.moveTo(21, 12); ctx.arc(12, 12, 9, 0, Math.PI * 2, false);
             ctx.moveTo(10, 8.2); ctx.lineTo(16, 12); ctx.lineTo(10, 15.8); ctx.closePath();
             break;
+        case "pause":
+            ctx.moveTo(21, 12); ctx.arc(12, 12, 9, 0, Math.PI * 2, false);
+            ctx.moveTo(10, 8.5); ctx.lineTo(10, 15.5);
+            ctx.moveTo(14, 8.5); ctx.lineTo(14, 15.5);
+            break;
+        case "step":
+            ctx.moveTo(6, 6.5); ctx.lineTo(13, 12); ctx.lineTo(6, 17.5); ctx.closePath();
+            ctx.moveTo(17.5, 6); ctx.lineTo(17.5, 18);
+            break;
         case "check":
             ctx.roundedRect(4, 3, 16, 18, 2.5, 2.5);
             ctx.moveTo(8, 12); ctx.lineTo(11, 15); ctx.lineTo(16.5, 9);

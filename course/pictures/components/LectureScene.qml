@@ -3,6 +3,8 @@ import QtQuick
 // The frame every lecture movie shares: a title band, a stage for the
 // drawing, and a caption that walks through the steps. The drawing binds to
 // `step`; the scene advances it and starts over after the last one.
+// A learner may stop the walk to read a step, go on one step at a time, or
+// start over; none of these buttons is a command of the program.
 Item {
     id: scene
 
@@ -12,6 +14,7 @@ Item {
     property int interval: 2600
     property int step: 0
     readonly property int count: captions.length
+    readonly property bool running: ticker.running
     default property alias stage: stageArea.data
 
     width: 550
@@ -30,6 +33,12 @@ Item {
     function restart() {
         show(0);
         run();
+    }
+    function pause() { ticker.stop(); }
+    // Stops the walk and shows the next step; after the last comes the first.
+    function stepOn() {
+        ticker.stop();
+        step = (step + 1) % Math.max(1, count);
     }
 
     Timer {
@@ -80,26 +89,28 @@ Item {
 
     Card {
         id: captionCard
-        x: 16; y: 328
-        width: parent.width - 32; height: 62
+        x: 16; y: 324
+        width: parent.width - 32; height: 72
         radius: Theme.radius
         raised: false
 
         Text {
             id: caption
-            x: 14; y: 8
-            width: parent.width - replay.width - 40
-            height: 36
+            x: 14; y: 5
+            width: parent.width - 28
+            height: 34
             verticalAlignment: Text.AlignVCenter
             text: scene.captions[scene.step] || ""
             wrapMode: Text.WordWrap
+            elide: Text.ElideRight
+            maximumLineCount: 2
             font.family: Theme.font; font.pixelSize: Theme.small + 1
             color: Theme.ink
             onTextChanged: { opacity = 0; fade.restart(); }
             NumberAnimation { id: fade; target: caption; property: "opacity"; to: 1; duration: 300 }
         }
         Row {
-            x: 14; y: 48
+            x: 14; anchors.verticalCenter: controls.verticalCenter
             spacing: 5
             Repeater {
                 model: scene.count
@@ -110,16 +121,38 @@ Item {
                 }
             }
         }
-        // Replays the lecture's drawing here and now; it is no command.
-        TButton {
-            id: replay
-            objectName: "replay"
-            text: "Повторить"
-            iconName: "replay"
-            variant: "quiet"
-            anchors.right: parent.right; anchors.rightMargin: 8
-            anchors.verticalCenter: parent.verticalCenter
-            onClicked: scene.restart()
+        Row {
+            id: controls
+            anchors.right: parent.right; anchors.rightMargin: 6
+            y: 42
+            spacing: 2
+            TButton {
+                id: pauseButton
+                objectName: "pause"
+                text: scene.running ? "Пауза" : "Продолжить"
+                iconName: scene.running ? "pause" : "play"
+                variant: "quiet"; fontSize: Theme.tiny
+                height: 26; topPadding: 2; bottomPadding: 2; leftPadding: 8; rightPadding: 10
+                onClicked: scene.running ? scene.pause() : scene.run()
+            }
+            TButton {
+                id: stepButton
+                objectName: "step"
+                text: "Шаг"
+                iconName: "step"
+                variant: "quiet"; fontSize: Theme.tiny
+                height: 26; topPadding: 2; bottomPadding: 2; leftPadding: 8; rightPadding: 10
+                onClicked: scene.stepOn()
+            }
+            TButton {
+                id: replay
+                objectName: "replay"
+                text: "Повторить"
+                iconName: "replay"
+                variant: "quiet"; fontSize: Theme.tiny
+                height: 26; topPadding: 2; bottomPadding: 2; leftPadding: 8; rightPadding: 10
+                onClicked: scene.restart()
+            }
         }
     }
 }

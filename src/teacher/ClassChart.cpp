@@ -2,6 +2,7 @@
 
 #include "teacher/Theme.h"
 
+#include <QFontMetrics>
 #include <QHelpEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -41,13 +42,15 @@ void ClassChart::setSummaries(const QVector<TopicSummary> &summaries)
     update();
 }
 
-QString ClassChart::shortTitle(const QString &topic)
+QString ClassChart::shortTitle(const QString &topic, bool roomy)
 {
     bool ok = false;
     const int n = topic.toInt(&ok);
     if (!ok)
         return topic;
-    return n == 0 ? QStringLiteral("Общий") : QStringLiteral("Лекция %1").arg(n);
+    if (n == 0)
+        return QStringLiteral("Общий");
+    return (roomy ? QStringLiteral("Лекция %1") : QStringLiteral("Л. %1")).arg(n);
 }
 
 void ClassChart::paintEvent(QPaintEvent *)
@@ -68,10 +71,10 @@ void ClassChart::paintEvent(QPaintEvent *)
     p.setFont(font);
     p.setPen(theme::muted());
     p.drawText(QRect(16, 34, width() - 32, 18), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("столбец — средний результат, точка — последняя попытка ученика"));
+               QStringLiteral("столбец — среднее по классу, точка — ученик"));
 
     m_barAreas.clear();
-    const QRect plot(56, 64, std::max(10, width() - 56 - 16), std::max(10, height() - 64 - 46));
+    const QRect plot(56, 76, std::max(10, width() - 56 - 16), std::max(10, height() - 76 - 46));
     if (m_summaries.isEmpty()) {
         font.setPixelSize(theme::kBody);
         p.setFont(font);
@@ -94,7 +97,7 @@ void ClassChart::paintEvent(QPaintEvent *)
 
     const int n = int(m_summaries.size());
     const double slot = double(plot.width()) / n;
-    const int barWidth = std::max(8, std::min(64, int(slot * 0.6)));
+    const int barWidth = std::clamp(int(slot * 0.7), 8, 64);
     for (int i = 0; i < n; ++i) {
         const TopicSummary &s = m_summaries[i];
         const int cx = plot.left() + int(slot * i + slot / 2);
@@ -110,27 +113,37 @@ void ClassChart::paintEvent(QPaintEvent *)
         // Each learner's result; equal ones are spread a little so none hides another.
         p.setPen(QPen(theme::surface(), 1.5));
         p.setBrush(theme::accent());
+        int highest = bar.top();
         for (int k = 0; k < s.results.size(); ++k) {
             const int spread = s.results.size() > 1 ? (k % 5 - 2) * std::max(2, barWidth / 8) : 0;
             p.drawEllipse(QPointF(cx + spread, yOf(s.results[k])), 4.5, 4.5);
+            highest = std::min(highest, yOf(s.results[k]) - 5);
         }
         p.setBrush(Qt::NoBrush);
 
+        // The average in the bar's top when it fits, above it otherwise.
         font.setPixelSize(theme::kSmall);
         font.setBold(true);
         p.setFont(font);
-        p.setPen(theme::ink());
-        p.drawText(QRect(cx - int(slot / 2), bar.top() - 20, int(slot), 18), Qt::AlignCenter,
-                   ClassTable::percentShown(s.average));
+        const QString average = ClassTable::percentShown(s.average);
+        const int labelWidth = QFontMetrics(font).horizontalAdvance(average) + 4;
+        if (bar.height() >= 22 && labelWidth <= bar.width()) {
+            p.setPen(theme::surface());
+            p.drawText(QRect(bar.left(), bar.top() + 3, bar.width(), 16), Qt::AlignCenter, average);
+        } else {
+            p.setPen(theme::ink());
+            p.drawText(QRect(cx - int(slot / 2), highest - 18, int(slot), 18), Qt::AlignCenter, average);
+        }
         font.setBold(false);
         p.setFont(font);
+        p.setPen(theme::ink());
         p.drawText(QRect(cx - int(slot / 2), plot.bottom() + 4, int(slot), 18), Qt::AlignCenter,
-                   shortTitle(s.topic));
+                   shortTitle(s.topic, slot >= 72));
         p.setPen(theme::muted());
         font.setPixelSize(theme::kTiny);
         p.setFont(font);
         p.drawText(QRect(cx - int(slot / 2), plot.bottom() + 22, int(slot), 16), Qt::AlignCenter,
-                   QStringLiteral("учеников: %1").arg(s.results.size()));
+                   QStringLiteral("%1 уч.").arg(s.results.size()));
     }
 }
 

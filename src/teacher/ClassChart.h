@@ -27,7 +27,7 @@ protected:
     bool event(QEvent *event) override;
 
 private:
-    static QString shortTitle(const QString &topic);
+    static QString shortTitle(const QString &topic, bool roomy);
 
     QVector<TopicSummary> m_summaries;
     QVector<QRect> m_barAreas; // for the tooltips, as last painted

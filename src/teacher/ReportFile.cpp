@@ -163,9 +163,12 @@ private:
 QDateTime parseStamp(const QString &text)
 {
     // The English names are fixed by the file, not by the reader's locale.
+    // The weekday is left out: it adds nothing, and a wrong one would make
+    // an otherwise plain date unreadable.
     const QString s = dropFinalLineFeed(text);
-    QDateTime dt = QLocale::c().toDateTime(s, QStringLiteral("ddd MMM dd HH:mm:ss yyyy"));
-    return dt;
+    if (s.size() < 5 || s[3] != u' ')
+        return QDateTime();
+    return QLocale::c().toDateTime(s.mid(4), QStringLiteral("MMM dd HH:mm:ss yyyy"));
 }
 
 bool parsePercent(const QString &text, double *value)

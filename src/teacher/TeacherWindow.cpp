@@ -29,6 +29,7 @@
 #include <QTextDocument>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 namespace teacher {
 
@@ -85,7 +86,7 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
     setWindowTitle(kCaption);
     setAcceptDrops(true);
     setStyleSheet(theme::styleSheet());
-    resize(1180, 760);
+    resize(1240, 800);
 
     m_table = new ClassTable(this);
     m_table->setTopics(topics);
@@ -168,8 +169,7 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
     m_view->setShowGrid(false);
     m_view->setWordWrap(false);
     m_view->verticalHeader()->hide();
-    m_view->horizontalHeader()->setStretchLastSection(false);
-    m_view->horizontalHeader()->setSectionResizeMode(ClassTable::Test, QHeaderView::Stretch);
+    m_view->horizontalHeader()->setStretchLastSection(true);
     m_view->horizontalHeader()->setHighlightSections(false);
     m_tableStack->addWidget(hint);
     m_tableStack->addWidget(m_view);
@@ -204,6 +204,7 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
     splitter->addWidget(side);
     splitter->setStretchFactor(0, 3);
     splitter->setStretchFactor(1, 2);
+    splitter->setSizes({820, 380});
     auto *body = new QHBoxLayout;
     body->setContentsMargins(24, 4, 24, 20);
     body->addWidget(splitter);
@@ -338,7 +339,8 @@ void TeacherWindow::tableChanged()
     m_csvButton->setEnabled(reports > 0);
     if (reports > 0) {
         m_view->resizeColumnsToContents();
-        m_view->horizontalHeader()->setSectionResizeMode(ClassTable::Test, QHeaderView::Stretch);
+        // Long error texts are read in the tooltip; the table stays readable.
+        m_view->setColumnWidth(ClassTable::Test, std::min(m_view->columnWidth(ClassTable::Test), 250));
     }
     filterChanged();
 }

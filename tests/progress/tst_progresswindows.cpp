@@ -19,6 +19,7 @@
 #include <QFileDialog>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -125,6 +126,7 @@ private slots:
     void reportWithUnreadableRecordKeepsItsFirstLines();
     void reportWriteFailureIsTold();
     void reportCommandsAreCaseSensitive();
+    void reportDialogOpensInDocumentsOfAnInstalledCopy();
 
     void bookmarksAreListed();
     void bookmarkOpensThroughTheNestedScreens();
@@ -327,7 +329,8 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     const ModalRun run = runModal(frmOtcher, [] { QVERIFY(frmOtcher->Flash->click("Generate")); });
     QVERIFY(run.loopRan);
     QVERIFY(!run.openAfter);
-    QVERIFY(m_messages.isEmpty());
+    // The learner is told where the file went.
+    QCOMPARE(m_messages, QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("отчет.rep")});
 
     QByteArray raw;
     const QStringList coded = reportFileLines(path("отчет.rep"), &raw);
@@ -432,7 +435,7 @@ void TestProgressWindows::reportWithUnreadableRecordKeepsItsFirstLines()
     QCOMPARE(coded.size(), 13);
     QCOMPARE(DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
     QCOMPARE(DecodeLine(coded[12]), QString(22, u'~'));
-    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_messages, QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("vera.rep")});
 }
 
 void TestProgressWindows::reportWriteFailureIsTold()
@@ -664,4 +667,50 @@ void TestProgressWindows::bookmarkThatCannotBeReadClosesTheScreen()
 }
 
 QTEST_MAIN(TestProgressWindows)
+// The installed textbook runs in its copy of the course under the user's
+// data folder; a report saved there would be lost to the learner.
+void TestProgressWindows::reportDialogOpensInDocumentsOfAnInstalledCopy()
+{
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString copy = home.filePath(QStringLiteral(".local/share/tarvel/course"));
+    const QString documents = home.filePath(QStringLiteral("Документы"));
+    QVERIFY(QDir().mkpath(copy));
+    QVERIFY(QDir().mkpath(documents));
+    QVERIFY(QDir().mkpath(home.filePath(QStringLiteral(".config"))));
+    QFile dirs(home.filePath(QStringLiteral(".config/user-dirs.dirs")));
+    QVERIFY(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_DOCUMENTS_DIR=\"$HOME/Документы\"\n");
+    dirs.close();
+
+    const QByteArray oldHome = qgetenv("HOME"), oldData = qgetenv("XDG_DATA_HOME"),
+                     oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        oldData.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", oldData);
+        oldConfig.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", oldConfig);
+        QDir::setCurrent(m_dir.path());
+    });
+    qputenv("HOME", home.path().toLocal8Bit());
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("XDG_CONFIG_HOME");
+
+    signIn(1);
+    QString shown;
+    TfrmOtcher::setSaveDialogHook([&](QFileDialog &dlg) {
+        shown = dlg.directory().absolutePath();
+        return QString();
+    });
+    // Run elsewhere (from a build or an unpacked course), the working folder it stays.
+    frmOtcher->Generate();
+    QCOMPARE(shown, QDir(m_dir.path()).absolutePath());
+
+    QVERIFY(QDir::setCurrent(copy));
+    QCOMPARE(TfrmOtcher::initialFolder(), documents);
+    frmOtcher->Generate();
+    QCOMPARE(shown, documents);
+    // Choosing a folder does not move the working folder.
+    QCOMPARE(QDir::currentPath(), QDir(copy).canonicalPath());
+}
+
 #include "tst_progresswindows.moc"

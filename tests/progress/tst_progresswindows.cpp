@@ -11,6 +11,7 @@
 #include "progress/stat.h"
 #include "reader/MainForm.h"
 #include "richtext/RichView.h"
+#include "teacher/ReportFile.h"
 #include "testing/LineCodec.h"
 
 #include <QApplication>
@@ -351,6 +352,11 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     QVERIFY(decoded[5].endsWith(u'\n'));
     if (learner == 1)
         QCOMPARE(decoded[15], QStringLiteral("Правильность: 66.6999969482422%"));
+    // The teacher's program reads the saved file whole.
+    const teacher::Report read = teacher::readReport(path("отчет.rep"));
+    QVERIFY2(read.isSound(), qPrintable(read.error));
+    QCOMPARE(read.lines, expected);
+    QCOMPARE(read.results.size(), (lineCount - 9) / 4);
     // The collecting view holds the same lines in the plain sheet's styles.
     QCOMPARE(frmOtcher->RichView1->GetLineCount(), lineCount);
     QCOMPARE(frmOtcher->RichView1->document().items.constFirst().styleNo, 2);

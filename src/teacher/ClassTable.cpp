@@ -72,7 +72,7 @@ bool ClassTable::readFolder(const QString &dir, QVector<Report> *reports, QStrin
         return false;
     }
     // Unreadable files are listed too: they get a row that says so.
-    QStringList names = folder.entryList({QStringLiteral("*.rep")}, QDir::Files | QDir::Hidden | QDir::System);
+    QStringList names = folder.entryList({QStringLiteral("*.rep")}, QDir::Files | QDir::Hidden);
     QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
     collator.setNumericMode(true);
     std::sort(names.begin(), names.end(), collator);

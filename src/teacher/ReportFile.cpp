@@ -260,6 +260,14 @@ Report readReport(const QString &path)
         r.error = QStringLiteral("это папка, а не файл");
         return r;
     }
+    // A pipe or a device named *.rep would block the read or never end.
+    if (!info.isFile()) {
+        Report r;
+        r.path = path;
+        r.error = info.exists() || info.isSymLink() ? QStringLiteral("это не обычный файл")
+                                                    : QStringLiteral("файла нет");
+        return r;
+    }
     if (!file.open(QIODevice::ReadOnly)) {
         Report r;
         r.path = path;

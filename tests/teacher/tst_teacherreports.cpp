@@ -8,6 +8,7 @@
 #include <QBuffer>
 #include <QDir>
 #include <QLocale>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -195,6 +196,8 @@ void TestTeacherReports::readsOnlyReportsOfAFolder()
     QVERIFY(fixtures::writeFile(dir.filePath("9.rep"), fixtures::exportedReport(0)));
     QVERIFY(fixtures::writeFile(dir.filePath("заметки.txt"), "не отчёт"));
     QVERIFY(QDir(dir.path()).mkdir("старые.rep"));
+    // A pipe would block a reader for ever.
+    QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {dir.filePath("труба.rep")}), 0);
 
     QVector<Report> reports;
     QString error;
@@ -205,6 +208,9 @@ void TestTeacherReports::readsOnlyReportsOfAFolder()
     QCOMPARE(names, (QStringList{"9.rep", "10.rep", "Орлов.rep"}));
     QVERIFY(reports[0].isSound());
     QCOMPARE(reports[1].error, QStringLiteral("файл пуст"));
+
+    QCOMPARE(readReport(dir.filePath("труба.rep")).error, QStringLiteral("это не обычный файл"));
+    QCOMPARE(readReport(dir.filePath("старые.rep")).error, QStringLiteral("это папка, а не файл"));
 
     QVERIFY(!ClassTable::readFolder(dir.filePath("нет такой"), &reports, &error));
     QVERIFY(error.contains(QStringLiteral("нет такой")));

@@ -71,7 +71,8 @@ QString TfrmOtcher::initialFolder()
     const QString current = QDir::current().canonicalPath();
     const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
     // The launcher's copy of the course for this user.
-    const QString copy = data.isEmpty() ? QString() : QDir(data + QStringLiteral("/tarvel/course")).canonicalPath();
+    const QString copy =
+        data.isEmpty() ? QString() : QDir(data + QStringLiteral("/tarvel/course")).canonicalPath();
     if (copy.isEmpty() || current != copy)
         return QDir::currentPath();
     const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
@@ -136,8 +137,9 @@ void TfrmOtcher::Generate()
         return;
     }
     // The file is to be handed in: say where it went.
-    dialogs::message(this, QStringLiteral("Отчет сохранен в файл:\n") +
-                               QDir::toNativeSeparators(QDir::current().absoluteFilePath(fileName)));
+    dialogs::message(this,
+                     QStringLiteral("Отчет сохранен в файл:\n") +
+                         QDir::toNativeSeparators(QDir::current().absoluteFilePath(fileName)));
     closeScreen();
 }
 

@@ -38,7 +38,8 @@ void ClassChart::setSummaries(const QVector<TopicSummary> &summaries)
         parts << QStringLiteral("%1: в среднем %2, учеников %3")
                      .arg(s.title, ClassTable::percentShown(s.average))
                      .arg(s.results.size());
-    setAccessibleDescription(parts.isEmpty() ? QStringLiteral("Результатов нет") : parts.join(QStringLiteral("; ")));
+    setAccessibleDescription(parts.isEmpty() ? QStringLiteral("Результатов нет")
+                                             : parts.join(QStringLiteral("; ")));
     update();
 }
 
@@ -78,13 +79,15 @@ void ClassChart::paintEvent(QPaintEvent *)
     if (m_summaries.isEmpty()) {
         font.setPixelSize(theme::kBody);
         p.setFont(font);
-        p.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap, QStringLiteral("Нет результатов для диаграммы"));
+        p.drawText(plot, Qt::AlignCenter | Qt::TextWordWrap,
+                   QStringLiteral("Нет результатов для диаграммы"));
         return;
     }
 
     // The scale: 0 to 100 per cent, a line every 25.
     const auto yOf = [&](double percent) {
-        return plot.bottom() - int(std::lround(plot.height() * std::clamp(percent, 0.0, 100.0) / 100.0));
+        return plot.bottom() -
+               int(std::lround(plot.height() * std::clamp(percent, 0.0, 100.0) / 100.0));
     };
     for (int v = 0; v <= 100; v += 25) {
         const int y = yOf(v);
@@ -101,14 +104,17 @@ void ClassChart::paintEvent(QPaintEvent *)
     for (int i = 0; i < n; ++i) {
         const TopicSummary &s = m_summaries[i];
         const int cx = plot.left() + int(slot * i + slot / 2);
-        const QRect bar(cx - barWidth / 2, yOf(s.average), barWidth, plot.bottom() - yOf(s.average));
+        const QRect bar(cx - barWidth / 2, yOf(s.average), barWidth,
+                        plot.bottom() - yOf(s.average));
         QPainterPath path;
         path.addRoundedRect(QRectF(bar).adjusted(0, 0, 0, 4), 4, 4);
         p.save();
-        p.setClipRect(QRect(bar.left(), plot.top() - 1, bar.width(), plot.bottom() - plot.top() + 1));
+        p.setClipRect(
+            QRect(bar.left(), plot.top() - 1, bar.width(), plot.bottom() - plot.top() + 1));
         p.fillPath(path, theme::primary());
         p.restore();
-        m_barAreas << QRect(int(plot.left() + slot * i), plot.top(), int(slot), height() - plot.top());
+        m_barAreas << QRect(int(plot.left() + slot * i), plot.top(), int(slot),
+                            height() - plot.top());
 
         // Each learner's result; equal ones are spread a little so none hides another.
         p.setPen(QPen(theme::surface(), 1.5));
@@ -132,7 +138,8 @@ void ClassChart::paintEvent(QPaintEvent *)
             p.drawText(QRect(bar.left(), bar.top() + 3, bar.width(), 16), Qt::AlignCenter, average);
         } else {
             p.setPen(theme::ink());
-            p.drawText(QRect(cx - int(slot / 2), highest - 18, int(slot), 18), Qt::AlignCenter, average);
+            p.drawText(QRect(cx - int(slot / 2), highest - 18, int(slot), 18), Qt::AlignCenter,
+                       average);
         }
         font.setBold(false);
         p.setFont(font);

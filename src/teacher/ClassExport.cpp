@@ -34,7 +34,9 @@ QString csvPercent(double percent)
 {
     // A decimal comma: the spreadsheet reads the column as numbers.
     const double rounded = std::round(percent * 100) / 100;
-    return QString::number(rounded, 'f', 2).remove(QRegularExpression(QStringLiteral("\\.?0+$"))).replace(u'.', u',');
+    return QString::number(rounded, 'f', 2)
+        .remove(QRegularExpression(QStringLiteral("\\.?0+$")))
+        .replace(u'.', u',');
 }
 
 QString csvDate(const QDateTime &date, const QString &asWritten)
@@ -47,7 +49,8 @@ QString csvDate(const QDateTime &date, const QString &asWritten)
 QByteArray classCsv(const ClassTable &table, const QList<int> &rows)
 {
     QStringList lines;
-    lines << QStringLiteral("Фамилия;Имя;Группа;Почтовый ящик;Тест;Номер теста;Дата;Правильность, %;Файл;Ошибка");
+    lines << QStringLiteral(
+        "Фамилия;Имя;Группа;Почтовый ящик;Тест;Номер теста;Дата;Правильность, %;Файл;Ошибка");
     for (int row : rows) {
         const ClassTable::Row &w = table.rows().at(row);
         const Report &r = table.reports().at(w.report);
@@ -101,17 +104,22 @@ QString learnerSheetHtml(const ClassTable &table, const QString &learnerKey)
         return false;
     });
 
-    const auto esc = [](const QString &s) { return s.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>")); };
+    const auto esc = [](const QString &s) {
+        return s.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"));
+    };
     QString html;
     html += QStringLiteral("<html><body style=\"font-family:'Liberation Sans'; color:#1E2733\">");
-    html += QStringLiteral("<h2 style=\"color:#1F3B63\">%1 %2</h2>").arg(esc(who->surname), esc(who->name));
+    html += QStringLiteral("<h2 style=\"color:#1F3B63\">%1 %2</h2>")
+                .arg(esc(who->surname), esc(who->name));
     html += QStringLiteral("<table cellspacing=\"0\" cellpadding=\"3\">");
     const auto field = [&](const QString &label, const QString &value) {
-        html += QStringLiteral("<tr><td style=\"color:#5B6472\">%1</td><td>%2</td></tr>").arg(label, esc(value));
+        html += QStringLiteral("<tr><td style=\"color:#5B6472\">%1</td><td>%2</td></tr>")
+                    .arg(label, esc(value));
     };
     field(QStringLiteral("Группа:"), who->group);
     field(QStringLiteral("Почтовый ящик:"), who->mail);
-    field(QStringLiteral("Дата регистрации:"), ClassTable::dateShown(who->registered, who->registeredText));
+    field(QStringLiteral("Дата регистрации:"),
+          ClassTable::dateShown(who->registered, who->registeredText));
     field(QStringLiteral("Отчёты:"), files.join(QStringLiteral(", ")));
     html += QStringLiteral("</table>");
 
@@ -119,15 +127,17 @@ QString learnerSheetHtml(const ClassTable &table, const QString &learnerKey)
         html += QStringLiteral("<p>Пройденных тестов нет.</p>");
     } else {
         double sum = 0;
-        html += QStringLiteral("<h3 style=\"color:#1F3B63\">Прохождение тестов</h3>"
-                               "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" "
-                               "style=\"border-color:#DDD6C8; border-collapse:collapse\" width=\"100%\">"
-                               "<tr style=\"background:#E7EDF6\"><th align=\"left\">Тест</th>"
-                               "<th align=\"left\">Дата</th><th align=\"right\">Правильность</th></tr>");
+        html += QStringLiteral(
+            "<h3 style=\"color:#1F3B63\">Прохождение тестов</h3>"
+            "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" "
+            "style=\"border-color:#DDD6C8; border-collapse:collapse\" width=\"100%\">"
+            "<tr style=\"background:#E7EDF6\"><th align=\"left\">Тест</th>"
+            "<th align=\"left\">Дата</th><th align=\"right\">Правильность</th></tr>");
         for (const TestResult *t : std::as_const(results)) {
             sum += t->percent;
             html += QStringLiteral("<tr><td>%1</td><td>%2</td><td align=\"right\">%3</td></tr>")
-                        .arg(esc(table.topics().title(t->topic)), esc(ClassTable::dateShown(t->date, t->dateText)),
+                        .arg(esc(table.topics().title(t->topic)),
+                             esc(ClassTable::dateShown(t->date, t->dateText)),
                              esc(ClassTable::percentShown(t->percent)));
         }
         html += QStringLiteral("</table>");

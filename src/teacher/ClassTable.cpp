@@ -139,8 +139,9 @@ QString ClassTable::percentShown(double percent)
     // The report holds the share as single precision wrote it (66.6999969…);
     // a tenth of a per cent is what a teacher reads.
     const double rounded = std::round(percent * 10) / 10;
-    return QLocale(QLocale::Russian, QLocale::Russia).toString(rounded, 'f', rounded == std::floor(rounded) ? 0 : 1)
-        + QStringLiteral(" %");
+    return QLocale(QLocale::Russian, QLocale::Russia)
+               .toString(rounded, 'f', rounded == std::floor(rounded) ? 0 : 1) +
+           QStringLiteral(" %");
 }
 
 QString ClassTable::dateShown(const QDateTime &date, const QString &asWritten)
@@ -217,7 +218,9 @@ QVariant ClassTable::data(const QModelIndex &index, int role) const
             if (index.column() == Date && t.date.isValid())
                 return t.date;
             if (index.column() == Test)
-                return QStringLiteral("%1").arg(CourseTopics::order(t.topic), 8, 10, QLatin1Char('0')) + t.topic;
+                return QStringLiteral("%1").arg(CourseTopics::order(t.topic), 8, 10,
+                                                QLatin1Char('0')) +
+                       t.topic;
         }
         if (index.column() == Percent)
             return -1.0;
@@ -240,7 +243,8 @@ QVariant ClassTable::headerData(int section, Qt::Orientation orientation, int ro
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
         return {};
-    static const char *const names[] = {"Фамилия", "Имя", "Группа", "Тест", "Дата", "Правильность", "Файл"};
+    static const char *const names[] = {"Фамилия", "Имя",          "Группа", "Тест",
+                                        "Дата",    "Правильность", "Файл"};
     if (section >= 0 && section < ColumnCount)
         return QString::fromUtf8(names[section]);
     return {};
@@ -272,8 +276,8 @@ bool ClassFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParen
         return true;
     if (!m_group.isNull() && index.data(ClassTable::GroupRole).toString() != m_group)
         return false;
-    if (!m_topic.isNull() &&
-        (kind != ClassTable::Row::Result || index.data(ClassTable::TopicRole).toString() != m_topic))
+    if (!m_topic.isNull() && (kind != ClassTable::Row::Result ||
+                              index.data(ClassTable::TopicRole).toString() != m_topic))
         return false;
     return true;
 }
@@ -292,8 +296,10 @@ QVector<TopicSummary> summariseByTopic(const QAbstractItemModel &rows, const Cou
             continue;
         const QString topic = index.data(ClassTable::TopicRole).toString();
         const QString learner = index.data(ClassTable::LearnerRole).toString();
-        const double percent = rows.index(i, ClassTable::Percent).data(ClassTable::SortRole).toDouble();
-        const QDateTime date = rows.index(i, ClassTable::Date).data(ClassTable::SortRole).toDateTime();
+        const double percent =
+            rows.index(i, ClassTable::Percent).data(ClassTable::SortRole).toDouble();
+        const QDateTime date =
+            rows.index(i, ClassTable::Date).data(ClassTable::SortRole).toDateTime();
         auto &perLearner = byTopic[topic];
         auto it = perLearner.find(learner);
         // A retaken test replaces the earlier try; undated results keep file order.

@@ -33,7 +33,8 @@ int printReports(const QStringList &files, QIODevice &out, QIODevice &err)
         }
         QString text;
         if (files.size() > 1)
-            text += (first ? QString() : QStringLiteral("\n")) + QStringLiteral("==> ") + path + QStringLiteral(" <==\n");
+            text += (first ? QString() : QStringLiteral("\n")) + QStringLiteral("==> ") + path +
+                    QStringLiteral(" <==\n");
         first = false;
         for (QString line : report.lines) {
             // The time stamps carry their own line feed; one break per line is enough.

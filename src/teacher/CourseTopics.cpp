@@ -20,7 +20,9 @@ bool CourseTopics::load(const QString &dectFile)
         const pugi::xml_node list = data.lectureList();
         QStringList titles;
         for (int i = 0; i < CourseData::childCount(list); ++i)
-            titles << CourseData::value(CourseData::child(CourseData::childAt(list, i), "description")).simplified();
+            titles << CourseData::value(
+                          CourseData::child(CourseData::childAt(list, i), "description"))
+                          .simplified();
         m_titles = titles;
         m_loadedFrom = QFileInfo(dectFile).absoluteFilePath();
         return true;

@@ -70,7 +70,8 @@ public:
     {
         const QStringList &lines = m_report.lines;
         if (lines.isEmpty() || lines.first() != kTitle) {
-            m_report.error = QStringLiteral("это не отчёт Тарвела: первая строка не ") + quoted(kTitle);
+            m_report.error =
+                QStringLiteral("это не отчёт Тарвела: первая строка не ") + quoted(kTitle);
             return;
         }
         QString values[5];
@@ -97,12 +98,14 @@ public:
             r.dateText = dropFinalLineFeed(date);
             r.date = parseStamp(date);
             if (!right.endsWith(u'%') || !parsePercent(right.chopped(1), &r.percent)) {
-                fail(QStringLiteral("правильность %1 — не число процентов").arg(quoted(right)), m_next);
+                fail(QStringLiteral("правильность %1 — не число процентов").arg(quoted(right)),
+                     m_next);
                 return;
             }
             if (r.percent < 0 || r.percent > 100) {
-                fail(QStringLiteral("правильность %1 вне пределов от 0 до 100 %").arg(quoted(right)),
-                     m_next);
+                fail(
+                    QStringLiteral("правильность %1 вне пределов от 0 до 100 %").arg(quoted(right)),
+                    m_next);
                 return;
             }
             r.percentText = right.chopped(1).trimmed();
@@ -137,13 +140,15 @@ private:
     bool expect(const QString &start)
     {
         if (m_next >= m_report.lines.size()) {
-            m_report.error = QStringLiteral("отчёт оборван после строки %1: дальше ожидалась строка %2")
-                                 .arg(m_next)
-                                 .arg(quoted(start));
+            m_report.error =
+                QStringLiteral("отчёт оборван после строки %1: дальше ожидалась строка %2")
+                    .arg(m_next)
+                    .arg(quoted(start));
             return false;
         }
         if (!m_report.lines[m_next].startsWith(start)) {
-            fail(QStringLiteral("ожидалась строка ") + quoted(start) + QStringLiteral("…"), m_next + 1);
+            fail(QStringLiteral("ожидалась строка ") + quoted(start) + QStringLiteral("…"),
+                 m_next + 1);
             return false;
         }
         return true;
@@ -200,9 +205,12 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
     const auto *b = reinterpret_cast<const uchar *>(bytes.constData());
     if (bytes.size() < 2 || b[0] != 0xFF || b[1] != 0xFE) {
         if (bytes.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF)
-            report.error = QStringLiteral("неверная метка порядка байтов FE FF: отчёты пишутся в UTF-16LE с меткой FF FE");
-        else if (bytes.startsWith("0;") || bytes.startsWith("\xEF\xBB\xBF" "0;"))
-            report.error = QStringLiteral("файл не в кодировке UTF-16: похоже, отчёт пересохранён в другой кодировке");
+            report.error = QStringLiteral(
+                "неверная метка порядка байтов FE FF: отчёты пишутся в UTF-16LE с меткой FF FE");
+        else if (bytes.startsWith("0;") || bytes.startsWith("\xEF\xBB\xBF"
+                                                            "0;"))
+            report.error = QStringLiteral(
+                "файл не в кодировке UTF-16: похоже, отчёт пересохранён в другой кодировке");
         else
             report.error = QStringLiteral("это не файл отчёта: нет метки UTF-16 (FF FE) в начале");
         return report;

@@ -150,9 +150,10 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
 
     // The table, or a hint while there is nothing to show.
     m_tableStack = new QStackedWidget(page);
-    auto *hint = new QLabel(QStringLiteral("Откройте папку, куда ученики сдали отчёты (файлы *.rep),\n"
-                                           "или перетащите файлы отчётов в это окно."),
-                            m_tableStack);
+    auto *hint =
+        new QLabel(QStringLiteral("Откройте папку, куда ученики сдали отчёты (файлы *.rep),\n"
+                                  "или перетащите файлы отчётов в это окно."),
+                   m_tableStack);
     hint->setObjectName(QStringLiteral("hint"));
     hint->setAlignment(Qt::AlignCenter);
     m_view = new QTableView(m_tableStack);
@@ -322,14 +323,16 @@ void TeacherWindow::tableChanged()
 
     const int reports = int(m_table->reports().size());
     const int problems = m_table->problemCount();
-    QString where = m_folder.isEmpty() ? QString() : QDir::toNativeSeparators(m_folder) + QStringLiteral(" · ");
+    QString where =
+        m_folder.isEmpty() ? QString() : QDir::toNativeSeparators(m_folder) + QStringLiteral(" · ");
     QString note;
     if (reports == 0 && m_folder.isEmpty()) {
         note = QStringLiteral("Папка с отчётами не выбрана");
     } else if (reports == 0) {
         note = where + QStringLiteral("в папке нет файлов отчётов (*.rep)");
     } else {
-        note = where + QStringLiteral("файлов: %1, учеников: %2").arg(reports).arg(m_table->learnerCount());
+        note = where +
+               QStringLiteral("файлов: %1, учеников: %2").arg(reports).arg(m_table->learnerCount());
         if (problems > 0)
             note += QStringLiteral(", повреждённых или чужих файлов: %1").arg(problems);
     }
@@ -340,15 +343,18 @@ void TeacherWindow::tableChanged()
     if (reports > 0) {
         m_view->resizeColumnsToContents();
         // Long error texts are read in the tooltip; the table stays readable.
-        m_view->setColumnWidth(ClassTable::Test, std::min(m_view->columnWidth(ClassTable::Test), 250));
+        m_view->setColumnWidth(ClassTable::Test,
+                               std::min(m_view->columnWidth(ClassTable::Test), 250));
     }
     filterChanged();
 }
 
 void TeacherWindow::filterChanged()
 {
-    m_filter->setGroup(m_groupBox->currentData().isValid() ? m_groupBox->currentData().toString() : QString());
-    m_filter->setTopic(m_topicBox->currentData().isValid() ? m_topicBox->currentData().toString() : QString());
+    m_filter->setGroup(m_groupBox->currentData().isValid() ? m_groupBox->currentData().toString()
+                                                           : QString());
+    m_filter->setTopic(m_topicBox->currentData().isValid() ? m_topicBox->currentData().toString()
+                                                           : QString());
     m_chart->setSummaries(summariseByTopic(*m_filter, m_table->topics()));
     // The sheet stays on its learner while that learner is still in the table.
     bool present = false;
@@ -362,7 +368,8 @@ void TeacherWindow::filterChanged()
 void TeacherWindow::currentRowChanged()
 {
     const QModelIndex current = m_view->currentIndex();
-    const QString key = current.isValid() ? current.data(ClassTable::LearnerRole).toString() : QString();
+    const QString key =
+        current.isValid() ? current.data(ClassTable::LearnerRole).toString() : QString();
     if (!key.isEmpty() && key != m_learner) {
         m_learner = key;
         showSheet();
@@ -420,7 +427,8 @@ bool TeacherWindow::saveSheetPdf(const QString &fileName)
     // QPrinter reports no write errors: look at what reached the disk.
     QFile written(fileName);
     if (!written.open(QIODevice::ReadOnly) || !written.read(5).startsWith("%PDF")) {
-        message(QStringLiteral("Не удалось сохранить лист ученика в ") + QDir::toNativeSeparators(fileName));
+        message(QStringLiteral("Не удалось сохранить лист ученика в ") +
+                QDir::toNativeSeparators(fileName));
         return false;
     }
     return true;
@@ -428,8 +436,9 @@ bool TeacherWindow::saveSheetPdf(const QString &fileName)
 
 void TeacherWindow::chooseFolder()
 {
-    const QString dir = QFileDialog::getExistingDirectory(
-        this, QStringLiteral("Папка с отчётами учеников"), m_folder.isEmpty() ? documentsFolder() : m_folder);
+    const QString dir =
+        QFileDialog::getExistingDirectory(this, QStringLiteral("Папка с отчётами учеников"),
+                                          m_folder.isEmpty() ? documentsFolder() : m_folder);
     if (!dir.isEmpty())
         openFolder(dir);
 }
@@ -464,9 +473,10 @@ void TeacherWindow::choosePdf()
     base.replace(QRegularExpression(QStringLiteral("[/\\\\:*?\"<>|]")), QStringLiteral("_"));
     if (base.isEmpty())
         base = QStringLiteral("Лист ученика");
-    QString name = QFileDialog::getSaveFileName(this, QStringLiteral("Лист ученика в PDF"),
-                                                documentsFolder() + u'/' + base + QStringLiteral(".pdf"),
-                                                QStringLiteral("Документ PDF (*.pdf)"));
+    QString name =
+        QFileDialog::getSaveFileName(this, QStringLiteral("Лист ученика в PDF"),
+                                     documentsFolder() + u'/' + base + QStringLiteral(".pdf"),
+                                     QStringLiteral("Документ PDF (*.pdf)"));
     if (name.isEmpty())
         return;
     if (!name.endsWith(QLatin1String(".pdf"), Qt::CaseInsensitive))

@@ -85,9 +85,9 @@ private:
     QPushButton *m_printButton = nullptr;
     QPushButton *m_pdfButton = nullptr;
 
-    QString m_folder;       // the folder shown, if one was opened
-    QStringList m_files;    // files added one by one
-    QString m_learner;      // the learner whose sheet is shown
+    QString m_folder;    // the folder shown, if one was opened
+    QStringList m_files; // files added one by one
+    QString m_learner;   // the learner whose sheet is shown
 };
 
 } // namespace teacher

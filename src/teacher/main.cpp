@@ -45,18 +45,22 @@ int main(int argc, char **argv)
         "Без ключей открывает окно; ПАПКА или ФАЙЛЫ открываются в нём сразу."));
     parser.addHelpOption();
     parser.addVersionOption();
-    const QCommandLineOption text(QStringLiteral("text"),
-                                  QStringLiteral("Вывести расшифрованные отчёты ФАЙЛ... текстом UTF-8."));
-    const QCommandLineOption csv(QStringLiteral("csv"),
-                                 QStringLiteral("Вывести таблицу класса из отчётов папки в CSV (UTF-8, «;»)."),
-                                 QStringLiteral("ПАПКА"));
-    const QCommandLineOption course(QStringLiteral("course"),
-                                    QStringLiteral("Папка курса (с dect.chh), откуда взять названия лекций."),
-                                    QStringLiteral("ПАПКА"));
+    const QCommandLineOption text(
+        QStringLiteral("text"),
+        QStringLiteral("Вывести расшифрованные отчёты ФАЙЛ... текстом UTF-8."));
+    const QCommandLineOption csv(
+        QStringLiteral("csv"),
+        QStringLiteral("Вывести таблицу класса из отчётов папки в CSV (UTF-8, «;»)."),
+        QStringLiteral("ПАПКА"));
+    const QCommandLineOption course(
+        QStringLiteral("course"),
+        QStringLiteral("Папка курса (с dect.chh), откуда взять названия лекций."),
+        QStringLiteral("ПАПКА"));
     parser.addOption(text);
     parser.addOption(csv);
     parser.addOption(course);
-    parser.addPositionalArgument(QStringLiteral("ФАЙЛ"), QStringLiteral("Файлы отчётов или папка с ними."),
+    parser.addPositionalArgument(QStringLiteral("ФАЙЛ"),
+                                 QStringLiteral("Файлы отчётов или папка с ними."),
                                  QStringLiteral("[ФАЙЛ...]"));
 
     QFile out, err;
@@ -81,7 +85,8 @@ int main(int argc, char **argv)
     }
 
     if (parser.isSet(text) && parser.isSet(csv)) {
-        err.write(QStringLiteral("tarvel-teacher: ключи --text и --csv не используются вместе\n").toUtf8());
+        err.write(QStringLiteral("tarvel-teacher: ключи --text и --csv не используются вместе\n")
+                      .toUtf8());
         return 2;
     }
     if (parser.isSet(text))

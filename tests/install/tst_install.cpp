@@ -264,8 +264,8 @@ private slots:
         QVERIFY(entry.contains(QStringLiteral("\nActions=teacher;\n")));
         QVERIFY(entry.contains(QStringLiteral("\n[Desktop Action teacher]\n")));
         QVERIFY(entry.contains(QStringLiteral("\nExec=tarvel-teacher\n")));
-        const QString teacher = QString::fromUtf8(
-            readAll(QStringLiteral("%1/share/applications/%2.Teacher.desktop").arg(m_prefix, appId)));
+        const QString teacher = QString::fromUtf8(readAll(
+            QStringLiteral("%1/share/applications/%2.Teacher.desktop").arg(m_prefix, appId)));
         QVERIFY(teacher.contains(QStringLiteral("\nName=Тарвел — отчёты учеников\n")));
         QVERIFY(teacher.contains(QStringLiteral("\nExec=tarvel-teacher %F\n")));
         QVERIFY(teacher.contains(QStringLiteral("\nIcon=%1\n").arg(appId)));
@@ -517,14 +517,19 @@ private slots:
     void teacherProgram()
     {
         const QString reports = freshDir(QStringLiteral("reports"));
-        QStringList lines{QStringLiteral("расшифрованный файл отчета"), QStringLiteral("Имя: Анна"),
-                          QStringLiteral("Фамилия: Петрова"), QStringLiteral("Группа: ИТ-11"),
+        QStringList lines{QStringLiteral("расшифрованный файл отчета"),
+                          QStringLiteral("Имя: Анна"),
+                          QStringLiteral("Фамилия: Петрова"),
+                          QStringLiteral("Группа: ИТ-11"),
                           QStringLiteral("Почтовый ящик: "),
-                          QStringLiteral("Дата регистрации: Tue Mar 08 14:05:09 2005\n"), QString(22, u'~'),
-                          QStringLiteral("Прохождение тестов"), QString(22, u'~'),
+                          QStringLiteral("Дата регистрации: Tue Mar 08 14:05:09 2005\n"),
+                          QString(22, u'~'),
+                          QStringLiteral("Прохождение тестов"),
+                          QString(22, u'~'),
                           QStringLiteral("Тест по лекции: 3"),
                           QStringLiteral("Дата выполнения: Wed Mar 09 10:00:00 2005\n"),
-                          QStringLiteral("Правильность: 85%"), QString(22, u'~')};
+                          QStringLiteral("Правильность: 85%"),
+                          QString(22, u'~')};
         QStringList coded;
         for (const QString &line : lines)
             coded << EncodeLine(line);
@@ -536,10 +541,11 @@ private slots:
         // No working copy of the course: the installed one gives the titles.
         const QString home = freshDir(QStringLiteral("home"));
         const Run r = run(m_prefix + QStringLiteral("/bin/tarvel-teacher"),
-                          {QStringLiteral("--csv"), reports}, sessionEnv(home, home + QStringLiteral("/data")));
+                          {QStringLiteral("--csv"), reports},
+                          sessionEnv(home, home + QStringLiteral("/data")));
         QVERIFY2(r.exitCode == 0, r.err.constData());
-        QVERIFY2(QString::fromUtf8(r.out).contains(
-                     QStringLiteral("Петрова;Анна;ИТ-11;;Лекция 3. Логика и логические элементы;3;")),
+        QVERIFY2(QString::fromUtf8(r.out).contains(QStringLiteral(
+                     "Петрова;Анна;ИТ-11;;Лекция 3. Логика и логические элементы;3;")),
                  r.out.constData());
         QCOMPARE(QDir(reports).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
                  QStringList{QStringLiteral("Петрова.rep")});

@@ -1,8 +1,8 @@
-#include "common/TestSupport.h"
 #include "app/Dialogs.h"
 #include "app/Screen.h"
 #include "app/WindowSet.h"
 #include "app/intro.h"
+#include "common/TestSupport.h"
 #include "learners/CourseData.h"
 #include "movie/MovieControl.h"
 #include "progress/Otchet.h"
@@ -29,7 +29,6 @@
 
 namespace {
 using testsupport::copyTree;
-
 
 struct ModalRun
 {
@@ -331,7 +330,8 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     QVERIFY(run.loopRan);
     QVERIFY(!run.openAfter);
     // The learner is told where the file went.
-    QCOMPARE(m_messages, QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("отчет.rep")});
+    QCOMPARE(m_messages,
+             QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("отчет.rep")});
 
     QByteArray raw;
     const QStringList coded = reportFileLines(path("отчет.rep"), &raw);
@@ -441,7 +441,8 @@ void TestProgressWindows::reportWithUnreadableRecordKeepsItsFirstLines()
     QCOMPARE(coded.size(), 13);
     QCOMPARE(DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
     QCOMPARE(DecodeLine(coded[12]), QString(22, u'~'));
-    QCOMPARE(m_messages, QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("vera.rep")});
+    QCOMPARE(m_messages,
+             QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("vera.rep")});
 }
 
 void TestProgressWindows::reportWriteFailureIsTold()

@@ -61,20 +61,21 @@ void TestTeacherReports::decodesExportedReports_data()
     QTest::addColumn<QList<double>>("percents");
 
     QTest::newRow("no results") << 0
-                                << QStringList{"Петрова", "Анна", "ИТ-11", "", "Tue Mar 08 14:05:09 2005"}
+                                << QStringList{"Петрова", "Анна", "ИТ-11", "",
+                                               "Tue Mar 08 14:05:09 2005"}
                                 << QStringList{} << QList<double>{};
     QTest::newRow("one result") << 1
                                 << QStringList{"Орлов", "Борис", "ИТ-12", "boris@example.org",
                                                "Mon Mar 07 09:15:00 2005"}
                                 << QStringList{"3"} << QList<double>{85};
-    const QStringList vera{"Зайцева", "Вера", "ИТ-11", "vera@example.org", "Sun Mar 06 08:00:00 2005"};
+    const QStringList vera{"Зайцева", "Вера", "ИТ-11", "vera@example.org",
+                           "Sun Mar 06 08:00:00 2005"};
     // 66.7 comes back through single precision, as the report writes it.
     QTest::newRow("many results") << 2 << vera << QStringList{"1", "0", "1", "2"}
                                   << QList<double>{100, 66.6999969482422, 40, 55};
-    QTest::newRow("odd characters") << 3
-                                    << QStringList{"Иванов; \"мл.\"", "=1+1", "ИТ-12", "",
-                                                   "Sat Mar 05 07:00:00 2005"}
-                                    << QStringList{"2"} << QList<double>{75};
+    QTest::newRow("odd characters")
+        << 3 << QStringList{"Иванов; \"мл.\"", "=1+1", "ИТ-12", "", "Sat Mar 05 07:00:00 2005"}
+        << QStringList{"2"} << QList<double>{75};
 }
 
 void TestTeacherReports::decodesExportedReports()
@@ -120,7 +121,8 @@ void TestTeacherReports::editedShare()
 {
     QFETCH(QString, line);
     QFETCH(double, percent);
-    const QStringList lines = replaced(fixtures::reportLines(1), QStringLiteral("Правильность: 85%"), line);
+    const QStringList lines =
+        replaced(fixtures::reportLines(1), QStringLiteral("Правильность: 85%"), line);
     const Report r = decodeReport(fixtures::reportBytes(lines));
     if (percent < 0) {
         QVERIFY(!r.isSound());
@@ -137,21 +139,26 @@ void TestTeacherReports::editedShare()
 void TestTeacherReports::damagedFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<QString>("error");  // a part of the message
+    QTest::addColumn<QString>("error"); // a part of the message
     QTest::addColumn<bool>("hasLearner");
-    QTest::addColumn<int>("results");    // read before the damage
+    QTest::addColumn<int>("results"); // read before the damage
 
     const QByteArray vera = fixtures::exportedReport(2);
     const QStringList veraLines = fixtures::reportLines(2);
     QTest::newRow("empty") << QByteArray() << "файл пуст" << false << 0;
-    QTest::newRow("big-endian mark") << QByteArray("\xFE\xFF\x00\x30\x00\x3B", 6) << "FE FF" << false << 0;
-    QTest::newRow("no mark") << utf16le(QStringLiteral("0;YWJj"), false) << "нет метки" << false << 0;
+    QTest::newRow("big-endian mark")
+        << QByteArray("\xFE\xFF\x00\x30\x00\x3B", 6) << "FE FF" << false << 0;
+    QTest::newRow("no mark") << utf16le(QStringLiteral("0;YWJj"), false) << "нет метки" << false
+                             << 0;
     QTest::newRow("saved as UTF-8")
-        << QString::fromUtf16(reinterpret_cast<const char16_t *>(vera.constData() + 2), (vera.size() - 2) / 2)
+        << QString::fromUtf16(reinterpret_cast<const char16_t *>(vera.constData() + 2),
+                              (vera.size() - 2) / 2)
                .toUtf8()
         << "не в кодировке UTF-16" << false << 0;
-    QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << "нет метки" << false << 0;
-    QTest::newRow("plain UTF-16 text") << utf16le(QStringLiteral("Привет")) << "не файл отчёта" << false << 0;
+    QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << "нет метки"
+                               << false << 0;
+    QTest::newRow("plain UTF-16 text")
+        << utf16le(QStringLiteral("Привет")) << "не файл отчёта" << false << 0;
     QTest::newRow("coded, not a report")
         << fixtures::reportBytes({QStringLiteral("Список покупок"), QStringLiteral("хлеб")})
         << "первая строка" << false << 0;
@@ -163,12 +170,14 @@ void TestTeacherReports::damagedFiles_data()
     QTest::newRow("cut in a character") << vera.left(vera.size() - 3) << "обрезан" << true << 4;
     QTest::newRow("cut between lines")
         << fixtures::reportBytes(veraLines.mid(0, 15)) << "оборван" << true << 1;
-    QTest::newRow("only the first line") << fixtures::reportBytes(veraLines.mid(0, 1)) << "оборван" << false << 0;
-    QTest::newRow("uncoded line")
-        << fixtures::reportBytes(veraLines.mid(0, 9)) + utf16le(QStringLiteral("\r\nТест по лекции: 1"), false)
-        << "строка 10" << true << 0;
+    QTest::newRow("only the first line")
+        << fixtures::reportBytes(veraLines.mid(0, 1)) << "оборван" << false << 0;
+    QTest::newRow("uncoded line") << fixtures::reportBytes(veraLines.mid(0, 9)) +
+                                         utf16le(QStringLiteral("\r\nТест по лекции: 1"), false)
+                                  << "строка 10" << true << 0;
     QTest::newRow("lines swapped")
-        << fixtures::reportBytes(replaced(veraLines, QStringLiteral("Прохождение тестов"), QStringLiteral("Тесты")))
+        << fixtures::reportBytes(
+               replaced(veraLines, QStringLiteral("Прохождение тестов"), QStringLiteral("Тесты")))
         << "строка 8" << true << 0;
 }
 
@@ -230,9 +239,11 @@ void TestTeacherReports::classTable()
     // A row per result, one for a learner without results, one for the bad file.
     QCOMPARE(table.rowCount(), 1 + 4 + 1 + 1);
     const QStringList anna{"Петрова", "Анна", "ИТ-11", "нет пройденных тестов", "", "", "anna.rep"};
-    const QStringList vera{"Зайцева", "Вера", "ИТ-11", "Общий тест", "12.03.2005 12:30", "66,7 %", "vera.rep"};
-    const QStringList boris{"Орлов", "Борис", "ИТ-12", "Лекция 3. Логика и логические элементы",
-                            "09.03.2005 10:00", "85 %", "boris.rep"};
+    const QStringList vera{"Зайцева",          "Вера",   "ИТ-11",   "Общий тест",
+                           "12.03.2005 12:30", "66,7 %", "vera.rep"};
+    const QStringList boris{
+        "Орлов", "Борис",    "ИТ-12", "Лекция 3. Логика и логические элементы", "09.03.2005 10:00",
+        "85 %",  "boris.rep"};
     const auto rowText = [&](int row) {
         QStringList cells;
         for (int c = 0; c < ClassTable::ColumnCount; ++c)
@@ -282,18 +293,21 @@ void TestTeacherReports::csvBytes()
     QVERIFY(topics.load(fixtures::courseFile()));
     ClassTable table;
     table.setTopics(topics);
-    table.setReports({decodeReport(fixtures::exportedReport(3), "/tmp/ivanov.rep"),
-                      decodeReport(fixtures::exportedReport(0), "/tmp/anna.rep"),
-                      decodeReport(fixtures::reportBytes(replaced(fixtures::reportLines(1),
-                                                                  "Правильность: 85%", "Правильность: 66.6999969482422%")),
-                                   "/tmp/boris.rep"),
-                      decodeReport(QByteArray("\xFF\xFE", 2), "/tmp/пусто.rep")});
+    table.setReports(
+        {decodeReport(fixtures::exportedReport(3), "/tmp/ivanov.rep"),
+         decodeReport(fixtures::exportedReport(0), "/tmp/anna.rep"),
+         decodeReport(fixtures::reportBytes(replaced(fixtures::reportLines(1), "Правильность: 85%",
+                                                     "Правильность: 66.6999969482422%")),
+                      "/tmp/boris.rep"),
+         decodeReport(QByteArray("\xFF\xFE", 2), "/tmp/пусто.rep")});
     const QByteArray expected =
         "\xEF\xBB\xBF"
         "Фамилия;Имя;Группа;Почтовый ящик;Тест;Номер теста;Дата;Правильность, %;Файл;Ошибка\r\n"
-        "\"Иванов; \"\"мл.\"\"\";'=1+1;ИТ-12;;Лекция 2. Системы счисления;2;16.03.2005 10:00:00;75;ivanov.rep;\r\n"
+        "\"Иванов; \"\"мл.\"\"\";'=1+1;ИТ-12;;Лекция 2. Системы счисления;2;16.03.2005 "
+        "10:00:00;75;ivanov.rep;\r\n"
         "Петрова;Анна;ИТ-11;;;;;;anna.rep;\r\n"
-        "Орлов;Борис;ИТ-12;boris@example.org;Лекция 3. Логика и логические элементы;3;09.03.2005 10:00:00;66,7;boris.rep;\r\n"
+        "Орлов;Борис;ИТ-12;boris@example.org;Лекция 3. Логика и логические элементы;3;09.03.2005 "
+        "10:00:00;66,7;boris.rep;\r\n"
         ";;;;;;;;пусто.rep;это не файл отчёта: пустая строка\r\n";
     const QByteArray csv = classCsv(table);
     QCOMPARE(QString::fromUtf8(csv), QString::fromUtf8(expected));
@@ -323,7 +337,8 @@ void TestTeacherReports::commandLine()
     out.buffer().clear();
     out.seek(0);
     QCOMPARE(printReports({good, bad}, out, err), 1);
-    QVERIFY(QString::fromUtf8(err.data()).contains(bad + QStringLiteral(": файл не в кодировке UTF-16")));
+    QVERIFY(QString::fromUtf8(err.data())
+                .contains(bad + QStringLiteral(": файл не в кодировке UTF-16")));
     QVERIFY(QString::fromUtf8(out.data()).startsWith(QStringLiteral("==> ") + good));
 
     out.buffer().clear();

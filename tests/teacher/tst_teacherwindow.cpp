@@ -21,7 +21,8 @@ namespace {
 QStringList snapshot(const QString &dir)
 {
     QStringList out;
-    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot, QDirIterator::Subdirectories);
+    QDirIterator it(dir, QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         const QString path = it.next();
         QFile f(path);
@@ -112,7 +113,8 @@ void TestTeacherWindow::showsTheClassOfAFolder()
         const QModelIndex index = view->model()->index(i, 0);
         if (index.data(ClassTable::KindRole).toInt() == ClassTable::Row::Problem) {
             ++problems;
-            QCOMPARE(view->model()->index(i, ClassTable::File).data().toString(), QStringLiteral("обрезан.rep"));
+            QCOMPARE(view->model()->index(i, ClassTable::File).data().toString(),
+                     QStringLiteral("обрезан.rep"));
         }
     }
     QCOMPARE(problems, 1);
@@ -120,7 +122,8 @@ void TestTeacherWindow::showsTheClassOfAFolder()
     // Filters offer the groups and tests present.
     QCOMPARE(window.groupBox()->count(), 3);
     QCOMPARE(window.topicBox()->itemText(1), QStringLiteral("Общий тест"));
-    QCOMPARE(window.topicBox()->itemText(4), QStringLiteral("Лекция 3. Логика и логические элементы"));
+    QCOMPARE(window.topicBox()->itemText(4),
+             QStringLiteral("Лекция 3. Логика и логические элементы"));
     window.groupBox()->setCurrentIndex(window.groupBox()->findText(QStringLiteral("ИТ-12")));
     // Орлов's and Иванов's results, and the cut file.
     QCOMPARE(view->model()->rowCount(), 3);
@@ -131,7 +134,8 @@ void TestTeacherWindow::showsTheClassOfAFolder()
     // Picking a row shows that learner's sheet, with results from every
     // report the learner handed in (the cut file too).
     for (int i = 0; i < view->model()->rowCount(); ++i) {
-        if (view->model()->index(i, ClassTable::Surname).data().toString() == QStringLiteral("Зайцева")) {
+        if (view->model()->index(i, ClassTable::Surname).data().toString() ==
+            QStringLiteral("Зайцева")) {
             view->setCurrentIndex(view->model()->index(i, 0));
             break;
         }
@@ -160,11 +164,13 @@ void TestTeacherWindow::exportsWithoutTouchingTheReports()
     QVERIFY(csv.open(QIODevice::ReadOnly));
     const QByteArray bytes = csv.readAll();
     QVERIFY(bytes.startsWith("\xEF\xBB\xBF\xD0\xA4\xD0\xB0\xD0\xBC")); // BOM, "Фам"
-    const QStringList lines = QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+    const QStringList lines =
+        QString::fromUtf8(bytes.mid(3)).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
     // The heading, lecture 1 twice from the sound report and twice from the
     // cut one, and the cut file's row.
     QCOMPARE(lines.size(), 1 + 2 + 2 + 1);
-    QVERIFY(lines[1].startsWith(QStringLiteral("Зайцева;Вера;ИТ-11;vera@example.org;Лекция 1. Информация и её измерение;1;")));
+    QVERIFY(lines[1].startsWith(QStringLiteral(
+        "Зайцева;Вера;ИТ-11;vera@example.org;Лекция 1. Информация и её измерение;1;")));
 
     for (const Report &r : window.table()->reports()) {
         if (r.path.endsWith(QStringLiteral("ученик 2.rep")))
@@ -202,7 +208,8 @@ void TestTeacherWindow::droppedFilesAndBadFolders()
     QCOMPARE(window.table()->rowCount(), 0);
 
     // Files taken one by one: a file that is not a report gets its row.
-    window.openPaths({m_reports + QStringLiteral("/ученик 1.rep"), m_reports + QStringLiteral("/список.txt")});
+    window.openPaths(
+        {m_reports + QStringLiteral("/ученик 1.rep"), m_reports + QStringLiteral("/список.txt")});
     QCOMPARE(window.table()->rowCount(), 2);
     QCOMPARE(window.table()->text(0, ClassTable::Test), QStringLiteral("Лекция 3"));
     QCOMPARE(window.table()->text(1, ClassTable::File), QStringLiteral("список.txt"));
@@ -215,24 +222,30 @@ void TestTeacherWindow::droppedFilesAndBadFolders()
 
 void TestTeacherWindow::commandLineForm()
 {
-    const Run text = runTeacher({QStringLiteral("--text"), m_reports + QStringLiteral("/ученик 1.rep")});
+    const Run text =
+        runTeacher({QStringLiteral("--text"), m_reports + QStringLiteral("/ученик 1.rep")});
     QCOMPARE(text.status, 0);
-    QVERIFY2(text.out.startsWith(QStringLiteral("расшифрованный файл отчета\nИмя: Борис\nФамилия: Орлов\n")),
+    QVERIFY2(text.out.startsWith(
+                 QStringLiteral("расшифрованный файл отчета\nИмя: Борис\nФамилия: Орлов\n")),
              qPrintable(text.out));
 
-    const Run bad = runTeacher({QStringLiteral("--text"), m_reports + QStringLiteral("/список.txt")});
+    const Run bad =
+        runTeacher({QStringLiteral("--text"), m_reports + QStringLiteral("/список.txt")});
     QVERIFY(bad.status != 0);
     QVERIFY2(bad.err.contains(QStringLiteral("список.txt: ")), qPrintable(bad.err));
 
-    const Run csv = runTeacher({QStringLiteral("--course"), QFileInfo(fixtures::courseFile()).path(),
-                                QStringLiteral("--csv"), m_reports});
+    const Run csv =
+        runTeacher({QStringLiteral("--course"), QFileInfo(fixtures::courseFile()).path(),
+                    QStringLiteral("--csv"), m_reports});
     QCOMPARE(csv.status, 1); // the cut report
     QVERIFY(csv.bytes.startsWith("\xEF\xBB\xBF"));
     QVERIFY(csv.out.contains(QStringLiteral("Фамилия;Имя;")));
-    QVERIFY(csv.out.contains(QStringLiteral("Орлов;Борис;ИТ-12;boris@example.org;Лекция 3. Логика и логические элементы;3;")));
+    QVERIFY(csv.out.contains(QStringLiteral(
+        "Орлов;Борис;ИТ-12;boris@example.org;Лекция 3. Логика и логические элементы;3;")));
     QVERIFY(csv.err.contains(QStringLiteral("обрезан.rep")));
 
-    QCOMPARE(runTeacher({QStringLiteral("--csv"), m_tmp.filePath(QStringLiteral("нет"))}).status, 2);
+    QCOMPARE(runTeacher({QStringLiteral("--csv"), m_tmp.filePath(QStringLiteral("нет"))}).status,
+             2);
 }
 
 QTEST_MAIN(TestTeacherWindow)

@@ -5,6 +5,8 @@
 #                                    the program in it
 #   libexec/tarvel/tarvel            the program; kept off PATH because started
 #                                    by hand it would take any folder for a course
+#   bin/tarvel-teacher               the teacher's program: reads the learners'
+#                                    reports; needs no working copy
 #   share/tarvel/course              the shipped course, read-only, with a stamp
 #                                    that tells the launcher when it has changed
 #   share/applications, share/metainfo, share/icons/hicolor
@@ -23,6 +25,7 @@ set(_tarvel_program_dest ${CMAKE_INSTALL_LIBEXECDIR}/tarvel)
 set(_tarvel_packaging ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 
 install(TARGETS tarvel RUNTIME DESTINATION ${_tarvel_program_dest})
+install(TARGETS tarvel-teacher RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The course as the program reads it; its authoring sources and notes stay out.
 set(_tarvel_course ${CMAKE_CURRENT_SOURCE_DIR}/course)
@@ -60,7 +63,8 @@ set(TARVEL_STAMP ${TARVEL_COURSE_STAMP})
 configure_file(${_tarvel_packaging}/tarvel.in ${CMAKE_CURRENT_BINARY_DIR}/packaging/tarvel @ONLY)
 install(PROGRAMS ${CMAKE_CURRENT_BINARY_DIR}/packaging/tarvel DESTINATION ${CMAKE_INSTALL_BINDIR})
 
-install(FILES ${_tarvel_packaging}/${TARVEL_APP_ID}.desktop DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
+install(FILES ${_tarvel_packaging}/${TARVEL_APP_ID}.desktop ${_tarvel_packaging}/${TARVEL_APP_ID}.Teacher.desktop
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${_tarvel_packaging}/${TARVEL_APP_ID}.metainfo.xml DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${_tarvel_packaging}/icons/${TARVEL_APP_ID}.svg
         DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps)
@@ -83,7 +87,8 @@ string(JOIN "\n" CPACK_PACKAGE_DESCRIPTION
   "for the teachers who run it. A learner reads eight lectures with"
   "animations, sets bookmarks, takes tests and saves a report for the"
   "teacher. Each user's learner records are kept in the user's data folder"
-  "across upgrades.")
+  "across upgrades. The teacher's program, tarvel-teacher, opens the reports"
+  "of a class as one table with a chart, and exports it to CSV.")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
@@ -97,6 +102,7 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-layouts, \
 qml6-module-qtquick-templates, qml6-module-qtquick-window, qml6-module-qtqml-workerscript, \
 fonts-liberation2")
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland")
+# Qt's translations put the file and print dialogs into Russian.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -13,6 +13,7 @@
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <QStandardPaths>
 #include <exception>
 
 namespace {
@@ -67,6 +68,21 @@ void TfrmOtcher::FlashFSCommand(const QString &command, const QString &)
         Generate();
 }
 
+QString TfrmOtcher::initialFolder()
+{
+    const QString current = QDir::current().canonicalPath();
+    const QString data = QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation);
+    // The launcher's copy of the course for this user.
+    const QString copy =
+        data.isEmpty() ? QString() : QDir(data + QStringLiteral("/tarvel/course")).canonicalPath();
+    if (copy.isEmpty() || current != copy)
+        return QDir::currentPath();
+    const QString documents = QStandardPaths::writableLocation(QStandardPaths::DocumentsLocation);
+    if (!documents.isEmpty() && QFileInfo(documents).isDir())
+        return documents;
+    return QDir::homePath();
+}
+
 QString TfrmOtcher::askFileName()
 {
     QFileDialog dlgSave(this);
@@ -77,7 +93,7 @@ QString TfrmOtcher::askFileName()
     dlgSave.setWindowTitle(QStringLiteral("Сохранение отчета"));
     dlgSave.setAcceptMode(QFileDialog::AcceptSave);
     dlgSave.setFileMode(QFileDialog::AnyFile);
-    dlgSave.setDirectory(m_lastFolder.isEmpty() ? QDir::currentPath() : m_lastFolder);
+    dlgSave.setDirectory(m_lastFolder.isEmpty() ? initialFolder() : m_lastFolder);
     dlgSave.setNameFilter(QStringLiteral("*.rep"));
     dlgSave.setSizeGripEnabled(true);
     dlgSave.setSidebarUrls({});
@@ -122,6 +138,10 @@ void TfrmOtcher::Generate()
         dialogs::message(this, QStringLiteral("Не удалось сохранить отчет: ") + failure);
         return;
     }
+    // The file is to be handed in: say where it went.
+    dialogs::message(this,
+                     QStringLiteral("Отчет сохранен в файл:\n") +
+                         QDir::toNativeSeparators(QDir::current().absoluteFilePath(fileName)));
     closeScreen();
 }
 

@@ -38,6 +38,11 @@ public:
     using SaveDialogHook = std::function<QString(QFileDialog &dialog)>;
     static void setSaveDialogHook(SaveDialogHook hook);
 
+    // Where the save dialog first opens: the user's documents folder when the
+    // program runs in the installed textbook's working copy (a hidden folder
+    // the learner would never find again), else the working folder.
+    static QString initialFolder();
+
 protected:
     void FormActivate() override;
 

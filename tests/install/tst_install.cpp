@@ -18,6 +18,8 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
+#include "testing/LineCodec.h"
+
 namespace {
 
 const QString appId = QStringLiteral("org.tarvel.Tarvel");
@@ -205,6 +207,9 @@ private slots:
         QTest::addColumn<bool>("executable");
         QTest::newRow("launcher") << QStringLiteral("bin/tarvel") << true;
         QTest::newRow("program") << QStringLiteral("libexec/tarvel/tarvel") << true;
+        QTest::newRow("teacher's program") << QStringLiteral("bin/tarvel-teacher") << true;
+        QTest::newRow("teacher's desktop entry")
+            << QStringLiteral("share/applications/%1.Teacher.desktop").arg(appId) << false;
         QTest::newRow("desktop entry")
             << QStringLiteral("share/applications/%1.desktop").arg(appId) << false;
         QTest::newRow("metainfo") << QStringLiteral("share/metainfo/%1.metainfo.xml").arg(appId)
@@ -255,6 +260,15 @@ private slots:
         QVERIFY(entry.contains(QStringLiteral("\nExec=tarvel\n")));
         QVERIFY(entry.contains(QStringLiteral("\nIcon=%1\n").arg(appId)));
         QVERIFY(entry.contains(QStringLiteral("\nName=Тарвел\n")));
+        // The teacher's program is an action of the textbook's entry and has its own.
+        QVERIFY(entry.contains(QStringLiteral("\nActions=teacher;\n")));
+        QVERIFY(entry.contains(QStringLiteral("\n[Desktop Action teacher]\n")));
+        QVERIFY(entry.contains(QStringLiteral("\nExec=tarvel-teacher\n")));
+        const QString teacher = QString::fromUtf8(readAll(
+            QStringLiteral("%1/share/applications/%2.Teacher.desktop").arg(m_prefix, appId)));
+        QVERIFY(teacher.contains(QStringLiteral("\nName=Тарвел — отчёты учеников\n")));
+        QVERIFY(teacher.contains(QStringLiteral("\nExec=tarvel-teacher %F\n")));
+        QVERIFY(teacher.contains(QStringLiteral("\nIcon=%1\n").arg(appId)));
 
         QXmlStreamReader xml(
             readAll(QStringLiteral("%1/share/metainfo/%2.metainfo.xml").arg(m_prefix, appId)));
@@ -282,6 +296,9 @@ private slots:
         QTest::newRow("desktop entry")
             << QStringLiteral("desktop-file-validate")
             << QStringList{QStringLiteral("share/applications/%1.desktop").arg(appId)};
+        QTest::newRow("teacher's desktop entry")
+            << QStringLiteral("desktop-file-validate")
+            << QStringList{QStringLiteral("share/applications/%1.Teacher.desktop").arg(appId)};
         QTest::newRow("metainfo")
             << QStringLiteral("appstreamcli")
             << QStringList{QStringLiteral("validate"), QStringLiteral("--no-net"),
@@ -493,6 +510,45 @@ private slots:
         const Run r = run(launcher, {}, sessionEnv(freshDir(QStringLiteral("home")), data));
         QVERIFY2(r.exitCode == 0, r.err.constData());
         QCOMPARE(record(), QStringList{workIn(data)});
+    }
+
+    // The installed teacher's program runs from the tree as it is and names
+    // the tests after the installed course's lectures.
+    void teacherProgram()
+    {
+        const QString reports = freshDir(QStringLiteral("reports"));
+        QStringList lines{QStringLiteral("расшифрованный файл отчета"),
+                          QStringLiteral("Имя: Анна"),
+                          QStringLiteral("Фамилия: Петрова"),
+                          QStringLiteral("Группа: ИТ-11"),
+                          QStringLiteral("Почтовый ящик: "),
+                          QStringLiteral("Дата регистрации: Tue Mar 08 14:05:09 2005\n"),
+                          QString(22, u'~'),
+                          QStringLiteral("Прохождение тестов"),
+                          QString(22, u'~'),
+                          QStringLiteral("Тест по лекции: 3"),
+                          QStringLiteral("Дата выполнения: Wed Mar 09 10:00:00 2005\n"),
+                          QStringLiteral("Правильность: 85%"),
+                          QString(22, u'~')};
+        QStringList coded;
+        for (const QString &line : lines)
+            coded << testing::EncodeLine(line);
+        QByteArray bytes("\xFF\xFE");
+        const QString text = coded.join(QStringLiteral("\r\n"));
+        bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);
+        QVERIFY(writeAll(reports + QStringLiteral("/Петрова.rep"), bytes));
+
+        // No working copy of the course: the installed one gives the titles.
+        const QString home = freshDir(QStringLiteral("home"));
+        const Run r = run(m_prefix + QStringLiteral("/bin/tarvel-teacher"),
+                          {QStringLiteral("--csv"), reports},
+                          sessionEnv(home, home + QStringLiteral("/data")));
+        QVERIFY2(r.exitCode == 0, r.err.constData());
+        QVERIFY2(QString::fromUtf8(r.out).contains(QStringLiteral(
+                     "Петрова;Анна;ИТ-11;;Лекция 3. Логика и логические элементы;3;")),
+                 r.out.constData());
+        QCOMPARE(QDir(reports).entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::Hidden),
+                 QStringList{QStringLiteral("Петрова.rep")});
     }
 
     // A tree without its course is reported, and nothing is started.

@@ -12,6 +12,7 @@
 #include "progress/StatisticsScreen.h"
 #include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
+#include "teacher/ReportFile.h"
 #include "testing/LineCodec.h"
 
 #include <QApplication>
@@ -20,6 +21,7 @@
 #include <QFileDialog>
 #include <QListWidget>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -28,7 +30,6 @@
 
 namespace {
 using testsupport::copyTree;
-
 
 struct ModalRun
 {
@@ -126,6 +127,7 @@ private slots:
     void reportWithUnreadableRecordKeepsItsFirstLines();
     void reportWriteFailureIsTold();
     void reportCommandsAreCaseSensitive();
+    void reportDialogOpensInDocumentsOfAnInstalledCopy();
 
     void bookmarksAreListed();
     void bookmarkOpensThroughTheNestedScreens();
@@ -328,7 +330,9 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     const ModalRun run = runModal(frmOtcher, [] { QVERIFY(frmOtcher->Flash->click("Generate")); });
     QVERIFY(run.loopRan);
     QVERIFY(!run.openAfter);
-    QVERIFY(m_messages.isEmpty());
+    // The learner is told where the file went.
+    QCOMPARE(m_messages,
+             QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("отчет.rep")});
 
     QByteArray raw;
     const QStringList coded = reportFileLines(path("отчет.rep"), &raw);
@@ -349,6 +353,11 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     QVERIFY(decoded[5].endsWith(u'\n'));
     if (learner == 1)
         QCOMPARE(decoded[15], QStringLiteral("Правильность: 66.6999969482422%"));
+    // The teacher's program reads the saved file whole.
+    const teacher::Report read = teacher::readReport(path("отчет.rep"));
+    QVERIFY2(read.isSound(), qPrintable(read.error));
+    QCOMPARE(read.lines, expected);
+    QCOMPARE(read.results.size(), (lineCount - 9) / 4);
     // The collecting view holds the same lines in the plain sheet's styles.
     QCOMPARE(frmOtcher->RichView1->GetLineCount(), lineCount);
     QCOMPARE(frmOtcher->RichView1->document().items.constFirst().styleNo, 2);
@@ -433,7 +442,8 @@ void TestProgressWindows::reportWithUnreadableRecordKeepsItsFirstLines()
     QCOMPARE(coded.size(), 13);
     QCOMPARE(testing::DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
     QCOMPARE(testing::DecodeLine(coded[12]), QString(22, u'~'));
-    QVERIFY(m_messages.isEmpty());
+    QCOMPARE(m_messages,
+             QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("vera.rep")});
 }
 
 void TestProgressWindows::reportWriteFailureIsTold()
@@ -665,4 +675,50 @@ void TestProgressWindows::bookmarkThatCannotBeReadClosesTheScreen()
 }
 
 QTEST_MAIN(TestProgressWindows)
+// The installed textbook runs in its copy of the course under the user's
+// data folder; a report saved there would be lost to the learner.
+void TestProgressWindows::reportDialogOpensInDocumentsOfAnInstalledCopy()
+{
+    QTemporaryDir home;
+    QVERIFY(home.isValid());
+    const QString copy = home.filePath(QStringLiteral(".local/share/tarvel/course"));
+    const QString documents = home.filePath(QStringLiteral("Документы"));
+    QVERIFY(QDir().mkpath(copy));
+    QVERIFY(QDir().mkpath(documents));
+    QVERIFY(QDir().mkpath(home.filePath(QStringLiteral(".config"))));
+    QFile dirs(home.filePath(QStringLiteral(".config/user-dirs.dirs")));
+    QVERIFY(dirs.open(QIODevice::WriteOnly));
+    dirs.write("XDG_DOCUMENTS_DIR=\"$HOME/Документы\"\n");
+    dirs.close();
+
+    const QByteArray oldHome = qgetenv("HOME"), oldData = qgetenv("XDG_DATA_HOME"),
+                     oldConfig = qgetenv("XDG_CONFIG_HOME");
+    const auto restore = qScopeGuard([&] {
+        qputenv("HOME", oldHome);
+        oldData.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", oldData);
+        oldConfig.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", oldConfig);
+        QDir::setCurrent(m_dir.path());
+    });
+    qputenv("HOME", home.path().toLocal8Bit());
+    qunsetenv("XDG_DATA_HOME");
+    qunsetenv("XDG_CONFIG_HOME");
+
+    signIn(1);
+    QString shown;
+    TfrmOtcher::setSaveDialogHook([&](QFileDialog &dlg) {
+        shown = dlg.directory().absolutePath();
+        return QString();
+    });
+    // Run elsewhere (from a build or an unpacked course), the working folder it stays.
+    frmOtcher->Generate();
+    QCOMPARE(shown, QDir(m_dir.path()).absolutePath());
+
+    QVERIFY(QDir::setCurrent(copy));
+    QCOMPARE(TfrmOtcher::initialFolder(), documents);
+    frmOtcher->Generate();
+    QCOMPARE(shown, documents);
+    // Choosing a folder does not move the working folder.
+    QCOMPARE(QDir::currentPath(), QDir(copy).canonicalPath());
+}
+
 #include "tst_progresswindows.moc"

@@ -1,0 +1,329 @@
+#include "teacher/ClassTable.h"
+
+#include <QCollator>
+#include <QDir>
+#include <QFileInfo>
+#include <QLocale>
+#include <QMap>
+#include <QSet>
+#include <algorithm>
+#include <cmath>
+
+namespace teacher {
+
+ClassTable::ClassTable(QObject *parent) : QAbstractTableModel(parent) {}
+
+void ClassTable::setTopics(const CourseTopics &topics)
+{
+    beginResetModel();
+    m_topics = topics;
+    endResetModel();
+}
+
+void ClassTable::setReports(QVector<Report> reports)
+{
+    beginResetModel();
+    m_reports = std::move(reports);
+    rebuildRows();
+    endResetModel();
+}
+
+void ClassTable::addReports(const QVector<Report> &reports)
+{
+    beginResetModel();
+    for (const Report &r : reports) {
+        const QString path = QFileInfo(r.path).absoluteFilePath();
+        auto same = std::find_if(m_reports.begin(), m_reports.end(), [&](const Report &old) {
+            return QFileInfo(old.path).absoluteFilePath() == path;
+        });
+        if (same != m_reports.end())
+            *same = r;
+        else
+            m_reports << r;
+    }
+    rebuildRows();
+    endResetModel();
+}
+
+void ClassTable::rebuildRows()
+{
+    m_rows.clear();
+    for (int i = 0; i < m_reports.size(); ++i) {
+        const Report &r = m_reports[i];
+        // A damaged report still shows the results read before the damage.
+        for (int k = 0; k < r.results.size(); ++k)
+            m_rows.append({Row::Result, i, k});
+        if (!r.isSound())
+            m_rows.append({Row::Problem, i, -1});
+        else if (r.results.isEmpty())
+            m_rows.append({Row::NoResults, i, -1});
+    }
+}
+
+bool ClassTable::readFolder(const QString &dir, QVector<Report> *reports, QString *error)
+{
+    const QDir folder(dir);
+    if (!folder.exists()) {
+        *error = QStringLiteral("папки нет: ") + QDir::toNativeSeparators(dir);
+        return false;
+    }
+    if (!folder.isReadable()) {
+        *error = QStringLiteral("папка не читается: ") + QDir::toNativeSeparators(dir);
+        return false;
+    }
+    // Unreadable files are listed too: they get a row that says so.
+    QStringList names = folder.entryList({QStringLiteral("*.rep")}, QDir::Files | QDir::Hidden);
+    QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
+    collator.setNumericMode(true);
+    std::sort(names.begin(), names.end(), collator);
+    reports->clear();
+    for (const QString &name : std::as_const(names))
+        reports->append(readReport(folder.filePath(name)));
+    return true;
+}
+
+QString ClassTable::learnerKey(const Report &report)
+{
+    return QStringList{report.surname.trimmed(), report.name.trimmed(), report.group.trimmed(),
+                       report.mail.trimmed()}
+        .join(QChar(0x1F));
+}
+
+QStringList ClassTable::groups() const
+{
+    QSet<QString> set;
+    for (const Report &r : m_reports) {
+        if (r.hasLearner)
+            set.insert(r.group);
+    }
+    QStringList list(set.begin(), set.end());
+    QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
+    collator.setNumericMode(true);
+    std::sort(list.begin(), list.end(), collator);
+    return list;
+}
+
+QStringList ClassTable::topicList() const
+{
+    QSet<QString> set;
+    for (const Report &r : m_reports) {
+        for (const TestResult &t : r.results)
+            set.insert(t.topic);
+    }
+    QStringList list(set.begin(), set.end());
+    std::sort(list.begin(), list.end(), [](const QString &a, const QString &b) {
+        const int oa = CourseTopics::order(a), ob = CourseTopics::order(b);
+        return oa != ob ? oa < ob : a < b;
+    });
+    return list;
+}
+
+int ClassTable::problemCount() const
+{
+    return int(std::count_if(m_reports.begin(), m_reports.end(),
+                             [](const Report &r) { return !r.isSound(); }));
+}
+
+int ClassTable::learnerCount() const
+{
+    QSet<QString> keys;
+    for (const Report &r : m_reports) {
+        if (r.hasLearner)
+            keys.insert(learnerKey(r));
+    }
+    return int(keys.size());
+}
+
+QString ClassTable::percentShown(double percent)
+{
+    // The report holds the share as single precision wrote it (66.6999969…);
+    // a tenth of a per cent is what a teacher reads.
+    const double rounded = std::round(percent * 10) / 10;
+    return QLocale(QLocale::Russian, QLocale::Russia)
+               .toString(rounded, 'f', rounded == std::floor(rounded) ? 0 : 1) +
+           QStringLiteral(" %");
+}
+
+QString ClassTable::dateShown(const QDateTime &date, const QString &asWritten)
+{
+    return date.isValid() ? date.toString(QStringLiteral("dd.MM.yyyy HH:mm")) : asWritten;
+}
+
+QString ClassTable::text(int row, int column) const
+{
+    const Row &w = m_rows[row];
+    const Report &r = m_reports[w.report];
+    const bool learner = r.hasLearner;
+    switch (column) {
+    case Surname:
+        return learner ? r.surname : QString();
+    case Name:
+        return learner ? r.name : QString();
+    case Group:
+        return learner ? r.group : QString();
+    case Test:
+        if (w.kind == Row::Problem)
+            return QStringLiteral("Ошибка: ") + r.error;
+        if (w.kind == Row::NoResults)
+            return QStringLiteral("нет пройденных тестов");
+        return m_topics.title(r.results[w.result].topic);
+    case Date:
+        if (w.kind == Row::Result) {
+            const TestResult &t = r.results[w.result];
+            return dateShown(t.date, t.dateText);
+        }
+        return QString();
+    case Percent:
+        return w.kind == Row::Result ? percentShown(r.results[w.result].percent) : QString();
+    case File:
+        return QFileInfo(r.path).fileName();
+    }
+    return QString();
+}
+
+int ClassTable::rowCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : int(m_rows.size());
+}
+
+int ClassTable::columnCount(const QModelIndex &parent) const
+{
+    return parent.isValid() ? 0 : ColumnCount;
+}
+
+QVariant ClassTable::data(const QModelIndex &index, int role) const
+{
+    if (!index.isValid() || index.row() >= m_rows.size())
+        return {};
+    const Row &w = m_rows[index.row()];
+    const Report &r = m_reports[w.report];
+    switch (role) {
+    case Qt::DisplayRole:
+        return text(index.row(), index.column());
+    case Qt::ToolTipRole:
+        if (index.column() == File || w.kind == Row::Problem)
+            return QDir::toNativeSeparators(r.path) + (r.isSound() ? QString() : u'\n' + r.error);
+        if (index.column() == Percent && w.kind == Row::Result)
+            return QStringLiteral("В отчёте: %1%").arg(r.results[w.result].percentText);
+        return {};
+    case Qt::TextAlignmentRole:
+        if (index.column() == Percent)
+            return int(Qt::AlignRight | Qt::AlignVCenter);
+        return {};
+    case SortRole:
+        if (w.kind == Row::Result) {
+            const TestResult &t = r.results[w.result];
+            if (index.column() == Percent)
+                return t.percent;
+            if (index.column() == Date && t.date.isValid())
+                return t.date;
+            if (index.column() == Test)
+                return QStringLiteral("%1").arg(CourseTopics::order(t.topic), 8, 10,
+                                                QLatin1Char('0')) +
+                       t.topic;
+        }
+        if (index.column() == Percent)
+            return -1.0;
+        return text(index.row(), index.column()).toLower();
+    case KindRole:
+        return int(w.kind);
+    case GroupRole:
+        return r.hasLearner ? r.group : QString();
+    case TopicRole:
+        return w.kind == Row::Result ? r.results[w.result].topic : QString();
+    case LearnerRole:
+        return r.hasLearner ? learnerKey(r) : QString();
+    case ReportRole:
+        return w.report;
+    }
+    return {};
+}
+
+QVariant ClassTable::headerData(int section, Qt::Orientation orientation, int role) const
+{
+    if (orientation != Qt::Horizontal || role != Qt::DisplayRole)
+        return {};
+    static const char *const names[] = {"Фамилия", "Имя",          "Группа", "Тест",
+                                        "Дата",    "Правильность", "Файл"};
+    if (section >= 0 && section < ColumnCount)
+        return QString::fromUtf8(names[section]);
+    return {};
+}
+
+ClassFilter::ClassFilter(QObject *parent) : QSortFilterProxyModel(parent)
+{
+    setSortRole(ClassTable::SortRole);
+    setSortLocaleAware(true);
+}
+
+void ClassFilter::setGroup(const QString &group)
+{
+    m_group = group;
+    invalidateFilter();
+}
+
+void ClassFilter::setTopic(const QString &topic)
+{
+    m_topic = topic;
+    invalidateFilter();
+}
+
+bool ClassFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
+{
+    const QModelIndex index = sourceModel()->index(sourceRow, 0, sourceParent);
+    const int kind = index.data(ClassTable::KindRole).toInt();
+    if (kind == ClassTable::Row::Problem)
+        return true;
+    if (!m_group.isNull() && index.data(ClassTable::GroupRole).toString() != m_group)
+        return false;
+    if (!m_topic.isNull() && (kind != ClassTable::Row::Result ||
+                              index.data(ClassTable::TopicRole).toString() != m_topic))
+        return false;
+    return true;
+}
+
+QVector<TopicSummary> summariseByTopic(const QAbstractItemModel &rows, const CourseTopics &topics)
+{
+    struct Latest
+    {
+        QDateTime date;
+        double percent = 0;
+    };
+    QMap<QString, QMap<QString, Latest>> byTopic; // topic -> learner -> latest result
+    for (int i = 0; i < rows.rowCount(); ++i) {
+        const QModelIndex index = rows.index(i, 0);
+        if (index.data(ClassTable::KindRole).toInt() != ClassTable::Row::Result)
+            continue;
+        const QString topic = index.data(ClassTable::TopicRole).toString();
+        const QString learner = index.data(ClassTable::LearnerRole).toString();
+        const double percent =
+            rows.index(i, ClassTable::Percent).data(ClassTable::SortRole).toDouble();
+        const QDateTime date =
+            rows.index(i, ClassTable::Date).data(ClassTable::SortRole).toDateTime();
+        auto &perLearner = byTopic[topic];
+        auto it = perLearner.find(learner);
+        // A retaken test replaces the earlier try; undated results keep file order.
+        if (it == perLearner.end() || !it->date.isValid() || !date.isValid() || date >= it->date)
+            perLearner[learner] = {date, percent};
+    }
+    QVector<TopicSummary> out;
+    for (auto t = byTopic.cbegin(); t != byTopic.cend(); ++t) {
+        TopicSummary s;
+        s.topic = t.key();
+        s.title = topics.title(t.key());
+        double sum = 0;
+        for (const Latest &l : t.value()) {
+            s.results << l.percent;
+            sum += l.percent;
+        }
+        s.average = s.results.isEmpty() ? 0 : sum / double(s.results.size());
+        out << s;
+    }
+    std::sort(out.begin(), out.end(), [](const TopicSummary &a, const TopicSummary &b) {
+        const int oa = CourseTopics::order(a.topic), ob = CourseTopics::order(b.topic);
+        return oa != ob ? oa < ob : a.topic < b.topic;
+    });
+    return out;
+}
+
+} // namespace teacher

@@ -1,0 +1,116 @@
+#pragma once
+
+#include "teacher/CourseTopics.h"
+#include "teacher/ReportFile.h"
+
+#include <QAbstractTableModel>
+#include <QSortFilterProxyModel>
+
+// The class as one table: a row per test result of every report, a row for
+// a learner who has no results yet, and a row for every file that is not a
+// sound report, naming the file and what is wrong with it.
+
+namespace teacher {
+
+class ClassTable : public QAbstractTableModel
+{
+    Q_OBJECT
+public:
+    enum Column { Surname, Name, Group, Test, Date, Percent, File, ColumnCount };
+    enum Role {
+        SortRole = Qt::UserRole + 1,
+        KindRole,    // Row::Kind
+        GroupRole,   // the learner's group as written
+        TopicRole,   // the test's topic as written
+        LearnerRole, // learnerKey() of the row's report
+        ReportRole,  // index into reports()
+    };
+
+    struct Row
+    {
+        enum Kind { Result, NoResults, Problem };
+        Kind kind = Result;
+        int report = 0;
+        int result = -1; // for Result rows
+    };
+
+    explicit ClassTable(QObject *parent = nullptr);
+
+    void setTopics(const CourseTopics &topics);
+    const CourseTopics &topics() const { return m_topics; }
+
+    void setReports(QVector<Report> reports);
+    // Adds files; one already in the table (the same path) is read afresh.
+    void addReports(const QVector<Report> &reports);
+    void clear() { setReports({}); }
+    const QVector<Report> &reports() const { return m_reports; }
+    const QVector<Row> &rows() const { return m_rows; }
+
+    // Every *.rep file directly in the folder, by name; the folder is only
+    // read. False with a reason when the folder cannot be listed.
+    static bool readFolder(const QString &dir, QVector<Report> *reports, QString *error);
+
+    // What tells one learner from another across reports.
+    static QString learnerKey(const Report &report);
+
+    // The groups and topics present, for the filters; topics in test order.
+    QStringList groups() const;
+    QStringList topicList() const;
+    int problemCount() const;
+    int learnerCount() const;
+
+    // The texts of a row's cells as the table shows them.
+    QString text(int row, int column) const;
+    static QString percentShown(double percent);
+    static QString dateShown(const QDateTime &date, const QString &asWritten);
+
+    int rowCount(const QModelIndex &parent = QModelIndex()) const override;
+    int columnCount(const QModelIndex &parent = QModelIndex()) const override;
+    QVariant data(const QModelIndex &index, int role = Qt::DisplayRole) const override;
+    QVariant headerData(int section, Qt::Orientation orientation,
+                        int role = Qt::DisplayRole) const override;
+
+private:
+    void rebuildRows();
+
+    CourseTopics m_topics;
+    QVector<Report> m_reports;
+    QVector<Row> m_rows;
+};
+
+// How the class did in one test: each learner's latest result counts once.
+struct TopicSummary
+{
+    QString topic;
+    QString title;
+    QVector<double> results; // one per learner
+    double average = 0;
+};
+
+// The tests of the rows in view (a ClassTable or a filter over it), in test
+// order.
+QVector<TopicSummary> summariseByTopic(const QAbstractItemModel &rows, const CourseTopics &topics);
+
+// The table as the teacher narrows it: by group and by test. Rows of damaged
+// files stay in view whatever the filter, so that none goes unnoticed.
+class ClassFilter : public QSortFilterProxyModel
+{
+    Q_OBJECT
+public:
+    explicit ClassFilter(QObject *parent = nullptr);
+
+    // A null string shows every group or every test.
+    void setGroup(const QString &group);
+    void setTopic(const QString &topic);
+    QString group() const { return m_group; }
+    QString topic() const { return m_topic; }
+
+protected:
+    bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;
+
+private:
+    QString m_group;
+    QString m_topic;
+};
+
+} // namespace teacher

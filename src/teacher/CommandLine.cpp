@@ -1,0 +1,74 @@
+#include "teacher/CommandLine.h"
+
+#include "teacher/ClassExport.h"
+#include "teacher/ClassTable.h"
+
+#include <QIODevice>
+
+namespace teacher {
+
+namespace {
+
+void say(QIODevice &err, const QString &text)
+{
+    err.write((QStringLiteral("tarvel-teacher: ") + text + u'\n').toUtf8());
+}
+
+} // namespace
+
+int printReports(const QStringList &files, QIODevice &out, QIODevice &err)
+{
+    if (files.isEmpty()) {
+        say(err, QStringLiteral("не указан ни один файл отчёта"));
+        return 2;
+    }
+    int status = 0;
+    bool first = true;
+    for (const QString &path : files) {
+        const Report report = readReport(path);
+        if (!report.isSound()) {
+            say(err, path + QStringLiteral(": ") + report.error);
+            status = 1;
+            continue;
+        }
+        QString text;
+        if (files.size() > 1)
+            text += (first ? QString() : QStringLiteral("\n")) + QStringLiteral("==> ") + path +
+                    QStringLiteral(" <==\n");
+        first = false;
+        for (QString line : report.lines) {
+            // The time stamps carry their own line feed; one break per line is enough.
+            if (line.endsWith(u'\n'))
+                line.chop(1);
+            text += line + u'\n';
+        }
+        out.write(text.toUtf8());
+    }
+    return status;
+}
+
+int printClassCsv(const QString &dir, const CourseTopics &topics, QIODevice &out, QIODevice &err)
+{
+    QVector<Report> reports;
+    QString error;
+    if (!ClassTable::readFolder(dir, &reports, &error)) {
+        say(err, error);
+        return 2;
+    }
+    ClassTable table;
+    table.setTopics(topics);
+    table.setReports(reports);
+    out.write(classCsv(table));
+    int status = 0;
+    for (const Report &r : std::as_const(reports)) {
+        if (!r.isSound()) {
+            say(err, r.path + QStringLiteral(": ") + r.error);
+            status = 1;
+        }
+    }
+    if (reports.isEmpty())
+        say(err, QStringLiteral("в папке нет файлов отчётов (*.rep): ") + dir);
+    return status;
+}
+
+} // namespace teacher

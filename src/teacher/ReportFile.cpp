@@ -1,0 +1,294 @@
+#include "teacher/ReportFile.h"
+
+#include "testing/LineCodec.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QLocale>
+#include <cmath>
+
+namespace teacher {
+
+namespace {
+
+const QString kTitle = QStringLiteral("расшифрованный файл отчета");
+const QString kSeparator = QString(22, u'~');
+
+// The labels of the learner's lines 2 to 6, in file order.
+const QString kName = QStringLiteral("Имя: ");
+const QString kSurname = QStringLiteral("Фамилия: ");
+const QString kGroup = QStringLiteral("Группа: ");
+const QString kMail = QStringLiteral("Почтовый ящик: ");
+const QString kRegistered = QStringLiteral("Дата регистрации: ");
+const QString kTests = QStringLiteral("Прохождение тестов");
+const QString kTopic = QStringLiteral("Тест по лекции: ");
+const QString kDate = QStringLiteral("Дата выполнения: ");
+const QString kRight = QStringLiteral("Правильность: ");
+
+QString quoted(const QString &text)
+{
+    return u'«' + text.trimmed() + u'»';
+}
+
+QString dropFinalLineFeed(QString text)
+{
+    if (text.endsWith(u'\n'))
+        text.chop(1);
+    return text;
+}
+
+// The file's lines: CR LF separates them; a lone CR or LF is taken as one
+// too, as an editor that touched the file may leave them. A final break
+// ends the last line rather than opening an empty one.
+QStringList splitLines(const QString &text)
+{
+    QStringList lines;
+    QString current;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const QChar c = text[i];
+        if (c == u'\r' || c == u'\n') {
+            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+                ++i;
+            lines << current;
+            current.clear();
+        } else {
+            current += c;
+        }
+    }
+    if (!current.isEmpty() || lines.isEmpty())
+        lines << current;
+    return lines;
+}
+
+// Walks the decoded lines in the order the textbook writes them.
+class Reader
+{
+public:
+    Reader(Report &report) : m_report(report) {}
+
+    void read()
+    {
+        const QStringList &lines = m_report.lines;
+        if (lines.isEmpty() || lines.first() != kTitle) {
+            m_report.error =
+                QStringLiteral("это не отчёт Тарвела: первая строка не ") + quoted(kTitle);
+            return;
+        }
+        QString values[5];
+        const QString *labels[5] = {&kName, &kSurname, &kGroup, &kMail, &kRegistered};
+        for (int k = 0; k < 5; ++k) {
+            if (!take(*labels[k], &values[k]))
+                return;
+        }
+        m_report.name = values[0];
+        m_report.surname = values[1];
+        m_report.group = values[2];
+        m_report.mail = values[3];
+        m_report.registeredText = dropFinalLineFeed(values[4]);
+        m_report.registered = parseStamp(values[4]);
+        m_report.hasLearner = true;
+        if (!takeExactly(kSeparator) || !takeExactly(kTests) || !takeExactly(kSeparator))
+            return;
+
+        while (m_next < lines.size()) {
+            TestResult r;
+            QString date, right;
+            if (!take(kTopic, &r.topic) || !take(kDate, &date) || !take(kRight, &right))
+                return;
+            r.dateText = dropFinalLineFeed(date);
+            r.date = parseStamp(date);
+            if (!right.endsWith(u'%') || !parsePercent(right.chopped(1), &r.percent)) {
+                fail(QStringLiteral("правильность %1 — не число процентов").arg(quoted(right)),
+                     m_next);
+                return;
+            }
+            if (r.percent < 0 || r.percent > 100) {
+                fail(
+                    QStringLiteral("правильность %1 вне пределов от 0 до 100 %").arg(quoted(right)),
+                    m_next);
+                return;
+            }
+            r.percentText = right.chopped(1).trimmed();
+            if (!takeExactly(kSeparator))
+                return;
+            m_report.results << r;
+        }
+    }
+
+private:
+    // The value after a line's label.
+    bool take(const QString &label, QString *value)
+    {
+        if (!expect(label))
+            return false;
+        *value = m_report.lines[m_next++].mid(label.size());
+        return true;
+    }
+
+    bool takeExactly(const QString &line)
+    {
+        if (!expect(line))
+            return false;
+        if (m_report.lines[m_next] != line) {
+            fail(QStringLiteral("ожидалась строка ") + quoted(line), m_next + 1);
+            return false;
+        }
+        ++m_next;
+        return true;
+    }
+
+    bool expect(const QString &start)
+    {
+        if (m_next >= m_report.lines.size()) {
+            m_report.error =
+                QStringLiteral("отчёт оборван после строки %1: дальше ожидалась строка %2")
+                    .arg(m_next)
+                    .arg(quoted(start));
+            return false;
+        }
+        if (!m_report.lines[m_next].startsWith(start)) {
+            fail(QStringLiteral("ожидалась строка ") + quoted(start) + QStringLiteral("…"),
+                 m_next + 1);
+            return false;
+        }
+        return true;
+    }
+
+    void fail(const QString &what, qsizetype lineNumber)
+    {
+        m_report.error = QStringLiteral("строка %1: %2").arg(lineNumber).arg(what);
+    }
+
+    Report &m_report;
+    qsizetype m_next = 1;
+};
+
+} // namespace
+
+QDateTime parseStamp(const QString &text)
+{
+    // The English names are fixed by the file, not by the reader's locale.
+    // The weekday is left out: it adds nothing, and a wrong one would make
+    // an otherwise plain date unreadable.
+    const QString s = dropFinalLineFeed(text);
+    if (s.size() < 5 || s[3] != u' ')
+        return QDateTime();
+    return QLocale::c().toDateTime(s.mid(4), QStringLiteral("MMM dd HH:mm:ss yyyy"));
+}
+
+bool parsePercent(const QString &text, double *value)
+{
+    QString s = text.trimmed();
+    s.replace(u',', u'.');
+    if (s.isEmpty())
+        return false;
+    bool ok = false;
+    const double v = QLocale::c().toDouble(s, &ok);
+    if (!ok || !std::isfinite(v))
+        return false;
+    *value = v;
+    return true;
+}
+
+Report decodeReport(const QByteArray &bytes, const QString &path)
+{
+    Report report;
+    report.path = path;
+    if (bytes.isEmpty()) {
+        report.error = QStringLiteral("файл пуст");
+        return report;
+    }
+    if (bytes.size() > kMaxReportBytes) {
+        report.error = QStringLiteral("файл слишком велик для отчёта");
+        return report;
+    }
+    const auto *b = reinterpret_cast<const uchar *>(bytes.constData());
+    if (bytes.size() < 2 || b[0] != 0xFF || b[1] != 0xFE) {
+        if (bytes.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF)
+            report.error = QStringLiteral(
+                "неверная метка порядка байтов FE FF: отчёты пишутся в UTF-16LE с меткой FF FE");
+        else if (bytes.startsWith("0;") || bytes.startsWith("\xEF\xBB\xBF"
+                                                            "0;"))
+            report.error = QStringLiteral(
+                "файл не в кодировке UTF-16: похоже, отчёт пересохранён в другой кодировке");
+        else
+            report.error = QStringLiteral("это не файл отчёта: нет метки UTF-16 (FF FE) в начале");
+        return report;
+    }
+
+    // An odd byte count means the file was cut short; what came before the
+    // cut is still worth reading.
+    const bool odd = bytes.size() % 2 != 0;
+    const qsizetype units = (bytes.size() - 2) / 2;
+    QString text(units, Qt::Uninitialized);
+    for (qsizetype i = 0; i < units; ++i)
+        text[i] = QChar(char16_t(b[2 + 2 * i] | (b[3 + 2 * i] << 8)));
+
+    const QStringList coded = splitLines(text);
+    for (qsizetype i = 0; i < coded.size(); ++i) {
+        const QString &line = coded[i];
+        QString problem;
+        if (line.isEmpty()) {
+            problem = QStringLiteral("пустая строка");
+        } else if (!line.startsWith(QLatin1String("0;"))) {
+            problem = QStringLiteral("строка не закодирована (нет «0;» в начале)");
+        } else {
+            try {
+                report.lines << testing::DecodeLine(line);
+                continue;
+            } catch (const testing::CodingError &) {
+                problem = QStringLiteral("код строки повреждён (знаки вне Base64)");
+            }
+        }
+        report.error = i == 0 ? QStringLiteral("это не файл отчёта: ") + problem
+                              : QStringLiteral("строка %1: %2").arg(i + 1).arg(problem);
+        break;
+    }
+
+    if (report.error.isEmpty()) {
+        Reader(report).read();
+    } else if (!report.lines.isEmpty()) {
+        // Keep the learner and the whole results before the damage.
+        const QString damage = report.error;
+        Reader(report).read();
+        report.error = damage;
+    }
+    if (odd)
+        report.error = QStringLiteral("файл обрезан: нечётное число байтов в тексте UTF-16");
+    return report;
+}
+
+Report readReport(const QString &path)
+{
+    QFile file(path);
+    const QFileInfo info(path);
+    if (info.isDir()) {
+        Report r;
+        r.path = path;
+        r.error = QStringLiteral("это папка, а не файл");
+        return r;
+    }
+    // A pipe or a device named *.rep would block the read or never end.
+    if (!info.isFile()) {
+        Report r;
+        r.path = path;
+        r.error = info.exists() || info.isSymLink() ? QStringLiteral("это не обычный файл")
+                                                    : QStringLiteral("файла нет");
+        return r;
+    }
+    if (!file.open(QIODevice::ReadOnly)) {
+        Report r;
+        r.path = path;
+        r.error = QStringLiteral("файл не открывается: ") + file.errorString();
+        return r;
+    }
+    if (file.size() > kMaxReportBytes) {
+        Report r;
+        r.path = path;
+        r.error = QStringLiteral("файл слишком велик для отчёта");
+        return r;
+    }
+    return decodeReport(file.read(kMaxReportBytes + 1), path);
+}
+
+} // namespace teacher

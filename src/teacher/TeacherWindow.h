@@ -1,0 +1,93 @@
+#pragma once
+
+#include "teacher/ClassTable.h"
+
+#include <QMainWindow>
+#include <functional>
+
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QStackedWidget;
+class QTableView;
+class QTextBrowser;
+
+namespace teacher {
+
+class ClassChart;
+
+// The teacher's window: the reports of a folder (or of dropped files) as one
+// table of the class, filters by group and test, the class's chart, one
+// learner's sheet, CSV export and the sheet on paper or in PDF. It only
+// reads the reports; nothing is ever written into their folder.
+class TeacherWindow : public QMainWindow
+{
+    Q_OBJECT
+public:
+    explicit TeacherWindow(const CourseTopics &topics, QWidget *parent = nullptr);
+
+    // Shows the reports of a folder; false, with a message, when it cannot be read.
+    bool openFolder(const QString &dir);
+    // Adds files, or every report of a folder among them.
+    void openPaths(const QStringList &paths);
+    // Reads the folder (or the files) again.
+    void reload();
+
+    // The table as shown: filtered and sorted. False, with a message, on failure.
+    bool exportCsv(const QString &fileName);
+    // The selected learner's sheet as a PDF file.
+    bool saveSheetPdf(const QString &fileName);
+
+    ClassTable *table() const { return m_table; }
+    ClassFilter *filter() const { return m_filter; }
+    QTableView *view() const { return m_view; }
+    ClassChart *chart() const { return m_chart; }
+    QTextBrowser *sheet() const { return m_sheet; }
+    QComboBox *groupBox() const { return m_groupBox; }
+    QComboBox *topicBox() const { return m_topicBox; }
+    QString selectedLearner() const { return m_learner; }
+    void selectLearner(const QString &learnerKey);
+
+    // Test seam: while set, it takes the window's messages in place of a
+    // message box.
+    static void setMessageHook(std::function<void(const QString &)> hook);
+
+protected:
+    void dragEnterEvent(QDragEnterEvent *event) override;
+    void dropEvent(QDropEvent *event) override;
+
+private:
+    void chooseFolder();
+    void chooseFiles();
+    void chooseCsv();
+    void choosePdf();
+    void printSheet();
+    void tableChanged();
+    void filterChanged();
+    void currentRowChanged();
+    void showSheet();
+    void message(const QString &text);
+    // Where the teacher's own files go by default: never the reports folder.
+    static QString documentsFolder();
+
+    ClassTable *m_table = nullptr;
+    ClassFilter *m_filter = nullptr;
+    QTableView *m_view = nullptr;
+    ClassChart *m_chart = nullptr;
+    QTextBrowser *m_sheet = nullptr;
+    QComboBox *m_groupBox = nullptr;
+    QComboBox *m_topicBox = nullptr;
+    QLabel *m_note = nullptr;
+    QLabel *m_sheetTitle = nullptr;
+    QStackedWidget *m_tableStack = nullptr;
+    QPushButton *m_reloadButton = nullptr;
+    QPushButton *m_csvButton = nullptr;
+    QPushButton *m_printButton = nullptr;
+    QPushButton *m_pdfButton = nullptr;
+
+    QString m_folder;    // the folder shown, if one was opened
+    QStringList m_files; // files added one by one
+    QString m_learner;   // the learner whose sheet is shown
+};
+
+} // namespace teacher

@@ -1,0 +1,116 @@
+// The teacher's program: reads the learners' report files. With --text or
+// --csv it runs without a window, for scripts.
+
+#include "teacher/CommandLine.h"
+#include "teacher/CourseTopics.h"
+#include "teacher/TeacherWindow.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDir>
+#include <QFile>
+#include <QLibraryInfo>
+#include <QLocale>
+#include <QTranslator>
+#include <cstring>
+#include <memory>
+
+namespace {
+
+bool wantsConsole(int argc, char **argv)
+{
+    for (int i = 1; i < argc; ++i) {
+        for (const char *option : {"--text", "--csv", "--help", "-h", "--version", "-v"}) {
+            if (std::strcmp(argv[i], option) == 0)
+                return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    const bool console = wantsConsole(argc, argv);
+    std::unique_ptr<QCoreApplication> app(console ? new QCoreApplication(argc, argv)
+                                                  : new QApplication(argc, argv));
+    QCoreApplication::setApplicationName(QStringLiteral("tarvel-teacher"));
+    QCoreApplication::setApplicationVersion(QStringLiteral(TARVEL_VERSION));
+    QCoreApplication::setOrganizationName(QStringLiteral("tarvel"));
+
+    QCommandLineParser parser;
+    parser.setApplicationDescription(QStringLiteral(
+        "Тарвел — отчёты учеников: читает файлы отчётов (*.rep), которые сохраняет учебник.\n"
+        "Без ключей открывает окно; ПАПКА или ФАЙЛЫ открываются в нём сразу."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption text(
+        QStringLiteral("text"),
+        QStringLiteral("Вывести расшифрованные отчёты ФАЙЛ... текстом UTF-8."));
+    const QCommandLineOption csv(
+        QStringLiteral("csv"),
+        QStringLiteral("Вывести таблицу класса из отчётов папки в CSV (UTF-8, «;»)."),
+        QStringLiteral("ПАПКА"));
+    const QCommandLineOption course(
+        QStringLiteral("course"),
+        QStringLiteral("Папка курса (с dect.chh), откуда взять названия лекций."),
+        QStringLiteral("ПАПКА"));
+    parser.addOption(text);
+    parser.addOption(csv);
+    parser.addOption(course);
+    parser.addPositionalArgument(QStringLiteral("ФАЙЛ"),
+                                 QStringLiteral("Файлы отчётов или папка с ними."),
+                                 QStringLiteral("[ФАЙЛ...]"));
+
+    QFile out, err;
+    out.open(stdout, QIODevice::WriteOnly);
+    err.open(stderr, QIODevice::WriteOnly);
+    if (!parser.parse(QCoreApplication::arguments())) {
+        err.write(("tarvel-teacher: " + parser.errorText() + '\n').toUtf8());
+        return 2;
+    }
+    if (parser.isSet(QStringLiteral("help")))
+        parser.showHelp(0);
+    if (parser.isSet(QStringLiteral("version")))
+        parser.showVersion();
+
+    teacher::CourseTopics topics;
+    if (parser.isSet(course)) {
+        const QString dect = QDir(parser.value(course)).filePath(QStringLiteral("dect.chh"));
+        if (!topics.load(dect))
+            err.write(("tarvel-teacher: не удалось прочитать курс " + dect + '\n').toUtf8());
+    } else {
+        topics.loadFirstFound(teacher::CourseTopics::candidatePaths());
+    }
+
+    if (parser.isSet(text) && parser.isSet(csv)) {
+        err.write(QStringLiteral("tarvel-teacher: ключи --text и --csv не используются вместе\n")
+                      .toUtf8());
+        return 2;
+    }
+    if (parser.isSet(text))
+        return teacher::printReports(parser.positionalArguments(), out, err);
+    if (parser.isSet(csv)) {
+        if (!parser.positionalArguments().isEmpty()) {
+            err.write(QStringLiteral("tarvel-teacher: --csv принимает одну папку\n").toUtf8());
+            return 2;
+        }
+        return teacher::printClassCsv(parser.value(csv), topics, out, err);
+    }
+
+    // Qt's own dialogs and buttons in Russian, where the translations are installed.
+    QTranslator qtRussian;
+    if (qtRussian.load(QLocale(QLocale::Russian), QStringLiteral("qtbase"), QStringLiteral("_"),
+                       QLibraryInfo::path(QLibraryInfo::TranslationsPath)))
+        QCoreApplication::installTranslator(&qtRussian);
+    QApplication::setApplicationDisplayName(QStringLiteral("Тарвел — отчёты учеников"));
+    QApplication::setDesktopFileName(QStringLiteral("org.tarvel.Tarvel.Teacher"));
+
+    teacher::TeacherWindow window(topics);
+    const QStringList paths = parser.positionalArguments();
+    if (!paths.isEmpty())
+        window.openPaths(paths);
+    window.show();
+    return app->exec();
+}

@@ -1,0 +1,54 @@
+#pragma once
+
+// Report files made by the textbook's own export code, so that the reader
+// under test and the writer cannot drift apart.
+
+#include "learners/CourseData.h"
+#include "progress/ProgressText.h"
+#include "richtext/RVDocument.h"
+#include "testing/LineCodec.h"
+
+#include <QByteArray>
+#include <QFile>
+#include <QString>
+#include <QStringList>
+
+namespace fixtures {
+
+inline QString courseFile()
+{
+    return QStringLiteral(TARVEL_TEST_DATA "/teacher/dect.chh");
+}
+
+// Coded lines collected and written as the report screen does it.
+inline QByteArray reportBytes(const QStringList &lines)
+{
+    RVDocument doc;
+    for (const QString &line : lines)
+        doc.addText(testing::EncodeLine(line), 2, 1, 0, 1);
+    return doc.toUtf16Text(1);
+}
+
+// The report text of a learner of the test course, as the report screen
+// gathers it.
+inline QStringList reportLines(int learner)
+{
+    learners::CourseData data(courseFile());
+    data.LoadCourseData();
+    QStringList lines;
+    progress::reportText(data, learner, [&](const QString &line) { lines << line; });
+    return lines;
+}
+
+inline QByteArray exportedReport(int learner)
+{
+    return reportBytes(reportLines(learner));
+}
+
+inline bool writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+} // namespace fixtures

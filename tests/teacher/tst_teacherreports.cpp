@@ -1,0 +1,358 @@
+#include "ReportFixtures.h"
+
+#include "teacher/ClassExport.h"
+#include "teacher/ClassTable.h"
+#include "teacher/CommandLine.h"
+#include "teacher/ReportFile.h"
+
+#include <QBuffer>
+#include <QDir>
+#include <QLocale>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace teacher;
+
+namespace {
+
+QByteArray utf16le(const QString &text, bool bom = true)
+{
+    QByteArray out = bom ? QByteArray("\xFF\xFE") : QByteArray();
+    for (QChar c : text) {
+        out.append(char(c.unicode() & 0xFF));
+        out.append(char(c.unicode() >> 8));
+    }
+    return out;
+}
+
+QStringList replaced(QStringList lines, const QString &from, const QString &to)
+{
+    for (QString &l : lines) {
+        if (l == from)
+            l = to;
+    }
+    return lines;
+}
+
+} // namespace
+
+class TestTeacherReports : public QObject
+{
+    Q_OBJECT
+private slots:
+    void decodesExportedReports_data();
+    void decodesExportedReports();
+    void editedShare_data();
+    void editedShare();
+    void damagedFiles_data();
+    void damagedFiles();
+    void readsOnlyReportsOfAFolder();
+    void classTable();
+    void csvBytes();
+    void commandLine();
+};
+
+void TestTeacherReports::decodesExportedReports_data()
+{
+    QTest::addColumn<int>("learner");
+    QTest::addColumn<QStringList>("fields"); // surname, name, group, mail, registration
+    QTest::addColumn<QStringList>("topics");
+    QTest::addColumn<QList<double>>("percents");
+
+    QTest::newRow("no results") << 0
+                                << QStringList{"Петрова", "Анна", "ИТ-11", "",
+                                               "Tue Mar 08 14:05:09 2005"}
+                                << QStringList{} << QList<double>{};
+    QTest::newRow("one result") << 1
+                                << QStringList{"Орлов", "Борис", "ИТ-12", "boris@example.org",
+                                               "Mon Mar 07 09:15:00 2005"}
+                                << QStringList{"3"} << QList<double>{85};
+    const QStringList vera{"Зайцева", "Вера", "ИТ-11", "vera@example.org",
+                           "Sun Mar 06 08:00:00 2005"};
+    // 66.7 comes back through single precision, as the report writes it.
+    QTest::newRow("many results") << 2 << vera << QStringList{"1", "0", "1", "2"}
+                                  << QList<double>{100, 66.6999969482422, 40, 55};
+    QTest::newRow("odd characters")
+        << 3 << QStringList{"Иванов; \"мл.\"", "=1+1", "ИТ-12", "", "Sat Mar 05 07:00:00 2005"}
+        << QStringList{"2"} << QList<double>{75};
+}
+
+void TestTeacherReports::decodesExportedReports()
+{
+    QFETCH(int, learner);
+    QFETCH(QStringList, fields);
+    QFETCH(QStringList, topics);
+    QFETCH(QList<double>, percents);
+
+    const QStringList lines = fixtures::reportLines(learner);
+    const QByteArray bytes = fixtures::reportBytes(lines);
+
+    const Report r = decodeReport(bytes, QStringLiteral("a.rep"));
+    QVERIFY2(r.isSound(), qPrintable(r.error));
+    QVERIFY(r.hasLearner);
+    QCOMPARE(r.lines, lines);
+    QCOMPARE((QStringList{r.surname, r.name, r.group, r.mail, r.registeredText}), fields);
+    QVERIFY(r.registered.isValid());
+    QCOMPARE(r.results.size(), topics.size());
+    for (int i = 0; i < topics.size(); ++i) {
+        QCOMPARE(r.results[i].topic, topics[i]);
+        QVERIFY(qFuzzyCompare(r.results[i].percent, percents[i]));
+        QVERIFY(r.results[i].date.isValid());
+        QVERIFY(!r.results[i].dateText.endsWith(u'\n'));
+    }
+}
+
+void TestTeacherReports::editedShare_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<double>("percent"); // negative: the file is refused
+    QTest::newRow("fraction with a point") << "Правильность: 92.5%" << 92.5;
+    // As a learner with Russian regional settings writes it.
+    QTest::newRow("fraction with a comma") << "Правильность: 92,5%" << 92.5;
+    QTest::newRow("above 100") << "Правильность: 150%" << -1.0;
+    QTest::newRow("not a number") << "Правильность: много%" << -1.0;
+    QTest::newRow("no per cent sign") << "Правильность: 85" << -1.0;
+}
+
+// Someone decoded a report, changed a share and coded it again: the file
+// reads as any other (nothing in it can tell), unless the value is impossible.
+void TestTeacherReports::editedShare()
+{
+    QFETCH(QString, line);
+    QFETCH(double, percent);
+    const QStringList lines =
+        replaced(fixtures::reportLines(1), QStringLiteral("Правильность: 85%"), line);
+    const Report r = decodeReport(fixtures::reportBytes(lines));
+    if (percent < 0) {
+        QVERIFY(!r.isSound());
+        QVERIFY2(r.error.startsWith(QStringLiteral("строка 12:")), qPrintable(r.error));
+        QVERIFY(r.hasLearner);
+        QVERIFY(r.results.isEmpty());
+        return;
+    }
+    QVERIFY2(r.isSound(), qPrintable(r.error));
+    QCOMPARE(r.results.size(), 1);
+    QCOMPARE(r.results[0].percent, percent);
+}
+
+void TestTeacherReports::damagedFiles_data()
+{
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<QString>("error"); // a part of the message
+    QTest::addColumn<bool>("hasLearner");
+    QTest::addColumn<int>("results"); // read before the damage
+
+    const QByteArray vera = fixtures::exportedReport(2);
+    const QStringList veraLines = fixtures::reportLines(2);
+    QTest::newRow("empty") << QByteArray() << "файл пуст" << false << 0;
+    QTest::newRow("big-endian mark")
+        << QByteArray("\xFE\xFF\x00\x30\x00\x3B", 6) << "FE FF" << false << 0;
+    QTest::newRow("no mark") << utf16le(QStringLiteral("0;YWJj"), false) << "нет метки" << false
+                             << 0;
+    QTest::newRow("saved as UTF-8")
+        << QString::fromUtf16(reinterpret_cast<const char16_t *>(vera.constData() + 2),
+                              (vera.size() - 2) / 2)
+               .toUtf8()
+        << "не в кодировке UTF-16" << false << 0;
+    QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << "нет метки"
+                               << false << 0;
+    QTest::newRow("plain UTF-16 text")
+        << utf16le(QStringLiteral("Привет")) << "не файл отчёта" << false << 0;
+    QTest::newRow("coded, not a report")
+        << fixtures::reportBytes({QStringLiteral("Список покупок"), QStringLiteral("хлеб")})
+        << "первая строка" << false << 0;
+    // Lines 14 to 17 are the second result.
+    QByteArray badBase64 = fixtures::reportBytes(veraLines.mid(0, 13));
+    badBase64 += utf16le(QStringLiteral("\r\n0;0K@A*"), false);
+    QTest::newRow("bad Base64") << badBase64 << "строка 14" << true << 1;
+    // Only the padding of the last line is lost: every result still reads.
+    QTest::newRow("cut in a character") << vera.left(vera.size() - 3) << "обрезан" << true << 4;
+    QTest::newRow("cut between lines")
+        << fixtures::reportBytes(veraLines.mid(0, 15)) << "оборван" << true << 1;
+    QTest::newRow("only the first line")
+        << fixtures::reportBytes(veraLines.mid(0, 1)) << "оборван" << false << 0;
+    QTest::newRow("uncoded line") << fixtures::reportBytes(veraLines.mid(0, 9)) +
+                                         utf16le(QStringLiteral("\r\nТест по лекции: 1"), false)
+                                  << "строка 10" << true << 0;
+    QTest::newRow("lines swapped")
+        << fixtures::reportBytes(
+               replaced(veraLines, QStringLiteral("Прохождение тестов"), QStringLiteral("Тесты")))
+        << "строка 8" << true << 0;
+}
+
+// A damaged file is named with what is wrong; what came before the damage
+// is kept, and nothing throws.
+void TestTeacherReports::damagedFiles()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(QString, error);
+    QFETCH(bool, hasLearner);
+    QFETCH(int, results);
+    const Report r = decodeReport(bytes, QStringLiteral("x.rep"));
+    QVERIFY(!r.isSound());
+    QVERIFY2(r.error.contains(error), qPrintable(r.error));
+    QCOMPARE(r.hasLearner, hasLearner);
+    QCOMPARE(r.results.size(), results);
+}
+
+void TestTeacherReports::readsOnlyReportsOfAFolder()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    QVERIFY(fixtures::writeFile(dir.filePath("Орлов.rep"), fixtures::exportedReport(1)));
+    QVERIFY(fixtures::writeFile(dir.filePath("10.rep"), QByteArray()));
+    QVERIFY(fixtures::writeFile(dir.filePath("9.rep"), fixtures::exportedReport(0)));
+    QVERIFY(fixtures::writeFile(dir.filePath("заметки.txt"), "не отчёт"));
+    QVERIFY(QDir(dir.path()).mkdir("старые.rep"));
+    // A pipe would block a reader for ever.
+    QCOMPARE(QProcess::execute(QStringLiteral("mkfifo"), {dir.filePath("труба.rep")}), 0);
+
+    QVector<Report> reports;
+    QString error;
+    QVERIFY(ClassTable::readFolder(dir.path(), &reports, &error));
+    QStringList names;
+    for (const Report &r : reports)
+        names << QFileInfo(r.path).fileName();
+    QCOMPARE(names, (QStringList{"9.rep", "10.rep", "Орлов.rep"}));
+    QVERIFY(reports[0].isSound());
+    QCOMPARE(reports[1].error, QStringLiteral("файл пуст"));
+
+    QCOMPARE(readReport(dir.filePath("труба.rep")).error, QStringLiteral("это не обычный файл"));
+    QCOMPARE(readReport(dir.filePath("старые.rep")).error, QStringLiteral("это папка, а не файл"));
+
+    QVERIFY(!ClassTable::readFolder(dir.filePath("нет такой"), &reports, &error));
+    QVERIFY(error.contains(QStringLiteral("нет такой")));
+}
+
+void TestTeacherReports::classTable()
+{
+    CourseTopics topics;
+    QVERIFY(topics.load(fixtures::courseFile()));
+    ClassTable table;
+    table.setTopics(topics);
+    table.setReports({decodeReport(fixtures::exportedReport(0), "anna.rep"),
+                      decodeReport(fixtures::exportedReport(2), "vera.rep"),
+                      decodeReport(fixtures::exportedReport(1), "boris.rep"),
+                      decodeReport(QByteArray("junk"), "junk.rep")});
+
+    // A row per result, one for a learner without results, one for the bad file.
+    QCOMPARE(table.rowCount(), 1 + 4 + 1 + 1);
+    const QStringList anna{"Петрова", "Анна", "ИТ-11", "нет пройденных тестов", "", "", "anna.rep"};
+    const QStringList vera{"Зайцева",          "Вера",   "ИТ-11",   "Общий тест",
+                           "12.03.2005 12:30", "66,7 %", "vera.rep"};
+    const QStringList boris{
+        "Орлов", "Борис",    "ИТ-12", "Лекция 3. Логика и логические элементы", "09.03.2005 10:00",
+        "85 %",  "boris.rep"};
+    const auto rowText = [&](int row) {
+        QStringList cells;
+        for (int c = 0; c < ClassTable::ColumnCount; ++c)
+            cells << table.text(row, c);
+        return cells;
+    };
+    QCOMPARE(rowText(0), anna);
+    QCOMPARE(rowText(2), vera);
+    QCOMPARE(rowText(5), boris);
+    QCOMPARE(table.text(6, ClassTable::File), QStringLiteral("junk.rep"));
+    QVERIFY(table.text(6, ClassTable::Test).startsWith(QStringLiteral("Ошибка: ")));
+    QCOMPARE(table.groups(), (QStringList{"ИТ-11", "ИТ-12"}));
+    QCOMPARE(table.topicList(), (QStringList{"0", "1", "2", "3"}));
+    QCOMPARE(table.learnerCount(), 3);
+    QCOMPARE(table.problemCount(), 1);
+
+    // Filters narrow the rows; the bad file stays in view.
+    ClassFilter filter;
+    filter.setSourceModel(&table);
+    filter.setGroup(QStringLiteral("ИТ-12"));
+    QCOMPARE(filter.rowCount(), 2);
+    filter.setGroup(QString());
+    filter.setTopic(QStringLiteral("1"));
+    QCOMPARE(filter.rowCount(), 3);
+    filter.setGroup(QStringLiteral("ИТ-11"));
+    const QVector<TopicSummary> summary = summariseByTopic(filter, topics);
+    QCOMPARE(summary.size(), 1);
+    // Вера took lecture 1 twice: her latest try counts.
+    QCOMPARE(summary[0].results, QVector<double>{40});
+
+    filter.setGroup(QString());
+    filter.setTopic(QString());
+    const QVector<TopicSummary> all = summariseByTopic(filter, topics);
+    QCOMPARE(all.size(), 4);
+    QCOMPARE(all[0].title, QStringLiteral("Общий тест"));
+    QCOMPARE(all[3].average, 85.0);
+
+    // Sorting by the share sorts by number, not by text.
+    filter.sort(ClassTable::Percent, Qt::DescendingOrder);
+    QCOMPARE(filter.index(0, ClassTable::Percent).data().toString(), QStringLiteral("100 %"));
+    QCOMPARE(filter.index(1, ClassTable::Percent).data().toString(), QStringLiteral("85 %"));
+}
+
+void TestTeacherReports::csvBytes()
+{
+    CourseTopics topics;
+    QVERIFY(topics.load(fixtures::courseFile()));
+    ClassTable table;
+    table.setTopics(topics);
+    table.setReports(
+        {decodeReport(fixtures::exportedReport(3), "/tmp/ivanov.rep"),
+         decodeReport(fixtures::exportedReport(0), "/tmp/anna.rep"),
+         decodeReport(fixtures::reportBytes(replaced(fixtures::reportLines(1), "Правильность: 85%",
+                                                     "Правильность: 66.6999969482422%")),
+                      "/tmp/boris.rep"),
+         decodeReport(QByteArray("\xFF\xFE", 2), "/tmp/пусто.rep")});
+    const QByteArray expected =
+        "\xEF\xBB\xBF"
+        "Фамилия;Имя;Группа;Почтовый ящик;Тест;Номер теста;Дата;Правильность, %;Файл;Ошибка\r\n"
+        "\"Иванов; \"\"мл.\"\"\";'=1+1;ИТ-12;;Лекция 2. Системы счисления;2;16.03.2005 "
+        "10:00:00;75;ivanov.rep;\r\n"
+        "Петрова;Анна;ИТ-11;;;;;;anna.rep;\r\n"
+        "Орлов;Борис;ИТ-12;boris@example.org;Лекция 3. Логика и логические элементы;3;09.03.2005 "
+        "10:00:00;66,7;boris.rep;\r\n"
+        ";;;;;;;;пусто.rep;это не файл отчёта: пустая строка\r\n";
+    const QByteArray csv = classCsv(table);
+    QCOMPARE(QString::fromUtf8(csv), QString::fromUtf8(expected));
+    QCOMPARE(csv, expected);
+}
+
+void TestTeacherReports::commandLine()
+{
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString good = dir.filePath("Орлов.rep");
+    const QString bad = dir.filePath("сломан.rep");
+    QVERIFY(fixtures::writeFile(good, fixtures::exportedReport(1)));
+    QVERIFY(fixtures::writeFile(bad, "0;YWJj"));
+
+    QBuffer out, err;
+    out.open(QIODevice::WriteOnly);
+    err.open(QIODevice::WriteOnly);
+    QCOMPARE(printReports({good}, out, err), 0);
+    const QString text = QString::fromUtf8(out.data());
+    QVERIFY(text.startsWith(QStringLiteral("расшифрованный файл отчета\nИмя: Борис\n")));
+    // The time stamp's own line feed does not double the break.
+    QVERIFY(text.contains(QStringLiteral("Дата регистрации: Mon Mar 07 09:15:00 2005\n~~")));
+    QVERIFY(text.endsWith(QStringLiteral("Правильность: 85%\n~~~~~~~~~~~~~~~~~~~~~~\n")));
+    QVERIFY(err.data().isEmpty());
+
+    out.buffer().clear();
+    out.seek(0);
+    QCOMPARE(printReports({good, bad}, out, err), 1);
+    QVERIFY(QString::fromUtf8(err.data())
+                .contains(bad + QStringLiteral(": файл не в кодировке UTF-16")));
+    QVERIFY(QString::fromUtf8(out.data()).startsWith(QStringLiteral("==> ") + good));
+
+    out.buffer().clear();
+    out.seek(0);
+    err.buffer().clear();
+    err.seek(0);
+    QCOMPARE(printClassCsv(dir.path(), CourseTopics(), out, err), 1);
+    QVERIFY(out.data().startsWith("\xEF\xBB\xBF"));
+    QCOMPARE(out.data().count("\r\n"), 3);
+    QVERIFY(QString::fromUtf8(err.data()).contains(QStringLiteral("сломан.rep")));
+
+    QCOMPARE(printClassCsv(dir.filePath("нет"), CourseTopics(), out, err), 2);
+    QCOMPARE(printReports({}, out, err), 2);
+}
+
+QTEST_GUILESS_MAIN(TestTeacherReports)
+#include "tst_teacherreports.moc"

@@ -198,7 +198,7 @@ bool prepare(const QString &courseDir)
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);
-    frmMain->FlashButtons->setMovie(movie::MovieControl::moviePath(QStringLiteral("buttons")));
+    frmMain->reloadToolbar();
     return true;
 }
 

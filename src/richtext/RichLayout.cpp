@@ -47,8 +47,24 @@ QImage RichLayout::pictureFor(const RVDocument &items, const RVItem &item)
     auto it = images.constFind(path);
     if (it != images.constEnd())
         return it.value();
-    QImageReader reader(path);
-    QImage img = reader.read();
+    QImage img;
+    // On a scaled screen a picture drawn at twice the size beside it
+    // ("name@2x.png") is used, so figures stay crisp instead of stretched.
+    if (devicePixelRatio > 1) {
+        const QFileInfo info(path);
+        const QString twice = info.path() + QLatin1Char('/') + info.completeBaseName() +
+                              QStringLiteral("@2x.") + info.suffix();
+        if (QFileInfo(twice).isFile()) {
+            QImageReader reader(twice);
+            img = reader.read();
+            if (!img.isNull())
+                img.setDevicePixelRatio(2);
+        }
+    }
+    if (img.isNull()) {
+        QImageReader reader(path);
+        img = reader.read();
+    }
     if (img.isNull()) {
         // An unreadable picture keeps its place as an empty frame.
         const int w = std::clamp(item.pictureWidth > 0 ? item.pictureWidth : 32, 1, kMaxPlaceholder);
@@ -186,10 +202,16 @@ void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
             QTextImageFormat imf;
             imf.setName(name);
             qreal w = item.pictureWidth, h = item.pictureHeight;
-            if (w <= 0 && h > 0 && img.height() > 0)
-                w = h * img.width() / img.height();
-            else if (h <= 0 && w > 0 && img.width() > 0)
-                h = w * img.height() / img.width();
+            // Sizes are in layout pixels: a 2x picture takes the room of its 1x self.
+            const QSizeF logical = img.deviceIndependentSize();
+            if (w <= 0 && h <= 0) {
+                w = logical.width();
+                h = logical.height();
+            } else if (w <= 0 && h > 0 && logical.height() > 0) {
+                w = h * logical.width() / logical.height();
+            } else if (h <= 0 && w > 0 && logical.width() > 0) {
+                h = w * logical.height() / logical.width();
+            }
             if (w > 0)
                 imf.setWidth(w);
             if (h > 0)

@@ -25,6 +25,15 @@ class RichLayout
 public:
     RichLayout();
 
+    // The screen's scale: above 1, pictures with a twice-as-large sibling
+    // ("name@2x.png") are drawn from it. Takes effect at the next build.
+    void setDevicePixelRatio(qreal ratio)
+    {
+        if (ratio != devicePixelRatio)
+            images.clear();
+        devicePixelRatio = ratio;
+    }
+
     // Lays the items out anew at the text width, with the sheet's styles.
     void build(const RVDocument &items, const TRVStyle &sheet, qreal width);
     // Lays the document out at another width; the height it then has.
@@ -67,6 +76,7 @@ private:
     QImage pictureFor(const RVDocument &items, const RVItem &item);
 
     QHash<QString, QImage> images;
+    qreal devicePixelRatio = 1;
     bool built = false; // the text document was built at least once
     qreal textWidth = -1;
 };

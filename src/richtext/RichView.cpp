@@ -184,6 +184,7 @@ QString TRichView::GetItemTextA(int index) const
 void TRichView::buildDocument()
 {
     Layout &L = *m_layout;
+    L.text.setDevicePixelRatio(devicePixelRatioF());
     L.text.build(m_doc, sheet(), currentTextWidth());
     L.dirty = false;
     if (L.focusLink >= L.text.linkCount())

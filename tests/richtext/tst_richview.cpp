@@ -1,6 +1,7 @@
 // The document view: the operations the screens call, with their exact
 // effects, on real layouts (offscreen platform).
 
+#include "richtext/RichLayout.h"
 #include "richtext/RichView.h"
 #include "richtext/RvfFile.h"
 
@@ -9,6 +10,7 @@
 #include <QFontInfo>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextImageFormat>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -69,6 +71,7 @@ private slots:
     void loadRvfBrokenInput_data();
     void loadRvfBrokenInput();
     void loadRvfRelativeAndUtf16();
+    void twiceSizedPicturesOnScaledScreens();
 
 private:
     QTemporaryDir m_tmp;
@@ -601,6 +604,39 @@ void TestRichView::loadRvfRelativeAndUtf16()
     QVERIFY(utf16);
     QCOMPARE(f.view.GetLineCount(), 1);
     QCOMPARE(f.view.GetItemTextA(0), QStringLiteral("x"));
+}
+
+void TestRichView::twiceSizedPicturesOnScaledScreens()
+{
+    // fig.png is 30 x 20; fig@2x.png beside it is 60 x 40 and red, to tell them apart.
+    QTemporaryDir dir;
+    QImage one(30, 20, QImage::Format_RGB32);
+    one.fill(Qt::blue);
+    QImage two(60, 40, QImage::Format_RGB32);
+    two.fill(Qt::red);
+    QVERIFY(one.save(dir.filePath("fig.png")));
+    QVERIFY(two.save(dir.filePath("fig@2x.png")));
+    RVDocument doc;
+    doc.baseDir = dir.path();
+    RVItem picture;
+    picture.kind = RVItem::Kind::Picture;
+    picture.picturePath = QStringLiteral("fig.png");
+    doc.appendItem(picture);
+    const TRVStyle sheet(TRVStyle::Sheet::Reader);
+
+    for (const qreal ratio : {1.0, 2.0}) {
+        richtext::RichLayout layout;
+        layout.setDevicePixelRatio(ratio);
+        layout.build(doc, sheet, 400);
+        layout.layOut(400);
+        const QImage shown = layout.doc
+                                 .resource(QTextDocument::ImageResource, QUrl(QStringLiteral("rvimg:0")))
+                                 .value<QImage>();
+        QCOMPARE(shown.pixelColor(0, 0), ratio > 1 ? QColor(Qt::red) : QColor(Qt::blue));
+        // Either way the picture takes the room of the 1x one.
+        QCOMPARE(shown.deviceIndependentSize(), QSizeF(30, 20));
+        QVERIFY(layout.doc.size().height() < 40); // not laid out at the 2x size
+    }
 }
 
 QTEST_MAIN(TestRichView)

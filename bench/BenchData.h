@@ -1,7 +1,7 @@
 #pragma once
 
 // Generated inputs of the benchmarks, written once per run into a scratch
-// folder: a course data document of many learners and large testing::banks.
+// folder: a course data document of many learners and large banks.
 
 #include "testing/LineCodec.h"
 

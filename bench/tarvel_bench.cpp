@@ -1,7 +1,7 @@
 // In-process benchmarks, each beside its floor (scripts/bench prints the
 // ratios): OpenPage of the largest lecture vs a bare QTextDocument layout of
 // the same text; dect.chh of 10,000 learners (load; one bookmark added and
-// saved) vs pugixml parsing and saving it; testing::LoadBanks of 100,000 questions and
+// saved) vs pugixml parsing and saving it; LoadBanks of 100,000 questions and
 // 500,000 answers vs QByteArray::fromBase64 over the same lines.
 #include "BenchData.h"
 
@@ -117,7 +117,7 @@ void BM_Floor_PugixmlSave(benchmark::State &state)
     }
 }
 
-// ---- testing::banks
+// ---- banks
 
 void BM_LoadBanks(benchmark::State &state)
 {
@@ -125,7 +125,7 @@ void BM_LoadBanks(benchmark::State &state)
         testing::StringGrid questions(3), answers(4);
         testing::LoadBanks(questions, answers, scratch("questions.qzt"), scratch("ansvers.qzt"));
         if (questions.RowCount != kQuestions + 1 || answers.RowCount != 5 * kQuestions + 1)
-            state.SkipWithError("the testing::banks did not load whole");
+            state.SkipWithError("the banks did not load whole");
     }
 }
 

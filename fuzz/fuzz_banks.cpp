@@ -1,4 +1,4 @@
-// testing::LoadBanks over two bank files. The first two bytes say where the input is
+// LoadBanks over two bank files. The first two bytes say where the input is
 // cut into the question bank and the answer bank.
 #include "FuzzSupport.h"
 

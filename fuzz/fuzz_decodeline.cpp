@@ -1,4 +1,4 @@
-// testing::DecodeLine over any line a bank or report file can hold. The first byte
+// DecodeLine over any line a bank or report file can hold. The first byte
 // picks how the rest becomes text: as Windows-1251 bytes (what the bank
 // reader hands over) or as raw UTF-16 (what a report line may hold).
 #include "FuzzSupport.h"

@@ -52,7 +52,7 @@ using LineSink = std::function<void(const QString &line)>;
 // it reads the record: the title, name, surname, group, mail, registration
 // time, a separator, "Прохождение тестов", a separator, then four lines per
 // test result, oldest first. A test result is read whole before its lines
-// are given. Throws (learners::CourseDataError, NotANumberError) at the first value that
+// are given. Throws (CourseDataError, NotANumberError) at the first value that
 // cannot be read; the lines given before it stand.
 void reportText(learners::CourseData &data, int learner, const LineSink &sink);
 

@@ -30,7 +30,7 @@ public:
     // the window is shown.
     QString Topic;
 
-    // Reads both testing::banks from the current directory into the tables.
+    // Reads both banks from the current directory into the tables.
     void LoadBanks();
     // "Далее".
     void Button1Click();

@@ -210,7 +210,7 @@ void TestSafety::fullDeviceKeepsPreviousFile()
 
 // Reading a small file takes memory for the file, not for the largest file
 // the reader would accept: on a machine with little memory to spare, loading
-// dect.chh or the testing::banks must not fail for a buffer of the bound's size.
+// dect.chh or the banks must not fail for a buffer of the bound's size.
 void TestSafety::readsFitASmallAddressSpace()
 {
 #if defined(__SANITIZE_ADDRESS__)

@@ -160,7 +160,7 @@ void TestBanks::loadBanks_data()
                                            << aRows << 3 << false;
     QTest::newRow("missing answer bank") << q1 + "\n" + q2 << kMissing << qRows << 3
                                          << QStringList{old4} << 1 << false;
-    QTest::newRow("empty testing::banks") << QByteArray() << QByteArray("\r\n") << QStringList{old3} << 1
+    QTest::newRow("empty banks") << QByteArray() << QByteArray("\r\n") << QStringList{old3} << 1
                                  << QStringList{old4} << 1 << false;
     QTest::newRow("decoding error in the question bank")
         << q1 + "\n0;Q-Q=\n" + q2 << a1 + "\n" + a2 << QStringList{"1|1|Первый вопрос", old3} << 9

@@ -5,7 +5,7 @@
 
 namespace {
 
-// Two bank tables built record by record, as testing::LoadBanks leaves them.
+// Two bank tables built record by record, as LoadBanks leaves them.
 struct Banks
 {
     testing::StringGrid questions{3};

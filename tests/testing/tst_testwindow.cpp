@@ -146,7 +146,7 @@ void TestTestWindow::topicPage()
     }
 
     // The entry labelled 7 stands at position 3: its link tests topic "3",
-    // which the testing::banks have no questions for.
+    // which the banks have no questions for.
     frmMain->RichView1Jump(3);
     QCOMPARE(frmTest->Topic, QStringLiteral("3"));
     QCOMPARE(m_messages.size(), 1);

@@ -1,6 +1,7 @@
 // The document view: the operations the screens call, with their exact
 // effects, on real layouts (offscreen platform).
 
+#include "richtext/RichLayout.h"
 #include "richtext/RichView.h"
 #include "richtext/RvfFile.h"
 
@@ -11,6 +12,8 @@
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QtTest>
+
+#include <sys/stat.h>
 
 namespace {
 
@@ -69,10 +72,14 @@ private slots:
     void loadRvfBrokenInput_data();
     void loadRvfBrokenInput();
     void loadRvfRelativeAndUtf16();
+    void picturesStayInsideTheCourse();
+    void picturesShareABudgetPerPage();
 
 private:
     QTemporaryDir m_tmp;
     QString m_oversize;
+    QString m_fifo;
+    QString m_longParagraph;
 };
 
 void TestRichView::initTestCase()
@@ -85,6 +92,19 @@ void TestRichView::initTestCase()
     f.write("<rvf version=\"1\"><p>x</p><!--");
     f.write(QByteArray(int(kRvfMaxBytes), ' '));
     f.write("--></rvf>");
+
+    // Would block open() for ever.
+    m_fifo = m_tmp.filePath("fifo.rvf");
+    QCOMPARE(::mkfifo(QFile::encodeName(m_fifo).constData(), 0600), 0);
+
+    // One paragraph of ten million characters (words and blanks), under the
+    // size bound: refused as it is read, rather than laid out for minutes.
+    m_longParagraph = m_tmp.filePath("long-paragraph.rvf");
+    QFile l(m_longParagraph);
+    QVERIFY(l.open(QIODevice::WriteOnly));
+    l.write("<rvf version=\"1\"><p>");
+    l.write(QByteArray("слово ").repeated(10000000 / 6));
+    l.write("</p></rvf>");
 }
 
 void TestRichView::fontsResolveToLiberation_data()
@@ -564,6 +584,8 @@ void TestRichView::loadRvfBrokenInput_data()
     QTest::newRow("missing file") << kData + "/broken/no-such-file.rvf";
     QTest::newRow("a folder") << kData + "/broken";
     QTest::newRow("over 16 MiB") << m_oversize;
+    QTest::newRow("a FIFO") << m_fifo;
+    QTest::newRow("a paragraph of ten million characters") << m_longParagraph;
 }
 
 void TestRichView::loadRvfBrokenInput()
@@ -601,6 +623,94 @@ void TestRichView::loadRvfRelativeAndUtf16()
     QVERIFY(utf16);
     QCOMPARE(f.view.GetLineCount(), 1);
     QCOMPARE(f.view.GetItemTextA(0), QStringLiteral("x"));
+}
+
+namespace {
+
+QImage pictureOf(const richtext::RichLayout &layout, int item)
+{
+    return layout.doc.resource(QTextDocument::ImageResource, QUrl(QStringLiteral("rvimg:%1").arg(item)))
+        .value<QImage>();
+}
+
+// Lays a document out with the course folder as the current directory.
+void buildIn(const QString &course, richtext::RichLayout &layout, const RVDocument &doc)
+{
+    const QString old = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(course));
+    TRVStyle style(TRVStyle::Sheet::Reader);
+    layout.build(doc, style, 400);
+    QDir::setCurrent(old);
+}
+
+} // namespace
+
+// A document shows only pictures of its course: an absolute path, a path
+// out of the folder, a link out of it and a FIFO inside it are all shown as
+// missing pictures, and nothing outside is read.
+void TestRichView::picturesStayInsideTheCourse()
+{
+    QTemporaryDir outside;
+    QTemporaryDir course;
+    QImage red(6, 4, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(outside.filePath("secret.png")));
+    QVERIFY(QDir(course.path()).mkpath("lections"));
+    QVERIFY(QDir(course.path()).mkpath("pictures"));
+    QVERIFY(red.save(course.filePath("pictures/own.png")));
+    QVERIFY(QFile::link(outside.filePath("secret.png"), course.filePath("pictures/link.png")));
+    QCOMPARE(::mkfifo(QFile::encodeName(course.filePath("pictures/fifo.png")).constData(), 0600), 0);
+    // From lections/: up to the course folder, then out of it.
+    const QString escape = "../" + QDir(course.path()).relativeFilePath(outside.filePath("secret.png"));
+
+    struct Case
+    {
+        QString src;
+        bool shown;
+    };
+    const QList<Case> cases = {
+        {"../pictures/own.png", true},
+        {outside.filePath("secret.png"), false},
+        {escape, false},
+        {"../pictures/link.png", false},
+        {"../pictures/fifo.png", false},
+        {"/proc/self/environ", false},
+    };
+    RVDocument doc;
+    doc.baseDir = course.filePath("lections");
+    for (const Case &c : cases)
+        doc.addPicture(c.src, false, 0, 0, -1);
+    richtext::RichLayout layout;
+    buildIn(course.path(), layout, doc);
+    for (int i = 0; i < cases.size(); ++i) {
+        const QImage shown = pictureOf(layout, i);
+        QVERIFY2(!shown.isNull(), qPrintable(cases[i].src));
+        QVERIFY2((shown.size() == red.size() && shown.pixelColor(0, 0) == QColor(Qt::red)) == cases[i].shown,
+                 qPrintable(cases[i].src));
+    }
+}
+
+// Pictures past the page's budget (counted per reference: each is drawn on
+// its own) show as missing; the next page has its budget afresh.
+void TestRichView::picturesShareABudgetPerPage()
+{
+    QTemporaryDir course;
+    const int side = 4096; // 64 MiB decoded
+    const int fit = int(richtext::RichLayout::kMaxPageBytes / (qint64(side) * side * 4));
+    QImage big(side, side, QImage::Format_ARGB32);
+    big.fill(Qt::blue);
+    QVERIFY(big.save(course.filePath("big.png")));
+    RVDocument doc;
+    doc.baseDir = course.path();
+    for (int i = 0; i <= fit; ++i)
+        doc.addPicture("big.png", false, 0, 0, -1);
+    richtext::RichLayout layout;
+    for (int page = 0; page < 2; ++page) {
+        buildIn(course.path(), layout, doc);
+        for (int i = 0; i < fit; ++i)
+            QCOMPARE(pictureOf(layout, i).size(), QSize(side, side));
+        QVERIFY(pictureOf(layout, fit).width() < side);
+    }
 }
 
 QTEST_MAIN(TestRichView)

@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <vector>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -312,6 +313,32 @@ void syncFolder(const QString &folder)
 #endif
 }
 
+// The parser drops a text of white space only, but decides so before it
+// expands references: " &#10; " stays a node, is saved as plain white space
+// and is dropped at the next start, moving every record after it (found by
+// fuzzing). Such nodes are dropped now, so memory matches what any later
+// start reads. Walked without recursion: nesting may be deep.
+void dropReferencedWhitespace(pugi::xml_document &doc)
+{
+    std::vector<pugi::xml_node> blank;
+    pugi::xml_node n = doc.first_child();
+    while (n) {
+        if (n.type() == pugi::node_pcdata &&
+            std::strspn(n.value(), " \t\r\n") == std::strlen(n.value()))
+            blank.push_back(n);
+        if (n.first_child()) {
+            n = n.first_child();
+            continue;
+        }
+        while (n && !n.next_sibling())
+            n = n.parent();
+        if (n)
+            n = n.next_sibling();
+    }
+    for (pugi::xml_node b : blank)
+        b.parent().remove_child(b);
+}
+
 } // namespace
 
 CourseDataError::CourseDataError(const QString &message)
@@ -371,6 +398,8 @@ void CourseData::LoadCourseData()
                             .arg(line)
                             .arg(QString::fromUtf8(result.description()))));
     }
+    if (utf8.contains("&#"))
+        dropReferencedWhitespace(doc);
     // Kept as a copy, not the parsed document itself: measured, the copy a
     // change takes of the document (for its undo) is then twice as fast, and
     // there is one per change against one load per run.

@@ -79,6 +79,7 @@ private slots:
     void codePageMatchesIconv();
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
+    void referencedWhitespaceIsNoNode();
     void unwritableTextKeepsOldFile();
     void fifoIsRefusedUnopened();
     void courseLock();
@@ -598,6 +599,19 @@ void TestCourseData::failedSaveKeepsOldFile()
         m_data->registerLearner("Олег", "", "", ""); // and the next save succeeds
         QVERIFY(readBytes(m_path).contains("Олег"));
     }
+}
+
+// White space written with references is no node: as the next start reads
+// it, positions in the lists and values are the same before and after a save.
+void TestCourseData::referencedWhitespaceIsNoNode()
+{
+    loadFrom("<d><first/><c><l/></c><users> &#10; <u><name>&#32;</name><sourname>x</sourname></u></users></d>");
+    QCOMPARE(m_data->learnerCount(), 1);
+    QCOMPARE(m_data->learnerFields(0).name, QString());
+    m_data->registerLearner("Оля", "", "", "");
+    learners::CourseData reread(m_path);
+    reread.LoadCourseData();
+    QCOMPARE(reread.serialize(), m_data->serialize());
 }
 
 // What the loader would refuse is never written: the save fails, says so and

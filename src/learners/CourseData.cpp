@@ -313,19 +313,28 @@ void syncFolder(const QString &folder)
 #endif
 }
 
-// The parser drops a text of white space only, but decides so before it
-// expands references: " &#10; " stays a node, is saved as plain white space
-// and is dropped at the next start, moving every record after it (found by
-// fuzzing). Such nodes are dropped now, so memory matches what any later
-// start reads. Walked without recursion: nesting may be deep.
-void dropReferencedWhitespace(pugi::xml_document &doc)
+// Text the parser gets from references but would not get from the plain
+// characters a save writes for them (found by fuzzing): it drops a text of
+// white space only, deciding so before it expands references, so " &#10; "
+// stays a node and is dropped at the next start, moving every record after
+// it; and it reads a carriage return (from "&#13;") as a line feed. Both are
+// made now what the next start would read, so memory matches every later
+// start. Walked without recursion: nesting may be deep.
+void normalizeReferencedText(pugi::xml_document &doc)
 {
     std::vector<pugi::xml_node> blank;
     pugi::xml_node n = doc.first_child();
     while (n) {
-        if (n.type() == pugi::node_pcdata &&
-            std::strspn(n.value(), " \t\r\n") == std::strlen(n.value()))
-            blank.push_back(n);
+        if (n.type() == pugi::node_pcdata) {
+            const char *v = n.value();
+            if (std::strspn(v, " \t\r\n") == std::strlen(v)) {
+                blank.push_back(n);
+            } else if (std::strchr(v, '\r')) {
+                QByteArray text(v);
+                text.replace("\r\n", "\n").replace('\r', '\n');
+                n.set_value(text.constData());
+            }
+        }
         if (n.first_child()) {
             n = n.first_child();
             continue;
@@ -399,7 +408,7 @@ void CourseData::LoadCourseData()
                             .arg(QString::fromUtf8(result.description()))));
     }
     if (utf8.contains("&#"))
-        dropReferencedWhitespace(doc);
+        normalizeReferencedText(doc);
     // Kept as a copy, not the parsed document itself: measured, the copy a
     // change takes of the document (for its undo) is then twice as fast, and
     // there is one per change against one load per run.

@@ -601,13 +601,16 @@ void TestCourseData::failedSaveKeepsOldFile()
     }
 }
 
-// White space written with references is no node: as the next start reads
-// it, positions in the lists and values are the same before and after a save.
+// Text from references reads as the next start would read what a save
+// writes for it: white space alone is no node, a carriage return is a line
+// feed. Positions in the lists and values stay the same across a save.
 void TestCourseData::referencedWhitespaceIsNoNode()
 {
-    loadFrom("<d><first/><c><l/></c><users> &#10; <u><name>&#32;</name><sourname>x</sourname></u></users></d>");
+    loadFrom("<d><first/><c><l/></c><users> &#10; <u><name>&#32;</name><sourname>a&#13;b&#xD;&#xA;c</sourname>"
+             "</u></users></d>");
     QCOMPARE(m_data->learnerCount(), 1);
     QCOMPARE(m_data->learnerFields(0).name, QString());
+    QCOMPARE(m_data->learnerFields(0).sourname, QStringLiteral("a\nb\nc"));
     m_data->registerLearner("Оля", "", "", "");
     learners::CourseData reread(m_path);
     reread.LoadCourseData();

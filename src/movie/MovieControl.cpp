@@ -460,7 +460,7 @@ void MovieControl::fail(const QString &reason)
         // that would have held its buttons is gone, so it is closed for the
         // learner (the home screen's close ends the program). Not when
         // another movie has taken the failed one's place meanwhile.
-        if (generation == m_generation && top && top != this &&
+        if (generation == m_generation && m_failureClosesWindow && top && top != this &&
             top->windowFlags().testFlag(Qt::FramelessWindowHint))
             top->close();
     });

@@ -34,7 +34,8 @@ public:
     // reported. A file that fails to load, does not load within a few
     // seconds, or whose script runs away, leaves an empty scene and is
     // reported: loadFailed, then a message naming the file (after which a
-    // frameless window is closed, as it has no close of its own).
+    // frameless window is closed, as it has no close of its own; see
+    // setFailureClosesWindow).
     // Movies are content: the engine loads no plugins of the course, makes
     // no network request and reads no file outside the course folder and
     // the movie's own folder.
@@ -60,6 +61,10 @@ public:
     // Must run before the first scene is shown; the constructor calls it.
     static void configureGraphics();
     static QQmlEngine *engine();
+
+    // Whether a failed movie closes its frameless window (true): off for a
+    // movie that is not the window's whole face, whose window stays usable.
+    void setFailureClosesWindow(bool closes) { m_failureClosesWindow = closes; }
 
     // The text shown when a movie fails.
     static QString failureMessage(const QString &path, const QString &reason);
@@ -91,6 +96,7 @@ private:
     qreal m_designHeight = 0;
     QQmlComponent *m_loading = nullptr; // a scene still loading
     int m_generation = 0;               // counts setMovie calls
+    bool m_failureClosesWindow = true;
 };
 
 } // namespace movie

@@ -14,7 +14,7 @@ int main(int argc, char *argv[])
     // Two copies on one course folder would overwrite each other's saves.
     learners::CourseLock lock;
     if (!lock.tryLock()) {
-        dialogs::message(nullptr, learners::CourseLock::busyMessage());
+        dialogs::message(nullptr, lock.message());
         return 0;
     }
 

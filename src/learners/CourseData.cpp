@@ -2,6 +2,7 @@
 #include "learners/CourseData_p.h"
 
 #include "core/Cp1251.h"
+#include "core/RegularFile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -9,7 +10,14 @@
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <cerrno>
 #include <cstring>
+#include <vector>
+
+#ifdef Q_OS_UNIX
+#include <fcntl.h>
+#include <unistd.h>
+#endif
 
 namespace learners {
 
@@ -122,6 +130,42 @@ QString decodeInput(const QByteArray &raw, QByteArray *utf8)
     return QStringLiteral("неизвестная кодировка «%1»").arg(QString::fromLatin1(encoding));
 }
 
+// A character the XML Char production allows. The parser takes a numeric
+// reference to anything else (a NUL, a surrogate, past U+10FFFF) and either
+// drops it or keeps bytes that are not UTF-8, which the next save would write
+// and the next start refuse.
+bool isXmlChar(char32_t c)
+{
+    return c == 0x9 || c == 0xA || c == 0xD || (c >= 0x20 && c <= 0xD7FF) ||
+           (c >= 0xE000 && c <= 0xFFFD) || (c >= 0x10000 && c <= 0x10FFFF);
+}
+
+// The reference "&#...;" at i: true when it is well formed and names an XML
+// character. The digits are bounded so a long run cannot overflow.
+bool validCharReference(const QByteArray &s, qsizetype i)
+{
+    qsizetype j = i + 2;
+    const bool hex = j < s.size() && s.at(j) == 'x';
+    if (hex)
+        ++j;
+    char32_t value = 0;
+    int digits = 0;
+    for (; j < s.size() && s.at(j) != ';'; ++j) {
+        const char c = s.at(j);
+        int d = -1;
+        if (c >= '0' && c <= '9')
+            d = c - '0';
+        else if (hex && c >= 'a' && c <= 'f')
+            d = c - 'a' + 10;
+        else if (hex && c >= 'A' && c <= 'F')
+            d = c - 'A' + 10;
+        if (d < 0 || ++digits > 8)
+            return false;
+        value = value * (hex ? 16 : 10) + char32_t(d);
+    }
+    return j < s.size() && digits > 0 && isXmlChar(value);
+}
+
 bool startsAt(const QByteArray &s, qsizetype i, const char *what)
 {
     return i < s.size() && QByteArrayView(s).sliced(i).startsWith(QByteArrayView(what));
@@ -179,7 +223,20 @@ QString checkMarkup(const QByteArray &s)
                 i = end + qsizetype(qstrlen(close));
                 continue;
             }
+        } else if (uchar(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
+            // Outside the XML Char range as well: the parser keeps it, but a
+            // save writes it as a reference, which the next start refuses.
+            return QStringLiteral("недопустимый управляющий символ с кодом %1 (строка %2)")
+                .arg(int(uchar(c)))
+                .arg(s.left(i).count('\n') + 1);
         } else if (c == '&') {
+            if (startsAt(s, i + 1, "#") && !validCharReference(s, i)) {
+                const QByteArray ref = s.mid(i, 16);
+                const qsizetype semi = ref.indexOf(';');
+                return QStringLiteral("недопустимая ссылка на символ «%1» (строка %2)")
+                    .arg(QString::fromUtf8(semi > 0 ? ref.left(semi + 1) : ref),
+                         QString::number(s.left(i).count('\n') + 1));
+            }
             bool known = startsAt(s, i + 1, "#");
             for (const char *name : predefined)
                 known = known || startsAt(s, i + 1, name);
@@ -238,6 +295,59 @@ int parseInteger(const QString &text, const char *field)
     return v;
 }
 
+// The rename that put the new file in place is an entry of the folder: until
+// the folder reaches the disk, a power loss can bring the old file back.
+// The data is already in place, so a folder that cannot be synced (a file
+// system without the call) is no failure of the save.
+void syncFolder(const QString &folder)
+{
+#ifdef Q_OS_UNIX
+    const int fd = ::open(QFile::encodeName(folder).constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return;
+    while (::fsync(fd) != 0 && errno == EINTR) {
+    }
+    ::close(fd);
+#else
+    Q_UNUSED(folder);
+#endif
+}
+
+// Text the parser gets from references but would not get from the plain
+// characters a save writes for them (found by fuzzing): it drops a text of
+// white space only, deciding so before it expands references, so " &#10; "
+// stays a node and is dropped at the next start, moving every record after
+// it; and it reads a carriage return (from "&#13;") as a line feed. Both are
+// made now what the next start would read, so memory matches every later
+// start. Walked without recursion: nesting may be deep.
+void normalizeReferencedText(pugi::xml_document &doc)
+{
+    std::vector<pugi::xml_node> blank;
+    pugi::xml_node n = doc.first_child();
+    while (n) {
+        if (n.type() == pugi::node_pcdata) {
+            const char *v = n.value();
+            if (std::strspn(v, " \t\r\n") == std::strlen(v)) {
+                blank.push_back(n);
+            } else if (std::strchr(v, '\r')) {
+                QByteArray text(v);
+                text.replace("\r\n", "\n").replace('\r', '\n');
+                n.set_value(text.constData());
+            }
+        }
+        if (n.first_child()) {
+            n = n.first_child();
+            continue;
+        }
+        while (n && !n.next_sibling())
+            n = n.parent();
+        if (n)
+            n = n.next_sibling();
+    }
+    for (pugi::xml_node b : blank)
+        b.parent().remove_child(b);
+}
+
 } // namespace
 
 CourseDataError::CourseDataError(const QString &message)
@@ -262,6 +372,9 @@ void CourseData::LoadCourseData()
     QFile file(path);
     if (!file.exists())
         throw CourseDataError(readFailure(m_fileName, QStringLiteral("файл не найден")));
+    // A FIFO or a device in its place would block open() or never end.
+    if (!files::isRegular(path))
+        throw CourseDataError(readFailure(m_fileName, QStringLiteral("это не обычный файл")));
     if (!file.open(QIODevice::ReadOnly))
         throw CourseDataError(readFailure(m_fileName, file.errorString()));
     // Read one byte past the bound so an oversized file is noticed even when
@@ -294,6 +407,8 @@ void CourseData::LoadCourseData()
                             .arg(line)
                             .arg(QString::fromUtf8(result.description()))));
     }
+    if (utf8.contains("&#"))
+        normalizeReferencedText(doc);
     // Kept as a copy, not the parsed document itself: measured, the copy a
     // change takes of the document (for its undo) is then twice as fast, and
     // there is one per change against one load per run.
@@ -325,6 +440,12 @@ void CourseData::SaveCourseData()
     if (!m_loaded)
         throw failure(QStringLiteral("данные не были загружены"));
     const QByteArray bytes = serialize();
+    // Never write what the loader would refuse (bytes that are not UTF-8, a
+    // reference to a control character typed into a field): such a file
+    // would lock every learner out at the next start, so the old one stays.
+    if (!QByteArrayView(bytes).isValidUtf8() || !checkMarkup(bytes).isEmpty())
+        throw failure(QStringLiteral("данные содержат символы, недопустимые в файле XML; "
+                                     "прежний файл сохранён без изменений"));
     QSaveFile file(m_path);
     // Unbuffered: a buffered QSaveFile flushes inside commit() and does not
     // notice a short write there (a full disk), so it would put a truncated
@@ -343,6 +464,7 @@ void CourseData::SaveCourseData()
     }
     if (!file.commit())
         throw failure(file.errorString());
+    syncFolder(QFileInfo(m_path).absolutePath());
 }
 
 void CourseData::applyChange(const std::function<void()> &change)

@@ -5,8 +5,20 @@
 
 namespace learners {
 
-CourseLock::CourseLock(const QString &fileName)
-    : m_lock(std::make_unique<QLockFile>(QFileInfo(fileName).absoluteFilePath()))
+namespace {
+
+QString lockFileFor(const QString &dataFile)
+{
+    const QFileInfo info(dataFile);
+    // Resolved, so that every path to one file meets at one lock.
+    const QString resolved = info.canonicalFilePath();
+    return (resolved.isEmpty() ? info.absoluteFilePath() : resolved) + QStringLiteral(".lock");
+}
+
+} // namespace
+
+CourseLock::CourseLock(const QString &dataFile)
+    : m_lockFile(lockFileFor(dataFile)), m_lock(std::make_unique<QLockFile>(m_lockFile))
 {
     // The program runs for hours: the lock is stale only when its owner has
     // ended, never because of its age.
@@ -17,11 +29,29 @@ CourseLock::~CourseLock() = default;
 
 bool CourseLock::tryLock()
 {
+    m_message.clear();
     if (m_lock->isLocked())
         return true;
     if (m_lock->tryLock(0))
         return true;
-    return m_lock->error() != QLockFile::LockFailedError;
+    switch (m_lock->error()) {
+    case QLockFile::LockFailedError:
+        m_message = busyMessage();
+        return false;
+    case QLockFile::PermissionError:
+        // Only a folder that cannot be written to is harmless; a lock file
+        // that cannot be read in a writable folder still guards the data.
+        if (!QFileInfo(QFileInfo(m_lockFile).absolutePath()).isWritable())
+            return true;
+        break;
+    default:
+        break;
+    }
+    m_message = QStringLiteral("Учебник не может быть запущен: не удалось создать файл блокировки "
+                               "«%1» (возможно, диск заполнен или недоступен). Без него две копии "
+                               "программы могли бы испортить данные учеников.")
+                    .arg(m_lockFile);
+    return false;
 }
 
 bool CourseLock::isLocked() const

@@ -1,28 +1,203 @@
 #include "movie/MovieControl.h"
 
+#include "core/RegularFile.h"
 #include "ui/Dialogs.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QLibraryInfo>
 #include <QMetaMethod>
+#include <QMutex>
+#include <QNetworkAccessManager>
+#include <QNetworkRequest>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
+#include <QQmlAbstractUrlInterceptor>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
+#include <QQmlNetworkAccessManagerFactory>
 #include <QQuickItem>
 #include <QQuickWidget>
 #include <QQuickWindow>
 #include <QResizeEvent>
+#include <QSet>
+#include <QThread>
+#include <QTimer>
 #include <QVBoxLayout>
+
+#include <atomic>
+#include <cstdio>
 
 namespace movie {
 
 namespace {
 // A movie is a small hand-written scene; anything larger is not one of ours.
 constexpr qint64 kMaxMovieBytes = 4 * 1024 * 1024;
+// A scene that has not loaded by then, or a script that has run that long
+// without the program getting back to its events, is given up.
+constexpr int kLoadSeconds = 5;
+constexpr int kScriptSeconds = 5;
+
+// Where a URL the engine was asked to fetch is sent instead: a resource that
+// does not exist, so nothing is read and no request leaves the machine.
+const QUrl kRefused(QStringLiteral("qrc:/tarvel/refused"));
+
+// Qt's own QML modules.
+QString qtQmlFolder()
+{
+    return QLibraryInfo::path(QLibraryInfo::QmlImportsPath);
+}
+
+bool isInsideFolder(const QString &path, const QString &folder)
+{
+    return !folder.isEmpty() && files::isInside(path, folder);
+}
+
+// A qmldir that names a native plugin would load a shared library from the
+// course into the program; such a module is refused whole.
+bool namesPlugin(const QString &qmldir)
+{
+    QFile file(qmldir);
+    if (!files::isRegular(qmldir) || !file.open(QIODevice::ReadOnly))
+        return true;
+    const QByteArray text = file.read(kMaxMovieBytes);
+    for (QByteArray line : text.split('\n')) {
+        line = line.simplified();
+        if (line.startsWith("plugin ") || line.startsWith("optional plugin ") || line == "plugin")
+            return true;
+    }
+    return false;
+}
+
+// Movies are content, not code: only Qt's own modules and files inside the
+// course folder (and the folders movies were set from) are loaded.
+class CourseUrlInterceptor : public QQmlAbstractUrlInterceptor
+{
+public:
+    void allowFolder(const QString &folder)
+    {
+        QMutexLocker lock(&m_mutex);
+        m_folders.insert(folder);
+    }
+
+    QUrl intercept(const QUrl &url, DataType type) override
+    {
+        if (url.scheme() == QLatin1String("qrc") || url.scheme() == QLatin1String("qml"))
+            return url; // compiled into Qt itself
+        if (!url.isLocalFile())
+            return kRefused;
+        const QString path = url.toLocalFile();
+        if (isInsideFolder(path, qtQmlFolder()))
+            return url;
+        if (!allowed(path))
+            return kRefused;
+        // A FIFO or a device would block the loader.
+        if (!files::isRegular(path) && !QFileInfo(path).isDir())
+            return kRefused;
+        if (type == QmldirFile && namesPlugin(path))
+            return kRefused;
+        return url;
+    }
+
+private:
+    bool allowed(const QString &path)
+    {
+        if (isInsideFolder(path, QDir::currentPath()))
+            return true;
+        QMutexLocker lock(&m_mutex);
+        for (const QString &folder : std::as_const(m_folders))
+            if (isInsideFolder(path, folder))
+                return true;
+        return false;
+    }
+
+    QMutex m_mutex; // the loader calls in from its own thread
+    QSet<QString> m_folders;
+};
+
+// No request of a movie reaches the network.
+class RefusingNetworkManager : public QNetworkAccessManager
+{
+public:
+    using QNetworkAccessManager::QNetworkAccessManager;
+
+protected:
+    QNetworkReply *createRequest(Operation op, const QNetworkRequest &request, QIODevice *data) override
+    {
+        Q_UNUSED(request);
+        Q_UNUSED(data);
+        // A request without a URL fails at once as an unknown protocol.
+        return QNetworkAccessManager::createRequest(op, QNetworkRequest(QUrl()), nullptr);
+    }
+};
+
+class RefusingNetworkFactory : public QQmlNetworkAccessManagerFactory
+{
+public:
+    QNetworkAccessManager *create(QObject *parent) override { return new RefusingNetworkManager(parent); }
+};
+
+// Stops a script that never returns (while (true) {}): the program's event
+// loop beats; when it has not beaten for kScriptSeconds while scenes are
+// alive, the engine is interrupted from this thread. The next beat clears
+// the interruption and tells the movie control.
+class ScriptWatchdog : public QThread
+{
+public:
+    explicit ScriptWatchdog(QQmlEngine *engine) : m_engine(engine) { beat(); }
+
+    void beat() { m_lastBeat.store(QDateTime::currentMSecsSinceEpoch()); }
+    void setArmed(bool armed) { m_armed.store(armed); }
+    bool takeFired() { return m_fired.exchange(false); }
+    void stop()
+    {
+        m_stop.store(true);
+        wait();
+    }
+
+protected:
+    void run() override
+    {
+        while (!m_stop.load()) {
+            QThread::msleep(100);
+            const qint64 idle = QDateTime::currentMSecsSinceEpoch() - m_lastBeat.load();
+            if (m_armed.load() && idle > kScriptSeconds * 1000 && !m_engine->isInterrupted()) {
+                m_fired.store(true);
+                m_engine->setInterrupted(true);
+            }
+        }
+    }
+
+private:
+    QQmlEngine *m_engine;
+    std::atomic<qint64> m_lastBeat{0};
+    std::atomic<bool> m_armed{false};
+    std::atomic<bool> m_fired{false};
+    std::atomic<bool> m_stop{false};
+};
+
+CourseUrlInterceptor *interceptor()
+{
+    static CourseUrlInterceptor *shared = new CourseUrlInterceptor;
+    return shared;
+}
+
+ScriptWatchdog *&watchdogSlot()
+{
+    static ScriptWatchdog *watchdog = nullptr;
+    return watchdog;
+}
+
+// Every live control, to find the one whose scene a stopped script was in.
+QSet<MovieControl *> &liveControls()
+{
+    static QSet<MovieControl *> controls;
+    return controls;
+}
 
 bool softwareRendererNeeded()
 {
@@ -68,20 +243,80 @@ QQmlEngine *MovieControl::engine()
     static QPointer<QQmlEngine> shared;
     if (!shared) {
         shared = new QQmlEngine(qApp);
+        // Errors of a movie go to standard error, where the author looks;
+        // written here rather than through the message handler.
         shared->setOutputWarningsToStandardError(false);
+        QObject::connect(shared, &QQmlEngine::warnings, shared, [](const QList<QQmlError> &errors) {
+            for (const QQmlError &e : errors)
+                std::fprintf(stderr, "%s\n", qPrintable(e.toString()));
+            std::fflush(stderr);
+        });
+        // Native plugins only from beside the qmldir that names them (Qt's
+        // own are found so), none from the environment or the program's
+        // folder; a course qmldir that names one never gets this far (see
+        // the interceptor). Import folders: Qt's and the course's pictures/.
+        shared->setPluginPathList({QStringLiteral(".")});
+        shared->setImportPathList({qtQmlFolder()});
+        shared->addUrlInterceptor(interceptor());
+        shared->setNetworkAccessManagerFactory(new RefusingNetworkFactory);
+
+        auto *watchdog = new ScriptWatchdog(shared);
+        watchdogSlot() = watchdog;
+        auto *heart = new QTimer(shared);
+        heart->setInterval(200);
+        QObject::connect(heart, &QTimer::timeout, shared, [watchdog] {
+            watchdog->beat();
+            if (watchdog->takeFired())
+                MovieControl::scriptStopped();
+        });
+        heart->start();
+        QObject::connect(shared, &QObject::destroyed, [watchdog] {
+            watchdogSlot() = nullptr;
+            watchdog->stop();
+            delete watchdog;
+        });
+        watchdog->start(QThread::LowPriority);
     }
     return shared;
 }
 
+void MovieControl::scriptStopped()
+{
+    QQmlEngine *e = engine();
+    e->setInterrupted(false);
+    // The stopped script belonged to a scene that is still running; every
+    // scene shown then is given up, as none can be trusted to stop again.
+    const QSet<MovieControl *> controls = liveControls();
+    for (MovieControl *c : controls)
+        if (c->m_root)
+            c->fail(QStringLiteral("сценарий мультфильма выполнялся слишком долго и остановлен"));
+}
+
+void MovieControl::updateWatchdog()
+{
+    bool any = false;
+    for (MovieControl *c : std::as_const(liveControls()))
+        any = any || c->m_root;
+    if (ScriptWatchdog *w = watchdogSlot())
+        w->setArmed(any);
+}
+
 MovieControl::MovieControl(QWidget *parent) : QWidget(parent)
 {
+    liveControls().insert(this);
     configureGraphics();
     setFocusPolicy(Qt::StrongFocus);
     auto *layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
 }
 
-MovieControl::~MovieControl() { dropScene(); }
+MovieControl::~MovieControl()
+{
+    liveControls().remove(this);
+    dropScene();
+    delete m_loading;
+    updateWatchdog();
+}
 
 QString MovieControl::moviePath(const QString &name)
 {
@@ -110,6 +345,7 @@ void MovieControl::dropScene()
     old->setParentItem(nullptr);
     // Deferred: the old scene may still be on the stack of a nested loop.
     old->deleteLater();
+    updateWatchdog();
 }
 
 void MovieControl::setMovie(const QString &path)
@@ -117,19 +353,72 @@ void MovieControl::setMovie(const QString &path)
     m_path = path;
     ensureView();
     dropScene();
+    delete m_loading;
+    m_loading = nullptr;
+    ++m_generation;
 
     const QFileInfo info(path);
-    if (!info.isFile() || !info.isReadable() || info.size() > kMaxMovieBytes)
+    if (!files::isRegular(path) || !info.isReadable())
         return;
+    if (info.size() > kMaxMovieBytes) {
+        fail(QStringLiteral("файл больше %1 МиБ").arg(kMaxMovieBytes >> 20));
+        return;
+    }
 
-    QQmlComponent component(engine(), QUrl::fromLocalFile(info.absoluteFilePath()),
-                            QQmlComponent::PreferSynchronous);
-    if (!component.isReady())
+    // The movie's own folder and the course's pictures/ hold its parts.
+    interceptor()->allowFolder(info.absolutePath());
+    engine()->setImportPathList({qtQmlFolder(), QDir::current().absoluteFilePath(QStringLiteral("pictures"))});
+
+    auto *component = new QQmlComponent(engine(), QUrl::fromLocalFile(info.absoluteFilePath()),
+                                        QQmlComponent::PreferSynchronous);
+    if (component->isLoading()) {
+        m_loading = component;
+        const int generation = m_generation;
+        connect(component, &QQmlComponent::statusChanged, this, [this, generation] {
+            if (generation == m_generation && m_loading && !m_loading->isLoading())
+                finishLoading();
+        });
+        QTimer::singleShot(kLoadSeconds * 1000, this, [this, generation] {
+            if (generation != m_generation || !m_loading)
+                return;
+            delete m_loading;
+            m_loading = nullptr;
+            fail(QStringLiteral("мультфильм не загрузился за %1 секунд").arg(kLoadSeconds));
+        });
         return;
-    QObject *object = component.create(engine()->rootContext());
+    }
+    m_loading = component;
+    finishLoading();
+}
+
+void MovieControl::finishLoading()
+{
+    std::unique_ptr<QQmlComponent> component(m_loading);
+    m_loading = nullptr;
+    if (!component->isReady()) {
+        for (const QQmlError &e : component->errors())
+            std::fprintf(stderr, "%s\n", qPrintable(e.toString()));
+        std::fflush(stderr);
+        fail(QStringLiteral("ошибка в файле мультфильма"));
+        return;
+    }
+    // The scene's own start-up scripts run in create(): the watchdog watches
+    // them too.
+    if (ScriptWatchdog *w = watchdogSlot())
+        w->setArmed(true);
+    QObject *object = component->create(engine()->rootContext());
+    if (ScriptWatchdog *w = watchdogSlot(); w && w->takeFired()) {
+        engine()->setInterrupted(false);
+        delete object;
+        updateWatchdog();
+        fail(QStringLiteral("сценарий мультфильма выполнялся слишком долго и остановлен"));
+        return;
+    }
     auto *item = qobject_cast<QQuickItem *>(object);
     if (!item) {
         delete object;
+        updateWatchdog();
+        fail(QStringLiteral("файл не описывает сцену"));
         return;
     }
     m_root = item;
@@ -147,7 +436,34 @@ void MovieControl::setMovie(const QString &path)
         connect(item, source, this, target, Qt::QueuedConnection);
     }
     placeRoot();
+    updateWatchdog();
     item->forceActiveFocus();
+}
+
+QString MovieControl::failureMessage(const QString &path, const QString &reason)
+{
+    return QStringLiteral("Не удалось показать мультфильм «%1»: %2.").arg(QDir::toNativeSeparators(path), reason);
+}
+
+void MovieControl::fail(const QString &reason)
+{
+    dropScene();
+    const QString text = failureMessage(m_path, reason);
+    emit loadFailed(m_path, reason);
+    // Told from the event loop: the control may be failing inside its
+    // window's constructor or inside the engine's own call.
+    const int generation = m_generation;
+    QTimer::singleShot(0, this, [this, text, generation] {
+        QWidget *top = window();
+        dialogs::message(top, text);
+        // A window without a frame offers no close of its own; the scene
+        // that would have held its buttons is gone, so it is closed for the
+        // learner (the home screen's close ends the program). Not when
+        // another movie has taken the failed one's place meanwhile.
+        if (generation == m_generation && m_failureClosesWindow && top && top != this &&
+            top->windowFlags().testFlag(Qt::FramelessWindowHint))
+            top->close();
+    });
 }
 
 void MovieControl::placeRoot()

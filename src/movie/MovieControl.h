@@ -5,6 +5,7 @@
 #include <QString>
 #include <QWidget>
 
+class QQmlComponent;
 class QQmlEngine;
 class QQuickWidget;
 
@@ -28,8 +29,16 @@ public:
     // Current directory + "/pictures/" + name + ".qml".
     static QString moviePath(const QString &name);
 
-    // Drops the scene and loads the file afresh, from its start. A missing or
-    // broken file leaves an empty scene; nothing is reported.
+    // Drops the scene and loads the file afresh, from its start. A missing
+    // file (or anything but a regular file) leaves an empty scene and is not
+    // reported. A file that fails to load, does not load within a few
+    // seconds, or whose script runs away, leaves an empty scene and is
+    // reported: loadFailed, then a message naming the file (after which a
+    // frameless window is closed, as it has no close of its own; see
+    // setFailureClosesWindow).
+    // Movies are content: the engine loads no plugins of the course, makes
+    // no network request and reads no file outside the course folder and
+    // the movie's own folder.
     void setMovie(const QString &path);
     QString movie() const { return m_path; }
 
@@ -53,8 +62,16 @@ public:
     static void configureGraphics();
     static QQmlEngine *engine();
 
+    // Whether a failed movie closes its frameless window (true): off for a
+    // movie that is not the window's whole face, whose window stays usable.
+    void setFailureClosesWindow(bool closes) { m_failureClosesWindow = closes; }
+
+    // The text shown when a movie fails.
+    static QString failureMessage(const QString &path, const QString &reason);
+
 signals:
     void fsCommand(const QString &command, const QString &args);
+    void loadFailed(const QString &path, const QString &reason);
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
@@ -67,12 +84,19 @@ private:
     void dropScene();
     void placeRoot();
     QObject *variableTarget(const QString &name, QByteArray *property) const;
+    void finishLoading();
+    void fail(const QString &reason);
+    static void scriptStopped();
+    static void updateWatchdog();
 
     QString m_path;
     QQuickWidget *m_view = nullptr;
     QPointer<QQuickItem> m_root;
     qreal m_designWidth = 0;
     qreal m_designHeight = 0;
+    QQmlComponent *m_loading = nullptr; // a scene still loading
+    int m_generation = 0;               // counts setMovie calls
+    bool m_failureClosesWindow = true;
 };
 
 } // namespace movie

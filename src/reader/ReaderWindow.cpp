@@ -97,6 +97,8 @@ TfrmMain::TfrmMain(ui::Navigator &navigator, QWidget *parent)
     pnlPlayer->setGeometry(40, 0, 550, 400);
     pnlPlayer->setVisible(false);
     Player = new movie::MovieControl(pnlPlayer);
+    // A lecture's movie that fails leaves the rest of the reader usable.
+    Player->setFailureClosesWindow(false);
     Player->setObjectName(QStringLiteral("Player"));
 
     btnPanelMenuNext = new QPushButton(this);

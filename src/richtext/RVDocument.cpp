@@ -1,6 +1,7 @@
 #include "richtext/RVDocument.h"
 
 #include "core/Cp1251.h"
+#include "core/RegularFile.h"
 
 #include <QFile>
 #include <QSaveFile>
@@ -100,6 +101,9 @@ void RVDocument::addCheckpoint(int tag, const QString &name, bool raiseEvent)
 bool RVDocument::loadText(const QString &path, int styleNo, int paraNo, bool asSingleParagraph, int spacesInTab,
                           qint64 maxBytes)
 {
+    // A FIFO or a device would block open() or never end.
+    if (!files::isRegular(path))
+        return false;
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly))
         return false;

@@ -1,5 +1,7 @@
 #include "richtext/RichLayout.h"
 
+#include "core/RegularFile.h"
+
 #include <QAbstractTextDocumentLayout>
 #include <QDir>
 #include <QFileInfo>
@@ -44,38 +46,66 @@ QImage RichLayout::pictureFor(const RVDocument &items, const RVItem &item)
     const QString base = items.baseDir.isEmpty() ? QDir::currentPath() : items.baseDir;
     const QString path = QFileInfo(item.picturePath).isRelative() ? QDir(base).absoluteFilePath(item.picturePath)
                                                                   : item.picturePath;
+    const qint64 left = kMaxPageBytes - pageBytes;
     auto it = images.constFind(path);
-    if (it != images.constEnd())
-        return it.value();
-    QImage img;
-    // On a scaled screen a picture drawn at twice the size beside it
-    // ("name@2x.png") is used, so figures stay crisp instead of stretched.
-    if (devicePixelRatio > 1) {
-        const QFileInfo info(path);
-        const QString twice = info.path() + QLatin1Char('/') + info.completeBaseName() +
-                              QStringLiteral("@2x.") + info.suffix();
-        if (QFileInfo(twice).isFile()) {
-            QImageReader reader(twice);
+    if (it == images.constEnd()) {
+        QImage img;
+        // Only files of the course are read: a document may not show (or
+        // make the program open) anything elsewhere on the machine, and a
+        // FIFO or device would block the reader.
+        if (files::isInside(path, QDir::currentPath()) && files::isRegular(path)) {
+            // On a scaled screen a picture drawn at twice the size beside it
+            // ("name@2x.png") is used, so figures stay crisp instead of stretched.
+            QString source = path;
+            qreal ratio = 1;
+            if (devicePixelRatio > 1) {
+                const QFileInfo info(path);
+                const QString twice = info.path() + QLatin1Char('/') + info.completeBaseName() +
+                                      QStringLiteral("@2x.") + info.suffix();
+                if (files::isRegular(twice)) {
+                    source = twice;
+                    ratio = 2;
+                }
+            }
+            QImageReader reader(source);
+            const QSize size = reader.size();
+            // Known before decoding: a picture past what the page has left
+            // is not decoded at all.
+            if (size.isValid() && qint64(size.width()) * size.height() * 4 > left)
+                return missingPicture(item, left);
             img = reader.read();
             if (!img.isNull())
-                img.setDevicePixelRatio(2);
+                img.setDevicePixelRatio(ratio);
         }
+        if (img.isNull())
+            return missingPicture(item, left);
+        it = images.insert(path, img);
     }
-    if (img.isNull()) {
-        QImageReader reader(path);
-        img = reader.read();
+    // Every reference counts: each is drawn, scaled, on its own.
+    if (it.value().sizeInBytes() > left)
+        return missingPicture(item, left);
+    pageBytes += it.value().sizeInBytes();
+    return it.value();
+}
+
+QImage RichLayout::missingPicture(const RVItem &item, qint64 left)
+{
+    const int w = std::clamp(item.pictureWidth > 0 ? item.pictureWidth : 32, 1, kMaxPlaceholder);
+    const int h = std::clamp(item.pictureHeight > 0 ? item.pictureHeight : 32, 1, kMaxPlaceholder);
+    const qint64 bytes = qint64(w) * h * 4;
+    if (bytes > left) {
+        // Past the budget even the frame is not drawn: a blank of its size.
+        QImage blank(1, 1, QImage::Format_ARGB32_Premultiplied);
+        blank.fill(Qt::transparent);
+        return blank;
     }
-    if (img.isNull()) {
-        // An unreadable picture keeps its place as an empty frame.
-        const int w = std::clamp(item.pictureWidth > 0 ? item.pictureWidth : 32, 1, kMaxPlaceholder);
-        const int h = std::clamp(item.pictureHeight > 0 ? item.pictureHeight : 32, 1, kMaxPlaceholder);
-        img = QImage(w, h, QImage::Format_ARGB32_Premultiplied);
-        img.fill(Qt::transparent);
-        QPainter p(&img);
-        p.setPen(QColor(0x80, 0x80, 0x80));
-        p.drawRect(0, 0, w - 1, h - 1);
-    }
-    images.insert(path, img);
+    pageBytes += bytes;
+    // An unreadable picture keeps its place as an empty frame.
+    QImage img(w, h, QImage::Format_ARGB32_Premultiplied);
+    img.fill(Qt::transparent);
+    QPainter p(&img);
+    p.setPen(QColor(0x80, 0x80, 0x80));
+    p.drawRect(0, 0, w - 1, h - 1);
     return img;
 }
 
@@ -85,6 +115,7 @@ void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
 
     doc.clear();
     doc.setDocumentMargin(0);
+    pageBytes = 0;
     doc.setDefaultFont(st.TextStyles(0).font());
     // The content is laid out once, as it goes in, at the width it is shown
     // at; applying another width afterwards would lay it all out again.

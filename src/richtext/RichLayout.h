@@ -34,6 +34,10 @@ public:
         devicePixelRatio = ratio;
     }
 
+    // What the pictures of one page may take once decoded, all references
+    // together; a picture past it shows as missing.
+    static constexpr qint64 kMaxPageBytes = qint64(256) * 1024 * 1024;
+
     // Lays the items out anew at the text width, with the sheet's styles.
     void build(const RVDocument &items, const TRVStyle &sheet, qreal width);
     // Lays the document out at another width; the height it then has.
@@ -73,10 +77,14 @@ public:
     QColor ruleColor;
 
 private:
+    // The picture of an item: only a regular file inside the course folder
+    // (the current directory), within what is left of the page's budget.
     QImage pictureFor(const RVDocument &items, const RVItem &item);
+    QImage missingPicture(const RVItem &item, qint64 left);
 
     QHash<QString, QImage> images;
     qreal devicePixelRatio = 1;
+    qint64 pageBytes = 0; // decoded picture bytes of the page being built
     bool built = false; // the text document was built at least once
     qreal textWidth = -1;
 };

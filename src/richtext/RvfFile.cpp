@@ -1,5 +1,7 @@
 #include "richtext/RvfFile.h"
 
+#include "core/RegularFile.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -9,6 +11,7 @@
 
 #include <algorithm>
 #include <climits>
+#include <cstring>
 #include <optional>
 
 namespace {
@@ -156,11 +159,20 @@ void Reader::readParagraph(const pugi::xml_node &p)
         pugi::xml_node node;
     };
     std::vector<Piece> pieces;
+    // One paragraph is laid out as one block; past the bound its layout
+    // would take minutes, so the file is refused as it is read.
+    qsizetype length = 0;
+    auto count = [&](const pugi::xml_node &at, qsizetype added) {
+        length += added;
+        if (length > kRvfMaxParagraphChars)
+            fail(at, QStringLiteral("paragraph longer than %1 characters").arg(kRvfMaxParagraphChars));
+    };
 
     for (pugi::xml_node n = p.first_child(); n; n = n.next_sibling()) {
         switch (n.type()) {
         case pugi::node_pcdata:
         case pugi::node_cdata:
+            count(n, qsizetype(std::strlen(n.value())));
             // Text split only by a comment or CDATA is one run.
             if (!pieces.empty() && pieces.back().kind == Piece::Text)
                 pieces.back().text += QString::fromUtf8(n.value());
@@ -172,8 +184,10 @@ void Reader::readParagraph(const pugi::xml_node &p)
             if (tag == "t") {
                 QString text;
                 for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
-                    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
+                    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) {
+                        count(c, qsizetype(std::strlen(c.value())));
                         text += QString::fromUtf8(c.value());
+                    }
                     else if (c.type() == pugi::node_element)
                         fail(c, QStringLiteral("element <%1> inside <t>").arg(name(c)));
                 }
@@ -185,6 +199,7 @@ void Reader::readParagraph(const pugi::xml_node &p)
                                   : tag == "tab" ? Piece::Tab
                                   : tag == "img" ? Piece::Picture
                                                  : Piece::Checkpoint;
+                count(n, 1);
                 pieces.push_back({kind, QString(), tag == "tab" ? styleAttr(n, "style", pStyle) : pStyle, n});
             } else {
                 fail(n, QStringLiteral("unknown element <%1> in <p>").arg(name(n)));
@@ -368,6 +383,12 @@ bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, Q
 
 bool loadRvf(const QString &path, RVDocument &out, QString *error)
 {
+    // A FIFO or a device would block open() or never end.
+    if (QFileInfo::exists(path) && !files::isRegular(path)) {
+        if (error)
+            *error = QStringLiteral("not a regular file");
+        return false;
+    }
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
         if (error)

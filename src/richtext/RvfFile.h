@@ -9,6 +9,9 @@
 
 // Files larger than this are not documents.
 constexpr qint64 kRvfMaxBytes = 16 * 1024 * 1024;
+// Characters (UTF-8 bytes of its text, and one per tab, line break or
+// picture) one paragraph may hold: some fifty printed pages of Russian.
+constexpr qsizetype kRvfMaxParagraphChars = 200000;
 
 // Reads a document. On any failure returns false, leaves out untouched and,
 // when error is given, says what is wrong and where.

@@ -171,9 +171,22 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
               void (*store)(StringGrid &, int, const QString &))
 {
     int row = 1;
+    qsizetype lineNo = 0;
     banks::forEachLine(banks::readBank(fileName, maxBytes), [&](const QString &line) {
+        ++lineNo;
         if (line.size() < 3)
             return;
+        if (line.size() > banks::kMaxRecordChars)
+            throw BankError(QStringLiteral("Файл %1 повреждён: строка %2 длиннее %3 символов.")
+                                .arg(fileName)
+                                .arg(lineNo)
+                                .arg(banks::kMaxRecordChars)
+                                .toStdString());
+        if (row > banks::kMaxRecords)
+            throw BankError(QStringLiteral("Файл %1 содержит больше %2 записей и не может быть прочитан.")
+                                .arg(fileName)
+                                .arg(banks::kMaxRecords)
+                                .toStdString());
         store(grid, row, DecodeLine(line));
         ++row;
     });

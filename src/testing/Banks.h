@@ -38,6 +38,11 @@ namespace banks {
 
 // Files larger than this are refused rather than read into memory.
 inline constexpr qint64 kMaxBankBytes = qint64(256) * 1024 * 1024;
+// A record longer than this is damage, not a question or an answer; past
+// the record count a bank would take gigabytes as a table. Either throws
+// BankError.
+inline constexpr qsizetype kMaxRecordChars = 64 * 1024;
+inline constexpr int kMaxRecords = 200000;
 
 // The bank file names, relative to the current directory.
 inline constexpr char kQuestionsFile[] = "questions.qzt";
@@ -64,7 +69,8 @@ void storeAnswer(StringGrid &grid, int row, const QString &record);
 // and the answer bank into StringGrid2. Cells are overwritten, not cleared.
 // A decoding error (CodingError) stops the load at that line: the rows
 // stored so far stay, that table's RowCount is not updated and the answer
-// bank is not loaded after a failed question bank.
+// bank is not loaded after a failed question bank. So does a record or a
+// bank past its bound (BankError).
 void LoadBanks(StringGrid &StringGrid1, StringGrid &StringGrid2,
                const QString &questionsFile = QString::fromLatin1(banks::kQuestionsFile),
                const QString &answersFile = QString::fromLatin1(banks::kAnswersFile),

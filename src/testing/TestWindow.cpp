@@ -8,6 +8,8 @@
 #include "ui/PaperTile.h"
 
 #include <QCheckBox>
+#include <QDateTime>
+#include <QFileInfo>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <algorithm>
@@ -85,7 +87,20 @@ void TfrmTest::layoutControls()
 
 void TfrmTest::LoadBanks()
 {
+    // A large bank takes long to parse; the files seldom change during a run.
+    QString stamp;
+    for (const char *name : {testing::banks::kQuestionsFile, testing::banks::kAnswersFile}) {
+        const QFileInfo info(QString::fromLatin1(name));
+        stamp += QStringLiteral("%1|%2|%3\n")
+                     .arg(info.absoluteFilePath())
+                     .arg(info.size())
+                     .arg(info.lastModified().toMSecsSinceEpoch());
+    }
+    if (stamp == m_banksLoaded)
+        return;
+    m_banksLoaded.clear();
     testing::LoadBanks(StringGrid1, StringGrid2);
+    m_banksLoaded = stamp;
 }
 
 void TfrmTest::FormActivate()

@@ -30,7 +30,8 @@ public:
     // the window is shown.
     QString Topic;
 
-    // Reads both banks from the current directory into the tables.
+    // Reads both banks from the current directory into the tables,
+    // once per run: again only when a bank file has changed since.
     void LoadBanks();
     // "Далее".
     void Button1Click();
@@ -67,6 +68,7 @@ private:
     reader::ReaderState &m_state;
     ui::Navigator &m_navigator;
     std::array<QCheckBox *, 5> m_boxes{};
+    QString m_banksLoaded; // which bank files the tables hold (paths, sizes, times)
 };
 
 // The test window, program-wide (created by the window set).

@@ -5,13 +5,16 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
 
 #include <csignal>
+#include <functional>
 #include <sys/resource.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -76,7 +79,11 @@ private slots:
     void codePageMatchesIconv();
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
+    void referencedWhitespaceIsNoNode();
+    void unwritableTextKeepsOldFile();
+    void fifoIsRefusedUnopened();
     void courseLock();
+    void courseLockFailures();
 
 private:
     // Writes bytes as dect.chh in a fresh folder and loads it.
@@ -149,6 +156,22 @@ void TestCourseData::brokenInputsAreRefused_data()
     QTest::newRow("XML declaration inside, upper case, on line 2")
         << QByteArray("<?xml version=\"1.0\"?>\n<d><first/><c><l/></c><u><?XML version=\"1.0\"?></u></d>")
         << QStringLiteral("(строка 2)");
+    // The parser would take these and the next save write bytes that are
+    // not UTF-8, locking everyone out at the next start; a NUL it drops.
+    QTest::newRow("reference to a surrogate pair")
+        << QByteArray("<d><first/><c><l/></c><u><r><name>&#xD83D;&#xDE00;</name></r></u></d>")
+        << QStringLiteral("недопустимая ссылка на символ «&#xD83D;» (строка 1)");
+    QTest::newRow("reference past U+10FFFF, in an attribute")
+        << QByteArray("<d>\n<a v=\"&#x110000;\"/></d>") << QStringLiteral("«&#x110000;» (строка 2)");
+    QTest::newRow("decimal reference to NUL") << QByteArray("<d>A&#0;B</d>") << QStringLiteral("«&#0;»");
+    QTest::newRow("reference to U+FFFF") << QByteArray("<d>&#65535;</d>") << QStringLiteral("«&#65535;»");
+    QTest::newRow("reference with too many digits")
+        << QByteArray("<d>&#x0000000041;</d>") << QStringLiteral("ссылка на символ");
+    QTest::newRow("reference without digits") << QByteArray("<d>&#x;</d>") << QStringLiteral("«&#x;»");
+    // Kept by the parser, but saved as a reference that the next start
+    // would refuse (found by fuzzing).
+    QTest::newRow("raw control character")
+        << QByteArray("<d>\n<a>x\x02y</a></d>") << QStringLiteral("управляющий символ с кодом 2 (строка 2)");
     QTest::newRow("UTF-16 cut in half a unit") << QByteArray("\xFF\xFE<\0d\0/\0>", 9)
                                                << QStringLiteral("UTF-16");
 }
@@ -578,16 +601,81 @@ void TestCourseData::failedSaveKeepsOldFile()
     }
 }
 
+// Text from references reads as the next start would read what a save
+// writes for it: white space alone is no node, a carriage return is a line
+// feed. Positions in the lists and values stay the same across a save.
+void TestCourseData::referencedWhitespaceIsNoNode()
+{
+    loadFrom("<d><first/><c><l/></c><users> &#10; <u><name>&#32;</name><sourname>a&#13;b&#xD;&#xA;c</sourname>"
+             "</u></users></d>");
+    QCOMPARE(m_data->learnerCount(), 1);
+    QCOMPARE(m_data->learnerFields(0).name, QString());
+    QCOMPARE(m_data->learnerFields(0).sourname, QStringLiteral("a\nb\nc"));
+    m_data->registerLearner("Оля", "", "", "");
+    learners::CourseData reread(m_path);
+    reread.LoadCourseData();
+    QCOMPARE(reread.serialize(), m_data->serialize());
+}
+
+// What the loader would refuse is never written: the save fails, says so and
+// keeps the old file, and the change is taken back.
+void TestCourseData::unwritableTextKeepsOldFile()
+{
+    loadFrom(kMinimal);
+    const QByteArray onDisk = readBytes(m_path);
+    auto refused = [&](const std::function<void()> &change) {
+        try {
+            change();
+            QFAIL("the save succeeded");
+        } catch (const learners::CourseDataError &e) {
+            QVERIFY2(e.message().startsWith(QStringLiteral("Не удалось сохранить данные учеников (dect.chh): ")),
+                     qPrintable(e.message()));
+            QVERIFY2(e.message().contains(QStringLiteral("недопустимые")), qPrintable(e.message()));
+        }
+        QCOMPARE(readBytes(m_path), onDisk);
+    };
+    // A control character typed into a field would be written as "&#2;".
+    refused([&] { m_data->registerLearner(QStringLiteral("А\x02"), "", "", ""); });
+    QCOMPARE(m_data->learnerCount(), 0);
+    // A lone surrogate, as the parser would store a reference to one.
+    learners::dom::documentElement(*m_data).child("first").text().set("\xED\xA0\xBD");
+    refused([&] { m_data->SaveCourseData(); });
+}
+
+// A FIFO in the file's place would block the start for ever in open().
+void TestCourseData::fifoIsRefusedUnopened()
+{
+    QVERIFY(::mkfifo(QFile::encodeName(m_path).constData(), 0600) == 0);
+    try {
+        m_data->LoadCourseData();
+        QFAIL("the FIFO was accepted");
+    } catch (const learners::CourseDataError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("не обычный файл")), qPrintable(e.message()));
+    }
+    QVERIFY(!m_data->isLoaded());
+}
+
 void TestCourseData::courseLock()
 {
+    writeBytes(m_path, kMinimal);
     const QString lockPath = m_dir->filePath("dect.chh.lock");
     {
-        learners::CourseLock first(lockPath);
-        learners::CourseLock second(lockPath);
+        learners::CourseLock first(m_path);
+        learners::CourseLock second(m_path);
+        QCOMPARE(first.lockFileName(), QFileInfo(m_path).canonicalFilePath() + ".lock");
         QVERIFY(first.tryLock());
         QVERIFY(first.isLocked());
+        QVERIFY(QFile::exists(lockPath));
         QVERIFY(!second.tryLock());
         QVERIFY(!second.isLocked());
+        QCOMPARE(second.message(), learners::CourseLock::busyMessage());
+
+        // Another folder whose dect.chh is this one through a link.
+        QTemporaryDir other;
+        const QString linked = other.filePath("dect.chh");
+        QVERIFY(QFile::link(m_path, linked));
+        learners::CourseLock throughLink(linked);
+        QVERIFY(!throughLink.tryLock());
     }
     QVERIFY(!QFile::exists(lockPath)); // released with its owner
 
@@ -599,9 +687,38 @@ void TestCourseData::courseLock()
     QVERIFY(ended.waitForFinished());
     writeBytes(lockPath, QByteArray::number(deadPid) + "\ntarvel\n" +
                              QSysInfo::machineHostName().toUtf8() + "\n");
-    learners::CourseLock third(lockPath);
+    learners::CourseLock third(m_path);
     QVERIFY(third.tryLock());
     QVERIFY(!learners::CourseLock::busyMessage().isEmpty());
+}
+
+// A lock that cannot be written is no licence to run unguarded; only a
+// folder that cannot be written to at all is.
+void TestCourseData::courseLockFailures()
+{
+    writeBytes(m_path, kMinimal);
+    {
+        // A file-size limit fails the lock file's write as a full disk does.
+        std::signal(SIGXFSZ, SIG_IGN);
+        struct rlimit oldLimit {};
+        QCOMPARE(getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
+        struct rlimit none = oldLimit;
+        none.rlim_cur = 0;
+        QCOMPARE(setrlimit(RLIMIT_FSIZE, &none), 0);
+        learners::CourseLock full(m_path);
+        const bool taken = full.tryLock();
+        setrlimit(RLIMIT_FSIZE, &oldLimit);
+        QVERIFY(!taken);
+        QVERIFY2(full.message().contains(QStringLiteral("dect.chh.lock")), qPrintable(full.message()));
+        QVERIFY(full.message() != learners::CourseLock::busyMessage());
+    }
+    if (::geteuid() == 0)
+        QSKIP("permissions do not bind the superuser");
+    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
+    learners::CourseLock readOnly(m_path);
+    const bool taken = readOnly.tryLock();
+    QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    QVERIFY(taken);
 }
 
 QTEST_GUILESS_MAIN(TestCourseData)

@@ -1,7 +1,10 @@
 #include "movie/MovieControl.h"
+#include "ui/Dialogs.h"
 
 #include <QDialog>
 #include <QDir>
+#include <QImage>
+#include <QTcpServer>
 #include <QQuickItem>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -13,6 +16,39 @@ QString fixture(const QString &name)
 {
     return QStringLiteral(TARVEL_TEST_DATA "/movie/") + name;
 }
+
+void writeFile(const QString &path, const QByteArray &bytes)
+{
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    QCOMPARE(f.write(bytes), bytes.size());
+}
+
+// A course folder made current for as long as it lives, with pictures/.
+struct Course
+{
+    Course()
+    {
+        QDir(dir.path()).mkpath(QStringLiteral("pictures"));
+        QDir::setCurrent(dir.path());
+    }
+    ~Course() { QDir::setCurrent(old); }
+    QString picture(const QString &name) const { return dir.filePath(QStringLiteral("pictures/") + name); }
+
+    QString old = QDir::currentPath();
+    QTemporaryDir dir;
+};
+
+// Collects the program's messages for as long as it lives.
+struct Messages
+{
+    Messages()
+    {
+        dialogs::setMessageHook([this](const QString &text) { texts << text; });
+    }
+    ~Messages() { dialogs::setMessageHook({}); }
+    QStringList texts;
+};
 } // namespace
 
 class TestMovieControl : public QObject
@@ -29,6 +65,11 @@ private slots:
     void handlerMayCloseItsWindow();
     void handlerMayOpenAModalWindow();
     void sceneScalesToFit();
+    void courseQmldirLoadsNoPlugin();
+    void moviesReachNeitherNetworkNorOtherFiles();
+    void runawayScriptsAreStopped_data();
+    void runawayScriptsAreStopped();
+    void brokenMovieClosesAFramelessWindow();
 };
 
 void TestMovieControl::operations_data()
@@ -80,6 +121,7 @@ void TestMovieControl::badFilesShowAnEmptyScene_data()
 void TestMovieControl::badFilesShowAnEmptyScene()
 {
     QFETCH(QString, path);
+    Messages messages;
     movie::MovieControl control;
     control.setMovie(fixture("probe.qml"));
     QVERIFY(control.rootItem());
@@ -95,6 +137,13 @@ void TestMovieControl::badFilesShowAnEmptyScene()
     // And the next good movie loads as usual.
     control.setMovie(fixture("probe.qml"));
     QVERIFY(control.rootItem());
+    // A file that is there but fails is reported, naming it; a missing one
+    // (or a folder) is not.
+    QCoreApplication::processEvents();
+    const bool there = QFileInfo(path).isFile();
+    QCOMPARE(messages.texts.size(), there ? 1 : 0);
+    if (there)
+        QVERIFY2(messages.texts[0].contains(QDir::toNativeSeparators(path)), qPrintable(messages.texts[0]));
 }
 
 void TestMovieControl::moviePathUsesCurrentDirectory()
@@ -183,6 +232,110 @@ void TestMovieControl::sceneScalesToFit()
     control.resize(200, 150);
     QCOMPARE(root->scale(), 0.5);
     QCOMPARE(root->width(), 400.0); // the design size is kept
+}
+
+// A qmldir of the course naming a native plugin loads no library into the
+// program: the qmldir is refused and the scene loads as plain QML. (The
+// "library" here is no library at all: had it been loaded, the scene would
+// have failed.)
+void TestMovieControl::courseQmldirLoadsNoPlugin()
+{
+    Course course;
+    writeFile(course.picture("qmldir"), "module pictures\nplugin evil\n");
+    writeFile(course.picture("libevil.so"), "not a library");
+    writeFile(course.picture("login.qml"), "import QtQuick\nRectangle { width: 40; height: 30 }\n");
+    Messages messages;
+    movie::MovieControl control;
+    control.setMovie(movie::MovieControl::moviePath("login"));
+    QVERIFY(control.rootItem());
+    QCoreApplication::processEvents();
+    QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join('\n')));
+}
+
+// A movie's images and requests go nowhere but the course folder: an http
+// image makes no connection, a file elsewhere on the machine is not read.
+void TestMovieControl::moviesReachNeitherNetworkNorOtherFiles()
+{
+    QTcpServer server;
+    QVERIFY(server.listen(QHostAddress::LocalHost));
+    QTemporaryDir outside;
+    QImage red(4, 4, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(outside.filePath("secret.png")));
+
+    Course course;
+    QVERIFY(red.save(course.picture("own.png")));
+    const QByteArray http = QStringLiteral("http://127.0.0.1:%1/x.png").arg(server.serverPort()).toUtf8();
+    writeFile(course.picture("Main.qml"),
+              "import QtQuick\n"
+              "Rectangle { width: 40; height: 30\n"
+              "  Image { objectName: 'net'; source: '" + http + "' }\n"
+              "  Image { objectName: 'elsewhere'; source: '" +
+                  QUrl::fromLocalFile(outside.filePath("secret.png")).toEncoded() + "' }\n"
+              "  Image { objectName: 'escape'; source: '../../" +
+                  QDir(course.dir.path()).relativeFilePath(outside.filePath("secret.png")).toUtf8() + "' }\n"
+              "  Image { objectName: 'own'; source: 'own.png' }\n"
+              "  Component.onCompleted: { var r = new XMLHttpRequest(); r.open('GET', '" + http + "'); r.send() }\n"
+              "}\n");
+    Messages messages;
+    movie::MovieControl control;
+    control.setMovie(movie::MovieControl::moviePath("Main"));
+    QVERIFY(control.rootItem());
+    // Image.Ready is 1, Image.Error 3.
+    QTRY_COMPARE(control.findControl("own")->property("status").toInt(), 1);
+    for (const char *name : {"net", "elsewhere", "escape"})
+        QTRY_COMPARE_WITH_TIMEOUT(control.findControl(name)->property("status").toInt(), 3, 10000);
+    QCoreApplication::processEvents();
+    QVERIFY(!server.waitForNewConnection(0));
+}
+
+void TestMovieControl::runawayScriptsAreStopped_data()
+{
+    QTest::addColumn<QByteArray>("scene");
+    QTest::newRow("while loading") << QByteArray(
+        "import QtQuick\nRectangle { width: 40; height: 30\n"
+        "  Component.onCompleted: { while (true) {} } }\n");
+    QTest::newRow("from a timer") << QByteArray(
+        "import QtQuick\nRectangle { width: 40; height: 30\n"
+        "  Timer { running: true; interval: 10; onTriggered: { while (true) {} } } }\n");
+}
+
+// A script that never returns is stopped; the learner is told which movie
+// failed, the scene is dropped and the program goes on.
+void TestMovieControl::runawayScriptsAreStopped()
+{
+    QFETCH(QByteArray, scene);
+    Course course;
+    writeFile(course.picture("zero.qml"), scene);
+    Messages messages;
+    movie::MovieControl control;
+    QSignalSpy failed(&control, &movie::MovieControl::loadFailed);
+    control.setMovie(movie::MovieControl::moviePath("zero"));
+    QTRY_VERIFY_WITH_TIMEOUT(!messages.texts.isEmpty(), 60000);
+    QCOMPARE(failed.count(), 1);
+    QVERIFY(!control.rootItem());
+    QVERIFY2(messages.texts[0].contains(QStringLiteral("zero.qml")), qPrintable(messages.texts[0]));
+    // The engine runs scripts again.
+    control.setMovie(fixture("probe.qml"));
+    QVERIFY(control.rootItem());
+    control.Play();
+    QCOMPARE(control.rootItem()->property("plays").toInt(), 1);
+}
+
+// A frameless screen whose movie fails has no button left to close it: it
+// is closed once the learner has been told.
+void TestMovieControl::brokenMovieClosesAFramelessWindow()
+{
+    Course course;
+    writeFile(course.picture("login.qml"), "import QtQuick\nimport NoSuchModule\nRectangle {}\n");
+    Messages messages;
+    QWidget window(nullptr, Qt::FramelessWindowHint);
+    auto *control = new movie::MovieControl(&window);
+    window.show();
+    control->setMovie(movie::MovieControl::moviePath("login"));
+    QTRY_COMPARE(messages.texts.size(), 1);
+    QVERIFY2(messages.texts[0].contains(QStringLiteral("login.qml")), qPrintable(messages.texts[0]));
+    QTRY_VERIFY(!window.isVisible());
 }
 
 QTEST_MAIN(TestMovieControl)

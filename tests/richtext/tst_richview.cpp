@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 namespace {
 
 const QString kData = QStringLiteral(TARVEL_TEST_DATA "/richtext");
@@ -72,10 +74,14 @@ private slots:
     void loadRvfBrokenInput();
     void loadRvfRelativeAndUtf16();
     void twiceSizedPicturesOnScaledScreens();
+    void picturesStayInsideTheCourse();
+    void picturesShareABudgetPerPage();
 
 private:
     QTemporaryDir m_tmp;
     QString m_oversize;
+    QString m_fifo;
+    QString m_longParagraph;
 };
 
 void TestRichView::initTestCase()
@@ -88,6 +94,19 @@ void TestRichView::initTestCase()
     f.write("<rvf version=\"1\"><p>x</p><!--");
     f.write(QByteArray(int(kRvfMaxBytes), ' '));
     f.write("--></rvf>");
+
+    // Would block open() for ever.
+    m_fifo = m_tmp.filePath("fifo.rvf");
+    QCOMPARE(::mkfifo(QFile::encodeName(m_fifo).constData(), 0600), 0);
+
+    // One paragraph of ten million characters (words and blanks), under the
+    // size bound: refused as it is read, rather than laid out for minutes.
+    m_longParagraph = m_tmp.filePath("long-paragraph.rvf");
+    QFile l(m_longParagraph);
+    QVERIFY(l.open(QIODevice::WriteOnly));
+    l.write("<rvf version=\"1\"><p>");
+    l.write(QByteArray("слово ").repeated(10000000 / 6));
+    l.write("</p></rvf>");
 }
 
 void TestRichView::fontsResolveToLiberation_data()
@@ -567,6 +586,8 @@ void TestRichView::loadRvfBrokenInput_data()
     QTest::newRow("missing file") << kData + "/broken/no-such-file.rvf";
     QTest::newRow("a folder") << kData + "/broken";
     QTest::newRow("over 16 MiB") << m_oversize;
+    QTest::newRow("a FIFO") << m_fifo;
+    QTest::newRow("a paragraph of ten million characters") << m_longParagraph;
 }
 
 void TestRichView::loadRvfBrokenInput()
@@ -627,7 +648,11 @@ void TestRichView::twiceSizedPicturesOnScaledScreens()
     for (const qreal ratio : {1.0, 2.0}) {
         richtext::RichLayout layout;
         layout.setDevicePixelRatio(ratio);
+        // Pictures are read only inside the course folder, the current directory.
+        const QString old = QDir::currentPath();
+        QVERIFY(QDir::setCurrent(dir.path()));
         layout.build(doc, sheet, 400);
+        QDir::setCurrent(old);
         layout.layOut(400);
         const QImage shown = layout.doc
                                  .resource(QTextDocument::ImageResource, QUrl(QStringLiteral("rvimg:0")))
@@ -636,6 +661,94 @@ void TestRichView::twiceSizedPicturesOnScaledScreens()
         // Either way the picture takes the room of the 1x one.
         QCOMPARE(shown.deviceIndependentSize(), QSizeF(30, 20));
         QVERIFY(layout.doc.size().height() < 40); // not laid out at the 2x size
+    }
+}
+
+namespace {
+
+QImage pictureOf(const richtext::RichLayout &layout, int item)
+{
+    return layout.doc.resource(QTextDocument::ImageResource, QUrl(QStringLiteral("rvimg:%1").arg(item)))
+        .value<QImage>();
+}
+
+// Lays a document out with the course folder as the current directory.
+void buildIn(const QString &course, richtext::RichLayout &layout, const RVDocument &doc)
+{
+    const QString old = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(course));
+    TRVStyle style(TRVStyle::Sheet::Reader);
+    layout.build(doc, style, 400);
+    QDir::setCurrent(old);
+}
+
+} // namespace
+
+// A document shows only pictures of its course: an absolute path, a path
+// out of the folder, a link out of it and a FIFO inside it are all shown as
+// missing pictures, and nothing outside is read.
+void TestRichView::picturesStayInsideTheCourse()
+{
+    QTemporaryDir outside;
+    QTemporaryDir course;
+    QImage red(6, 4, QImage::Format_ARGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(outside.filePath("secret.png")));
+    QVERIFY(QDir(course.path()).mkpath("lections"));
+    QVERIFY(QDir(course.path()).mkpath("pictures"));
+    QVERIFY(red.save(course.filePath("pictures/own.png")));
+    QVERIFY(QFile::link(outside.filePath("secret.png"), course.filePath("pictures/link.png")));
+    QCOMPARE(::mkfifo(QFile::encodeName(course.filePath("pictures/fifo.png")).constData(), 0600), 0);
+    // From lections/: up to the course folder, then out of it.
+    const QString escape = "../" + QDir(course.path()).relativeFilePath(outside.filePath("secret.png"));
+
+    struct Case
+    {
+        QString src;
+        bool shown;
+    };
+    const QList<Case> cases = {
+        {"../pictures/own.png", true},
+        {outside.filePath("secret.png"), false},
+        {escape, false},
+        {"../pictures/link.png", false},
+        {"../pictures/fifo.png", false},
+        {"/proc/self/environ", false},
+    };
+    RVDocument doc;
+    doc.baseDir = course.filePath("lections");
+    for (const Case &c : cases)
+        doc.addPicture(c.src, false, 0, 0, -1);
+    richtext::RichLayout layout;
+    buildIn(course.path(), layout, doc);
+    for (int i = 0; i < cases.size(); ++i) {
+        const QImage shown = pictureOf(layout, i);
+        QVERIFY2(!shown.isNull(), qPrintable(cases[i].src));
+        QVERIFY2((shown.size() == red.size() && shown.pixelColor(0, 0) == QColor(Qt::red)) == cases[i].shown,
+                 qPrintable(cases[i].src));
+    }
+}
+
+// Pictures past the page's budget (counted per reference: each is drawn on
+// its own) show as missing; the next page has its budget afresh.
+void TestRichView::picturesShareABudgetPerPage()
+{
+    QTemporaryDir course;
+    const int side = 4096; // 64 MiB decoded
+    const int fit = int(richtext::RichLayout::kMaxPageBytes / (qint64(side) * side * 4));
+    QImage big(side, side, QImage::Format_ARGB32);
+    big.fill(Qt::blue);
+    QVERIFY(big.save(course.filePath("big.png")));
+    RVDocument doc;
+    doc.baseDir = course.path();
+    for (int i = 0; i <= fit; ++i)
+        doc.addPicture("big.png", false, 0, 0, -1);
+    richtext::RichLayout layout;
+    for (int page = 0; page < 2; ++page) {
+        buildIn(course.path(), layout, doc);
+        for (int i = 0; i < fit; ++i)
+            QCOMPARE(pictureOf(layout, i).size(), QSize(side, side));
+        QVERIFY(pictureOf(layout, fit).width() < side);
     }
 }
 

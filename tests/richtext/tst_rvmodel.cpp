@@ -7,6 +7,8 @@
 #include <QProcess>
 #include <QStandardPaths>
 #include <QTemporaryDir>
+
+#include <sys/stat.h>
 #include <QtTest>
 
 #include <functional>
@@ -175,6 +177,9 @@ void TestRvModel::loadTextFiles()
     d.addText("keep", 0, 0, 0, 0);
 
     QVERIFY(!d.loadText(dir.filePath("missing.txt"), 0, 0, false, 0));
+    // A FIFO would block the read for ever.
+    QCOMPARE(::mkfifo(QFile::encodeName(dir.filePath("fifo.txt")).constData(), 0600), 0);
+    QVERIFY(!d.loadText(dir.filePath("fifo.txt"), 0, 0, false, 0));
     QCOMPARE(summary(d), QStringLiteral("P0:0:'keep'"));
 
     QFile empty(dir.filePath("empty.txt"));

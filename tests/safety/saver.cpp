@@ -3,10 +3,14 @@
 // and so on. After each save has completed it writes the change's mark on a
 // line of its own to stdout, so that whoever kills it knows what was saved;
 // before each change it writes the mark after a "+", so that a kill inside a
-// change and its save can be told from one between saves.
+// change and its save can be told from one between saves. It holds the
+// course lock as the program does, so a kill leaves a stale lock behind for
+// the next saver to take over.
 //
 //   safety_saver <dect.chh>
 #include "SafetyMarks.h"
+
+#include "learners/CourseLock.h"
 
 #include <cstdio>
 #include <cstring>
@@ -30,6 +34,11 @@ int main(int argc, char *argv[])
     if (argc != 2) {
         std::fprintf(stderr, "usage: safety_saver <dect.chh>\n");
         return 2;
+    }
+    learners::CourseLock lock(QString::fromLocal8Bit(argv[1]));
+    if (!lock.tryLock()) {
+        std::fprintf(stderr, "safety_saver: %s\n", qPrintable(lock.message()));
+        return 4;
     }
     try {
         learners::CourseData data(QString::fromLocal8Bit(argv[1]));

@@ -8,6 +8,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
+#include <QXmlStreamReader>
 #include <QtTest>
 
 #include <algorithm>
@@ -26,6 +27,42 @@ QByteArray readBytes(const QString &path)
 {
     QFile f(path);
     return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+
+// A second opinion on the saved file, from a parser that shares nothing with
+// the course data's own: strict UTF-8, then well-formed XML throughout.
+QString outsideCheck(const QByteArray &bytes)
+{
+    if (!QByteArrayView(bytes).isValidUtf8())
+        return QStringLiteral("not valid UTF-8");
+    QXmlStreamReader xml(bytes);
+    while (!xml.atEnd())
+        xml.readNext();
+    if (xml.hasError())
+        return QStringLiteral("line %1: %2").arg(xml.lineNumber()).arg(xml.errorString());
+    return {};
+}
+
+// True when the stopped process has a file of the folder (the temporary file
+// of a save) or the folder itself (its sync after the rename) open: it is
+// inside the write and the rename of a save. dect.chh itself is only open
+// while it is first read.
+bool insideSave(qint64 pid, const QString &folder, const QString &dataFile)
+{
+    const QDir fds(QStringLiteral("/proc/%1/fd").arg(pid));
+    const QString prefix = folder + QLatin1Char('/');
+    for (const QString &fd : fds.entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot)) {
+        char link[4096];
+        const ssize_t n = ::readlink(QFile::encodeName(fds.filePath(fd)).constData(), link, sizeof link - 1);
+        if (n <= 0)
+            continue;
+        // An unnamed temporary file reads as "<folder>/#<inode> (deleted)".
+        const QString target = QFile::decodeName(QByteArray(link, qsizetype(n)));
+        if (target == folder || (target.startsWith(prefix) && target != dataFile &&
+                                 !target.endsWith(QLatin1String(".lock"))))
+            return true;
+    }
+    return false;
 }
 
 QString describe(const std::set<int> &marks)
@@ -48,14 +85,19 @@ private slots:
 };
 
 // The saver is killed again and again at random moments, so that some kills
-// land inside a save. After every kill the file must parse and hold every
-// change the saver reported as saved; it may hold at most one more, the one
-// whose save completed just before the kill, before its report.
+// land inside a save. After every kill the file must parse (with the course
+// data's reader and with an outside one) and hold every change the saver
+// reported as saved; it may hold at most one more, the one whose save
+// completed just before the kill, before its report. Half of the kills are
+// aimed: the saver is stopped at random moments until it is caught inside
+// the write and rename of a save, and killed there. Every saver after the
+// first finds the lock of a killed one and must take it over.
 void TestSafety::killedSaverLosesNothingSaved()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    const QString path = dir.filePath(QStringLiteral("dect.chh"));
+    const QString folder = QFileInfo(dir.path()).canonicalFilePath();
+    const QString path = folder + QStringLiteral("/dect.chh");
     QVERIFY(QFile::copy(kCourse, path));
     QVERIFY(QFile::setPermissions(path, QFile::ReadOwner | QFile::WriteOwner));
 
@@ -71,7 +113,11 @@ void TestSafety::killedSaverLosesNothingSaved()
 
     std::set<int> confirmed; // every mark reported as saved so far
     int kills = 0, killedWhileSaving = 0, unreported = 0, changes = 0, leftovers = 0;
+    int killedInsideSave = 0, staleLocks = 0;
+    const QString lockFile = path + QStringLiteral(".lock");
     while (kills < kKills && budget.elapsed() < kBudgetMs) {
+        if (QFile::exists(lockFile))
+            ++staleLocks;
         QProcess saver;
         saver.setProcessChannelMode(QProcess::SeparateChannels);
         saver.start(QStringLiteral(TARVEL_SAVER), {path});
@@ -82,9 +128,31 @@ void TestSafety::killedSaverLosesNothingSaved()
             if (!saver.waitForReadyRead(30000))
                 QFAIL(qPrintable("the saver saved nothing: " + saver.readAllStandardError()));
         }
-        const int delayUs = random.bounded(kills % 10 == 0 ? 5000 : 20000);
-        std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
-        QCOMPARE(::kill(pid_t(saver.processId()), SIGKILL), 0);
+        const pid_t pid = pid_t(saver.processId());
+        const bool aimed = kills % 2 == 1;
+        bool caught = false;
+        for (int tries = 0; tries < (aimed ? 200 : 1); ++tries) {
+            const int delayUs = random.bounded(kills % 10 == 0 ? 5000 : aimed ? 2000 : 20000);
+            std::this_thread::sleep_for(std::chrono::microseconds(delayUs));
+            QCOMPARE(::kill(pid, SIGSTOP), 0);
+            // Stopped only once the signal has landed.
+            QFile stat(QStringLiteral("/proc/%1/stat").arg(pid));
+            for (int wait = 0; wait < 10000 && stat.open(QIODevice::ReadOnly); ++wait) {
+                const QByteArray fields = stat.readAll();
+                stat.close();
+                const qsizetype close = fields.lastIndexOf(')');
+                if (close < 0 || fields.mid(close + 2, 1) == "T" || fields.mid(close + 2, 1) == "t")
+                    break;
+                std::this_thread::yield();
+            }
+            caught = insideSave(pid, folder, path);
+            if (caught || !aimed)
+                break;
+            QCOMPARE(::kill(pid, SIGCONT), 0);
+        }
+        if (caught)
+            ++killedInsideSave;
+        QCOMPARE(::kill(pid, SIGKILL), 0);
         QVERIFY(saver.waitForFinished());
         ++kills;
         QVERIFY2(saver.exitStatus() == QProcess::CrashExit,
@@ -108,6 +176,10 @@ void TestSafety::killedSaverLosesNothingSaved()
         confirmed.insert(reported.begin(), reported.end());
         changes += int(reported.size());
 
+        const QString outside = outsideCheck(readBytes(path));
+        QVERIFY2(outside.isEmpty(), qPrintable(QStringLiteral("after kill %1 the file is damaged: %2")
+                                                   .arg(kills)
+                                                   .arg(outside)));
         learners::CourseData reread(path);
         std::set<int> onDisk;
         try {
@@ -139,16 +211,22 @@ void TestSafety::killedSaverLosesNothingSaved()
         // A killed save may leave its temporary file behind (where the system
         // offers no unnamed ones), never a damaged dect.chh.
         for (const QString &name : QDir(dir.path()).entryList(QDir::Files | QDir::Hidden)) {
-            if (name != QLatin1String("dect.chh")) {
+            if (name != QLatin1String("dect.chh") && name != QLatin1String("dect.chh.lock")) {
                 ++leftovers;
                 QFile::remove(dir.filePath(name));
             }
         }
     }
-    qInfo("%d kills: %d inside a change or its save, %d changes reported saved, %d saved but "
-          "not yet reported, %d temporary files left; file size %lld bytes",
-          kills, killedWhileSaving, changes, unreported, leftovers, QFileInfo(path).size());
+    qInfo("%d kills: %d inside a change or its save, %d inside the write and rename, %d changes "
+          "reported saved, %d saved but not yet reported, %d temporary files left, %d stale locks "
+          "taken over; file size %lld bytes",
+          kills, killedWhileSaving, killedInsideSave, changes, unreported, leftovers, staleLocks,
+          QFileInfo(path).size());
     QVERIFY(kills > 0);
+    // The kills that matter most: inside the write and the rename.
+    QVERIFY2(killedInsideSave * 4 >= kills,
+             qPrintable(QStringLiteral("only %1 of %2 kills inside a save").arg(killedInsideSave).arg(kills)));
+    QVERIFY2(staleLocks * 2 >= kills, "killed savers left no lock to take over");
 }
 
 // A device that fills up during a save: the save fails with a message for

@@ -52,6 +52,7 @@ private slots:
     void loadBanks();
     void headingsAndUnwrittenCells();
     void oversizedBankIsRefused();
+    void recordAndRecordCountBounds();
 };
 
 void TestBanks::splitLines_data()
@@ -264,6 +265,50 @@ void TestBanks::oversizedBankIsRefused()
         QVERIFY(QString::fromUtf8(e.what()).contains(QStringLiteral("слишком велик")));
     }
     QCOMPARE(questions.RowCount, 5);
+}
+
+// One record of millions of characters, or millions of tiny records, are
+// damage: the load stops with a message naming the file, quickly and without
+// building a table of gigabytes.
+void TestBanks::recordAndRecordCountBounds()
+{
+    QTemporaryDir dir;
+    const QString qPath = dir.filePath(QStringLiteral("questions.qzt"));
+    const QByteArray good = code(QStringLiteral("1 1 Q")) + "\n";
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+        QString reason;
+        int rowsBefore; // rows stored before the refusal
+    };
+    const QByteArray tiny = code(QStringLiteral("1 1 a")) + "\n";
+    const QList<Case> cases = {
+        {"a question of 15 million characters",
+         good + "1 2 " + QByteArray(15000000, 'x') + "\n", QStringLiteral("длиннее"), 1},
+        {"one record past the count", tiny.repeated(testing::banks::kMaxRecords + 1),
+         QStringLiteral("больше %1 записей").arg(testing::banks::kMaxRecords), testing::banks::kMaxRecords},
+    };
+    for (const Case &c : cases) {
+        writeFile(qPath, c.bytes);
+        testing::StringGrid questions(3), answers(4);
+        try {
+            testing::LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")));
+            QFAIL(c.name);
+        } catch (const testing::BankError &e) {
+            const QString message = QString::fromUtf8(e.what());
+            QVERIFY2(message.contains(QStringLiteral("questions.qzt")) && message.contains(c.reason),
+                     qPrintable(message));
+        }
+        QCOMPARE(questions.RowCount, 1); // the table's length is not taken
+        QVERIFY(!questions.cells(0, c.rowsBefore).isEmpty());
+        QVERIFY(questions.cells(0, c.rowsBefore + 1).isEmpty());
+    }
+    // Exactly at the count the bank loads.
+    writeFile(qPath, tiny.repeated(testing::banks::kMaxRecords));
+    testing::StringGrid questions(3), answers(4);
+    testing::LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")));
+    QCOMPARE(questions.RowCount, testing::banks::kMaxRecords + 1);
 }
 
 QTEST_APPLESS_MAIN(TestBanks)

@@ -5,9 +5,11 @@
 #include "learners/CourseData.h"
 #include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
+#include "testing/LineCodec.h"
 #include "testing/TestWindow.h"
 
 #include <QCheckBox>
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
@@ -59,6 +61,7 @@ private slots:
     void singleLectureTestStoresItsResult();
     void runsThatStoreNothing_data();
     void runsThatStoreNothing();
+    void banksAreParsedOncePerRun();
 
 private:
     // Closes the home screen whenever the test window brings it up.
@@ -313,6 +316,38 @@ void TestTestWindow::runsThatStoreNothing()
     QVERIFY(!frmTest->isVisible());
     QCOMPARE(readAll(QStringLiteral("dect.chh")), before);
     QCOMPARE(frmMain->XML().testRecords(0).size(), 0);
+}
+
+// Each test run finds the banks in the tables already; only a bank file that
+// has changed is read again.
+void TestTestWindow::banksAreParsedOncePerRun()
+{
+    frmTest->LoadBanks();
+    const QString first = frmTest->StringGrid1.cells(2, 1);
+    QVERIFY(!first.isEmpty());
+
+    // Other content of the same size and time: not read again.
+    QFile file(QStringLiteral("questions.qzt"));
+    const qint64 size = file.size();
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
+    QByteArray other = testing::EncodeLine(QStringLiteral("1 1 Другой вопрос")).toLatin1() + "\n";
+    other += QByteArray(size - other.size(), '\n');
+    QVERIFY(file.resize(0));
+    QCOMPARE(file.write(other), size);
+    QVERIFY(file.flush()); // before the time is set back
+    QVERIFY(file.setFileTime(modified, QFileDevice::FileModificationTime));
+    file.close();
+    frmTest->LoadBanks();
+    QCOMPARE(frmTest->StringGrid1.cells(2, 1), first);
+
+    // Changed: read again.
+    QVERIFY(file.open(QIODevice::ReadWrite));
+    QVERIFY(file.setFileTime(modified.addSecs(1), QFileDevice::FileModificationTime));
+    file.close();
+    frmTest->LoadBanks();
+    QCOMPARE(frmTest->StringGrid1.cells(2, 1), QStringLiteral("Другой вопрос"));
+    QCOMPARE(frmTest->StringGrid1.RowCount, 2);
 }
 
 QTEST_MAIN(TestTestWindow)

@@ -439,9 +439,13 @@ void TestRichView::linkNumbering()
     // Beside the text of a link is not the link.
     QCOMPARE(v.linkAt(QPoint(r1.right() + 20, r1.center().y())), -1);
 
-    // Hypertext pictures take their place in the count.
+    // Hypertext pictures take their place in the count. The fixture folder
+    // stands for the course folder, where pictures are read from.
     QVERIFY(v.LoadRVF(kData + "/sample.rvf"));
+    const QString old = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(kData));
     v.Format();
+    QDir::setCurrent(old);
     const QRect pic = v.linkRect(1);
     QCOMPARE(pic.size(), QSize(24, 16));
     QCOMPARE(v.linkAt(pic.center()), 1);

@@ -54,6 +54,9 @@ TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this,
             [this] { dialogs::guarded(this, [this] { Button1Click(); }); });
+    // One press answers one question: the second press of a double click
+    // would score the next question unseen, with nothing ticked.
+    Button1->installEventFilter(this);
 
     // Tab walks A to E, then "Далее"; Space ticks.
     for (int i = 0; i < 4; ++i)
@@ -62,6 +65,13 @@ TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget
 
     resize(709, 498);
     layoutControls();
+}
+
+bool TfrmTest::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == Button1 && event->type() == QEvent::MouseButtonDblClick)
+        return true;
+    return ui::ModalScreen::eventFilter(watched, event);
 }
 
 void TfrmTest::resizeEvent(QResizeEvent *event)

@@ -24,18 +24,59 @@ struct ParseError
 class Reader
 {
 public:
-    Reader(const QByteArray &data, RVDocument &doc) : m_data(data), m_doc(doc) {}
+    Reader(const QByteArray &data, RVDocument &doc, QStringList *notes)
+        : m_data(data), m_doc(doc), m_notes(notes)
+    {
+    }
 
     void readRoot(const pugi::xml_node &root);
 
 private:
-    [[noreturn]] void fail(const pugi::xml_node &at, const QString &what) const
+    int lineOf(const pugi::xml_node &at) const
     {
         const ptrdiff_t offset = at.offset_debug();
         int line = 1;
         if (offset > 0)
             line += int(std::count(m_data.constBegin(), m_data.constBegin() + std::min<qsizetype>(offset, m_data.size()), '\n'));
-        throw ParseError{QStringLiteral("line %1: %2").arg(line).arg(what)};
+        return line;
+    }
+
+    [[noreturn]] void fail(const pugi::xml_node &at, const QString &what) const
+    {
+        throw ParseError{QStringLiteral("line %1: %2").arg(lineOf(at)).arg(what)};
+    }
+
+    // Something read sensibly that the author should still mend.
+    void note(const pugi::xml_node &at, const QString &what) const
+    {
+        if (m_notes)
+            m_notes->append(QStringLiteral("line %1: %2").arg(lineOf(at)).arg(what));
+    }
+
+    // A <t> wrapped across source lines: the line break and the indentation
+    // after it read as one blank. Runs of blanks within a line stay exact.
+    QString joinWrappedLines(const QString &text, const pugi::xml_node &at) const
+    {
+        if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+            return text;
+        note(at, QStringLiteral("a line break inside <t> (read as one blank); write the text on one line"));
+        QString out;
+        out.reserve(text.size());
+        for (qsizetype i = 0; i < text.size();) {
+            const QChar c = text[i];
+            if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+                while (out.endsWith(QLatin1Char(' ')) || out.endsWith(QLatin1Char('\t')))
+                    out.chop(1);
+                while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t') ||
+                                           text[i] == QLatin1Char('\n') || text[i] == QLatin1Char('\r')))
+                    ++i;
+                out += QLatin1Char(' ');
+            } else {
+                out += c;
+                ++i;
+            }
+        }
+        return out;
     }
 
     static QString name(const pugi::xml_node &n) { return QString::fromUtf8(n.name()); }
@@ -78,6 +119,7 @@ private:
 
     const QByteArray &m_data;
     RVDocument &m_doc;
+    QStringList *m_notes = nullptr;
 };
 
 bool isXmlSpace(QChar c)
@@ -177,7 +219,7 @@ void Reader::readParagraph(const pugi::xml_node &p)
                     else if (c.type() == pugi::node_element)
                         fail(c, QStringLiteral("element <%1> inside <t>").arg(name(c)));
                 }
-                pieces.push_back({Piece::Literal, text, styleAttr(n, "style", 0), n});
+                pieces.push_back({Piece::Literal, joinWrappedLines(text, n), styleAttr(n, "style", 0), n});
             } else if (tag == "br" || tag == "tab" || tag == "img" || tag == "cp") {
                 if (n.first_child())
                     fail(n, QStringLiteral("<%1> must be empty").arg(name(n)));
@@ -321,6 +363,12 @@ QString xmlEscape(const QString &s, bool attribute)
 
 bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error)
 {
+    return parseRvf(data, baseDir, out, error, nullptr);
+}
+
+bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error,
+              QStringList *notes)
+{
     if (data.size() > kRvfMaxBytes) {
         if (error)
             *error = QStringLiteral("the file is larger than %1 bytes").arg(kRvfMaxBytes);
@@ -356,7 +404,7 @@ bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, Q
     RVDocument doc;
     doc.baseDir = baseDir;
     try {
-        Reader(data, doc).readRoot(root);
+        Reader(data, doc, notes).readRoot(root);
     } catch (const ParseError &e) {
         if (error)
             *error = e.text;

@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 #include <limits>
 
@@ -390,11 +391,16 @@ bool TfrmMain::PopHistory(HistoryCommand &record)
 void TfrmMain::OpenPage(int n)
 {
     bool loaded = false;
+    QString failure;
+    QString document;
     try {
         m_state.CurrentPage = n;
         RichView1->ScrollTo(0);
         const PageEntry entry = pageEntry(n);
+        document = entry.document;
         loaded = RichView1->LoadRVF(entry.document);
+        if (!loaded)
+            failure = RichView1->loadError();
         if (loaded) {
             if (!entry.movie.isEmpty()) {
                 Player->setMovie(movie::MovieControl::moviePath(entry.movie));
@@ -408,10 +414,16 @@ void TfrmMain::OpenPage(int n)
             RichView1->viewport()->update();
             BuildSectionMenu();
         }
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
         loaded = false;
+        failure = QString::fromUtf8(e.what());
     }
     if (!loaded) {
+        // The learner gets the fixed message; whoever looks after the course
+        // finds the file, the line and the reason on standard error.
+        std::fprintf(stderr, "tarvel: %s: %s\n", qUtf8Printable(document),
+                     qUtf8Printable(failure.isEmpty() ? QStringLiteral("cannot be read") : failure));
+        std::fflush(stderr);
         dialogs::message(this, kMissingFiles);
         closeMainWindow();
     }

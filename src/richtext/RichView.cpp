@@ -145,7 +145,8 @@ void TRichView::AddBreak()
 bool TRichView::LoadRVF(const QString &fileName)
 {
     RVDocument loaded;
-    if (!loadRvf(QDir::current().absoluteFilePath(fileName), loaded))
+    m_loadError.clear();
+    if (!loadRvf(QDir::current().absoluteFilePath(fileName), loaded, &m_loadError))
         return false;
     m_doc = std::move(loaded);
     m_layout->text.forgetPictures();

@@ -59,6 +59,7 @@ private slots:
     void singleLectureTestStoresItsResult();
     void runsThatStoreNothing_data();
     void runsThatStoreNothing();
+    void doubleClickAnswersOneQuestion();
 
 private:
     // Closes the home screen whenever the test window brings it up.
@@ -313,6 +314,25 @@ void TestTestWindow::runsThatStoreNothing()
     QVERIFY(!frmTest->isVisible());
     QCOMPARE(readAll(QStringLiteral("dect.chh")), before);
     QCOMPARE(frmMain->XML().testRecords(0).size(), 0);
+}
+
+// The second press of a double click must not score the next question,
+// unseen and unticked.
+void TestTestWindow::doubleClickAnswersOneQuestion()
+{
+    frmMain->ShowTestTopics();
+    QString shownAfter;
+    int answered = -1;
+    QTimer::singleShot(0, frmTest, [&] {
+        tick("10000");
+        QTest::mouseDClick(frmTest->Button1, Qt::LeftButton);
+        shownAfter = itemText(1);
+        answered = frmTest->Run.AnsweredCount;
+        frmTest->closeScreen();
+    });
+    frmMain->RichView1Jump(1);
+    QCOMPARE(answered, 1);
+    QCOMPARE(shownAfter, QStringLiteral("  Вопрос 2"));
 }
 
 QTEST_MAIN(TestTestWindow)

@@ -53,6 +53,19 @@ private:
             m_notes->append(QStringLiteral("line %1: %2").arg(lineOf(at)).arg(what));
     }
 
+    // Whether the text was wrapped in the file itself: a literal line break,
+    // not a written &#10; (which the writer uses for a line break that
+    // belongs to the text).
+    bool wrappedInSource(const pugi::xml_node &text) const
+    {
+        const ptrdiff_t from = text.offset_debug();
+        if (from < 0 || from >= m_data.size())
+            return QByteArrayView(text.value()).contains('\n');
+        const qsizetype end = m_data.indexOf('<', from);
+        const QByteArrayView raw = QByteArrayView(m_data).sliced(from, (end < 0 ? m_data.size() : end) - from);
+        return raw.contains('\n') || raw.contains('\r');
+    }
+
     // A <t> wrapped across source lines: the line break and the indentation
     // after it read as one blank. Runs of blanks within a line stay exact.
     QString joinWrappedLines(const QString &text, const pugi::xml_node &at) const
@@ -214,12 +227,15 @@ void Reader::readParagraph(const pugi::xml_node &p)
             if (tag == "t") {
                 QString text;
                 for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
-                    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata)
+                    if (c.type() == pugi::node_pcdata)
+                        text += wrappedInSource(c) ? joinWrappedLines(QString::fromUtf8(c.value()), n)
+                                                   : QString::fromUtf8(c.value());
+                    else if (c.type() == pugi::node_cdata)
                         text += QString::fromUtf8(c.value());
                     else if (c.type() == pugi::node_element)
                         fail(c, QStringLiteral("element <%1> inside <t>").arg(name(c)));
                 }
-                pieces.push_back({Piece::Literal, joinWrappedLines(text, n), styleAttr(n, "style", 0), n});
+                pieces.push_back({Piece::Literal, text, styleAttr(n, "style", 0), n});
             } else if (tag == "br" || tag == "tab" || tag == "img" || tag == "cp") {
                 if (n.first_child())
                     fail(n, QStringLiteral("<%1> must be empty").arg(name(n)));
@@ -348,9 +364,11 @@ QString xmlEscape(const QString &s, bool attribute)
         case '>': out += QLatin1String("&gt;"); break;
         case '"': out += attribute ? QLatin1String("&quot;") : QLatin1String("\""); break;
         default:
-            // Control characters, and in attributes all white space but the
-            // blank, go as references so that the parser gives them back.
-            if (u < 0x20 && !(u == '\t' && !attribute) && !(u == '\n' && !attribute))
+            // Control characters (a line break too: one written as it is
+            // would read as a wrapped line), and in attributes all white
+            // space but the blank, go as references so that the parser
+            // gives them back.
+            if (u < 0x20 && !(u == '\t' && !attribute))
                 out += QStringLiteral("&#%1;").arg(int(u));
             else
                 out += c;

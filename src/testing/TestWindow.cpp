@@ -8,6 +8,7 @@
 #include "ui/PaperTile.h"
 
 #include <QCheckBox>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <algorithm>
@@ -69,8 +70,15 @@ TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget
 
 bool TfrmTest::eventFilter(QObject *watched, QEvent *event)
 {
-    if (watched == Button1 && event->type() == QEvent::MouseButtonDblClick)
-        return true;
+    // A double click's second press (and the double click itself) is no
+    // second answer.
+    if (watched == Button1) {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            return true;
+        if (event->type() == QEvent::MouseButtonPress &&
+            static_cast<QMouseEvent *>(event)->flags().testFlag(Qt::MouseEventCreatedDoubleClick))
+            return true;
+    }
     return ui::ModalScreen::eventFilter(watched, event);
 }
 

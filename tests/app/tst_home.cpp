@@ -12,7 +12,9 @@
 
 #include <QDir>
 #include <QFile>
+#include <QAbstractButton>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QQuickItem>
 #include <QRegularExpression>
 #include <QTemporaryDir>
@@ -291,8 +293,10 @@ void TestHome::qtSpeaksRussian()
         const QString t = QCoreApplication::translate(context, text);
         return t != QLatin1String(text) && t.contains(QRegularExpression(QStringLiteral("[А-Яа-яЁё]")));
     };
-    QVERIFY(russian("QPlatformTheme", "Yes"));
-    QVERIFY(russian("QPlatformTheme", "No"));
+    QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    for (QMessageBox::StandardButton b : {QMessageBox::Yes, QMessageBox::No})
+        QVERIFY2(box.button(b)->text().contains(QRegularExpression(QStringLiteral("[А-Яа-яЁё]"))),
+                 qPrintable(box.button(b)->text()));
     QVERIFY(russian("QFileDialog", "File &name:"));
     QVERIFY(russian("QSaveFile", "Filename refers to a directory"));
 }

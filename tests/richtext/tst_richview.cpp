@@ -10,6 +10,8 @@
 #include <QFontInfo>
 #include <QScrollBar>
 #include <QSignalSpy>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTemporaryDir>
 #include <QtTest>
 

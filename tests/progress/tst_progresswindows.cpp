@@ -127,6 +127,7 @@ private slots:
     void cleanup();
 
     void statisticsWindowLayout();
+    void statisticsFirstShowingIsLaidOutAtItsWidth();
     void statisticsShowsTheRecord_data();
     void statisticsShowsTheRecord();
     void statisticsCloseOnUnreadableRecord_data();
@@ -229,6 +230,25 @@ void TestProgressWindows::statisticsWindowLayout()
     QVERIFY(run.loopRan);
     QVERIFY(!run.openAfter);
     QCOMPARE(resized, QRect(0, 0, 700, 369));
+}
+
+// The first showing of a run lays the record out at the view's final width,
+// like every later one.
+void TestProgressWindows::statisticsFirstShowingIsLaidOutAtItsWidth()
+{
+    signIn(1);
+    QList<int> heights;
+    QList<int> ruleEnds;
+    for (int i = 0; i < 2; ++i) {
+        runModal(frmStat, [&] {
+            QCoreApplication::processEvents();
+            TRichView *view = frmStat->RichView1;
+            heights << view->DocumentHeight();
+            ruleEnds << view->viewport()->width();
+        });
+    }
+    QCOMPARE(heights[0], heights[1]);
+    QCOMPARE(ruleEnds[0], ruleEnds[1]);
 }
 
 void TestProgressWindows::statisticsShowsTheRecord_data()

@@ -116,7 +116,10 @@ void TfrmTest::FormActivate()
     } catch (const std::exception &e) {
         // The window stays open on what it last showed; "Далее" then closes it.
         Run.abandon();
-        dialogs::error(this, QString::fromUtf8(e.what()));
+        // Said in Russian; the reader's own text stays for whoever mends the files.
+        dialogs::error(this, QStringLiteral("Вопросы теста не удалось загрузить: файл вопросов "
+                                            "или ответов повреждён.\n\n") +
+                                 QString::fromUtf8(e.what()));
         return;
     }
     apply(Run.setUp());

@@ -11,6 +11,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -307,6 +308,10 @@ void TestTestWindow::runsThatStoreNothing()
     QCOMPARE(m_errors.size(), error.isEmpty() ? 0 : 1);
     if (!error.isEmpty())
         QVERIFY2(m_errors[0].contains(error), qPrintable(m_errors[0]));
+    // The learner reads why in Russian.
+    if (!error.isEmpty())
+        QVERIFY2(m_errors[0].section(u'\n', 0, 0).contains(QRegularExpression("[А-Яа-яЁё]")),
+                 qPrintable(m_errors[0]));
     QCOMPARE(m_messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
         QVERIFY2(m_messages[0].contains(message), qPrintable(m_messages[0]));

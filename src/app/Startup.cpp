@@ -7,7 +7,9 @@
 
 #include <QApplication>
 #include <QIcon>
+#include <QLibraryInfo>
 #include <QTimer>
+#include <QTranslator>
 
 void setUpApplication()
 {
@@ -20,6 +22,25 @@ void setUpApplication()
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tarvel.Tarvel")));
     QApplication::setQuitOnLastWindowClosed(false);
     movie::MovieControl::configureGraphics();
+    loadQtTranslations();
+}
+
+bool loadQtTranslations()
+{
+    // The learners read Russian whatever the desktop's locale: Qt's own
+    // buttons and dialogs (Да/Нет, the save and colour dialogs) included.
+    static QTranslator *translator = nullptr;
+    if (translator)
+        return true;
+    auto *candidate = new QTranslator(qApp);
+    if (!candidate->load(QStringLiteral("qtbase_ru"),
+                         QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete candidate;
+        return false;
+    }
+    QCoreApplication::installTranslator(candidate);
+    translator = candidate;
+    return true;
 }
 
 void startWindowSet()

@@ -5,6 +5,9 @@
 // Names the application and picks the graphics back end; call right after
 // the QApplication exists.
 void setUpApplication();
+// Loads Qt's own Russian texts (standard buttons, file and colour dialogs);
+// false when the translation is not installed. Done by setUpApplication.
+bool loadQtTranslations();
 // Creates the window set and queues the reader window's first showing,
 // which runs once the event loop starts.
 void startWindowSet();

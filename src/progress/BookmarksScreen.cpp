@@ -7,8 +7,10 @@
 #include "ui/Dialogs.h"
 #include "ui/Navigator.h"
 
+#include <QLabel>
 #include <QListWidget>
 #include <QStyledItemDelegate>
+#include <algorithm>
 #include <exception>
 
 namespace {
@@ -57,6 +59,12 @@ TfrmBookmark::TfrmBookmark(reader::ReaderState &state, ui::Navigator &navigator,
     LBBookmarks->setUniformItemSizes(true);
     LBBookmarks->setSelectionMode(QAbstractItemView::SingleSelection);
     LBBookmarks->raise();
+    lblNoBookmarks = new QLabel(QStringLiteral("Закладок пока нет"), this);
+    lblNoBookmarks->setObjectName(QStringLiteral("lblNoBookmarks"));
+    lblNoBookmarks->setGeometry(LBBookmarks->geometry());
+    lblNoBookmarks->setAlignment(Qt::AlignCenter);
+    lblNoBookmarks->setFont(font);
+    lblNoBookmarks->hide();
     connect(LBBookmarks, &QListWidget::itemDoubleClicked, this,
             [this] { dialogs::guarded(this, [this] { LBBookmarksDblClick(); }); });
 }
@@ -67,6 +75,19 @@ void TfrmBookmark::FormActivate()
     Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("bookmark")));
     LBBookmarks->raise();
     fillList();
+}
+
+void TfrmBookmark::selectRow(int row)
+{
+    // The row in focus is also the selected one, so "Перейти" acts on the
+    // row the learner sees marked.
+    const int count = LBBookmarks->count();
+    if (count > 0)
+        LBBookmarks->setCurrentRow(std::clamp(row, 0, count - 1));
+    const bool empty = count == 0;
+    lblNoBookmarks->setVisible(empty);
+    if (empty)
+        lblNoBookmarks->raise();
 }
 
 void TfrmBookmark::FormDeactivate()
@@ -108,6 +129,7 @@ void TfrmBookmark::fillList()
         // Only reads the course data: a record that cannot be read ends the screen.
         closeScreen();
     }
+    selectRow(0);
 }
 
 void TfrmBookmark::openSelected()
@@ -132,4 +154,5 @@ void TfrmBookmark::deleteSelected()
     // error box and the list stays as it was.
     m_state.XML().deleteBookmark(m_state.CurrentUser, row);
     fillList();
+    selectRow(row);
 }

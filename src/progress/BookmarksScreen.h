@@ -15,6 +15,7 @@ class Navigator;
 namespace movie {
 class MovieControl;
 }
+class QLabel;
 class QListWidget;
 
 // The signed-in learner's bookmarks: open one in the reader or delete one.
@@ -49,10 +50,13 @@ private:
     void fillList();
     void openSelected();
     void deleteSelected();
+    // Selects and focuses a row (held within the list); an empty list says so.
+    void selectRow(int row);
 
     reader::ReaderState &m_state;
     ui::Navigator &m_navigator;
     std::vector<BookmarkEntry> m_table;
+    QLabel *lblNoBookmarks = nullptr;
 };
 
 // The bookmarks screen, program-wide (created by the window set).

@@ -49,8 +49,16 @@ bool parseSingle(const QString &text, float *value, const QLocale &locale)
     if (i < s.size() && (s[i] == u'+' || s[i] == u'-'))
         c += s[i++];
     qsizetype digits = takeDigits(s, i, c);
-    if (!separator.isEmpty() && QStringView(s).sliced(i).startsWith(separator)) {
-        i += separator.size();
+    // The separator of the settings in use, or either of the usual two: a
+    // result stored under other regional settings reads the same.
+    const QStringView rest = QStringView(s).sliced(i);
+    qsizetype separatorSize = 0;
+    if (!separator.isEmpty() && rest.startsWith(separator))
+        separatorSize = separator.size();
+    else if (rest.startsWith(u'.') || rest.startsWith(u','))
+        separatorSize = 1;
+    if (separatorSize > 0) {
+        i += separatorSize;
         c += u'.';
         digits += takeDigits(s, i, c);
     }

@@ -22,7 +22,8 @@ public:
 };
 
 // Reads a number as the learner's regional settings write it: optional
-// sign, digits with the locale's decimal separator, optional exponent;
+// sign, digits with the locale's decimal separator (or a point or a comma,
+// as other settings store it), optional exponent;
 // blanks around it are allowed. False for anything else, and for a value
 // single precision cannot hold.
 bool parseSingle(const QString &text, float *value, const QLocale &locale = QLocale());

@@ -14,4 +14,11 @@ ReaderState::ReaderState(const QString &courseDataFile)
 
 ReaderState::~ReaderState() = default;
 
+QString ReaderState::learnerDataUnavailableText() const
+{
+    return QStringLiteral("Эта команда недоступна: ученики, результаты тестов и закладки "
+                          "не прочитаны, учебник открыт только для чтения.\n\n") +
+           learnerDataFailure;
+}
+
 } // namespace reader

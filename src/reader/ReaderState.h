@@ -38,6 +38,9 @@ public:
     static constexpr int kDefaultNormalSize = 10;
     static constexpr int kDefaultHeadingSize = 20;
     static constexpr int kDefaultSubheadingSize = 14;
+    // Zoom keeps the normal text between these sizes.
+    static constexpr int kMinNormalSize = 6;
+    static constexpr int kMaxNormalSize = 36;
     int NormalSize = kDefaultNormalSize;
     int HeadingSize = kDefaultHeadingSize;
     int SubheadingSize = kDefaultSubheadingSize;
@@ -50,6 +53,12 @@ public:
     std::vector<int> SectionY;
 
     NavigationHistory History;
+
+    // Why the learners could not be read at sign-in; empty when they were.
+    // While it is set the textbook is read only: nothing that needs a
+    // learner's record runs, and the course data is never written.
+    QString learnerDataFailure;
+    QString learnerDataUnavailableText() const;
 
     learners::CourseData &XML() { return *m_courseData; }
     const learners::CourseData &XML() const { return *m_courseData; }

@@ -21,6 +21,7 @@
 #include <QTimer>
 
 #include <algorithm>
+#include <cstdio>
 #include <iterator>
 #include <limits>
 
@@ -96,10 +97,17 @@ TfrmMain::TfrmMain(ui::Navigator &navigator, QWidget *parent)
     pnlPlayer->setFrameStyle(QFrame::Panel | QFrame::Sunken);
     pnlPlayer->setGeometry(40, 0, 550, 400);
     pnlPlayer->setVisible(false);
+    // Opaque, so that the text never shows through an empty panel.
+    pnlPlayer->setAutoFillBackground(true);
+    lblNoMovie = new QLabel(QStringLiteral("Для этой страницы нет видеолекции"), pnlPlayer);
+    lblNoMovie->setObjectName(QStringLiteral("lblNoMovie"));
+    lblNoMovie->setAlignment(Qt::AlignCenter);
+    lblNoMovie->setWordWrap(true);
     Player = new movie::MovieControl(pnlPlayer);
     // A lecture's movie that fails leaves the rest of the reader usable.
     Player->setFailureClosesWindow(false);
     Player->setObjectName(QStringLiteral("Player"));
+    Player->setVisible(false);
 
     btnPanelMenuNext = new QPushButton(this);
     btnPanelMenuNext->setObjectName(QStringLiteral("btnPanelMenuNext"));
@@ -161,6 +169,14 @@ void TfrmMain::FormCreate()
     m_state.CurrentUser = -1;
     // The lecture movie fills its panel.
     Player->setGeometry(pnlPlayer->contentsRect());
+    lblNoMovie->setGeometry(pnlPlayer->contentsRect());
+}
+
+void TfrmMain::showMovieOrPlaceholder()
+{
+    const bool loaded = Player->rootItem() != nullptr;
+    Player->setVisible(loaded);
+    lblNoMovie->setVisible(!loaded);
 }
 
 void TfrmMain::start()
@@ -203,11 +219,21 @@ void TfrmMain::FormShow()
     if (m_state.CurrentUser == -1) {
         const QString failure = m_navigator.showSignIn();
         // The sign-in screen closes without a word when the learners cannot
-        // be read; say why, or the learner faces a reader that saves nothing.
-        if (!failure.isEmpty() && !m_closing)
+        // be read; say why, then go on to the home screen, read only.
+        if (!failure.isEmpty() && !m_closing) {
+            m_state.learnerDataFailure = failure;
             dialogs::message(this, failure + kReadOnlyCourse);
+            m_navigator.showHome(true);
+        }
     } else {
         m_navigator.showHome(true);
+    }
+    // A slide still under way would carry on over the next page: the panel
+    // now simply is hidden, and the page has the whole width again.
+    leftMenuTimer->stop();
+    if (!m_richViewAligned) {
+        m_richViewAligned = true;
+        layoutControls();
     }
     pnlMenu->move(kMenuHiddenLeft, pnlMenu->y());
     pnlPlayer->move(pnlPlayer->x(), kPlayerHiddenTop);
@@ -367,24 +393,39 @@ bool TfrmMain::PopHistory(HistoryCommand &record)
 void TfrmMain::OpenPage(int n)
 {
     bool loaded = false;
+    QString failure;
+    QString document;
     try {
         m_state.CurrentPage = n;
         RichView1->ScrollTo(0);
         const PageEntry entry = pageEntry(n);
+        document = entry.document;
         loaded = RichView1->LoadRVF(entry.document);
+        if (!loaded)
+            failure = RichView1->loadError();
         if (loaded) {
-            if (!entry.movie.isEmpty())
+            if (!entry.movie.isEmpty()) {
                 Player->setMovie(movie::MovieControl::moviePath(entry.movie));
+                showMovieOrPlaceholder();
+            }
             if (entry.toolbarFrame >= 0)
                 FlashButtons->GotoFrame(entry.toolbarFrame);
             RichView1->Format();
+            // Every page opens at its top; a bookmark scrolls on from there.
+            RichView1->ScrollTo(0);
             RichView1->viewport()->update();
             BuildSectionMenu();
         }
-    } catch (const std::exception &) {
+    } catch (const std::exception &e) {
         loaded = false;
+        failure = QString::fromUtf8(e.what());
     }
     if (!loaded) {
+        // The learner gets the fixed message; whoever looks after the course
+        // finds the file, the line and the reason on standard error.
+        std::fprintf(stderr, "tarvel: %s: %s\n", qUtf8Printable(document),
+                     qUtf8Printable(failure.isEmpty() ? QStringLiteral("cannot be read") : failure));
+        std::fflush(stderr);
         dialogs::message(this, kMissingFiles);
         closeMainWindow();
     }
@@ -396,12 +437,7 @@ void TfrmMain::BuildSectionMenu()
     m_state.SectionY.clear();
     RichView2->AddNL(QString(), rvs::tsSubheading, rvs::psLeftIndent);
     RichView2->AddNL(QString(), rvs::tsSubheading, rvs::psLeftIndent);
-    for (auto cp = RichView1->GetFirstCheckpoint(); cp; cp = RichView1->GetNextCheckpoint(cp)) {
-        int x = 0;
-        int y = 0;
-        RichView1->GetCheckpointXY(cp, x, y);
-        m_state.SectionY.push_back(y);
-    }
+    updateSectionPositions();
     for (auto cp = RichView1->GetFirstCheckpoint(); cp; cp = RichView1->GetNextCheckpoint(cp)) {
         int tag = 0;
         QString name;
@@ -413,8 +449,24 @@ void TfrmMain::BuildSectionMenu()
     RichView2->Format();
 }
 
+void TfrmMain::updateSectionPositions()
+{
+    m_state.SectionY.clear();
+    if (!RichView1->isFormatted())
+        return;
+    for (auto cp = RichView1->GetFirstCheckpoint(); cp; cp = RichView1->GetNextCheckpoint(cp)) {
+        int x = 0;
+        int y = 0;
+        RichView1->GetCheckpointXY(cp, x, y);
+        m_state.SectionY.push_back(y);
+    }
+}
+
 void TfrmMain::RichView2Jump(int k)
 {
+    // The positions are those of the layout now on screen: the menu sliding
+    // in, a zoom or a resize has changed the text width since they were taken.
+    updateSectionPositions();
     if (k < 0 || k >= static_cast<int>(m_state.SectionY.size()))
         return;
     RichView1->ScrollTo(m_state.SectionY[static_cast<size_t>(k)]);
@@ -464,6 +516,10 @@ void TfrmMain::FlashButtonsFSCommand(const QString &command, const QString &)
 
 void TfrmMain::AddBookmark()
 {
+    if (!m_state.learnerDataFailure.isEmpty()) {
+        dialogs::message(this, m_state.learnerDataUnavailableText());
+        return;
+    }
     // A failed save raises; the learner then sees why and no success message.
     XML().addBookmark(m_state.CurrentUser, m_state.CurrentPage);
     dialogs::message(this, QStringLiteral("Добавлена закладка!"));
@@ -502,6 +558,18 @@ void TfrmMain::ShowContents()
 {
     using namespace rvs;
     HideMenuPanel();
+    if (!XML().isLoaded() || !m_state.learnerDataFailure.isEmpty()) {
+        // Without the course data the course's own contents document
+        // stands in: its link k opens page k as well.
+        OpenPage(pages::kContents);
+        if (m_closing)
+            return;
+        RichView2->Clear();
+        RichView2->Format();
+        m_state.SectionY.clear();
+        PushHistory(hkContents, false, 0);
+        return;
+    }
     RichView1->Clear();
     RichView2->Clear();
     m_state.SectionY.clear();
@@ -521,8 +589,9 @@ void TfrmMain::ShowContents()
                              tsCourier, psLeftIndent);
         ++i;
     });
-    // The view lays the new content out; the section menu stays empty.
+    // The view lays the new content out at the top; the section menu stays empty.
     RichView1->Format();
+    RichView1->ScrollTo(0);
     RichView2->Format();
     PushHistory(hkContents, false, 0);
 }
@@ -544,6 +613,8 @@ void TfrmMain::RichView1Jump(int id)
 
 void TfrmMain::ZoomIn()
 {
+    if (m_state.NormalSize >= reader::ReaderState::kMaxNormalSize)
+        return;
     ++m_state.NormalSize;
     ++m_state.HeadingSize;
     ++m_state.SubheadingSize;
@@ -552,6 +623,10 @@ void TfrmMain::ZoomIn()
 
 void TfrmMain::ZoomOut()
 {
+    // Below this the text is no longer readable, and further presses would
+    // change nothing visible while the sizes ran on.
+    if (m_state.NormalSize <= reader::ReaderState::kMinNormalSize)
+        return;
     --m_state.NormalSize;
     --m_state.HeadingSize;
     --m_state.SubheadingSize;
@@ -564,7 +639,9 @@ void TfrmMain::ApplyZoom()
     RVStyle1->TextStyles(rvs::tsHeading).size = m_state.HeadingSize;
     RVStyle1->TextStyles(rvs::tsSubheading).size = m_state.SubheadingSize;
     RVStyle1->TextStyles(rvs::tsCourier).size = m_state.NormalSize;
-    RichView1->Format();
+    // The same text stays at the top: a pixel offset means other text at
+    // another size.
+    RichView1->Reformat();
     BuildSectionMenu();
 }
 

@@ -109,6 +109,10 @@ protected:
 private:
     void layoutControls();
     void placeMenuButton();
+    // SectionY from the page's layout as it stands.
+    void updateSectionPositions();
+    // The lecture movie, or a line saying the page has none.
+    void showMovieOrPlaceholder();
     // Lays the page out again after its sheet changed, keeping the section
     // positions current.
     void relayoutPage();
@@ -126,6 +130,7 @@ private:
     TRichView *RichView2 = nullptr;
     QFrame *pnlPlayer = nullptr;
     movie::MovieControl *Player = nullptr;
+    QLabel *lblNoMovie = nullptr;
     QPushButton *btnPanelMenuNext = nullptr;
     QPushButton *btnPlayerOn = nullptr;
     QFrame *pnlButtons = nullptr;

@@ -3,6 +3,7 @@
 #include "core/RegularFile.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QFontMetricsF>
 #include <QDir>
 #include <QFileInfo>
 #include <QImageReader>
@@ -258,6 +259,30 @@ void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
             break;
         }
         L.itemLen[size_t(i)] = cur.position() - L.itemPos[size_t(i)];
+    }
+    // Raised and lowered text (exponents, indices) is drawn off the baseline,
+    // outside the line's own height: give such blocks that much room above
+    // and below every line, or the text meets the line above and the frame.
+    L.shiftRoom.clear();
+    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+        ShiftRoom room;
+        for (auto it = b.begin(); !it.atEnd(); ++it) {
+            const QTextCharFormat f = it.fragment().charFormat();
+            const qreal shift = f.baselineOffset();
+            if (shift == 0)
+                continue;
+            const qreal by = QFontMetricsF(f.font()).height() * std::abs(shift) / 100.0;
+            (shift > 0 ? room.above : room.below) = std::max(shift > 0 ? room.above : room.below, by);
+        }
+        if (room.above <= 0 && room.below <= 0)
+            continue;
+        room.above = std::ceil(room.above);
+        room.below = std::ceil(room.below);
+        QTextBlockFormat bf = b.blockFormat();
+        bf.setTopMargin(bf.topMargin() + room.above);
+        bf.setLineHeight(room.above + room.below, QTextBlockFormat::LineDistanceHeight);
+        QTextCursor(b).setBlockFormat(bf);
+        L.shiftRoom[b.blockNumber()] = room;
     }
     cur.endEditBlock();
 

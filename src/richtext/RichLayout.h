@@ -14,6 +14,7 @@
 #include <QImage>
 #include <QRectF>
 #include <QTextDocument>
+#include <map>
 #include <vector>
 
 class QTextCursor;
@@ -74,6 +75,13 @@ public:
     std::vector<int> linkItems;   // link id -> item index
     std::vector<Group> decorated; // runs of blocks with a border or background
     std::vector<int> breakBlocks;
+    // Room kept above and below the lines of blocks with raised or lowered
+    // text, by block number; a frame around such a block takes it in.
+    struct ShiftRoom
+    {
+        qreal above = 0, below = 0;
+    };
+    std::map<int, ShiftRoom> shiftRoom;
     QColor ruleColor;
 
 private:

@@ -145,7 +145,8 @@ void TRichView::AddBreak()
 bool TRichView::LoadRVF(const QString &fileName)
 {
     RVDocument loaded;
-    if (!loadRvf(QDir::current().absoluteFilePath(fileName), loaded))
+    m_loadError.clear();
+    if (!loadRvf(QDir::current().absoluteFilePath(fileName), loaded, &m_loadError))
         return false;
     m_doc = std::move(loaded);
     m_layout->text.forgetPictures();
@@ -431,9 +432,14 @@ void TRichView::paintEvent(QPaintEvent *)
         if (!fl || !ll || fl->lineCount() == 0 || ll->lineCount() == 0)
             continue;
         const RVParaStyle &ps = st.ParaStyles(g.para);
-        const qreal top = fl->position().y() + fl->lineAt(0).y();
+        qreal top = fl->position().y() + fl->lineAt(0).y();
         const QTextLine lastLine = ll->lineAt(ll->lineCount() - 1);
-        const qreal bottom = ll->position().y() + lastLine.y() + lastLine.height();
+        qreal bottom = ll->position().y() + lastLine.y() + lastLine.height();
+        // Raised and lowered text stays inside the frame.
+        if (auto room = L.text.shiftRoom.find(g.firstBlock); room != L.text.shiftRoom.end())
+            top -= room->second.above;
+        if (auto room = L.text.shiftRoom.find(g.lastBlock); room != L.text.shiftRoom.end())
+            bottom += room->second.below;
         const QRectF text(ps.leftIndent, top, std::max<qreal>(0, L.text.width() - ps.leftIndent - ps.rightIndent),
                           bottom - top);
         if (!text.adjusted(-50, -50, 50, 50).intersects(clip))

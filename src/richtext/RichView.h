@@ -58,6 +58,8 @@ public:
 
     // Files.
     bool LoadRVF(const QString &fileName);
+    // Why the last LoadRVF failed ("line N: ..." or the file's error).
+    QString loadError() const { return m_loadError; }
     bool LoadText(const QString &fileName, int styleNo, int paraNo, bool asSingleParagraph);
     bool SaveTextW(const QString &fileName, int lineWidth) const;
 
@@ -119,6 +121,7 @@ private:
 
     struct Layout;
     RVDocument m_doc;
+    QString m_loadError;
     QPointer<TRVStyle> m_style;
     Layout *m_layout = nullptr;
     int m_left = 5, m_right = 5, m_top = 5, m_bottom = 5;

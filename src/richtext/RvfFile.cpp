@@ -27,18 +27,72 @@ struct ParseError
 class Reader
 {
 public:
-    Reader(const QByteArray &data, RVDocument &doc) : m_data(data), m_doc(doc) {}
+    Reader(const QByteArray &data, RVDocument &doc, QStringList *notes)
+        : m_data(data), m_doc(doc), m_notes(notes)
+    {
+    }
 
     void readRoot(const pugi::xml_node &root);
 
 private:
-    [[noreturn]] void fail(const pugi::xml_node &at, const QString &what) const
+    int lineOf(const pugi::xml_node &at) const
     {
         const ptrdiff_t offset = at.offset_debug();
         int line = 1;
         if (offset > 0)
             line += int(std::count(m_data.constBegin(), m_data.constBegin() + std::min<qsizetype>(offset, m_data.size()), '\n'));
-        throw ParseError{QStringLiteral("line %1: %2").arg(line).arg(what)};
+        return line;
+    }
+
+    [[noreturn]] void fail(const pugi::xml_node &at, const QString &what) const
+    {
+        throw ParseError{QStringLiteral("line %1: %2").arg(lineOf(at)).arg(what)};
+    }
+
+    // Something read sensibly that the author should still mend.
+    void note(const pugi::xml_node &at, const QString &what) const
+    {
+        if (m_notes)
+            m_notes->append(QStringLiteral("line %1: %2").arg(lineOf(at)).arg(what));
+    }
+
+    // Whether the text was wrapped in the file itself: a literal line break,
+    // not a written &#10; (which the writer uses for a line break that
+    // belongs to the text).
+    bool wrappedInSource(const pugi::xml_node &text) const
+    {
+        const ptrdiff_t from = text.offset_debug();
+        if (from < 0 || from >= m_data.size())
+            return QByteArrayView(text.value()).contains('\n');
+        const qsizetype end = m_data.indexOf('<', from);
+        const QByteArrayView raw = QByteArrayView(m_data).sliced(from, (end < 0 ? m_data.size() : end) - from);
+        return raw.contains('\n') || raw.contains('\r');
+    }
+
+    // A <t> wrapped across source lines: the line break and the indentation
+    // after it read as one blank. Runs of blanks within a line stay exact.
+    QString joinWrappedLines(const QString &text, const pugi::xml_node &at) const
+    {
+        if (!text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+            return text;
+        note(at, QStringLiteral("a line break inside <t> (read as one blank); write the text on one line"));
+        QString out;
+        out.reserve(text.size());
+        for (qsizetype i = 0; i < text.size();) {
+            const QChar c = text[i];
+            if (c == QLatin1Char('\n') || c == QLatin1Char('\r')) {
+                while (out.endsWith(QLatin1Char(' ')) || out.endsWith(QLatin1Char('\t')))
+                    out.chop(1);
+                while (i < text.size() && (text[i] == QLatin1Char(' ') || text[i] == QLatin1Char('\t') ||
+                                           text[i] == QLatin1Char('\n') || text[i] == QLatin1Char('\r')))
+                    ++i;
+                out += QLatin1Char(' ');
+            } else {
+                out += c;
+                ++i;
+            }
+        }
+        return out;
     }
 
     static QString name(const pugi::xml_node &n) { return QString::fromUtf8(n.name()); }
@@ -81,6 +135,7 @@ private:
 
     const QByteArray &m_data;
     RVDocument &m_doc;
+    QStringList *m_notes = nullptr;
 };
 
 bool isXmlSpace(QChar c)
@@ -186,9 +241,11 @@ void Reader::readParagraph(const pugi::xml_node &p)
                 for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
                     if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) {
                         count(c, qsizetype(std::strlen(c.value())));
-                        text += QString::fromUtf8(c.value());
-                    }
-                    else if (c.type() == pugi::node_element)
+                        if (c.type() == pugi::node_pcdata && wrappedInSource(c))
+                            text += joinWrappedLines(QString::fromUtf8(c.value()), n);
+                        else
+                            text += QString::fromUtf8(c.value());
+                    } else if (c.type() == pugi::node_element)
                         fail(c, QStringLiteral("element <%1> inside <t>").arg(name(c)));
                 }
                 pieces.push_back({Piece::Literal, text, styleAttr(n, "style", 0), n});
@@ -321,9 +378,11 @@ QString xmlEscape(const QString &s, bool attribute)
         case '>': out += QLatin1String("&gt;"); break;
         case '"': out += attribute ? QLatin1String("&quot;") : QLatin1String("\""); break;
         default:
-            // Control characters, and in attributes all white space but the
-            // blank, go as references so that the parser gives them back.
-            if (u < 0x20 && !(u == '\t' && !attribute) && !(u == '\n' && !attribute))
+            // Control characters (a line break too: one written as it is
+            // would read as a wrapped line), and in attributes all white
+            // space but the blank, go as references so that the parser
+            // gives them back.
+            if (u < 0x20 && !(u == '\t' && !attribute))
                 out += QStringLiteral("&#%1;").arg(int(u));
             else
                 out += c;
@@ -335,6 +394,12 @@ QString xmlEscape(const QString &s, bool attribute)
 } // namespace
 
 bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error)
+{
+    return parseRvf(data, baseDir, out, error, nullptr);
+}
+
+bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error,
+              QStringList *notes)
 {
     if (data.size() > kRvfMaxBytes) {
         if (error)
@@ -371,7 +436,7 @@ bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, Q
     RVDocument doc;
     doc.baseDir = baseDir;
     try {
-        Reader(data, doc).readRoot(root);
+        Reader(data, doc, notes).readRoot(root);
     } catch (const ParseError &e) {
         if (error)
             *error = e.text;

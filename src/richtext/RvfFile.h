@@ -6,6 +6,7 @@
 
 #include <QByteArray>
 #include <QString>
+#include <QStringList>
 
 // Files larger than this are not documents.
 constexpr qint64 kRvfMaxBytes = 16 * 1024 * 1024;
@@ -17,6 +18,10 @@ constexpr qsizetype kRvfMaxParagraphChars = 200000;
 // when error is given, says what is wrong and where.
 bool loadRvf(const QString &path, RVDocument &out, QString *error = nullptr);
 bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error = nullptr);
+// The same, also listing in notes ("line N: ...") what was read sensibly but
+// should be mended in the file (the course check shows them).
+bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error,
+              QStringList *notes);
 
 // Writes a document atomically; relative picture paths are rewritten to be
 // relative to the new file's folder. Item tags and page breaks are not stored.

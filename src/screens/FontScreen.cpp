@@ -3,8 +3,14 @@
 #include "movie/MovieControl.h"
 #include "reader/ReaderState.h"
 #include "reader/ReaderWindow.h"
+#include "richtext/RVStyle.h"
 #include "richtext/RichView.h"
 #include "ui/FontDialog.h"
+
+#include <QGuiApplication>
+#include <QScreen>
+
+#include <algorithm>
 
 TfrmFont *frmFont = nullptr;
 
@@ -55,9 +61,57 @@ void TfrmFont::FlashFSCommand(const QString &command, const QString &)
     if (command == QLatin1String("close"))
         closeScreen();
     else if (command == QLatin1String("DoChange"))
-        dlgFont->Execute(); // only Apply changes the styles
+        DoChange();
     else if (command == QLatin1String("DoDefoult"))
         DoDefoult();
+}
+
+void TfrmFont::DoChange()
+{
+    // The dialog opens on the font the pages are read in now.
+    const RVTextStyle &normal = m_state.readingStyle().TextStyles(rvs::tsNormal);
+    QFont current(normal.fontName);
+    current.setPointSize(std::max(1, normal.size));
+    current.setBold(normal.bold);
+    current.setItalic(normal.italic);
+    current.setUnderline(normal.underline);
+    current.setStrikeOut(normal.strikeOut);
+    dlgFont->setChosenFont(current);
+    dlgFont->setChosenColor(normal.color);
+    placeBesidePreview();
+    dlgFont->Execute(); // only Apply changes the styles
+}
+
+void TfrmFont::placeBesidePreview()
+{
+    // Beside the preview it updates, not over it: of the places right, left,
+    // below and above the preview (kept on the screen), the one that covers
+    // the least of it.
+    dlgFont->adjustSize();
+    const QSize size = dlgFont->frameGeometry().size().expandedTo(dlgFont->sizeHint());
+    const QRect preview(RView1->mapToGlobal(QPoint(0, 0)), RView1->size());
+    QScreen *screen = this->screen() ? this->screen() : QGuiApplication::primaryScreen();
+    const QRect area = screen ? screen->availableGeometry() : QRect(QPoint(0, 0), size * 2);
+    constexpr int gap = 8;
+    const QPoint candidates[] = {
+        {preview.right() + 1 + gap, preview.top()},
+        {preview.left() - gap - size.width(), preview.top()},
+        {preview.left(), preview.bottom() + 1 + gap},
+        {preview.left(), preview.top() - gap - size.height()},
+    };
+    QPoint best;
+    qint64 bestCover = -1;
+    for (QPoint p : candidates) {
+        p.setX(std::clamp(p.x(), area.left(), std::max(area.left(), area.right() + 1 - size.width())));
+        p.setY(std::clamp(p.y(), area.top(), std::max(area.top(), area.bottom() + 1 - size.height())));
+        const QRect covered = QRect(p, size).intersected(preview);
+        const qint64 cover = covered.isEmpty() ? 0 : qint64(covered.width()) * covered.height();
+        if (bestCover < 0 || cover < bestCover) {
+            best = p;
+            bestCover = cover;
+        }
+    }
+    dlgFont->move(best);
 }
 
 void TfrmFont::dlgFontApply()

@@ -27,6 +27,8 @@ public:
     void dlgFontApply();
     // The sizes the reader sheet starts with.
     void DoDefoult();
+    // Shows the font dialog on the current reading font, beside the preview.
+    void DoChange();
 
     movie::MovieControl *Flash = nullptr;
     TRichView *RView1 = nullptr;
@@ -36,6 +38,8 @@ protected:
     void FormActivate() override;
 
 private:
+    void placeBesidePreview();
+
     reader::ReaderState &m_state;
 };
 

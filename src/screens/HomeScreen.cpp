@@ -8,6 +8,7 @@
 #include "ui/Navigator.h"
 
 #include <QApplication>
+#include <QCloseEvent>
 #include <QDesktopServices>
 #include <QDir>
 #include <QFileInfo>
@@ -75,14 +76,13 @@ void TfrmIntro::FormActivate()
     const QSize desktop = virtualDesktopSize();
     const int width = desktop.width();
     const int height = desktop.height();
-    if (height < 600) {
+    // Every message first, then the end: once the main window closes, its
+    // queued quit would end a second message box before it is read.
+    const int failing = (height < 600 ? 1 : 0) + (width < 800 ? 1 : 0);
+    for (int i = 0; i < failing; ++i)
         dialogs::message(this, kResolutionMessage);
+    if (failing > 0)
         frmMain->closeMainWindow();
-    }
-    if (width < 800) {
-        dialogs::message(this, kResolutionMessage);
-        frmMain->closeMainWindow();
-    }
     Flash->move((width - 800) / 2, (height - 600) / 2);
     Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("Main")));
     frmMain->reloadToolbar();
@@ -122,19 +122,47 @@ void TfrmIntro::FormKeyDown(int key, Qt::KeyboardModifiers shift)
         frmMain->closeMainWindow();
 }
 
-void TfrmIntro::startCompanion(const QString &relativePath)
+void TfrmIntro::closeEvent(QCloseEvent *event)
 {
+    // The window manager's close (title bar, Alt+F4) is "exit": a home
+    // screen merely hidden would leave the learner before an empty reader.
+    if (ui::ModalScreen::programEnding()) {
+        ui::ModalScreen::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    FlashFSCommand(QStringLiteral("exit"), QString());
+}
+
+bool TfrmIntro::learnerDataAvailable()
+{
+    if (m_state.learnerDataFailure.isEmpty())
+        return true;
+    dialogs::message(this, m_state.learnerDataUnavailableText());
+    return false;
+}
+
+void TfrmIntro::startCompanion(const QString &title, const QString &relativePath)
+{
+    // Started, never waited for. A program that is not there is named, so
+    // the teacher knows what to install and where.
+    const QFileInfo info(QDir::current(), relativePath);
+    if (!info.isFile()) {
+        dialogs::message(this, QStringLiteral("%1 не установлены: нет программы\n%2\n\n"
+                                              "Учитель может установить её, как сказано в "
+                                              "описании курса (README.md).")
+                                   .arg(title, QDir::toNativeSeparators(info.absoluteFilePath())));
+        return;
+    }
     if (g_programStarter) {
         g_programStarter(relativePath);
         return;
     }
-    // Started, never waited for; a missing program does nothing.
-    const QFileInfo info(QDir::current(), relativePath);
-    if (!info.exists())
-        return;
     if (info.isExecutable() && QProcess::startDetached(info.absoluteFilePath(), {}))
         return;
-    QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath()));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
+        dialogs::message(this, QStringLiteral("Не удалось запустить программу\n%1")
+                                   .arg(QDir::toNativeSeparators(info.absoluteFilePath())));
 }
 
 void TfrmIntro::FlashFSCommand(const QString &command, const QString &)
@@ -142,7 +170,8 @@ void TfrmIntro::FlashFSCommand(const QString &command, const QString &)
     if (command == QLatin1String("exit")) {
         frmMain->closeMainWindow();
     } else if (command == QLatin1String("DoBookmark")) {
-        m_navigator.showBookmarks();
+        if (learnerDataAvailable())
+            m_navigator.showBookmarks();
     } else if (command == QLatin1String("DoContent")) {
         frmMain->PushHistory(hkHome, false, 0);
         frmMain->ShowContents();
@@ -159,19 +188,24 @@ void TfrmIntro::FlashFSCommand(const QString &command, const QString &)
         closeScreen();
         frmMain->OpenPage(pages::kHelp);
     } else if (command == QLatin1String("DoTests")) {
+        // A result that cannot be filed under the learner is not worth a test.
+        if (!learnerDataAvailable())
+            return;
         frmMain->PushHistory(hkHome, false, 0);
         frmMain->PushHistory(hkHome, false, 0);
         frmMain->ShowTestTopics();
         m_state.TopicMode = true;
         closeScreen();
     } else if (command == QLatin1String("DoReport")) {
-        m_navigator.showReport();
+        if (learnerDataAvailable())
+            m_navigator.showReport();
     } else if (command == QLatin1String("DoStat")) {
-        m_navigator.showStatistics();
+        if (learnerDataAvailable())
+            m_navigator.showStatistics();
     } else if (command == QLatin1String("DoLabs")) {
-        startCompanion(QStringLiteral("Labs/VESTRA.exe"));
+        startCompanion(QStringLiteral("Лабораторные работы"), QStringLiteral("Labs/VESTRA.exe"));
     } else if (command == QLatin1String("DoPrac")) {
-        startCompanion(QStringLiteral("Prac/Drimet.exe"));
+        startCompanion(QStringLiteral("Практикум"), QStringLiteral("Prac/Drimet.exe"));
     } else if (command == QLatin1String("DoDict")) {
         frmMain->PushHistory(hkHome, false, 0);
         closeScreen();

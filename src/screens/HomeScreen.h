@@ -38,9 +38,12 @@ protected:
     void FormActivate() override;
     void FormDeactivate() override;
     bool eventFilter(QObject *watched, QEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
-    void startCompanion(const QString &relativePath);
+    void startCompanion(const QString &title, const QString &relativePath);
+    // False, after saying why, when the learners could not be read.
+    bool learnerDataAvailable();
 
     reader::ReaderState &m_state;
     ui::Navigator &m_navigator;

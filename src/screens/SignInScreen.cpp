@@ -8,6 +8,7 @@
 #include "ui/Navigator.h"
 
 #include <QAbstractItemView>
+#include <QCloseEvent>
 #include <QComboBox>
 #include <QStyledItemDelegate>
 
@@ -31,6 +32,12 @@ public:
 
 const QString TfrmLogin::kDeleteQuestion =
     QStringLiteral("Вы точно хотите удалить данного ученика ?");
+
+namespace {
+// What goes with the record, said before the learner answers.
+const QString kDeleteConsequence =
+    QStringLiteral("\n\nВместе с учеником будут удалены его результаты тестов и закладки.");
+} // namespace
 
 TfrmLogin *frmLogin = nullptr;
 
@@ -137,19 +144,23 @@ void TfrmLogin::ChangeUser()
         Flash->GotoFrame(kFrameNoLearner);
         return;
     }
-    EditMode = true;
     learners::CourseData::Learner fields;
     try {
         fields = m_state.XML().learnerFormFields(position);
-    } catch (const std::exception &) {
-        closeScreen();
+    } catch (const std::exception &e) {
+        // Closing here would leave the learner before an empty reader; say
+        // why and stay, so another learner can still be chosen.
+        dialogs::message(this, QString::fromUtf8(e.what()));
         return;
     }
-    // The program keeps its texts in the 8-bit code page.
-    Flash->SetVariable(QStringLiteral("eName"), cp1251::roundTrip(fields.name));
-    Flash->SetVariable(QStringLiteral("eSourname"), cp1251::roundTrip(fields.sourname));
-    Flash->SetVariable(QStringLiteral("eGroup"), cp1251::roundTrip(fields.group));
-    Flash->SetVariable(QStringLiteral("eMail"), cp1251::roundTrip(fields.mail));
+    EditMode = true;
+    // The form shows what is stored: a text squeezed through the 8-bit code
+    // page here would be written back damaged by an unchanged save.
+    m_editedName = fields.name;
+    Flash->SetVariable(QStringLiteral("eName"), fields.name);
+    Flash->SetVariable(QStringLiteral("eSourname"), fields.sourname);
+    Flash->SetVariable(QStringLiteral("eGroup"), fields.group);
+    Flash->SetVariable(QStringLiteral("eMail"), fields.mail);
     LBNames->hide();
 }
 
@@ -160,7 +171,7 @@ void TfrmLogin::DeleteUser()
         Flash->GotoFrame(kFrameNoLearner);
         return;
     }
-    if (!dialogs::question(this, kDeleteQuestion))
+    if (!dialogs::question(this, kDeleteQuestion + kDeleteConsequence))
         return;
     try {
         m_state.XML().deleteLearner(position);
@@ -173,22 +184,33 @@ void TfrmLogin::DeleteUser()
 
 void TfrmLogin::OkPress()
 {
-    const QString name = cp1251::roundTrip(Flash->GetVariable(QStringLiteral("eName")));
+    // A new first name keeps only what the 8-bit code page holds; the stored
+    // one, left as it was, stays exactly as it is.
+    QString name = Flash->GetVariable(QStringLiteral("eName"));
+    if (!EditMode || name != m_editedName)
+        name = cp1251::roundTrip(name);
     const QString sourname = Flash->GetVariable(QStringLiteral("eSourname"));
     const QString group = Flash->GetVariable(QStringLiteral("eGroup"));
     const QString mail = Flash->GetVariable(QStringLiteral("eMail"));
     LBNames->show();
+    const int changed = LBNames->currentIndex();
     try {
         learners::CourseData &xml = m_state.XML();
         if (EditMode)
-            xml.changeLearner(LBNames->currentIndex(), name, sourname, group, mail);
+            xml.changeLearner(changed, name, sourname, group, mail);
         else
             xml.registerLearner(name, sourname, group, mail);
     } catch (const learners::CourseDataError &e) {
         ReportFailedChange(e.message());
         return;
     }
-    if (FillLearnerList() && LBNames->count() > 0)
+    if (!FillLearnerList() || LBNames->count() == 0)
+        return;
+    // A new learner is the last entry; a changed one keeps its place, so
+    // "Войти" signs in the learner just changed and nobody else.
+    if (EditMode && changed >= 0 && changed < LBNames->count())
+        LBNames->setCurrentIndex(changed);
+    else
         LBNames->setCurrentIndex(LBNames->count() - 1);
 }
 
@@ -221,6 +243,18 @@ void TfrmLogin::LBNamesChange()
         Flash->GotoFrame(kFrameSelectionLost);
     else
         m_state.CurrentUser = position;
+}
+
+void TfrmLogin::closeEvent(QCloseEvent *event)
+{
+    // The window manager's close (title bar, Alt+F4) is the movie's "close":
+    // a screen merely hidden would leave the learner before an empty reader.
+    if (ui::ModalScreen::programEnding()) {
+        ui::ModalScreen::closeEvent(event);
+        return;
+    }
+    event->ignore();
+    FlashFSCommand(QStringLiteral("close"), QString());
 }
 
 void TfrmLogin::ReturnStep()

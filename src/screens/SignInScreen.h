@@ -44,6 +44,7 @@ private:
 
 protected:
     void FormActivate() override;
+    void closeEvent(QCloseEvent *event) override;
 
 private:
     // Refills LBNames from the document, loading it first if needed; closes
@@ -60,6 +61,8 @@ private:
 
     reader::ReaderState &m_state;
     ui::Navigator &m_navigator;
+    // The first name as stored, shown by "ChangeUser".
+    QString m_editedName;
 };
 
 // The sign-in screen, program-wide (created by the window set).

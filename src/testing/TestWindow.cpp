@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QDateTime>
 #include <QFileInfo>
+#include <QMouseEvent>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <algorithm>
@@ -56,6 +57,9 @@ TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this,
             [this] { dialogs::guarded(this, [this] { Button1Click(); }); });
+    // One press answers one question: the second press of a double click
+    // would score the next question unseen, with nothing ticked.
+    Button1->installEventFilter(this);
 
     // Tab walks A to E, then "Далее"; Space ticks.
     for (int i = 0; i < 4; ++i)
@@ -64,6 +68,20 @@ TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget
 
     resize(709, 498);
     layoutControls();
+}
+
+bool TfrmTest::eventFilter(QObject *watched, QEvent *event)
+{
+    // A double click's second press (and the double click itself) is no
+    // second answer.
+    if (watched == Button1) {
+        if (event->type() == QEvent::MouseButtonDblClick)
+            return true;
+        if (event->type() == QEvent::MouseButtonPress &&
+            static_cast<QMouseEvent *>(event)->flags().testFlag(Qt::MouseEventCreatedDoubleClick))
+            return true;
+    }
+    return ui::ModalScreen::eventFilter(watched, event);
 }
 
 void TfrmTest::resizeEvent(QResizeEvent *event)
@@ -113,7 +131,10 @@ void TfrmTest::FormActivate()
     } catch (const std::exception &e) {
         // The window stays open on what it last showed; "Далее" then closes it.
         Run.abandon();
-        dialogs::error(this, QString::fromUtf8(e.what()));
+        // Said in Russian; the reader's own text stays for whoever mends the files.
+        dialogs::error(this, QStringLiteral("Вопросы теста не удалось загрузить: файл вопросов "
+                                            "или ответов повреждён.\n\n") +
+                                 QString::fromUtf8(e.what()));
         return;
     }
     apply(Run.setUp());

@@ -55,6 +55,7 @@ protected:
     void FormActivate() override;
     void FormDeactivate() override;
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Shows the home screen again, whatever closed the window.

@@ -64,7 +64,7 @@ void guarded(QWidget *parent, const std::function<void()> &handler)
     } catch (const std::exception &e) {
         error(parent, QString::fromUtf8(e.what()));
     } catch (...) {
-        error(parent, QStringLiteral("Unknown error"));
+        error(parent, QStringLiteral("Неизвестная ошибка"));
     }
 }
 

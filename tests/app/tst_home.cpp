@@ -1,6 +1,7 @@
 #include "common/ReaderParts.h"
 #include "common/TestSupport.h"
 #include "ui/Dialogs.h"
+#include "app/Startup.h"
 #include "app/WindowSet.h"
 #include "screens/HomeScreen.h"
 #include "learners/CourseData.h"
@@ -11,8 +12,11 @@
 
 #include <QDir>
 #include <QFile>
+#include <QAbstractButton>
 #include <QKeyEvent>
+#include <QMessageBox>
 #include <QQuickItem>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -58,12 +62,16 @@ private slots:
     void companionProgramsAreStarted();
     void altF4EndsTheProgram_data();
     void altF4EndsTheProgram();
+    void windowManagerCloseEndsTheProgram();
+    void qtSpeaksRussian();
 
 private:
     QTemporaryDir *m_dir = nullptr;
     QString m_oldDir;
     QStringList m_messages;
     QStringList m_started;
+    // Whether the program was already ending when each message came up.
+    QList<bool> m_endingAtMessage;
 };
 
 void TestHome::init()
@@ -76,7 +84,11 @@ void TestHome::init()
     QDir::setCurrent(root);
     m_messages.clear();
     m_started.clear();
-    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
+    m_endingAtMessage.clear();
+    dialogs::setMessageHook([this](const QString &text) {
+        m_messages << text;
+        m_endingAtMessage << (frmMain && frmMain->isClosing());
+    });
     TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
     TfrmIntro::setProgramStarter([this](const QString &path) {
         m_started << path;
@@ -117,6 +129,9 @@ void TestHome::desktopCheck()
     QCOMPARE(m_messages.size(), messages);
     for (const QString &text : m_messages)
         QCOMPARE(text, QString("Данное разрешение экрана не поддерживается"));
+    // Every message comes while the program still runs: once it ends, its
+    // queued quit would close a second message box unread.
+    QVERIFY(!m_endingAtMessage.contains(true));
     QCOMPARE(frmMain->isClosing(), messages > 0);
     // (width - 800) / 2 truncates toward zero, also below 800.
     const QPoint expected((desktop.width() - 800) / 2, (desktop.height() - 600) / 2);
@@ -208,10 +223,32 @@ void TestHome::subScreenReturnsWithoutReload()
 
 void TestHome::companionProgramsAreStarted()
 {
+    // Not installed: the learner is told, with the path the program expected.
     whileHomeIsUp([] {
         frmIntro->FlashFSCommand("DoLabs", "");
         frmIntro->FlashFSCommand("DoPrac", "");
         QVERIFY(frmIntro->isShowingModal()); // stays open either way
+    });
+    QVERIFY(m_started.isEmpty());
+    QCOMPARE(m_messages.size(), 2);
+    const QString labs = QDir::toNativeSeparators(QDir::current().absoluteFilePath("Labs/VESTRA.exe"));
+    const QString prac = QDir::toNativeSeparators(QDir::current().absoluteFilePath("Prac/Drimet.exe"));
+    QVERIFY2(m_messages[0].contains("Лабораторные работы") && m_messages[0].contains(labs),
+             qPrintable(m_messages[0]));
+    QVERIFY2(m_messages[1].contains("Практикум") && m_messages[1].contains(prac),
+             qPrintable(m_messages[1]));
+
+    // Installed: started, and nothing is said.
+    m_messages.clear();
+    for (const char *path : {"Labs/VESTRA.exe", "Prac/Drimet.exe"}) {
+        QVERIFY(QDir().mkpath(QFileInfo(QString::fromLatin1(path)).path()));
+        QFile program(QString::fromLatin1(path));
+        QVERIFY(program.open(QIODevice::WriteOnly));
+    }
+    whileHomeIsUp([] {
+        frmIntro->FlashFSCommand("DoLabs", "");
+        frmIntro->FlashFSCommand("DoPrac", "");
+        QVERIFY(frmIntro->isShowingModal());
     });
     QCOMPARE(m_started, QStringList({"Labs/VESTRA.exe", "Prac/Drimet.exe"}));
     QVERIFY(m_messages.isEmpty());
@@ -237,6 +274,31 @@ void TestHome::altF4EndsTheProgram()
         QTest::keyClick(frmIntro->Flash, Qt::Key_F4, Qt::KeyboardModifiers(modifiers));
     });
     QCOMPARE(frmMain->isClosing(), ends);
+}
+
+// The title bar's close or Alt+F4 under a window manager, on any showing.
+void TestHome::windowManagerCloseEndsTheProgram()
+{
+    whileHomeIsUp([] {}); // a showing before
+    QVERIFY(!frmMain->isClosing());
+    whileHomeIsUp([] { frmIntro->close(); });
+    QVERIFY(frmMain->isClosing());
+}
+
+// Qt's own buttons and dialogs speak Russian in any locale.
+void TestHome::qtSpeaksRussian()
+{
+    QVERIFY(loadQtTranslations());
+    const auto russian = [](const char *context, const char *text) {
+        const QString t = QCoreApplication::translate(context, text);
+        return t != QLatin1String(text) && t.contains(QRegularExpression(QStringLiteral("[А-Яа-яЁё]")));
+    };
+    QMessageBox box(QMessageBox::NoIcon, QString(), QString(), QMessageBox::Yes | QMessageBox::No);
+    for (QMessageBox::StandardButton b : {QMessageBox::Yes, QMessageBox::No})
+        QVERIFY2(box.button(b)->text().contains(QRegularExpression(QStringLiteral("[А-Яа-яЁё]"))),
+                 qPrintable(box.button(b)->text()));
+    QVERIFY(russian("QFileDialog", "File &name:"));
+    QVERIFY(russian("QSaveFile", "Filename refers to a directory"));
 }
 
 QTEST_MAIN(TestHome)

@@ -12,12 +12,17 @@
 #include <QDir>
 #include <QFile>
 #include <QFrame>
+#include <QLabel>
 #include <QPushButton>
 #include <QQuickItem>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTemporaryFile>
 #include <QTimer>
+
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 using testsupport::copyTree;
@@ -90,6 +95,13 @@ private slots:
     void toolbarIgnoresUnknownCommands_data();
     void toolbarIgnoresUnknownCommands();
     void zoom();
+    void zoomKeepsTheTextAtTheTopAndStops();
+    void pagesOpenAtTheTop();
+    void sectionJumpAfterTheMenuNarrowsTheView();
+    void homeDuringASlideStopsIt();
+    void emptyMoviePanelSaysSo();
+    void contentsWithoutCourseData();
+    void unreadablePageIsNamedOnStandardError();
 
 private:
     QTemporaryDir *m_dir = nullptr;
@@ -406,13 +418,163 @@ void TestReader::zoom()
     QCOMPARE(parts::RVStyle1()->TextStyles(3).size, 11);
     QCOMPARE(parts::RVStyle1()->TextStyles(4).size, 8);
     QVERIFY(parts::RichView1()->DocumentHeight() > before);
-    for (int i = 0; i < 11; ++i)
+    for (int i = 0; i < 3; ++i)
         frmMain->ZoomOut();
-    QCOMPARE(parts::RVStyle1()->TextStyles(0).size, 0);
-    QCOMPARE(parts::RVStyle1()->TextStyles(1).size, 10);
-    QCOMPARE(parts::RVStyle1()->TextStyles(2).size, 4);
-    QCOMPARE(parts::RVStyle1()->TextStyles(3).size, 0);
+    QCOMPARE(parts::RVStyle1()->TextStyles(0).size, 8);
+    QCOMPARE(parts::RVStyle1()->TextStyles(1).size, 18);
+    QCOMPARE(parts::RVStyle1()->TextStyles(2).size, 12);
+    QCOMPARE(parts::RVStyle1()->TextStyles(3).size, 8);
     QCOMPARE(frmMain->state().SectionY.size(), size_t(3)); // the menu follows the new layout
+}
+
+void TestReader::zoomKeepsTheTextAtTheTopAndStops()
+{
+    frmMain->OpenPage(3);
+    TRichView *view = parts::RichView1();
+    // The second section's heading at the top of the view.
+    view->ScrollTo(frmMain->state().SectionY[1]);
+    const int before = view->scrollPosition();
+    frmMain->ZoomIn();
+    frmMain->ZoomIn();
+    frmMain->ZoomIn();
+    // The heading is still at the top (give or take the line before it),
+    // though its pixel offset moved on.
+    const int y = frmMain->state().SectionY[1];
+    const QString where = QStringLiteral("at %1 (before %2), heading at %3")
+                              .arg(view->scrollPosition()).arg(before).arg(y);
+    QVERIFY2(y - before > 100, qPrintable(where));
+    QVERIFY2(view->scrollPosition() <= y && y - view->scrollPosition() < 80, qPrintable(where));
+
+    // A floor and a ceiling: further presses change nothing.
+    for (int i = 0; i < 40; ++i)
+        frmMain->ZoomOut();
+    const int floor = frmMain->state().NormalSize;
+    frmMain->ZoomOut();
+    QCOMPARE(frmMain->state().NormalSize, floor);
+    QVERIFY(floor >= 6);
+    QCOMPARE(parts::RVStyle1()->TextStyles(0).size, floor);
+    QCOMPARE(frmMain->state().HeadingSize, floor + 10);
+    for (int i = 0; i < 80; ++i)
+        frmMain->ZoomIn();
+    const int ceiling = frmMain->state().NormalSize;
+    QVERIFY(ceiling > 20 && ceiling <= 48);
+    QCOMPARE(frmMain->state().SubheadingSize, ceiling + 4);
+}
+
+// Every page opens at its top, whatever the page before showed.
+void TestReader::pagesOpenAtTheTop()
+{
+    TRichView *view = parts::RichView1();
+    const auto scrolledDown = [view] {
+        frmMain->OpenPage(3);
+        view->ScrollTo(view->DocumentHeight() / 2);
+        return view->scrollPosition() > 0;
+    };
+    QVERIFY(scrolledDown());
+    frmMain->ShowContents();
+    QCOMPARE(view->scrollPosition(), 0);
+
+    QVERIFY(scrolledDown());
+    frmMain->RichView1Jump(1);
+    QCOMPARE(view->scrollPosition(), 0);
+
+    QVERIFY(scrolledDown());
+    frmIntro->FlashFSCommand("DoDict", "");
+    QCOMPARE(view->scrollPosition(), 0);
+}
+
+// The section positions are those of the layout on screen: at 800 x 600 the
+// menu narrows the view after the page has been laid out.
+void TestReader::sectionJumpAfterTheMenuNarrowsTheView()
+{
+    frmMain->resize(800, 600);
+    frmMain->OpenPage(3);
+    const int wideY = frmMain->state().SectionY[2];
+    frmMain->ShowMenuPanel();
+    slide(parts::leftMenuTimer(), &TfrmMain::leftMenuTimerTimer);
+    QVERIFY(frmMain->state().MenuShown);
+    TRichView *view = parts::RichView1();
+    frmMain->RichView2Jump(2);
+    int x = 0;
+    int y = 0;
+    auto cp = view->GetFirstCheckpoint();
+    cp = view->GetNextCheckpoint(view->GetNextCheckpoint(cp));
+    view->GetCheckpointXY(cp, x, y);
+    QVERIFY(y != wideY); // the narrower text is longer
+    QVERIFY2(view->scrollPosition() <= y && y - view->scrollPosition() < 20,
+             qPrintable(QStringLiteral("at %1, section at %2").arg(view->scrollPosition()).arg(y)));
+}
+
+// Home while the menu is still sliding: the slide stops and the next page
+// opens with the menu hidden and the view at full width.
+void TestReader::homeDuringASlideStopsIt()
+{
+    closeWhenShown(frmIntro);
+    frmMain->FormShow(); // the panels at their hidden places
+    frmMain->OpenPage(3);
+    frmMain->ShowMenuPanel();
+    frmMain->leftMenuTimerTimer();
+    QVERIFY(parts::leftMenuTimer()->isActive());
+    closeWhenShown(frmIntro);
+    frmMain->FlashButtonsFSCommand("DoHome", "");
+    QVERIFY(!parts::leftMenuTimer()->isActive());
+    QCOMPARE(parts::pnlMenu()->x(), -210);
+    QVERIFY(!frmMain->state().MenuShown);
+    QCOMPARE(parts::RichView1()->x(), 0);
+    QCOMPARE(parts::RichView1()->width(), frmMain->width());
+}
+
+void TestReader::emptyMoviePanelSaysSo()
+{
+    QFrame *panel = parts::pnlPlayer();
+    QVERIFY(panel->autoFillBackground());
+    auto *line = frmMain->findChild<QLabel *>("lblNoMovie");
+    QVERIFY(line);
+    QVERIFY(line->isVisibleTo(panel));
+    QVERIFY(!parts::Player()->isVisibleTo(panel));
+    QVERIFY(line->text().contains("нет видеолекции"));
+    frmMain->OpenPage(3);
+    QVERIFY(parts::Player()->isVisibleTo(panel));
+    QVERIFY(!line->isVisibleTo(panel));
+}
+
+// Without the course data the contents document stands in, and its links
+// open their pages.
+void TestReader::contentsWithoutCourseData()
+{
+    frmMain->state().learnerDataFailure = QStringLiteral("не прочитан");
+    frmMain->ShowContents();
+    QCOMPARE(parts::RichView1()->GetItemTextA(0), QString("Содержание (документ)"));
+    QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
+    QVERIFY(!frmMain->isClosing());
+    frmMain->RichView1Jump(3);
+    QCOMPARE(frmMain->state().CurrentPage, 3);
+    QCOMPARE(parts::RichView1()->GetItemTextA(0), QString("3.1 Раздел 1"));
+}
+
+// The learner sees the fixed message; standard error names file, line and reason.
+void TestReader::unreadablePageIsNamedOnStandardError()
+{
+    QFile broken("lections/lection2.rvf");
+    QVERIFY(broken.open(QIODevice::WriteOnly));
+    broken.write("<?xml version=\"1.0\"?>\n<rvf version=\"1\">\n<p><q/></p>\n</rvf>\n");
+    broken.close();
+    QTemporaryFile captured;
+    QVERIFY(captured.open());
+    std::fflush(stderr);
+    const int saved = dup(fileno(stderr));
+    dup2(captured.handle(), fileno(stderr));
+    frmMain->OpenPage(2);
+    std::fflush(stderr);
+    dup2(saved, fileno(stderr));
+    close(saved);
+    captured.seek(0);
+    const QString text = QString::fromUtf8(captured.readAll());
+    QVERIFY2(text.contains("lections/lection2.rvf") && text.contains("line 3") &&
+                 text.contains("unknown element <q>"),
+             qPrintable(text));
+    QCOMPARE(m_messages.size(), 1);
+    QVERIFY(m_messages[0].startsWith("Были удалены файлы"));
 }
 
 QTEST_MAIN(TestReader)

@@ -3,6 +3,7 @@
 
 #include "richtext/RichLayout.h"
 #include "richtext/RichView.h"
+#include "richtext/RichLayout.h"
 #include "richtext/RvfFile.h"
 
 #include <QApplication>
@@ -11,6 +12,8 @@
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextImageFormat>
+#include <QTextBlock>
+#include <QTextLayout>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -76,6 +79,7 @@ private slots:
     void twiceSizedPicturesOnScaledScreens();
     void picturesStayInsideTheCourse();
     void picturesShareABudgetPerPage();
+    void raisedAndLoweredTextHaveRoom();
 
 private:
     QTemporaryDir m_tmp;
@@ -754,6 +758,38 @@ void TestRichView::picturesShareABudgetPerPage()
             QCOMPARE(pictureOf(layout, i).size(), QSize(side, side));
         QVERIFY(pictureOf(layout, fit).width() < side);
     }
+}
+
+// "N = 2^i": the exponent clears the line above and its own frame, and the
+// index of "x_1" clears the line below.
+void TestRichView::raisedAndLoweredTextHaveRoom()
+{
+    TRVStyle sheet(TRVStyle::Sheet::Reader);
+    RVDocument doc;
+    doc.addText(QStringLiteral("Строка над формулой"), 0, 1, 0, 0);
+    doc.addText(QStringLiteral("N = 2"), 0, 1, 0, 0);
+    doc.addText(QStringLiteral("i"), 8, -1, 0, 0);
+    doc.addText(QStringLiteral(" и x"), 0, -1, 0, 0);
+    doc.addText(QStringLiteral("1"), 7, -1, 0, 0);
+    doc.addText(QStringLiteral("Строка под формулой"), 0, 1, 0, 0);
+    richtext::RichLayout layout;
+    layout.build(doc, sheet, 400);
+    layout.layOut(400);
+    const auto lineTop = [&](int block) {
+        const QTextLayout *tl = layout.doc.findBlockByNumber(block).layout();
+        return tl->position().y() + tl->lineAt(0).y();
+    };
+    const auto lineOf = [&](int block) { return layout.doc.findBlockByNumber(block).layout()->lineAt(0); };
+    const QFontMetricsF sup(sheet.TextStyles(8).font());
+    const QFontMetricsF sub(sheet.TextStyles(7).font());
+    const qreal baseline = lineTop(1) + lineOf(1).ascent();
+    const qreal exponentTop = baseline - sup.height() * 0.5 - sup.ascent();
+    const qreal indexBottom = baseline + sub.height() * 0.5 + sub.descent();
+    const qreal lineAboveBottom = lineTop(0) + lineOf(0).height();
+    QVERIFY2(exponentTop >= lineAboveBottom,
+             qPrintable(QStringLiteral("%1 < %2").arg(exponentTop).arg(lineAboveBottom)));
+    QVERIFY2(indexBottom <= lineTop(2),
+             qPrintable(QStringLiteral("%1 > %2").arg(indexBottom).arg(lineTop(2))));
 }
 
 QTEST_MAIN(TestRichView)

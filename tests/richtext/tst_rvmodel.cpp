@@ -74,6 +74,7 @@ private slots:
     void parseRvfItems_data();
     void parseRvfItems();
     void rvfErrorNamesLine();
+    void rvfNotesWrappedTerms();
     void rvfRoundTrip_data();
     void rvfRoundTrip();
     void rvfRoundTripOfFile();
@@ -319,6 +320,11 @@ void TestRvModel::parseRvfItems_data()
     QTest::newRow("references, CDATA and comments")
         << QByteArray("<rvf><!-- c --><p>&lt;&amp;&#1071;<!-- c -->z<![CDATA[<q>]]></p></rvf>")
         << QString::fromUtf8("P0:0:'<&Яz<q>'");
+    // A styled term wrapped across source lines reads as it would unwrapped;
+    // blanks within a line stay exact.
+    QTest::newRow("line break inside t is one blank")
+        << QByteArray("<rvf><p><t style=\"3\">тактовой\n    частотой</t><t>a  \r\n\t b  c</t></p></rvf>")
+        << QString::fromUtf8("P0:3:'тактовой частотой'|C:0:'a b  c'");
     QTest::newRow("no version is version 1") << QByteArray("<?xml version=\"1.0\"?>\n<rvf/>") << "";
 }
 
@@ -340,6 +346,18 @@ void TestRvModel::rvfErrorNamesLine()
     QVERIFY(!::parseRvf("<rvf>\n<p>x</p>\n<p><b/></p></rvf>", QString(), d, &error));
     QCOMPARE(error, QStringLiteral("line 3: unknown element <b> in <p>"));
     QCOMPARE(summary(d), QStringLiteral("P0:0:'old'"));
+}
+
+// The course check names each wrapped <t> with its line.
+void TestRvModel::rvfNotesWrappedTerms()
+{
+    RVDocument d;
+    QString error;
+    QStringList notes;
+    QVERIFY(::parseRvf("<rvf>\n<p><t>one line</t>\n<t>two\n lines</t></p>\n</rvf>", QString(), d,
+                       &error, &notes));
+    QCOMPARE(notes.size(), 1);
+    QVERIFY2(notes[0].startsWith("line 3: a line break inside <t>"), qPrintable(notes[0]));
 }
 
 void TestRvModel::rvfRoundTrip_data()

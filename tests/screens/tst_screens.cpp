@@ -115,6 +115,7 @@ private slots:
     void defaultSizesKeepTheAppliedFace();
     void okWithoutApplyChangesNothing();
     void fontDialogOffersWhatTheLearnerNeeds();
+    void fontDialogOpensOnTheReadingFontBesideThePreview();
 
     void aboutPlaysItsMovieAndLeavesTheEmptyOne();
 
@@ -292,6 +293,35 @@ void TestScreens::okWithoutApplyChangesNothing()
     });
     QVERIFY(!frmFont->dlgFont->Execute());
     QCOMPARE(frmFont->dlgFont->chosenFont().pointSize(), 40);
+}
+
+// The dialog starts from the font the pages are read in and leaves most of
+// the preview it updates in view.
+void TestScreens::fontDialogOpensOnTheReadingFontBesideThePreview()
+{
+    frmMain->applyReadingFont(QFont(QStringLiteral("Times New Roman"), 14), Qt::darkBlue);
+    QString face;
+    int size = 0;
+    QRect dialog;
+    QRect preview;
+    QVERIFY(runModal(frmFont, [&] {
+        frmFont->move(0, 0);
+        whenFontDialogOpens([&](ui::FontDialog *dlg) {
+            face = dlg->faceBox->currentText();
+            size = dlg->sizeBox->value();
+            dialog = dlg->frameGeometry();
+            preview = QRect(frmFont->RView1->mapToGlobal(QPoint(0, 0)), frmFont->RView1->size());
+        });
+        frmFont->FlashFSCommand(QStringLiteral("DoChange"), {});
+    }));
+    QCOMPARE(face, QStringLiteral("Times New Roman"));
+    QCOMPARE(size, 14);
+    const QRect covered = dialog.intersected(preview);
+    const qint64 coveredArea = covered.isEmpty() ? 0 : qint64(covered.width()) * covered.height();
+    QVERIFY2(coveredArea * 4 < qint64(preview.width()) * preview.height(),
+             qPrintable(QStringLiteral("dialog %1,%2 %3x%4 over preview %5,%6 %7x%8")
+                            .arg(dialog.x()).arg(dialog.y()).arg(dialog.width()).arg(dialog.height())
+                            .arg(preview.x()).arg(preview.y()).arg(preview.width()).arg(preview.height())));
 }
 
 void TestScreens::fontDialogOffersWhatTheLearnerNeeds()

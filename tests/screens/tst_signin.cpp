@@ -68,13 +68,16 @@ private slots:
     void cleanup();
 
     void emptyListAndFirstRegistration();
-    void changeMovesSelectionToLastAndEnterSignsIn();
+    void changeKeepsSelectionAndEnterSignsInThatLearner();
+    void changeShowsWhatIsStored();
+    void unreadableLearnerFieldsKeepTheScreen();
     void deleteAsksFirst_data();
     void deleteAsksFirst();
     void failedSaveIsShownAndListKept();
     void unreadableDataClosesSilently_data();
     void unreadableDataClosesSilently();
     void closeEndsProgram();
+    void windowManagerCloseEndsProgram();
 
 private:
     // Shows the sign-in screen modally (as the reader window does on its
@@ -98,6 +101,7 @@ void TestLogin::initTestCase()
 {
     QVERIFY(m_course.isValid());
     QVERIFY(QFile::link(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), m_course.filePath("pictures")));
+    QVERIFY(QFile::link(QStringLiteral(TARVEL_COURSE_DIR "/lections"), m_course.filePath("lections")));
     m_oldDir = QDir::currentPath();
     QDir::setCurrent(m_course.path());
     m_dect = m_course.filePath("dect.chh");
@@ -208,13 +212,13 @@ void TestLogin::emptyListAndFirstRegistration()
 }
 
 // The full first showing: reader window -> sign-in -> home screen -> back.
-void TestLogin::changeMovesSelectionToLastAndEnterSignsIn()
+void TestLogin::changeKeepsSelectionAndEnterSignsInThatLearner()
 {
     bool homeShown = false;
     OnShow home(frmIntro, [&] {
         frmIntro->closeScreen();
         homeShown = true;
-        QCOMPARE(frmMain->state().CurrentUser, 2);
+        QCOMPARE(frmMain->state().CurrentUser, 0);
         QVERIFY(frmLogin->isShowingModal()); // the sign-in screen stays open under it
     });
     bool signedIn = false;
@@ -242,7 +246,9 @@ void TestLogin::changeMovesSelectionToLastAndEnterSignsIn()
         frmLogin->Flash->SetVariable("eMail", QStringLiteral("anna@example.org"));
         press("OkPress");
         QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анюта", "Борис", "Вера"}));
-        QCOMPARE(frmLogin->LBNames->currentIndex(), 2); // the last entry, not the changed one
+        // The changed learner stays selected: "Войти" signs in as her, not
+        // as whoever is last in the list.
+        QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
         QCOMPARE(frmMain->state().CurrentUser, 0);
 
         press("Enter");
@@ -256,8 +262,8 @@ void TestLogin::changeMovesSelectionToLastAndEnterSignsIn()
     QVERIFY(signedIn);
     QVERIFY(homeShown);
     QVERIFY(!frmLogin->isVisible());
-    QCOMPARE(frmMain->state().CurrentUser, 2);
-    QCOMPARE(frmLogin->RememberedUser, 2); // the return step ran
+    QCOMPARE(frmMain->state().CurrentUser, 0);
+    QCOMPARE(frmLogin->RememberedUser, 0); // the return step ran
     QCOMPARE(frmLogin->Flash->GetVariable("frame"), QStringLiteral("1"));
 
     learners::CourseData saved(m_dect);
@@ -268,6 +274,67 @@ void TestLogin::changeMovesSelectionToLastAndEnterSignsIn()
     QCOMPARE(anna.mail, QStringLiteral("anna@example.org"));
     QCOMPARE(anna.date, QStringLiteral("Mon Mar 07 09:00:00 2005\n"));
     QCOMPARE(saved.testRecords(0).size(), 1);
+}
+
+// The form shows a stored name the 8-bit code page cannot hold as it is, and
+// saving it unchanged keeps it; a changed name still passes the code page.
+void TestLogin::changeShowsWhatIsStored()
+{
+    QFile::remove(m_dect);
+    QFile f(m_dect);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("<d><first/><course><lectures/></course><users>"
+            "<u><name>Müller ☺</name><study_info><tests/><bookmarks/></study_info>"
+            "<date>x</date><sourname>Ünal ☺</sourname><group>7Б</group><mail>m@ü.de</mail></u>"
+            "<u><name>Ян</name></u></users></d>");
+    f.close();
+    runSignIn([this] {
+        frmLogin->LBNames->setCurrentIndex(0);
+        emit frmLogin->LBNames->activated(0);
+        press("ChangeUser");
+        QCOMPARE(frmLogin->Flash->GetVariable("eName"), QStringLiteral("Müller ☺"));
+        QCOMPARE(frmLogin->Flash->GetVariable("eSourname"), QStringLiteral("Ünal ☺"));
+        QCOMPARE(frmLogin->Flash->GetVariable("eMail"), QStringLiteral("m@ü.de"));
+        press("OkPress");
+        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Müller ☺", "Ян"}));
+
+        frmLogin->LBNames->setCurrentIndex(1);
+        emit frmLogin->LBNames->activated(1);
+        press("ChangeUser");
+        frmLogin->Flash->SetVariable("eName", QStringLiteral("Jürgen"));
+        press("OkPress");
+        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Müller ☺", "J?rgen"}));
+    });
+    learners::CourseData saved(m_dect);
+    saved.LoadCourseData();
+    const learners::CourseData::Learner first = saved.learnerFields(0);
+    QCOMPARE(first.name, QStringLiteral("Müller ☺"));
+    QCOMPARE(first.sourname, QStringLiteral("Ünal ☺"));
+    QCOMPARE(first.group, QStringLiteral("7Б"));
+    QCOMPARE(first.mail, QStringLiteral("m@ü.de"));
+}
+
+// A learner whose fields cannot be read: say why and stay, so that another
+// learner can still be chosen (closing led to an empty reader window).
+void TestLogin::unreadableLearnerFieldsKeepTheScreen()
+{
+    QFile::remove(m_dect);
+    QFile f(m_dect);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write("<d><first/><course/><users><u><name>Оля</name><sourname><b/></sourname></u>"
+            "<u><name>Ян</name></u></users></d>");
+    f.close();
+    runSignIn([this] {
+        press("ChangeUser");
+        QCOMPARE(m_messages.size(), 1);
+        QVERIFY(frmLogin->isShowingModal());
+        QVERIFY(frmLogin->LBNames->isVisible());
+        QVERIFY(!frmLogin->EditMode);
+        frmLogin->LBNames->setCurrentIndex(1);
+        emit frmLogin->LBNames->activated(1);
+        press("ChangeUser");
+        QCOMPARE(frmLogin->Flash->GetVariable("eName"), QStringLiteral("Ян"));
+    });
 }
 
 void TestLogin::deleteAsksFirst_data()
@@ -289,7 +356,9 @@ void TestLogin::deleteAsksFirst()
         QCOMPARE(frmMain->state().CurrentUser, 1);
 
         press("DeleteUser");
-        QCOMPARE(m_questions, QStringList{"Вы точно хотите удалить данного ученика ?"});
+        QCOMPARE(m_questions.size(), 1);
+        QVERIFY(m_questions[0].startsWith("Вы точно хотите удалить данного ученика ?"));
+        QVERIFY(m_questions[0].contains("результаты тестов и закладки"));
         if (!yes) {
             QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
             QCOMPARE(frmLogin->LBNames->currentIndex(), 1);
@@ -371,17 +440,38 @@ void TestLogin::unreadableDataClosesSilently()
     const QByteArray before = readBytes(m_dect);
     bool shown = false;
     OnShow never(frmLogin, [&] { shown = true; });
+    // After the message the learner reaches the home screen, where what
+    // needs the learners' records says why it cannot be had.
+    QStringList refusals;
+    bool homeShown = false;
+    OnShow home(frmIntro, [&] {
+        homeShown = true;
+        const qsizetype before = m_messages.size();
+        for (const char *command : {"DoStat", "DoReport", "DoBookmark", "DoTests"})
+            frmIntro->FlashFSCommand(QString::fromLatin1(command), QString());
+        refusals = m_messages.mid(before);
+        QVERIFY(frmIntro->isShowingModal());
+        frmIntro->FlashFSCommand("DoContent", QString());
+    });
     frmMain->FormShow();
+    QVERIFY(homeShown);
+    QCOMPARE(refusals.size(), 4);
+    for (const QString &text : refusals)
+        QVERIFY2(text.contains("недоступна") && text.contains(frmLogin->loadFailure()),
+                 qPrintable(text));
     QVERIFY(!shown);
     QVERIFY(!frmLogin->isShowingModal());
     // The screen itself closes without a word; the reader then says why.
-    QCOMPARE(m_messages.size(), 1);
+    QCOMPARE(m_messages.size(), 5);
     QCOMPARE(m_messages[0].left(frmLogin->loadFailure().size()), frmLogin->loadFailure());
     QVERIFY(!frmLogin->loadFailure().isEmpty());
     QCOMPARE(entries(frmLogin->LBNames), listed);
     QCOMPARE(frmMain->state().CurrentUser, 0);
     QCOMPARE(frmLogin->RememberedUser, 0);
-    QCOMPARE(frmMain->history().size(), size_t(1));
+    QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
+    // The toolbar's bookmark explains too, and nothing is ever written.
+    frmMain->FlashButtonsFSCommand("DoBookmark", QString());
+    QCOMPARE(m_messages.size(), 6);
     QCOMPARE(readBytes(m_dect), before);
 }
 
@@ -391,6 +481,16 @@ void TestLogin::closeEndsProgram()
         press("close");
         QVERIFY(frmMain->isClosing());
         QVERIFY(!frmLogin->isVisible());
+    });
+    QVERIFY(frmMain->isClosing());
+}
+
+// The title bar's close or Alt+F4 under a window manager is "close".
+void TestLogin::windowManagerCloseEndsProgram()
+{
+    runSignIn([this] {
+        frmLogin->close();
+        QVERIFY(frmMain->isClosing());
     });
     QVERIFY(frmMain->isClosing());
 }

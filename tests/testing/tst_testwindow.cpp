@@ -13,6 +13,7 @@
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -62,6 +63,7 @@ private slots:
     void runsThatStoreNothing_data();
     void runsThatStoreNothing();
     void banksAreParsedOncePerRun();
+    void doubleClickAnswersOneQuestion();
 
 private:
     // Closes the home screen whenever the test window brings it up.
@@ -309,6 +311,10 @@ void TestTestWindow::runsThatStoreNothing()
     QCOMPARE(m_errors.size(), error.isEmpty() ? 0 : 1);
     if (!error.isEmpty())
         QVERIFY2(m_errors[0].contains(error), qPrintable(m_errors[0]));
+    // The learner reads why in Russian.
+    if (!error.isEmpty())
+        QVERIFY2(m_errors[0].section(u'\n', 0, 0).contains(QRegularExpression("[А-Яа-яЁё]")),
+                 qPrintable(m_errors[0]));
     QCOMPARE(m_messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
         QVERIFY2(m_messages[0].contains(message), qPrintable(m_messages[0]));
@@ -348,6 +354,28 @@ void TestTestWindow::banksAreParsedOncePerRun()
     frmTest->LoadBanks();
     QCOMPARE(frmTest->StringGrid1.cells(2, 1), QStringLiteral("Другой вопрос"));
     QCOMPARE(frmTest->StringGrid1.RowCount, 2);
+}
+
+// The second press of a double click must not score the next question,
+// unseen and unticked.
+void TestTestWindow::doubleClickAnswersOneQuestion()
+{
+    frmMain->ShowTestTopics();
+    QString shownAfter;
+    int answered = -1;
+    QTimer::singleShot(0, frmTest, [&] {
+        tick("10000");
+        // Through the window, as the window system delivers it: press,
+        // release, then a press that Qt also makes a double click.
+        const QPoint at = frmTest->Button1->mapTo(frmTest, frmTest->Button1->rect().center());
+        QTest::mouseDClick(frmTest->windowHandle(), Qt::LeftButton, {}, at);
+        shownAfter = itemText(1);
+        answered = frmTest->Run.AnsweredCount;
+        frmTest->closeScreen();
+    });
+    frmMain->RichView1Jump(1);
+    QCOMPARE(answered, 1);
+    QCOMPARE(shownAfter, QStringLiteral("  Вопрос 2"));
 }
 
 QTEST_MAIN(TestTestWindow)

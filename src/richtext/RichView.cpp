@@ -525,6 +525,16 @@ void TRichView::resizeEvent(QResizeEvent *event)
         updateScrollBars();
 }
 
+void TRichView::showEvent(QShowEvent *event)
+{
+    QAbstractScrollArea::showEvent(event);
+    // A document formatted while the view was hidden was laid out before the
+    // view had its final size and its scroll bars: lay it out again now that
+    // both are known, keeping the top item.
+    if (m_layout->text.isBuilt())
+        relayout(true);
+}
+
 // ---------------------------------------------------------------------------
 // Mouse and keyboard
 

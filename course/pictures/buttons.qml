@@ -63,6 +63,8 @@ Rectangle {
             Divider {}
             ToolButton { objectName: "DoDict"; text: "Словарь"; iconName: "book" }
             ToolButton { objectName: "DoHelp"; text: "Справка"; iconName: "help" }
+            Divider {}
+            ToolButton { objectName: "DoSearch"; text: "Поиск"; iconName: "search" }
         }
 
         ToolButton {

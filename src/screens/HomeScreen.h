@@ -41,6 +41,10 @@ protected:
 
 private:
     void startCompanion(const QString &relativePath);
+    // The learner's place and progress on the movie; preferences applied.
+    void showLearnerState();
+    // "Продолжить: <title>, <section>", or empty without a remembered place.
+    QString resumeText();
 
     reader::ReaderState &m_state;
     ui::Navigator &m_navigator;

@@ -131,11 +131,11 @@ void TestMovies::controls_data()
                     {"DoReport", "Отчёт"}, {"DoStat", "Статистика"},
                     {"DoLabs", "Лабораторные работы"}, {"DoPrac", "Практикум"},
                     {"DoDict", "Словарь"}, {"DoEbout2", "О программе"}, {"DoFont", "Шрифт"}}
-        << QStringList() << QRectF();
+        << QStringList{"DoContinue"} << QRectF();
     const Controls toolbar{{"DoHome", "Главная"}, {"DoMenu", "Разделы"},
                            {"DoBookmark", "Добавить закладку"}, {"DoPlus", "Крупнее"},
                            {"DoMinus", "Мельче"}, {"DoDict", "Словарь"}, {"DoHelp", "Справка"},
-                           {"DoBack", "Назад"}};
+                           {"DoSearch", "Поиск"}, {"DoBack", "Назад"}};
     QTest::newRow("toolbar of a lecture") << "buttons" << QSize(700, 51) << 0
         << (Controls(toolbar) << Control{"DoPlayer", "Видеолекция"}) << QStringList() << QRectF();
     QTest::newRow("toolbar of the information page") << "buttons" << QSize(700, 51) << 4
@@ -152,7 +152,8 @@ void TestMovies::controls_data()
         << QStringList() << QRectF(27, 100, 502, 277);
     QTest::newRow("font") << "font" << QSize(550, 400) << 1
         << Controls{{"close", "Закрыть"}, {"DoChange", "Выбрать шрифт"},
-                    {"DoDefoult", "Размеры по умолчанию"}}
+                    {"DoDefoult", "Размеры по умолчанию"},
+                    {"DoColumn", "Колонка: во всю ширину"}}
         << QStringList() << QRectF(16, 24, 401, 345);
     QTest::newRow("about") << "about" << QSize(551, 400) << 1
         << Controls{{"close", "Закрыть"}} << QStringList() << QRectF();

@@ -5,6 +5,7 @@
 #include "learners/CourseData.h"
 #include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
+#include "testing/ReviewWindow.h"
 #include "testing/TestWindow.h"
 
 #include <QCheckBox>
@@ -84,6 +85,9 @@ void TestTestWindow::initTestCase()
             ++m_homeShown;
             frmIntro->closeScreen();
         }
+        // The review that follows a finished test, closed unread.
+        if (frmReview && frmReview->isShowingModal())
+            frmReview->closeScreen();
     });
 }
 

@@ -3,6 +3,8 @@
 #include <QPainter>
 #include <QPainterPath>
 
+#include <algorithm>
+
 namespace {
 const QColor kInk(0x1E, 0x27, 0x33);
 const QColor kMuted(0x5B, 0x64, 0x72);

@@ -688,8 +688,12 @@ void TfrmMain::applyColumn()
 {
     int side = 0;
     if (m_narrowColumn) {
+        // Measured on Russian text: a font's own average is taken over Latin
+        // letters and would make the column too wide.
+        static const QString sample =
+            QStringLiteral("Съешь же ещё этих мягких французских булок, да выпей чаю. ");
         const QFontMetrics metrics(RVStyle1->TextStyles(rvs::tsNormal).font());
-        const int column = metrics.averageCharWidth() * kColumnChars;
+        const int column = metrics.horizontalAdvance(sample) * kColumnChars / int(sample.size());
         side = std::max(0, (RichView1->viewport()->width() - column) / 2);
     }
     // Margins change only when the column does: the panels' slide calls here

@@ -237,6 +237,7 @@ void TestLearnerPlace::continueAfterARestart()
 
 void TestLearnerPlace::preferencesAfterARestart()
 {
+    frmMain->resize(1600, 700);
     frmMain->RichView1Jump(1);
     int wideX = 0, y = 0;
     parts::RichView1()->GetCheckpointXY(parts::RichView1()->GetFirstCheckpoint(), wideX, y);
@@ -266,7 +267,9 @@ void TestLearnerPlace::preferencesAfterARestart()
     QCOMPARE(frmMain->state().NormalSize, 12);
     QVERIFY(frmMain->narrowColumn());
 
-    // The narrow column is centred: the text starts well inside the page.
+    // The narrow column is centred: on a wide screen the text starts well
+    // inside the page.
+    frmMain->resize(1600, 700);
     frmMain->RichView1Jump(1);
     int narrowX = 0;
     parts::RichView1()->GetCheckpointXY(parts::RichView1()->GetFirstCheckpoint(), narrowX, y);
@@ -302,8 +305,10 @@ void TestLearnerPlace::bookmarkReopensWhereItWasSet()
     QCOMPARE(line, QStringLiteral("Лекция 2 — ") + section);
     QCOMPARE(frmMain->state().CurrentPage, 2);
     QCOMPARE(frmMain->sectionInView(), section);
-    QVERIFY(std::abs(parts::RichView1()->scrollPosition() - position) <=
-            parts::RichView1()->DocumentHeight() / 100 + 10);
+    // The menu panel may have come in meanwhile and the page be laid out
+    // narrower: the place is kept as a share of the page.
+    TRichView *view = parts::RichView1();
+    QVERIFY(std::abs(view->scrollPosition() * 100 / view->DocumentHeight() - stored[0].increment) <= 1);
 }
 
 void TestLearnerPlace::progressOfEachLecture()

@@ -148,20 +148,25 @@ void TestSearch::shippedCourse()
     reader::SearchIndex &index = frmMain->searchIndex();
     QCOMPARE(&frmMain->searchIndex(), &index); // built once per run
 
-    // Every searched page gives hits, each under its own title.
-    QSet<int> pagesHit;
-    for (const auto &hit : index.find(QStringLiteral("информация"), 1000))
-        pagesHit.insert(hit.page);
-    for (const auto &hit : index.find(QStringLiteral("учебник"), 1000))
-        pagesHit.insert(hit.page);
-    for (int page : {1, 2, 8, pages::kIntroduction, pages::kHelp, pages::kDictionary})
-        QVERIFY2(pagesHit.contains(page), qPrintable(QString::number(page)));
+    // Every searched page is in the index under its own title (a one-letter
+    // query is a prefix of a great many words).
+    QMap<int, QString> titles;
+    for (const auto &hit : index.find(QStringLiteral("в"), 100000))
+        titles.insert(hit.page, hit.pageTitle);
+    QCOMPARE(titles.keys(), (QList<int>{1, 2, 3, 4, 5, 6, 7, 8, pages::kDictionary,
+                                        pages::kIntroduction, pages::kHelp}));
+    QCOMPARE(titles[2], QStringLiteral("Лекция 2. ") + frmMain->XML().lectures()[2].description);
+    QCOMPARE(titles[pages::kDictionary], QStringLiteral("Словарь"));
+    QCOMPARE(titles[pages::kIntroduction], QStringLiteral("Введение"));
+    QCOMPARE(titles[pages::kHelp], QStringLiteral("Справка"));
 
     const auto hits = index.find(QStringLiteral("таблицы истинности"));
     QVERIFY(!hits.isEmpty());
     QCOMPARE(hits[0].page, 3);
     QVERIFY(hits[0].pageTitle.startsWith(QStringLiteral("Лекция 3. ")));
-    QVERIFY(hits[0].section.startsWith(QStringLiteral("3.")));
+    QVERIFY(std::any_of(hits.begin(), hits.end(), [](const auto &hit) {
+        return hit.section.startsWith(QStringLiteral("3.3 "));
+    }));
     destroyWindowSet();
 }
 
@@ -188,7 +193,7 @@ void TestSearch::fromTheToolbarToTheMarkedHit()
     QVERIFY(window && window->isVisible());
     QTRY_VERIFY(window->edQuery->hasFocus());
 
-    QTest::keyClicks(window->edQuery, QStringLiteral("закон де моргана"));
+    window->edQuery->setText(QStringLiteral("закон де моргана"));
     QVERIFY(!window->hits().isEmpty());
     QCOMPARE(window->lstHits->count(), window->hits().size());
     QCOMPARE(window->lblStatus->text(),
@@ -223,10 +228,11 @@ void TestSearch::ctrlFOpensTheSearchAndEnterChoosesTheFirstHit()
     startReader(dir);
     frmMain->RichView1Jump(2);
     frmMain->activateWindow();
-    QTest::keyClick(frmMain, Qt::Key_F, Qt::ControlModifier);
+    QVERIFY(QTest::qWaitForWindowActive(frmMain));
+    QTest::keyClick(parts::RichView1(), Qt::Key_F, Qt::ControlModifier);
     auto *window = frmMain->findChild<SearchWindow *>();
     QVERIFY(window && window->isVisible());
-    window->edQuery->setText(QStringLiteral("нет такого слова"));
+    window->edQuery->setText(QStringLiteral("зюзюкать"));
     QCOMPARE(window->lblStatus->text(), QStringLiteral("Ничего не найдено"));
     window->edQuery->setText(QStringLiteral("восьмеричной"));
     QVERIFY(!window->hits().isEmpty());

@@ -128,8 +128,8 @@ Rectangle {
             objectName: "DoContinue"
             visible: root.resumeText.length > 0
             activeFocusOnTab: visible
-            x: 268; y: 58
-            width: 222; implicitHeight: 66
+            x: 286; y: 50
+            width: 210; implicitHeight: 76
             variant: "accent"; iconName: "play"
             wrapLabel: true; fontSize: Theme.small
             text: root.resumeText

@@ -5,7 +5,7 @@ import "components"
 // information page, which has no video lecture to open.
 Rectangle {
     id: root
-    width: 700
+    width: 780
     height: 51
     color: Theme.surface
 

@@ -63,7 +63,7 @@ void LectureChart::paintEvent(QPaintEvent *)
         const QRectF column(i * cell + 3, 0, cell - 6, height());
         p.setPen(lp.opened ? kInk : kMuted);
         p.drawText(QRectF(column.x(), 0, column.width(), 14), Qt::AlignCenter,
-                   QStringLiteral("Лекция %1").arg(lp.lecture));
+                   QStringLiteral("Л%1").arg(lp.lecture));
         const QRectF track(column.x(), barTop, column.width(), barHeight);
         QPainterPath trackPath;
         trackPath.addRoundedRect(track, 4, 4);

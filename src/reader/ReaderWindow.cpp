@@ -247,7 +247,7 @@ void TfrmMain::layoutControls()
     const int h = height();
     ImgBack->setGeometry(0, 0, w, h);
     pnlButtons->setGeometry(0, h - kToolbarHeight, w, kToolbarHeight);
-    FlashButtons->setGeometry(2, 2, 700, 51);
+    FlashButtons->setGeometry(2, 2, 780, 51);
     const int viewHeight = qMax(0, h - kToolbarHeight);
     if (m_richViewAligned)
         RichView1->setGeometry(0, 0, w, viewHeight);
@@ -759,6 +759,8 @@ void TfrmMain::openSearch()
 void TfrmMain::showSearchHit(const reader::SearchIndex::Hit &hit)
 {
     m_state.TopicMode = false;
+    // The movie panel would cover the hit.
+    HidePlayerPanel();
     OpenPage(hit.page);
     if (m_closing)
         return;
@@ -777,6 +779,7 @@ void TfrmMain::showSearchHit(const reader::SearchIndex::Hit &hit)
 void TfrmMain::showSection(int page, const QString &mark)
 {
     m_state.TopicMode = false;
+    HidePlayerPanel();
     OpenPage(page);
     if (m_closing)
         return;

@@ -2,7 +2,6 @@
 
 #include "richtext/RvfFile.h"
 
-#include <QHash>
 #include <algorithm>
 
 namespace reader {
@@ -143,9 +142,14 @@ void SearchIndex::addDocument(int page, const QString &title, const RVDocument &
         return name;
     };
 
-    QHash<QString, int> wordAt;
-    for (int i = 0; i < int(m_words.size()); ++i)
-        wordAt.insert(m_words[size_t(i)].text, i);
+    // Word positions change when a search sorts the words.
+    QHash<QString, int> &wordAt = m_wordAt;
+    if (!m_wordAtValid) {
+        wordAt.clear();
+        for (int i = 0; i < int(m_words.size()); ++i)
+            wordAt.insert(m_words[size_t(i)].text, i);
+        m_wordAtValid = true;
+    }
 
     auto close = [&](Paragraph &p) {
         if (p.text.trimmed().isEmpty())
@@ -199,6 +203,7 @@ void SearchIndex::finish() const
     std::sort(m_words.begin(), m_words.end(),
               [](const Word &a, const Word &b) { return a.text < b.text; });
     m_sorted = true;
+    m_wordAtValid = false;
 }
 
 std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &s) const

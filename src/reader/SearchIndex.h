@@ -2,6 +2,7 @@
 
 #include "richtext/RVDocument.h"
 
+#include <QHash>
 #include <QString>
 #include <QVector>
 #include <vector>
@@ -83,6 +84,9 @@ private:
     // Built incrementally as an unsorted list; sorted by text on first find.
     mutable std::vector<Word> m_words;
     mutable bool m_sorted = true;
+    // Word -> its place in m_words while documents are added.
+    QHash<QString, int> m_wordAt;
+    mutable bool m_wordAtValid = true;
 };
 
 } // namespace reader

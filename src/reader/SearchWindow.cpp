@@ -50,6 +50,9 @@ SearchWindow::SearchWindow(QWidget *parent) : QDialog(parent)
     lstHits->setWordWrap(true);
     lstHits->setTextElideMode(Qt::ElideNone);
     lstHits->setVerticalScrollMode(QAbstractItemView::ScrollPerPixel);
+    lstHits->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    // Wrapped rows are measured again when the width changes.
+    lstHits->setResizeMode(QListView::Adjust);
     caption->setBuddy(edQuery);
     layout->addWidget(caption);
     layout->addWidget(edQuery);

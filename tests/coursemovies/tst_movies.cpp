@@ -136,9 +136,9 @@ void TestMovies::controls_data()
                            {"DoBookmark", "Добавить закладку"}, {"DoPlus", "Крупнее"},
                            {"DoMinus", "Мельче"}, {"DoDict", "Словарь"}, {"DoHelp", "Справка"},
                            {"DoSearch", "Поиск"}, {"DoBack", "Назад"}};
-    QTest::newRow("toolbar of a lecture") << "buttons" << QSize(700, 51) << 0
+    QTest::newRow("toolbar of a lecture") << "buttons" << QSize(780, 51) << 0
         << (Controls(toolbar) << Control{"DoPlayer", "Видеолекция"}) << QStringList() << QRectF();
-    QTest::newRow("toolbar of the information page") << "buttons" << QSize(700, 51) << 4
+    QTest::newRow("toolbar of the information page") << "buttons" << QSize(780, 51) << 4
         << toolbar << QStringList{"DoPlayer"} << QRectF();
     QTest::newRow("sign-in") << "login" << QSize(542, 373) << 1
         << Controls{{"AddNewUser", "Новый ученик"}, {"ChangeUser", "Изменить"},

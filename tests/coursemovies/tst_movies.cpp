@@ -82,6 +82,7 @@ private slots:
     void controls();
     void scenes_data();
     void scenes();
+    void homeOffersToContinue();
     void keyboardActivates_data();
     void keyboardActivates();
     void loginVariables_data();
@@ -223,6 +224,36 @@ void TestMovies::controls()
         QCOMPARE(commands.at(0).at(0).toString(), expected.command);
         control.GotoFrame(frame); // a button may move the movie on; come back for the next one
     }
+    QVERIFY2(m_warnings.isEmpty(), qPrintable(m_warnings.join('\n')));
+}
+
+void TestMovies::homeOffersToContinue()
+{
+    movie::MovieControl control;
+    control.resize(800, 600);
+    load(control, QStringLiteral("Main"));
+    if (QTest::currentTestFailed())
+        return;
+    const QString text = QStringLiteral(
+        "Продолжить: Логика и логические элементы, 3.3 Логические выражения и таблицы истинности");
+    control.SetVariable(QStringLiteral("resumeText"), text);
+    control.SetVariable(QStringLiteral("progress"), QStringLiteral("1,1,85;2,1,-1;3,0,40"));
+    control.GotoFrame(1);
+    auto *item = qobject_cast<QQuickItem *>(control.findControl(QStringLiteral("DoContinue")));
+    QVERIFY(item);
+    QTRY_VERIFY(item->isVisible() && shownOpacity(item) > 0.99);
+    QCOMPARE(accessibleName(item), text);
+    // The first command reached by Tab, its whole label drawn.
+    const QList<QQuickItem *> chain = focusChain(control.rootItem());
+    QVERIFY(!chain.isEmpty());
+    QCOMPARE(chain.first(), item);
+    QQuickItem *label = labelItem(item, text);
+    QVERIFY(label);
+    QVERIFY(label->property("contentHeight").toReal() <= item->height());
+    QSignalSpy commands(&control, &movie::MovieControl::fsCommand);
+    QVERIFY(control.click(QStringLiteral("DoContinue")));
+    QTRY_COMPARE(commands.size(), 1);
+    QCOMPARE(commands.at(0).at(0).toString(), QStringLiteral("DoContinue"));
     QVERIFY2(m_warnings.isEmpty(), qPrintable(m_warnings.join('\n')));
 }
 

@@ -12,6 +12,22 @@ Rectangle {
     property int frame: 0
     signal fsCommand(string command, string args)
 
+    // Set by the program: the learner's place ("Продолжить: …", empty when
+    // there is none) and the progress of each lecture, one field per lecture
+    // "<lecture>,<opened 0|1>,<best test result or -1>" separated by ";".
+    property string resumeText: ""
+    property string progress: ""
+    readonly property var lectures: {
+        var list = [];
+        var fields = progress.length > 0 ? progress.split(";") : [];
+        for (var i = 0; i < fields.length; ++i) {
+            var f = fields[i].split(",");
+            if (f.length === 3)
+                list.push({ lecture: f[0], opened: f[1] === "1", best: parseInt(f[2]) });
+        }
+        return list;
+    }
+
     // Each showing starts the screen afresh; a frame jump shows it at rest.
     function play() {
         entry.stop();
@@ -105,6 +121,19 @@ Rectangle {
         Timer {
             interval: 900; running: true; repeat: true
             onTriggered: bits.tick = (bits.tick + 1) & 255
+        }
+
+        // Where the learner stopped last time: the first command of the screen.
+        TButton {
+            objectName: "DoContinue"
+            visible: root.resumeText.length > 0
+            activeFocusOnTab: visible
+            x: 286; y: 50
+            width: 210; implicitHeight: 76
+            variant: "accent"; iconName: "play"
+            wrapLabel: true; fontSize: Theme.small
+            text: root.resumeText
+            onClicked: root.fsCommand(objectName, "")
         }
 
     }
@@ -207,6 +236,54 @@ Rectangle {
             TButton {
                 objectName: "DoEbout2"; text: "О программе"; iconName: "info"; variant: "quiet"
                 onClicked: root.fsCommand(objectName, "")
+            }
+        }
+        // Each lecture at a glance: opened, and the best test result.
+        Item {
+            id: progressStrip
+            visible: root.lectures.length > 0
+            x: 292; width: 360; height: 44
+            anchors.verticalCenter: parent.verticalCenter
+            Accessible.role: Accessible.StaticText
+            Accessible.name: "Ход изучения лекций"
+            Row {
+                spacing: 6
+                Repeater {
+                    model: root.lectures
+                    Item {
+                        width: 39; height: 44
+                        readonly property bool passed: modelData.best >= 70
+                        Accessible.role: Accessible.StaticText
+                        Accessible.name: "Лекция " + modelData.lecture + ": "
+                                         + (modelData.opened ? "открывалась" : "не открывалась")
+                                         + (modelData.best >= 0 ? ", лучший результат теста " + modelData.best + " %" : "")
+                                         + (passed ? ", тест сдан" : "")
+                        Text {
+                            width: parent.width; y: 0
+                            horizontalAlignment: Text.AlignHCenter
+                            text: "Л" + modelData.lecture
+                            font.family: Theme.font; font.pixelSize: Theme.tiny
+                            color: modelData.opened ? Theme.ink : Theme.muted
+                        }
+                        Rectangle {
+                            y: 16; width: parent.width; height: 8; radius: 4
+                            color: Theme.primarySoft
+                            Rectangle {
+                                height: parent.height; radius: 4
+                                visible: modelData.opened || modelData.best >= 0
+                                width: modelData.best >= 0 ? Math.max(8, parent.width * modelData.best / 100) : 8
+                                color: modelData.best < 0 ? Theme.primary : (parent.parent.passed ? Theme.success : Theme.accent)
+                            }
+                        }
+                        Text {
+                            width: parent.width; y: 27
+                            horizontalAlignment: Text.AlignHCenter
+                            text: modelData.best >= 0 ? modelData.best + "%" : (modelData.opened ? "•" : "")
+                            font.family: Theme.font; font.pixelSize: Theme.tiny
+                            color: modelData.best < 0 ? Theme.muted : (parent.passed ? Theme.success : Theme.accent)
+                        }
+                    }
+                }
             }
         }
         TButton {

@@ -5,7 +5,7 @@ import "components"
 // information page, which has no video lecture to open.
 Rectangle {
     id: root
-    width: 700
+    width: 780
     height: 51
     color: Theme.surface
 
@@ -63,6 +63,8 @@ Rectangle {
             Divider {}
             ToolButton { objectName: "DoDict"; text: "Словарь"; iconName: "book" }
             ToolButton { objectName: "DoHelp"; text: "Справка"; iconName: "help" }
+            Divider {}
+            ToolButton { objectName: "DoSearch"; text: "Поиск"; iconName: "search" }
         }
 
         ToolButton {

@@ -11,6 +11,8 @@ Rectangle {
 
     property int frame: 0
     signal fsCommand(string command, string args)
+    // Set by the program: "1" while the page text stands in a narrow column.
+    property string narrow: "0"
 
     function play() {
         entry.stop();
@@ -59,25 +61,34 @@ Rectangle {
         }
         Text {
             x: 432; y: 118; width: 106
-            text: "Шрифт и его размер меняются для всех лекций до закрытия программы."
+            text: "Выбор запоминается для вас."
             wrapMode: Text.WordWrap
             lineHeight: 1.15
             font.family: Theme.font; font.pixelSize: Theme.tiny
             color: Theme.muted
         }
         Column {
-            x: 430; y: 208
+            x: 430; y: 160
             width: 110
-            spacing: 8
+            spacing: 6
             TButton {
                 objectName: "DoChange"; text: "Выбрать шрифт"; variant: "primary"
-                width: parent.width; implicitHeight: 52; wrapLabel: true
+                width: parent.width; implicitHeight: 50; wrapLabel: true
                 leftPadding: 8; rightPadding: 8
                 onClicked: root.fsCommand(objectName, "")
             }
             TButton {
                 objectName: "DoDefoult"; text: "Размеры по умолчанию"
-                width: parent.width; implicitHeight: 52; wrapLabel: true
+                width: parent.width; implicitHeight: 50; wrapLabel: true
+                leftPadding: 8; rightPadding: 8
+                onClicked: root.fsCommand(objectName, "")
+            }
+            // The page text edge to edge, or in a centred column of about
+            // ninety characters; the label says which it is now.
+            TButton {
+                objectName: "DoColumn"
+                text: root.narrow === "1" ? "Колонка: узкая" : "Колонка: во всю ширину"
+                width: parent.width; implicitHeight: 50; wrapLabel: true
                 leftPadding: 8; rightPadding: 8
                 onClicked: root.fsCommand(objectName, "")
             }

@@ -9,6 +9,7 @@
 #include "screens/FontScreen.h"
 #include "screens/HomeScreen.h"
 #include "screens/SignInScreen.h"
+#include "testing/ReviewWindow.h"
 #include "testing/TestWindow.h"
 #include "ui/ModalScreen.h"
 #include "ui/Navigator.h"
@@ -47,6 +48,13 @@ public:
         frmTest->Topic = topic;
         frmTest->showModal();
     }
+    ui::ReviewChoice showReview() override
+    {
+        frmReview->setRun(frmTest->Run.Answers, frmTest->Run.isRetry());
+        frmReview->showModal();
+        return frmReview->choice();
+    }
+    void openSection(int page, const QString &mark) override { frmMain->showSection(page, mark); }
     void closeMainWindow() override { frmMain->closeMainWindow(); }
     bool isClosing() const override { return frmMain && frmMain->isClosing(); }
 };
@@ -78,10 +86,13 @@ void createWindowSet()
     frmFont = new TfrmFont(state);
     frmBookmark = new TfrmBookmark(state, navigator);
     frmOtcher = new TfrmOtcher(state);
+    // Not one of the nine: the review belongs to the test window's run.
+    frmReview = new TfrmReview;
 }
 
 void destroyWindowSet()
 {
+    destroy(frmReview);
     destroy(frmOtcher);
     destroy(frmBookmark);
     destroy(frmFont);

@@ -11,6 +11,7 @@
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <algorithm>
 #include <cstring>
 #include <vector>
 
@@ -665,13 +666,17 @@ void CourseData::addTestResult(int learnerPosition, const QString &topic, int pe
     });
 }
 
-void CourseData::addBookmark(int learnerPosition, int page)
+void CourseData::addBookmark(int learnerPosition, int page, int increment, const QString &section)
 {
     applyChange([&] {
         pugi::xml_node record = append(bookmarksOf(*this, learnerPosition), "one");
         append(record, "title", QStringLiteral("Лекция %1").arg(page));
         append(record, "id", QString::number(page));
-        append(record, "increment", QStringLiteral("0"));
+        append(record, "increment", QString::number(std::clamp(increment, 0, 100)));
+        // After the three fields the list reads by name, so older readers
+        // see the record they know.
+        if (!section.isEmpty())
+            append(record, "section", section);
     });
 }
 
@@ -688,9 +693,132 @@ QVector<CourseData::Bookmark> CourseData::bookmarks(int learnerPosition)
         b.title = value(child(n, "title"));
         b.page = parseInteger(value(child(n, "id")), "id");
         b.increment = parseInteger(value(child(n, "increment")), "increment");
+        if (const pugi::xml_node section = n.child("section"))
+            b.section = value(section);
         list.append(b);
     }
     return list;
+}
+
+// ---- What the program remembers per learner --------------------------------
+//
+// Kept in elements of the learner record after the registration fields. The
+// record's fields are found by name, so these are skipped by every reader
+// that does not ask for them. Reads never append: a learner who has none
+// keeps the document as it is.
+
+namespace {
+
+// The text of a named child, or empty when there is none or it is not a value.
+QString optionalValue(pugi::xml_node parent, const char *name)
+{
+    const pugi::xml_node n = parent.child(name);
+    if (!n)
+        return QString();
+    try {
+        return value(n);
+    } catch (const CourseDataError &) {
+        return QString();
+    }
+}
+
+int optionalInt(pugi::xml_node parent, const char *name, int fallback)
+{
+    bool ok = false;
+    const int v = optionalValue(parent, name).toInt(&ok);
+    return ok ? v : fallback;
+}
+
+// Sets a child's value, the child created when missing.
+void setField(pugi::xml_node parent, const char *name, const QString &text)
+{
+    setValue(child(parent, name), text);
+}
+
+} // namespace
+
+CourseData::Place CourseData::place(int learnerPosition) const
+{
+    Place p;
+    const pugi::xml_node node = learner(*this, learnerPosition).child("place");
+    if (!node)
+        return p;
+    p.page = optionalInt(node, "page", -1);
+    p.increment = std::clamp(optionalInt(node, "increment", 0), 0, 100);
+    p.section = optionalValue(node, "section");
+    return p;
+}
+
+void CourseData::setPlace(int learnerPosition, const Place &p)
+{
+    const Place was = place(learnerPosition);
+    if (was.page == p.page && was.increment == p.increment && was.section == p.section)
+        return;
+    applyChange([&] {
+        const pugi::xml_node node = child(learner(*this, learnerPosition), "place");
+        setField(node, "page", QString::number(p.page));
+        setField(node, "increment", QString::number(std::clamp(p.increment, 0, 100)));
+        setField(node, "section", p.section);
+    });
+}
+
+QVector<int> CourseData::openedPages(int learnerPosition) const
+{
+    QVector<int> pages;
+    const QString text = optionalValue(learner(*this, learnerPosition), "opened");
+    for (const QString &part : text.split(QLatin1Char(' '), Qt::SkipEmptyParts)) {
+        bool ok = false;
+        const int page = part.toInt(&ok);
+        if (ok && !pages.contains(page))
+            pages.append(page);
+    }
+    std::sort(pages.begin(), pages.end());
+    return pages;
+}
+
+void CourseData::markOpened(int learnerPosition, int page)
+{
+    QVector<int> pages = openedPages(learnerPosition);
+    if (pages.contains(page))
+        return;
+    pages.append(page);
+    std::sort(pages.begin(), pages.end());
+    QStringList parts;
+    for (int p : pages)
+        parts.append(QString::number(p));
+    applyChange([&] { setField(learner(*this, learnerPosition), "opened", parts.join(QLatin1Char(' '))); });
+}
+
+CourseData::Preferences CourseData::preferences(int learnerPosition) const
+{
+    Preferences p;
+    const pugi::xml_node node = learner(*this, learnerPosition).child("preferences");
+    if (!node)
+        return p;
+    p.fontFamily = optionalValue(node, "font");
+    p.fontSize = std::clamp(optionalInt(node, "size", 0), 0, 72);
+    p.fontColor = optionalValue(node, "color");
+    p.bold = optionalValue(node, "bold") == u"1";
+    p.italic = optionalValue(node, "italic") == u"1";
+    p.zoom = std::clamp(optionalInt(node, "zoom", 0), -9, 40);
+    p.narrowColumn = optionalValue(node, "column") == u"narrow";
+    return p;
+}
+
+void CourseData::setPreferences(int learnerPosition, const Preferences &p)
+{
+    if (preferences(learnerPosition) == p && learner(*this, learnerPosition).child("preferences"))
+        return;
+    applyChange([&] {
+        const pugi::xml_node node = child(learner(*this, learnerPosition), "preferences");
+        setField(node, "font", p.fontFamily);
+        setField(node, "size", QString::number(p.fontSize));
+        setField(node, "color", p.fontColor);
+        setField(node, "bold", p.bold ? QStringLiteral("1") : QStringLiteral("0"));
+        setField(node, "italic", p.italic ? QStringLiteral("1") : QStringLiteral("0"));
+        setField(node, "zoom", QString::number(p.zoom));
+        setField(node, "column", p.narrowColumn ? QStringLiteral("narrow") : QStringLiteral("wide"));
+    });
 }
 
 namespace {
@@ -766,12 +894,16 @@ void CourseData::readLearnerRecord(
 }
 
 void CourseData::readBookmarks(int position, const std::function<void(const QString &)> &title,
-                               const std::function<void(int, int)> &place) const
+                               const std::function<void(int, int)> &place,
+                               const std::function<void(const QString &)> &section) const
 {
     for (pugi::xml_node n = bookmarksOf(*this, position).first_child(); n; n = n.next_sibling()) {
         title(value(child(n, "title")));
         const int page = parseInteger(value(child(n, "id")), "id");
         place(page, parseInteger(value(child(n, "increment")), "increment"));
+        if (section)
+            if (const pugi::xml_node s = n.child("section"))
+                section(value(s));
     }
 }
 

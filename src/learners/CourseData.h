@@ -81,7 +81,10 @@ public:
 
     // Topic 0 is the general test, otherwise a lecture's position.
     void addTestResult(int learner, const QString &topic, int percent);
-    void addBookmark(int learner, int page);
+    // increment: the scroll position in per cent of the page's height;
+    // section: the title of the section there, kept for the bookmark list
+    // (stored only when not empty, in an element the list's readers skip).
+    void addBookmark(int learner, int page, int increment = 0, const QString &section = QString());
     void deleteBookmark(int learner, int index);
 
     struct Bookmark
@@ -89,9 +92,43 @@ public:
         QString title;
         int page = 0;
         int increment = 0;
+        QString section; // empty for bookmarks set without one
     };
     // Throws when a bookmark's id or increment is not a decimal integer.
     QVector<Bookmark> bookmarks(int learner);
+
+    // Where a learner stopped reading, kept across runs in the learner's
+    // record (element place). page is -1 when nothing is remembered.
+    struct Place
+    {
+        int page = -1;
+        int increment = 0; // per cent of the page's height
+        QString section;   // the section heading there, for the home screen
+    };
+    // Never changes the document; a damaged place reads as none.
+    Place place(int learner) const;
+    // Saves at once, like every change; does nothing when it is unchanged.
+    void setPlace(int learner, const Place &place);
+
+    // The pages a learner has opened, in ascending order (element opened).
+    QVector<int> openedPages(int learner) const;
+    // Adds a page; saves only when it was not there yet.
+    void markOpened(int learner, int page);
+
+    // A learner's reading preferences (element preferences); empty or zero
+    // fields mean "as the program starts".
+    struct Preferences
+    {
+        QString fontFamily;
+        int fontSize = 0;  // points of the normal text; 0: the sheet's own
+        QString fontColor; // #rrggbb
+        bool bold = false, italic = false;
+        int zoom = 0;      // steps of Крупнее (+) and Мельче (-)
+        bool narrowColumn = false;
+        bool operator==(const Preferences &) const = default;
+    };
+    Preferences preferences(int learner) const;
+    void setPreferences(int learner, const Preferences &prefs);
 
     struct TestRecord
     {
@@ -126,8 +163,10 @@ public:
                            const std::function<void(const TestRecord &record)> &test) const;
     // Each bookmark: its title as soon as it is read, then its page and
     // increment.
+    // increment, then the title of its section when one was stored.
     void readBookmarks(int learner, const std::function<void(const QString &title)> &title,
-                       const std::function<void(int page, int increment)> &position) const;
+                       const std::function<void(int page, int increment)> &position,
+                       const std::function<void(const QString &section)> &section = {}) const;
     // Each lecture entry, read whole before it is given; without its
     // sections when withSections is false (they are then not read at all).
     void readLectures(const std::function<void(const Lecture &lecture)> &sink,

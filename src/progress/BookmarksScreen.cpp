@@ -124,6 +124,11 @@ void TfrmBookmark::fillList()
             [&](int page, int increment) {
                 m_table.back().page = page;
                 m_table.back().increment = increment;
+            },
+            [&](const QString &section) {
+                // The section beside "Лекция N" tells bookmarks of one page apart.
+                QListWidgetItem *item = LBBookmarks->item(LBBookmarks->count() - 1);
+                item->setText(item->text() + QStringLiteral(" — ") + section);
             });
     } catch (const std::exception &) {
         // Only reads the course data: a record that cannot be read ends the screen.

@@ -1,6 +1,8 @@
 #include "progress/StatisticsScreen.h"
 
 #include "learners/CourseData.h"
+#include "progress/LectureChart.h"
+#include "progress/LectureProgress.h"
 #include "progress/ProgressText.h"
 #include "reader/ReaderState.h"
 #include "richtext/RichView.h"
@@ -50,6 +52,10 @@ TfrmStat::TfrmStat(reader::ReaderState &state, QWidget *parent)
     btnClose->setGeometry(456, 376, 75, 25);
     btnClose->setDefault(true);
     connect(btnClose, &QPushButton::clicked, this, &TfrmStat::btnCloseClick);
+
+    // Progress at a glance, in the strip beside "Закрыть".
+    Chart = new LectureChart(this);
+    Chart->setGeometry(6, 372, 440, 58);
 }
 
 void TfrmStat::resizeEvent(QResizeEvent *event)
@@ -101,6 +107,7 @@ void TfrmStat::FormShow()
                                  psParagraph);
             });
         RichView1->AddBreak();
+        Chart->setProgress(progress::lectureProgress(m_state.XML(), m_state.CurrentUser));
     } catch (const std::exception &) {
         // Only reads the course data: an unreadable record just ends the view.
         closeScreen();

@@ -6,6 +6,7 @@ namespace reader {
 class ReaderState;
 }
 
+class LectureChart;
 class QPushButton;
 class TRichView;
 class TRVStyle;
@@ -26,6 +27,7 @@ public:
     TRichView *RichView1 = nullptr;
     TRVStyle *RVStyle2 = nullptr;
     QPushButton *btnClose = nullptr;
+    LectureChart *Chart = nullptr;
 
 protected:
     void FormActivate() override;

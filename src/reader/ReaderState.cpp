@@ -14,6 +14,11 @@ ReaderState::ReaderState(const QString &courseDataFile)
 
 ReaderState::~ReaderState() = default;
 
+bool ReaderState::learnerDataWritable() const
+{
+    return CurrentUser >= 0 && m_courseData->isLoaded() && learnerDataFailure.isEmpty();
+}
+
 QString ReaderState::learnerDataUnavailableText() const
 {
     return QStringLiteral("Эта команда недоступна: ученики, результаты тестов и закладки "

@@ -58,6 +58,9 @@ public:
     // While it is set the textbook is read only: nothing that needs a
     // learner's record runs, and the course data is never written.
     QString learnerDataFailure;
+    // Whether the signed-in learner's record may be written: a course data
+    // document that could not be read whole is never written.
+    bool learnerDataWritable() const;
     QString learnerDataUnavailableText() const;
 
     learners::CourseData &XML() { return *m_courseData; }

@@ -3,6 +3,7 @@
 #include "learners/CourseData.h"
 #include "movie/MovieControl.h"
 #include "reader/PageCatalogue.h"
+#include "reader/SearchWindow.h"
 #include "richtext/RVStyle.h"
 #include "richtext/RichView.h"
 #include "ui/AppMessage.h"
@@ -11,6 +12,7 @@
 #include "ui/Navigator.h"
 
 #include <QApplication>
+#include <QFontMetrics>
 #include <QCloseEvent>
 #include <QFrame>
 #include <QLabel>
@@ -18,6 +20,7 @@
 #include <QPainter>
 #include <QPushButton>
 #include <QScreen>
+#include <QShortcut>
 #include <QTimer>
 
 #include <algorithm>
@@ -32,6 +35,8 @@ constexpr int kPlayerHiddenTop = -405;
 constexpr int kPlayerButtonOffset = 390;
 constexpr int kPlayerRightGap = 39;
 constexpr int kToolbarHeight = 55;
+// The view scrolls in steps of this many pixels.
+constexpr int kScrollSlack = 10;
 
 const QString kMissingFiles = QStringLiteral(
     "Были удалены файлы, необходимые для работы приложения. Продолжение работы невозможно.");
@@ -152,6 +157,12 @@ TfrmMain::TfrmMain(ui::Navigator &navigator, QWidget *parent)
             [this](int id) { dialogs::guarded(this, [&] { RichView2Jump(id); }); },
             Qt::QueuedConnection);
 
+    // Ctrl+F: the search, from anywhere in the reader.
+    auto *find = new QShortcut(QKeySequence::Find, this);
+    find->setContext(Qt::WindowShortcut);
+    connect(find, &QShortcut::activated, this,
+            [this] { dialogs::guarded(this, [this] { openSearch(); }); });
+
     FormCreate();
     layoutControls();
 }
@@ -192,6 +203,7 @@ void TfrmMain::closeMainWindow()
 {
     if (m_closing)
         return;
+    rememberPlace();
     m_closing = true;
     ui::ModalScreen::setProgramEnding(true);
     leftMenuTimer->stop();
@@ -263,12 +275,13 @@ void TfrmMain::layoutControls()
     const int h = height();
     ImgBack->setGeometry(0, 0, w, h);
     pnlButtons->setGeometry(0, h - kToolbarHeight, w, kToolbarHeight);
-    FlashButtons->setGeometry(2, 2, 700, 51);
+    FlashButtons->setGeometry(2, 2, 780, 51);
     const int viewHeight = qMax(0, h - kToolbarHeight);
     if (m_richViewAligned)
         RichView1->setGeometry(0, 0, w, viewHeight);
     else
         RichView1->setGeometry(kMenuWidth, 0, qMax(0, w - kMenuWidth), viewHeight);
+    applyColumn();
     // The movie panel keeps its distance to the right edge.
     const int playerLeft = w - kPlayerRightGap - pnlPlayer->width();
     pnlPlayer->move(playerLeft, pnlPlayer->y());
@@ -415,10 +428,23 @@ void TfrmMain::OpenPage(int n)
             RichView1->ScrollTo(0);
             RichView1->viewport()->update();
             BuildSectionMenu();
+            m_onPage = true;
         }
     } catch (const std::exception &e) {
         loaded = false;
         failure = QString::fromUtf8(e.what());
+    }
+    if (loaded) {
+        rememberPlace();
+        if (n >= pages::kFirstLecture && n <= pages::kLastLecture &&
+            m_state.learnerDataWritable()) {
+            try {
+                XML().markOpened(m_state.CurrentUser, n);
+            } catch (const std::exception &) {
+                // What was opened is a convenience of the home screen; the
+                // page itself is shown all the same.
+            }
+        }
     }
     if (!loaded) {
         // The learner gets the fixed message; whoever looks after the course
@@ -479,6 +505,7 @@ void TfrmMain::RichView2Jump(int k)
 void TfrmMain::FlashButtonsFSCommand(const QString &command, const QString &)
 {
     if (command == QLatin1String("DoHome")) {
+        rememberPlace();
         HideMenuPanel();
         HidePlayerPanel();
         FormShow();
@@ -511,6 +538,8 @@ void TfrmMain::FlashButtonsFSCommand(const QString &command, const QString &)
         PushHistory(hkPage, false, pages::kHelp);
     } else if (command == QLatin1String("DoBack")) {
         Back();
+    } else if (command == QLatin1String("DoSearch")) {
+        openSearch();
     }
 }
 
@@ -521,7 +550,10 @@ void TfrmMain::AddBookmark()
         return;
     }
     // A failed save raises; the learner then sees why and no success message.
-    XML().addBookmark(m_state.CurrentUser, m_state.CurrentPage);
+    // Where the learner is reading, so the bookmark reopens there.
+    const int increment = m_onPage ? scrollPercent() : 0;
+    XML().addBookmark(m_state.CurrentUser, m_state.CurrentPage, increment,
+                      m_onPage ? sectionInView() : QString());
     dialogs::message(this, QStringLiteral("Добавлена закладка!"));
 }
 
@@ -558,6 +590,7 @@ void TfrmMain::ShowContents()
 {
     using namespace rvs;
     HideMenuPanel();
+    m_onPage = false;
     if (!XML().isLoaded() || !m_state.learnerDataFailure.isEmpty()) {
         // Without the course data the course's own contents document
         // stands in: its link k opens page k as well.
@@ -619,6 +652,7 @@ void TfrmMain::ZoomIn()
     ++m_state.HeadingSize;
     ++m_state.SubheadingSize;
     ApplyZoom();
+    savePreferences();
 }
 
 void TfrmMain::ZoomOut()
@@ -631,6 +665,7 @@ void TfrmMain::ZoomOut()
     --m_state.HeadingSize;
     --m_state.SubheadingSize;
     ApplyZoom();
+    savePreferences();
 }
 
 void TfrmMain::ApplyZoom()
@@ -642,6 +677,7 @@ void TfrmMain::ApplyZoom()
     // The same text stays at the top: a pixel offset means other text at
     // another size.
     RichView1->Reformat();
+    applyColumn();
     BuildSectionMenu();
 }
 
@@ -655,7 +691,16 @@ bool TfrmMain::showPageAt(int page, int increment)
     // The percentage of the page's height; a hand-edited value too large for
     // a position is held at the edge rather than wrapped round, and ScrollTo
     // keeps it within the document.
-    const qint64 y = qint64(increment) * (RichView1->DocumentHeight() / 100);
+    const int hundredth = RichView1->DocumentHeight() / 100;
+    qint64 y = qint64(increment) * hundredth;
+    // A per cent of a long page is many lines: a section that starts within
+    // that step below is where the place was kept, so it opens at its heading.
+    for (int sectionY : m_state.SectionY) {
+        if (sectionY > y && sectionY <= y + hundredth + kScrollSlack) {
+            y = sectionY;
+            break;
+        }
+    }
     RichView1->ScrollTo(int(
         std::clamp<qint64>(y, std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
     return true;
@@ -683,6 +728,7 @@ void TfrmMain::applyReadingFont(const QFont &font, const QColor &color)
     RVStyle1->TextStyles(tsSubheading).size = size + 4;
     RVStyle1->TextStyles(tsCourier).size = size;
     RVStyle1->TextStyles(tsJumpArial).size = size;
+    m_fontChosen = true;
     relayoutPage();
 }
 
@@ -699,5 +745,246 @@ void TfrmMain::relayoutPage()
     if (!RichView1->isVisible())
         return;
     RichView1->Format();
+    applyColumn();
     BuildSectionMenu();
+}
+
+// ---- Column width -------------------------------------------------------------
+
+namespace {
+constexpr int kColumnChars = 90;
+constexpr int kLeftMargin = 25;
+constexpr int kRightMargin = 15;
+} // namespace
+
+void TfrmMain::setNarrowColumn(bool on)
+{
+    m_narrowColumn = on;
+    applyColumn();
+}
+
+void TfrmMain::applyColumn()
+{
+    int side = 0;
+    if (m_narrowColumn) {
+        // Measured on Russian text: a font's own average is taken over Latin
+        // letters and would make the column too wide.
+        static const QString sample =
+            QStringLiteral("Съешь же ещё этих мягких французских булок, да выпей чаю. ");
+        const QFontMetrics metrics(RVStyle1->TextStyles(rvs::tsNormal).font());
+        const int column = metrics.horizontalAdvance(sample) * kColumnChars / int(sample.size());
+        side = std::max(0, (RichView1->viewport()->width() - column) / 2);
+    }
+    // Margins change only when the column does: the panels' slide calls here
+    // at every step.
+    if (side == m_sideMargin)
+        return;
+    m_sideMargin = side;
+    RichView1->setMargins(std::max(kLeftMargin, side), std::max(kRightMargin, side), 5, 5);
+    if (m_onPage && RichView1->isFormatted())
+        BuildSectionMenu();
+}
+
+// ---- Search -------------------------------------------------------------------
+
+reader::SearchIndex &TfrmMain::searchIndex()
+{
+    if (m_searchIndex)
+        return *m_searchIndex;
+    m_searchIndex = std::make_unique<reader::SearchIndex>();
+    // The lecture titles as the contents page gives them; the course data
+    // may be unreadable, and the pages are searched all the same.
+    QVector<QString> titles(pages::kLastLecture + 1);
+    try {
+        int i = 0;
+        XML().readLectures(
+            [&](const learners::CourseData::Lecture &lecture) {
+                if (i < titles.size())
+                    titles[i] = lecture.description;
+                ++i;
+            },
+            false);
+    } catch (const std::exception &) {
+    }
+    for (int page = pages::kFirstLecture; page <= pages::kLastLecture; ++page) {
+        QString title = QStringLiteral("Лекция %1").arg(page);
+        if (!titles[page].isEmpty())
+            title += QStringLiteral(". ") + titles[page];
+        m_searchIndex->addFile(page, title, pageEntry(page).document);
+    }
+    m_searchIndex->addFile(pages::kIntroduction, QStringLiteral("Введение"),
+                           pageEntry(pages::kIntroduction).document);
+    m_searchIndex->addFile(pages::kHelp, QStringLiteral("Справка"), pageEntry(pages::kHelp).document);
+    m_searchIndex->addFile(pages::kDictionary, QStringLiteral("Словарь"),
+                           pageEntry(pages::kDictionary).document);
+    return *m_searchIndex;
+}
+
+void TfrmMain::openSearch()
+{
+    if (!m_searchWindow) {
+        m_searchWindow = new SearchWindow(this);
+        connect(m_searchWindow, &SearchWindow::hitChosen, this,
+                [this](const reader::SearchIndex::Hit &hit) {
+                    dialogs::guarded(this, [&] { showSearchHit(hit); });
+                });
+    }
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    reader::SearchIndex &index = searchIndex();
+    QApplication::restoreOverrideCursor();
+    m_searchWindow->showFor(index);
+}
+
+void TfrmMain::showSearchHit(const reader::SearchIndex::Hit &hit)
+{
+    m_state.TopicMode = false;
+    // The movie panel would cover the hit.
+    HidePlayerPanel();
+    OpenPage(hit.page);
+    if (m_closing)
+        return;
+    PushHistory(hkPage, false, hit.page);
+    QVector<TRichView::Highlight> marks;
+    for (const reader::SearchIndex::Hit::Span &span : hit.spans)
+        marks.append({span.item, span.offset, span.length});
+    RichView1->setHighlights(marks);
+    // The hit a few lines below the top, so the text before it shows.
+    const int top = RichView1->textTop(hit.item, hit.offset);
+    if (top >= 0)
+        RichView1->ScrollTo(std::max(0, top - 3 * QFontMetrics(RVStyle1->TextStyles(rvs::tsNormal).font()).height()));
+    rememberPlace();
+}
+
+void TfrmMain::showSection(int page, const QString &mark)
+{
+    m_state.TopicMode = false;
+    HidePlayerPanel();
+    OpenPage(page);
+    if (m_closing)
+        return;
+    PushHistory(hkPage, false, page);
+    if (!mark.isEmpty()) {
+        // Sections are the page's checkpoints, named "<mark> <title>".
+        size_t k = 0;
+        for (auto cp = RichView1->GetFirstCheckpoint(); cp; cp = RichView1->GetNextCheckpoint(cp), ++k) {
+            int tag = 0;
+            QString name;
+            bool raiseEvent = false;
+            RichView1->GetCheckpointInfo(cp, tag, name, raiseEvent);
+            if ((name == mark || name.startsWith(mark + QLatin1Char(' '))) &&
+                k < m_state.SectionY.size()) {
+                RichView1->ScrollTo(m_state.SectionY[k]);
+                break;
+            }
+        }
+    }
+    ShowMenuPanel();
+    rememberPlace();
+}
+
+// ---- The learner's place and preferences --------------------------------------
+
+int TfrmMain::scrollPercent() const
+{
+    const int hundredth = RichView1->DocumentHeight() / 100;
+    if (hundredth <= 0)
+        return 0;
+    return std::clamp(RichView1->scrollPosition() / hundredth, 0, 100);
+}
+
+QString TfrmMain::sectionInView() const
+{
+    // The last section that starts at or above the top of the view (a line's
+    // worth of slack: a jump to a section puts it right at the top).
+    const int top = RichView1->scrollPosition() + 20;
+    QString name;
+    size_t k = 0;
+    for (auto cp = RichView1->GetFirstCheckpoint(); cp; cp = RichView1->GetNextCheckpoint(cp), ++k) {
+        if (k >= m_state.SectionY.size() || m_state.SectionY[k] > top)
+            break;
+        int tag = 0;
+        bool raiseEvent = false;
+        RichView1->GetCheckpointInfo(cp, tag, name, raiseEvent);
+    }
+    return name;
+}
+
+void TfrmMain::rememberPlace()
+{
+    if (!m_onPage || !m_state.learnerDataWritable())
+        return;
+    learners::CourseData::Place place;
+    place.page = m_state.CurrentPage;
+    place.increment = scrollPercent();
+    place.section = sectionInView();
+    try {
+        XML().setPlace(m_state.CurrentUser, place);
+    } catch (const std::exception &) {
+        // The place is a convenience: a save that fails here must not stand
+        // between the learner and the page (a change that matters, such as a
+        // bookmark, reports its own failure).
+    }
+}
+
+bool TfrmMain::continueReading()
+{
+    if (m_state.CurrentUser < 0 || !XML().isLoaded())
+        return false;
+    const learners::CourseData::Place place = XML().place(m_state.CurrentUser);
+    if (place.page < 0)
+        return false;
+    m_state.TopicMode = false;
+    if (!showPageAt(place.page, place.increment))
+        return false;
+    PushHistory(hkPage, false, place.page);
+    return true;
+}
+
+void TfrmMain::applyLearnerPreferences()
+{
+    if (m_state.CurrentUser < 0 || m_preferencesUser == m_state.CurrentUser || !XML().isLoaded())
+        return;
+    m_preferencesUser = m_state.CurrentUser;
+    learners::CourseData::Preferences prefs;
+    try {
+        prefs = XML().preferences(m_state.CurrentUser);
+    } catch (const std::exception &) {
+        return;
+    }
+    m_state.NormalSize = reader::ReaderState::kDefaultNormalSize + prefs.zoom;
+    m_state.HeadingSize = reader::ReaderState::kDefaultHeadingSize + prefs.zoom;
+    m_state.SubheadingSize = reader::ReaderState::kDefaultSubheadingSize + prefs.zoom;
+    if (prefs.zoom != 0)
+        ApplyZoom();
+    if (!prefs.fontFamily.isEmpty()) {
+        QFont font(prefs.fontFamily);
+        font.setPointSize(prefs.fontSize > 0 ? prefs.fontSize : m_state.NormalSize);
+        font.setBold(prefs.bold);
+        font.setItalic(prefs.italic);
+        const QColor color(prefs.fontColor);
+        applyReadingFont(font, color.isValid() ? color : QColor(Qt::black));
+    }
+    setNarrowColumn(prefs.narrowColumn);
+}
+
+void TfrmMain::savePreferences()
+{
+    if (m_state.CurrentUser < 0 || !XML().isLoaded())
+        return;
+    learners::CourseData::Preferences prefs;
+    if (m_fontChosen) {
+        const RVTextStyle &normal = RVStyle1->TextStyles(rvs::tsNormal);
+        prefs.fontFamily = normal.fontName;
+        prefs.fontSize = normal.size;
+        prefs.fontColor = normal.color.name();
+        prefs.bold = normal.bold;
+        prefs.italic = normal.italic;
+    }
+    prefs.zoom = m_state.NormalSize - reader::ReaderState::kDefaultNormalSize;
+    prefs.narrowColumn = m_narrowColumn;
+    m_preferencesUser = m_state.CurrentUser;
+    if (!m_state.learnerDataWritable())
+        return; // the choice lasts for the run
+    // A failed save is the learner's to see: the choice would be lost.
+    XML().setPreferences(m_state.CurrentUser, prefs);
 }

@@ -2,8 +2,10 @@
 
 #include "reader/NavigationHistory.h"
 #include "reader/ReaderState.h"
+#include "reader/SearchIndex.h"
 
 #include <QWidget>
+#include <memory>
 #include <vector>
 
 namespace learners {
@@ -18,6 +20,7 @@ class QLabel;
 class QPushButton;
 class QTimer;
 class TRichView;
+class SearchWindow;
 class TRVStyle;
 
 namespace ui {
@@ -102,6 +105,34 @@ public:
     // The sizes the reader sheet starts with.
     void restoreDefaultSizes();
 
+    // Search over every page (Поиск, Ctrl+F). The index is built at the
+    // first search of the run.
+    void openSearch();
+    reader::SearchIndex &searchIndex();
+    // Opens the page of a hit scrolled to it, its matches marked.
+    void showSearchHit(const reader::SearchIndex::Hit &hit);
+
+    // Opens a lecture at the section with that mark, at its start when the
+    // mark is empty or not found (a review's link).
+    void showSection(int page, const QString &mark);
+
+    // The learner's place: kept at every page opened and when the reader is
+    // left, so the next run can go on from there.
+    void rememberPlace();
+    // Opens the remembered place; false when there is none.
+    bool continueReading();
+    // The section at the top of the page shown ("3.2 Двоичный код"), or empty.
+    QString sectionInView() const;
+
+    // Applies the signed-in learner's remembered font, zoom and column once
+    // per sign-in.
+    void applyLearnerPreferences();
+    // Keeps the reading font, zoom and column under the learner.
+    void savePreferences();
+    // The page text in a centred column of about 90 characters.
+    void setNarrowColumn(bool on);
+    bool narrowColumn() const { return m_narrowColumn; }
+
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
@@ -116,12 +147,24 @@ private:
     // Lays the page out again after its sheet changed, keeping the section
     // positions current.
     void relayoutPage();
+    // Sets the page's side margins for the column choice and the width.
+    void applyColumn();
+    // The scroll position as a per cent of the page's height.
+    int scrollPercent() const;
 
     ui::Navigator &m_navigator;
     reader::ReaderState m_state;
     bool m_closing = false;
     // RichView1 is aligned to the client area unless the menu is in view.
     bool m_richViewAligned = true;
+    // A page document (not the contents or the topic list) is on view.
+    bool m_onPage = false;
+    bool m_narrowColumn = false;
+    bool m_fontChosen = false; // the learner picked a reading font this run
+    int m_preferencesUser = -1; // whose preferences are applied
+    int m_sideMargin = -1;      // the column's last side margin
+    std::unique_ptr<reader::SearchIndex> m_searchIndex;
+    SearchWindow *m_searchWindow = nullptr;
 
     // Controls.
     QLabel *ImgBack = nullptr;

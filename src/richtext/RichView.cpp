@@ -110,6 +110,7 @@ void TRichView::modelChanged()
 void TRichView::Clear()
 {
     m_doc.clear();
+    m_highlights.clear();
     m_layout->clearSelection();
     m_layout->hoverLink = m_layout->pressLink = m_layout->focusLink = -1;
     modelChanged();
@@ -149,6 +150,7 @@ bool TRichView::LoadRVF(const QString &fileName)
     if (!loadRvf(QDir::current().absoluteFilePath(fileName), loaded, &m_loadError))
         return false;
     m_doc = std::move(loaded);
+    m_highlights.clear();
     m_layout->text.forgetPictures();
     m_layout->clearSelection();
     m_layout->hoverLink = m_layout->pressLink = m_layout->focusLink = -1;
@@ -338,6 +340,22 @@ void TRichView::ScrollTo(int y)
     vb->setValue(std::clamp(v, 0, vb->maximum()));
 }
 
+void TRichView::setHighlights(const QVector<Highlight> &spans)
+{
+    m_highlights = spans;
+    viewport()->update();
+}
+
+int TRichView::textTop(int item, int offset) const
+{
+    const Layout &L = *m_layout;
+    if (!isFormatted() || item < 0 || item >= int(L.text.itemPos.size()))
+        return -1;
+    const int pos = L.text.itemPos[size_t(item)] +
+                    std::clamp(offset, 0, std::max(0, L.text.itemLen[size_t(item)] - 1));
+    return m_top + L.text.lineTopOf(pos);
+}
+
 int TRichView::scrollPosition() const
 {
     return verticalScrollBar()->value();
@@ -491,6 +509,18 @@ void TRichView::paintEvent(QPaintEvent *)
         }
         if (!hf.properties().isEmpty())
             ctx.selections.append({L.text.itemCursor(item), hf});
+    }
+    for (const Highlight &h : m_highlights) {
+        if (h.item < 0 || h.item >= int(L.text.itemPos.size()))
+            continue;
+        const int last = L.text.doc.characterCount() - 1;
+        const int from = L.text.itemPos[size_t(h.item)] + std::max(0, h.offset);
+        QTextCursor c(&L.text.doc);
+        c.setPosition(std::clamp(from, 0, last));
+        c.setPosition(std::clamp(from + std::max(0, h.length), 0, last), QTextCursor::KeepAnchor);
+        QTextCharFormat mark;
+        mark.setBackground(QColor(0xFF, 0xE0, 0x8A));
+        ctx.selections.append({c, mark});
     }
     if (L.hasSelection()) {
         QTextCursor c(&L.text.doc);

@@ -87,6 +87,17 @@ public:
     // The selected text, paragraphs and lines separated by "\n".
     QString selectedText() const;
 
+    // Marked runs of text (search hits), kept until the document changes.
+    struct Highlight
+    {
+        int item, offset, length;
+    };
+    void setHighlights(const QVector<Highlight> &spans);
+    const QVector<Highlight> &highlights() const { return m_highlights; }
+    // The top of the line that holds a character of an item, in ScrollTo's
+    // coordinates; -1 when there is no such item or nothing is laid out.
+    int textTop(int item, int offset) const;
+
 signals:
     // A hypertext item was clicked: its ordinal among the document's links.
     void jump(int id);
@@ -128,4 +139,5 @@ private:
     int m_left = 5, m_right = 5, m_top = 5, m_bottom = 5;
     bool m_selectionEnabled = true;
     QPixmap m_tile;
+    QVector<Highlight> m_highlights;
 };

@@ -53,6 +53,8 @@ void TfrmFont::FormActivate()
         RView1->Format();
     Flash->setGeometry(rect());
     Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("font")));
+    Flash->SetVariable(QStringLiteral("narrow"),
+                       frmMain->narrowColumn() ? QStringLiteral("1") : QStringLiteral("0"));
     RView1->raise();
 }
 
@@ -64,6 +66,16 @@ void TfrmFont::FlashFSCommand(const QString &command, const QString &)
         DoChange();
     else if (command == QLatin1String("DoDefoult"))
         DoDefoult();
+    else if (command == QLatin1String("DoColumn"))
+        DoColumn();
+}
+
+void TfrmFont::DoColumn()
+{
+    frmMain->setNarrowColumn(!frmMain->narrowColumn());
+    Flash->SetVariable(QStringLiteral("narrow"),
+                       frmMain->narrowColumn() ? QStringLiteral("1") : QStringLiteral("0"));
+    frmMain->savePreferences();
 }
 
 void TfrmFont::DoChange()
@@ -118,10 +130,12 @@ void TfrmFont::dlgFontApply()
 {
     frmMain->applyReadingFont(dlgFont->chosenFont(), dlgFont->chosenColor());
     RView1->Format();
+    frmMain->savePreferences();
 }
 
 void TfrmFont::DoDefoult()
 {
     frmMain->restoreDefaultSizes();
     RView1->Format();
+    frmMain->savePreferences();
 }

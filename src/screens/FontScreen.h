@@ -15,7 +15,8 @@ class FontDialog;
 class TRichView;
 
 // Changes the reading font of the lecture pages (the reader sheet, shared
-// with the preview) and sets the text sizes back. Choices last for the run.
+// with the preview), sets the text sizes back and narrows the page's text
+// column. Choices are kept for the learner.
 class TfrmFont : public ui::ModalScreen
 {
     Q_OBJECT
@@ -29,6 +30,8 @@ public:
     void DoDefoult();
     // Shows the font dialog on the current reading font, beside the preview.
     void DoChange();
+    // The page text edge to edge, or in a narrow centred column.
+    void DoColumn();
 
     movie::MovieControl *Flash = nullptr;
     TRichView *RView1 = nullptr;

@@ -1,6 +1,8 @@
 #include "screens/HomeScreen.h"
 
+#include "learners/CourseData.h"
 #include "movie/MovieControl.h"
+#include "progress/LectureProgress.h"
 #include "reader/PageCatalogue.h"
 #include "reader/ReaderState.h"
 #include "reader/ReaderWindow.h"
@@ -85,6 +87,7 @@ void TfrmIntro::FormActivate()
         frmMain->closeMainWindow();
     Flash->move((width - 800) / 2, (height - 600) / 2);
     Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("Main")));
+    showLearnerState();
     frmMain->reloadToolbar();
     if (!m_keyPreview) {
         m_keyPreview = true;
@@ -214,5 +217,53 @@ void TfrmIntro::FlashFSCommand(const QString &command, const QString &)
         m_navigator.showAbout();
     } else if (command == QLatin1String("DoFont")) {
         m_navigator.showFontChoice();
+    } else if (command == QLatin1String("DoContinue")) {
+        frmMain->PushHistory(hkHome, false, 0);
+        closeScreen();
+        frmMain->continueReading();
+    }
+}
+
+QString TfrmIntro::resumeText()
+{
+    const learners::CourseData::Place place = m_state.XML().place(m_state.CurrentUser);
+    if (place.page < 0)
+        return QString();
+    QString title;
+    if (place.page >= pages::kFirstLecture && place.page <= pages::kLastLecture) {
+        title = QStringLiteral("Лекция %1").arg(place.page);
+        int i = 0;
+        m_state.XML().readLectures(
+            [&](const learners::CourseData::Lecture &lecture) {
+                if (i++ == place.page && !lecture.description.isEmpty())
+                    title = lecture.description;
+            },
+            false);
+    } else if (place.page == pages::kIntroduction) {
+        title = QStringLiteral("Введение");
+    } else if (place.page == pages::kDictionary) {
+        title = QStringLiteral("Словарь");
+    } else {
+        title = QStringLiteral("Справка");
+    }
+    QString text = QStringLiteral("Продолжить: ") + title;
+    if (!place.section.isEmpty())
+        text += QStringLiteral(", ") + place.section;
+    return text;
+}
+
+void TfrmIntro::showLearnerState()
+{
+    // Nothing to show before sign-in, or when the learners cannot be read.
+    if (m_state.CurrentUser < 0 || !m_state.XML().isLoaded())
+        return;
+    frmMain->applyLearnerPreferences();
+    try {
+        Flash->SetVariable(QStringLiteral("resumeText"), resumeText());
+        Flash->SetVariable(
+            QStringLiteral("progress"),
+            progress::progressVariable(progress::lectureProgress(m_state.XML(), m_state.CurrentUser)));
+    } catch (const std::exception &) {
+        // A damaged record only costs the screen its summary.
     }
 }

@@ -44,6 +44,10 @@ private:
     void startCompanion(const QString &title, const QString &relativePath);
     // False, after saying why, when the learners could not be read.
     bool learnerDataAvailable();
+    // The learner's place and progress on the movie; preferences applied.
+    void showLearnerState();
+    // "Продолжить: <title>, <section>", or empty without a remembered place.
+    QString resumeText();
 
     reader::ReaderState &m_state;
     ui::Navigator &m_navigator;

@@ -12,6 +12,15 @@ const QString kCorrect = QStringLiteral("1");
 const QString kFirstNumber = QStringLiteral("1");
 } // namespace
 
+QVector<QuestionRef> mistakesOf(const QVector<AnsweredQuestion> &answers)
+{
+    QVector<QuestionRef> list;
+    for (const AnsweredQuestion &q : answers)
+        if (!q.correct)
+            list.append({q.lecture, q.number});
+    return list;
+}
+
 TestRun::TestRun(const StringGrid &questions, const StringGrid &answers)
     : m_questions(questions)
     , m_answers(answers)
@@ -31,11 +40,45 @@ void TestRun::begin(const QString &topic)
     Topic = topic;
     RecordedTopic = topic;
     NextChosen = 1;
+    Answers.clear();
+    m_retry.clear();
     m_ready = false;
+}
+
+void TestRun::beginRetry(const QVector<QuestionRef> &questions)
+{
+    begin(QString());
+    RecordedTopic.clear();
+    m_retry = questions;
+}
+
+TestStep TestRun::retryStep()
+{
+    const int k = AnsweredCount;
+    const QuestionRef &ref = m_retry[k];
+    int row = 0;
+    for (int r = 1; r < m_questions.RowCount; ++r) {
+        if (m_questions.cells(0, r) == ref.lecture && m_questions.cells(1, r) == ref.number) {
+            row = r;
+            break;
+        }
+    }
+    if (row == 0)
+        return fail(QStringLiteral("В банке вопросов нет вопроса %1 лекции %2. Тест не может быть "
+                                   "продолжен.")
+                        .arg(ref.number, ref.lecture));
+    TestStep step = showQuestion(row, ref.lecture, ref.number, false);
+    if (step.kind == TestStep::Show) {
+        step.display.heading += QStringLiteral(" из ") + QString::number(m_retry.size());
+        m_ready = true;
+    }
+    return step;
 }
 
 TestStep TestRun::setUp()
 {
+    if (isRetry())
+        return retryStep();
     return isGeneral() ? generalSetUp() : lectureSetUp();
 }
 
@@ -103,6 +146,7 @@ TestStep TestRun::showQuestion(int row, const QString &lecture, const QString &n
                                    "Тест не может быть продолжен.")
                         .arg(number, lecture));
 
+    m_questionRow = row;
     TestStep step;
     step.kind = TestStep::Show;
     step.display.heading = QStringLiteral("  Вопрос ") + QString::number(AnsweredCount + 1);
@@ -130,6 +174,17 @@ void TestRun::score(const std::array<bool, 5> &ticks)
         else if (ticked)
             ++Mismatches;
     }
+    AnsweredQuestion answered;
+    answered.lecture = m_answers.cells(0, AnswerRow);
+    answered.number = m_answers.cells(1, AnswerRow);
+    answered.question = m_questions.cells(2, m_questionRow);
+    for (size_t i = 0; i < 5; ++i) {
+        answered.options[i] = m_answers.cells(2, AnswerRow + int(i));
+        answered.ticked[i] = ticks[i];
+        answered.right[i] = m_answers.cells(3, AnswerRow + int(i)) == kCorrect;
+    }
+    answered.correct = Mismatches == 0;
+    Answers.append(answered);
     if (Mismatches == 0)
         ++RightCount;
     Mismatches = 0;
@@ -142,6 +197,12 @@ TestStep TestRun::next(const std::array<bool, 5> &ticks)
         return fail(QStringLiteral("Тест не загружен. Окно теста будет закрыто."));
 
     score(ticks);
+
+    if (isRetry()) {
+        if (AnsweredCount == m_retry.size())
+            return finish();
+        return retryStep();
+    }
 
     if (isGeneral()) {
         if (AnsweredCount == kGeneralCount)

@@ -3,6 +3,7 @@
 #include "testing/Banks.h"
 
 #include <QString>
+#include <QVector>
 #include <array>
 #include <functional>
 #include <memory>
@@ -41,6 +42,27 @@ struct QuestionDisplay
     std::array<QString, 5> options; // "   A.    " followed by option A, ...
 };
 
+// One answered question, as the review shows it.
+struct AnsweredQuestion
+{
+    QString lecture, number; // the bank's keys of the question
+    QString question;
+    std::array<QString, 5> options{}; // the option texts, without the letters
+    std::array<bool, 5> ticked{};
+    std::array<bool, 5> right{};
+    bool correct = false;
+};
+
+// A question named by its bank keys (lecture and number within it).
+struct QuestionRef
+{
+    QString lecture, number;
+    bool operator==(const QuestionRef &) const = default;
+};
+
+// The questions answered wrong, in the order asked.
+QVector<QuestionRef> mistakesOf(const QVector<AnsweredQuestion> &answers);
+
 // The outcome of a set-up or of "Далее".
 struct TestStep
 {
@@ -68,6 +90,11 @@ public:
     // Clears the counters and remembers the topic; run before the banks are
     // (re)loaded. Until setUp succeeds, next() refuses to score.
     void begin(const QString &topic);
+    // Clears the counters for a run of just these questions, in this order
+    // (the learner's mistakes). Such a run has no topic and is not recorded:
+    // RecordedTopic stays empty.
+    void beginRetry(const QVector<QuestionRef> &questions);
+    bool isRetry() const { return !m_retry.isEmpty(); }
     // Draws or finds the first question, once the banks are loaded.
     TestStep setUp();
     // "Далее": scores the shown question with the ticks of options A to E,
@@ -95,11 +122,14 @@ public:
     int Mismatches = 0;
     std::array<int, kGeneralCount> ChosenRows{};
     int NextChosen = 1;
+    // Every scored question of the run, in the order asked.
+    QVector<AnsweredQuestion> Answers;
 
 private:
     bool isGeneral() const { return Topic == u"0"; }
     TestStep generalSetUp();
     TestStep lectureSetUp();
+    TestStep retryStep();
     // Finds the options of a question and builds its display; Fail when the
     // answer bank lacks them.
     TestStep showQuestion(int row, const QString &lecture, const QString &number, bool withTotal);
@@ -112,6 +142,8 @@ private:
     std::unique_ptr<TestRandom> m_random;
     std::function<qint64()> m_clock;
     bool m_ready = false;
+    QVector<QuestionRef> m_retry;
+    int m_questionRow = 0; // the question shown, for the review
 };
 
 } // namespace testing

@@ -123,6 +123,7 @@ void TfrmTest::LoadBanks()
 
 void TfrmTest::FormActivate()
 {
+    m_pendingSection = {};
     Run.begin(Topic);
     clearTicks();
     CheckBox1->setFocus();
@@ -187,13 +188,30 @@ void TfrmTest::finishTest(int percent)
 {
     dialogs::message(this, QStringLiteral("Тест пройден, правильных ответов: ") +
                                QString::number(percent) + QStringLiteral(" %"));
-    try {
-        m_state.XML().addTestResult(m_state.CurrentUser, Run.RecordedTopic, percent);
-    } catch (const std::exception &e) {
-        // The learner must not leave believing the result was kept.
-        dialogs::error(this, QStringLiteral("Результат теста не сохранён.\n") +
-                                 QString::fromUtf8(e.what()));
+    // A run of the learner's mistakes is practice: stored, it would stand in
+    // the statistics as a test of the lecture it is not.
+    if (!Run.isRetry()) {
+        try {
+            m_state.XML().addTestResult(m_state.CurrentUser, Run.RecordedTopic, percent);
+        } catch (const std::exception &e) {
+            // The learner must not leave believing the result was kept.
+            dialogs::error(this, QStringLiteral("Результат теста не сохранён.\n") +
+                                     QString::fromUtf8(e.what()));
+        }
     }
+    if (ui::ModalScreen::programEnding())
+        return;
+    const QVector<testing::QuestionRef> missed = testing::mistakesOf(Run.Answers);
+    const ui::ReviewChoice choice = m_navigator.showReview();
+    if (choice.kind == ui::ReviewChoice::RetryMistakes && !missed.isEmpty() &&
+        !ui::ModalScreen::programEnding()) {
+        Run.beginRetry(missed);
+        clearTicks();
+        CheckBox1->setFocus();
+        apply(Run.setUp());
+        return;
+    }
+    m_pendingSection = choice;
     closeScreen();
 }
 
@@ -213,5 +231,13 @@ void TfrmTest::FormClose()
     // While the program ends, no screen comes up again.
     if (ui::ModalScreen::programEnding())
         return;
+    // The review sent the learner to a lecture: the reader shows it instead
+    // of the home screen.
+    const ui::ReviewChoice choice = m_pendingSection;
+    m_pendingSection = {};
+    if (choice.kind == ui::ReviewChoice::OpenSection) {
+        m_navigator.openSection(choice.page, choice.mark);
+        return;
+    }
     m_navigator.showHome(false);
 }

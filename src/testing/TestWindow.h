@@ -1,6 +1,7 @@
 #pragma once
 
 #include "ui/ModalScreen.h"
+#include "ui/Navigator.h"
 #include "testing/Banks.h"
 #include "testing/TestRun.h"
 
@@ -70,6 +71,7 @@ private:
     ui::Navigator &m_navigator;
     std::array<QCheckBox *, 5> m_boxes{};
     QString m_banksLoaded; // which bank files the tables hold (paths, sizes, times)
+    ui::ReviewChoice m_pendingSection; // what the review asked for, acted on at closing
 };
 
 // The test window, program-wide (created by the window set).

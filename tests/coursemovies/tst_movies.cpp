@@ -82,6 +82,7 @@ private slots:
     void controls();
     void scenes_data();
     void scenes();
+    void homeOffersToContinue();
     void keyboardActivates_data();
     void keyboardActivates();
     void loginVariables_data();
@@ -131,14 +132,14 @@ void TestMovies::controls_data()
                     {"DoReport", "Отчёт"}, {"DoStat", "Статистика"},
                     {"DoLabs", "Лабораторные работы"}, {"DoPrac", "Практикум"},
                     {"DoDict", "Словарь"}, {"DoEbout2", "О программе"}, {"DoFont", "Шрифт"}}
-        << QStringList() << QRectF();
+        << QStringList{"DoContinue"} << QRectF();
     const Controls toolbar{{"DoHome", "Главная"}, {"DoMenu", "Разделы"},
                            {"DoBookmark", "Добавить закладку"}, {"DoPlus", "Крупнее"},
                            {"DoMinus", "Мельче"}, {"DoDict", "Словарь"}, {"DoHelp", "Справка"},
-                           {"DoBack", "Назад"}};
-    QTest::newRow("toolbar of a lecture") << "buttons" << QSize(700, 51) << 0
+                           {"DoSearch", "Поиск"}, {"DoBack", "Назад"}};
+    QTest::newRow("toolbar of a lecture") << "buttons" << QSize(780, 51) << 0
         << (Controls(toolbar) << Control{"DoPlayer", "Видеолекция"}) << QStringList() << QRectF();
-    QTest::newRow("toolbar of the information page") << "buttons" << QSize(700, 51) << 4
+    QTest::newRow("toolbar of the information page") << "buttons" << QSize(780, 51) << 4
         << toolbar << QStringList{"DoPlayer"} << QRectF();
     QTest::newRow("sign-in") << "login" << QSize(542, 373) << 1
         << Controls{{"AddNewUser", "Новый ученик"}, {"ChangeUser", "Изменить"},
@@ -152,7 +153,8 @@ void TestMovies::controls_data()
         << QStringList() << QRectF(27, 100, 502, 277);
     QTest::newRow("font") << "font" << QSize(550, 400) << 1
         << Controls{{"close", "Закрыть"}, {"DoChange", "Выбрать шрифт"},
-                    {"DoDefoult", "Размеры по умолчанию"}}
+                    {"DoDefoult", "Размеры по умолчанию"},
+                    {"DoColumn", "Колонка: во всю ширину"}}
         << QStringList() << QRectF(16, 24, 401, 345);
     QTest::newRow("about") << "about" << QSize(551, 400) << 1
         << Controls{{"close", "Закрыть"}} << QStringList() << QRectF();
@@ -222,6 +224,36 @@ void TestMovies::controls()
         QCOMPARE(commands.at(0).at(0).toString(), expected.command);
         control.GotoFrame(frame); // a button may move the movie on; come back for the next one
     }
+    QVERIFY2(m_warnings.isEmpty(), qPrintable(m_warnings.join('\n')));
+}
+
+void TestMovies::homeOffersToContinue()
+{
+    movie::MovieControl control;
+    control.resize(800, 600);
+    load(control, QStringLiteral("Main"));
+    if (QTest::currentTestFailed())
+        return;
+    const QString text = QStringLiteral(
+        "Продолжить: Логика и логические элементы, 3.3 Логические выражения и таблицы истинности");
+    control.SetVariable(QStringLiteral("resumeText"), text);
+    control.SetVariable(QStringLiteral("progress"), QStringLiteral("1,1,85;2,1,-1;3,0,40"));
+    control.GotoFrame(1);
+    auto *item = qobject_cast<QQuickItem *>(control.findControl(QStringLiteral("DoContinue")));
+    QVERIFY(item);
+    QTRY_VERIFY(item->isVisible() && shownOpacity(item) > 0.99);
+    QCOMPARE(accessibleName(item), text);
+    // The first command reached by Tab, its whole label drawn.
+    const QList<QQuickItem *> chain = focusChain(control.rootItem());
+    QVERIFY(!chain.isEmpty());
+    QCOMPARE(chain.first(), item);
+    QQuickItem *label = labelItem(item, text);
+    QVERIFY(label);
+    QVERIFY(label->property("contentHeight").toReal() <= item->height());
+    QSignalSpy commands(&control, &movie::MovieControl::fsCommand);
+    QVERIFY(control.click(QStringLiteral("DoContinue")));
+    QTRY_COMPARE(commands.size(), 1);
+    QCOMPARE(commands.at(0).at(0).toString(), QStringLiteral("DoContinue"));
     QVERIFY2(m_warnings.isEmpty(), qPrintable(m_warnings.join('\n')));
 }
 

@@ -6,6 +6,7 @@
 #include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
 #include "testing/LineCodec.h"
+#include "testing/ReviewWindow.h"
 #include "testing/TestWindow.h"
 
 #include <QCheckBox>
@@ -89,6 +90,9 @@ void TestTestWindow::initTestCase()
             ++m_homeShown;
             frmIntro->closeScreen();
         }
+        // The review that follows a finished test, closed unread.
+        if (frmReview && frmReview->isShowingModal())
+            frmReview->closeScreen();
     });
 }
 

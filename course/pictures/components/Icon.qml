@@ -64,6 +64,10 @@ Canvas {
             ctx.moveTo(12, 11); ctx.lineTo(12, 16.5);
             dot(12, 7.8, 1.2);
             break;
+        case "search":
+            ctx.moveTo(17, 10.5); ctx.arc(10.5, 10.5, 6.5, 0, Math.PI * 2, false);
+            ctx.moveTo(15.3, 15.3); ctx.lineTo(20.5, 20.5);
+            break;
         case "back":
             ctx.moveTo(19.5, 12); ctx.lineTo(4.5, 12);
             ctx.moveTo(10.5, 6); ctx.lineTo(4.5, 12); ctx.lineTo(10.5, 18);

@@ -1,0 +1,113 @@
+// The reader's search index, beside its floors (scripts/bench prints the
+// ratios): building it over the shipped course and over ten copies of it vs
+// only reading the same document files; a query vs a plain case-folded
+// substring scan of the same text.
+#include "reader/PageCatalogue.h"
+#include "reader/SearchIndex.h"
+#include "richtext/RvfFile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+
+#include <benchmark/benchmark.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+// The pages the reader searches: the lectures, the introduction, the help
+// page and the glossary.
+std::vector<int> g_pages;
+const char16_t kQuery[] = u"памяти компьютера";
+
+void addCourse(reader::SearchIndex &index, int copies)
+{
+    for (int copy = 0; copy < copies; ++copy)
+        for (int page : g_pages)
+            index.addFile(page + 1000 * copy, QStringLiteral("Страница"), pageEntry(page).document);
+}
+
+void BM_SearchIndexBuild(benchmark::State &state)
+{
+    for (auto _ : state) {
+        reader::SearchIndex index;
+        addCourse(index, int(state.range(0)));
+        benchmark::DoNotOptimize(index.find(QStringLiteral("бит")).size());
+    }
+}
+
+void BM_Floor_ReadDocuments(benchmark::State &state)
+{
+    for (auto _ : state)
+        for (int copy = 0; copy < state.range(0); ++copy)
+            for (int page : g_pages) {
+                RVDocument doc;
+                benchmark::DoNotOptimize(loadRvf(pageEntry(page).document, doc));
+            }
+}
+
+void BM_SearchQuery(benchmark::State &state)
+{
+    reader::SearchIndex index;
+    addCourse(index, int(state.range(0)));
+    const QString query = QString::fromUtf16(kQuery);
+    int hits = 0;
+    for (auto _ : state)
+        hits = int(index.find(query).size());
+    state.counters["hits"] = hits;
+}
+
+void BM_Floor_SubstringScan(benchmark::State &state)
+{
+    // The text of every paragraph, folded once, scanned for the query's words.
+    QStringList texts;
+    for (int copy = 0; copy < state.range(0); ++copy)
+        for (int page : g_pages) {
+            RVDocument doc;
+            loadRvf(pageEntry(page).document, doc);
+            QString text;
+            for (const RVItem &item : doc.items) {
+                if (item.start == RVItem::Start::NewParagraph && !text.isEmpty()) {
+                    texts.append(reader::SearchIndex::fold(text));
+                    text.clear();
+                }
+                text += item.text;
+            }
+            texts.append(reader::SearchIndex::fold(text));
+        }
+    const QStringList words = reader::SearchIndex::queryWords(QString::fromUtf16(kQuery));
+    for (auto _ : state) {
+        int hits = 0;
+        for (const QString &t : texts) {
+            bool all = true;
+            for (const QString &w : words)
+                all = all && t.contains(reader::SearchIndex::stem(w));
+            hits += all ? 1 : 0;
+        }
+        benchmark::DoNotOptimize(hits);
+    }
+}
+
+BENCHMARK(BM_SearchIndexBuild)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_Floor_ReadDocuments)->Arg(1)->Arg(10)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_SearchQuery)->Arg(1)->Arg(10)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_Floor_SubstringScan)->Arg(1)->Arg(10)->Unit(benchmark::kMicrosecond);
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    if (argc < 2 || !QDir::setCurrent(QString::fromLocal8Bit(argv[1]))) {
+        std::fprintf(stderr, "usage: bench_search <course folder> [benchmark options]\n");
+        return 2;
+    }
+    for (int page = pages::kFirstLecture; page <= pages::kLastLecture; ++page)
+        g_pages.push_back(page);
+    g_pages.insert(g_pages.end(), {pages::kIntroduction, pages::kHelp, pages::kDictionary});
+    benchmark::Initialize(&argc, argv);
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    return 0;
+}

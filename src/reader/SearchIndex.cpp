@@ -1,0 +1,286 @@
+#include "reader/SearchIndex.h"
+
+#include "richtext/RvfFile.h"
+
+#include <algorithm>
+
+namespace reader {
+
+namespace {
+
+// Case endings and suffixes of Russian word forms, longest first. A query
+// word loses the longest one it ends in, as long as a stem of three letters
+// stays: enough for "памяти" to find "память", not so much that "код" finds
+// everything.
+const char16_t *const kEndings[] = {
+    u"иями", u"ями", u"ами", u"ого", u"его", u"ому", u"ему", u"ыми", u"ими", u"ией", u"иям",
+    u"иях", u"ая", u"яя", u"ое", u"ее", u"ые", u"ие", u"ый", u"ий", u"ой", u"ей", u"ом",
+    u"ем", u"ам", u"ям", u"ах", u"ях", u"ов", u"ев", u"ью", u"ия", u"ии", u"ию", u"ь",
+    u"а", u"я", u"о", u"е", u"ы", u"и", u"у", u"ю", u"й"};
+constexpr int kMinStem = 3;
+constexpr int kSnippetBefore = 40;
+constexpr int kSnippetAfter = 90;
+
+bool isWordChar(QChar c)
+{
+    return c.isLetterOrNumber();
+}
+
+bool isCyrillic(const QString &word)
+{
+    return std::any_of(word.begin(), word.end(),
+                       [](QChar c) { return c.unicode() >= 0x0400 && c.unicode() <= 0x04FF; });
+}
+
+QChar foldChar(QChar c)
+{
+    const QChar lower = c.toLower();
+    return lower == QChar(0x0451) ? QChar(0x0435) : lower; // ё -> е
+}
+
+// Calls take(offset, length) for every word of text.
+template <typename Take> void forEachWord(const QString &text, Take take)
+{
+    const int n = int(text.size());
+    int i = 0;
+    while (i < n) {
+        while (i < n && !isWordChar(text[i]))
+            ++i;
+        const int start = i;
+        while (i < n && isWordChar(text[i]))
+            ++i;
+        if (i > start)
+            take(start, i - start);
+    }
+}
+
+// A paragraph's text around a match, on one line, cut at word boundaries.
+QString snippetOf(const QString &text, int offset, int length)
+{
+    int from = std::max(0, offset - kSnippetBefore);
+    int to = std::min(int(text.size()), offset + length + kSnippetAfter);
+    if (from > 0) {
+        const int space = text.indexOf(QLatin1Char(' '), from);
+        if (space >= 0 && space < offset)
+            from = space + 1;
+    }
+    if (to < text.size()) {
+        const int space = text.lastIndexOf(QLatin1Char(' '), to);
+        if (space > offset + length)
+            to = space;
+    }
+    QString s = text.mid(from, to - from).simplified();
+    if (from > 0)
+        s.prepend(QChar(0x2026));
+    if (to < text.size())
+        s.append(QChar(0x2026));
+    return s;
+}
+
+} // namespace
+
+QString SearchIndex::fold(const QString &text)
+{
+    QString out(text.size(), Qt::Uninitialized);
+    for (qsizetype i = 0; i < text.size(); ++i)
+        out[i] = foldChar(text[i]);
+    return out;
+}
+
+QString SearchIndex::stem(const QString &word)
+{
+    if (!isCyrillic(word))
+        return word;
+    for (const char16_t *ending : kEndings) {
+        const QString e = QString::fromUtf16(ending);
+        if (word.size() - e.size() >= kMinStem && word.endsWith(e))
+            return word.left(word.size() - e.size());
+    }
+    return word;
+}
+
+QStringList SearchIndex::queryWords(const QString &query)
+{
+    QStringList words;
+    const QString folded = fold(query);
+    forEachWord(folded, [&](int offset, int length) {
+        const QString w = folded.mid(offset, length);
+        if (!words.contains(w))
+            words.append(w);
+    });
+    return words;
+}
+
+bool SearchIndex::addFile(int page, const QString &title, const QString &path)
+{
+    RVDocument doc;
+    if (!loadRvf(path, doc))
+        return false;
+    addDocument(page, title, doc);
+    return true;
+}
+
+void SearchIndex::addDocument(int page, const QString &title, const RVDocument &doc)
+{
+    const int pageIndex = int(m_pages.size());
+    m_pages.append(title);
+
+    // Section headings by the item they stand before.
+    std::vector<std::pair<int, QString>> sections;
+    for (const RVCheckpoint &cp : doc.checkpoints)
+        if (cp.itemIndex >= 0)
+            sections.emplace_back(cp.itemIndex, cp.name);
+    std::stable_sort(sections.begin(), sections.end(),
+                     [](const auto &a, const auto &b) { return a.first < b.first; });
+    auto sectionAt = [&](int item) {
+        QString name;
+        for (const auto &s : sections) {
+            if (s.first > item)
+                break;
+            name = s.second;
+        }
+        return name;
+    };
+
+    // Word positions change when a search sorts the words.
+    QHash<QString, int> &wordAt = m_wordAt;
+    if (!m_wordAtValid) {
+        wordAt.clear();
+        for (int i = 0; i < int(m_words.size()); ++i)
+            wordAt.insert(m_words[size_t(i)].text, i);
+        m_wordAtValid = true;
+    }
+
+    auto close = [&](Paragraph &p) {
+        if (p.text.trimmed().isEmpty())
+            return;
+        const int paragraph = int(m_paragraphs.size());
+        const QString folded = fold(p.text);
+        forEachWord(folded, [&](int offset, int length) {
+            const QString w = folded.mid(offset, length);
+            auto it = wordAt.find(w);
+            if (it == wordAt.end()) {
+                it = wordAt.insert(w, int(m_words.size()));
+                m_words.push_back({w, {}});
+                m_sorted = false;
+            }
+            m_words[size_t(*it)].postings.push_back({paragraph, offset, length});
+        });
+        m_paragraphs.push_back(std::move(p));
+    };
+
+    Paragraph current{page, pageIndex, {}, {}, {}, {}};
+    bool open = false;
+    for (int i = 0; i < doc.items.size(); ++i) {
+        const RVItem &item = doc.items[i];
+        const bool starts = item.start == RVItem::Start::NewParagraph ||
+                            item.kind == RVItem::Kind::Break;
+        if (starts && open) {
+            close(current);
+            current = Paragraph{page, pageIndex, {}, {}, {}, {}};
+            open = false;
+        }
+        if (item.kind != RVItem::Kind::Text && item.kind != RVItem::Kind::Tab)
+            continue;
+        if (!open) {
+            current.section = sectionAt(i);
+            open = true;
+        } else if (item.start == RVItem::Start::NewLine) {
+            current.text += QLatin1Char('\n');
+        }
+        current.itemStart.push_back(int(current.text.size()));
+        current.itemIndex.push_back(i);
+        current.text += item.text;
+    }
+    if (open)
+        close(current);
+}
+
+void SearchIndex::finish() const
+{
+    if (m_sorted)
+        return;
+    std::sort(m_words.begin(), m_words.end(),
+              [](const Word &a, const Word &b) { return a.text < b.text; });
+    m_sorted = true;
+    m_wordAtValid = false;
+}
+
+std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &s) const
+{
+    std::vector<Posting> out;
+    auto it = std::lower_bound(m_words.begin(), m_words.end(), s,
+                               [](const Word &w, const QString &key) { return w.text < key; });
+    for (; it != m_words.end() && it->text.startsWith(s); ++it)
+        out.insert(out.end(), it->postings.begin(), it->postings.end());
+    std::sort(out.begin(), out.end(), [](const Posting &a, const Posting &b) {
+        return a.paragraph != b.paragraph ? a.paragraph < b.paragraph : a.offset < b.offset;
+    });
+    return out;
+}
+
+SearchIndex::Hit::Span SearchIndex::spanOf(const Paragraph &p, int offset, int length) const
+{
+    const auto it = std::upper_bound(p.itemStart.begin(), p.itemStart.end(), offset);
+    const size_t k = size_t(std::max<std::ptrdiff_t>(0, (it - p.itemStart.begin()) - 1));
+    return {p.itemIndex[k], offset - p.itemStart[k], length};
+}
+
+QVector<SearchIndex::Hit> SearchIndex::find(const QString &query, int limit) const
+{
+    QVector<Hit> hits;
+    const QStringList words = queryWords(query);
+    if (words.isEmpty() || limit <= 0)
+        return hits;
+    finish();
+
+    // Each word's matches; a paragraph is a hit when every word has one there.
+    std::vector<std::vector<Posting>> perWord;
+    for (const QString &w : words) {
+        perWord.push_back(matches(stem(w)));
+        if (perWord.back().empty())
+            return hits;
+    }
+    std::vector<size_t> at(perWord.size(), 0);
+    const std::vector<Posting> &first = perWord.front();
+    size_t i = 0;
+    while (i < first.size() && hits.size() < limit) {
+        const int paragraph = first[i].paragraph;
+        bool everyWord = true;
+        std::vector<Posting> spans;
+        for (size_t w = 0; w < perWord.size(); ++w) {
+            const std::vector<Posting> &list = perWord[w];
+            size_t &k = at[w];
+            while (k < list.size() && list[k].paragraph < paragraph)
+                ++k;
+            if (k == list.size() || list[k].paragraph != paragraph) {
+                everyWord = false;
+                continue;
+            }
+            for (size_t j = k; j < list.size() && list[j].paragraph == paragraph; ++j)
+                spans.push_back(list[j]);
+        }
+        while (i < first.size() && first[i].paragraph == paragraph)
+            ++i;
+        if (!everyWord)
+            continue;
+        std::sort(spans.begin(), spans.end(),
+                  [](const Posting &a, const Posting &b) { return a.offset < b.offset; });
+        const Paragraph &p = m_paragraphs[size_t(paragraph)];
+        Hit hit;
+        hit.page = p.page;
+        hit.pageTitle = m_pages[p.pageIndex];
+        hit.section = p.section;
+        hit.snippet = snippetOf(p.text, spans.front().offset, spans.front().length);
+        const Hit::Span where = spanOf(p, spans.front().offset, spans.front().length);
+        hit.item = where.item;
+        hit.offset = where.offset;
+        hit.length = where.length;
+        for (const Posting &s : spans)
+            hit.spans.append(spanOf(p, s.offset, s.length));
+        hits.append(hit);
+    }
+    return hits;
+}
+
+} // namespace reader

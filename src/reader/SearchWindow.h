@@ -1,0 +1,42 @@
+#pragma once
+
+#include "reader/SearchIndex.h"
+
+#include <QDialog>
+
+class QLabel;
+class QLineEdit;
+class QListWidget;
+
+// The reader's search: a field and the hits of every page, each with its
+// page, section and a snippet. Choosing a hit hands it to the reader and
+// hides the window; the query and the hits stay for the next opening.
+class SearchWindow : public QDialog
+{
+    Q_OBJECT
+public:
+    explicit SearchWindow(QWidget *parent = nullptr);
+
+    // Shows the window over the index, the field ready for typing.
+    void showFor(const reader::SearchIndex &index);
+    // Fills the list with the hits of a query.
+    void search(const QString &query);
+    // Chooses the hit in that row.
+    void choose(int row);
+
+    const QVector<reader::SearchIndex::Hit> &hits() const { return m_hits; }
+
+    QLineEdit *edQuery = nullptr;
+    QLabel *lblStatus = nullptr;
+    QListWidget *lstHits = nullptr;
+
+signals:
+    void hitChosen(const reader::SearchIndex::Hit &hit);
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    const reader::SearchIndex *m_index = nullptr;
+    QVector<reader::SearchIndex::Hit> m_hits;
+};

@@ -1,0 +1,347 @@
+// What the program keeps for a learner between runs: the place to continue
+// from, the reading preferences, the pages opened, bookmarks at a position;
+// and the progress shown from them.
+#include "common/ReaderParts.h"
+#include "common/TestSupport.h"
+#include "app/WindowSet.h"
+#include "learners/CourseData.h"
+#include "movie/MovieControl.h"
+#include "progress/BookmarksScreen.h"
+#include "progress/LectureChart.h"
+#include "progress/LectureProgress.h"
+#include "progress/StatisticsScreen.h"
+#include "reader/PageCatalogue.h"
+#include "reader/ReaderWindow.h"
+#include "richtext/RichView.h"
+#include "screens/HomeScreen.h"
+#include "ui/Dialogs.h"
+
+#include <QDir>
+#include <QFile>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QScrollBar>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+namespace {
+using testsupport::copyTree;
+
+// Runs a modal screen and, once it is up, does what the test asks.
+void whileUp(ui::ModalScreen *screen, const std::function<void()> &action)
+{
+    QTimer::singleShot(0, screen, [screen, action] {
+        QTRY_VERIFY(screen->isShowingModal());
+        action();
+        if (screen->isShowingModal())
+            screen->closeScreen();
+    });
+    screen->showModal();
+}
+
+QString fileText(const QString &name)
+{
+    QFile f(name);
+    return f.open(QIODevice::ReadOnly) ? QString::fromUtf8(f.readAll()) : QString();
+}
+} // namespace
+
+class TestLearnerPlace : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void keptInElementsTheRecordReadersSkip();
+    void damagedValuesReadAsNothingRemembered();
+    void continueAfterARestart();
+    void preferencesAfterARestart();
+    void bookmarkReopensWhereItWasSet();
+    void progressOfEachLecture();
+
+private:
+    // A run of the program as far as the reader, signed in as learner 0.
+    void startRun();
+    void endRun();
+
+    QTemporaryDir *m_dir = nullptr;
+    QString m_oldDir;
+    QStringList m_messages;
+};
+
+void TestLearnerPlace::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR), m_dir->path()));
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(m_dir->path());
+    {
+        learners::CourseData data;
+        data.LoadCourseData();
+        data.registerLearner(QStringLiteral("Анна"), QStringLiteral("Петрова"),
+                             QStringLiteral("9А"), QString());
+        data.registerLearner(QStringLiteral("Борис"), QString(), QString(), QString());
+    }
+    m_messages.clear();
+    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
+    TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
+    startRun();
+}
+
+void TestLearnerPlace::startRun()
+{
+    createWindowSet();
+    frmMain->XML().LoadCourseData();
+    frmMain->state().CurrentUser = 0;
+    frmMain->show();
+    frmMain->FormActivate();
+    frmMain->resize(1024, 700);
+    parts::FlashButtons()->setMovie(movie::MovieControl::moviePath("buttons"));
+}
+
+void TestLearnerPlace::endRun()
+{
+    if (frmMain)
+        frmMain->closeMainWindow();
+    destroyWindowSet();
+}
+
+void TestLearnerPlace::cleanup()
+{
+    endRun();
+    dialogs::setMessageHook({});
+    TfrmIntro::setDesktopSizeSource({});
+    QDir::setCurrent(m_oldDir);
+    delete m_dir;
+    m_dir = nullptr;
+}
+
+void TestLearnerPlace::keptInElementsTheRecordReadersSkip()
+{
+    learners::CourseData &xml = frmMain->XML();
+    const learners::CourseData::Learner before = xml.learnerFields(1);
+    learners::CourseData::Preferences prefs;
+    prefs.fontFamily = QStringLiteral("Liberation Serif");
+    prefs.fontSize = 14;
+    prefs.fontColor = QStringLiteral("#000080");
+    prefs.italic = true;
+    prefs.zoom = -2;
+    prefs.narrowColumn = true;
+    xml.setPlace(1, {3, 42, QStringLiteral("3.2 Системы счисления")});
+    xml.setPreferences(1, prefs);
+    xml.markOpened(1, 5);
+    xml.markOpened(1, 2);
+    xml.markOpened(1, 5);
+    xml.addBookmark(1, 4, 37, QStringLiteral("4.1 Логика"));
+    xml.addBookmark(1, 2);
+
+    // Another reader of the saved file, as a new run would be.
+    learners::CourseData stored;
+    stored.LoadCourseData();
+    QCOMPARE(stored.place(1).page, 3);
+    QCOMPARE(stored.place(1).increment, 42);
+    QCOMPARE(stored.place(1).section, QStringLiteral("3.2 Системы счисления"));
+    QVERIFY(stored.preferences(1) == prefs);
+    QCOMPARE(stored.openedPages(1), (QVector<int>{2, 5}));
+    // The other learner has none of it.
+    QCOMPARE(stored.place(0).page, -1);
+    QVERIFY(stored.preferences(0) == learners::CourseData::Preferences());
+    QVERIFY(stored.openedPages(0).isEmpty());
+
+    // The records read as they always did: fields by name, bookmarks as
+    // title, id and increment, the registration fields untouched.
+    const learners::CourseData::Learner after = stored.learnerFields(1);
+    QCOMPARE(after.name, before.name);
+    QCOMPARE(after.date, before.date);
+    const auto bookmarks = stored.bookmarks(1);
+    QCOMPARE(bookmarks.size(), 2);
+    QCOMPARE(bookmarks[0].title, QStringLiteral("Лекция 4"));
+    QCOMPARE(bookmarks[0].page, 4);
+    QCOMPARE(bookmarks[0].increment, 37);
+    QCOMPARE(bookmarks[0].section, QStringLiteral("4.1 Логика"));
+    QCOMPARE(bookmarks[1].increment, 0);
+    QVERIFY(bookmarks[1].section.isEmpty());
+    // New elements come after the registration fields and after a
+    // bookmark's three fields, where nothing is read by position.
+    const QString text = fileText(QStringLiteral("dect.chh"));
+    QVERIFY(text.contains(QStringLiteral(
+        "<title>Лекция 4</title><id>4</id><increment>37</increment><section>4.1 Логика</section>")));
+    QVERIFY(text.contains(QRegularExpression(QStringLiteral("<mail\\s*/><place>"))));
+
+    // Reading a learner who has nothing remembered leaves the file as it is.
+    const QByteArray saved = stored.serialize();
+    stored.place(0);
+    stored.preferences(0);
+    stored.openedPages(0);
+    QCOMPARE(stored.serialize(), saved);
+}
+
+void TestLearnerPlace::damagedValuesReadAsNothingRemembered()
+{
+    endRun();
+    QString text = fileText(QStringLiteral("dect.chh"));
+    const qsizetype end = text.indexOf(QStringLiteral("</registred_user>"));
+    QVERIFY(end > 0);
+    text.insert(end,
+                 QStringLiteral("<place><page>три</page><increment>900</increment></place>"
+                                "<preferences><size>-5</size><zoom>x</zoom><column><b/></column>"
+                                "</preferences><opened>1 x 3 3</opened>"));
+    QFile f(QStringLiteral("dect.chh"));
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(text.toUtf8());
+    f.close();
+
+    learners::CourseData data;
+    data.LoadCourseData();
+    QCOMPARE(data.place(0).page, -1);
+    const auto prefs = data.preferences(0);
+    QCOMPARE(prefs.fontSize, 0);
+    QCOMPARE(prefs.zoom, 0);
+    QVERIFY(!prefs.narrowColumn);
+    QCOMPARE(data.openedPages(0), (QVector<int>{1, 3}));
+    startRun();
+}
+
+void TestLearnerPlace::continueAfterARestart()
+{
+    // Nothing remembered yet: the home screen offers no continuation.
+    QString offered = QStringLiteral("<not shown>");
+    whileUp(frmIntro, [&] { offered = frmIntro->Flash->GetVariable("resumeText"); });
+    QCOMPARE(offered, QString());
+
+    // Lecture 3, at its third section, then the program ends.
+    frmMain->RichView1Jump(3);
+    frmMain->RichView2Jump(2);
+    const int position = parts::RichView1()->scrollPosition();
+    QVERIFY(position > 0);
+    const QString section = frmMain->sectionInView();
+    QVERIFY(section.startsWith(QStringLiteral("3.3 ")));
+    endRun();
+
+    startRun();
+    whileUp(frmIntro, [&] {
+        offered = frmIntro->Flash->GetVariable("resumeText");
+        frmIntro->FlashFSCommand(QStringLiteral("DoContinue"), QString());
+    });
+    const QString title = frmMain->XML().lectures()[3].description;
+    QCOMPARE(offered, QStringLiteral("Продолжить: ") + title + QStringLiteral(", ") + section);
+    QCOMPARE(frmMain->state().CurrentPage, 3);
+    QCOMPARE(frmMain->sectionInView(), section);
+    // Within one per cent of the page, the stored precision.
+    QVERIFY(std::abs(parts::RichView1()->scrollPosition() - position) <=
+            parts::RichView1()->DocumentHeight() / 100 + 10);
+    QCOMPARE(frmMain->history().back().GetKind(), int(hkPage));
+}
+
+void TestLearnerPlace::preferencesAfterARestart()
+{
+    frmMain->resize(1600, 700);
+    frmMain->RichView1Jump(1);
+    int wideX = 0, y = 0;
+    parts::RichView1()->GetCheckpointXY(parts::RichView1()->GetFirstCheckpoint(), wideX, y);
+
+    frmMain->ZoomIn();
+    frmMain->ZoomIn();
+    QFont serif(QStringLiteral("Liberation Serif"));
+    serif.setPointSize(15);
+    serif.setItalic(true);
+    frmMain->applyReadingFont(serif, QColor(0x00, 0x00, 0x80));
+    frmMain->savePreferences();
+    frmMain->setNarrowColumn(true);
+    frmMain->savePreferences();
+    endRun();
+
+    startRun();
+    // Before sign-in the program starts as it always did...
+    QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsNormal).size, 10);
+    // ...and the learner's choices come back at sign-in, with the home screen.
+    whileUp(frmIntro, [] {});
+    const RVTextStyle &normal = parts::RVStyle1()->TextStyles(rvs::tsNormal);
+    QCOMPARE(normal.fontName, QStringLiteral("Liberation Serif"));
+    QCOMPARE(normal.size, 15);
+    QVERIFY(normal.italic);
+    QCOMPARE(normal.color, QColor(0x00, 0x00, 0x80));
+    QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsHeading).size, 25);
+    QCOMPARE(frmMain->state().NormalSize, 12);
+    QVERIFY(frmMain->narrowColumn());
+
+    // The narrow column is centred: on a wide screen the text starts well
+    // inside the page.
+    frmMain->resize(1600, 700);
+    frmMain->RichView1Jump(1);
+    int narrowX = 0;
+    parts::RichView1()->GetCheckpointXY(parts::RichView1()->GetFirstCheckpoint(), narrowX, y);
+    QVERIFY2(narrowX > wideX + 100, qPrintable(QStringLiteral("%1 / %2").arg(narrowX).arg(wideX)));
+    // Another learner keeps the program's own settings.
+    QVERIFY(frmMain->XML().preferences(1) == learners::CourseData::Preferences());
+}
+
+void TestLearnerPlace::bookmarkReopensWhereItWasSet()
+{
+    frmMain->RichView1Jump(2);
+    frmMain->RichView2Jump(3);
+    const int position = parts::RichView1()->scrollPosition();
+    const QString section = frmMain->sectionInView();
+    QVERIFY(position > 0 && !section.isEmpty());
+    frmMain->FlashButtonsFSCommand(QStringLiteral("DoBookmark"), QString());
+    QCOMPARE(m_messages, QStringList{QStringLiteral("Добавлена закладка!")});
+
+    const auto stored = frmMain->XML().bookmarks(0);
+    QCOMPARE(stored.size(), 1);
+    QCOMPARE(stored[0].title, QStringLiteral("Лекция 2"));
+    QVERIFY(stored[0].increment > 0);
+    QCOMPARE(stored[0].section, section);
+
+    frmMain->OpenPage(5);
+    QString line;
+    whileUp(frmBookmark, [&] {
+        line = frmBookmark->LBBookmarks->item(0)->text();
+        frmBookmark->LBBookmarks->setCurrentRow(0);
+        frmBookmark->LBBookmarks->item(0)->setSelected(true);
+        frmBookmark->FlashFSCommand(QStringLiteral("DoJump"), QString());
+    });
+    QCOMPARE(line, QStringLiteral("Лекция 2 — ") + section);
+    QCOMPARE(frmMain->state().CurrentPage, 2);
+    QCOMPARE(frmMain->sectionInView(), section);
+    // The menu panel may have come in meanwhile and the page be laid out
+    // narrower: the place is kept as a share of the page.
+    TRichView *view = parts::RichView1();
+    QVERIFY(std::abs(view->scrollPosition() * 100 / view->DocumentHeight() - stored[0].increment) <= 1);
+}
+
+void TestLearnerPlace::progressOfEachLecture()
+{
+    learners::CourseData &xml = frmMain->XML();
+    frmMain->RichView1Jump(2);
+    frmMain->RichView1Jump(4);
+    frmMain->OpenPage(pages::kDictionary); // not a lecture
+    xml.addTestResult(0, QStringLiteral("4"), 40);
+    xml.addTestResult(0, QStringLiteral("4"), 85);
+    xml.addTestResult(0, QStringLiteral("6"), 60);
+    xml.addTestResult(0, QStringLiteral("0"), 100); // the general test belongs to no lecture
+
+    const auto lectures = progress::lectureProgress(xml, 0);
+    QCOMPARE(lectures.size(), 8);
+    QCOMPARE(xml.openedPages(0), (QVector<int>{2, 4}));
+    QVERIFY(lectures[1].opened && lectures[1].best == -1 && !lectures[1].passed());
+    QVERIFY(lectures[3].opened && lectures[3].tests == 2 && lectures[3].best == 85);
+    QVERIFY(lectures[3].passed());
+    QVERIFY(!lectures[5].opened && lectures[5].best == 60 && !lectures[5].passed());
+    QVERIFY(!lectures[0].opened && lectures[0].tests == 0);
+
+    QString variable;
+    whileUp(frmIntro, [&] { variable = frmIntro->Flash->GetVariable("progress"); });
+    QCOMPARE(variable, QStringLiteral("1,0,-1;2,1,-1;3,0,-1;4,1,85;5,0,-1;6,0,60;7,0,-1;8,0,-1"));
+
+    QVector<progress::LectureProgress> charted;
+    whileUp(frmStat, [&] { charted = frmStat->Chart->lectures(); });
+    QCOMPARE(charted.size(), 8);
+    QCOMPARE(charted[3].best, 85);
+    QVERIFY(frmStat->Chart->accessibleDescription().contains(
+        QStringLiteral("Лекция 4: открывалась, лучший результат теста 85 %, тест сдан")));
+}
+
+QTEST_MAIN(TestLearnerPlace)
+#include "tst_learnerplace.moc"

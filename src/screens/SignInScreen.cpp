@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QComboBox>
+#include <QKeyEvent>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -64,6 +65,20 @@ TfrmLogin::TfrmLogin(reader::ReaderState &state, ui::Navigator &navigator, QWidg
         dialogs::guarded(this, [this] { LBNamesChange(); });
     });
     LBNames->raise();
+    // Enter on the picked learner signs in, as "Войти" does.
+    LBNames->installEventFilter(this);
+}
+
+bool TfrmLogin::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == LBNames && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !LBNames->view()->isVisible()) {
+            dialogs::guarded(this, [this] { Enter(); });
+            return true;
+        }
+    }
+    return ui::ModalScreen::eventFilter(watched, event);
 }
 
 void TfrmLogin::FormActivate()
@@ -128,6 +143,9 @@ void TfrmLogin::AddNewUser()
     Flash->SetVariable(QStringLiteral("eMail"), QString());
     Flash->SetVariable(QStringLiteral("radioGroup.m"), QStringLiteral("true"));
     LBNames->hide();
+    // The movie puts the caret in "Имя"; the keys must reach the movie too,
+    // also when the button was pressed by assistive technology.
+    Flash->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmLogin::ChangeUser()
@@ -151,6 +169,7 @@ void TfrmLogin::ChangeUser()
     Flash->SetVariable(QStringLiteral("eGroup"), cp1251::roundTrip(fields.group));
     Flash->SetVariable(QStringLiteral("eMail"), cp1251::roundTrip(fields.mail));
     LBNames->hide();
+    Flash->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmLogin::DeleteUser()

@@ -44,6 +44,7 @@ private:
 
 protected:
     void FormActivate() override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     // Refills LBNames from the document, loading it first if needed; closes

@@ -10,6 +10,7 @@
 #include <QAbstractItemView>
 #include <QComboBox>
 #include <QKeyEvent>
+#include <QQuickItem>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -143,9 +144,17 @@ void TfrmLogin::AddNewUser()
     Flash->SetVariable(QStringLiteral("eMail"), QString());
     Flash->SetVariable(QStringLiteral("radioGroup.m"), QStringLiteral("true"));
     LBNames->hide();
-    // The movie puts the caret in "Имя"; the keys must reach the movie too,
-    // also when the button was pressed by assistive technology.
+    focusNameField();
+}
+
+void TfrmLogin::focusNameField()
+{
+    // The form opens with the caret in "Имя", however the button was
+    // pressed (keys, mouse or assistive technology): the keys must reach
+    // the movie, and inside it the field.
     Flash->setFocus(Qt::OtherFocusReason);
+    if (auto *field = qobject_cast<QQuickItem *>(Flash->findControl(QStringLiteral("eName"))))
+        field->forceActiveFocus(Qt::OtherFocusReason);
 }
 
 void TfrmLogin::ChangeUser()
@@ -169,7 +178,7 @@ void TfrmLogin::ChangeUser()
     Flash->SetVariable(QStringLiteral("eGroup"), cp1251::roundTrip(fields.group));
     Flash->SetVariable(QStringLiteral("eMail"), cp1251::roundTrip(fields.mail));
     LBNames->hide();
-    Flash->setFocus(Qt::OtherFocusReason);
+    focusNameField();
 }
 
 void TfrmLogin::DeleteUser()

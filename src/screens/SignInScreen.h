@@ -47,6 +47,9 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    void focusNameField();
+
+private:
     // Refills LBNames from the document, loading it first if needed; closes
     // the screen without a message when that fails. Returns whether it worked.
     bool FillLearnerList();

@@ -24,8 +24,10 @@ mkdir -p "$work/course" "$work/runtime"
 chmod 700 "$work/runtime"
 (cd "$course" && tar cf - --exclude=./src .) | (cd "$work/course" && tar xf -)
 
-# Xvfb names the display it took once it is ready to accept clients.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
+# Xvfb names the display it took once it is ready to accept clients. It
+# must not reset when its last client leaves: the program would find it
+# closed for a moment.
+Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp -noreset 3>"$work/display" 2>"$work/xvfb.log" &
 xvfb_pid=$!
 for _ in $(seq 1 600); do
   if [ -s "$work/display" ] && grep -q '^[0-9]' "$work/display"; then
@@ -41,6 +43,21 @@ done
 display=":$(head -n1 "$work/display" | tr -dc 0-9)"
 if [ "$display" = ":" ]; then
   echo "Xvfb named no display" >&2
+  exit 1
+fi
+
+# The display takes clients once a client can ask it its size.
+ready=""
+for _ in $(seq 1 600); do
+  if DISPLAY="$display" xdotool getdisplaygeometry >/dev/null 2>&1; then
+    ready=1
+    break
+  fi
+  sleep 0.1
+done
+if [ -z "$ready" ]; then
+  echo "Xvfb on $display takes no clients:" >&2
+  cat "$work/xvfb.log" >&2
   exit 1
 fi
 

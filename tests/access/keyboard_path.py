@@ -292,6 +292,23 @@ def run(p, heading, paragraph):
         raise Failure(f"the lecture lacks its first paragraph {paragraph[:80]!r}")
     log(f"reader: read the heading {heading!r} and the first paragraph")
 
+    # The toolbar is where it is drawn (the bottom of the full-screen
+    # window), and its buttons work through their accessible Press action.
+    toolbar_help = p.find(pyatspi.ROLE_PUSH_BUTTON, "Справка")
+    window = p.find(pyatspi.ROLE_TEXT, "Страница").queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    button = toolbar_help.queryComponent().getExtents(pyatspi.DESKTOP_COORDS)
+    bottom = window.y + window.height
+    if not (bottom <= button.y and button.y + button.height <= bottom + 60):
+        raise Failure(f"the toolbar reports y={button.y}..{button.y + button.height}, "
+                      f"but it is drawn under the page, which ends at y={bottom}")
+    action = toolbar_help.queryAction()
+    names = [action.getName(i) for i in range(action.nActions)]
+    action.doAction(names.index("Press"))
+    wait_for("the help page opened by the Press action",
+             lambda: "Учебником можно пользоваться и без мыши" in squash(
+                 p.text_of(p.find(pyatspi.ROLE_TEXT, "Страница"))))
+    log("toolbar: in place, and «Справка» opens the help page through its Press action")
+
     # Home through the toolbar, then the test topic page.
     p.tab_to("«Главная» on the toolbar", lambda n: n.name == "Главная")
     p.key("space")

@@ -1,4 +1,5 @@
 import QtQuick
+import QtQuick.Controls.Basic
 import "components"
 
 // The reader's toolbar. Frame 0 serves a lecture page; frame 4 serves the
@@ -27,10 +28,16 @@ Rectangle {
     }
 
     component ToolButton: TButton {
+        // The key that does the same from anywhere in the reader, if any.
+        property string keys
         variant: "toolbar"
         fontSize: Theme.small
         anchors.verticalCenter: parent ? parent.verticalCenter : undefined
         onClicked: root.fsCommand(objectName, "")
+        ToolTip.text: keys.length > 0 ? text + " (" + keys + ")" : ""
+        ToolTip.visible: keys.length > 0 && (hovered || visualFocus)
+        ToolTip.delay: 600
+        Accessible.description: keys.length > 0 ? "Клавиши: " + keys : ""
     }
     component Divider: Rectangle {
         width: 1; height: 30
@@ -49,26 +56,26 @@ Rectangle {
 
             ToolButton { objectName: "DoHome"; text: "Главная"; iconName: "home" }
             Divider {}
-            ToolButton { objectName: "DoMenu"; text: "Разделы"; iconName: "sidebar" }
+            ToolButton { objectName: "DoMenu"; keys: "F2"; text: "Разделы"; iconName: "sidebar" }
             ToolButton {
                 objectName: "DoPlayer"; text: "Видеолекция"; iconName: "video"
                 visible: root.hasLecture
                 activeFocusOnTab: visible
             }
             Divider {}
-            ToolButton { objectName: "DoBookmark"; text: "Добавить закладку"; iconName: "bookmark" }
+            ToolButton { objectName: "DoBookmark"; keys: "Ctrl+D"; text: "Добавить закладку"; iconName: "bookmark" }
             Divider {}
-            ToolButton { objectName: "DoPlus"; text: "Крупнее"; iconName: "zoomIn" }
-            ToolButton { objectName: "DoMinus"; text: "Мельче"; iconName: "zoomOut" }
+            ToolButton { objectName: "DoPlus"; keys: "Ctrl++"; text: "Крупнее"; iconName: "zoomIn" }
+            ToolButton { objectName: "DoMinus"; keys: "Ctrl+-"; text: "Мельче"; iconName: "zoomOut" }
             Divider {}
             ToolButton { objectName: "DoDict"; text: "Словарь"; iconName: "book" }
-            ToolButton { objectName: "DoHelp"; text: "Справка"; iconName: "help" }
+            ToolButton { objectName: "DoHelp"; keys: "F1"; text: "Справка"; iconName: "help" }
             Divider {}
-            ToolButton { objectName: "DoSearch"; text: "Поиск"; iconName: "search" }
+            ToolButton { objectName: "DoSearch"; keys: "Ctrl+F"; text: "Поиск"; iconName: "search" }
         }
 
         ToolButton {
-            objectName: "DoBack"; text: "Назад"; iconName: "back"
+            objectName: "DoBack"; keys: "Alt+←"; text: "Назад"; iconName: "back"
             anchors.right: parent.right
             anchors.rightMargin: 4
         }

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QGuiApplication>
 #include <QLibraryInfo>
+#include <QKeyEvent>
 #include <QMetaMethod>
 #include <QMutex>
 #include <QNetworkAccessManager>
@@ -31,6 +32,7 @@
 
 #include <atomic>
 #include <cstdio>
+#include <functional>
 
 namespace movie {
 
@@ -333,6 +335,8 @@ void MovieControl::ensureView()
     m_view->setFocusPolicy(Qt::StrongFocus);
     layout()->addWidget(m_view);
     setFocusProxy(m_view);
+    m_view->installEventFilter(this);
+    watchAncestors();
 }
 
 void MovieControl::dropScene()
@@ -486,6 +490,121 @@ void MovieControl::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     placeRoot();
+}
+
+QList<QQuickItem *> MovieControl::tabItems() const
+{
+    QList<QQuickItem *> items;
+    if (!m_root)
+        return items;
+    // Depth first in child order: the order Qt Quick's Tab chain follows.
+    std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
+        if (!item->isVisible() || !item->isEnabled())
+            return;
+        if (item->activeFocusOnTab())
+            items.append(item);
+        const QList<QQuickItem *> children = item->childItems();
+        for (QQuickItem *child : children)
+            walk(child);
+    };
+    walk(m_root);
+    return items;
+}
+
+bool MovieControl::leaveByTab(bool forward)
+{
+    const QList<QQuickItem *> items = tabItems();
+    if (items.isEmpty() || !m_view)
+        return false;
+    QQuickItem *active = m_view->quickWindow()->activeFocusItem();
+    // The control itself or a part of it (a field's inner editor).
+    int at = -1;
+    for (int i = 0; i < items.size() && at < 0; ++i) {
+        if (active && (items[i] == active || items[i]->isAncestorOf(active)))
+            at = i;
+    }
+    if (at != (forward ? items.size() - 1 : 0))
+        return false;
+    QWidget *top = window();
+    QWidget *w = this;
+    for (int guard = 0; guard < 10000; ++guard) {
+        w = forward ? w->nextInFocusChain() : w->previousInFocusChain();
+        if (!w || w == this)
+            return false; // round the window: nothing else takes focus
+        if (isAncestorOf(w) || w->window() != top || w->focusProxy())
+            continue;
+        if ((w->focusPolicy() & Qt::TabFocus) && w->isVisibleTo(top) && w->isEnabled()) {
+            w->setFocus(forward ? Qt::TabFocusReason : Qt::BacktabFocusReason);
+            return true;
+        }
+    }
+    return false;
+}
+
+bool MovieControl::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == m_view) {
+        switch (event->type()) {
+        case QEvent::KeyPress: {
+            auto *key = static_cast<QKeyEvent *>(event);
+            const bool tab = key->key() == Qt::Key_Tab && !(key->modifiers() & ~Qt::KeypadModifier);
+            const bool backtab = key->key() == Qt::Key_Backtab ||
+                                 (key->key() == Qt::Key_Tab && key->modifiers() == Qt::ShiftModifier);
+            if ((tab || backtab) && leaveByTab(tab))
+                return true;
+            break;
+        }
+        case QEvent::FocusIn: {
+            // Coming in by Tab starts at the first control, by Shift+Tab at the last.
+            const auto reason = static_cast<QFocusEvent *>(event)->reason();
+            if (reason == Qt::TabFocusReason || reason == Qt::BacktabFocusReason) {
+                const QList<QQuickItem *> items = tabItems();
+                if (!items.isEmpty())
+                    (reason == Qt::TabFocusReason ? items.first() : items.last())
+                        ->forceActiveFocus(Qt::FocusReason(reason));
+            }
+            syncScenePosition();
+            break;
+        }
+        case QEvent::ParentChange:
+            watchAncestors();
+            break;
+        default:
+            break;
+        }
+        return false;
+    }
+    if (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
+        event->type() == QEvent::Show)
+        syncScenePosition();
+    else if (event->type() == QEvent::ParentChange)
+        watchAncestors();
+    return false;
+}
+
+void MovieControl::watchAncestors()
+{
+    for (const QPointer<QWidget> &w : std::as_const(m_watched)) {
+        if (w)
+            w->removeEventFilter(this);
+    }
+    m_watched.clear();
+    for (QWidget *w = this; w; w = w->parentWidget()) {
+        w->installEventFilter(this);
+        m_watched.append(w);
+    }
+}
+
+void MovieControl::syncScenePosition()
+{
+    // The scene's window learns its place only from moves of the view
+    // itself; a moved panel or window around it would go unseen.
+    if (!m_view || !m_view->isVisible())
+        return;
+    QQuickWindow *scene = m_view->quickWindow();
+    const QPoint at = m_view->mapToGlobal(QPoint(0, 0));
+    if (scene && scene->position() != at)
+        scene->setPosition(at);
 }
 
 void MovieControl::GotoFrame(int frame)

@@ -75,6 +75,7 @@ signals:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private slots:
     void deliverCommand(const QString &command, const QString &args);
@@ -88,10 +89,20 @@ private:
     void fail(const QString &reason);
     static void scriptStopped();
     static void updateWatchdog();
+    // The scene's controls Tab reaches, in focus-chain order.
+    QList<QQuickItem *> tabItems() const;
+    // Tab on the scene's last control (Shift+Tab on its first) leaves the
+    // movie for the window's next control; true when focus moved.
+    bool leaveByTab(bool forward);
+    // The scene's window keeps its screen position in step with the widget,
+    // so assistive technology places the controls where they are drawn.
+    void watchAncestors();
+    void syncScenePosition();
 
     QString m_path;
     QQuickWidget *m_view = nullptr;
     QPointer<QQuickItem> m_root;
+    QList<QPointer<QWidget>> m_watched;
     qreal m_designWidth = 0;
     qreal m_designHeight = 0;
     QQmlComponent *m_loading = nullptr; // a scene still loading

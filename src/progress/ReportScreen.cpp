@@ -47,6 +47,7 @@ TfrmOtcher::TfrmOtcher(reader::ReaderState &state, QWidget *parent)
 
     RVStyle2 = new TRVStyle(TRVStyle::Sheet::Plain, this);
     RichView1 = new TRichView(this);
+    RichView1->setAccessibleName(QStringLiteral("Отчёт"));
     RichView1->setObjectName(QStringLiteral("RichView1"));
     RichView1->setRVStyle(RVStyle2);
     RichView1->setMargins(5, 5, 5, 5);

@@ -19,6 +19,7 @@
 #include <QLinearGradient>
 #include <QPainter>
 #include <QPushButton>
+#include <QScopeGuard>
 #include <QScreen>
 #include <QShortcut>
 #include <QTimer>
@@ -84,6 +85,7 @@ TfrmMain::TfrmMain(ui::Navigator &navigator, QWidget *parent)
     RichView1->setMargins(25, 15, 5, 5);
     RichView1->setSelectionEnabled(false);
     RichView1->setVisible(false);
+    RichView1->setAccessibleName(QStringLiteral("Страница"));
 
     pnlMenu = new QFrame(this);
     pnlMenu->setObjectName(QStringLiteral("pnlMenu"));
@@ -96,6 +98,7 @@ TfrmMain::TfrmMain(ui::Navigator &navigator, QWidget *parent)
     RichView2->setMargins(5, 5, 5, 5);
     RichView2->setSelectionEnabled(false);
     RichView2->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    RichView2->setAccessibleName(QStringLiteral("Разделы"));
 
     pnlPlayer = new QFrame(this);
     pnlPlayer->setObjectName(QStringLiteral("pnlPlayer"));
@@ -163,8 +166,10 @@ TfrmMain::TfrmMain(ui::Navigator &navigator, QWidget *parent)
     connect(find, &QShortcut::activated, this,
             [this] { dialogs::guarded(this, [this] { openSearch(); }); });
 
+    addShortcuts();
     FormCreate();
     layoutControls();
+    updatePanelFocus();
 }
 
 TfrmMain::~TfrmMain() = default;
@@ -252,6 +257,7 @@ void TfrmMain::FormShow()
     btnPlayerOn->move(btnPlayerOn->x(), kPlayerHiddenTop + kPlayerButtonOffset);
     placeMenuButton();
     m_state.MenuShown = false;
+    updatePanelFocus();
 }
 
 void TfrmMain::FormActivate()
@@ -261,6 +267,8 @@ void TfrmMain::FormActivate()
     RichView1->setVisible(true);
     pnlPlayer->setVisible(true);
     ImgBack->setVisible(false);
+    // The keyboard starts in the page: arrows scroll it, Tab walks its links.
+    RichView1->setFocus(Qt::ActiveWindowFocusReason);
 }
 
 void TfrmMain::resizeEvent(QResizeEvent *event)
@@ -342,6 +350,7 @@ void TfrmMain::btnPlayerOnClick()
 
 void TfrmMain::leftMenuTimerTimer()
 {
+    const auto refocus = qScopeGuard([this] { updatePanelFocus(); });
     if (m_state.MenuShown) {
         m_richViewAligned = true;
         layoutControls();
@@ -368,6 +377,7 @@ void TfrmMain::leftMenuTimerTimer()
 
 void TfrmMain::PlayerTimerTimer()
 {
+    const auto refocus = qScopeGuard([this] { updatePanelFocus(); });
     int step = 0;
     if (m_state.PlayerShown) {
         if (pnlPlayer->y() < -400) {
@@ -386,6 +396,57 @@ void TfrmMain::PlayerTimerTimer()
     }
     pnlPlayer->move(pnlPlayer->x(), pnlPlayer->y() + step);
     btnPlayerOn->move(btnPlayerOn->x(), btnPlayerOn->y() + step);
+}
+
+void TfrmMain::updatePanelFocus()
+{
+    // A panel counts as out while it rests hidden; once it starts to slide
+    // in, it is the learner's to reach.
+    const bool menuOut = m_state.MenuShown || leftMenuTimer->isActive();
+    const bool playerOut = m_state.PlayerShown || PlayerTimer->isActive();
+    pnlMenu->setEnabled(menuOut);
+    pnlPlayer->setEnabled(playerOut);
+    btnPanelMenuNext->setFocusPolicy(menuOut ? Qt::StrongFocus : Qt::NoFocus);
+    btnPlayerOn->setFocusPolicy(playerOut ? Qt::StrongFocus : Qt::NoFocus);
+}
+
+void TfrmMain::addShortcuts()
+{
+    // The same commands as the toolbar's buttons, whose tooltips name these keys.
+    const struct
+    {
+        QKeySequence keys;
+        const char *command;
+    } bindings[] = {
+        {QKeySequence(Qt::ALT | Qt::Key_Left), "DoBack"},
+        {QKeySequence(QKeySequence::ZoomIn), "DoPlus"},
+        {QKeySequence(Qt::CTRL | Qt::Key_Plus), "DoPlus"},
+        {QKeySequence(Qt::CTRL | Qt::Key_Equal), "DoPlus"},
+        {QKeySequence(QKeySequence::ZoomOut), "DoMinus"},
+        {QKeySequence(Qt::CTRL | Qt::Key_Minus), "DoMinus"},
+        {QKeySequence(Qt::CTRL | Qt::Key_D), "DoBookmark"},
+        {QKeySequence(Qt::Key_F1), "DoHelp"},
+        {QKeySequence(Qt::Key_F2), "DoMenu"},
+    };
+    QList<QKeySequence> taken;
+    for (const auto &binding : bindings) {
+        // ZoomIn is Ctrl++ on most systems already; a key bound twice is ambiguous.
+        if (binding.keys.isEmpty() || taken.contains(binding.keys))
+            continue;
+        taken.append(binding.keys);
+        auto *shortcut = new QShortcut(binding.keys, this);
+        const QString command = QString::fromLatin1(binding.command);
+        connect(shortcut, &QShortcut::activated, this, [this, command] {
+            // A command may open a modal screen: run it from the event loop,
+            // as the toolbar's own commands are.
+            QMetaObject::invokeMethod(
+                this,
+                [this, command] {
+                    dialogs::guarded(this, [&] { FlashButtonsFSCommand(command, QString()); });
+                },
+                Qt::QueuedConnection);
+        });
+    }
 }
 
 // ---- Navigation history ---------------------------------------------------

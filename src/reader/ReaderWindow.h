@@ -144,6 +144,11 @@ private:
     void updateSectionPositions();
     // The lecture movie, or a line saying the page has none.
     void showMovieOrPlaceholder();
+    // The keyboard commands of the toolbar, on the window.
+    void addShortcuts();
+    // A panel out of view and its edge handle take no keyboard focus, so Tab
+    // goes between the toolbar and the page.
+    void updatePanelFocus();
     // Lays the page out again after its sheet changed, keeping the section
     // positions current.
     void relayoutPage();

@@ -21,6 +21,7 @@ struct RVItem
     bool pageBreakBefore = false;
     QString picturePath; // as written in the document: relative to RVDocument::baseDir
     bool pictureJump = false;
+    QString pictureAlt; // what the picture shows, for those who cannot see it
     int pictureWidth = 0, pictureHeight = 0; // 0 = the picture's own size
 };
 

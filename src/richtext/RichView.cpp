@@ -17,6 +17,7 @@
 #include <QTextLayout>
 
 #include "richtext/RichLayout.h"
+#include "richtext/RichViewAccessible.h"
 #include "richtext/RvfFile.h"
 
 #include <algorithm>
@@ -42,6 +43,7 @@ struct TRichView::Layout
     int selAnchor = -1, selPos = -1;
     bool selecting = false;
     int settleDepth = 0;
+    int generation = 0;
 
     bool hasSelection() const { return selAnchor >= 0 && selPos >= 0 && selAnchor != selPos; }
     void clearSelection() { selAnchor = selPos = -1; selecting = false; }
@@ -56,6 +58,7 @@ TRichView::TRichView(QWidget *parent)
     verticalScrollBar()->setSingleStep(kScrollStep);
     horizontalScrollBar()->setSingleStep(kScrollStep);
     setFocusPolicy(Qt::StrongFocus);
+    richtext::installAccessibility();
 }
 
 TRichView::~TRichView()
@@ -190,10 +193,12 @@ void TRichView::buildDocument()
     L.text.setDevicePixelRatio(devicePixelRatioF());
     L.text.build(m_doc, sheet(), currentTextWidth());
     L.dirty = false;
+    ++L.generation;
     if (L.focusLink >= L.text.linkCount())
         L.focusLink = -1;
     if (L.hoverLink >= L.text.linkCount())
         L.hoverLink = -1;
+    richtext::notifyTextReplaced(this);
 }
 
 qreal TRichView::currentTextWidth() const
@@ -537,10 +542,14 @@ void TRichView::paintEvent(QPaintEvent *)
         p.resetTransform();
         const QRect r = linkRect(L.focusLink);
         if (!r.isEmpty()) {
-            QPen pen(L.text.ruleColor, 1, Qt::DotLine);
-            p.setPen(pen);
-            p.setBrush(Qt::NoBrush);
-            p.drawRect(r.adjusted(-1, -1, 0, 0));
+            // A keyboard learner must see at a glance where Enter acts: a
+            // solid ring in the highlight colour over a light wash.
+            p.setRenderHint(QPainter::Antialiasing);
+            QColor wash = palette().color(QPalette::Highlight);
+            wash.setAlpha(40);
+            p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+            p.setBrush(wash);
+            p.drawRoundedRect(QRectF(r).adjusted(-3, -2, 3, 2), 3, 3);
         }
     }
 }
@@ -684,6 +693,7 @@ bool TRichView::moveLinkFocus(bool next)
     L.focusLink = to;
     ensureLinkVisible(to);
     viewport()->update();
+    richtext::notifyLinkFocus(this, to);
     return true;
 }
 
@@ -697,6 +707,15 @@ void TRichView::ensureLinkVisible(int id)
         vb->setValue(vb->value() + r.top() - m_top);
     else if (r.bottom() > viewport()->height())
         vb->setValue(vb->value() + r.bottom() - viewport()->height() + m_bottom);
+}
+
+void TRichView::focusInEvent(QFocusEvent *event)
+{
+    // Tab into the view lands on the page itself; the next Tab walks its
+    // links from the first (Shift+Tab from the last).
+    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
+        m_layout->focusLink = -1;
+    QAbstractScrollArea::focusInEvent(event);
 }
 
 bool TRichView::focusNextPrevChild(bool next)
@@ -750,4 +769,59 @@ void TRichView::keyPressEvent(QKeyEvent *event)
     default:
         QAbstractScrollArea::keyPressEvent(event);
     }
+}
+
+// ---------------------------------------------------------------------------
+// Assistive technology
+
+const richtext::RichLayout *TRichView::textLayout() const
+{
+    return m_layout->text.isBuilt() ? &m_layout->text : nullptr;
+}
+
+int TRichView::layoutGeneration() const
+{
+    return m_layout->generation;
+}
+
+QPoint TRichView::documentOrigin() const
+{
+    return QPoint(m_left - horizontalScrollBar()->value(), m_top - verticalScrollBar()->value());
+}
+
+int TRichView::focusedLink() const
+{
+    return m_layout->focusLink;
+}
+
+void TRichView::setFocusedLink(int id)
+{
+    Layout &L = *m_layout;
+    L.focusLink = id >= 0 && id < L.text.linkCount() ? id : -1;
+    if (L.focusLink >= 0)
+        ensureLinkVisible(L.focusLink);
+    viewport()->update();
+}
+
+void TRichView::selectionRange(int &start, int &end) const
+{
+    const Layout &L = *m_layout;
+    if (!L.hasSelection()) {
+        start = end = -1;
+        return;
+    }
+    start = std::min(L.selAnchor, L.selPos);
+    end = std::max(L.selAnchor, L.selPos);
+}
+
+void TRichView::setSelectionRange(int start, int end)
+{
+    Layout &L = *m_layout;
+    if (!m_selectionEnabled || !L.text.isBuilt())
+        return;
+    const int last = L.text.doc.characterCount() - 1;
+    L.selAnchor = std::clamp(start, 0, last);
+    L.selPos = std::clamp(end, 0, last);
+    L.selecting = false;
+    viewport()->update();
 }

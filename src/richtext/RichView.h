@@ -16,6 +16,9 @@
 class QTextDocument;
 class QTextCursor;
 class QImage;
+namespace richtext {
+class RichLayout;
+}
 
 // Raised by the operations that the contract lets fail with an error
 // ("Parameter can't be NIL", "RichView must be formatted for this operation").
@@ -97,6 +100,20 @@ public:
     // The top of the line that holds a character of an item, in ScrollTo's
     // coordinates; -1 when there is no such item or nothing is laid out.
     int textTop(int item, int offset) const;
+    // What assistive technology reads and drives (the view's accessible
+    // interface). The laid-out text, or null before the first Format; its
+    // character positions are the accessible text offsets.
+    const richtext::RichLayout *textLayout() const;
+    // Counts the layouts built: what was read of an older one is stale.
+    int layoutGeneration() const;
+    // Where the document's origin lies in viewport coordinates.
+    QPoint documentOrigin() const;
+    // The link Tab and Enter act on, or -1.
+    int focusedLink() const;
+    void setFocusedLink(int id);
+    // The selection as text positions, start <= end; both -1 without one.
+    void selectionRange(int &start, int &end) const;
+    void setSelectionRange(int start, int end);
 
 signals:
     // A hypertext item was clicked: its ordinal among the document's links.
@@ -113,6 +130,7 @@ protected:
     void mouseDoubleClickEvent(QMouseEvent *event) override;
     void leaveEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
+    void focusInEvent(QFocusEvent *event) override;
 
 private:
     bool focusNextPrevChild(bool next) override;

@@ -343,6 +343,7 @@ void Reader::readParagraph(const pugi::xml_node &p)
             if (item.picturePath.isEmpty())
                 fail(pc.node, QStringLiteral("<img> without src"));
             item.pictureJump = flagAttr(pc.node, "jump");
+            item.pictureAlt = QString::fromUtf8(pc.node.attribute("alt").value());
             item.pictureWidth = styleAttr(pc.node, "width", 0);
             item.pictureHeight = styleAttr(pc.node, "height", 0);
             if (item.pictureWidth > kMaxPictureSide || item.pictureHeight > kMaxPictureSide)
@@ -532,6 +533,8 @@ QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
             x += QStringLiteral("<img src=\"%1\"").arg(xmlEscape(src, true));
             if (item.pictureJump)
                 x += QLatin1String(" jump=\"1\"");
+            if (!item.pictureAlt.isEmpty())
+                x += QStringLiteral(" alt=\"%1\"").arg(xmlEscape(item.pictureAlt, true));
             if (item.pictureWidth > 0)
                 x += QStringLiteral(" width=\"%1\"").arg(item.pictureWidth);
             if (item.pictureHeight > 0)

@@ -30,6 +30,7 @@ TfrmFont::TfrmFont(reader::ReaderState &state, QWidget *parent)
 
     // The preview shares the reader's sheet: a change shows in both.
     RView1 = new TRichView(this);
+    RView1->setAccessibleName(QStringLiteral("Образец шрифта"));
     RView1->setObjectName(QStringLiteral("RView1"));
     RView1->setRVStyle(&m_state.readingStyle());
     RView1->setMargins(5, 5, 5, 5);

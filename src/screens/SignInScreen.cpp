@@ -10,6 +10,8 @@
 #include <QAbstractItemView>
 #include <QCloseEvent>
 #include <QComboBox>
+#include <QKeyEvent>
+#include <QQuickItem>
 #include <QStyledItemDelegate>
 
 namespace {
@@ -71,6 +73,20 @@ TfrmLogin::TfrmLogin(reader::ReaderState &state, ui::Navigator &navigator, QWidg
         dialogs::guarded(this, [this] { LBNamesChange(); });
     });
     LBNames->raise();
+    // Enter on the picked learner signs in, as "Войти" does.
+    LBNames->installEventFilter(this);
+}
+
+bool TfrmLogin::eventFilter(QObject *watched, QEvent *event)
+{
+    if (watched == LBNames && event->type() == QEvent::KeyPress) {
+        const int key = static_cast<QKeyEvent *>(event)->key();
+        if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !LBNames->view()->isVisible()) {
+            dialogs::guarded(this, [this] { Enter(); });
+            return true;
+        }
+    }
+    return ui::ModalScreen::eventFilter(watched, event);
 }
 
 void TfrmLogin::FormActivate()
@@ -135,6 +151,17 @@ void TfrmLogin::AddNewUser()
     Flash->SetVariable(QStringLiteral("eMail"), QString());
     Flash->SetVariable(QStringLiteral("radioGroup.m"), QStringLiteral("true"));
     LBNames->hide();
+    focusNameField();
+}
+
+void TfrmLogin::focusNameField()
+{
+    // The form opens with the caret in "Имя", however the button was
+    // pressed (keys, mouse or assistive technology): the keys must reach
+    // the movie, and inside it the field.
+    Flash->setFocus(Qt::OtherFocusReason);
+    if (auto *field = qobject_cast<QQuickItem *>(Flash->findControl(QStringLiteral("eName"))))
+        field->forceActiveFocus(Qt::OtherFocusReason);
 }
 
 void TfrmLogin::ChangeUser()
@@ -162,6 +189,7 @@ void TfrmLogin::ChangeUser()
     Flash->SetVariable(QStringLiteral("eGroup"), fields.group);
     Flash->SetVariable(QStringLiteral("eMail"), fields.mail);
     LBNames->hide();
+    focusNameField();
 }
 
 void TfrmLogin::DeleteUser()

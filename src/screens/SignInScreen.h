@@ -45,6 +45,10 @@ private:
 protected:
     void FormActivate() override;
     void closeEvent(QCloseEvent *event) override;
+    bool eventFilter(QObject *watched, QEvent *event) override;
+
+private:
+    void focusNameField();
 
 private:
     // Refills LBNames from the document, loading it first if needed; closes

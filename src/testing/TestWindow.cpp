@@ -38,6 +38,7 @@ TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget
     RichView1->setSelectionEnabled(true);
     RichView1->setBackgroundTile(ui::paperTile());
     RichView1->setFocusPolicy(Qt::NoFocus);
+    RichView1->setAccessibleName(QStringLiteral("Вопрос"));
 
     const char16_t letters[5] = {u'A', u'B', u'C', u'D', u'E'};
     for (int i = 0; i < 5; ++i) {
@@ -149,6 +150,9 @@ void TfrmTest::Button1Click()
     const testing::TestStep step = Run.next(ticks);
     clearTicks();
     apply(step);
+    // The next question is answered from A again, not from "Далее".
+    if (step.kind == testing::TestStep::Show && isVisible())
+        CheckBox1->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmTest::apply(const testing::TestStep &step)
@@ -182,6 +186,9 @@ void TfrmTest::showQuestion(const testing::QuestionDisplay &display)
     }
     RichView1->AddBreak();
     RichView1->Format();
+    // A screen reader on a check box reads its option with the letter.
+    for (size_t i = 0; i < m_boxes.size(); ++i)
+        m_boxes[i]->setAccessibleDescription(display.options[i].simplified());
 }
 
 void TfrmTest::finishTest(int percent)

@@ -61,6 +61,7 @@ private slots:
     void cleanup();
     void topicPage();
     void singleLectureTestStoresItsResult();
+    void keyboardAnswersStartAtA();
     void runsThatStoreNothing_data();
     void runsThatStoreNothing();
     void banksAreParsedOncePerRun();
@@ -252,6 +253,30 @@ void TestTestWindow::singleLectureTestStoresItsResult()
     QCOMPARE(m_messages.last(), QStringLiteral("Тест пройден, правильных ответов: 50 %"));
     QCOMPARE(frmMain->XML().testRecords(0).size(), 2);
     QCOMPARE(frmMain->XML().testRecords(0).last().number, QStringLiteral("2"));
+}
+
+void TestTestWindow::keyboardAnswersStartAtA()
+{
+    frmMain->ShowTestTopics();
+    QStringList focusAfterNext;
+    QStringList descriptions;
+    bool ticked = false;
+    QTimer::singleShot(0, frmTest, [&] {
+        descriptions << frmTest->CheckBox1->accessibleDescription();
+        frmTest->Button1->setFocus();
+        QTest::mouseClick(frmTest->Button1, Qt::LeftButton); // question 2
+        focusAfterNext << (frmTest->focusWidget() ? frmTest->focusWidget()->objectName() : QString());
+        descriptions << frmTest->CheckBox5->accessibleDescription();
+        // Space ticks the answer that has the keyboard.
+        QTest::keyClick(frmTest->focusWidget(), Qt::Key_Space);
+        ticked = frmTest->CheckBox1->isChecked();
+        frmTest->closeScreen();
+    });
+    frmMain->RichView1Jump(1);
+    QCOMPARE(focusAfterNext, QStringList{"CheckBox1"});
+    // A screen reader on a box reads its option.
+    QCOMPARE(descriptions, QStringList({"A. Вариант A к вопросу 1.1", "E. Вариант E к вопросу 1.2"}));
+    QVERIFY(ticked);
 }
 
 void TestTestWindow::runsThatStoreNothing_data()

@@ -20,6 +20,9 @@ Button {
     hoverEnabled: true
     Accessible.name: text
     Accessible.role: Accessible.Button
+    // A screen reader presses a button through this action; without a
+    // handler Qt Quick does nothing for it.
+    Accessible.onPressAction: if (enabled) control.clicked()
 
     implicitHeight: vertical ? 45 : 38
     implicitWidth: Math.max(vertical ? 56 : 64, implicitContentWidth + leftPadding + rightPadding)

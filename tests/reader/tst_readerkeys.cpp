@@ -1,0 +1,203 @@
+// The reader with the keyboard alone: the toolbar's keys, and Tab between
+// the toolbar and the page with the hidden panels out of the way.
+
+#include "common/ReaderParts.h"
+#include "common/TestSupport.h"
+#include "app/WindowSet.h"
+#include "learners/CourseData.h"
+#include "movie/MovieControl.h"
+#include "reader/ReaderWindow.h"
+#include "richtext/RichView.h"
+#include "ui/Dialogs.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QQuickItem>
+#include <QQuickWidget>
+#include <QQuickWindow>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+QWidget *focusWidget()
+{
+    return QApplication::focusWidget();
+}
+
+// The toolbar button that has the keyboard, or an empty name.
+QString toolbarFocus()
+{
+    auto *view = parts::FlashButtons()->findChild<QQuickWidget *>();
+    if (!view || focusWidget() != view)
+        return QString();
+    QQuickItem *item = view->quickWindow()->activeFocusItem();
+    return item ? item->objectName() : QString();
+}
+
+void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
+{
+    QTest::keyClick(focusWidget(), Qt::Key(key), modifiers);
+    // The commands run from the event loop, as the toolbar's own do.
+    QCoreApplication::sendPostedEvents();
+}
+
+} // namespace
+
+class TestReaderKeys : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void shortcutsRunTheToolbarCommands();
+    void tabGoesBetweenToolbarAndPage();
+    void shownPanelsAreReachable();
+
+private:
+    QTemporaryDir *m_dir = nullptr;
+    QString m_oldDir;
+    QStringList m_messages;
+};
+
+void TestReaderKeys::init()
+{
+    m_dir = new QTemporaryDir;
+    QVERIFY(m_dir->isValid());
+    const QString root = m_dir->path();
+    QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_TEST_DATA "/reader"), root));
+    QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), root + "/pictures"));
+    m_oldDir = QDir::currentPath();
+    QDir::setCurrent(root);
+    m_messages.clear();
+    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
+    createWindowSet();
+    frmMain->XML().LoadCourseData();
+    frmMain->state().CurrentUser = 0;
+    frmMain->show();
+    frmMain->FormActivate();
+    frmMain->resize(1024, 700);
+    parts::FlashButtons()->setMovie(movie::MovieControl::moviePath("buttons"));
+    frmMain->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(frmMain));
+    frmMain->ShowContents();
+}
+
+void TestReaderKeys::cleanup()
+{
+    destroyWindowSet();
+    dialogs::setMessageHook({});
+    QDir::setCurrent(m_oldDir);
+    delete m_dir;
+    m_dir = nullptr;
+}
+
+void TestReaderKeys::shortcutsRunTheToolbarCommands()
+{
+    // The page has the keyboard when the reader comes up.
+    QCOMPARE(focusWidget(), parts::RichView1());
+
+    const int size = frmMain->state().NormalSize;
+    press(Qt::Key_Plus, Qt::ControlModifier);
+    QCOMPARE(frmMain->state().NormalSize, size + 1);
+    press(Qt::Key_Minus, Qt::ControlModifier);
+    press(Qt::Key_Minus, Qt::ControlModifier);
+    QCOMPARE(frmMain->state().NormalSize, size - 1);
+
+    press(Qt::Key_F1);
+    QCOMPARE(frmMain->state().CurrentPage, 111);
+    press(Qt::Key_Left, Qt::AltModifier);
+    QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
+
+    press(Qt::Key_D, Qt::ControlModifier);
+    QCOMPARE(m_messages, QStringList{QStringLiteral("Добавлена закладка!")});
+
+    press(Qt::Key_F2);
+    QVERIFY(parts::leftMenuTimer()->isActive());
+
+    // Every key the toolbar names is one the window answers to.
+    for (const char *name : {"DoMenu", "DoBookmark", "DoPlus", "DoMinus", "DoHelp", "DoSearch", "DoBack"}) {
+        QObject *button = parts::FlashButtons()->findControl(QLatin1String(name));
+        QVERIFY2(button, name);
+        QVERIFY2(!button->property("keys").toString().isEmpty(), name);
+    }
+}
+
+void TestReaderKeys::tabGoesBetweenToolbarAndPage()
+{
+    TRichView *page = parts::RichView1();
+    QCOMPARE(focusWidget(), page);
+    QVERIFY(page->document().items.size() > 0);
+
+    // Forward: the page, each of its links, then the toolbar from its first
+    // button to its last, then the page again. Nothing of the hidden panels.
+    QStringList walk;
+    for (int i = 0; i < 40; ++i) {
+        press(Qt::Key_Tab);
+        QWidget *w = focusWidget();
+        QVERIFY(w);
+        QVERIFY2(!parts::pnlMenu()->isAncestorOf(w) && !parts::pnlPlayer()->isAncestorOf(w) &&
+                     w != parts::btnPanelMenuNext() && w != parts::btnPlayerOn(),
+                 qPrintable(w->objectName()));
+        if (w == page)
+            walk << QStringLiteral("link %1").arg(page->focusedLink());
+        else
+            walk << toolbarFocus();
+        if (walk.size() > 1 && walk.back() == QLatin1String("link -1"))
+            break;
+    }
+    QCOMPARE(walk.first(), QStringLiteral("link 0"));
+    QCOMPARE(walk.mid(3),
+             QStringList({"DoHome", "DoMenu", "DoPlayer", "DoBookmark", "DoPlus", "DoMinus", "DoDict",
+                          "DoHelp", "DoSearch", "DoBack", "link -1"}));
+
+    // Backward: the page's links from the last, then the toolbar from its
+    // last button to its first, then the page.
+    press(Qt::Key_Backtab);
+    QCOMPARE(page->focusedLink(), 2);
+    press(Qt::Key_Backtab);
+    press(Qt::Key_Backtab);
+    QCOMPARE(page->focusedLink(), 0);
+    press(Qt::Key_Backtab);
+    QCOMPARE(toolbarFocus(), QStringLiteral("DoBack"));
+    for (int i = 0; i < 9; ++i)
+        press(Qt::Key_Backtab);
+    QCOMPARE(toolbarFocus(), QStringLiteral("DoHome"));
+    press(Qt::Key_Backtab);
+    QCOMPARE(focusWidget(), page);
+    QCOMPARE(page->focusedLink(), -1);
+
+    // Enter on a focused link opens its lecture.
+    press(Qt::Key_Backtab);
+    QCOMPARE(page->focusedLink(), 2);
+    press(Qt::Key_Return);
+    QCOMPARE(frmMain->state().CurrentPage, 2);
+}
+
+void TestReaderKeys::shownPanelsAreReachable()
+{
+    QVERIFY(!parts::pnlMenu()->isEnabled());
+    QCOMPARE(parts::btnPanelMenuNext()->focusPolicy(), Qt::NoFocus);
+    frmMain->ShowMenuPanel();
+    while (parts::leftMenuTimer()->isActive())
+        frmMain->leftMenuTimerTimer();
+    QVERIFY(parts::pnlMenu()->isEnabled());
+    QVERIFY(parts::btnPanelMenuNext()->focusPolicy() & Qt::TabFocus);
+    frmMain->HideMenuPanel();
+    while (parts::leftMenuTimer()->isActive())
+        frmMain->leftMenuTimerTimer();
+    QVERIFY(!parts::pnlMenu()->isEnabled());
+    QCOMPARE(parts::btnPanelMenuNext()->focusPolicy(), Qt::NoFocus);
+
+    QVERIFY(!parts::pnlPlayer()->isEnabled());
+    frmMain->ShowPlayerPanel();
+    frmMain->PlayerTimerTimer();
+    // Reachable from the first step of its slide.
+    QVERIFY(parts::pnlPlayer()->isEnabled());
+    while (parts::PlayerTimer()->isActive())
+        frmMain->PlayerTimerTimer();
+    QVERIFY(parts::btnPlayerOn()->focusPolicy() & Qt::TabFocus);
+}
+
+QTEST_MAIN(TestReaderKeys)
+#include "tst_readerkeys.moc"

@@ -48,8 +48,19 @@ QImage RichLayout::pictureFor(const RVDocument &items, const RVItem &item)
     const QString path = QFileInfo(item.picturePath).isRelative() ? QDir(base).absoluteFilePath(item.picturePath)
                                                                   : item.picturePath;
     const qint64 left = kMaxPageBytes - pageBytes;
-    auto it = images.constFind(path);
-    if (it == images.constEnd()) {
+    auto it = images.find(path);
+    if (it != images.end()) {
+        // Kept from an earlier page: only while its file is the same one, in
+        // the course folder as it is now.
+        const QFileInfo source(it->source);
+        if (!files::isInside(path, QDir::currentPath()) || !files::isRegular(it->source) ||
+            source.size() != it->size ||
+            source.lastModified().toMSecsSinceEpoch() != it->modified) {
+            images.erase(it);
+            it = images.end();
+        }
+    }
+    if (it == images.end()) {
         QImage img;
         // Only files of the course are read: a document may not show (or
         // make the program open) anything elsewhere on the machine, and a
@@ -75,18 +86,23 @@ QImage RichLayout::pictureFor(const RVDocument &items, const RVItem &item)
             if (size.isValid() && qint64(size.width()) * size.height() * 4 > left)
                 return missingPicture(item, left);
             img = reader.read();
-            if (!img.isNull())
+            if (!img.isNull()) {
                 img.setDevicePixelRatio(ratio);
+                const QFileInfo info(source);
+                Picture picture{img, source, info.size(),
+                                info.lastModified().toMSecsSinceEpoch(), builds};
+                it = images.insert(path, picture);
+            }
         }
         if (img.isNull())
             return missingPicture(item, left);
-        it = images.insert(path, img);
     }
+    it->build = builds;
     // Every reference counts: each is drawn, scaled, on its own.
-    if (it.value().sizeInBytes() > left)
+    if (it->image.sizeInBytes() > left)
         return missingPicture(item, left);
-    pageBytes += it.value().sizeInBytes();
-    return it.value();
+    pageBytes += it->image.sizeInBytes();
+    return it->image;
 }
 
 QImage RichLayout::missingPicture(const RVItem &item, qint64 left)
@@ -117,6 +133,7 @@ void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
     doc.clear();
     doc.setDocumentMargin(0);
     pageBytes = 0;
+    ++builds;
     doc.setDefaultFont(st.TextStyles(0).font());
     // The content is laid out once, as it goes in, at the width it is shown
     // at; applying another width afterwards would lay it all out again.
@@ -286,6 +303,7 @@ void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
     }
     cur.endEditBlock();
 
+    keepRecentPictures();
     L.built = true;
     L.textWidth = width;
 }
@@ -386,6 +404,26 @@ QTextCursor RichLayout::itemCursor(int item) const
     c.setPosition(itemPos[size_t(item)]);
     c.setPosition(itemPos[size_t(item)] + itemLen[size_t(item)], QTextCursor::KeepAnchor);
     return c;
+}
+
+void RichLayout::keepRecentPictures()
+{
+    // Pages opened again find their pictures decoded; beyond the page shown,
+    // what is kept is bounded, the least recently used going first.
+    qint64 total = 0;
+    std::vector<std::pair<quint64, QString>> older;
+    for (auto it = images.cbegin(); it != images.cend(); ++it) {
+        total += it->image.sizeInBytes();
+        if (it->build != builds)
+            older.emplace_back(it->build, it.key());
+    }
+    std::sort(older.begin(), older.end());
+    for (const auto &[build, path] : older) {
+        if (total <= kKeptPictureBytes)
+            break;
+        total -= images.value(path).image.sizeInBytes();
+        images.remove(path);
+    }
 }
 
 } // namespace richtext

@@ -45,8 +45,9 @@ public:
     int layOut(qreal width);
 
     bool isBuilt() const { return built; }
-    // Drops the decoded pictures (a new document may name other files).
-    void forgetPictures() { images.clear(); }
+    // Decoded pictures kept beyond the page shown, for pages opened again;
+    // the page's own pictures are always kept.
+    static constexpr qint64 kKeptPictureBytes = qint64(64) * 1024 * 1024;
     qreal width() const { return textWidth; }
     int linkCount() const { return int(linkItems.size()); }
     // The item a text position belongs to; -1 before the first.
@@ -90,7 +91,19 @@ private:
     QImage pictureFor(const RVDocument &items, const RVItem &item);
     QImage missingPicture(const RVItem &item, qint64 left);
 
-    QHash<QString, QImage> images;
+    // A decoded picture and the file it came from, to see whether it changed.
+    struct Picture
+    {
+        QImage image;
+        QString source;
+        qint64 size = 0;
+        qint64 modified = 0;
+        quint64 build = 0; // the last build that used it
+    };
+    void keepRecentPictures();
+
+    QHash<QString, Picture> images;
+    quint64 builds = 0;
     qreal devicePixelRatio = 1;
     qint64 pageBytes = 0; // decoded picture bytes of the page being built
     bool built = false; // the text document was built at least once

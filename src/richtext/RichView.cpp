@@ -154,7 +154,6 @@ bool TRichView::LoadRVF(const QString &fileName)
         return false;
     m_doc = std::move(loaded);
     m_highlights.clear();
-    m_layout->text.forgetPictures();
     m_layout->clearSelection();
     m_layout->hoverLink = m_layout->pressLink = m_layout->focusLink = -1;
     modelChanged();

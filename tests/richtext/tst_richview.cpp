@@ -80,6 +80,7 @@ private slots:
     void picturesStayInsideTheCourse();
     void picturesShareABudgetPerPage();
     void raisedAndLoweredTextHaveRoom();
+    void picturesAreKeptWhileTheirFilesStay();
 
 private:
     QTemporaryDir m_tmp;
@@ -790,6 +791,43 @@ void TestRichView::raisedAndLoweredTextHaveRoom()
              qPrintable(QStringLiteral("%1 < %2").arg(exponentTop).arg(lineAboveBottom)));
     QVERIFY2(indexBottom <= lineTop(2),
              qPrintable(QStringLiteral("%1 > %2").arg(indexBottom).arg(lineTop(2))));
+}
+
+// A page opened again uses the pictures already decoded, unless a file has
+// changed since.
+void TestRichView::picturesAreKeptWhileTheirFilesStay()
+{
+    QTemporaryDir course;
+    QImage blue(30, 20, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    QVERIFY(blue.save(course.filePath("fig.png")));
+    QFile page(course.filePath("page.rvf"));
+    QVERIFY(page.open(QIODevice::WriteOnly));
+    page.write("<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
+               "<rvf version=\"1\"><p para=\"2\"><img src=\"fig.png\"/></p></rvf>\n");
+    page.close();
+
+    const QString old = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(course.path()));
+    ViewFixture f(TRVStyle::Sheet::Reader);
+    const auto shown = [&] {
+        f.view.Format();
+        return pictureOf(*f.view.textLayout(), 0);
+    };
+    QVERIFY(f.view.LoadRVF("page.rvf"));
+    const qint64 first = shown().cacheKey();
+    // Opened again: not decoded again.
+    QVERIFY(f.view.LoadRVF("page.rvf"));
+    const qint64 again = shown().cacheKey();
+    // The file changed: read afresh.
+    QImage red(40, 20, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QVERIFY(red.save(course.filePath("fig.png")));
+    QVERIFY(f.view.LoadRVF("page.rvf"));
+    const QColor changed = shown().pixelColor(0, 0);
+    QDir::setCurrent(old);
+    QCOMPARE(again, first);
+    QCOMPARE(changed, QColor(Qt::red));
 }
 
 QTEST_MAIN(TestRichView)

@@ -260,7 +260,9 @@ QQmlEngine *MovieControl::engine()
         shared->setPluginPathList({QStringLiteral(".")});
         shared->setImportPathList({qtQmlFolder()});
         shared->addUrlInterceptor(interceptor());
-        shared->setNetworkAccessManagerFactory(new RefusingNetworkFactory);
+        // The engine does not own its factory: one for the program's life.
+        static RefusingNetworkFactory refusing;
+        shared->setNetworkAccessManagerFactory(&refusing);
 
         auto *watchdog = new ScriptWatchdog(shared);
         watchdogSlot() = watchdog;

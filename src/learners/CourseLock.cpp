@@ -1,7 +1,10 @@
 #include "learners/CourseLock.h"
 
 #include <QFileInfo>
+#include <QDateTime>
+#include <QElapsedTimer>
 #include <QLockFile>
+#include <QThread>
 
 namespace learners {
 
@@ -34,6 +37,23 @@ bool CourseLock::tryLock()
         return true;
     if (m_lock->tryLock(0))
         return true;
+    // A lock file whose owner cannot be read was left by a copy stopped
+    // while writing it (a real owner writes it at once); with no age limit
+    // it would lock everyone out for good. Once it is clearly orphaned, it
+    // is taken over.
+    constexpr qint64 kOrphanMs = 1500;
+    QElapsedTimer waited;
+    waited.start();
+    while (m_lock->error() == QLockFile::LockFailedError && !ownerKnown() &&
+           waited.elapsed() < 3 * kOrphanMs) {
+        const QDateTime written = QFileInfo(m_lockFile).lastModified();
+        if (!written.isValid() || written.msecsTo(QDateTime::currentDateTime()) > kOrphanMs)
+            m_lock->removeStaleLockFile();
+        else
+            QThread::msleep(100);
+        if (m_lock->tryLock(0))
+            return true;
+    }
     switch (m_lock->error()) {
     case QLockFile::LockFailedError:
         m_message = busyMessage();
@@ -52,6 +72,13 @@ bool CourseLock::tryLock()
                                "программы могли бы испортить данные учеников.")
                     .arg(m_lockFile);
     return false;
+}
+
+bool CourseLock::ownerKnown() const
+{
+    qint64 pid = 0;
+    QString host, application;
+    return m_lock->getLockInfo(&pid, &host, &application);
 }
 
 bool CourseLock::isLocked() const

@@ -36,6 +36,9 @@ public:
     static QString busyMessage();
 
 private:
+    // Whether the lock file names its owner (pid, host, program).
+    bool ownerKnown() const;
+
     QString m_lockFile;
     QString m_message;
     std::unique_ptr<QLockFile> m_lock;

@@ -369,17 +369,24 @@ QRectF RichLayout::linkRect(int id) const
     const int len = itemLen[size_t(item)];
     if (len <= 0)
         return QRectF();
-    const QTextBlock block = doc.findBlock(pos);
+    return rangeRect(pos, pos + len);
+}
+
+QRectF RichLayout::rangeRect(int start, int end) const
+{
+    if (!built || start < 0 || start >= doc.characterCount())
+        return QRectF();
+    const QTextBlock block = doc.findBlock(start);
     const QTextLayout *tl = block.layout();
     if (!tl || tl->lineCount() == 0)
         return QRectF();
-    const int rel = pos - block.position();
+    const int rel = start - block.position();
     const QTextLine line = tl->lineForTextPosition(rel);
     if (!line.isValid())
         return QRectF();
     const int lineEnd = line.textStart() + line.textLength();
     const qreal x1 = line.cursorToX(rel);
-    const qreal x2 = line.cursorToX(std::min(rel + len, lineEnd));
+    const qreal x2 = line.cursorToX(std::clamp(end - block.position(), rel, lineEnd));
     QRectF r(std::min(x1, x2), line.y(), std::abs(x2 - x1), line.height());
     r.translate(tl->position());
     return r;

@@ -60,6 +60,9 @@ public:
     int linkAt(const QPointF &point) const;
     // The first fragment of link number id; empty when there is none.
     QRectF linkRect(int id) const;
+    // The part of the text from start to end that lies on start's line; a
+    // null rectangle when start is outside the laid-out text.
+    QRectF rangeRect(int start, int end) const;
     // Where an item starts: its x and the top of its line.
     QPointF itemOrigin(int item) const;
     // The text of one item, as a cursor over it.

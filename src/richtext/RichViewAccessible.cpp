@@ -336,24 +336,15 @@ QRect RichViewAccessible::screenRect(int start, int end) const
 {
     const TRichView *v = view();
     const RichLayout *layout = v->textLayout();
-    if (!layout || start < 0 || start >= layout->doc.characterCount())
+    if (!layout)
         return QRect();
-    const QTextBlock block = layout->doc.findBlock(start);
-    const QTextLayout *tl = block.layout();
-    if (!tl || tl->lineCount() == 0)
+    QRectF r = layout->rangeRect(start, end);
+    if (r.isNull())
         return QRect();
-    const int rel = start - block.position();
-    const QTextLine line = tl->lineForTextPosition(rel);
-    if (!line.isValid())
-        return QRect();
-    const int lineEnd = line.textStart() + line.textLength();
-    const qreal x1 = line.cursorToX(rel);
-    qreal x2 = line.cursorToX(std::clamp(end - block.position(), rel, lineEnd));
     // The end of a paragraph still has a place a magnifier can show.
-    if (std::abs(x2 - x1) < 1)
-        x2 = x1 + std::max<qreal>(1, line.height() / 4);
-    QRectF r(std::min(x1, x2), line.y(), std::abs(x2 - x1), line.height());
-    r.translate(tl->position() + QPointF(v->documentOrigin()));
+    if (r.width() < 1)
+        r.setWidth(std::max<qreal>(1, r.height() / 4));
+    r.translate(QPointF(v->documentOrigin()));
     return QRect(v->viewport()->mapToGlobal(r.topLeft().toPoint()), r.size().toSize());
 }
 

@@ -42,7 +42,7 @@ inline constexpr qint64 kMaxBankBytes = qint64(256) * 1024 * 1024;
 // the record count a bank would take gigabytes as a table. Either throws
 // BankError.
 inline constexpr qsizetype kMaxRecordChars = 64 * 1024;
-inline constexpr int kMaxRecords = 200000;
+inline constexpr int kMaxRecords = 1000000;
 
 // The bank file names, relative to the current directory.
 inline constexpr char kQuestionsFile[] = "questions.qzt";

@@ -60,7 +60,7 @@ char16_t toUnicode(uchar byte)
     return kTable[byte];
 }
 
-QString toUnicode(const QByteArray &bytes)
+QString toUnicode(QByteArrayView bytes)
 {
     QString text(bytes.size(), Qt::Uninitialized);
     QChar *out = text.data();

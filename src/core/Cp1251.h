@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QString>
 
 // Windows-1251, the 8-bit code page of the bank and report files, of older
@@ -16,7 +17,7 @@ namespace cp1251 {
 // The character of one byte.
 char16_t toUnicode(uchar byte);
 // Every byte becomes exactly one character.
-QString toUnicode(const QByteArray &bytes);
+QString toUnicode(QByteArrayView bytes);
 // As toUnicode, but false (and *out untouched) when the bytes hold 0x98.
 bool decodeStrict(const QByteArray &bytes, QString *out);
 

@@ -5,65 +5,103 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
+#include <array>
+#include <cstring>
 #include <functional>
+#include <initializer_list>
 
 namespace testing {
 
 QString StringGrid::cells(int col, int row) const
 {
-    if (row < 0 || col < 0 || static_cast<size_t>(row) >= m_rows.size())
+    if (row < 0 || col < 0 || col >= m_stride)
         return QString();
-    const QStringList &r = m_rows[static_cast<size_t>(row)];
-    return col < r.size() ? r[col] : QString();
+    const size_t at = size_t(row) * size_t(m_stride) + size_t(col);
+    return at < m_cells.size() ? m_cells[at] : QString();
 }
 
-void StringGrid::setCells(int col, int row, const QString &text)
+void StringGrid::restride(int columns)
+{
+    const size_t rows = m_stride > 0 ? m_cells.size() / size_t(m_stride) : 0;
+    std::vector<QString> cells(rows * size_t(columns));
+    for (size_t r = 0; r < rows; ++r)
+        for (int c = 0; c < m_stride; ++c)
+            cells[r * size_t(columns) + size_t(c)] = std::move(m_cells[r * size_t(m_stride) + size_t(c)]);
+    m_cells = std::move(cells);
+    m_stride = columns;
+}
+
+void StringGrid::setCells(int col, int row, QString text)
 {
     if (row < 0 || col < 0)
         return;
-    if (static_cast<size_t>(row) >= m_rows.size())
-        m_rows.resize(static_cast<size_t>(row) + 1);
-    QStringList &r = m_rows[static_cast<size_t>(row)];
-    while (r.size() <= col)
-        r.append(QString());
-    r[col] = text;
+    if (col >= m_stride)
+        restride(std::max(col + 1, ColCount));
+    const size_t at = size_t(row) * size_t(m_stride) + size_t(col);
+    if (at >= m_cells.size())
+        m_cells.resize(size_t(row + 1) * size_t(m_stride));
+    m_cells[at] = std::move(text);
+}
+
+QString *StringGrid::rowCells(int row, int columns)
+{
+    if (columns > m_stride)
+        restride(std::max(columns, ColCount));
+    const size_t first = size_t(row) * size_t(m_stride);
+    if (first + size_t(m_stride) > m_cells.size())
+        m_cells.resize(first + size_t(m_stride));
+    return m_cells.data() + first;
+}
+
+void StringGrid::reserveRows(int rows)
+{
+    if (m_stride == 0)
+        restride(std::max(ColCount, 1));
+    m_cells.reserve(size_t(std::max(rows, 0)) * size_t(m_stride));
 }
 
 namespace banks {
 
-void forEachLine(const QByteArray &bytes, const std::function<void(const QString &)> &take)
+namespace {
+
+// Cuts a bank's bytes into pieces, each given as a view of the bytes: CR, LF
+// and form feed end a line (CR LF and LF CR count as one), a TAB cuts a line
+// and is an empty piece itself, and the file's end closes the last line.
+template <typename Take>
+void forEachPiece(const QByteArray &bytes, Take &&take)
 {
-    // Pieces are converted whole from the file's bytes rather than gathered
-    // byte by byte: banks run to hundreds of thousands of lines.
     const char *p = bytes.constData();
     const qsizetype n = bytes.size();
     qsizetype start = 0;
-    const auto endPiece = [&](qsizetype end) {
-        QString text = cp1251::toUnicode(QByteArray::fromRawData(p + start, end - start));
-        text.replace(QChar(0), QLatin1Char('?'));
-        take(text);
-    };
     for (qsizetype i = 0; i < n; ++i) {
         const char c = p[i];
+        // Most bytes are none of the four.
+        if (c > '\r' || (c != '\r' && c != '\n' && c != '\f' && c != '\t'))
+            continue;
+        take(QByteArrayView(p + start, i - start));
         if (c == '\r' || c == '\n') {
-            endPiece(i);
             const char other = c == '\r' ? '\n' : '\r';
             if (i + 1 < n && p[i + 1] == other)
                 ++i;
-            start = i + 1;
-        } else if (c == '\f') {
-            endPiece(i);
-            start = i + 1;
         } else if (c == '\t') {
-            // The text on either side becomes its own piece, and the TAB an
-            // empty one between them.
-            endPiece(i);
-            take(QString());
-            start = i + 1;
+            take(QByteArrayView());
         }
+        start = i + 1;
     }
     if (n > 0)
-        endPiece(n);
+        take(QByteArrayView(p + start, n - start));
+}
+
+} // namespace
+
+void forEachLine(const QByteArray &bytes, const std::function<void(const QString &)> &take)
+{
+    forEachPiece(bytes, [&take](QByteArrayView piece) {
+        QString text = cp1251::toUnicode(piece);
+        text.replace(QChar(0), QLatin1Char('?'));
+        take(text);
+    });
 }
 
 QStringList splitLines(const QByteArray &bytes)
@@ -100,79 +138,109 @@ QByteArray readBank(const QString &fileName, qint64 maxBytes)
 
 namespace {
 
-// Reads the next number field from pos: leading spaces are skipped, the field
-// ends before the next space (which is consumed) or at the record's end.
-// Returns false when the record ends before the field starts.
-bool numberField(const QString &record, qsizetype &pos, QString &field)
+// A record is number fields separated by spaces (leading spaces skipped, a
+// field ends before the next space, which is consumed), then a text field
+// that runs to the record's end, so that texts such as "10%" or "mg/l" are
+// kept whole. A field the record ends before is missing and its cell is left
+// alone; so is an empty text. Works alike on a text and on bytes.
+template <typename View, typename Put, typename Number, typename Text>
+void storeFields(View record, std::initializer_list<int> numberColumns, int textColumn, Put put,
+                 Number number, Text text)
 {
     const qsizetype n = record.size();
-    while (pos < n && record[pos] == u' ')
-        ++pos;
-    if (pos >= n)
-        return false;
-    const qsizetype start = pos;
-    while (pos < n && record[pos] != u' ')
-        ++pos;
-    field = record.mid(start, pos - start);
+    qsizetype pos = 0;
+    for (const int column : numberColumns) {
+        while (pos < n && record[pos] == u' ')
+            ++pos;
+        if (pos >= n)
+            return;
+        const qsizetype start = pos;
+        while (pos < n && record[pos] != u' ')
+            ++pos;
+        put(column, number(record.sliced(start, pos - start)));
+        if (pos < n)
+            ++pos;
+    }
     if (pos < n)
-        ++pos;
-    return true;
+        put(textColumn, text(record.sliced(pos)));
 }
 
-// The text field runs from pos to the record's end, so that texts such as
-// "10%" or "mg/l" are kept whole. An empty remainder is a missing field.
-bool textField(const QString &record, qsizetype pos, QString &field)
+QString viewText(QStringView v)
 {
-    if (pos >= record.size())
-        return false;
-    field = record.mid(pos);
-    return true;
+    return v.toString();
+}
+
+void storeRecord(StringGrid &grid, int row, const QString &record,
+                 std::initializer_list<int> numberColumns)
+{
+    const auto put = [&](int column, QString text) { grid.setCells(column, row, std::move(text)); };
+    storeFields(QStringView(record), numberColumns, 2, put, viewText, viewText);
 }
 
 } // namespace
 
 void storeQuestion(StringGrid &grid, int row, const QString &record)
 {
-    qsizetype pos = 0;
-    QString field;
-    if (!numberField(record, pos, field))
-        return;
-    grid.setCells(0, row, field);
-    if (!numberField(record, pos, field))
-        return;
-    grid.setCells(1, row, field);
-    if (textField(record, pos, field))
-        grid.setCells(2, row, field);
+    storeRecord(grid, row, record, {0, 1});
 }
 
+// The flag goes to column 3 and the text to column 2.
 void storeAnswer(StringGrid &grid, int row, const QString &record)
 {
-    qsizetype pos = 0;
-    QString field;
-    if (!numberField(record, pos, field))
-        return;
-    grid.setCells(0, row, field);
-    if (!numberField(record, pos, field))
-        return;
-    grid.setCells(1, row, field);
-    // The flag goes to column 3 and the text to column 2.
-    if (!numberField(record, pos, field))
-        return;
-    grid.setCells(3, row, field);
-    if (textField(record, pos, field))
-        grid.setCells(2, row, field);
+    storeRecord(grid, row, record, {0, 1, 3});
 }
 
 } // namespace banks
 
 namespace {
 
+// The text of a decoded field's bytes. The lecture and question numbers and
+// the flags repeat on every row: the common ones are shared, not allocated
+// for each of half a million rows.
+QString numberText(QByteArrayView field)
+{
+    static const std::array<QString, 1000> common = [] {
+        std::array<QString, 1000> texts;
+        for (int i = 0; i < 1000; ++i)
+            texts[size_t(i)] = QString::number(i);
+        return texts;
+    }();
+    const qsizetype n = field.size();
+    if (n >= 1 && n <= 3 && (n == 1 || field[0] != '0')) {
+        int value = 0;
+        qsizetype i = 0;
+        for (; i < n && field[i] >= '0' && field[i] <= '9'; ++i)
+            value = value * 10 + (field[i] - '0');
+        if (i == n)
+            return common[size_t(value)];
+    }
+    return cp1251::toUnicode(field);
+}
+
+QString bytesText(QByteArrayView field)
+{
+    return cp1251::toUnicode(field);
+}
+
+// Bank lines are decoded from the file's bytes, without a text per line: a
+// coded line is ASCII, and any other byte is refused by the decoder, as its
+// character would be.
 void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
-              void (*store)(StringGrid &, int, const QString &))
+              std::initializer_list<int> numberColumns)
 {
     int row = 1;
     qsizetype lineNo = 0;
-    banks::forEachLine(banks::readBank(fileName, maxBytes), [&](const QString &line) {
+    QByteArray record;
+    const int columns = std::max(std::max(numberColumns), 2) + 1; // the text goes to column 2
+    const QByteArray bytes = banks::readBank(fileName, maxBytes);
+    // One allocation for the table: a line break per record is the usual
+    // layout (a file of other breaks only grows the table as it goes).
+    qsizetype breaks = 0;
+    for (const char *p = bytes.constData(), *end = p + bytes.size();
+         (p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)))) != nullptr; ++p)
+        ++breaks;
+    grid.reserveRows(int(std::min<qsizetype>(breaks + 2, banks::kMaxRecords + 1)));
+    banks::forEachPiece(bytes, [&](QByteArrayView line) {
         ++lineNo;
         if (line.size() < 3)
             return;
@@ -187,7 +255,10 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
                                 .arg(fileName)
                                 .arg(banks::kMaxRecords)
                                 .toStdString());
-        store(grid, row, DecodeLine(line));
+        decodeLineBytes(line, record);
+        QString *cells = grid.rowCells(row, columns);
+        const auto put = [cells](int column, QString text) { cells[column] = std::move(text); };
+        banks::storeFields(QByteArrayView(record), numberColumns, 2, put, numberText, bytesText);
         ++row;
     });
     grid.RowCount = row;
@@ -206,8 +277,9 @@ void LoadBanks(StringGrid &StringGrid1, StringGrid &StringGrid2, const QString &
     StringGrid2.setCells(2, 0, QStringLiteral("Вариант ответа"));
     StringGrid2.setCells(3, 0, QStringLiteral("Правильность ответа"));
 
-    loadBank(StringGrid1, questionsFile, maxBytes, &banks::storeQuestion);
-    loadBank(StringGrid2, answersFile, maxBytes, &banks::storeAnswer);
+    loadBank(StringGrid1, questionsFile, maxBytes, {0, 1});
+    // An answer's flag goes to column 3 and its text to column 2.
+    loadBank(StringGrid2, answersFile, maxBytes, {0, 1, 3});
 }
 
 } // namespace testing

@@ -18,13 +18,24 @@ public:
     explicit StringGrid(int colCount = 0) : ColCount(colCount) {}
 
     QString cells(int col, int row) const;
-    void setCells(int col, int row, const QString &text);
+    void setCells(int col, int row, QString text);
+    // Room for this many rows, so that a large load does not move the cells
+    // over and over as the table grows.
+    void reserveRows(int rows);
+    // The cells of a row, at least `columns` of them, for filling it in
+    // place; valid until the table next grows.
+    QString *rowCells(int row, int columns);
 
     int ColCount = 0;
     int RowCount = 1;
 
 private:
-    std::vector<QStringList> m_rows;
+    void restride(int columns);
+
+    // One flat array, row after row, m_stride cells each: a bank of half a
+    // million answers is one allocation, not a list per row.
+    std::vector<QString> m_cells;
+    int m_stride = 0;
 };
 
 // A bank file that cannot be taken in (too large to be a bank).

@@ -4,26 +4,85 @@
 
 #include <QByteArray>
 
+#include <array>
+#include <cstring>
+#include <type_traits>
+
 namespace testing {
 
 namespace {
 
 constexpr char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 
-int sextet(QChar c)
+constexpr std::array<signed char, 256> kSextets = [] {
+    std::array<signed char, 256> t{};
+    t.fill(-1);
+    for (int i = 0; i < 64; ++i)
+        t[uchar(kAlphabet[i])] = static_cast<signed char>(i);
+    return t;
+}();
+
+int sextet(char16_t u)
 {
-    const char16_t u = c.unicode();
-    if (u >= 'A' && u <= 'Z')
-        return u - 'A';
-    if (u >= 'a' && u <= 'z')
-        return u - 'a' + 26;
-    if (u >= '0' && u <= '9')
-        return u - '0' + 52;
-    if (u == '+')
-        return 62;
-    if (u == '/')
-        return 63;
-    return -1;
+    return u < 256 ? kSextets[u] : -1;
+}
+
+// Shared by the text and the byte form of a line: the same padding rules and
+// the same refusals. The result is the bytes up to the first NUL.
+template <typename Ch>
+void decodeInto(const Ch *p, qsizetype n, QByteArray &bytes)
+{
+    // The trailing "=" rule works on the whole line, prefix included.
+    if (n >= 2 && p[n - 2] == Ch('='))
+        n -= 2;
+    else if (n >= 1 && p[n - 1] == Ch('='))
+        n -= 1;
+    if (n > 2) {
+        p += 2;
+        n -= 2;
+    } else {
+        n = 0;
+    }
+    // Padding that closes the final group carries no bits.
+    while (n > 0 && p[n - 1] == Ch('='))
+        --n;
+
+    if (n % 4 == 1)
+        throw CodingError();
+
+    bytes.resize(n / 4 * 3 + 2);
+    char *out = bytes.data();
+    qsizetype length = 0;
+    qsizetype i = 0;
+    // Whole groups of four characters first, three bytes each.
+    for (; i + 4 <= n; i += 4) {
+        const int a = sextet(char16_t(std::make_unsigned_t<Ch>(p[i])));
+        const int b = sextet(char16_t(std::make_unsigned_t<Ch>(p[i + 1])));
+        const int c = sextet(char16_t(std::make_unsigned_t<Ch>(p[i + 2])));
+        const int d = sextet(char16_t(std::make_unsigned_t<Ch>(p[i + 3])));
+        if ((a | b | c | d) < 0)
+            throw CodingError();
+        const quint32 v = (quint32(a) << 18) | (quint32(b) << 12) | (quint32(c) << 6) | quint32(d);
+        out[length++] = static_cast<char>(v >> 16);
+        out[length++] = static_cast<char>((v >> 8) & 0xFF);
+        out[length++] = static_cast<char>(v & 0xFF);
+    }
+    quint32 acc = 0;
+    int bits = 0;
+    for (; i < n; ++i) {
+        // A byte over 0x7F is a letter of the code page, never Base64.
+        const int v = sextet(char16_t(std::make_unsigned_t<Ch>(p[i])));
+        if (v < 0)
+            throw CodingError();
+        acc = (acc << 6) | static_cast<quint32>(v);
+        bits += 6;
+        if (bits >= 8) {
+            bits -= 8;
+            out[length++] = static_cast<char>((acc >> bits) & 0xFF);
+        }
+    }
+    const void *nul = std::memchr(out, 0, size_t(length));
+    bytes.truncate(nul ? static_cast<const char *>(nul) - out : length);
 }
 
 } // namespace
@@ -35,45 +94,14 @@ CodingError::CodingError()
 
 QString DecodeLine(const QString &line)
 {
-    // Worked on as a view and written straight into the result: banks hold
-    // hundreds of thousands of lines.
-    QStringView rest(line);
-    const qsizetype n = rest.size();
-    // The trailing "=" rule works on the whole line, prefix included.
-    if (n >= 2 && rest[n - 2] == u'=')
-        rest.chop(2);
-    else if (n >= 1 && rest[n - 1] == u'=')
-        rest.chop(1);
-    rest = rest.size() > 2 ? rest.sliced(2) : QStringView();
-    // Padding that closes the final group carries no bits.
-    while (!rest.isEmpty() && rest.back() == u'=')
-        rest.chop(1);
-
-    if (rest.size() % 4 == 1)
-        throw CodingError();
-
-    QByteArray bytes(rest.size() / 4 * 3 + 2, Qt::Uninitialized);
-    char *out = bytes.data();
-    qsizetype length = 0;
-    quint32 acc = 0;
-    int bits = 0;
-    for (const QChar c : rest) {
-        const int v = sextet(c);
-        if (v < 0)
-            throw CodingError();
-        acc = (acc << 6) | static_cast<quint32>(v);
-        bits += 6;
-        if (bits >= 8) {
-            bits -= 8;
-            out[length++] = static_cast<char>((acc >> bits) & 0xFF);
-        }
-    }
-    bytes.truncate(length);
-
-    const qsizetype nul = bytes.indexOf('\0');
-    if (nul >= 0)
-        bytes.truncate(nul);
+    QByteArray bytes;
+    decodeInto(line.utf16(), line.size(), bytes);
     return cp1251::toUnicode(bytes);
+}
+
+void decodeLineBytes(QByteArrayView line, QByteArray &bytes)
+{
+    decodeInto(line.data(), line.size(), bytes);
 }
 
 QString EncodeLine(const QString &text)

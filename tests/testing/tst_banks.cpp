@@ -100,6 +100,9 @@ void TestBanks::fields_data()
     QTest::newRow("q only spaces") << false << "   " << "old|old|old";
     QTest::newRow("q empty") << false << "" << "old|old|old";
     QTest::newRow("q numbers compared as text") << false << "01 002 Q" << "01|002|Q";
+    QTest::newRow("q numbers of every length") << false << "0 999 Q" << "0|999|Q";
+    QTest::newRow("q long and signed numbers") << false << "1000 -5 Q" << "1000|-5|Q";
+    QTest::newRow("q letters as numbers") << false << "1a №2 Q" << "1a|№2|Q";
     QTest::newRow("a plain: text and flag swap") << true << "2 4 1 Text" << "2|4|Text|1";
     QTest::newRow("a wrong flag") << true << "2 4 0 Два  слова" << "2|4|Два  слова|0";
     QTest::newRow("a no text") << true << "2 4 1" << "2|4|old|1";
@@ -121,6 +124,19 @@ void TestBanks::fields()
     else
         testing::banks::storeQuestion(grid, 5, record);
     QCOMPARE(rows(grid, 5, 5).constFirst(), cells);
+
+    // Read from a bank file, the record's fields come from its bytes.
+    QTemporaryDir dir;
+    QVERIFY(dir.isValid());
+    const QString bank = dir.filePath(QStringLiteral("bank.qzt"));
+    writeFile(bank, code(record) + "\r\n");
+    testing::StringGrid questions(3), answers(4);
+    testing::StringGrid &loaded = answer ? answers : questions;
+    for (int c = 0; c < loaded.ColCount; ++c)
+        loaded.setCells(c, 1, QStringLiteral("old"));
+    const QString none = dir.filePath(QStringLiteral("none"));
+    testing::LoadBanks(questions, answers, answer ? none : bank, answer ? bank : none);
+    QCOMPARE(rows(loaded, 1, 1).constFirst(), cells);
 }
 
 void TestBanks::loadBanks_data()

@@ -118,6 +118,10 @@ void TestCodec::decodeLine()
     QFETCH(QString, line);
     QFETCH(QString, text);
     QCOMPARE(testing::DecodeLine(line), text);
+    // A bank's line is decoded from its bytes, to the same text.
+    QByteArray bytes("stale bytes");
+    testing::decodeLineBytes(cp1251::fromUnicode(line), bytes);
+    QCOMPARE(cp1251::toUnicode(bytes), text);
 }
 
 void TestCodec::decodeLineErrors_data()
@@ -131,6 +135,7 @@ void TestCodec::decodeLineErrors_data()
     QTest::newRow("single final character") << "0;YWJjY";
     QTest::newRow("single final character padded") << "0;YWJjY=";
     QTest::newRow("space after prefix") << "0; YWJj";
+    QTest::newRow("NUL") << QStringLiteral("0;YW%1Jj").arg(QChar(0));
 }
 
 void TestCodec::decodeLineErrors()
@@ -143,6 +148,9 @@ void TestCodec::decodeLineErrors()
         QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Coding table entry not found."));
     }
     QVERIFY_THROWS_EXCEPTION(testing::CodingError, testing::DecodeLine(line));
+    QByteArray bytes;
+    QVERIFY_THROWS_EXCEPTION(testing::CodingError,
+                             testing::decodeLineBytes(cp1251::fromUnicode(line), bytes));
 }
 
 void TestCodec::encodeLine_data()

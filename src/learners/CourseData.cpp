@@ -12,6 +12,7 @@
 
 #include <cerrno>
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <vector>
 
@@ -78,10 +79,9 @@ QByteArray declaredEncoding(const QByteArray &data)
 bool toUtf8(const QByteArray &data, QStringConverter::Encoding encoding, QByteArray *out)
 {
     if (encoding == QStringConverter::Utf8) {
-        // Valid UTF-8 is taken as it stands rather than converted to UTF-16
-        // and back; like the decoder, drop an initial byte-order mark.
-        if (!QByteArrayView(data).isValidUtf8())
-            return false;
+        // UTF-8 is taken as it stands rather than converted to UTF-16 and
+        // back, and checked by the markup scan that follows; like the
+        // decoder, drop an initial byte-order mark.
         *out = data.startsWith("\xEF\xBB\xBF") ? data.mid(3) : data;
         return true;
     }
@@ -182,76 +182,182 @@ bool isDeclaration(const QByteArray &s, qsizetype i)
     return next == '?' || next == ' ' || next == '\t' || next == '\r' || next == '\n';
 }
 
-// The parser skips a document type declaration and leaves unknown entity
-// references as literal text; either would change what the learner's data
-// means, so both are refused. So is an XML declaration inside the document:
-// skipped, it would join the texts on either side into one node once saved,
-// and move every record after it in its list. Comments, CDATA and
-// processing instructions may hold any text and are stepped over.
-QString checkMarkup(const QByteArray &s)
+// The length of the well-formed UTF-8 sequence at p, whose first byte is
+// over 0x7F; 0 when there is none (overlong forms, surrogates and code points
+// past U+10FFFF included).
+int utf8Sequence(const uchar *p, const uchar *end)
+{
+    const auto cont = [&](int k, uchar lo = 0x80, uchar hi = 0xBF) {
+        return p + k < end && p[k] >= lo && p[k] <= hi;
+    };
+    const uchar c = p[0];
+    if (c >= 0xC2 && c <= 0xDF)
+        return cont(1) ? 2 : 0;
+    if (c >= 0xE0 && c <= 0xEF) {
+        const uchar lo = c == 0xE0 ? 0xA0 : 0x80;
+        const uchar hi = c == 0xED ? 0x9F : 0xBF;
+        return cont(1, lo, hi) && cont(2) ? 3 : 0;
+    }
+    if (c >= 0xF0 && c <= 0xF4) {
+        const uchar lo = c == 0xF0 ? 0x90 : 0x80;
+        const uchar hi = c == 0xF4 ? 0x8F : 0xBF;
+        return cont(1, lo, hi) && cont(2) && cont(3) ? 4 : 0;
+    }
+    return 0;
+}
+
+bool validUtf8(const uchar *p, const uchar *end)
+{
+    while (p < end) {
+        if (*p < 0x80) {
+            ++p;
+            continue;
+        }
+        const int n = utf8Sequence(p, end);
+        if (n == 0)
+            return false;
+        p += n;
+    }
+    return true;
+}
+
+// What one pass over a document's bytes found.
+struct Scan
+{
+    bool utf8 = true;   // every byte is part of well-formed UTF-8
+    QString reason;     // the markup that is refused, when the bytes are UTF-8
+    bool charRefs = false; // the text holds character references
+    bool ok() const { return utf8 && reason.isEmpty(); }
+};
+
+// The byte classes the scan stops at; everything else is stepped over.
+enum : uchar { kPlain, kOpen, kAmpersand, kControl, kHigh };
+constexpr std::array<uchar, 256> kByteClass = [] {
+    std::array<uchar, 256> t{};
+    for (int c = 0; c < 0x20; ++c)
+        t[size_t(c)] = kControl;
+    t['\t'] = t['\n'] = t['\r'] = kPlain;
+    t['<'] = kOpen;
+    t['&'] = kAmpersand;
+    for (int c = 0x80; c < 0x100; ++c)
+        t[size_t(c)] = kHigh;
+    return t;
+}();
+
+// Checks in one pass that the bytes are UTF-8 and hold no markup the parser
+// would take differently from what a save writes. The parser skips a document
+// type declaration and leaves unknown entity references as literal text;
+// either would change what the learner's data means, so both are refused. So
+// is an XML declaration inside the document: skipped, it would join the texts
+// on either side into one node once saved, and move every record after it in
+// its list. Comments, CDATA and processing instructions may hold any text and
+// are stepped over. Bytes that are not UTF-8 outrank any markup found before
+// them. Runs over every load and every save of a file of many megabytes.
+Scan scanDocument(const QByteArray &s)
 {
     static const char *const predefined[] = {"amp;", "lt;", "gt;", "quot;", "apos;"};
-    qsizetype i = 0;
+    Scan scan;
+    const auto *b = reinterpret_cast<const uchar *>(s.constData());
     const qsizetype n = s.size();
+    const auto lineAt = [&](qsizetype i) { return s.left(i).count('\n') + 1; };
+    const auto refused = [&](qsizetype i, QString reason) {
+        if (!validUtf8(b + i, b + n))
+            scan.utf8 = false;
+        else
+            scan.reason = std::move(reason);
+        return scan;
+    };
+    qsizetype i = 0;
     bool inDocument = false; // an element has started
     while (i < n) {
-        const char c = s.at(i);
-        if (c == '<' && inDocument && startsAt(s, i, "<?") && isDeclaration(s, i)) {
-            return QStringLiteral("объявление XML внутри документа (строка %1)")
-                .arg(s.left(i).count('\n') + 1);
+        // Runs of plain bytes and of two-byte letters (Cyrillic) are most of
+        // a file.
+        while (i < n && kByteClass[b[i]] == kPlain)
+            ++i;
+        while (i + 1 < n && b[i] >= 0xC2 && b[i] <= 0xDF && (b[i + 1] & 0xC0) == 0x80)
+            i += 2;
+        if (i >= n)
+            break;
+        const uchar k = kByteClass[b[i]];
+        if (k == kPlain)
+            continue;
+        if (k == kHigh) {
+            const int len = utf8Sequence(b + i, b + n);
+            if (len == 0) {
+                scan.utf8 = false;
+                return scan;
+            }
+            i += len;
+            continue;
         }
-        if (c == '<') {
-            const char next = i + 1 < n ? s.at(i + 1) : '\0';
-            inDocument = inDocument || (next != '?' && next != '!');
-            const char *close = nullptr;
-            qsizetype skip = 0;
+        if (k == kControl) {
+            // Outside the XML Char range as well: the parser keeps it, but a
+            // save writes it as a reference, which the next start refuses.
+            return refused(i, QStringLiteral("недопустимый управляющий символ с кодом %1 (строка %2)")
+                                  .arg(int(b[i]))
+                                  .arg(lineAt(i)));
+        }
+        if (k == kAmpersand) {
+            const bool numeric = i + 1 < n && b[i + 1] == '#';
+            if (numeric) {
+                scan.charRefs = true;
+                if (!validCharReference(s, i)) {
+                    const QByteArray ref = s.mid(i, 16);
+                    const qsizetype semi = ref.indexOf(';');
+                    return refused(i, QStringLiteral("недопустимая ссылка на символ «%1» (строка %2)")
+                                          .arg(QString::fromUtf8(semi > 0 ? ref.left(semi + 1) : ref),
+                                               QString::number(lineAt(i))));
+                }
+            }
+            bool known = numeric;
+            for (const char *name : predefined)
+                known = known || startsAt(s, i + 1, name);
+            if (!known) {
+                const QByteArray ref = s.mid(i, 16);
+                const qsizetype semi = ref.indexOf(';');
+                return refused(i, QStringLiteral("неизвестная ссылка на сущность «%1» (строка %2)")
+                                      .arg(QString::fromUtf8(semi > 0 ? ref.left(semi + 1) : ref.left(1)),
+                                           QString::number(lineAt(i))));
+            }
+            ++i;
+            continue;
+        }
+        // '<': an element's tag unless "<?" or "<!" follows.
+        const uchar next = i + 1 < n ? b[i + 1] : 0;
+        const char *close = nullptr;
+        qsizetype skip = 0;
+        if (next == '?') {
+            if (inDocument && isDeclaration(s, i))
+                return refused(i, QStringLiteral("объявление XML внутри документа (строка %1)").arg(lineAt(i)));
+            close = "?>";
+            skip = 2;
+        } else if (next == '!') {
             if (startsAt(s, i, "<!--")) {
                 close = "-->";
                 skip = 4;
             } else if (startsAt(s, i, "<![CDATA[")) {
                 close = "]]>";
                 skip = 9;
-            } else if (startsAt(s, i, "<?")) {
-                close = "?>";
-                skip = 2;
-            } else if (startsAt(s, i, "<!")) {
-                return QStringLiteral("объявления типа документа (DTD) не допускаются");
+            } else {
+                return refused(i, QStringLiteral("объявления типа документа (DTD) не допускаются"));
             }
-            if (close) {
-                const qsizetype end = s.indexOf(close, i + skip);
-                if (end < 0)
-                    return {}; // the parser reports the open construct
-                i = end + qsizetype(qstrlen(close));
-                continue;
-            }
-        } else if (uchar(c) < 0x20 && c != '\t' && c != '\n' && c != '\r') {
-            // Outside the XML Char range as well: the parser keeps it, but a
-            // save writes it as a reference, which the next start refuses.
-            return QStringLiteral("недопустимый управляющий символ с кодом %1 (строка %2)")
-                .arg(int(uchar(c)))
-                .arg(s.left(i).count('\n') + 1);
-        } else if (c == '&') {
-            if (startsAt(s, i + 1, "#") && !validCharReference(s, i)) {
-                const QByteArray ref = s.mid(i, 16);
-                const qsizetype semi = ref.indexOf(';');
-                return QStringLiteral("недопустимая ссылка на символ «%1» (строка %2)")
-                    .arg(QString::fromUtf8(semi > 0 ? ref.left(semi + 1) : ref),
-                         QString::number(s.left(i).count('\n') + 1));
-            }
-            bool known = startsAt(s, i + 1, "#");
-            for (const char *name : predefined)
-                known = known || startsAt(s, i + 1, name);
-            if (!known) {
-                const QByteArray ref = s.mid(i, 16);
-                const qsizetype semi = ref.indexOf(';');
-                return QStringLiteral("неизвестная ссылка на сущность «%1» (строка %2)")
-                    .arg(QString::fromUtf8(semi > 0 ? ref.left(semi + 1) : ref.left(1)),
-                         QString::number(s.left(i).count('\n') + 1));
-            }
+        } else {
+            inDocument = true;
+            ++i;
+            continue;
         }
-        ++i;
+        const qsizetype end = s.indexOf(close, i + skip);
+        // An open construct is the parser's to report.
+        const qsizetype stop = end < 0 ? n : end;
+        if (!validUtf8(b + i, b + stop)) {
+            scan.utf8 = false;
+            return scan;
+        }
+        if (end < 0)
+            return scan;
+        i = end + qsizetype(qstrlen(close));
     }
-    return {};
+    return scan;
 }
 
 struct ByteWriter : pugi::xml_writer
@@ -392,15 +498,20 @@ void CourseData::LoadCourseData()
 
     QByteArray utf8;
     QString reason = decodeInput(raw, &utf8);
-    if (reason.isEmpty())
-        reason = checkMarkup(utf8);
+    Scan scan;
+    if (reason.isEmpty()) {
+        scan = scanDocument(utf8);
+        reason = scan.utf8 ? scan.reason : QStringLiteral("файл содержит байты, недопустимые в UTF-8");
+    }
     if (!reason.isEmpty())
         throw CourseDataError(readFailure(m_fileName, reason));
 
-    pugi::xml_document doc;
+    // Parsed straight into the document the program keeps.
+    pugi::xml_document &doc = m_d->doc;
     const pugi::xml_parse_result result =
         doc.load_buffer(utf8.constData(), size_t(utf8.size()), kParseOptions, pugi::encoding_utf8);
     if (!result) {
+        doc.reset();
         const qsizetype offset = qBound<qsizetype>(0, qsizetype(result.offset), utf8.size());
         const qsizetype line = utf8.left(offset).count('\n') + 1;
         throw CourseDataError(readFailure(
@@ -408,12 +519,9 @@ void CourseData::LoadCourseData()
                             .arg(line)
                             .arg(QString::fromUtf8(result.description()))));
     }
-    if (utf8.contains("&#"))
+    if (scan.charRefs)
         normalizeReferencedText(doc);
-    // Kept as a copy, not the parsed document itself: measured, the copy a
-    // change takes of the document (for its undo) is then twice as fast, and
-    // there is one per change against one load per run.
-    m_d->doc.reset(doc);
+    m_d->saved = utf8;
     m_path = path;
     m_loaded = true;
 }
@@ -444,7 +552,7 @@ void CourseData::SaveCourseData()
     // Never write what the loader would refuse (bytes that are not UTF-8, a
     // reference to a control character typed into a field): such a file
     // would lock every learner out at the next start, so the old one stays.
-    if (!QByteArrayView(bytes).isValidUtf8() || !checkMarkup(bytes).isEmpty())
+    if (!scanDocument(bytes).ok())
         throw failure(QStringLiteral("данные содержат символы, недопустимые в файле XML; "
                                      "прежний файл сохранён без изменений"));
     QSaveFile file(m_path);
@@ -465,21 +573,28 @@ void CourseData::SaveCourseData()
     }
     if (!file.commit())
         throw failure(file.errorString());
+    m_d->saved = bytes;
     syncFolder(QFileInfo(m_path).absolutePath());
 }
 
 void CourseData::applyChange(const std::function<void()> &change)
 {
     learners::dom::documentElement(*this); // a change needs a loaded document
-    pugi::xml_document backup;
-    backup.reset(m_d->doc);
     try {
         change();
         SaveCourseData();
     } catch (...) {
         // Memory keeps matching the file: no half-built record, nothing the
-        // learner was told had failed.
-        m_d->doc.reset(backup);
+        // learner was told had failed. The document is read back from the
+        // bytes of the file as it stands rather than copied before every
+        // change: a school's file runs to tens of megabytes, and a failed
+        // change is rare.
+        pugi::xml_document &doc = m_d->doc;
+        const QByteArray &saved = m_d->saved;
+        if (doc.load_buffer(saved.constData(), size_t(saved.size()), kParseOptions,
+                            pugi::encoding_utf8) &&
+            saved.contains("&#"))
+            normalizeReferencedText(doc);
         throw;
     }
 }

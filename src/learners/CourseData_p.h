@@ -12,6 +12,9 @@ namespace learners {
 struct CourseData::Private
 {
     pugi::xml_document doc;
+    // The document's file as last read or written, in UTF-8: what a failed
+    // change puts the document back to.
+    QByteArray saved;
 };
 
 namespace dom {

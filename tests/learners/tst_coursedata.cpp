@@ -143,6 +143,11 @@ void TestCourseData::brokenInputsAreRefused_data()
     QTest::newRow("stray ampersand in attribute")
         << QByteArray("<d>\n<a id=\"R&D\"/></d>") << QStringLiteral("(строка 2)");
     QTest::newRow("invalid UTF-8") << QByteArray("<d>\xC0\xC1</d>") << QStringLiteral("UTF-8");
+    QTest::newRow("UTF-8 surrogate and overlong forms")
+        << QByteArray("<d>\xED\xA0\x80\xE0\x80\x80</d>") << QStringLiteral("UTF-8");
+    QTest::newRow("invalid UTF-8 in a comment") << QByteArray("<d><!-- \xFF --></d>") << QStringLiteral("UTF-8");
+    QTest::newRow("invalid UTF-8 after refused markup")
+        << QByteArray("<!DOCTYPE d><d>\xC3</d>") << QStringLiteral("UTF-8");
     QTest::newRow("undefined Windows-1251 byte")
         << QByteArray("<?xml version=\"1.0\" encoding=\"windows-1251\"?><d>\x98</d>")
         << QStringLiteral("windows-1251");
@@ -553,6 +558,9 @@ void TestCourseData::failedSaveKeepsOldFile()
     QFETCH(QString, how);
     QVERIFY(QFile::copy(kData + "dect-utf8.chh", m_path));
     m_data->LoadCourseData();
+    // One change saved first: the failed change goes back to the file as
+    // last written, not as loaded.
+    m_data->registerLearner("Первый", "", "", "");
     const QByteArray inMemory = m_data->serialize();
     const QByteArray onDisk = readBytes(m_path);
 
@@ -615,6 +623,15 @@ void TestCourseData::referencedWhitespaceIsNoNode()
     learners::CourseData reread(m_path);
     reread.LoadCourseData();
     QCOMPARE(reread.serialize(), m_data->serialize());
+    // A change taken back reads the same way.
+    const QByteArray before = m_data->serialize();
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError,
+                             m_data->applyChange([&] {
+                                 learners::dom::removeChildAt(learners::dom::learnerList(*m_data), 0);
+                                 throw learners::CourseDataError(QStringLiteral("отказ"));
+                             }));
+    QCOMPARE(m_data->serialize(), before);
+    QCOMPARE(m_data->learnerFields(0).sourname, QStringLiteral("a\nb\nc"));
 }
 
 // What the loader would refuse is never written: the save fails, says so and

@@ -188,6 +188,31 @@ void TfrmMain::FormCreate()
     lblNoMovie->setGeometry(pnlPlayer->contentsRect());
 }
 
+void TfrmMain::setPageMovie(const QString &path)
+{
+    m_pageMovie = path;
+    m_movieLoaded = false;
+    const bool playerOut = m_state.PlayerShown || PlayerTimer->isActive();
+    if (playerOut) {
+        loadPageMovie();
+        return;
+    }
+    // The scene is built when the panel comes out: most pages are read with
+    // the panel in, and building it took a good part of opening a page. A
+    // hidden panel does not go on playing another page's movie meanwhile.
+    if (!Player->movie().isEmpty())
+        Player->setMovie(QString());
+}
+
+void TfrmMain::loadPageMovie()
+{
+    if (m_movieLoaded || m_pageMovie.isEmpty())
+        return;
+    m_movieLoaded = true;
+    Player->setMovie(m_pageMovie);
+    showMovieOrPlaceholder();
+}
+
 void TfrmMain::showMovieOrPlaceholder()
 {
     const bool loaded = Player->rootItem() != nullptr;
@@ -387,6 +412,7 @@ void TfrmMain::PlayerTimerTimer()
         }
         step = -5;
     } else {
+        loadPageMovie();
         if (pnlPlayer->y() >= 0) {
             PlayerTimer->stop();
             m_state.PlayerShown = true;
@@ -478,10 +504,8 @@ void TfrmMain::OpenPage(int n)
         if (!loaded)
             failure = RichView1->loadError();
         if (loaded) {
-            if (!entry.movie.isEmpty()) {
-                Player->setMovie(movie::MovieControl::moviePath(entry.movie));
-                showMovieOrPlaceholder();
-            }
+            if (!entry.movie.isEmpty())
+                setPageMovie(movie::MovieControl::moviePath(entry.movie));
             if (entry.toolbarFrame >= 0)
                 FlashButtons->GotoFrame(entry.toolbarFrame);
             RichView1->Format();

@@ -58,6 +58,9 @@ public:
     // Pages and the section menu.
     void OpenPage(int n);
     void BuildSectionMenu();
+    // The movie of the page on view (its file), whether or not the movie
+    // panel has been out to build it since.
+    QString pageMovie() const { return m_pageMovie; }
     void RichView2Jump(int k);
 
     // Sliding panels.
@@ -144,6 +147,10 @@ private:
     void updateSectionPositions();
     // The lecture movie, or a line saying the page has none.
     void showMovieOrPlaceholder();
+    // The current page's movie: shown at once when the movie panel is out,
+    // otherwise built when the panel next comes out.
+    void setPageMovie(const QString &path);
+    void loadPageMovie();
     // The keyboard commands of the toolbar, on the window.
     void addShortcuts();
     // A panel out of view and its edge handle take no keyboard focus, so Tab
@@ -164,6 +171,8 @@ private:
     bool m_richViewAligned = true;
     // A page document (not the contents or the topic list) is on view.
     bool m_onPage = false;
+    QString m_pageMovie;       // the movie of the page shown, loaded or not
+    bool m_movieLoaded = false; // m_pageMovie is the player's scene
     bool m_narrowColumn = false;
     bool m_fontChosen = false; // the learner picked a reading font this run
     int m_preferencesUser = -1; // whose preferences are applied

@@ -134,6 +134,7 @@ void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
     doc.setDocumentMargin(0);
     pageBytes = 0;
     ++builds;
+    ++layouts;
     doc.setDefaultFont(st.TextStyles(0).font());
     // The content is laid out once, as it goes in, at the width it is shown
     // at; applying another width afterwards would lay it all out again.
@@ -313,6 +314,7 @@ int RichLayout::layOut(qreal width)
     if (width != textWidth) {
         textWidth = width;
         doc.setTextWidth(width);
+        ++layouts;
     }
     // Asking for the size lays the whole document out now.
     return int(std::ceil(doc.documentLayout()->documentSize().height()));

@@ -49,6 +49,8 @@ public:
     // the page's own pictures are always kept.
     static constexpr qint64 kKeptPictureBytes = qint64(64) * 1024 * 1024;
     qreal width() const { return textWidth; }
+    // Whole-document layouts so far (builds and new widths).
+    quint64 layoutCount() const { return layouts; }
     int linkCount() const { return int(linkItems.size()); }
     // The item a text position belongs to; -1 before the first.
     int itemAtPosition(int pos) const;
@@ -107,6 +109,7 @@ private:
 
     QHash<QString, Picture> images;
     quint64 builds = 0;
+    quint64 layouts = 0;
     qreal devicePixelRatio = 1;
     qint64 pageBytes = 0; // decoded picture bytes of the page being built
     bool built = false; // the text document was built at least once

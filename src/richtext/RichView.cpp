@@ -11,6 +11,7 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScrollBar>
+#include <QStyle>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextDocument>
@@ -190,7 +191,8 @@ void TRichView::buildDocument()
 {
     Layout &L = *m_layout;
     L.text.setDevicePixelRatio(devicePixelRatioF());
-    L.text.build(m_doc, sheet(), currentTextWidth());
+    const qreal narrow = widthWithComingBar();
+    L.text.build(m_doc, sheet(), narrow > 0 ? narrow : currentTextWidth());
     L.dirty = false;
     ++L.generation;
     if (L.focusLink >= L.text.linkCount())
@@ -205,6 +207,22 @@ qreal TRichView::currentTextWidth() const
     return std::max(1, viewport()->width() - m_left - m_right);
 }
 
+qreal TRichView::widthWithComingBar() const
+{
+    // A new document is laid out as it goes in. Should it be taller than the
+    // view, the vertical bar comes in and narrows the viewport, and a long
+    // document would be laid out a second time; so, with the bar out, it is
+    // built at the narrower width from the start. Only a short document,
+    // cheap to lay out, then takes a second layout at the full width.
+    const QScrollBar *bar = verticalScrollBar();
+    if (verticalScrollBarPolicy() != Qt::ScrollBarAsNeeded || !isVisible() || bar->isVisibleTo(this))
+        return -1;
+    int extent = bar->sizeHint().width();
+    if (style()->styleHint(QStyle::SH_ScrollView_FrameOnlyAroundContents, nullptr, this))
+        extent += style()->pixelMetric(QStyle::PM_ScrollView_ScrollBarSpacing, nullptr, this);
+    return std::max(1, viewport()->width() - extent - m_left - m_right);
+}
+
 int TRichView::topPosition() const
 {
     if (!m_layout->text.isBuilt())
@@ -217,7 +235,13 @@ int TRichView::topPosition() const
 void TRichView::applyWidth()
 {
     Layout &L = *m_layout;
-    L.height = m_top + L.text.layOut(currentTextWidth()) + m_bottom;
+    qreal width = currentTextWidth();
+    const qreal narrow = widthWithComingBar();
+    // Laid out for the bar, and tall enough to bring it in: keep that layout.
+    if (narrow > 0 && L.text.width() == narrow &&
+        m_top + L.text.layOut(narrow) + m_bottom > viewport()->height())
+        width = narrow;
+    L.height = m_top + L.text.layOut(width) + m_bottom;
     updateScrollBars();
 }
 

@@ -139,6 +139,9 @@ private:
     void modelChanged();
     void buildDocument();
     qreal currentTextWidth() const;
+    // The text width once the vertical bar is in, while it is out and may
+    // come; -1 when it cannot come or is already in.
+    qreal widthWithComingBar() const;
     int topPosition() const;
     void applyWidth();
     void updateScrollBars();

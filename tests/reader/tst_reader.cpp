@@ -79,6 +79,7 @@ private slots:
     void openPage_data();
     void openPage();
     void pagesWithoutMovieKeepTheLastOne();
+    void movieIsBuiltWhenThePanelComesOut();
     void reopeningStartsAtTheTop();
     void sectionMenuFollowsCheckpoints();
     void missingDocumentEndsTheProgram();
@@ -165,8 +166,7 @@ void TestReader::openPage()
     QCOMPARE(frmMain->state().CurrentPage, page);
     QCOMPARE(parts::RichView1()->GetItemTextA(0), firstText);
     QCOMPARE(parts::FlashButtons()->rootItem()->property("frame").toInt(), toolbarFrame);
-    QCOMPARE(parts::Player()->movie(),
-             movie.isEmpty() ? QString() : movie::MovieControl::moviePath(movie));
+    QCOMPARE(frmMain->pageMovie(), movie.isEmpty() ? QString() : movie::MovieControl::moviePath(movie));
     QVERIFY(m_messages.isEmpty());
     QVERIFY(!frmMain->isClosing());
 }
@@ -175,7 +175,36 @@ void TestReader::pagesWithoutMovieKeepTheLastOne()
 {
     frmMain->OpenPage(3);
     frmMain->OpenPage(11);
+    QCOMPARE(frmMain->pageMovie(), movie::MovieControl::moviePath("lecture3"));
+}
+
+// The movie's scene is built when its panel comes out, not with every page;
+// a hidden panel plays no other page's movie meanwhile.
+void TestReader::movieIsBuiltWhenThePanelComesOut()
+{
+    QVERIFY(!frmMain->state().PlayerShown);
+    frmMain->OpenPage(3);
+    QVERIFY(!parts::Player()->rootItem());
+    frmMain->ShowPlayerPanel();
+    QVERIFY(parts::PlayerTimer()->isActive());
+    frmMain->PlayerTimerTimer(); // the first step of the slide
     QCOMPARE(parts::Player()->movie(), movie::MovieControl::moviePath("lecture3"));
+    QVERIFY(parts::Player()->rootItem());
+    QVERIFY(parts::Player()->isVisible());
+    // With the panel out, the next page's movie is there at once.
+    frmMain->OpenPage(2);
+    QCOMPARE(parts::Player()->movie(), movie::MovieControl::moviePath("lecture2"));
+    QVERIFY(parts::Player()->rootItem());
+    // Taken in again, the panel keeps no scene for a page it was not out on.
+    while (parts::PlayerTimer()->isActive())
+        frmMain->PlayerTimerTimer();
+    frmMain->HidePlayerPanel();
+    while (parts::PlayerTimer()->isActive())
+        frmMain->PlayerTimerTimer();
+    QVERIFY(!frmMain->state().PlayerShown);
+    frmMain->OpenPage(1);
+    QVERIFY(!parts::Player()->rootItem());
+    QCOMPARE(frmMain->pageMovie(), movie::MovieControl::moviePath("lecture1"));
 }
 
 void TestReader::reopeningStartsAtTheTop()
@@ -534,6 +563,8 @@ void TestReader::emptyMoviePanelSaysSo()
     QVERIFY(!parts::Player()->isVisibleTo(panel));
     QVERIFY(line->text().contains("нет видеолекции"));
     frmMain->OpenPage(3);
+    frmMain->ShowPlayerPanel();
+    frmMain->PlayerTimerTimer();
     QVERIFY(parts::Player()->isVisibleTo(panel));
     QVERIFY(!line->isVisibleTo(panel));
 }

@@ -67,6 +67,7 @@ private slots:
     void loadTextAndSaveThroughView();
     void checkpoints();
     void scrollTo();
+    void longDocumentIsLaidOutOnce();
     void reformatAndResizeKeepTopItem();
     void linkNumbering();
     void clickRaisesJump();
@@ -372,6 +373,39 @@ void TestRichView::scrollTo()
     v.ScrollTo(120);
     v.Format();
     QCOMPARE(v.scrollPosition(), 120);
+}
+
+// A long document that brings the vertical bar in is laid out once, at the
+// width the bar leaves; a short one after it gets the full width back.
+void TestRichView::longDocumentIsLaidOutOnce()
+{
+    ViewFixture f(TRVStyle::Sheet::Plain, QSize(300, 200));
+    TRichView &v = f.view;
+    const auto fill = [&v](int lines) {
+        v.Clear();
+        for (int i = 0; i < lines; ++i)
+            v.AddNL(QStringLiteral("Строка %1, длинная настолько, что переносится по словам").arg(i), 0, 0);
+    };
+    const auto fullWidth = [&v] { return qreal(v.viewport()->width() - 10); }; // less the margins
+    fill(1);
+    v.Format();
+    QCoreApplication::processEvents();
+    QVERIFY(!v.verticalScrollBar()->isVisible());
+
+    fill(200);
+    const quint64 before = v.textLayout()->layoutCount();
+    v.Format();
+    QCoreApplication::processEvents();
+    QVERIFY(v.verticalScrollBar()->isVisible());
+    QCOMPARE(v.textLayout()->layoutCount() - before, quint64(1));
+    QCOMPARE(v.textLayout()->width(), fullWidth());
+    QCOMPARE(v.verticalScrollBar()->maximum(), v.DocumentHeight() - v.viewport()->height());
+
+    fill(1);
+    v.Format();
+    QCoreApplication::processEvents();
+    QVERIFY(!v.verticalScrollBar()->isVisible());
+    QCOMPARE(v.textLayout()->width(), fullWidth());
 }
 
 void TestRichView::reformatAndResizeKeepTopItem()

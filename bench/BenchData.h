@@ -1,7 +1,8 @@
 #pragma once
 
 // Generated inputs of the benchmarks, written once per run into a scratch
-// folder: a course data document of many learners and large banks.
+// folder: a course data document of many learners, large banks, a lecture
+// many times its length.
 
 #include "testing/LineCodec.h"
 
@@ -77,6 +78,25 @@ inline QByteArray answerBank(int questions)
             out += "\r\n";
         }
     }
+    return out;
+}
+
+// A lecture document `times` its length, still a valid document of the
+// format: the items between <rvf> and </rvf> repeated. Its links past the
+// first copy number beyond the course's pages; nothing here follows them.
+inline QByteArray repeatedDocument(const QByteArray &rvf, int times)
+{
+    const qsizetype root = rvf.indexOf("<rvf");
+    const qsizetype open = root < 0 ? -1 : rvf.indexOf('>', root);
+    const qsizetype close = rvf.lastIndexOf("</rvf>");
+    if (open < 0 || close < open || rvf.at(open - 1) == '/')
+        return {};
+    const QByteArray body = rvf.mid(open + 1, close - open - 1);
+    QByteArray out = rvf.left(open + 1);
+    out.reserve(rvf.size() + body.size() * (times - 1));
+    for (int i = 0; i < times; ++i)
+        out += body;
+    out += rvf.mid(close);
     return out;
 }
 

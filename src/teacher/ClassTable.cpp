@@ -3,6 +3,7 @@
 #include <QCollator>
 #include <QDir>
 #include <QFileInfo>
+#include <QHash>
 #include <QLocale>
 #include <QMap>
 #include <QSet>
@@ -48,6 +49,11 @@ void ClassTable::addReports(const QVector<Report> &reports)
 void ClassTable::rebuildRows()
 {
     m_rows.clear();
+    // Asked for every row when the class is summed up.
+    m_keys.clear();
+    m_keys.reserve(m_reports.size());
+    for (const Report &r : std::as_const(m_reports))
+        m_keys << learnerKey(r);
     for (int i = 0; i < m_reports.size(); ++i) {
         const Report &r = m_reports[i];
         // A damaged report still shows the results read before the damage.
@@ -232,7 +238,7 @@ QVariant ClassTable::data(const QModelIndex &index, int role) const
     case TopicRole:
         return w.kind == Row::Result ? r.results[w.result].topic : QString();
     case LearnerRole:
-        return r.hasLearner ? learnerKey(r) : QString();
+        return r.hasLearner ? m_keys[w.report] : QString();
     case ReportRole:
         return w.report;
     }
@@ -289,7 +295,9 @@ QVector<TopicSummary> summariseByTopic(const QAbstractItemModel &rows, const Cou
         QDateTime date;
         double percent = 0;
     };
-    QMap<QString, QMap<QString, Latest>> byTopic; // topic -> learner -> latest result
+    // topic -> learner -> latest result; learners in order, so the dots keep
+    // their places from one drawing to the next
+    QHash<QString, QMap<QString, Latest>> byTopic;
     for (int i = 0; i < rows.rowCount(); ++i) {
         const QModelIndex index = rows.index(i, 0);
         if (index.data(ClassTable::KindRole).toInt() != ClassTable::Row::Result)
@@ -303,8 +311,10 @@ QVector<TopicSummary> summariseByTopic(const QAbstractItemModel &rows, const Cou
         auto &perLearner = byTopic[topic];
         auto it = perLearner.find(learner);
         // A retaken test replaces the earlier try; undated results keep file order.
-        if (it == perLearner.end() || !it->date.isValid() || !date.isValid() || date >= it->date)
-            perLearner[learner] = {date, percent};
+        if (it == perLearner.end())
+            perLearner.insert(learner, {date, percent});
+        else if (!it->date.isValid() || !date.isValid() || date >= it->date)
+            *it = {date, percent};
     }
     QVector<TopicSummary> out;
     for (auto t = byTopic.cbegin(); t != byTopic.cend(); ++t) {

@@ -76,6 +76,7 @@ private:
     CourseTopics m_topics;
     QVector<Report> m_reports;
     QVector<Row> m_rows;
+    QStringList m_keys; // learnerKey of each report
 };
 
 // How the class did in one test: each learner's latest result counts once.

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <charconv>
 #include <cmath>
 
 namespace teacher {
@@ -43,20 +44,18 @@ QString dropFinalLineFeed(QString text)
 QStringList splitLines(const QString &text)
 {
     QStringList lines;
-    QString current;
+    qsizetype start = 0;
     for (qsizetype i = 0; i < text.size(); ++i) {
         const QChar c = text[i];
-        if (c == u'\r' || c == u'\n') {
-            if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
-                ++i;
-            lines << current;
-            current.clear();
-        } else {
-            current += c;
-        }
+        if (c != u'\r' && c != u'\n')
+            continue;
+        lines << text.sliced(start, i - start);
+        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+            ++i;
+        start = i + 1;
     }
-    if (!current.isEmpty() || lines.isEmpty())
-        lines << current;
+    if (start < text.size() || lines.isEmpty())
+        lines << text.sliced(start);
     return lines;
 }
 
@@ -167,13 +166,57 @@ private:
 
 QDateTime parseStamp(const QString &text)
 {
-    // The English names are fixed by the file, not by the reader's locale.
-    // The weekday is left out: it adds nothing, and a wrong one would make
-    // an otherwise plain date unreadable.
+    // Read by position, not through a locale's date parser: that asks the
+    // system's time zone about every stamp, and a folder of reports holds
+    // tens of thousands. The English names are fixed by the file, not by
+    // the reader's locale. The weekday is left out: it adds nothing, and a
+    // wrong one would make an otherwise plain date unreadable. The stamp
+    // names no zone, so it is kept as the wall-clock time it shows.
     const QString s = dropFinalLineFeed(text);
     if (s.size() < 5 || s[3] != u' ')
         return QDateTime();
-    return QLocale::c().toDateTime(s.mid(4), QStringLiteral("MMM dd HH:mm:ss yyyy"));
+    qsizetype at = 4;
+    const auto number = [&](int minDigits, int maxDigits, int *value) {
+        int digits = 0;
+        *value = 0;
+        while (at < s.size() && digits < maxDigits && s[at] >= u'0' && s[at] <= u'9') {
+            *value = *value * 10 + (s[at].unicode() - u'0');
+            ++at;
+            ++digits;
+        }
+        return digits >= minDigits;
+    };
+    const auto separator = [&](char16_t c) {
+        if (at >= s.size() || s[at] != c)
+            return false;
+        ++at;
+        return true;
+    };
+    static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    int month = 0;
+    if (s.size() >= at + 3) {
+        const auto lower = [&](qsizetype i) { return char16_t(s[i].unicode() | 0x20); };
+        for (int m = 0; m < 12 && month == 0; ++m) {
+            const char *name = months[m];
+            if (lower(at) == char16_t(name[0] | 0x20) && lower(at + 1) == char16_t(name[1]) &&
+                lower(at + 2) == char16_t(name[2]))
+                month = m + 1;
+        }
+    }
+    if (month == 0)
+        return QDateTime();
+    at += 3;
+    int day = 0, hour = 0, minute = 0, second = 0, year = 0;
+    if (!separator(u' ') || !number(1, 2, &day) || !separator(u' ') || !number(2, 2, &hour) ||
+        !separator(u':') || !number(2, 2, &minute) || !separator(u':') || !number(2, 2, &second) ||
+        !separator(u' ') || !number(4, 4, &year) || at != s.size())
+        return QDateTime();
+    const QDate date(year, month, day);
+    const QTime time(hour, minute, second);
+    if (!date.isValid() || !time.isValid())
+        return QDateTime();
+    return QDateTime(date, time, Qt::UTC);
 }
 
 bool parsePercent(const QString &text, double *value)
@@ -182,6 +225,24 @@ bool parsePercent(const QString &text, double *value)
     s.replace(u',', u'.');
     if (s.isEmpty())
         return false;
+    // The usual "85" or "33.33" is read directly (and rounded as the C
+    // library rounds); anything else goes through the C locale's reader.
+    if (s.size() <= 32) {
+        char digits[32];
+        int points = 0;
+        bool plain = true;
+        for (qsizetype i = 0; i < s.size() && plain; ++i) {
+            const char16_t c = s[i].unicode();
+            points += c == u'.';
+            plain = (c >= u'0' && c <= u'9') || (c == u'.' && points == 1 && i > 0 && i + 1 < s.size());
+            digits[i] = char(c);
+        }
+        double v = 0;
+        if (plain && std::from_chars(digits, digits + s.size(), v).ec == std::errc()) {
+            *value = v;
+            return true;
+        }
+    }
     bool ok = false;
     const double v = QLocale::c().toDouble(s, &ok);
     if (!ok || !std::isfinite(v))

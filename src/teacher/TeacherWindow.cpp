@@ -162,6 +162,9 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
     m_view->setModel(m_filter);
     m_view->setItemDelegate(new RowDelegate(m_view));
     m_view->setSortingEnabled(true);
+    // Columns fit the rows in view and the next two hundred: measuring every
+    // row of a large class took longer than reading its reports.
+    m_view->horizontalHeader()->setResizeContentsPrecision(200);
     m_view->sortByColumn(-1, Qt::AscendingOrder);
     m_view->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_view->setSelectionMode(QAbstractItemView::SingleSelection);

@@ -43,6 +43,8 @@ class TestTeacherReports : public QObject
 private slots:
     void decodesExportedReports_data();
     void decodesExportedReports();
+    void timeStamps_data();
+    void timeStamps();
     void editedShare_data();
     void editedShare();
     void damagedFiles_data();
@@ -103,6 +105,37 @@ void TestTeacherReports::decodesExportedReports()
     }
 }
 
+void TestTeacherReports::timeStamps_data()
+{
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("shown"); // empty: not a stamp
+    QTest::newRow("as stored") << "Tue Mar 08 14:05:09 2005\n" << "08.03.2005 14:05:09";
+    QTest::newRow("without the line feed") << "Tue Mar 08 14:05:09 2005" << "08.03.2005 14:05:09";
+    QTest::newRow("wrong weekday") << "Sun Dec 31 23:59:59 1999" << "31.12.1999 23:59:59";
+    QTest::newRow("one-digit day") << "Tue Mar 8 14:05:09 2005" << "08.03.2005 14:05:09";
+    QTest::newRow("any letter case") << "tue MAR 08 00:00:00 2005" << "08.03.2005 00:00:00";
+    QTest::newRow("no such day") << "Tue Feb 30 14:05:09 2005" << "";
+    QTest::newRow("no such hour") << "Tue Mar 08 24:05:09 2005" << "";
+    QTest::newRow("no such month") << "Tue Mrz 08 14:05:09 2005" << "";
+    QTest::newRow("Russian month") << "Вт мар 08 14:05:09 2005" << "";
+    QTest::newRow("trailing text") << "Tue Mar 08 14:05:09 2005 x" << "";
+    QTest::newRow("short year") << "Tue Mar 08 14:05:09 05" << "";
+    QTest::newRow("two line feeds") << "Tue Mar 08 14:05:09 2005\n\n" << "";
+    QTest::newRow("empty") << "" << "";
+}
+
+// A stamp reads as the wall-clock time it shows, whatever the locale and
+// the machine's time zone.
+void TestTeacherReports::timeStamps()
+{
+    QFETCH(QString, text);
+    QFETCH(QString, shown);
+    const QDateTime t = teacher::parseStamp(text);
+    QCOMPARE(t.isValid(), !shown.isEmpty());
+    if (t.isValid())
+        QCOMPARE(t.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")), shown);
+}
+
 void TestTeacherReports::editedShare_data()
 {
     QTest::addColumn<QString>("line");
@@ -110,6 +143,9 @@ void TestTeacherReports::editedShare_data()
     QTest::newRow("fraction with a point") << "Правильность: 92.5%" << 92.5;
     // As a learner with Russian regional settings writes it.
     QTest::newRow("fraction with a comma") << "Правильность: 92,5%" << 92.5;
+    QTest::newRow("thirds") << "Правильность: 33.33%" << 33.33;
+    QTest::newRow("exponent form") << "Правильность: 0.5e2%" << 50.0;
+    QTest::newRow("two points") << "Правильность: 9.2.5%" << -1.0;
     QTest::newRow("above 100") << "Правильность: 150%" << -1.0;
     QTest::newRow("not a number") << "Правильность: много%" << -1.0;
     QTest::newRow("no per cent sign") << "Правильность: 85" << -1.0;

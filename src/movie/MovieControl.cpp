@@ -67,7 +67,8 @@ bool namesPlugin(const QString &qmldir)
     QFile file(qmldir);
     if (!files::isRegular(qmldir) || !file.open(QIODevice::ReadOnly))
         return true;
-    const QByteArray text = file.read(kMaxMovieBytes);
+    // read(n) sets aside all n bytes first: ask only for what is there.
+    const QByteArray text = file.read(qMin(file.size(), kMaxMovieBytes));
     for (QByteArray line : text.split('\n')) {
         line = line.simplified();
         if (line.startsWith("plugin ") || line.startsWith("optional plugin ") || line == "plugin")

@@ -45,7 +45,7 @@ bool loadQtTranslations()
 
 void startWindowSet()
 {
-    createWindowSet();
+    createStartWindows();
     TfrmMain::quitOnClose = true;
     QTimer::singleShot(0, frmMain, [] { dialogs::guarded(frmMain, [] { frmMain->start(); }); });
 }

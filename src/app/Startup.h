@@ -8,6 +8,7 @@ void setUpApplication();
 // Loads Qt's own Russian texts (standard buttons, file and colour dialogs);
 // false when the translation is not installed. Done by setUpApplication.
 bool loadQtTranslations();
-// Creates the window set and queues the reader window's first showing,
+// Creates the windows the first showing needs (the others come on first
+// use) and queues the reader window's first showing,
 // which runs once the event loop starts.
 void startWindowSet();

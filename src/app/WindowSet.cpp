@@ -23,40 +23,84 @@ class WindowNavigator final : public ui::Navigator
 public:
     QString showSignIn() override
     {
-        frmLogin->showModal();
-        frmLogin->Flash->GotoFrame(1);
-        frmLogin->Flash->Play();
-        frmLogin->ReturnStep();
-        return frmLogin->loadFailure();
+        TfrmLogin *login = signIn();
+        login->showModal();
+        login->Flash->GotoFrame(1);
+        login->Flash->Play();
+        login->ReturnStep();
+        return login->loadFailure();
     }
     void showHome(bool startMovie) override
     {
-        frmIntro->showModal();
+        TfrmIntro *home = created(frmIntro, [this] { return new TfrmIntro(state(), *this); });
+        home->showModal();
         if (startMovie) {
-            frmIntro->Flash->GotoFrame(1);
-            frmIntro->Flash->Play();
+            home->Flash->GotoFrame(1);
+            home->Flash->Play();
         }
     }
-    void closeHome() override { frmIntro->closeScreen(); }
-    void showStatistics() override { frmStat->showModal(); }
-    void showReport() override { frmOtcher->showModal(); }
-    void showBookmarks() override { frmBookmark->showModal(); }
-    void showFontChoice() override { frmFont->showModal(); }
-    void showAbout() override { frmAbout->showModal(); }
+    // A home screen never created is not showing: nothing to close.
+    void closeHome() override
+    {
+        if (frmIntro)
+            frmIntro->closeScreen();
+    }
+    void showStatistics() override
+    {
+        created(frmStat, [this] { return new TfrmStat(state()); })->showModal();
+    }
+    void showReport() override
+    {
+        created(frmOtcher, [this] { return new TfrmOtcher(state()); })->showModal();
+    }
+    void showBookmarks() override
+    {
+        created(frmBookmark, [this] { return new TfrmBookmark(state(), *this); })->showModal();
+    }
+    void showFontChoice() override
+    {
+        created(frmFont, [this] { return new TfrmFont(state()); })->showModal();
+    }
+    void showAbout() override
+    {
+        created(frmAbout, [] { return new TfrmAbout; })->showModal();
+    }
     void runTest(const QString &topic) override
     {
-        frmTest->Topic = topic;
-        frmTest->showModal();
+        TfrmTest *test = created(frmTest, [this] { return new TfrmTest(state(), *this); });
+        test->Topic = topic;
+        test->showModal();
     }
     ui::ReviewChoice showReview() override
     {
-        frmReview->setRun(frmTest->Run.Answers, frmTest->Run.isRetry());
-        frmReview->showModal();
-        return frmReview->choice();
+        TfrmReview *review = created(frmReview, [] { return new TfrmReview; });
+        // Asked for by the test window only, which therefore exists.
+        review->setRun(frmTest->Run.Answers, frmTest->Run.isRetry());
+        review->showModal();
+        return review->choice();
     }
     void openSection(int page, const QString &mark) override { frmMain->showSection(page, mark); }
     void closeMainWindow() override { frmMain->closeMainWindow(); }
     bool isClosing() const override { return frmMain && frmMain->isClosing(); }
+
+    TfrmLogin *signIn()
+    {
+        return created(frmLogin, [this] { return new TfrmLogin(state(), *this); });
+    }
+
+    // The window in that global, created on first use: only the reader
+    // window and the sign-in screen are needed for the first frame, and most
+    // screens are never opened in a session.
+    template <typename T, typename Make> static T *created(T *&window, Make make)
+    {
+        if (!window)
+            window = make();
+        return window;
+    }
+
+private:
+    // The reader window owns the state the others share.
+    static reader::ReaderState &state() { return frmMain->state(); }
 };
 
 std::unique_ptr<WindowNavigator> g_navigator;
@@ -69,16 +113,21 @@ template <typename T> void destroy(T *&window)
 
 } // namespace
 
-void createWindowSet()
+void createStartWindows()
 {
     ui::ModalScreen::setProgramEnding(false);
     g_navigator = std::make_unique<WindowNavigator>();
-    ui::Navigator &navigator = *g_navigator;
     // The screens are top-level windows of their own; the reader window is
     // created first, is the main window and owns the state the others share.
-    frmMain = new TfrmMain(navigator);
+    frmMain = new TfrmMain(*g_navigator);
+    g_navigator->signIn();
+}
+
+void createWindowSet()
+{
+    createStartWindows();
     reader::ReaderState &state = frmMain->state();
-    frmLogin = new TfrmLogin(state, navigator);
+    ui::Navigator &navigator = *g_navigator;
     frmTest = new TfrmTest(state, navigator);
     frmIntro = new TfrmIntro(state, navigator);
     frmAbout = new TfrmAbout;

@@ -29,6 +29,7 @@
 #include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
+#include <QWaitCondition>
 
 #include <atomic>
 #include <cstdio>
@@ -66,7 +67,8 @@ bool namesPlugin(const QString &qmldir)
     QFile file(qmldir);
     if (!files::isRegular(qmldir) || !file.open(QIODevice::ReadOnly))
         return true;
-    const QByteArray text = file.read(kMaxMovieBytes);
+    // read(n) sets aside all n bytes first: ask only for what is there.
+    const QByteArray text = file.read(qMin(file.size(), kMaxMovieBytes));
     for (QByteArray line : text.split('\n')) {
         line = line.simplified();
         if (line.startsWith("plugin ") || line.startsWith("optional plugin ") || line == "plugin")
@@ -157,7 +159,12 @@ public:
     bool takeFired() { return m_fired.exchange(false); }
     void stop()
     {
-        m_stop.store(true);
+        {
+            QMutexLocker lock(&m_stopMutex);
+            m_stop.store(true);
+        }
+        // Woken at once: the program's exit does not wait out a nap.
+        m_stopped.wakeAll();
         wait();
     }
 
@@ -165,7 +172,13 @@ protected:
     void run() override
     {
         while (!m_stop.load()) {
-            QThread::msleep(100);
+            {
+                QMutexLocker lock(&m_stopMutex);
+                if (!m_stop.load())
+                    m_stopped.wait(&m_stopMutex, 100);
+            }
+            if (m_stop.load())
+                break;
             const qint64 idle = QDateTime::currentMSecsSinceEpoch() - m_lastBeat.load();
             if (m_armed.load() && idle > kScriptSeconds * 1000 && !m_engine->isInterrupted()) {
                 m_fired.store(true);
@@ -180,6 +193,8 @@ private:
     std::atomic<bool> m_armed{false};
     std::atomic<bool> m_fired{false};
     std::atomic<bool> m_stop{false};
+    QMutex m_stopMutex;
+    QWaitCondition m_stopped;
 };
 
 CourseUrlInterceptor *interceptor()

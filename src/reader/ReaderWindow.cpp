@@ -45,15 +45,12 @@ const QString kMissingFiles = QStringLiteral(
 const QString kReadOnlyCourse = QStringLiteral(
     "\n\nУчебник можно читать, но ученики, результаты тестов и закладки недоступны.");
 
-QPixmap backgroundPicture()
+QBrush backgroundBrush()
 {
-    QPixmap pixmap(629, 510);
-    QPainter painter(&pixmap);
     QLinearGradient gradient(0, 0, 0, 510);
     gradient.setColorAt(0, QColor(0xEE, 0xF3, 0xFA));
     gradient.setColorAt(1, QColor(0xC9, 0xD8, 0xEE));
-    painter.fillRect(pixmap.rect(), gradient);
-    return pixmap;
+    return gradient;
 }
 } // namespace
 
@@ -73,8 +70,12 @@ TfrmMain::TfrmMain(ui::Navigator &navigator, QWidget *parent)
 
     ImgBack = new QLabel(this);
     ImgBack->setObjectName(QStringLiteral("ImgBack"));
-    ImgBack->setAlignment(Qt::AlignCenter);
-    ImgBack->setPixmap(backgroundPicture());
+    // Painted only when seen: a picture drawn up front held 1.3 MB from the
+    // start, and the page covers it before the window is first shown.
+    ImgBack->setAutoFillBackground(true);
+    QPalette backPalette = ImgBack->palette();
+    backPalette.setBrush(QPalette::Window, backgroundBrush());
+    ImgBack->setPalette(backPalette);
 
     RVStyle1 = &m_state.readingStyle();
     RVStyle2 = &m_state.menuStyle();

@@ -13,10 +13,13 @@
 #include "reader/ReaderWindow.h"
 #include "screens/AboutScreen.h"
 #include "screens/FontScreen.h"
+#include "testing/ReviewWindow.h"
 #include "testing/TestWindow.h"
 
 #include "richtext/RichView.h"
 
+#include <QApplication>
+#include <QComboBox>
 #include <QDialog>
 #include <QFrame>
 #include <QLabel>
@@ -28,6 +31,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <functional>
 
 namespace {
 using testsupport::copyTree;
@@ -59,6 +64,7 @@ private slots:
     void laterShowingsGoHomeAndHidePanels();
     void closingTheMainWindowEndsNestedLoops();
     void unreadableLearnersAreExplained();
+    void startWindowsLeaveTheOthersToFirstShowing();
 
 private:
     QTemporaryDir m_dir;
@@ -218,6 +224,57 @@ void TestWindowSet::unreadableLearnersAreExplained()
     QVERIFY(frmMain->isVisible());
     QVERIFY(!frmMain->XML().isLoaded());
     QCOMPARE(frmMain->state().CurrentUser, 0);
+}
+
+void TestWindowSet::startWindowsLeaveTheOthersToFirstShowing()
+{
+    destroyWindowSet();
+    createStartWindows();
+    QVERIFY(frmMain && frmLogin);
+    QVERIFY(!frmIntro && !frmTest && !frmAbout && !frmStat && !frmFont && !frmBookmark &&
+            !frmOtcher && !frmReview);
+
+    // Sign in, then open each screen of the home screen in turn and close
+    // it; each must come up, with its movie where it has one.
+    const QStringList commands{"DoEbout2", "DoFont", "DoStat", "DoReport", "DoBookmark"};
+    int next = 0;
+    QStringList opened, withoutScene;
+    bool homeHadScene = false;
+    QWidget *last = nullptr;
+    const auto later = [](std::function<void()> step) { QTimer::singleShot(0, qApp, step); };
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        auto *top = qobject_cast<ui::ModalScreen *>(QApplication::activeModalWidget());
+        if (!top || top == last)
+            return;
+        last = top;
+        if (top == frmLogin) {
+            later([] {
+                frmLogin->LBNames->setCurrentIndex(0);
+                frmLogin->FlashFSCommand("Enter", {});
+            });
+        } else if (top == frmIntro) {
+            homeHadScene = frmIntro->Flash->rootItem() != nullptr;
+            const QString command = next < commands.size() ? commands[next++] : QString("exit");
+            later([command] { frmIntro->FlashFSCommand(command, {}); });
+        } else {
+            opened << top->objectName();
+            const QList<movie::MovieControl *> movies = top->findChildren<movie::MovieControl *>();
+            for (movie::MovieControl *m : movies) {
+                if (!m->movie().isEmpty() && !m->rootItem())
+                    withoutScene << top->objectName();
+            }
+            later([top] { top->closeScreen(); });
+        }
+    });
+    poll.start(5);
+    frmMain->start();
+    poll.stop();
+    QVERIFY(homeHadScene);
+    QCOMPARE(opened, QStringList({"frmAbout", "frmFont", "frmStat", "frmOtcher", "frmBookmark"}));
+    QVERIFY2(withoutScene.isEmpty(), qPrintable(withoutScene.join(' ')));
+    QVERIFY(frmMain->isClosing());
+    QVERIFY(!frmTest && !frmReview);
 }
 
 QTEST_MAIN(TestWindowSet)

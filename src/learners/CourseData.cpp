@@ -6,10 +6,10 @@
 
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStringDecoder>
 
+#include <cctype>
 #include <cerrno>
 #include <algorithm>
 #include <array>
@@ -63,6 +63,8 @@ QString nodeLabel(pugi::xml_node node)
 }
 
 // The encoding named in the XML declaration, lower-cased; empty when none.
+// Read by hand: a regular expression here was the only one at start-up, and
+// loading its engine cost more memory than the whole course data.
 QByteArray declaredEncoding(const QByteArray &data)
 {
     if (!data.startsWith("<?xml"))
@@ -70,10 +72,28 @@ QByteArray declaredEncoding(const QByteArray &data)
     const qsizetype end = data.indexOf("?>");
     if (end < 0 || end > 1024)
         return {};
-    static const QRegularExpression re(
-        QStringLiteral("encoding\\s*=\\s*[\"']([A-Za-z0-9._:-]*)[\"']"));
-    const auto match = re.match(QString::fromLatin1(data.left(end)));
-    return match.hasMatch() ? match.captured(1).toLower().toLatin1() : QByteArray();
+    const QByteArrayView decl = QByteArrayView(data).first(end);
+    const auto blank = [](char c) { return c == ' ' || c == '\t' || c == '\r' || c == '\n'; };
+    for (qsizetype at = decl.indexOf("encoding"); at >= 0; at = decl.indexOf("encoding", at + 1)) {
+        qsizetype i = at + 8;
+        while (i < decl.size() && blank(decl[i]))
+            ++i;
+        if (i >= decl.size() || decl[i] != '=')
+            continue;
+        ++i;
+        while (i < decl.size() && blank(decl[i]))
+            ++i;
+        if (i >= decl.size() || (decl[i] != '"' && decl[i] != '\''))
+            continue;
+        ++i;
+        const qsizetype start = i;
+        while (i < decl.size() && decl[i] != '\0' &&
+               (std::isalnum(uchar(decl[i])) || std::strchr("._:-", decl[i])))
+            ++i;
+        if (i < decl.size() && (decl[i] == '"' || decl[i] == '\''))
+            return decl.sliced(start, i - start).toByteArray().toLower();
+    }
+    return {};
 }
 
 bool toUtf8(const QByteArray &data, QStringConverter::Encoding encoding, QByteArray *out)

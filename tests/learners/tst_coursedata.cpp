@@ -487,6 +487,7 @@ void TestCourseData::encodingsRoundTrip_data()
     QTest::newRow("UTF-16 LE") << QStringLiteral("dect-utf16le.chh");
     QTest::newRow("UTF-16 BE") << QStringLiteral("dect-utf16be.chh");
     QTest::newRow("UTF-8 with BOM") << QStringLiteral("bom");
+    QTest::newRow("Windows-1251, declared loosely") << QStringLiteral("loose");
 }
 
 // Every encoding reads to the same document; the program writes UTF-8 that
@@ -494,10 +495,18 @@ void TestCourseData::encodingsRoundTrip_data()
 void TestCourseData::encodingsRoundTrip()
 {
     QFETCH(QString, fixture);
-    if (fixture == QLatin1String("bom"))
+    if (fixture == QLatin1String("bom")) {
         writeBytes(m_path, "\xEF\xBB\xBF" + readBytes(kData + "dect-utf8.chh"));
-    else
+    } else if (fixture == QLatin1String("loose")) {
+        // Another quote, spaces round "=", upper case, another attribute.
+        QByteArray bytes = readBytes(kData + "dect-cp1251.chh");
+        bytes.replace("<?xml version=\"1.0\" encoding=\"windows-1251\"?>",
+                      "<?xml version='1.0' encoding = \n'WINDOWS-1251' standalone=\"yes\"?>");
+        QVERIFY(bytes.startsWith("<?xml version='1.0' encoding"));
+        writeBytes(m_path, bytes);
+    } else {
         QVERIFY(QFile::copy(kData + fixture, m_path));
+    }
     m_data->LoadCourseData();
 
     learners::CourseData reference(kData + "dect-utf8.chh");

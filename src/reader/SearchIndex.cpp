@@ -21,8 +21,15 @@ constexpr int kMinStem = 3;
 constexpr int kSnippetBefore = 40;
 constexpr int kSnippetAfter = 90;
 
+// Latin and Russian letters, the usual ones, are told without the Unicode
+// tables: the index looks at every character of the course.
 bool isWordChar(QChar c)
 {
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return (u >= u'a' && u <= u'z') || (u >= u'A' && u <= u'Z') || (u >= u'0' && u <= u'9');
+    if ((u >= 0x0410 && u <= 0x044F) || u == 0x0401 || u == 0x0451)
+        return true;
     return c.isLetterOrNumber();
 }
 
@@ -34,6 +41,13 @@ bool isCyrillic(const QString &word)
 
 QChar foldChar(QChar c)
 {
+    const char16_t u = c.unicode();
+    if (u < 0x80)
+        return u >= u'A' && u <= u'Z' ? QChar(char16_t(u + 32)) : c;
+    if (u >= 0x0410 && u <= 0x042F)
+        return QChar(char16_t(u + 32));
+    if (u >= 0x0430 && u <= 0x044F)
+        return c;
     const QChar lower = c.toLower();
     return lower == QChar(0x0451) ? QChar(0x0435) : lower; // ё -> е
 }
@@ -82,8 +96,9 @@ QString snippetOf(const QString &text, int offset, int length)
 QString SearchIndex::fold(const QString &text)
 {
     QString out(text.size(), Qt::Uninitialized);
+    QChar *to = out.data();
     for (qsizetype i = 0; i < text.size(); ++i)
-        out[i] = foldChar(text[i]);
+        to[i] = foldChar(text[i]);
     return out;
 }
 
@@ -151,17 +166,21 @@ void SearchIndex::addDocument(int page, const QString &title, const RVDocument &
         m_wordAtValid = true;
     }
 
+    // One key, filled in place for each word: most words are already known,
+    // and a text per occurrence was most of building the index.
+    QString key;
     auto close = [&](Paragraph &p) {
-        if (p.text.trimmed().isEmpty())
+        if (QStringView(p.text).trimmed().isEmpty())
             return;
         const int paragraph = int(m_paragraphs.size());
         const QString folded = fold(p.text);
         forEachWord(folded, [&](int offset, int length) {
-            const QString w = folded.mid(offset, length);
-            auto it = wordAt.find(w);
+            key.resize(length);
+            std::copy_n(folded.constData() + offset, length, key.data());
+            auto it = wordAt.find(key);
             if (it == wordAt.end()) {
-                it = wordAt.insert(w, int(m_words.size()));
-                m_words.push_back({w, {}});
+                it = wordAt.insert(key, int(m_words.size()));
+                m_words.push_back({key, {}});
                 m_sorted = false;
             }
             m_words[size_t(*it)].postings.push_back({paragraph, offset, length});

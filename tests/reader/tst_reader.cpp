@@ -89,6 +89,7 @@ private slots:
     void resizeKeepsMenuAsTallAsTheView();
     void contentsPage();
     void clickOnALinkOpensItsPage();
+    void mouseOnAContentsLinkOpensItsPage();
     void backUnwindsTheHistory();
     void backWithFewerThanTwoRecordsDoesNothing();
     void toolbarBookmarkIsSaved();
@@ -340,6 +341,21 @@ void TestReader::contentsPage()
     QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
     QVERIFY(!parts::RichView1()->linkRect(2).isEmpty());
     QVERIFY(parts::RichView1()->linkRect(3).isEmpty());
+}
+
+// The learner's own click, through the view's mouse events: a lecture's
+// title on the contents page opens the lecture.
+void TestReader::mouseOnAContentsLinkOpensItsPage()
+{
+    parts::pnlMenu()->move(-210, 0); // where the home screen leaves it
+    frmMain->ShowContents();
+    TRichView *view = parts::RichView1();
+    const QPoint at = view->linkRect(1).center(); // "1.  Информация"
+    QCOMPARE(view->linkAt(at), 1);
+    QCOMPARE(frmMain->childAt(view->viewport()->mapTo(frmMain, at)), view->viewport());
+    QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
+    QTRY_COMPARE(frmMain->state().CurrentPage, 1);
+    QCOMPARE(frmMain->history().back().GetKind(), int(hkPage));
 }
 
 void TestReader::clickOnALinkOpensItsPage()

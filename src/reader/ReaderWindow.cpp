@@ -725,8 +725,13 @@ void TfrmMain::RichView1Jump(int id)
     if (m_closing)
         return;
     PushHistory(hkPage, false, id);
-    RichView1->Format();
-    BuildSectionMenu();
+    // OpenPage has laid the page and its section menu out, and nothing has
+    // changed them since: a second layout of a long lecture would only
+    // repeat the first.
+    if (!RichView1->isFormatted()) {
+        RichView1->Format();
+        BuildSectionMenu();
+    }
     ShowMenuPanel();
 }
 

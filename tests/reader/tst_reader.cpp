@@ -7,6 +7,7 @@
 #include "learners/CourseData.h"
 #include "movie/MovieControl.h"
 #include "reader/ReaderWindow.h"
+#include "richtext/RichLayout.h"
 #include "richtext/RichView.h"
 
 #include <QDir>
@@ -356,6 +357,17 @@ void TestReader::mouseOnAContentsLinkOpensItsPage()
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
     QTRY_COMPARE(frmMain->state().CurrentPage, 1);
     QCOMPARE(frmMain->history().back().GetKind(), int(hkPage));
+    QVERIFY(parts::leftMenuTimer()->isActive() || frmMain->state().MenuShown);
+
+    // A long lecture opened from a link, the scroll bar coming in with it,
+    // is laid out once.
+    frmMain->ShowContents();
+    QCoreApplication::processEvents();
+    QVERIFY(!view->verticalScrollBar()->isVisible());
+    const quint64 layouts = view->textLayout()->layoutCount();
+    frmMain->RichView1Jump(3);
+    QVERIFY(view->verticalScrollBar()->isVisible());
+    QCOMPARE(view->textLayout()->layoutCount() - layouts, quint64(1));
 }
 
 void TestReader::clickOnALinkOpensItsPage()

@@ -13,26 +13,63 @@
 
 namespace testing {
 
+namespace {
+
+// The shared text of a small number.
+const QString &smallNumber(int n)
+{
+    static const std::array<QString, 1000> texts = [] {
+        std::array<QString, 1000> t;
+        for (int i = 0; i < 1000; ++i)
+            t[size_t(i)] = QString::number(i);
+        return t;
+    }();
+    return texts[size_t(n)];
+}
+
+// The number a text spells in its shortest form ("7", not "07" or "+7"),
+// when it is below 1000; otherwise -1.
+int smallNumberOf(QStringView text)
+{
+    const qsizetype n = text.size();
+    if (n < 1 || n > 3 || (n > 1 && text[0] == u'0'))
+        return -1;
+    int value = 0;
+    for (const QChar c : text) {
+        if (c < u'0' || c > u'9')
+            return -1;
+        value = value * 10 + (c.unicode() - u'0');
+    }
+    return value;
+}
+
+} // namespace
+
 QString StringGrid::cells(int col, int row) const
 {
     if (row < 0 || col < 0 || col >= m_stride)
         return QString();
     const size_t at = size_t(row) * size_t(m_stride) + size_t(col);
-    return at < m_cells.size() ? m_cells[at] : QString();
+    if (at >= m_cells.size())
+        return QString();
+    const qint32 code = m_cells[at];
+    if (code == 0)
+        return QString();
+    return code < 0 ? smallNumber(-1 - code) : m_texts[size_t(code - 1)];
 }
 
 void StringGrid::restride(int columns)
 {
     const size_t rows = m_stride > 0 ? m_cells.size() / size_t(m_stride) : 0;
-    std::vector<QString> cells(rows * size_t(columns));
+    std::vector<qint32> cells(rows * size_t(columns));
     for (size_t r = 0; r < rows; ++r)
         for (int c = 0; c < m_stride; ++c)
-            cells[r * size_t(columns) + size_t(c)] = std::move(m_cells[r * size_t(m_stride) + size_t(c)]);
+            cells[r * size_t(columns) + size_t(c)] = m_cells[r * size_t(m_stride) + size_t(c)];
     m_cells = std::move(cells);
     m_stride = columns;
 }
 
-void StringGrid::setCells(int col, int row, QString text)
+void StringGrid::setCells(int col, int row, const QString &text)
 {
     if (row < 0 || col < 0)
         return;
@@ -41,17 +78,20 @@ void StringGrid::setCells(int col, int row, QString text)
     const size_t at = size_t(row) * size_t(m_stride) + size_t(col);
     if (at >= m_cells.size())
         m_cells.resize(size_t(row + 1) * size_t(m_stride));
-    m_cells[at] = std::move(text);
-}
-
-QString *StringGrid::rowCells(int row, int columns)
-{
-    if (columns > m_stride)
-        restride(std::max(columns, ColCount));
-    const size_t first = size_t(row) * size_t(m_stride);
-    if (first + size_t(m_stride) > m_cells.size())
-        m_cells.resize(first + size_t(m_stride));
-    return m_cells.data() + first;
+    qint32 &code = m_cells[at];
+    const int number = smallNumberOf(text);
+    if (text.isEmpty()) {
+        code = 0;
+    } else if (number >= 0) {
+        code = -1 - number;
+    } else if (code > 0) {
+        // A text overwritten in place: loading the banks again does not
+        // pile up the texts it replaces.
+        m_texts[size_t(code - 1)] = text;
+    } else {
+        m_texts.push_back(text);
+        code = qint32(m_texts.size());
+    }
 }
 
 void StringGrid::reserveRows(int rows)
@@ -173,7 +213,7 @@ QString viewText(QStringView v)
 void storeRecord(StringGrid &grid, int row, const QString &record,
                  std::initializer_list<int> numberColumns)
 {
-    const auto put = [&](int column, QString text) { grid.setCells(column, row, std::move(text)); };
+    const auto put = [&](int column, const QString &text) { grid.setCells(column, row, text); };
     storeFields(QStringView(record), numberColumns, 2, put, viewText, viewText);
 }
 
@@ -194,17 +234,11 @@ void storeAnswer(StringGrid &grid, int row, const QString &record)
 
 namespace {
 
-// The text of a decoded field's bytes. The lecture and question numbers and
-// the flags repeat on every row: the common ones are shared, not allocated
-// for each of half a million rows.
+// The text of a decoded field's bytes: the lecture and question numbers
+// and the flags repeat on every row, and the common ones are shared rather
+// than made for each of half a million rows.
 QString numberText(QByteArrayView field)
 {
-    static const std::array<QString, 1000> common = [] {
-        std::array<QString, 1000> texts;
-        for (int i = 0; i < 1000; ++i)
-            texts[size_t(i)] = QString::number(i);
-        return texts;
-    }();
     const qsizetype n = field.size();
     if (n >= 1 && n <= 3 && (n == 1 || field[0] != '0')) {
         int value = 0;
@@ -212,7 +246,7 @@ QString numberText(QByteArrayView field)
         for (; i < n && field[i] >= '0' && field[i] <= '9'; ++i)
             value = value * 10 + (field[i] - '0');
         if (i == n)
-            return common[size_t(value)];
+            return smallNumber(value);
     }
     return cp1251::toUnicode(field);
 }
@@ -231,7 +265,6 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
     int row = 1;
     qsizetype lineNo = 0;
     QByteArray record;
-    const int columns = std::max(std::max(numberColumns), 2) + 1; // the text goes to column 2
     const QByteArray bytes = banks::readBank(fileName, maxBytes);
     // One allocation for the table: a line break per record is the usual
     // layout (a file of other breaks only grows the table as it goes).
@@ -256,8 +289,7 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
                                 .arg(banks::kMaxRecords)
                                 .toStdString());
         decodeLineBytes(line, record);
-        QString *cells = grid.rowCells(row, columns);
-        const auto put = [cells](int column, QString text) { cells[column] = std::move(text); };
+        const auto put = [&grid, row](int column, const QString &text) { grid.setCells(column, row, text); };
         banks::storeFields(QByteArrayView(record), numberColumns, 2, put, numberText, bytesText);
         ++row;
     });

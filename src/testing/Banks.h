@@ -18,13 +18,10 @@ public:
     explicit StringGrid(int colCount = 0) : ColCount(colCount) {}
 
     QString cells(int col, int row) const;
-    void setCells(int col, int row, QString text);
+    void setCells(int col, int row, const QString &text);
     // Room for this many rows, so that a large load does not move the cells
     // over and over as the table grows.
     void reserveRows(int rows);
-    // The cells of a row, at least `columns` of them, for filling it in
-    // place; valid until the table next grows.
-    QString *rowCells(int row, int columns);
 
     int ColCount = 0;
     int RowCount = 1;
@@ -32,9 +29,14 @@ public:
 private:
     void restride(int columns);
 
-    // One flat array, row after row, m_stride cells each: a bank of half a
-    // million answers is one allocation, not a list per row.
-    std::vector<QString> m_cells;
+    // Cells are small codes, row after row, m_stride to a row: 0 is the
+    // empty text, -1 - n the number n (below 1000, one text shared by every
+    // cell that holds it), and k > 0 the text m_texts[k - 1]. A bank of half
+    // a million answers, nearly all of whose cells are lecture numbers,
+    // question numbers and flags, then takes a fraction of the memory a
+    // text per cell took.
+    std::vector<qint32> m_cells;
+    std::vector<QString> m_texts;
     int m_stride = 0;
 };
 

@@ -51,6 +51,7 @@ private slots:
     void loadBanks_data();
     void loadBanks();
     void headingsAndUnwrittenCells();
+    void cellsKeepWhatWasWritten();
     void oversizedBankIsRefused();
     void recordAndRecordCountBounds();
 };
@@ -230,6 +231,28 @@ void TestBanks::loadBanks()
     QCOMPARE(answers.RowCount, answerCount);
     QCOMPARE(rows(questions, 1, int(questionRows.size())), questionRows);
     QCOMPARE(rows(answers, 1, int(answerRows.size())), answerRows);
+}
+
+// Numbers and texts are stored apart; every cell reads back as written,
+// whatever it held before, also past the columns the table was made with.
+void TestBanks::cellsKeepWhatWasWritten()
+{
+    testing::StringGrid grid(2);
+    const QStringList writes = {"7", "07", "999", "1000", "-1", "+7", "7 ", "Ответ", "", "3"};
+    for (int k = 0; k < writes.size(); ++k) {
+        // Each cell is written over by every kind of value in turn.
+        for (int prev = 0; prev < writes.size(); ++prev) {
+            grid.setCells(k % 3, 10 + prev, writes[prev]);
+            grid.setCells(k % 3, 10 + prev, writes[k]);
+            QCOMPARE(grid.cells(k % 3, 10 + prev), writes[k]);
+        }
+    }
+    grid.setCells(5, 2, QStringLiteral("далеко"));
+    QCOMPARE(grid.cells(5, 2), QStringLiteral("далеко"));
+    // Kept when the rows widened.
+    QCOMPARE(grid.cells(0, 19), QStringLiteral("3"));
+    QCOMPARE(grid.cells(1, 19), QStringLiteral("Ответ"));
+    QCOMPARE(grid.cells(4, 2), QString());
 }
 
 void TestBanks::headingsAndUnwrittenCells()

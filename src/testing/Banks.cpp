@@ -55,7 +55,39 @@ QString StringGrid::cells(int col, int row) const
     const qint32 code = m_cells[at];
     if (code == 0)
         return QString();
-    return code < 0 ? smallNumber(-1 - code) : m_texts[size_t(code - 1)];
+    if (code < 0)
+        return smallNumber(-1 - code);
+    const Text &t = m_texts[size_t(code - 1)];
+    return QString(reinterpret_cast<const QChar *>(m_chars.data() + t.at), t.length);
+}
+
+void StringGrid::storeText(Text &text, QStringView chars)
+{
+    m_liveChars += chars.size() - text.length;
+    if (chars.size() <= text.length) {
+        // In place: loading the banks again does not pile up the texts it
+        // replaces.
+        std::copy(chars.utf16(), chars.utf16() + chars.size(), m_chars.begin() + text.at);
+        text.length = chars.size();
+        return;
+    }
+    text.at = qsizetype(m_chars.size());
+    text.length = chars.size();
+    m_chars.insert(m_chars.end(), chars.utf16(), chars.utf16() + chars.size());
+    if (qsizetype(m_chars.size()) > 2 * m_liveChars + 4096)
+        compactTexts();
+}
+
+void StringGrid::compactTexts()
+{
+    std::vector<char16_t> chars;
+    chars.reserve(size_t(m_liveChars));
+    for (Text &t : m_texts) {
+        const qsizetype at = qsizetype(chars.size());
+        chars.insert(chars.end(), m_chars.begin() + t.at, m_chars.begin() + t.at + t.length);
+        t.at = at;
+    }
+    m_chars = std::move(chars);
 }
 
 void StringGrid::restride(int columns)
@@ -69,7 +101,7 @@ void StringGrid::restride(int columns)
     m_stride = columns;
 }
 
-void StringGrid::setCells(int col, int row, const QString &text)
+void StringGrid::setCells(int col, int row, QStringView text)
 {
     if (row < 0 || col < 0)
         return;
@@ -85,12 +117,11 @@ void StringGrid::setCells(int col, int row, const QString &text)
     } else if (number >= 0) {
         code = -1 - number;
     } else if (code > 0) {
-        // A text overwritten in place: loading the banks again does not
-        // pile up the texts it replaces.
-        m_texts[size_t(code - 1)] = text;
+        storeText(m_texts[size_t(code - 1)], text);
     } else {
-        m_texts.push_back(text);
+        m_texts.push_back({0, 0});
         code = qint32(m_texts.size());
+        storeText(m_texts.back(), text);
     }
 }
 
@@ -205,15 +236,15 @@ void storeFields(View record, std::initializer_list<int> numberColumns, int text
         put(textColumn, text(record.sliced(pos)));
 }
 
-QString viewText(QStringView v)
+QStringView viewText(QStringView v)
 {
-    return v.toString();
+    return v;
 }
 
 void storeRecord(StringGrid &grid, int row, const QString &record,
                  std::initializer_list<int> numberColumns)
 {
-    const auto put = [&](int column, const QString &text) { grid.setCells(column, row, text); };
+    const auto put = [&](int column, QStringView text) { grid.setCells(column, row, text); };
     storeFields(QStringView(record), numberColumns, 2, put, viewText, viewText);
 }
 
@@ -234,27 +265,36 @@ void storeAnswer(StringGrid &grid, int row, const QString &record)
 
 namespace {
 
-// The text of a decoded field's bytes: the lecture and question numbers
-// and the flags repeat on every row, and the common ones are shared rather
-// than made for each of half a million rows.
-QString numberText(QByteArrayView field)
+// The text of a decoded field's bytes, in a buffer the load reuses: the
+// table keeps a copy. The lecture and question numbers and the flags repeat
+// on every row and are not converted at all.
+struct FieldText
 {
-    const qsizetype n = field.size();
-    if (n >= 1 && n <= 3 && (n == 1 || field[0] != '0')) {
-        int value = 0;
-        qsizetype i = 0;
-        for (; i < n && field[i] >= '0' && field[i] <= '9'; ++i)
-            value = value * 10 + (field[i] - '0');
-        if (i == n)
-            return smallNumber(value);
-    }
-    return cp1251::toUnicode(field);
-}
+    QString buffer;
 
-QString bytesText(QByteArrayView field)
-{
-    return cp1251::toUnicode(field);
-}
+    QStringView text(QByteArrayView field)
+    {
+        buffer.resize(field.size());
+        QChar *out = buffer.data();
+        for (qsizetype i = 0; i < field.size(); ++i)
+            out[i] = QChar(cp1251::toUnicode(uchar(field[i])));
+        return buffer;
+    }
+
+    QStringView number(QByteArrayView field)
+    {
+        const qsizetype n = field.size();
+        if (n >= 1 && n <= 3 && (n == 1 || field[0] != '0')) {
+            int value = 0;
+            qsizetype i = 0;
+            for (; i < n && field[i] >= '0' && field[i] <= '9'; ++i)
+                value = value * 10 + (field[i] - '0');
+            if (i == n)
+                return smallNumber(value);
+        }
+        return text(field);
+    }
+};
 
 // Bank lines are decoded from the file's bytes, without a text per line: a
 // coded line is ASCII, and any other byte is refused by the decoder, as its
@@ -265,6 +305,7 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
     int row = 1;
     qsizetype lineNo = 0;
     QByteArray record;
+    FieldText fields;
     const QByteArray bytes = banks::readBank(fileName, maxBytes);
     // One allocation for the table: a line break per record is the usual
     // layout (a file of other breaks only grows the table as it goes).
@@ -273,6 +314,9 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
          (p = static_cast<const char *>(std::memchr(p, '\n', size_t(end - p)))) != nullptr; ++p)
         ++breaks;
     grid.reserveRows(int(std::min<qsizetype>(breaks + 2, banks::kMaxRecords + 1)));
+    // A coded line holds at most three characters for every four of its
+    // bytes; the room is only taken up as the texts come.
+    grid.reserveText(bytes.size() / 4 * 3);
     banks::forEachPiece(bytes, [&](QByteArrayView line) {
         ++lineNo;
         if (line.size() < 3)
@@ -289,8 +333,11 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
                                 .arg(banks::kMaxRecords)
                                 .toStdString());
         decodeLineBytes(line, record);
-        const auto put = [&grid, row](int column, const QString &text) { grid.setCells(column, row, text); };
-        banks::storeFields(QByteArrayView(record), numberColumns, 2, put, numberText, bytesText);
+        const auto put = [&grid, row](int column, QStringView text) { grid.setCells(column, row, text); };
+        banks::storeFields(
+            QByteArrayView(record), numberColumns, 2, put,
+            [&fields](QByteArrayView f) { return fields.number(f); },
+            [&fields](QByteArrayView f) { return fields.text(f); });
         ++row;
     });
     grid.RowCount = row;

@@ -3,6 +3,7 @@
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <functional>
 #include <stdexcept>
 #include <vector>
@@ -18,25 +19,37 @@ public:
     explicit StringGrid(int colCount = 0) : ColCount(colCount) {}
 
     QString cells(int col, int row) const;
-    void setCells(int col, int row, const QString &text);
+    void setCells(int col, int row, QStringView text);
     // Room for this many rows, so that a large load does not move the cells
     // over and over as the table grows.
     void reserveRows(int rows);
+    // Room for this many characters of texts.
+    void reserveText(qsizetype chars) { m_chars.reserve(size_t(std::max<qsizetype>(chars, 0))); }
 
     int ColCount = 0;
     int RowCount = 1;
 
 private:
+    // Where a text's characters lie in m_chars.
+    struct Text
+    {
+        qsizetype at, length;
+    };
     void restride(int columns);
+    void storeText(Text &text, QStringView chars);
+    void compactTexts();
 
     // Cells are small codes, row after row, m_stride to a row: 0 is the
     // empty text, -1 - n the number n (below 1000, one text shared by every
-    // cell that holds it), and k > 0 the text m_texts[k - 1]. A bank of half
-    // a million answers, nearly all of whose cells are lecture numbers,
-    // question numbers and flags, then takes a fraction of the memory a
+    // cell that holds it), and k > 0 the text m_texts[k - 1], whose
+    // characters lie in one store. A bank of half a million answers, nearly
+    // all of whose cells are lecture numbers, question numbers and flags,
+    // then takes a fraction of the memory, and of the allocations, that a
     // text per cell took.
     std::vector<qint32> m_cells;
-    std::vector<QString> m_texts;
+    std::vector<Text> m_texts;
+    std::vector<char16_t> m_chars;
+    qsizetype m_liveChars = 0; // the part of m_chars that cells still use
     int m_stride = 0;
 };
 

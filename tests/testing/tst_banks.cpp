@@ -253,6 +253,16 @@ void TestBanks::cellsKeepWhatWasWritten()
     QCOMPARE(grid.cells(0, 19), QStringLiteral("3"));
     QCOMPARE(grid.cells(1, 19), QStringLiteral("Ответ"));
     QCOMPARE(grid.cells(4, 2), QString());
+
+    // A cell written over with ever longer texts leaves its neighbours whole
+    // while the store of characters is tidied up behind them.
+    for (int n = 1; n <= 300; ++n)
+        grid.setCells(1, 3, QString(n, QChar(u'я')));
+    QCOMPARE(grid.cells(1, 3), QString(300, QChar(u'я')));
+    QCOMPARE(grid.cells(5, 2), QStringLiteral("далеко"));
+    QCOMPARE(grid.cells(1, 19), QStringLiteral("Ответ"));
+    grid.setCells(1, 3, QStringLiteral("короче"));
+    QCOMPARE(grid.cells(1, 3), QStringLiteral("короче"));
 }
 
 void TestBanks::headingsAndUnwrittenCells()

@@ -27,18 +27,30 @@ const QString &smallNumber(int n)
     return texts[size_t(n)];
 }
 
-// The number a text spells in its shortest form ("7", not "07" or "+7"),
-// when it is below 1000; otherwise -1.
-int smallNumberOf(QStringView text)
+// The digit value of a character or byte, or -1.
+int digitOf(QChar c)
+{
+    return c >= u'0' && c <= u'9' ? c.unicode() - u'0' : -1;
+}
+int digitOf(char c)
+{
+    return c >= '0' && c <= '9' ? c - '0' : -1;
+}
+
+// The number a text (or a field's bytes) spells in its shortest form ("7",
+// not "07" or "+7"), when it is below 1000; otherwise -1.
+template <typename View>
+int smallNumberOf(View text)
 {
     const qsizetype n = text.size();
-    if (n < 1 || n > 3 || (n > 1 && text[0] == u'0'))
+    if (n < 1 || n > 3 || (n > 1 && digitOf(text[0]) == 0))
         return -1;
     int value = 0;
-    for (const QChar c : text) {
-        if (c < u'0' || c > u'9')
+    for (qsizetype i = 0; i < n; ++i) {
+        const int d = digitOf(text[i]);
+        if (d < 0)
             return -1;
-        value = value * 10 + (c.unicode() - u'0');
+        value = value * 10 + d;
     }
     return value;
 }
@@ -283,16 +295,8 @@ struct FieldText
 
     QStringView number(QByteArrayView field)
     {
-        const qsizetype n = field.size();
-        if (n >= 1 && n <= 3 && (n == 1 || field[0] != '0')) {
-            int value = 0;
-            qsizetype i = 0;
-            for (; i < n && field[i] >= '0' && field[i] <= '9'; ++i)
-                value = value * 10 + (field[i] - '0');
-            if (i == n)
-                return smallNumber(value);
-        }
-        return text(field);
+        const int value = smallNumberOf(field);
+        return value >= 0 ? QStringView(smallNumber(value)) : text(field);
     }
 };
 

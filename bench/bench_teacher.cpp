@@ -38,7 +38,7 @@ QByteArray reportFile(learners::CourseData &data, int learner)
 {
     RVDocument doc;
     progress::reportText(data, learner, [&](const QString &line) {
-        doc.addText(testing::EncodeLine(line), rvs::tsPlainSubheading, rvs::psPlainCentered, 0, 0);
+        doc.addText(core::EncodeLine(line), rvs::tsPlainSubheading, rvs::psPlainCentered, 0, 0);
     });
     return doc.toUtf16Text(1);
 }

@@ -5,7 +5,7 @@
 #include "progress/ProgressText.h"
 #include "reader/ReaderState.h"
 #include "richtext/RichView.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 #include "ui/Dialogs.h"
 #include "ui/PaperTile.h"
 
@@ -122,7 +122,7 @@ void TfrmOtcher::Generate()
 
     RichView1->Clear();
     const auto addLine = [this](const QString &line) {
-        RichView1->AddNL(testing::EncodeLine(line), kLineStyle, kLinePara);
+        RichView1->AddNL(core::EncodeLine(line), kLineStyle, kLinePara);
     };
     try {
         progress::reportText(m_state.XML(), m_state.CurrentUser, addLine);

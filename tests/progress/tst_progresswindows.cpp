@@ -13,7 +13,7 @@
 #include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
 #include "teacher/ReportFile.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 #include <QApplication>
 #include <QDir>
@@ -374,7 +374,7 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     QStringList decoded;
     for (const QString &line : coded) {
         QVERIFY(line.startsWith(QStringLiteral("0;")));
-        decoded.append(testing::DecodeLine(line));
+        decoded.append(core::DecodeLine(line));
     }
     learners::CourseData data;
     data.LoadCourseData();
@@ -473,8 +473,8 @@ void TestProgressWindows::reportWithUnreadableRecordKeepsItsFirstLines()
     QVERIFY(!run.openAfter);
     const QStringList coded = reportFileLines(path("vera.rep"));
     QCOMPARE(coded.size(), 13);
-    QCOMPARE(testing::DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
-    QCOMPARE(testing::DecodeLine(coded[12]), QString(22, u'~'));
+    QCOMPARE(core::DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
+    QCOMPARE(core::DecodeLine(coded[12]), QString(22, u'~'));
     QCOMPARE(m_messages,
              QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("vera.rep")});
 }

@@ -6,7 +6,7 @@
 #include "learners/CourseData.h"
 #include "progress/ProgressText.h"
 #include "richtext/RVDocument.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -25,7 +25,7 @@ inline QByteArray reportBytes(const QStringList &lines)
 {
     RVDocument doc;
     for (const QString &line : lines)
-        doc.addText(testing::EncodeLine(line), 2, 1, 0, 1);
+        doc.addText(core::EncodeLine(line), 2, 1, 0, 1);
     return doc.toUtf16Text(1);
 }
 

@@ -5,7 +5,7 @@
 #include "learners/CourseData.h"
 #include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 #include "testing/ReviewWindow.h"
 #include "testing/TestWindow.h"
 
@@ -366,7 +366,7 @@ void TestTestWindow::banksAreParsedOncePerRun()
     const qint64 size = file.size();
     QVERIFY(file.open(QIODevice::ReadWrite));
     const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
-    QByteArray other = testing::EncodeLine(QStringLiteral("1 1 Другой вопрос")).toLatin1() + "\n";
+    QByteArray other = core::EncodeLine(QStringLiteral("1 1 Другой вопрос")).toLatin1() + "\n";
     other += QByteArray(size - other.size(), '\n');
     QVERIFY(file.resize(0));
     QCOMPARE(file.write(other), size);

@@ -25,12 +25,6 @@ namespace learners {
 
 namespace {
 
-std::function<QDateTime()> &clockSource()
-{
-    static std::function<QDateTime()> c;
-    return c;
-}
-
 // Whitespace between elements is dropped, so indentation never counts as a
 // child; comments and processing instructions are kept and do count. A
 // document type declaration is refused before parsing (see checkMarkup).
@@ -478,7 +472,7 @@ void normalizeReferencedText(pugi::xml_document &doc)
 } // namespace
 
 CourseDataError::CourseDataError(const QString &message)
-    : std::runtime_error(message.toStdString())
+    : StoreError(message)
 {
 }
 
@@ -743,7 +737,7 @@ CourseData::Learner CourseData::learnerFormFields(int position) const
 
 QString CourseData::unknownName()
 {
-    return QStringLiteral("неизвестен");
+    return LearnerStore::unknownName();
 }
 
 void CourseData::registerLearner(const QString &name, const QString &sourname,
@@ -805,7 +799,7 @@ void CourseData::addBookmark(int learnerPosition, int page, int increment, const
 {
     applyChange([&] {
         pugi::xml_node record = append(bookmarksOf(*this, learnerPosition), "one");
-        append(record, "title", QStringLiteral("Лекция %1").arg(page));
+        append(record, "title", LearnerStore::bookmarkTitle(page));
         append(record, "id", QString::number(page));
         append(record, "increment", QString::number(std::clamp(increment, 0, 100)));
         // After the three fields the list reads by name, so older readers
@@ -1044,31 +1038,17 @@ void CourseData::readBookmarks(int position, const std::function<void(const QStr
 
 QString CourseData::timeStamp(const QDateTime &t)
 {
-    static const char *const days[] = {"Mon", "Tue", "Wed", "Thu", "Fri", "Sat", "Sun"};
-    static const char *const months[] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
-                                         "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-    const QDateTime local = t.toLocalTime();
-    if (!local.isValid())
-        throw CourseDataError(QStringLiteral("Неверное время для отметки времени"));
-    const QDate d = local.date();
-    const QTime time = local.time();
-    return QStringLiteral("%1 %2 %3 %4:%5:%6 %7\n")
-        .arg(QLatin1String(days[d.dayOfWeek() - 1]), QLatin1String(months[d.month() - 1]))
-        .arg(d.day(), 2, 10, QLatin1Char('0'))
-        .arg(time.hour(), 2, 10, QLatin1Char('0'))
-        .arg(time.minute(), 2, 10, QLatin1Char('0'))
-        .arg(time.second(), 2, 10, QLatin1Char('0'))
-        .arg(d.year(), 4, 10, QLatin1Char('0'));
+    return LearnerStore::timeStamp(t);
 }
 
 QString CourseData::currentTimeStamp()
 {
-    return timeStamp(clockSource() ? clockSource()() : QDateTime::currentDateTime());
+    return LearnerStore::currentTimeStamp();
 }
 
 void CourseData::setClock(std::function<QDateTime()> c)
 {
-    clockSource() = std::move(c);
+    LearnerStore::setClock(std::move(c));
 }
 
 } // namespace learners

@@ -41,6 +41,12 @@ int DectStore::positionOf(LearnerId learner) const
     return int(position);
 }
 
+LearnerId DectStore::idAt(int position) const
+{
+    const QVector<qint64> &list = ids();
+    return position >= 0 && position < list.size() ? LearnerId(list[position]) : LearnerId();
+}
+
 void DectStore::open()
 {
     m_data.LoadCourseData();

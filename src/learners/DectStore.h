@@ -27,6 +27,8 @@ public:
     // The learner's position in the document's learner list; throws
     // (Kind::NotFound) for an id that names nobody.
     int positionOf(LearnerId learner) const;
+    // The id of the learner at a position of the list; none past its end.
+    LearnerId idAt(int position) const;
 
     void open() override;
     bool isOpen() const override;

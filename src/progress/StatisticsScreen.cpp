@@ -108,7 +108,8 @@ void TfrmStat::FormShow()
                                  psParagraph);
             });
         RichView1->AddBreak();
-        Chart->setProgress(progress::lectureProgress(m_state.XML(), m_state.learnerStore(), m_state.CurrentUser));
+        Chart->setProgress(progress::lectureProgress(m_state.XML(), m_state.learnerStore(),
+                                                     m_state.CurrentUser));
     } catch (const std::exception &) {
         // Only reads the course data: an unreadable record just ends the view.
         closeScreen();

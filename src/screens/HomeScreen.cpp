@@ -262,7 +262,8 @@ void TfrmIntro::showLearnerState()
         Flash->SetVariable(QStringLiteral("resumeText"), resumeText());
         Flash->SetVariable(
             QStringLiteral("progress"),
-            progress::progressVariable(progress::lectureProgress(m_state.XML(), m_state.learnerStore(), m_state.CurrentUser)));
+            progress::progressVariable(progress::lectureProgress(
+                m_state.XML(), m_state.learnerStore(), m_state.CurrentUser)));
     } catch (const std::exception &) {
         // A damaged record only costs the screen its summary.
     }

@@ -1,6 +1,5 @@
 #include "progress/ReportScreen.h"
 
-#include "learners/CourseData.h"
 #include "movie/MovieControl.h"
 #include "progress/ProgressText.h"
 #include "reader/ReaderState.h"
@@ -125,7 +124,7 @@ void TfrmOtcher::Generate()
         RichView1->AddNL(core::EncodeLine(line), kLineStyle, kLinePara);
     };
     try {
-        progress::reportText(m_state.XML(), m_state.CurrentUser, addLine);
+        progress::reportText(m_state.learnerStore(), m_state.CurrentUser, addLine);
     } catch (const std::exception &) {
         // The record could not be read whole: the report keeps the lines
         // gathered so far, and the window goes.

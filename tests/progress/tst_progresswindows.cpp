@@ -5,6 +5,7 @@
 #include "app/WindowSet.h"
 #include "screens/HomeScreen.h"
 #include "learners/CourseData.h"
+#include "learners/DectStore.h"
 #include "movie/MovieControl.h"
 #include "progress/ReportScreen.h"
 #include "progress/ProgressText.h"
@@ -201,7 +202,7 @@ void TestProgressWindows::cleanup()
 void TestProgressWindows::signIn(int learner)
 {
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = learner;
+    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(learner).id;
 }
 
 // ---- Statistics -------------------------------------------------------------
@@ -378,8 +379,9 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     }
     learners::CourseData data;
     data.LoadCourseData();
+    const learners::DectStore store(data);
     QStringList expected;
-    progress::reportText(data, learner, [&](const QString &line) { expected.append(line); });
+    progress::reportText(store, store.idAt(learner), [&](const QString &line) { expected.append(line); });
     QCOMPARE(decoded, expected);
     QCOMPARE(decoded.constFirst(), QStringLiteral("расшифрованный файл отчета"));
     // Time stamps keep their line feed inside their coded line.

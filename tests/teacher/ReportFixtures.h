@@ -4,6 +4,7 @@
 // under test and the writer cannot drift apart.
 
 #include "learners/CourseData.h"
+#include "learners/DectStore.h"
 #include "progress/ProgressText.h"
 #include "richtext/RVDocument.h"
 #include "core/LineCodec.h"
@@ -35,8 +36,9 @@ inline QStringList reportLines(int learner)
 {
     learners::CourseData data(courseFile());
     data.LoadCourseData();
+    const learners::DectStore store(data);
     QStringList lines;
-    progress::reportText(data, learner, [&](const QString &line) { lines << line; });
+    progress::reportText(store, store.idAt(learner), [&](const QString &line) { lines << line; });
     return lines;
 }
 

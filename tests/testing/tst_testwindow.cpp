@@ -106,7 +106,7 @@ void TestTestWindow::init()
     }
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = 0;
+    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
     m_homeShown = 0;
     m_messages.clear();
     m_errors.clear();
@@ -315,7 +315,7 @@ void TestTestWindow::runsThatStoreNothing()
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(questionBank);
     }
-    frmMain->state().CurrentUser = learner;
+    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(learner).id;
     const QByteArray before = readAll(QStringLiteral("dect.chh"));
 
     bool ran = false;

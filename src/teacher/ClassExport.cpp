@@ -84,25 +84,25 @@ QByteArray classCsv(const ClassTable &table)
 
 QString learnerSheetHtml(const ClassTable &table, const QString &learnerKey)
 {
-    const Report *who = nullptr;
-    QVector<const TestResult *> results;
+    const QVector<int> reports = table.learnerReports(learnerKey);
+    if (reports.isEmpty())
+        return QString();
+    // The fields are the same in each of the learner's files; the sound one
+    // that came first reads them best.
+    const Report *who = &table.reports().at(reports.first());
     QStringList files;
-    for (const Report &r : table.reports()) {
-        if (!r.hasLearner || ClassTable::learnerKey(r) != learnerKey)
-            continue;
-        if (!who)
+    for (int i : reports) {
+        const Report &r = table.reports().at(i);
+        if (!who->isSound() && r.isSound())
             who = &r;
         files << QFileInfo(r.path).fileName();
-        for (const TestResult &t : r.results)
-            results << &t;
     }
-    if (!who)
-        return QString();
-    std::stable_sort(results.begin(), results.end(), [](const TestResult *a, const TestResult *b) {
-        if (a->date.isValid() && b->date.isValid())
-            return a->date < b->date;
-        return false;
-    });
+    // Each attempt once, however many of the learner's reports hold it.
+    QVector<const TestResult *> results;
+    for (int row : table.learnerRows(learnerKey)) {
+        const ClassTable::Row &w = table.rows().at(row);
+        results << &table.reports().at(w.report).results.at(w.result);
+    }
 
     const auto esc = [](const QString &s) {
         return s.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"));

@@ -360,10 +360,7 @@ void TeacherWindow::filterChanged()
                                                            : QString());
     m_chart->setSummaries(summariseByTopic(*m_filter, m_table->topics()));
     // The sheet stays on its learner while that learner is still in the table.
-    bool present = false;
-    for (const Report &r : m_table->reports())
-        present = present || (r.hasLearner && ClassTable::learnerKey(r) == m_learner);
-    if (!present)
+    if (m_table->learnerReports(m_learner).isEmpty())
         m_learner.clear();
     showSheet();
 }

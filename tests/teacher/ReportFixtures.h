@@ -40,6 +40,25 @@ inline QStringList reportLines(int learner)
     return lines;
 }
 
+struct Attempt
+{
+    QString topic;
+    QString date; // as stored, with its line feed
+    QString percent;
+};
+
+// A report of a learner of the test course with the given history in place
+// of the stored one: the same learner handing in reports week after week.
+inline QStringList reportLines(int learner, const QList<Attempt> &attempts)
+{
+    QStringList lines = reportLines(learner).mid(0, 9); // up to the results
+    for (const Attempt &a : attempts)
+        lines << QStringLiteral("Тест по лекции: ") + a.topic
+              << QStringLiteral("Дата выполнения: ") + a.date
+              << QStringLiteral("Правильность: ") + a.percent + u'%' << QString(22, u'~');
+    return lines;
+}
+
 inline QByteArray exportedReport(int learner)
 {
     return reportBytes(reportLines(learner));

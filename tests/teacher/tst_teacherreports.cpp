@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QLocale>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -51,6 +52,8 @@ private slots:
     void damagedFiles();
     void readsOnlyReportsOfAFolder();
     void classTable();
+    void mergesALearnersReports();
+    void tellsLearnersApart();
     void csvBytes();
     void commandLine();
 };
@@ -267,10 +270,11 @@ void TestTeacherReports::classTable()
     QVERIFY(topics.load(fixtures::courseFile()));
     ClassTable table;
     table.setTopics(topics);
+    const Report junk = decodeReport(QByteArray("junk"), "junk.rep");
     table.setReports({decodeReport(fixtures::exportedReport(0), "anna.rep"),
                       decodeReport(fixtures::exportedReport(2), "vera.rep"),
                       decodeReport(fixtures::exportedReport(1), "boris.rep"),
-                      decodeReport(QByteArray("junk"), "junk.rep")});
+                      junk});
 
     // A row per result, one for a learner without results, one for the bad file.
     QCOMPARE(table.rowCount(), 1 + 4 + 1 + 1);
@@ -290,7 +294,7 @@ void TestTeacherReports::classTable()
     QCOMPARE(rowText(2), vera);
     QCOMPARE(rowText(5), boris);
     QCOMPARE(table.text(6, ClassTable::File), QStringLiteral("junk.rep"));
-    QVERIFY(table.text(6, ClassTable::Test).startsWith(QStringLiteral("Ошибка: ")));
+    QCOMPARE(table.text(6, ClassTable::Test), junk.error);
     QCOMPARE(table.groups(), (QStringList{"ИТ-11", "ИТ-12"}));
     QCOMPARE(table.topicList(), (QStringList{"0", "1", "2", "3"}));
     QCOMPARE(table.learnerCount(), 3);
@@ -321,6 +325,115 @@ void TestTeacherReports::classTable()
     filter.sort(ClassTable::Percent, Qt::DescendingOrder);
     QCOMPARE(filter.index(0, ClassTable::Percent).data().toString(), QStringLiteral("100 %"));
     QCOMPARE(filter.index(1, ClassTable::Percent).data().toString(), QStringLiteral("85 %"));
+}
+
+// Вера hands in a report every week; each holds her whole history. Each
+// attempt counts once in the table, her sheet, the chart and the CSV,
+// whatever order the files come in; a damaged copy keeps its own row.
+void TestTeacherReports::mergesALearnersReports()
+{
+    CourseTopics topics;
+    QVERIFY(topics.load(fixtures::courseFile()));
+    const fixtures::Attempt first{"1", "Fri Mar 11 12:00:00 2005\n", "33"};
+    const fixtures::Attempt second{"0", "Sat Mar 12 12:30:00 2005\n", "20"};
+    const auto vera = [&](const QList<fixtures::Attempt> &attempts, const QString &path) {
+        return decodeReport(fixtures::reportBytes(fixtures::reportLines(2, attempts)), path);
+    };
+    QByteArray cut = fixtures::reportBytes(fixtures::reportLines(2, {first, second}));
+    cut.chop(40); // inside the last result: the first one still reads
+    const QVector<Report> inFileOrder{
+        vera({}, "неделя 0.rep"),
+        vera({first}, "неделя 1.rep"),
+        vera({first}, "неделя 1, копия.rep"),
+        decodeReport(fixtures::exportedReport(1), "boris.rep"),
+        decodeReport(cut, "неделя 2, обрезан.rep"),
+        vera({first, second}, "неделя 2.rep"),
+    };
+    QVERIFY(!inFileOrder[4].isSound());
+    QCOMPARE(inFileOrder[4].results.size(), 1);
+
+    for (const bool reversed : {false, true}) {
+        QVector<Report> reports = inFileOrder;
+        if (reversed)
+            std::reverse(reports.begin(), reports.end());
+        ClassTable table;
+        table.setTopics(topics);
+        table.setReports(reports);
+
+        // Her two attempts from her latest whole report, Борис's one, the
+        // cut file's own row; no «нет пройденных тестов» for the empty
+        // first week.
+        QStringList rows;
+        for (int i = 0; i < table.rowCount(); ++i)
+            rows << QStringList{table.text(i, ClassTable::Surname),
+                                table.rows()[i].kind == ClassTable::Row::Problem
+                                    ? QStringLiteral("(повреждён)")
+                                    : table.text(i, ClassTable::Test).left(12),
+                                table.text(i, ClassTable::Percent),
+                                table.text(i, ClassTable::File)}
+                        .join(u'|');
+        rows.sort();
+        QCOMPARE(rows, (QStringList{
+                           "Зайцева|(повреждён)||неделя 2, обрезан.rep",
+                           "Зайцева|Лекция 1. Ин|33 %|неделя 2.rep",
+                           "Зайцева|Общий тест|20 %|неделя 2.rep",
+                           "Орлов|Лекция 3. Ло|85 %|boris.rep",
+                       }));
+        QCOMPARE(table.learnerCount(), 2);
+
+        const QString key = ClassTable::learnerKey(inFileOrder[0]);
+        const QVector<int> veraRows = table.learnerRows(key);
+        QCOMPARE(veraRows.size(), 2);
+        // The older attempt first, and every file that holds it named.
+        QCOMPARE(table.text(veraRows[0], ClassTable::Date), QStringLiteral("11.03.2005 12:00"));
+        const QString holding = table.toolTip(veraRows[0], ClassTable::File);
+        for (const char *file :
+             {"неделя 1.rep", "неделя 1, копия.rep", "неделя 2.rep", "неделя 2, обрезан.rep"})
+            QVERIFY2(holding.contains(QString::fromUtf8(file)), qPrintable(holding));
+
+        const QString text =
+            learnerSheetHtml(table, key).remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+        QVERIFY2(text.contains(QStringLiteral("Тестов пройдено: 2; средняя правильность: 26,5 %.")),
+                 qPrintable(text));
+        QCOMPARE(text.count(QStringLiteral("11.03.2005")), 1);
+        QVERIFY(text.contains(QStringLiteral("неделя 0.rep")));
+
+        const QVector<TopicSummary> chart = summariseByTopic(table, topics);
+        QCOMPARE(chart.size(), 3);
+        QCOMPARE(chart[0].results, QVector<double>{20});
+        QCOMPARE(chart[1].results, QVector<double>{33});
+
+        const QStringList csv = QString::fromUtf8(classCsv(table).mid(3))
+                                    .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(csv.size(), 1 + 4);
+        QCOMPARE(csv.filter(QStringLiteral("Зайцева;Вера;ИТ-11;vera@example.org;Лекция 1.")).size(),
+                 1);
+    }
+}
+
+// Namesakes in one group are two learners, and a report edited to change a
+// share is noticed rather than silently merged away.
+void TestTeacherReports::tellsLearnersApart()
+{
+    const fixtures::Attempt attempt{"3", "Wed Mar 09 10:00:00 2005\n", "85"};
+    const QStringList boris = fixtures::reportLines(1, {attempt});
+    QStringList namesake = boris;
+    namesake[5] = QStringLiteral("Дата регистрации: Thu Mar 10 11:00:00 2005\n");
+    fixtures::Attempt edited = attempt;
+    edited.percent = QStringLiteral("100");
+
+    ClassTable table;
+    table.setReports({decodeReport(fixtures::reportBytes(boris), "a.rep"),
+                      decodeReport(fixtures::reportBytes(namesake), "b.rep"),
+                      decodeReport(fixtures::reportBytes(fixtures::reportLines(1, {edited})),
+                                   "c.rep")});
+    QCOMPARE(table.learnerCount(), 2);
+    QCOMPARE(table.rowCount(), 2);
+    const int row = table.learnerRows(ClassTable::learnerKey(table.reports()[0])).value(0, -1);
+    QVERIFY(row >= 0);
+    QVERIFY(table.rows()[row].disputed);
+    QVERIFY(table.toolTip(row, ClassTable::Percent).contains(QStringLiteral("изменён")));
+    QVERIFY(!table.rows()[1 - row].disputed);
 }
 
 void TestTeacherReports::csvBytes()

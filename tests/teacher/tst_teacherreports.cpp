@@ -165,7 +165,8 @@ void TestTeacherReports::editedShare()
     const Report r = decodeReport(fixtures::reportBytes(lines));
     if (percent < 0) {
         QVERIFY(!r.isSound());
-        QVERIFY2(r.error.startsWith(QStringLiteral("строка 12:")), qPrintable(r.error));
+        QVERIFY2(r.error.startsWith(QStringLiteral("Отчёт изменён вручную")), qPrintable(r.error));
+        QCOMPARE(r.errorLine, 12);
         QVERIFY(r.hasLearner);
         QVERIFY(r.results.isEmpty());
         return;
@@ -179,60 +180,78 @@ void TestTeacherReports::damagedFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("error"); // a part of the message
+    QTest::addColumn<int>("line");      // where reading stopped; 0: refused unread
     QTest::addColumn<bool>("hasLearner");
     QTest::addColumn<int>("results"); // read before the damage
 
     const QByteArray vera = fixtures::exportedReport(2);
     const QStringList veraLines = fixtures::reportLines(2);
-    QTest::newRow("empty") << QByteArray() << "файл пуст" << false << 0;
+    const QString resaved = QStringLiteral("пересохранён другой программой");
+    const QString notAReport = QStringLiteral("Это не отчёт учебника");
+    QTest::newRow("empty") << QByteArray() << "Файл пуст" << 0 << false << 0;
+    QTest::newRow("only the mark") << QByteArray("\xFF\xFE") << "Файл пуст" << 0 << false << 0;
     QTest::newRow("big-endian mark")
-        << QByteArray("\xFE\xFF\x00\x30\x00\x3B", 6) << "FE FF" << false << 0;
-    QTest::newRow("no mark") << utf16le(QStringLiteral("0;YWJj"), false) << "нет метки" << false
-                             << 0;
+        << QByteArray("\xFE\xFF\x00\x30\x00\x3B", 6) << resaved << 1 << false << 0;
+    QTest::newRow("no mark") << utf16le(QStringLiteral("0;YWJj"), false) << notAReport << 1
+                             << false << 0;
     QTest::newRow("saved as UTF-8")
         << QString::fromUtf16(reinterpret_cast<const char16_t *>(vera.constData() + 2),
                               (vera.size() - 2) / 2)
                .toUtf8()
-        << "не в кодировке UTF-16" << false << 0;
-    QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << "нет метки"
-                               << false << 0;
+        << resaved << 1 << false << 0;
+    QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << notAReport
+                               << 1 << false << 0;
     QTest::newRow("plain UTF-16 text")
-        << utf16le(QStringLiteral("Привет")) << "не файл отчёта" << false << 0;
+        << utf16le(QStringLiteral("Привет")) << notAReport << 1 << false << 0;
     QTest::newRow("coded, not a report")
         << fixtures::reportBytes({QStringLiteral("Список покупок"), QStringLiteral("хлеб")})
-        << "первая строка" << false << 0;
+        << notAReport << 1 << false << 0;
     // Lines 14 to 17 are the second result.
     QByteArray badBase64 = fixtures::reportBytes(veraLines.mid(0, 13));
     badBase64 += utf16le(QStringLiteral("\r\n0;0K@A*"), false);
-    QTest::newRow("bad Base64") << badBase64 << "строка 14" << true << 1;
+    QTest::newRow("bad Base64") << badBase64 << "Отчёт повреждён" << 14 << true << 1;
     // Only the padding of the last line is lost: every result still reads.
-    QTest::newRow("cut in a character") << vera.left(vera.size() - 3) << "обрезан" << true << 4;
+    QTest::newRow("cut in a character")
+        << vera.left(vera.size() - 3) << "Отчёт обрезан" << int(veraLines.size()) << true << 4;
     QTest::newRow("cut between lines")
-        << fixtures::reportBytes(veraLines.mid(0, 15)) << "оборван" << true << 1;
+        << fixtures::reportBytes(veraLines.mid(0, 15)) << "Отчёт обрезан" << 16 << true << 1;
     QTest::newRow("only the first line")
-        << fixtures::reportBytes(veraLines.mid(0, 1)) << "оборван" << false << 0;
+        << fixtures::reportBytes(veraLines.mid(0, 1)) << "Отчёт обрезан" << 2 << false << 0;
     QTest::newRow("uncoded line") << fixtures::reportBytes(veraLines.mid(0, 9)) +
                                          utf16le(QStringLiteral("\r\nТест по лекции: 1"), false)
-                                  << "строка 10" << true << 0;
+                                  << "Отчёт повреждён" << 10 << true << 0;
     QTest::newRow("lines swapped")
         << fixtures::reportBytes(
                replaced(veraLines, QStringLiteral("Прохождение тестов"), QStringLiteral("Тесты")))
-        << "строка 8" << true << 0;
+        << "Отчёт повреждён" << 8 << true << 0;
 }
 
-// A damaged file is named with what is wrong; what came before the damage
-// is kept, and nothing throws.
+// A damaged file is named with what is wrong, in words a teacher reads at a
+// glance, with what to do; what came before the damage is kept, and nothing
+// throws.
 void TestTeacherReports::damagedFiles()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, error);
+    QFETCH(int, line);
     QFETCH(bool, hasLearner);
     QFETCH(int, results);
     const Report r = decodeReport(bytes, QStringLiteral("x.rep"));
     QVERIFY(!r.isSound());
     QVERIFY2(r.error.contains(error), qPrintable(r.error));
+    QCOMPARE(r.errorLine, line);
     QCOMPARE(r.hasLearner, hasLearner);
     QCOMPARE(r.results.size(), results);
+
+    // One short sentence, no codes or encodings, and it says what to do.
+    QVERIFY2(r.error.size() <= 90, qPrintable(r.error));
+    QVERIFY(r.error.front().isUpper() && r.error.endsWith(u'.'));
+    for (const char *jargon : {"UTF", "FF", "FE", "Base64", "байт", "строка", "метк", "кодировк"})
+        QVERIFY2(!r.error.contains(QString::fromUtf8(jargon), Qt::CaseInsensitive),
+                 qPrintable(r.error));
+    QVERIFY2(r.error.contains(QStringLiteral("попросите ученика")) ||
+                 r.error.contains(QStringLiteral("проверьте")),
+             qPrintable(r.error));
 }
 
 void TestTeacherReports::readsOnlyReportsOfAFolder()
@@ -255,10 +274,14 @@ void TestTeacherReports::readsOnlyReportsOfAFolder()
         names << QFileInfo(r.path).fileName();
     QCOMPARE(names, (QStringList{"9.rep", "10.rep", "Орлов.rep"}));
     QVERIFY(reports[0].isSound());
-    QCOMPARE(reports[1].error, QStringLiteral("файл пуст"));
+    QVERIFY(reports[1].error.startsWith(QStringLiteral("Файл пуст")));
 
-    QCOMPARE(readReport(dir.filePath("труба.rep")).error, QStringLiteral("это не обычный файл"));
-    QCOMPARE(readReport(dir.filePath("старые.rep")).error, QStringLiteral("это папка, а не файл"));
+    QCOMPARE(readReport(dir.filePath("труба.rep")).error,
+             QStringLiteral("Это не обычный файл, и отчётом он быть не может."));
+    QCOMPARE(readReport(dir.filePath("старые.rep")).error,
+             QStringLiteral("Это папка, а не файл отчёта."));
+    QCOMPARE(readReport(dir.filePath("нет.rep")).error,
+             QStringLiteral("Файла больше нет: его удалили или переименовали."));
 
     QVERIFY(!ClassTable::readFolder(dir.filePath("нет такой"), &reports, &error));
     QVERIFY(error.contains(QStringLiteral("нет такой")));
@@ -457,7 +480,7 @@ void TestTeacherReports::csvBytes()
         "Петрова;Анна;ИТ-11;;;;;;anna.rep;\r\n"
         "Орлов;Борис;ИТ-12;boris@example.org;Лекция 3. Логика и логические элементы;3;09.03.2005 "
         "10:00:00;66,7;boris.rep;\r\n"
-        ";;;;;;;;пусто.rep;это не файл отчёта: пустая строка\r\n";
+        ";;;;;;;;пусто.rep;Файл пуст: попросите ученика создать отчёт заново.\r\n";
     const QByteArray csv = classCsv(table);
     QCOMPARE(QString::fromUtf8(csv), QString::fromUtf8(expected));
     QCOMPARE(csv, expected);
@@ -487,7 +510,8 @@ void TestTeacherReports::commandLine()
     out.seek(0);
     QCOMPARE(printReports({good, bad}, out, err), 1);
     QVERIFY(QString::fromUtf8(err.data())
-                .contains(bad + QStringLiteral(": файл не в кодировке UTF-16")));
+                .contains(bad + QStringLiteral(": Отчёт пересохранён другой программой: попросите "
+                                               "ученика создать отчёт заново. (строка 1 файла)")));
     QVERIFY(QString::fromUtf8(out.data()).startsWith(QStringLiteral("==> ") + good));
 
     out.buffer().clear();

@@ -6,6 +6,7 @@
 #include <functional>
 
 class QComboBox;
+class QLayout;
 class QLabel;
 class QPushButton;
 class QStackedWidget;
@@ -52,11 +53,24 @@ public:
     // message box.
     static void setMessageHook(std::function<void(const QString &)> hook);
 
+    // The window's size on a desktop whose free area (without panels) is
+    // available: what it wants, within that area, its frame included.
+    static QSize fittedSize(const QSize &wanted, const QRect &available);
+
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
+    QWidget *createHeader(QWidget *page);
+    QLayout *createCommandBar(QWidget *page);
+    QLayout *createFilterBar(QWidget *parent);
+    QWidget *createTableArea(QWidget *parent);
+    QWidget *createSidePanel(QWidget *parent);
+    void connectModels();
+    void fitToScreen();
+    void spanProblemRows();
+    void fitProblemRows();
     void chooseFolder();
     void chooseFiles();
     void chooseCsv();

@@ -5,8 +5,8 @@
 #include <QFontMetrics>
 #include <QHelpEvent>
 #include <QPainter>
-#include <QPixmap>
 #include <QPainterPath>
+#include <QPixmap>
 #include <QToolTip>
 #include <algorithm>
 #include <cmath>
@@ -58,8 +58,8 @@ QString ClassChart::shortTitle(const QString &topic, bool roomy)
 
 namespace {
 
-constexpr int kDotHalf = 6; // half the side of a result's dot, its ring included
-constexpr int kPlotTop = 76;    // below the title and the legend
+constexpr int kDotHalf = 6;  // half the side of a result's dot, its ring included
+constexpr int kPlotTop = 76; // below the title and the legend
 constexpr int kLegendBottom = 52;
 constexpr int kLabelHeight = 16;
 
@@ -129,8 +129,10 @@ ClassChart::Layout ClassChart::layout() const
         const TopicSummary &s = m_summaries[i];
         TopicPlace place;
         const int cx = plot.left() + int(slot * i + slot / 2);
-        place.slot = QRect(int(plot.left() + slot * i), plot.top(), int(slot), height() - plot.top());
-        place.bar = QRect(cx - barWidth / 2, yOf(s.average), barWidth, plot.bottom() - yOf(s.average));
+        place.slot =
+            QRect(int(plot.left() + slot * i), plot.top(), int(slot), height() - plot.top());
+        place.bar =
+            QRect(cx - barWidth / 2, yOf(s.average), barWidth, plot.bottom() - yOf(s.average));
         // Equal results are spread a little so that none hides another.
         place.dots.reserve(s.results.size());
         for (int k = 0; k < s.results.size(); ++k) {
@@ -152,7 +154,8 @@ ClassChart::Layout ClassChart::layout() const
         QVector<QRect> obstacles;
         for (int k = 0; k < n; ++k) {
             const TopicPlace &other = out.topics[k];
-            if (other.slot.right() + 2 * kDotHalf < left || other.slot.left() - 2 * kDotHalf > right)
+            if (other.slot.right() + 2 * kDotHalf < left ||
+                other.slot.left() - 2 * kDotHalf > right)
                 continue;
             obstacles += other.dots;
             if (k < i && !other.average.isNull())
@@ -181,8 +184,12 @@ void ClassChart::paintEvent(QPaintEvent *)
     font.setPixelSize(theme::kSmall);
     p.setFont(font);
     p.setPen(theme::muted());
-    p.drawText(QRect(16, 34, width() - 32, 18), Qt::AlignLeft | Qt::AlignVCenter,
-               QStringLiteral("столбец — среднее по классу, точка — ученик"));
+    // The legend in full where it fits, shorter in a narrow chart.
+    const QRect legend(16, 34, width() - 32, 18);
+    QString legendText = QStringLiteral("столбец — среднее по классу, точка — ученик");
+    if (QFontMetrics(font).horizontalAdvance(legendText) > legend.width())
+        legendText = QStringLiteral("столбец — среднее, точка — ученик");
+    p.drawText(legend, Qt::AlignLeft | Qt::AlignVCenter, legendText);
 
     const Layout layout = this->layout();
     const QRect &plot = layout.plot;

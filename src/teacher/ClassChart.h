@@ -33,7 +33,7 @@ public:
         QRect slot;          // the test's column, its title below the plot included
         QRect bar;           // the class's average
         QVector<QRect> dots; // one per learner, as drawn
-        QRect average; // the average's label where nothing hides it; null: no room
+        QRect average;       // the average's label where nothing hides it; null: no room
         bool averageInBar = false;
     };
     struct Layout

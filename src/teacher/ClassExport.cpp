@@ -131,11 +131,14 @@ QString learnerSheetHtml(const ClassTable &table, const QString &learnerKey)
             "<h3 style=\"color:#1F3B63\">Прохождение тестов</h3>"
             "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" "
             "style=\"border-color:#DDD6C8; border-collapse:collapse\" width=\"100%\">"
-            "<tr style=\"background:#E7EDF6\"><th align=\"left\">Тест</th>"
-            "<th align=\"left\">Дата</th><th align=\"right\">Правильность</th></tr>");
+            "<tr style=\"background:#E7EDF6\"><th align=\"left\">Тест и дата</th>"
+            "<th align=\"right\" style=\"white-space:nowrap\">Правильность</th></tr>");
+        // Two columns, the date under the test: the sheet stays readable in
+        // the window's narrow panel as well as on paper.
         for (const TestResult *t : std::as_const(results)) {
             sum += t->percent;
-            html += QStringLiteral("<tr><td>%1</td><td>%2</td><td align=\"right\">%3</td></tr>")
+            html += QStringLiteral("<tr><td>%1<br><span style=\"color:#5B6472\">%2</span></td>"
+                                   "<td align=\"right\" style=\"white-space:nowrap\">%3</td></tr>")
                         .arg(esc(table.topics().title(t->topic)),
                              esc(ClassTable::dateShown(t->date, t->dateText)),
                              esc(ClassTable::percentShown(t->percent)));

@@ -324,6 +324,9 @@ QString ClassTable::toolTip(int row, int column) const
             return QStringLiteral("Эта попытка есть в отчётах:\n") + files.join(u'\n');
         return QDir::toNativeSeparators(r.path);
     }
+    // The title may be cut in a narrow column.
+    if (column == Test && w.kind != Row::Problem)
+        return text(row, column);
     if (column == Percent && w.kind == Row::Result) {
         QString tip = QStringLiteral("В отчёте: %1%").arg(r.results[w.result].percentText);
         if (w.disputed)

@@ -111,9 +111,10 @@ public:
             r.date = parseStamp(date);
             if (!right.endsWith(u'%') || !parsePercent(right.chopped(1), &r.percent) ||
                 r.percent < 0 || r.percent > 100) {
-                fail(QStringLiteral("Отчёт изменён вручную (правильность %1): ").arg(quoted(right)) +
-                         kAskAgain,
-                     m_next);
+                fail(
+                    QStringLiteral("Отчёт изменён вручную (правильность %1): ").arg(quoted(right)) +
+                        kAskAgain,
+                    m_next);
                 return;
             }
             r.percentText = right.chopped(1).trimmed();
@@ -240,7 +241,8 @@ bool parsePercent(const QString &text, double *value)
         for (qsizetype i = 0; i < s.size() && plain; ++i) {
             const char16_t c = s[i].unicode();
             points += c == u'.';
-            plain = (c >= u'0' && c <= u'9') || (c == u'.' && points == 1 && i > 0 && i + 1 < s.size());
+            plain =
+                (c >= u'0' && c <= u'9') || (c == u'.' && points == 1 && i > 0 && i + 1 < s.size());
             digits[i] = char(c);
         }
         double v = 0;

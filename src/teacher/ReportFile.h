@@ -23,7 +23,7 @@ struct TestResult
 
 struct Report
 {
-    QString path;  // the file as given
+    QString path; // the file as given
     // What is wrong with the file and what to do, in the teacher's words;
     // empty for a sound report.
     QString error;

@@ -8,7 +8,6 @@
 #include <QDir>
 #include <QDragEnterEvent>
 #include <QDropEvent>
-#include <QResizeEvent>
 #include <QFileDialog>
 #include <QFileInfo>
 #include <QFontMetrics>
@@ -18,11 +17,13 @@
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
-#include <QScreen>
+#include <QResizeEvent>
 #include <QSaveFile>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -52,37 +53,45 @@ constexpr int kProblemSpan = ClassTable::Percent - ClassTable::Test + 1;
 // Room the style leaves around a cell's text.
 constexpr int kCellMargin = 4;
 constexpr int kNarrowestWrap = 160;
+constexpr int kBodyMargin = 24;
+// The test column's bounds: a lecture's number and the start of its title,
+// and no wider than the title needs.
+constexpr int kNarrowestTest = 130;
+constexpr int kWidestTest = 260;
 
 // The part of a cell in view; never narrower than a long word, so that a
 // message scrolled almost out of view still wraps sensibly.
 QRect visiblePart(const QRect &cell, const QRect &viewport)
 {
-    QRect part = cell.intersected(QRect(viewport.left(), cell.top(), viewport.width(), cell.height()));
+    QRect part =
+        cell.intersected(QRect(viewport.left(), cell.top(), viewport.width(), cell.height()));
     if (part.width() < kNarrowestWrap)
-        part = QRect(cell.left(), cell.top(), std::min(cell.width(), kNarrowestWrap), cell.height());
+        part =
+            QRect(cell.left(), cell.top(), std::min(cell.width(), kNarrowestWrap), cell.height());
     return part;
 }
 
 // The class table; it says when the part of it in view changes, so that the
-// damaged files' messages are wrapped afresh.
+// columns are fitted and the damaged files' messages wrapped afresh.
 class ClassView : public QTableView
 {
 public:
     using QTableView::QTableView;
-    std::function<void()> onViewChanged;
+    std::function<void()> onResized;
+    std::function<void()> onScrolled;
 
 protected:
     void resizeEvent(QResizeEvent *event) override
     {
         QTableView::resizeEvent(event);
-        if (onViewChanged)
-            onViewChanged();
+        if (onResized)
+            onResized();
     }
     void scrollContentsBy(int dx, int dy) override
     {
         QTableView::scrollContentsBy(dx, dy);
-        if (dx != 0 && onViewChanged)
-            onViewChanged();
+        if (dx != 0 && onScrolled)
+            onScrolled();
     }
 };
 
@@ -110,6 +119,20 @@ protected:
         } else if (index.data(ClassTable::KindRole).toInt() == ClassTable::Row::NoResults &&
                    index.column() == ClassTable::Test) {
             option->palette.setColor(QPalette::Text, theme::muted());
+        }
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        // Damaged files one under another share a colour: a rule keeps
+        // their messages apart.
+        if (index.data(ClassTable::KindRole).toInt() == ClassTable::Row::Problem) {
+            painter->save();
+            painter->setPen(theme::line());
+            painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+            painter->restore();
         }
     }
 };
@@ -154,15 +177,15 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
     pageLayout->setSpacing(0);
     pageLayout->addWidget(createHeader(page));
     pageLayout->addLayout(createCommandBar(page));
-    auto *splitter = new QSplitter(Qt::Horizontal, page);
-    splitter->setChildrenCollapsible(false);
-    splitter->addWidget(createTableArea(splitter));
-    splitter->addWidget(createSidePanel(splitter));
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    m_splitter = new QSplitter(Qt::Horizontal, page);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(createTableArea(m_splitter));
+    m_splitter->addWidget(createSidePanel(m_splitter));
+    m_splitter->setStretchFactor(0, 3);
+    m_splitter->setStretchFactor(1, 1);
     auto *body = new QHBoxLayout;
-    body->setContentsMargins(24, 4, 24, 20);
-    body->addWidget(splitter);
+    body->setContentsMargins(kBodyMargin, 4, kBodyMargin, 20);
+    body->addWidget(m_splitter);
     pageLayout->addLayout(body, 1);
     setCentralWidget(page);
 
@@ -272,7 +295,11 @@ QWidget *TeacherWindow::createTableArea(QWidget *parent)
     hint->setAlignment(Qt::AlignCenter);
     hint->setWordWrap(true);
     auto *view = new ClassView(m_tableStack);
-    view->onViewChanged = [this] { fitProblemRows(); };
+    view->onResized = [this] {
+        fitTestColumn();
+        fitProblemRows();
+    };
+    view->onScrolled = [this] { fitProblemRows(); };
     m_view = view;
     m_view->setObjectName(QStringLiteral("classTable"));
     m_view->setAccessibleName(QStringLiteral("Результаты класса"));
@@ -306,25 +333,27 @@ QWidget *TeacherWindow::createSidePanel(QWidget *parent)
     sideLayout->setSpacing(8);
     m_chart = new ClassChart(side);
     sideLayout->addWidget(m_chart, 3);
-    auto *sheetBar = new QHBoxLayout;
     m_sheetTitle = new QLabel(QStringLiteral("Лист ученика"), side);
     m_sheetTitle->setObjectName(QStringLiteral("sectionTitle"));
-    m_printButton = new QPushButton(QStringLiteral("Печать…"), side);
-    m_printButton->setObjectName(QStringLiteral("printButton"));
-    m_printButton->setShortcut(QKeySequence::Print);
-    m_pdfButton = new QPushButton(QStringLiteral("Сохранить в PDF…"), side);
-    m_pdfButton->setObjectName(QStringLiteral("pdfButton"));
-    sheetBar->addWidget(m_sheetTitle);
-    sheetBar->addStretch(1);
-    sheetBar->addWidget(m_printButton);
-    sheetBar->addWidget(m_pdfButton);
-    sideLayout->addLayout(sheetBar);
+    sideLayout->addWidget(m_sheetTitle);
     m_sheet = new QTextBrowser(side);
     m_sheet->setObjectName(QStringLiteral("learnerSheet"));
     m_sheet->setAccessibleName(QStringLiteral("Лист ученика"));
     m_sheet->setOpenLinks(false);
     m_sheet->setMinimumHeight(120);
     sideLayout->addWidget(m_sheet, 4);
+    // Under the sheet they act on: the panel stays narrow enough to leave the
+    // table its room on a small screen.
+    auto *sheetBar = new QHBoxLayout;
+    m_printButton = new QPushButton(QStringLiteral("Печать…"), side);
+    m_printButton->setObjectName(QStringLiteral("printButton"));
+    m_printButton->setShortcut(QKeySequence::Print);
+    m_pdfButton = new QPushButton(QStringLiteral("Сохранить в PDF…"), side);
+    m_pdfButton->setObjectName(QStringLiteral("pdfButton"));
+    sheetBar->addStretch(1);
+    sheetBar->addWidget(m_printButton);
+    sheetBar->addWidget(m_pdfButton);
+    sideLayout->addLayout(sheetBar);
 
     connect(m_printButton, &QPushButton::clicked, this, &TeacherWindow::printSheet);
     connect(m_pdfButton, &QPushButton::clicked, this, &TeacherWindow::choosePdf);
@@ -363,9 +392,31 @@ void TeacherWindow::fitToScreen()
     }
     const QRect available = where->availableGeometry();
     resize(fittedSize(kPreferredSize, available).expandedTo(minimumSizeHint()));
+    // The chart and the sheet take under a third; on a small screen no more than
+    // they need, so that the table keeps its date and share in view.
+    const int body = width() - 2 * kBodyMargin - m_splitter->handleWidth();
+    const int side = std::clamp(body * 3 / 10, m_splitter->widget(1)->minimumSizeHint().width(),
+                                std::max(m_splitter->widget(1)->minimumSizeHint().width(), 420));
+    m_splitter->setSizes({body - side, side});
     // Centred on the desktop's free area, title bar included.
     const QRect frame(QPoint(), size() + kFrameAllowance);
     move(available.center() - frame.center() + QPoint(0, kFrameAllowance.height() / 2));
+}
+
+// The test's title gives way first when the table is narrow, so that the
+// date and the share stay in view; the full title is in its tooltip.
+void TeacherWindow::fitTestColumn()
+{
+    if (m_testColumnWidth <= 0)
+        return;
+    int others = 0;
+    for (int c = 0; c < ClassTable::ColumnCount; ++c) {
+        if (c != ClassTable::Test && c != ClassTable::File)
+            others += m_view->columnWidth(c);
+    }
+    const int room = m_view->viewport()->width() - others;
+    m_view->setColumnWidth(ClassTable::Test, std::clamp(room, kNarrowestTest,
+                                                        std::min(m_testColumnWidth, kWidestTest)));
 }
 
 void TeacherWindow::spanProblemRows()
@@ -514,9 +565,8 @@ void TeacherWindow::tableChanged()
     m_csvButton->setEnabled(reports > 0);
     if (reports > 0) {
         m_view->resizeColumnsToContents();
-        // Long error texts are read in the tooltip; the table stays readable.
-        m_view->setColumnWidth(ClassTable::Test,
-                               std::min(m_view->columnWidth(ClassTable::Test), 250));
+        m_testColumnWidth = m_view->columnWidth(ClassTable::Test);
+        fitTestColumn();
     }
     filterChanged();
 }

@@ -9,6 +9,7 @@ class QComboBox;
 class QLayout;
 class QLabel;
 class QPushButton;
+class QSplitter;
 class QStackedWidget;
 class QTableView;
 class QTextBrowser;
@@ -69,6 +70,7 @@ private:
     QWidget *createSidePanel(QWidget *parent);
     void connectModels();
     void fitToScreen();
+    void fitTestColumn();
     void spanProblemRows();
     void fitProblemRows();
     void chooseFolder();
@@ -94,14 +96,16 @@ private:
     QLabel *m_note = nullptr;
     QLabel *m_sheetTitle = nullptr;
     QStackedWidget *m_tableStack = nullptr;
+    QSplitter *m_splitter = nullptr;
     QPushButton *m_reloadButton = nullptr;
     QPushButton *m_csvButton = nullptr;
     QPushButton *m_printButton = nullptr;
     QPushButton *m_pdfButton = nullptr;
 
-    QString m_folder;    // the folder shown, if one was opened
-    QStringList m_files; // files added one by one
-    QString m_learner;   // the learner whose sheet is shown
+    QString m_folder;          // the folder shown, if one was opened
+    QStringList m_files;       // files added one by one
+    QString m_learner;         // the learner whose sheet is shown
+    int m_testColumnWidth = 0; // what the test titles in view need
 };
 
 } // namespace teacher

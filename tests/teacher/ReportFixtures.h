@@ -3,10 +3,10 @@
 // Report files made by the textbook's own export code, so that the reader
 // under test and the writer cannot drift apart.
 
+#include "core/LineCodec.h"
 #include "learners/CourseData.h"
 #include "progress/ProgressText.h"
 #include "richtext/RVDocument.h"
-#include "core/LineCodec.h"
 
 #include <QByteArray>
 #include <QFile>

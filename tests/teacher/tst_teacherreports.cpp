@@ -112,19 +112,32 @@ void TestTeacherReports::timeStamps_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown"); // empty: not a stamp
-    QTest::newRow("as stored") << "Tue Mar 08 14:05:09 2005\n" << "08.03.2005 14:05:09";
-    QTest::newRow("without the line feed") << "Tue Mar 08 14:05:09 2005" << "08.03.2005 14:05:09";
-    QTest::newRow("wrong weekday") << "Sun Dec 31 23:59:59 1999" << "31.12.1999 23:59:59";
-    QTest::newRow("one-digit day") << "Tue Mar 8 14:05:09 2005" << "08.03.2005 14:05:09";
-    QTest::newRow("any letter case") << "tue MAR 08 00:00:00 2005" << "08.03.2005 00:00:00";
-    QTest::newRow("no such day") << "Tue Feb 30 14:05:09 2005" << "";
-    QTest::newRow("no such hour") << "Tue Mar 08 24:05:09 2005" << "";
-    QTest::newRow("no such month") << "Tue Mrz 08 14:05:09 2005" << "";
-    QTest::newRow("Russian month") << "Вт мар 08 14:05:09 2005" << "";
-    QTest::newRow("trailing text") << "Tue Mar 08 14:05:09 2005 x" << "";
-    QTest::newRow("short year") << "Tue Mar 08 14:05:09 05" << "";
-    QTest::newRow("two line feeds") << "Tue Mar 08 14:05:09 2005\n\n" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("as stored") << "Tue Mar 08 14:05:09 2005\n"
+                               << "08.03.2005 14:05:09";
+    QTest::newRow("without the line feed") << "Tue Mar 08 14:05:09 2005"
+                                           << "08.03.2005 14:05:09";
+    QTest::newRow("wrong weekday") << "Sun Dec 31 23:59:59 1999"
+                                   << "31.12.1999 23:59:59";
+    QTest::newRow("one-digit day") << "Tue Mar 8 14:05:09 2005"
+                                   << "08.03.2005 14:05:09";
+    QTest::newRow("any letter case") << "tue MAR 08 00:00:00 2005"
+                                     << "08.03.2005 00:00:00";
+    QTest::newRow("no such day") << "Tue Feb 30 14:05:09 2005"
+                                 << "";
+    QTest::newRow("no such hour") << "Tue Mar 08 24:05:09 2005"
+                                  << "";
+    QTest::newRow("no such month") << "Tue Mrz 08 14:05:09 2005"
+                                   << "";
+    QTest::newRow("Russian month") << "Вт мар 08 14:05:09 2005"
+                                   << "";
+    QTest::newRow("trailing text") << "Tue Mar 08 14:05:09 2005 x"
+                                   << "";
+    QTest::newRow("short year") << "Tue Mar 08 14:05:09 05"
+                                << "";
+    QTest::newRow("two line feeds") << "Tue Mar 08 14:05:09 2005\n\n"
+                                    << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 // A stamp reads as the wall-clock time it shows, whatever the locale and
@@ -192,15 +205,15 @@ void TestTeacherReports::damagedFiles_data()
     QTest::newRow("only the mark") << QByteArray("\xFF\xFE") << "Файл пуст" << 0 << false << 0;
     QTest::newRow("big-endian mark")
         << QByteArray("\xFE\xFF\x00\x30\x00\x3B", 6) << resaved << 1 << false << 0;
-    QTest::newRow("no mark") << utf16le(QStringLiteral("0;YWJj"), false) << notAReport << 1
-                             << false << 0;
+    QTest::newRow("no mark") << utf16le(QStringLiteral("0;YWJj"), false) << notAReport << 1 << false
+                             << 0;
     QTest::newRow("saved as UTF-8")
         << QString::fromUtf16(reinterpret_cast<const char16_t *>(vera.constData() + 2),
                               (vera.size() - 2) / 2)
                .toUtf8()
         << resaved << 1 << false << 0;
-    QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << notAReport
-                               << 1 << false << 0;
+    QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << notAReport << 1
+                               << false << 0;
     QTest::newRow("plain UTF-16 text")
         << utf16le(QStringLiteral("Привет")) << notAReport << 1 << false << 0;
     QTest::newRow("coded, not a report")
@@ -296,8 +309,7 @@ void TestTeacherReports::classTable()
     const Report junk = decodeReport(QByteArray("junk"), "junk.rep");
     table.setReports({decodeReport(fixtures::exportedReport(0), "anna.rep"),
                       decodeReport(fixtures::exportedReport(2), "vera.rep"),
-                      decodeReport(fixtures::exportedReport(1), "boris.rep"),
-                      junk});
+                      decodeReport(fixtures::exportedReport(1), "boris.rep"), junk});
 
     // A row per result, one for a learner without results, one for the bad file.
     QCOMPARE(table.rowCount(), 1 + 4 + 1 + 1);
@@ -392,8 +404,7 @@ void TestTeacherReports::mergesALearnersReports()
                                 table.rows()[i].kind == ClassTable::Row::Problem
                                     ? QStringLiteral("(повреждён)")
                                     : table.text(i, ClassTable::Test).left(12),
-                                table.text(i, ClassTable::Percent),
-                                table.text(i, ClassTable::File)}
+                                table.text(i, ClassTable::Percent), table.text(i, ClassTable::File)}
                         .join(u'|');
         rows.sort();
         QCOMPARE(rows, (QStringList{
@@ -446,10 +457,10 @@ void TestTeacherReports::tellsLearnersApart()
     edited.percent = QStringLiteral("100");
 
     ClassTable table;
-    table.setReports({decodeReport(fixtures::reportBytes(boris), "a.rep"),
-                      decodeReport(fixtures::reportBytes(namesake), "b.rep"),
-                      decodeReport(fixtures::reportBytes(fixtures::reportLines(1, {edited})),
-                                   "c.rep")});
+    table.setReports(
+        {decodeReport(fixtures::reportBytes(boris), "a.rep"),
+         decodeReport(fixtures::reportBytes(namesake), "b.rep"),
+         decodeReport(fixtures::reportBytes(fixtures::reportLines(1, {edited})), "c.rep")});
     QCOMPARE(table.learnerCount(), 2);
     QCOMPARE(table.rowCount(), 2);
     const int row = table.learnerRows(ClassTable::learnerKey(table.reports()[0])).value(0, -1);

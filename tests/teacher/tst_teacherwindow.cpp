@@ -337,9 +337,8 @@ void TestTeacherWindow::problemRowsReadInFull()
     // Sorting moves the rows; the spans follow them.
     view->sortByColumn(ClassTable::File, Qt::DescendingOrder);
     for (int row = 0; row < view->model()->rowCount(); ++row) {
-        const bool problem =
-            view->model()->index(row, 0).data(ClassTable::KindRole).toInt() ==
-            ClassTable::Row::Problem;
+        const bool problem = view->model()->index(row, 0).data(ClassTable::KindRole).toInt() ==
+                             ClassTable::Row::Problem;
         QCOMPARE(view->columnSpan(row, ClassTable::Test), problem ? 3 : 1);
     }
 }
@@ -353,16 +352,15 @@ void TestTeacherWindow::chartLabelsStayClear_data()
     QTest::newRow("one learner: the dot sits on the bar's top")
         << QList<QList<double>>{{66.7}, {40}, {85}, {100}} << roomy << false;
     QTest::newRow("a class around its average")
-        << QList<QList<double>>{{50, 52, 48, 50, 51, 49, 50}, {70, 72, 68, 71}} << roomy
-        << false;
+        << QList<QList<double>>{{50, 52, 48, 50, 51, 49, 50}, {70, 72, 68, 71}} << roomy << false;
     QTest::newRow("everyone at 100 %")
         << QList<QList<double>>{{100, 100, 100}, {100}} << roomy << false;
     QTest::newRow("everyone at 0 %") << QList<QList<double>>{{0, 0}, {0}} << roomy << false;
     QTest::newRow("spread from 0 to 100")
         << QList<QList<double>>{{0, 25, 50, 75, 100}, {10, 90}} << roomy << false;
     QTest::newRow("nine tests in the least chart")
-        << QList<QList<double>>{{55}, {60, 62}, {30, 35, 33}, {90}, {45, 50}, {70}, {20, 25},
-                                {80, 85}, {100, 95}}
+        << QList<QList<double>>{{55}, {60, 62}, {30, 35, 33}, {90},     {45, 50},
+                                {70}, {20, 25}, {80, 85},     {100, 95}}
         << least << true;
 }
 

@@ -422,32 +422,40 @@ void TeacherWindow::fitTestColumn()
 void TeacherWindow::spanProblemRows()
 {
     m_view->clearSpans();
+    // Rows that held a message before a sort or a filter hold a result now.
+    const int plain = m_view->verticalHeader()->defaultSectionSize();
     const int rows = m_filter->rowCount();
+    for (int i : std::as_const(m_problemRows)) {
+        if (i < rows)
+            m_view->setRowHeight(i, plain);
+    }
+    m_problemRows.clear();
     for (int i = 0; i < rows; ++i) {
         const QModelIndex index = m_filter->index(i, ClassTable::Test);
-        if (index.data(ClassTable::KindRole).toInt() == ClassTable::Row::Problem)
+        if (index.data(ClassTable::KindRole).toInt() == ClassTable::Row::Problem) {
             m_view->setSpan(i, ClassTable::Test, 1, kProblemSpan);
+            m_problemRows << i;
+        }
     }
     fitProblemRows();
 }
 
 void TeacherWindow::fitProblemRows()
 {
+    if (m_problemRows.isEmpty())
+        return;
     const QFontMetrics metrics(m_view->font());
     const int plain = m_view->verticalHeader()->defaultSectionSize();
-    const QRect viewport = m_view->viewport()->rect();
-    const int rows = m_filter->rowCount();
-    for (int i = 0; i < rows; ++i) {
-        const QModelIndex index = m_filter->index(i, ClassTable::Test);
-        if (index.data(ClassTable::KindRole).toInt() != ClassTable::Row::Problem)
-            continue;
+    int width = 0;
+    for (int c = ClassTable::Test; c < ClassTable::Test + kProblemSpan; ++c)
+        width += m_view->columnWidth(c);
+    const QRect cell(m_view->columnViewportPosition(ClassTable::Test), 0, width, 1 << 20);
+    const QRect part =
+        visiblePart(cell, m_view->viewport()->rect()).adjusted(kCellMargin, 0, -kCellMargin, 0);
+    for (int i : std::as_const(m_problemRows)) {
         // The whole message, wrapped as the delegate draws it.
-        int width = 0;
-        for (int c = ClassTable::Test; c < ClassTable::Test + kProblemSpan; ++c)
-            width += m_view->columnWidth(c);
-        const QRect cell(m_view->columnViewportPosition(ClassTable::Test), 0, width, 1 << 20);
-        const QRect part = visiblePart(cell, viewport).adjusted(kCellMargin, 0, -kCellMargin, 0);
-        const QRect text = metrics.boundingRect(part, Qt::TextWordWrap, index.data().toString());
+        const QString message = m_filter->index(i, ClassTable::Test).data().toString();
+        const QRect text = metrics.boundingRect(part, Qt::TextWordWrap, message);
         m_view->setRowHeight(i, std::max(plain, text.height() + 2 * kCellMargin));
     }
 }

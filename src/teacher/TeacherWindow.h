@@ -102,10 +102,11 @@ private:
     QPushButton *m_printButton = nullptr;
     QPushButton *m_pdfButton = nullptr;
 
-    QString m_folder;          // the folder shown, if one was opened
-    QStringList m_files;       // files added one by one
-    QString m_learner;         // the learner whose sheet is shown
-    int m_testColumnWidth = 0; // what the test titles in view need
+    QString m_folder;           // the folder shown, if one was opened
+    QStringList m_files;        // files added one by one
+    QString m_learner;          // the learner whose sheet is shown
+    int m_testColumnWidth = 0;  // what the test titles in view need
+    QVector<int> m_problemRows; // the damaged files' rows in view
 };
 
 } // namespace teacher

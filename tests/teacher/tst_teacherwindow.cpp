@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QCryptographicHash>
 #include <QDirIterator>
+#include <QHeaderView>
 #include <QImage>
 #include <QProcess>
 #include <QPushButton>
@@ -340,6 +341,8 @@ void TestTeacherWindow::problemRowsReadInFull()
         const bool problem = view->model()->index(row, 0).data(ClassTable::KindRole).toInt() ==
                              ClassTable::Row::Problem;
         QCOMPARE(view->columnSpan(row, ClassTable::Test), problem ? 3 : 1);
+        if (!problem)
+            QCOMPARE(view->rowHeight(row), view->verticalHeader()->defaultSectionSize());
     }
 }
 

@@ -78,6 +78,11 @@ class ClassView : public QTableView
 public:
     using QTableView::QTableView;
     std::function<void()> onResized;
+    // What a column's cells and heading need, whatever width it has now.
+    int contentWidth(int column) const
+    {
+        return std::max(sizeHintForColumn(column), horizontalHeader()->sectionSizeHint(column));
+    }
     std::function<void()> onScrolled;
 
 protected:
@@ -403,8 +408,9 @@ void TeacherWindow::fitToScreen()
     move(available.center() - frame.center() + QPoint(0, kFrameAllowance.height() / 2));
 }
 
-// The test's title gives way first when the table is narrow, so that the
-// date and the share stay in view; the full title is in its tooltip.
+// The test's title gives way first when the table is narrow, so that every
+// column stays in view, or at least the date and the share; the full title
+// is in its tooltip.
 void TeacherWindow::fitTestColumn()
 {
     if (m_testColumnWidth <= 0)
@@ -415,8 +421,11 @@ void TeacherWindow::fitTestColumn()
             others += m_view->columnWidth(c);
     }
     const int room = m_view->viewport()->width() - others;
-    m_view->setColumnWidth(ClassTable::Test, std::clamp(room, kNarrowestTest,
-                                                        std::min(m_testColumnWidth, kWidestTest)));
+    const int withFile = room - m_fileColumnWidth;
+    const int widest = std::min(m_testColumnWidth, kWidestTest);
+    m_view->setColumnWidth(ClassTable::Test,
+                           std::clamp(withFile >= kNarrowestTest ? withFile : room, kNarrowestTest,
+                                      std::max(widest, kNarrowestTest)));
 }
 
 void TeacherWindow::spanProblemRows()
@@ -574,6 +583,8 @@ void TeacherWindow::tableChanged()
     if (reports > 0) {
         m_view->resizeColumnsToContents();
         m_testColumnWidth = m_view->columnWidth(ClassTable::Test);
+        // The last column stretches: what its names need is asked apart.
+        m_fileColumnWidth = static_cast<ClassView *>(m_view)->contentWidth(ClassTable::File);
         fitTestColumn();
     }
     filterChanged();

@@ -106,6 +106,7 @@ private:
     QStringList m_files;        // files added one by one
     QString m_learner;          // the learner whose sheet is shown
     int m_testColumnWidth = 0;  // what the test titles in view need
+    int m_fileColumnWidth = 0;  // and the file names
     QVector<int> m_problemRows; // the damaged files' rows in view
 };
 

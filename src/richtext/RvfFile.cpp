@@ -501,6 +501,38 @@ bool loadRvf(const QString &path, RVDocument &out, QString *error)
     return parseRvf(data, QFileInfo(path).absolutePath(), out, error);
 }
 
+namespace {
+
+QString checkpointElement(const RVCheckpoint &cp)
+{
+    return QStringLiteral("<cp name=\"%1\" tag=\"%2\" event=\"%3\"/>")
+        .arg(xmlEscape(cp.name, true))
+        .arg(cp.tag)
+        .arg(cp.raiseEvent ? 1 : 0);
+}
+
+// A picture's path, relative to the document, is written relative to the
+// folder the document goes to.
+QString pictureElement(const RVItem &item, const QDir &source, const QDir &target)
+{
+    QString src = item.picturePath;
+    if (QFileInfo(src).isRelative())
+        src = target.relativeFilePath(source.absoluteFilePath(src));
+    QString x = QStringLiteral("<img src=\"%1\"").arg(xmlEscape(src, true));
+    if (item.pictureJump)
+        x += QLatin1String(" jump=\"1\"");
+    if (!item.pictureAlt.isEmpty())
+        x += QStringLiteral(" alt=\"%1\"").arg(xmlEscape(item.pictureAlt, true));
+    if (item.pictureWidth > 0)
+        x += QStringLiteral(" width=\"%1\"").arg(item.pictureWidth);
+    if (item.pictureHeight > 0)
+        x += QStringLiteral(" height=\"%1\"").arg(item.pictureHeight);
+    x += QLatin1String("/>");
+    return x;
+}
+
+} // namespace
+
 QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
 {
     const QDir source(doc.baseDir.isEmpty() ? QDir::currentPath() : doc.baseDir);
@@ -514,10 +546,7 @@ QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
         while (cpNext < cps.size() && cps[cpNext].itemIndex == itemIndex) {
             const RVCheckpoint &cp = cps[cpNext++];
             x += QLatin1String(indent);
-            x += QStringLiteral("<cp name=\"%1\" tag=\"%2\" event=\"%3\"/>")
-                     .arg(xmlEscape(cp.name, true))
-                     .arg(cp.tag)
-                     .arg(cp.raiseEvent ? 1 : 0);
+            x += checkpointElement(cp);
             if (*indent)
                 x += QLatin1Char('\n');
         }
@@ -552,22 +581,9 @@ QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
         case RVItem::Kind::Tab:
             x += QStringLiteral("<tab style=\"%1\"/>").arg(std::max(0, item.styleNo));
             break;
-        case RVItem::Kind::Picture: {
-            QString src = item.picturePath;
-            if (QFileInfo(src).isRelative())
-                src = target.relativeFilePath(source.absoluteFilePath(src));
-            x += QStringLiteral("<img src=\"%1\"").arg(xmlEscape(src, true));
-            if (item.pictureJump)
-                x += QLatin1String(" jump=\"1\"");
-            if (!item.pictureAlt.isEmpty())
-                x += QStringLiteral(" alt=\"%1\"").arg(xmlEscape(item.pictureAlt, true));
-            if (item.pictureWidth > 0)
-                x += QStringLiteral(" width=\"%1\"").arg(item.pictureWidth);
-            if (item.pictureHeight > 0)
-                x += QStringLiteral(" height=\"%1\"").arg(item.pictureHeight);
-            x += QLatin1String("/>");
+        case RVItem::Kind::Picture:
+            x += pictureElement(item, source, target);
             break;
-        }
         case RVItem::Kind::Break:
             break;
         }
@@ -576,11 +592,7 @@ QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
         x += QLatin1String("</p>\n");
     // The end checkpoints.
     while (cpNext < cps.size()) {
-        const RVCheckpoint &cp = cps[cpNext++];
-        x += QStringLiteral("  <cp name=\"%1\" tag=\"%2\" event=\"%3\"/>\n")
-                 .arg(xmlEscape(cp.name, true))
-                 .arg(cp.tag)
-                 .arg(cp.raiseEvent ? 1 : 0);
+        x += QLatin1String("  ") + checkpointElement(cps[cpNext++]) + QLatin1Char('\n');
     }
     x += QLatin1String("</rvf>\n");
     return x.toUtf8();

@@ -331,13 +331,6 @@ def read_questions(path, lecture=None):
         if not current.key():
             raise SourceError("%s:%d: the question has no correct option"
                               % (where, current.line))
-        if len(current.key()) > 1 and not current.select_all():
-            raise SourceError(
-                "%s:%d: the question has %d right options, so its text must say "
-                "\"%s\"" % (where, current.line, len(current.key()), SELECT_ALL))
-        if len(current.key()) > max(MULTI_SIZES):
-            raise SourceError("%s:%d: every option of the question is right"
-                              % (where, current.line))
         texts = [option.casefold() for _, option in current.options]
         if len(set(texts)) != len(texts):
             raise SourceError("%s:%d: two options of the question are the same"
@@ -482,11 +475,19 @@ def bank_statistics(question_sets, lectures, selected=None):
             singles[letter] += own_singles[letter]
             multi_letters[letter] += sum(letter in key for key in multi_keys)
         for key in multi_keys:
-            sizes[len(key)] += 1
+            if len(key) in sizes:
+                sizes[len(key)] += 1
         known = sections_of_lecture.get(lecture, [])
         teaching = [mark for mark in known if mark not in practice]
         tested = {q.mark for q in questions}
         for q in questions:
+            if len(q.key()) > 1 and not q.select_all():
+                problems.append(
+                    "%s:%d: the question has %d right options, so its text must say "
+                    "\"%s\"" % (where, q.line, len(q.key()), SELECT_ALL))
+            if len(q.key()) > max(MULTI_SIZES):
+                problems.append("%s:%d: every option of the question is right"
+                                % (where, q.line))
             if known and q.mark not in known:
                 problems.append("%s:%d: section %s is not a checkpoint of lection%d.rvf"
                                 % (where, q.line, q.mark, lecture))
@@ -685,9 +686,9 @@ def read_glossary(folder, lectures):
     return entries, omitted
 
 
-# A bold term is a text item of this style inside running text; a paragraph
-# that is nothing but such an item is a formula or an example line.
+# A bold term is a text item of this style inside running text.
 TERM_STYLE = "3"
+SCRIPT_STYLES = (TERM_STYLE, "7", "8")
 # Formulas, code, paths and templates are set in the same style but are no terms.
 NOT_A_TERM = re.compile(r"[\d=·:/\\@<>→…«»;,.]")
 
@@ -699,10 +700,12 @@ def bold_terms(root):
         if p.get("para") == "2":
             continue
         items = [child for child in p if child.tag == "t"]
-        words = sum(1 for child in items if (child.text or "").strip())
-        words += bool((p.text or "").strip()) + sum(
-            1 for child in p if (child.tail or "").strip())
-        if words < 2:
+        # Lines that are all in the term style are code, tables or formulas.
+        running = bool((p.text or "").strip()) or any(
+            (child.tail or "").strip() for child in p) or any(
+            (child.text or "").strip() and child.get("style", "0") not in SCRIPT_STYLES
+            for child in items)
+        if not running:
             continue
         for child in items:
             if child.get("style", "0") != TERM_STYLE:
@@ -738,12 +741,13 @@ def names_of(term):
 
 def covers(term, bold):
     """Whether a glossary term names a bold term of a lecture: the bold
-    words, in some grammatical form, begin the term («достоверность» is
-    «Достоверность информации»)."""
+    words, in some grammatical form, stand together in the term
+    («достоверность» is «Достоверность информации», «с плавающей запятой»
+    is «Число с плавающей запятой»)."""
     words = term_words(bold)
-    return any(len(words) <= len(name)
-               and all(same_word(a, b) for a, b in zip(words, name))
-               for name in names_of(term))
+    return any(all(same_word(a, b) for a, b in zip(words, name[start:]))
+               for name in names_of(term)
+               for start in range(len(name) - len(words) + 1))
 
 
 def uncovered_terms(root, glossary, omitted):

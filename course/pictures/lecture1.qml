@@ -268,8 +268,8 @@ Rectangle {
                 Behavior on opacity { NumberAnimation { duration: 400 } }
                 Text {
                     anchors.centerIn: parent
-                    textFormat: Text.StyledText
-                    text: "N = 2<sup>i</sup>:   8 = 2<sup>3</sup>,   i = 3 бита"
+                    textFormat: Text.RichText
+                    text: "N = 2<sup>i</sup>&nbsp;&nbsp;→&nbsp;&nbsp;8 = 2<sup>3</sup>, i = 3 бита"
                     font.family: Theme.font; font.pixelSize: 20; font.bold: true
                     color: Theme.onDark
                 }

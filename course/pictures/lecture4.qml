@@ -109,8 +109,8 @@ Rectangle {
                 onPaint: {
                     const ctx = getContext("2d");
                     ctx.reset();
-                    ctx.strokeStyle = Theme.lineStrong;
-                    ctx.fillStyle = Theme.lineStrong;
+                    ctx.strokeStyle = Theme.muted;
+                    ctx.fillStyle = Theme.muted;
                     ctx.lineWidth = 2;
                     for (let k = 0; k < paths.length; ++k) {
                         const path = paths[k];

@@ -59,7 +59,7 @@ Item {
 
     Rectangle {
         id: band
-        width: parent.width; height: 46
+        width: parent.width; height: 44
         color: Theme.primary
         Rectangle {
             id: badge

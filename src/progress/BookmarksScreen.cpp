@@ -2,7 +2,8 @@
 
 #include "learners/CourseData.h"
 #include "movie/MovieControl.h"
-#include "reader/ReaderWindow.h"
+#include "reader/ReaderIntents.h"
+#include "reader/ReaderState.h"
 #include "richtext/RVStyle.h"
 #include "ui/Dialogs.h"
 #include "ui/Navigator.h"
@@ -32,8 +33,9 @@ public:
 
 TfrmBookmark *frmBookmark = nullptr;
 
-TfrmBookmark::TfrmBookmark(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
-    : ui::ModalScreen(parent), m_state(state), m_navigator(navigator)
+TfrmBookmark::TfrmBookmark(reader::ReaderState &state, reader::ReaderIntents &reader,
+                           ui::Navigator &navigator, QWidget *parent)
+    : ui::ModalScreen(parent), m_state(state), m_reader(reader), m_navigator(navigator)
 {
     setObjectName(QStringLiteral("frmBookmark"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -116,7 +118,7 @@ void TfrmBookmark::fillList()
     m_table.clear();
     try {
         m_state.XML().readBookmarks(
-            m_state.CurrentUser,
+            m_state.CurrentUser(),
             [&](const QString &title) {
                 m_table.push_back({title, 0, 0});
                 LBBookmarks->addItem(title);
@@ -143,9 +145,8 @@ void TfrmBookmark::openSelected()
     if (row < 0 || row >= static_cast<int>(m_table.size()) || !LBBookmarks->item(row)->isSelected())
         return;
     const BookmarkEntry entry = m_table[static_cast<size_t>(row)];
-    if (!frmMain->showPageAt(entry.page, entry.increment))
+    if (!m_reader.openBookmark(entry.page, entry.increment))
         return;
-    frmMain->PushHistory(hkHome, false, 0);
     closeScreen();
     m_navigator.closeHome();
 }
@@ -157,7 +158,7 @@ void TfrmBookmark::deleteSelected()
         return;
     // A failed save is not caught here: the learner sees its reason in the
     // error box and the list stays as it was.
-    m_state.XML().deleteBookmark(m_state.CurrentUser, row);
+    m_state.XML().deleteBookmark(m_state.CurrentUser(), row);
     fillList();
     selectRow(row);
 }

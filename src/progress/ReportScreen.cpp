@@ -125,7 +125,7 @@ void TfrmOtcher::Generate()
         RichView1->AddNL(testing::EncodeLine(line), kLineStyle, kLinePara);
     };
     try {
-        progress::reportText(m_state.XML(), m_state.CurrentUser, addLine);
+        progress::reportText(m_state.XML(), m_state.CurrentUser(), addLine);
     } catch (const std::exception &) {
         // The record could not be read whole: the report keeps the lines
         // gathered so far, and the window goes.

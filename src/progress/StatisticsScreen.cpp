@@ -89,7 +89,7 @@ void TfrmStat::FormShow()
     RichView1->AddNL(QStringLiteral("Просмотр статистики: "), tsSubheading, psCentered);
     try {
         m_state.XML().readLearnerRecord(
-            m_state.CurrentUser,
+            m_state.CurrentUser(),
             [&](const char *field, const QString &value) {
                 addField(progress::fieldLabel(field), value);
                 if (qstrcmp(field, "date") == 0)
@@ -108,7 +108,7 @@ void TfrmStat::FormShow()
                                  psParagraph);
             });
         RichView1->AddBreak();
-        Chart->setProgress(progress::lectureProgress(m_state.XML(), m_state.CurrentUser));
+        Chart->setProgress(progress::lectureProgress(m_state.XML(), m_state.CurrentUser()));
     } catch (const std::exception &) {
         // Only reads the course data: an unreadable record just ends the view.
         closeScreen();

@@ -1,21 +1,22 @@
 #include "screens/FontScreen.h"
 
 #include "movie/MovieControl.h"
+#include "reader/ReaderIntents.h"
 #include "reader/ReaderState.h"
-#include "reader/ReaderWindow.h"
 #include "richtext/RVStyle.h"
 #include "richtext/RichView.h"
 #include "ui/FontDialog.h"
 
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QScreen>
 
 #include <algorithm>
 
 TfrmFont *frmFont = nullptr;
 
-TfrmFont::TfrmFont(reader::ReaderState &state, QWidget *parent)
-    : ui::ModalScreen(parent), m_state(state)
+TfrmFont::TfrmFont(reader::ReaderState &state, reader::ReaderIntents &reader, QWidget *parent)
+    : ui::ModalScreen(parent), m_state(state), m_reader(reader)
 {
     setObjectName(QStringLiteral("frmFont"));
     setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
@@ -55,7 +56,7 @@ void TfrmFont::FormActivate()
     Flash->setGeometry(rect());
     Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("font")));
     Flash->SetVariable(QStringLiteral("narrow"),
-                       frmMain->narrowColumn() ? QStringLiteral("1") : QStringLiteral("0"));
+                       m_state.narrowColumn() ? QStringLiteral("1") : QStringLiteral("0"));
     RView1->raise();
 }
 
@@ -73,10 +74,13 @@ void TfrmFont::FlashFSCommand(const QString &command, const QString &)
 
 void TfrmFont::DoColumn()
 {
-    frmMain->setNarrowColumn(!frmMain->narrowColumn());
-    Flash->SetVariable(QStringLiteral("narrow"),
-                       frmMain->narrowColumn() ? QStringLiteral("1") : QStringLiteral("0"));
-    frmMain->savePreferences();
+    const bool narrow = !m_state.narrowColumn();
+    // The switch shows the choice even when keeping it fails.
+    const auto shown = qScopeGuard([&] {
+        Flash->SetVariable(QStringLiteral("narrow"),
+                           m_state.narrowColumn() ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    m_reader.setNarrowColumn(narrow);
 }
 
 void TfrmFont::DoChange()
@@ -129,14 +133,12 @@ void TfrmFont::placeBesidePreview()
 
 void TfrmFont::dlgFontApply()
 {
-    frmMain->applyReadingFont(dlgFont->chosenFont(), dlgFont->chosenColor());
-    RView1->Format();
-    frmMain->savePreferences();
+    const auto laidOut = qScopeGuard([this] { RView1->Format(); });
+    m_reader.applyReadingFont(dlgFont->chosenFont(), dlgFont->chosenColor());
 }
 
 void TfrmFont::DoDefoult()
 {
-    frmMain->restoreDefaultSizes();
-    RView1->Format();
-    frmMain->savePreferences();
+    const auto laidOut = qScopeGuard([this] { RView1->Format(); });
+    m_reader.restoreDefaultSizes();
 }

@@ -96,8 +96,8 @@ void TfrmLogin::FormActivate()
     LBNames->show();
     if (LBNames->count() > 0)
         LBNames->setCurrentIndex(RememberedUser < LBNames->count() ? RememberedUser : -1);
-    m_state.CurrentUser = RememberedUser;
-    m_state.History.push(HistoryCommand(hkHome, false, 0));
+    m_state.setCurrentUser(RememberedUser);
+    m_state.pushHistory(HistoryCommand(hkHome, false, 0));
 }
 
 bool TfrmLogin::FillLearnerList()
@@ -259,7 +259,7 @@ void TfrmLogin::Enter()
         Flash->GotoFrame(kFrameNoLearner);
         return;
     }
-    m_state.CurrentUser = position;
+    m_state.setCurrentUser(position);
     m_navigator.showHome(true);
     closeScreen();
 }
@@ -270,7 +270,7 @@ void TfrmLogin::LBNamesChange()
     if (position < 0)
         Flash->GotoFrame(kFrameSelectionLost);
     else
-        m_state.CurrentUser = position;
+        m_state.setCurrentUser(position);
 }
 
 void TfrmLogin::closeEvent(QCloseEvent *event)
@@ -285,7 +285,13 @@ void TfrmLogin::closeEvent(QCloseEvent *event)
     FlashFSCommand(QStringLiteral("close"), QString());
 }
 
+void TfrmLogin::playFromStart()
+{
+    Flash->GotoFrame(1);
+    Flash->Play();
+}
+
 void TfrmLogin::ReturnStep()
 {
-    RememberedUser = m_state.CurrentUser;
+    RememberedUser = m_state.CurrentUser();
 }

@@ -27,6 +27,8 @@ public:
     void LBNamesChange();
     // Run by the reader window after the modal showing has returned.
     void ReturnStep();
+    // The sign-in movie from its first frame, playing.
+    void playFromStart();
 
     movie::MovieControl *Flash = nullptr;
     QComboBox *LBNames = nullptr;

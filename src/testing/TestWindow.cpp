@@ -199,7 +199,7 @@ void TfrmTest::finishTest(int percent)
     // the statistics as a test of the lecture it is not.
     if (!Run.isRetry()) {
         try {
-            m_state.XML().addTestResult(m_state.CurrentUser, Run.RecordedTopic, percent);
+            m_state.XML().addTestResult(m_state.CurrentUser(), Run.RecordedTopic, percent);
         } catch (const std::exception &e) {
             // The learner must not leave believing the result was kept.
             dialogs::error(this, QStringLiteral("Результат теста не сохранён.\n") +

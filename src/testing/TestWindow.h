@@ -50,6 +50,11 @@ public:
     // window's test state; tests replace its clock and generator).
     testing::StringGrid StringGrid1{3};
     testing::StringGrid StringGrid2{4};
+    // The last run's questions as answered, and whether it retried the
+    // mistakes of the one before: what its review shows.
+    const QVector<testing::AnsweredQuestion> &lastAnswers() const { return Run.Answers; }
+    bool lastRunRetried() const { return Run.isRetry(); }
+
     testing::TestRun Run{StringGrid1, StringGrid2};
 
 protected:

@@ -94,7 +94,7 @@ void TestLearnerPlace::startRun()
 {
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = 0;
+    frmMain->state().setCurrentUser(0);
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);
@@ -227,7 +227,7 @@ void TestLearnerPlace::continueAfterARestart()
     });
     const QString title = frmMain->XML().lectures()[3].description;
     QCOMPARE(offered, QStringLiteral("Продолжить: ") + title + QStringLiteral(", ") + section);
-    QCOMPARE(frmMain->state().CurrentPage, 3);
+    QCOMPARE(frmMain->state().CurrentPage(), 3);
     QCOMPARE(frmMain->sectionInView(), section);
     // Within one per cent of the page, the stored precision.
     QVERIFY(std::abs(parts::RichView1()->scrollPosition() - position) <=
@@ -264,7 +264,7 @@ void TestLearnerPlace::preferencesAfterARestart()
     QVERIFY(normal.italic);
     QCOMPARE(normal.color, QColor(0x00, 0x00, 0x80));
     QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsHeading).size, 25);
-    QCOMPARE(frmMain->state().NormalSize, 12);
+    QCOMPARE(frmMain->state().NormalSize(), 12);
     QVERIFY(frmMain->narrowColumn());
 
     // The narrow column is centred: on a wide screen the text starts well
@@ -303,7 +303,7 @@ void TestLearnerPlace::bookmarkReopensWhereItWasSet()
         frmBookmark->FlashFSCommand(QStringLiteral("DoJump"), QString());
     });
     QCOMPARE(line, QStringLiteral("Лекция 2 — ") + section);
-    QCOMPARE(frmMain->state().CurrentPage, 2);
+    QCOMPARE(frmMain->state().CurrentPage(), 2);
     QCOMPARE(frmMain->sectionInView(), section);
     // The menu panel may have come in meanwhile and the page be laid out
     // narrower: the place is kept as a share of the page.

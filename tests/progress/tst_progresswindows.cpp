@@ -201,7 +201,7 @@ void TestProgressWindows::cleanup()
 void TestProgressWindows::signIn(int learner)
 {
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = learner;
+    frmMain->state().setCurrentUser(learner);
 }
 
 // ---- Statistics -------------------------------------------------------------
@@ -592,7 +592,7 @@ void TestProgressWindows::bookmarkOpensThroughTheNestedScreens()
     QVERIFY(bookmarksRan);
     QVERIFY(!home.openAfter);
     QVERIFY(!frmBookmark->isVisible());
-    QCOMPARE(frmMain->state().CurrentPage, 3);
+    QCOMPARE(frmMain->state().CurrentPage(), 3);
     QVERIFY(documentHeight > 1000);
     QVERIFY(expectedScroll > 0);
     QCOMPARE(parts::RichView1()->scrollPosition(), expectedScroll);
@@ -684,7 +684,7 @@ void TestProgressWindows::bookmarksOpenWithTheFirstRowSelected()
     QVERIFY(firstSelected);
     QVERIFY(hidden);
     QVERIFY(!first.openAfter);
-    QCOMPARE(frmMain->state().CurrentPage, 1);
+    QCOMPARE(frmMain->state().CurrentPage(), 1);
     QCOMPARE(frmMain->XML().bookmarks(1).size(), 3);
 
     // A double click on a row opens it.
@@ -697,7 +697,7 @@ void TestProgressWindows::bookmarksOpenWithTheFirstRowSelected()
     });
     QVERIFY(dbl.loopRan);
     QVERIFY(!dbl.openAfter);
-    QCOMPARE(frmMain->state().CurrentPage, 2);
+    QCOMPARE(frmMain->state().CurrentPage(), 2);
     QCOMPARE(parts::RichView1()->scrollPosition(), 0);
 }
 

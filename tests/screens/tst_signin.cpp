@@ -169,7 +169,7 @@ void TestLogin::emptyListAndFirstRegistration()
         QCOMPARE(frmLogin->LBNames->count(), 0);
         QCOMPARE(frmLogin->LBNames->currentIndex(), -1);
         QVERIFY(frmLogin->LBNames->isVisible());
-        QCOMPARE(frmMain->state().CurrentUser, 0);
+        QCOMPARE(frmMain->state().CurrentUser(), 0);
         QCOMPARE(frmMain->history().size(), size_t(1));
         QCOMPARE(frmMain->history().back().GetKind(), int(hkHome));
 
@@ -180,7 +180,7 @@ void TestLogin::emptyListAndFirstRegistration()
         }
         QVERIFY(m_questions.isEmpty());
         QVERIFY(frmLogin->LBNames->isVisible());
-        QCOMPARE(frmMain->state().CurrentUser, 0);
+        QCOMPARE(frmMain->state().CurrentUser(), 0);
 
         press("AddNewUser");
         QVERIFY(!frmLogin->LBNames->isVisible());
@@ -194,7 +194,7 @@ void TestLogin::emptyListAndFirstRegistration()
         QVERIFY(frmLogin->LBNames->isVisible());
         QCOMPARE(entries(frmLogin->LBNames), QStringList{"Пётр?"});
         QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
-        QCOMPARE(frmMain->state().CurrentUser, 0);
+        QCOMPARE(frmMain->state().CurrentUser(), 0);
 
         // An empty first name is stored as "неизвестен".
         press("AddNewUser");
@@ -218,7 +218,7 @@ void TestLogin::changeKeepsSelectionAndEnterSignsInThatLearner()
     OnShow home(frmIntro, [&] {
         frmIntro->closeScreen();
         homeShown = true;
-        QCOMPARE(frmMain->state().CurrentUser, 0);
+        QCOMPARE(frmMain->state().CurrentUser(), 0);
         QVERIFY(frmLogin->isShowingModal()); // the sign-in screen stays open under it
     });
     bool signedIn = false;
@@ -226,7 +226,7 @@ void TestLogin::changeKeepsSelectionAndEnterSignsInThatLearner()
         // The first learner is picked before anything is touched.
         QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
         QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
-        QCOMPARE(frmMain->state().CurrentUser, 0);
+        QCOMPARE(frmMain->state().CurrentUser(), 0);
 
         // Cancel after ChangeUser leaves everything as it was.
         const QByteArray before = readBytes(m_dect);
@@ -249,7 +249,7 @@ void TestLogin::changeKeepsSelectionAndEnterSignsInThatLearner()
         // The changed learner stays selected: "Войти" signs in as her, not
         // as whoever is last in the list.
         QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
-        QCOMPARE(frmMain->state().CurrentUser, 0);
+        QCOMPARE(frmMain->state().CurrentUser(), 0);
 
         press("Enter");
         signedIn = true;
@@ -262,7 +262,7 @@ void TestLogin::changeKeepsSelectionAndEnterSignsInThatLearner()
     QVERIFY(signedIn);
     QVERIFY(homeShown);
     QVERIFY(!frmLogin->isVisible());
-    QCOMPARE(frmMain->state().CurrentUser, 0);
+    QCOMPARE(frmMain->state().CurrentUser(), 0);
     QCOMPARE(frmLogin->RememberedUser, 0); // the return step ran
     QCOMPARE(frmLogin->Flash->GetVariable("frame"), QStringLiteral("1"));
 
@@ -353,7 +353,7 @@ void TestLogin::deleteAsksFirst()
         // The learner picks Борис.
         frmLogin->LBNames->setCurrentIndex(1);
         emit frmLogin->LBNames->activated(1);
-        QCOMPARE(frmMain->state().CurrentUser, 1);
+        QCOMPARE(frmMain->state().CurrentUser(), 1);
 
         press("DeleteUser");
         QCOMPARE(m_questions.size(), 1);
@@ -368,7 +368,7 @@ void TestLogin::deleteAsksFirst()
         QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Вера"}));
         // No selection after the refill; CurrentUser keeps its value until a pick.
         QCOMPARE(frmLogin->LBNames->currentIndex(), -1);
-        QCOMPARE(frmMain->state().CurrentUser, 1);
+        QCOMPARE(frmMain->state().CurrentUser(), 1);
         press("Enter");
         QCOMPARE(frame(), QStringLiteral("41"));
         QVERIFY(frmLogin->isShowingModal());
@@ -466,7 +466,7 @@ void TestLogin::unreadableDataClosesSilently()
     QCOMPARE(m_messages[0].left(frmLogin->loadFailure().size()), frmLogin->loadFailure());
     QVERIFY(!frmLogin->loadFailure().isEmpty());
     QCOMPARE(entries(frmLogin->LBNames), listed);
-    QCOMPARE(frmMain->state().CurrentUser, 0);
+    QCOMPARE(frmMain->state().CurrentUser(), 0);
     QCOMPARE(frmLogin->RememberedUser, 0);
     QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
     // The toolbar's bookmark explains too, and nothing is ever written.

@@ -120,7 +120,9 @@ bool ReaderState::zoomOut()
 
 void ReaderState::setZoom(int steps)
 {
-    setSizes(std::clamp(kDefaultNormalSize + steps, kMinNormalSize, kMaxNormalSize));
+    // Held as steps first: a hand-edited number may be near the int's ends.
+    setSizes(kDefaultNormalSize + std::clamp(steps, kMinNormalSize - kDefaultNormalSize,
+                                             kMaxNormalSize - kDefaultNormalSize));
 }
 
 void ReaderState::setMenuShown(bool shown)

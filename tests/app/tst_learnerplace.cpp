@@ -57,6 +57,7 @@ private slots:
     void damagedValuesReadAsNothingRemembered();
     void continueAfterARestart();
     void preferencesAfterARestart();
+    void preferencesStayWithTheirLearner();
     void bookmarkReopensWhereItWasSet();
     void progressOfEachLecture();
 
@@ -276,6 +277,44 @@ void TestLearnerPlace::preferencesAfterARestart()
     QVERIFY2(narrowX > wideX + 100, qPrintable(QStringLiteral("%1 / %2").arg(narrowX).arg(wideX)));
     // Another learner keeps the program's own settings.
     QVERIFY(frmMain->XML().preferences(1) == learners::CourseData::Preferences());
+}
+
+void TestLearnerPlace::preferencesStayWithTheirLearner()
+{
+    // The first learner reads large, in a serif face, in a narrow column.
+    whileUp(frmIntro, [] {});
+    frmMain->ZoomIn();
+    frmMain->ZoomIn();
+    QFont serif(QStringLiteral("Liberation Serif"));
+    serif.setPointSize(15);
+    frmMain->applyReadingFont(serif, QColor(0x00, 0x00, 0x80));
+    frmMain->setNarrowColumn(true);
+    const TRVStyle start(TRVStyle::Sheet::Reader);
+
+    // The second signs in on the same run: the program's own settings.
+    frmMain->state().setCurrentUser(1);
+    whileUp(frmIntro, [] {});
+    const RVTextStyle &normal = parts::RVStyle1()->TextStyles(rvs::tsNormal);
+    QCOMPARE(normal.fontName, start.TextStyles(rvs::tsNormal).fontName);
+    QCOMPARE(normal.size, 10);
+    QCOMPARE(normal.color, start.TextStyles(rvs::tsNormal).color);
+    QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsHeading).size, 20);
+    QCOMPARE(frmMain->state().NormalSize(), 10);
+    QVERIFY(!frmMain->narrowColumn());
+
+    // A zoom of their own keeps only that under them, not the first one's face.
+    frmMain->ZoomIn();
+    learners::CourseData::Preferences expected;
+    expected.zoom = 1;
+    QVERIFY(frmMain->XML().preferences(1) == expected);
+
+    // And the first learner finds their choices again.
+    frmMain->state().setCurrentUser(0);
+    whileUp(frmIntro, [] {});
+    QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsNormal).size, 15);
+    QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsNormal).color, QColor(0x00, 0x00, 0x80));
+    QCOMPARE(frmMain->state().NormalSize(), 12);
+    QVERIFY(frmMain->narrowColumn());
 }
 
 void TestLearnerPlace::bookmarkReopensWhereItWasSet()

@@ -57,7 +57,6 @@ public:
     void updateFocus();
 
     QFrame *panel() const { return m_panel; }
-    QPushButton *handle() const { return m_handle; }
 
 signals:
     void slid();

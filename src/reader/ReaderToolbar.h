@@ -28,9 +28,6 @@ public:
     // The frame that marks the page shown among the buttons.
     void gotoFrame(int frame);
 
-    QFrame *panel() const { return m_panel; }
-    movie::MovieControl *movie() const { return m_buttons; }
-
 signals:
     // A button or its key: "DoHome", "DoMenu", "DoPlus", ...
     void command(const QString &command, const QString &args);

@@ -19,7 +19,6 @@
 #include <QFontMetrics>
 #include <QLabel>
 #include <QLinearGradient>
-#include <QPushButton>
 #include <QScreen>
 #include <QShortcut>
 

@@ -53,9 +53,8 @@ public:
     // Out of view it and its handle take no keyboard focus.
     void updateFocus();
 
-    QPushButton *handle() const { return m_handle; }
+    // The menu's own view, whose links jump to the sections.
     TRichView *view() const { return m_view; }
-    QTimer *timer() const { return m_timer; }
 
 signals:
     // The page view gives room to the menu (false) or has the whole width.

@@ -65,9 +65,7 @@ public:
     }
     void runTest(const QString &topic) override
     {
-        TfrmTest *test = created(frmTest, [this] { return new TfrmTest(state(), *this); });
-        test->Topic = topic;
-        test->showModal();
+        created(frmTest, [this] { return new TfrmTest(state(), *this); })->runTopic(topic);
     }
     ui::ReviewChoice showReview() override
     {

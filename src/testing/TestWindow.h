@@ -30,6 +30,12 @@ public:
     // "0" for the general test, otherwise a lecture's position; set before
     // the window is shown.
     QString Topic;
+    // Runs a test on that topic, modally.
+    void runTopic(const QString &topic)
+    {
+        Topic = topic;
+        showModal();
+    }
 
     // Reads both banks from the current directory into the tables,
     // once per run: again only when a bank file has changed since.

@@ -11,7 +11,8 @@
 
 namespace reader {
 
-MoviePanel::MoviePanel(ReaderState &state, QWidget &window) : QObject(&window), m_state(state), m_window(&window)
+MoviePanel::MoviePanel(ReaderState &state, QWidget &window)
+    : QObject(&window), m_state(state), m_window(&window)
 {
     m_panel = new QFrame(&window);
     m_panel->setObjectName(QStringLiteral("pnlPlayer"));

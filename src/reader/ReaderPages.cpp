@@ -85,8 +85,9 @@ void TfrmMain::OpenPage(int n)
     if (!loaded) {
         // The learner gets the fixed message; whoever looks after the course
         // finds the file, the line and the reason on standard error.
-        std::fprintf(stderr, "tarvel: %s: %s\n", qUtf8Printable(document),
-                     qUtf8Printable(failure.isEmpty() ? QStringLiteral("cannot be read") : failure));
+        std::fprintf(
+            stderr, "tarvel: %s: %s\n", qUtf8Printable(document),
+            qUtf8Printable(failure.isEmpty() ? QStringLiteral("cannot be read") : failure));
         std::fflush(stderr);
         dialogs::message(this, kMissingFiles);
         closeMainWindow();
@@ -149,12 +150,14 @@ void TfrmMain::showSection(int page, const QString &mark)
         // Sections are the page's checkpoints, named "<mark> <title>".
         const std::vector<int> &positions = m_state.SectionY();
         size_t k = 0;
-        for (auto cp = RichView1->GetFirstCheckpoint(); cp; cp = RichView1->GetNextCheckpoint(cp), ++k) {
+        for (auto cp = RichView1->GetFirstCheckpoint(); cp;
+             cp = RichView1->GetNextCheckpoint(cp), ++k) {
             int tag = 0;
             QString name;
             bool raiseEvent = false;
             RichView1->GetCheckpointInfo(cp, tag, name, raiseEvent);
-            if ((name == mark || name.startsWith(mark + QLatin1Char(' '))) && k < positions.size()) {
+            if ((name == mark || name.startsWith(mark + QLatin1Char(' '))) &&
+                k < positions.size()) {
                 RichView1->ScrollTo(positions[k]);
                 break;
             }
@@ -276,8 +279,8 @@ void TfrmMain::ShowContents()
         if (!lecture.hasId)
             throw learners::CourseDataError(
                 QStringLiteral("В описании курса у лекции %1 нет атрибута id.").arg(i));
-        RichView1->AddNLTag(lecture.id + QStringLiteral(".  ") + lecture.description,
-                            tsJumpArial, psLeftIndent, i);
+        RichView1->AddNLTag(lecture.id + QStringLiteral(".  ") + lecture.description, tsJumpArial,
+                            psLeftIndent, i);
         RichView1->AddNL(QStringLiteral(" "), tsNormal, psLeft);
         for (const learners::CourseData::Section &section : lecture.sections)
             RichView1->AddNL(QStringLiteral("     ") + section.mark + QStringLiteral(" ") +
@@ -351,7 +354,8 @@ QString TfrmMain::sectionInView() const
     const std::vector<int> &positions = m_state.SectionY();
     QString name;
     size_t k = 0;
-    for (auto cp = RichView1->GetFirstCheckpoint(); cp; cp = RichView1->GetNextCheckpoint(cp), ++k) {
+    for (auto cp = RichView1->GetFirstCheckpoint(); cp;
+         cp = RichView1->GetNextCheckpoint(cp), ++k) {
         if (k >= positions.size() || positions[k] > top)
             break;
         int tag = 0;

@@ -9,8 +9,7 @@
 namespace reader {
 
 ReaderState::ReaderState(const QString &courseDataFile, QObject *parent)
-    : QObject(parent),
-      m_courseData(std::make_unique<learners::CourseData>(courseDataFile)),
+    : QObject(parent), m_courseData(std::make_unique<learners::CourseData>(courseDataFile)),
       m_readingStyle(std::make_unique<TRVStyle>(TRVStyle::Sheet::Reader)),
       m_menuStyle(std::make_unique<TRVStyle>(TRVStyle::Sheet::Menu))
 {

@@ -82,9 +82,10 @@ void TfrmMain::createPageView()
     RichView1->setAccessibleName(QStringLiteral("Страница"));
     // Link clicks act from the event loop: a page opened from a link
     // replaces the document whose click raised it.
-    connect(RichView1, &TRichView::jump, this,
-            [this](int id) { dialogs::guarded(this, [&] { RichView1Jump(id); }); },
-            Qt::QueuedConnection);
+    connect(
+        RichView1, &TRichView::jump, this,
+        [this](int id) { dialogs::guarded(this, [&] { RichView1Jump(id); }); },
+        Qt::QueuedConnection);
 }
 
 void TfrmMain::createParts()
@@ -96,9 +97,9 @@ void TfrmMain::createParts()
     m_toolbar = new reader::ReaderToolbar(*this);
     m_search = new reader::ReaderSearch(m_state, *this);
 
-    connect(m_menu->view(), &TRichView::jump, this,
-            [this](int k) { dialogs::guarded(this, [&] { RichView2Jump(k); }); },
-            Qt::QueuedConnection);
+    connect(
+        m_menu->view(), &TRichView::jump, this,
+        [this](int k) { dialogs::guarded(this, [&] { RichView2Jump(k); }); }, Qt::QueuedConnection);
     connect(m_menu, &reader::SectionMenu::pageWidthChanged, this, &TfrmMain::setPageWholeWidth);
     connect(m_menu, &reader::SectionMenu::slid, this, &TfrmMain::updatePanelFocus);
     connect(m_player, &reader::MoviePanel::slid, this, &TfrmMain::updatePanelFocus);
@@ -242,22 +243,61 @@ void TfrmMain::updatePanelFocus()
 
 // ---- Sliding panels -------------------------------------------------------
 
-void TfrmMain::ShowMenuPanel() { m_menu->show(); }
-void TfrmMain::HideMenuPanel() { m_menu->hide(); }
-void TfrmMain::ShowPlayerPanel() { m_player->show(); }
-void TfrmMain::HidePlayerPanel() { m_player->hide(); }
-void TfrmMain::btnPanelMenuNextClick() { m_menu->toggleClicked(); }
-void TfrmMain::btnPlayerOnClick() { m_player->toggleClicked(); }
-void TfrmMain::leftMenuTimerTimer() { m_menu->slideStep(); }
-void TfrmMain::PlayerTimerTimer() { m_player->slideStep(); }
-QString TfrmMain::pageMovie() const { return m_player->pageMovie(); }
-void TfrmMain::BuildSectionMenu() { m_menu->rebuild(); }
-void TfrmMain::RichView2Jump(int k) { m_menu->jumpTo(k); }
+void TfrmMain::ShowMenuPanel()
+{
+    m_menu->show();
+}
+void TfrmMain::HideMenuPanel()
+{
+    m_menu->hide();
+}
+void TfrmMain::ShowPlayerPanel()
+{
+    m_player->show();
+}
+void TfrmMain::HidePlayerPanel()
+{
+    m_player->hide();
+}
+void TfrmMain::btnPanelMenuNextClick()
+{
+    m_menu->toggleClicked();
+}
+void TfrmMain::btnPlayerOnClick()
+{
+    m_player->toggleClicked();
+}
+void TfrmMain::leftMenuTimerTimer()
+{
+    m_menu->slideStep();
+}
+void TfrmMain::PlayerTimerTimer()
+{
+    m_player->slideStep();
+}
+QString TfrmMain::pageMovie() const
+{
+    return m_player->pageMovie();
+}
+void TfrmMain::BuildSectionMenu()
+{
+    m_menu->rebuild();
+}
+void TfrmMain::RichView2Jump(int k)
+{
+    m_menu->jumpTo(k);
+}
 
 // ---- Search ---------------------------------------------------------------
 
-void TfrmMain::openSearch() { m_search->open(); }
-reader::SearchIndex &TfrmMain::searchIndex() { return m_search->index(); }
+void TfrmMain::openSearch()
+{
+    m_search->open();
+}
+reader::SearchIndex &TfrmMain::searchIndex()
+{
+    return m_search->index();
+}
 
 void TfrmMain::reloadToolbar()
 {

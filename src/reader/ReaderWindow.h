@@ -16,7 +16,7 @@ class MoviePanel;
 class ReaderSearch;
 class ReaderToolbar;
 class SectionMenu;
-}
+} // namespace reader
 class QColor;
 class QLabel;
 class TRichView;

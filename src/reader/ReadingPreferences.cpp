@@ -12,8 +12,9 @@ ReadingPreferences::Choice ReadingPreferences::fromStored(const Stored &stored)
     Choice choice;
     // A hand-edited record may hold any zoom; the reader's own steps never
     // leave these limits.
-    choice.zoom = std::clamp(stored.zoom, ReaderState::kMinNormalSize - ReaderState::kDefaultNormalSize,
-                             ReaderState::kMaxNormalSize - ReaderState::kDefaultNormalSize);
+    choice.zoom =
+        std::clamp(stored.zoom, ReaderState::kMinNormalSize - ReaderState::kDefaultNormalSize,
+                   ReaderState::kMaxNormalSize - ReaderState::kDefaultNormalSize);
     choice.narrowColumn = stored.narrowColumn;
     if (!stored.fontFamily.isEmpty()) {
         QFont font(stored.fontFamily);

@@ -19,7 +19,7 @@ public:
 
     struct Choice
     {
-        int zoom = 0; // held so that the normal text stays within the zoom limits
+        int zoom = 0;              // held so that the normal text stays within the zoom limits
         std::optional<QFont> font; // none: the reader sheet's own face
         QColor color = Qt::black;
         bool narrowColumn = false;

@@ -113,16 +113,20 @@ void TestReaderRoute::homeCommandsAskOneWholeIntent_data()
 {
     QTest::addColumn<QString>("command");
     QTest::addColumn<QString>("intent");
-    QTest::newRow("DoContent") << "DoContent" << "showContentsFromHome";
-    QTest::newRow("DoEbout") << "DoEbout"
-                             << QStringLiteral("openPageFromHome %1").arg(int(HomePage::Introduction));
+    QTest::newRow("DoContent") << "DoContent"
+                               << "showContentsFromHome";
+    QTest::newRow("DoEbout")
+        << "DoEbout" << QStringLiteral("openPageFromHome %1").arg(int(HomePage::Introduction));
     QTest::newRow("DoBegin") << "DoBegin"
                              << QStringLiteral("openPageFromHome %1").arg(int(HomePage::Help));
     QTest::newRow("DoDict") << "DoDict"
                             << QStringLiteral("openPageFromHome %1").arg(int(HomePage::Dictionary));
-    QTest::newRow("DoTests") << "DoTests" << "showTestTopicsFromHome";
-    QTest::newRow("DoContinue") << "DoContinue" << "continueReadingFromHome";
-    QTest::newRow("exit") << "exit" << "closeProgram";
+    QTest::newRow("DoTests") << "DoTests"
+                             << "showTestTopicsFromHome";
+    QTest::newRow("DoContinue") << "DoContinue"
+                                << "continueReadingFromHome";
+    QTest::newRow("exit") << "exit"
+                          << "closeProgram";
 }
 
 void TestReaderRoute::homeCommandsAskOneWholeIntent()
@@ -180,8 +184,8 @@ void TestReaderRoute::fontScreenAsksForTheReadingChoices()
     font.dlgFont->setChosenColor(QColor(0x00, 0x00, 0x80));
     font.dlgFontApply();
     font.DoDefoult();
-    QCOMPARE(reader.asked, (QStringList{"applyReadingFont Liberation Serif 16 #000080",
-                                        "restoreDefaultSizes"}));
+    QCOMPARE(reader.asked,
+             (QStringList{"applyReadingFont Liberation Serif 16 #000080", "restoreDefaultSizes"}));
 
     // A choice that cannot be kept is reported by the one who asked; the
     // screen lets it through rather than hide it.

@@ -75,7 +75,7 @@ void TfrmMain::OpenPage(int n)
         if (n >= pages::kFirstLecture && n <= pages::kLastLecture &&
             m_state.learnerDataWritable()) {
             try {
-                XML().markOpened(m_state.CurrentUser(), n);
+                m_state.learnerStore().markOpened(m_state.CurrentUser(), n);
             } catch (const std::exception &) {
                 // What was opened is a convenience of the home screen; the
                 // page itself is shown all the same.
@@ -221,8 +221,8 @@ void TfrmMain::AddBookmark()
     // A failed save raises; the learner then sees why and no success message.
     // Where the learner is reading, so the bookmark reopens there.
     const int increment = m_onPage ? scrollPercent() : 0;
-    XML().addBookmark(m_state.CurrentUser(), m_state.CurrentPage(), increment,
-                      m_onPage ? sectionInView() : QString());
+    m_state.learnerStore().addBookmark(m_state.CurrentUser(), m_state.CurrentPage(), increment,
+                                       m_onPage ? sectionInView() : QString());
     dialogs::message(this, QStringLiteral("Добавлена закладка!"));
 }
 
@@ -369,12 +369,12 @@ void TfrmMain::rememberPlace()
 {
     if (!m_onPage || !m_state.learnerDataWritable())
         return;
-    learners::CourseData::Place place;
+    learners::Place place;
     place.page = m_state.CurrentPage();
     place.increment = scrollPercent();
     place.section = sectionInView();
     try {
-        XML().setPlace(m_state.CurrentUser(), place);
+        m_state.learnerStore().setPlace(m_state.CurrentUser(), place);
     } catch (const std::exception &) {
         // The place is a convenience: a save that fails here must not stand
         // between the learner and the page (a change that matters, such as a
@@ -384,9 +384,9 @@ void TfrmMain::rememberPlace()
 
 bool TfrmMain::continueReading()
 {
-    if (m_state.CurrentUser() < 0 || !XML().isLoaded())
+    if (!m_state.CurrentUser().isValid() || !m_state.learnerStore().isOpen())
         return false;
-    const learners::CourseData::Place place = XML().place(m_state.CurrentUser());
+    const learners::Place place = m_state.learnerStore().place(m_state.CurrentUser());
     if (place.page < 0)
         return false;
     m_state.setTopicMode(false);

@@ -1,6 +1,7 @@
 #include "reader/ReaderState.h"
 
 #include "learners/CourseData.h"
+#include "learners/DectStore.h"
 #include "richtext/RVStyle.h"
 
 #include <algorithm>
@@ -10,6 +11,7 @@ namespace reader {
 
 ReaderState::ReaderState(const QString &courseDataFile, QObject *parent)
     : QObject(parent), m_courseData(std::make_unique<learners::CourseData>(courseDataFile)),
+      m_learnerStore(std::make_unique<learners::DectStore>(*m_courseData)),
       m_readingStyle(std::make_unique<TRVStyle>(TRVStyle::Sheet::Reader)),
       m_menuStyle(std::make_unique<TRVStyle>(TRVStyle::Sheet::Menu))
 {
@@ -17,12 +19,12 @@ ReaderState::ReaderState(const QString &courseDataFile, QObject *parent)
 
 ReaderState::~ReaderState() = default;
 
-void ReaderState::setCurrentUser(int position)
+void ReaderState::setCurrentUser(learners::LearnerId id)
 {
-    if (position == m_currentUser)
+    if (id == m_currentUser)
         return;
-    m_currentUser = position;
-    emit currentUserChanged(position);
+    m_currentUser = id;
+    emit currentUserChanged(id);
 }
 
 void ReaderState::setCurrentPage(int page)
@@ -170,9 +172,14 @@ void ReaderState::setNarrowColumn(bool on)
     emit narrowColumnChanged(on);
 }
 
+void ReaderState::setLearnerStore(std::unique_ptr<learners::LearnerStore> store)
+{
+    m_learnerStore = std::move(store);
+}
+
 bool ReaderState::learnerDataWritable() const
 {
-    return m_currentUser >= 0 && m_courseData->isLoaded() && m_learnerDataFailure.isEmpty();
+    return m_currentUser.isValid() && m_learnerStore->isOpen() && m_learnerDataFailure.isEmpty();
 }
 
 QString ReaderState::learnerDataUnavailableText() const

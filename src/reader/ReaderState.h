@@ -1,5 +1,6 @@
 #pragma once
 
+#include "learners/LearnerStore.h"
 #include "reader/NavigationHistory.h"
 
 #include <QColor>
@@ -32,10 +33,10 @@ public:
                          QObject *parent = nullptr);
     ~ReaderState() override;
 
-    // Position of the signed-in learner among the learner records; -1 until
-    // the sign-in screen first opens.
-    int CurrentUser() const { return m_currentUser; }
-    void setCurrentUser(int position);
+    // The signed-in learner; names nobody until the sign-in screen first
+    // opens, and after it when there was nobody to choose.
+    learners::LearnerId CurrentUser() const { return m_currentUser; }
+    void setCurrentUser(learners::LearnerId id);
 
     // The number last passed to OpenPage, whatever row it fell into.
     int CurrentPage() const { return m_currentPage; }
@@ -93,9 +94,9 @@ public:
     void restoreDefaultSizes();
     // The reader sheet as it starts, at the current zoom: no chosen font.
     void resetReadingFont();
-    // Whose remembered choices are applied; -1 for nobody's yet.
-    int preferencesUser() const { return m_preferencesUser; }
-    void setPreferencesUser(int position) { m_preferencesUser = position; }
+    // Whose remembered choices are applied; an invalid id for nobody's yet.
+    learners::LearnerId preferencesUser() const { return m_preferencesUser; }
+    void setPreferencesUser(learners::LearnerId id) { m_preferencesUser = id; }
 
     // Why the learners could not be read at sign-in; empty when they were.
     // While it is set the textbook is read only: nothing that needs a
@@ -107,8 +108,16 @@ public:
     bool learnerDataWritable() const;
     QString learnerDataUnavailableText() const;
 
+    // The course data document: the course's structure (lectures and their
+    // sections) is read from it. Learners are not: they are the store's.
     learners::CourseData &XML() { return *m_courseData; }
     const learners::CourseData &XML() const { return *m_courseData; }
+
+    // Where the learners and their records are kept; by default the learner
+    // records of the course data document.
+    learners::LearnerStore &learnerStore() { return *m_learnerStore; }
+    const learners::LearnerStore &learnerStore() const { return *m_learnerStore; }
+    void setLearnerStore(std::unique_ptr<learners::LearnerStore> store);
 
     // The reader sheet (the page view and the font preview) and the menu
     // sheet (the section menu).
@@ -117,7 +126,7 @@ public:
     TRVStyle &menuStyle() { return *m_menuStyle; }
 
 signals:
-    void currentUserChanged(int position);
+    void currentUserChanged(learners::LearnerId id);
     void currentPageChanged(int page);
     void topicModeChanged(bool on);
     // The zoom sizes changed; the reader sheet is not yet resized.
@@ -133,7 +142,7 @@ private:
     void setSizes(int normal);
     void applySizesToSheet();
 
-    int m_currentUser = -1;
+    learners::LearnerId m_currentUser;
     int m_currentPage = 0;
     bool m_topicMode = false;
     int m_normalSize = kDefaultNormalSize;
@@ -145,9 +154,10 @@ private:
     NavigationHistory m_history;
     bool m_narrowColumn = false;
     bool m_fontChosen = false;
-    int m_preferencesUser = -1;
+    learners::LearnerId m_preferencesUser;
     QString m_learnerDataFailure;
     std::unique_ptr<learners::CourseData> m_courseData;
+    std::unique_ptr<learners::LearnerStore> m_learnerStore;
     std::unique_ptr<TRVStyle> m_readingStyle;
     std::unique_ptr<TRVStyle> m_menuStyle;
 };

@@ -129,7 +129,7 @@ learners::CourseData &TfrmMain::XML()
 void TfrmMain::FormCreate()
 {
     ui::AppMessage::install();
-    m_state.setCurrentUser(-1);
+    m_state.setCurrentUser(learners::LearnerId());
     m_player->fitContents();
 }
 
@@ -171,7 +171,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 
 void TfrmMain::FormShow()
 {
-    if (m_state.CurrentUser() == -1) {
+    if (!m_state.CurrentUser().isValid()) {
         const QString failure = m_navigator.showSignIn();
         // The sign-in screen closes without a word when the learners cannot
         // be read; say why, then go on to the home screen, read only.
@@ -381,13 +381,13 @@ void TfrmMain::restoreDefaultSizes()
 
 void TfrmMain::applyLearnerPreferences()
 {
-    const int user = m_state.CurrentUser();
-    if (user < 0 || m_state.preferencesUser() == user || !XML().isLoaded())
+    const learners::LearnerId user = m_state.CurrentUser();
+    if (!user.isValid() || m_state.preferencesUser() == user || !m_state.learnerStore().isOpen())
         return;
     m_state.setPreferencesUser(user);
-    learners::CourseData::Preferences prefs;
+    learners::Preferences prefs;
     try {
-        prefs = XML().preferences(user);
+        prefs = m_state.learnerStore().preferences(user);
     } catch (const std::exception &) {
         return;
     }
@@ -396,13 +396,14 @@ void TfrmMain::applyLearnerPreferences()
 
 void TfrmMain::savePreferences()
 {
-    if (m_state.CurrentUser() < 0 || !XML().isLoaded())
+    if (!m_state.CurrentUser().isValid() || !m_state.learnerStore().isOpen())
         return;
     m_state.setPreferencesUser(m_state.CurrentUser());
     if (!m_state.learnerDataWritable())
         return; // the choice lasts for the run
     // A failed save is the learner's to see: the choice would be lost.
-    XML().setPreferences(m_state.CurrentUser(), reader::ReadingPreferences::toStored(m_state));
+    m_state.learnerStore().setPreferences(m_state.CurrentUser(),
+                                          reader::ReadingPreferences::toStored(m_state));
 }
 
 // ---- Page layout ----------------------------------------------------------------

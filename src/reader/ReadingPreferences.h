@@ -1,6 +1,6 @@
 #pragma once
 
-#include "learners/CourseData.h"
+#include "learners/LearnerStore.h"
 
 #include <QColor>
 #include <QFont>
@@ -15,7 +15,7 @@ class ReaderState;
 class ReadingPreferences
 {
 public:
-    using Stored = learners::CourseData::Preferences;
+    using Stored = learners::Preferences;
 
     struct Choice
     {

@@ -95,7 +95,7 @@ void TestLearnerPlace::startRun()
 {
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().setCurrentUser(0);
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);
@@ -292,7 +292,11 @@ void TestLearnerPlace::preferencesStayWithTheirLearner()
     const TRVStyle start(TRVStyle::Sheet::Reader);
 
     // The second signs in on the same run: the program's own settings.
-    frmMain->state().setCurrentUser(1);
+    learners::LearnerStore &store = frmMain->state().learnerStore();
+    const learners::LearnerId first = store.learners().value(0).id;
+    const learners::LearnerId second = store.learners().value(1).id;
+    QVERIFY(first.isValid() && second.isValid());
+    frmMain->state().setCurrentUser(second);
     whileUp(frmIntro, [] {});
     const RVTextStyle &normal = parts::RVStyle1()->TextStyles(rvs::tsNormal);
     QCOMPARE(normal.fontName, start.TextStyles(rvs::tsNormal).fontName);
@@ -304,12 +308,12 @@ void TestLearnerPlace::preferencesStayWithTheirLearner()
 
     // A zoom of their own keeps only that under them, not the first one's face.
     frmMain->ZoomIn();
-    learners::CourseData::Preferences expected;
+    learners::Preferences expected;
     expected.zoom = 1;
-    QVERIFY(frmMain->XML().preferences(1) == expected);
+    QVERIFY(store.preferences(second) == expected);
 
     // And the first learner finds their choices again.
-    frmMain->state().setCurrentUser(0);
+    frmMain->state().setCurrentUser(first);
     whileUp(frmIntro, [] {});
     QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsNormal).size, 15);
     QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsNormal).color, QColor(0x00, 0x00, 0x80));
@@ -361,7 +365,8 @@ void TestLearnerPlace::progressOfEachLecture()
     xml.addTestResult(0, QStringLiteral("6"), 60);
     xml.addTestResult(0, QStringLiteral("0"), 100); // the general test belongs to no lecture
 
-    const auto lectures = progress::lectureProgress(xml, 0);
+    const learners::LearnerStore &store = frmMain->state().learnerStore();
+    const auto lectures = progress::lectureProgress(xml, store, store.learners().at(0).id);
     QCOMPARE(lectures.size(), 8);
     QCOMPARE(xml.openedPages(0), (QVector<int>{2, 4}));
     QVERIFY(lectures[1].opened && lectures[1].best == -1 && !lectures[1].passed());

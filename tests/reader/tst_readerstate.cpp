@@ -105,9 +105,9 @@ void TestReaderState::changesAreToldOnceAndOnlyWhenTheyHappen()
     QSignalSpy sections(&state, &ReaderState::sectionsChanged);
     QSignalSpy column(&state, &ReaderState::narrowColumnChanged);
 
-    QCOMPARE(state.CurrentUser(), -1);
-    state.setCurrentUser(2);
-    state.setCurrentUser(2);
+    QVERIFY(!state.CurrentUser().isValid());
+    state.setCurrentUser(learners::LearnerId(2));
+    state.setCurrentUser(learners::LearnerId(2));
     state.setCurrentPage(5);
     state.setCurrentPage(5);
     state.setTopicMode(true);
@@ -121,7 +121,7 @@ void TestReaderState::changesAreToldOnceAndOnlyWhenTheyHappen()
     state.setNarrowColumn(true);
 
     QCOMPARE(user.count(), 1);
-    QCOMPARE(user.first().first().toInt(), 2);
+    QCOMPARE(user.first().first().value<learners::LearnerId>(), learners::LearnerId(2));
     QCOMPARE(page.count(), 1);
     QCOMPARE(topics.count(), 1);
     QCOMPARE(panels.count(), 2);

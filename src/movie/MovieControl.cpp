@@ -154,7 +154,22 @@ class ScriptWatchdog : public QThread
 public:
     explicit ScriptWatchdog(QQmlEngine *engine) : m_engine(engine) { beat(); }
 
-    void beat() { m_lastBeat.store(QDateTime::currentMSecsSinceEpoch()); }
+    void beat()
+    {
+        QMutexLocker lock(&m_judgeMutex);
+        m_lastBeat = QDateTime::currentMSecsSinceEpoch();
+    }
+    // Counts afresh from now, for scripts the program is about to run itself
+    // (a scene's start-up). The time the program spent on its own work
+    // before is not theirs: an interruption that came in it is withdrawn, or
+    // a scene created after a long page layout would be given up unrun.
+    void restart()
+    {
+        QMutexLocker lock(&m_judgeMutex);
+        m_lastBeat = QDateTime::currentMSecsSinceEpoch();
+        if (m_fired.exchange(false))
+            m_engine->setInterrupted(false);
+    }
     void setArmed(bool armed) { m_armed.store(armed); }
     bool takeFired() { return m_fired.exchange(false); }
     void stop()
@@ -179,7 +194,10 @@ protected:
             }
             if (m_stop.load())
                 break;
-            const qint64 idle = QDateTime::currentMSecsSinceEpoch() - m_lastBeat.load();
+            // Judged and interrupted under the lock: a restart never leaves
+            // an interruption that predates it.
+            QMutexLocker lock(&m_judgeMutex);
+            const qint64 idle = QDateTime::currentMSecsSinceEpoch() - m_lastBeat;
             if (m_armed.load() && idle > kScriptSeconds * 1000 && !m_engine->isInterrupted()) {
                 m_fired.store(true);
                 m_engine->setInterrupted(true);
@@ -189,7 +207,8 @@ protected:
 
 private:
     QQmlEngine *m_engine;
-    std::atomic<qint64> m_lastBeat{0};
+    QMutex m_judgeMutex;
+    qint64 m_lastBeat = 0; // under m_judgeMutex
     std::atomic<bool> m_armed{false};
     std::atomic<bool> m_fired{false};
     std::atomic<bool> m_stop{false};
@@ -424,9 +443,11 @@ void MovieControl::finishLoading()
         return;
     }
     // The scene's own start-up scripts run in create(): the watchdog watches
-    // them too.
-    if (ScriptWatchdog *w = watchdogSlot())
+    // them too, for their own time only.
+    if (ScriptWatchdog *w = watchdogSlot()) {
+        w->restart();
         w->setArmed(true);
+    }
     QObject *object = component->create(engine()->rootContext());
     if (ScriptWatchdog *w = watchdogSlot(); w && w->takeFired()) {
         engine()->setInterrupted(false);

@@ -1,10 +1,10 @@
 #include "progress/ReportScreen.h"
 
+#include "core/LineCodec.h"
 #include "movie/MovieControl.h"
 #include "progress/ProgressText.h"
 #include "reader/ReaderState.h"
 #include "richtext/RichView.h"
-#include "core/LineCodec.h"
 #include "ui/Dialogs.h"
 #include "ui/PaperTile.h"
 
@@ -116,7 +116,7 @@ void TfrmOtcher::Generate()
         RichView1->AddNL(core::EncodeLine(line), kLineStyle, kLinePara);
     };
     try {
-        progress::reportText(m_state.learnerStore(), m_state.CurrentUser, addLine);
+        progress::reportText(m_state.learnerStore(), m_state.CurrentUser(), addLine);
     } catch (const std::exception &) {
         // The record could not be read whole: the report keeps the lines
         // gathered so far, and the window goes.

@@ -202,7 +202,7 @@ void TestProgressWindows::cleanup()
 void TestProgressWindows::signIn(int learner)
 {
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(learner).id;
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(learner).id);
 }
 
 // ---- Statistics -------------------------------------------------------------
@@ -594,7 +594,7 @@ void TestProgressWindows::bookmarkOpensThroughTheNestedScreens()
     QVERIFY(bookmarksRan);
     QVERIFY(!home.openAfter);
     QVERIFY(!frmBookmark->isVisible());
-    QCOMPARE(frmMain->state().CurrentPage, 3);
+    QCOMPARE(frmMain->state().CurrentPage(), 3);
     QVERIFY(documentHeight > 1000);
     QVERIFY(expectedScroll > 0);
     QCOMPARE(parts::RichView1()->scrollPosition(), expectedScroll);
@@ -686,7 +686,7 @@ void TestProgressWindows::bookmarksOpenWithTheFirstRowSelected()
     QVERIFY(firstSelected);
     QVERIFY(hidden);
     QVERIFY(!first.openAfter);
-    QCOMPARE(frmMain->state().CurrentPage, 1);
+    QCOMPARE(frmMain->state().CurrentPage(), 1);
     QCOMPARE(frmMain->XML().bookmarks(1).size(), 3);
 
     // A double click on a row opens it.
@@ -699,7 +699,7 @@ void TestProgressWindows::bookmarksOpenWithTheFirstRowSelected()
     });
     QVERIFY(dbl.loopRan);
     QVERIFY(!dbl.openAfter);
-    QCOMPARE(frmMain->state().CurrentPage, 2);
+    QCOMPARE(frmMain->state().CurrentPage(), 2);
     QCOMPARE(parts::RichView1()->scrollPosition(), 0);
 }
 

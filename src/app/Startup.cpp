@@ -40,17 +40,17 @@ void onExitSignal(int signal)
 // lock's question is up), the question is closed.
 void endProgram()
 {
-    g_ending = true;
     if (frmMain) {
         frmMain->closeMainWindow();
-        if (TfrmMain::quitOnClose)
-            return;
+        return;
     }
+    g_ending = true;
     const QWidgetList windows = QApplication::topLevelWidgets();
     for (QWidget *window : windows) {
         if (auto *box = qobject_cast<QMessageBox *>(window); box && box->isVisible())
             box->done(QMessageBox::Cancel);
     }
+    QCoreApplication::exit(0);
 }
 
 LockChoice askAboutLock(const QString &title, const QString &text, bool offersTakeOver)

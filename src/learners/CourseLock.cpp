@@ -743,7 +743,10 @@ bool CourseLock::tryLock()
 
         Seen seen = inspect(d->lockFile);
         if (seen.kind == Seen::Missing) {
-            sleepMs(150);
+            // The ghost of a removed lock in this computer's cache: looking
+            // at it clears it, so the first retries come at once.
+            if (attempt >= 2)
+                sleepMs(150);
             continue;
         }
         if (seen.kind == Seen::Junk)

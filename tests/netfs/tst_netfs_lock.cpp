@@ -343,7 +343,8 @@ void TestNetfsLock::oneWinnerEachRound()
         std::vector<int> order(kComputers);
         for (int i = 0; i < kComputers; ++i)
             order[size_t(i)] = i;
-        std::shuffle(order.begin(), order.end(), *QRandomGenerator::global());
+        for (int i = kComputers - 1; i > 0; --i)
+            std::swap(order[size_t(i)], order[size_t(QRandomGenerator::global()->bounded(i + 1))]);
         for (const int i : order)
             seats[size_t(i)]->write("go\n");
         for (auto &s : seats)

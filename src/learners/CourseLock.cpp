@@ -368,9 +368,6 @@ struct CourseLock::Private
     bool unguarded = false;
     Seen last; // what tryLock() found, for takeOver()
 
-    // The lock by device and inode, on this computer.
-    int inodeFd = -1;
-    QString inodeFile;
 
     // The heartbeat.
     std::thread beater;
@@ -401,6 +398,86 @@ struct CourseLock::Private
         return QDir::tempPath();
     }
 
+    // Locks by device and inode, in a folder of this computer, taken with
+    // flock(): the kernel drops them with their process, however it ends.
+    struct InodeLock
+    {
+        int fd = -1;
+        QString file;
+        dev_t dev = 0;
+        ino_t ino = 0;
+    };
+
+    std::vector<InodeLock> inodeLocks;
+    std::mutex inodeMutex;
+
+    static QString inodeLockFile(dev_t dev, ino_t ino)
+    {
+        return QStringLiteral("%1/tarvel-%2-%3.lock")
+            .arg(inodeFolder(), QString::number(quint64(dev), 16), QString::number(quint64(ino), 16));
+    }
+
+    // 1 when taken, 0 when another copy holds it (its owner in `other`), -1
+    // when no such lock can be made here.
+    int lockInode(dev_t dev, ino_t ino, LockOwner *other)
+    {
+        const QString file = inodeLockFile(dev, ino);
+        for (int attempt = 0; attempt < 5; ++attempt) {
+            const int fd = ::open(native(file).constData(),
+                                  O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
+            if (fd < 0)
+                return -1;
+            struct stat opened {};
+            if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
+                ::close(fd);
+                return -1;
+            }
+            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+                const int error = errno;
+                ::close(fd);
+                if (error != EWOULDBLOCK)
+                    return -1;
+                if (other)
+                    *other = inspect(file).owner;
+                return 0;
+            }
+            // The previous holder may have removed the file between our open
+            // and our lock: then we would hold a lock nobody else can see.
+            struct stat now {};
+            if (::stat(native(file).constData(), &now) != 0 || now.st_ino != opened.st_ino ||
+                now.st_dev != opened.st_dev) {
+                ::close(fd);
+                continue;
+            }
+            if (::ftruncate(fd, 0) == 0)
+                writeAll(fd, written, 0);
+            std::lock_guard guard(inodeMutex);
+            inodeLocks.push_back({fd, file, dev, ino});
+            return 1;
+        }
+        return -1;
+    }
+
+    // Removes the inode locks that copies on this computer left when they
+    // were killed (nobody holds their flock any more).
+    void sweepInodeLocks()
+    {
+        const QDir folder(inodeFolder());
+        const QStringList names = folder.entryList({QStringLiteral("tarvel-*.lock")}, QDir::Files);
+        for (const QString &name : names) {
+            const QString file = folder.absoluteFilePath(name);
+            const int fd = ::open(native(file).constData(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+            if (fd < 0)
+                continue;
+            struct stat opened {}, now {};
+            if (::fstat(fd, &opened) == 0 && S_ISREG(opened.st_mode) &&
+                ::flock(fd, LOCK_EX | LOCK_NB) == 0 && ::stat(native(file).constData(), &now) == 0 &&
+                now.st_ino == opened.st_ino && now.st_dev == opened.st_dev)
+                ::unlink(native(file).constData());
+            ::close(fd);
+        }
+    }
+
     // False when another copy on this computer holds the same file (found by
     // another path); the owner is then in `other`. A place where no such
     // lock can be made leaves the file guarded by its lock file alone.
@@ -409,50 +486,34 @@ struct CourseLock::Private
         struct stat st {};
         if (::stat(native(dataFile).constData(), &st) != 0 || !S_ISREG(st.st_mode))
             return true;
-        inodeFile = QStringLiteral("%1/tarvel-%2-%3.lock")
-                        .arg(inodeFolder(), QString::number(quint64(st.st_dev), 16),
-                             QString::number(quint64(st.st_ino), 16));
-        for (int attempt = 0; attempt < 5; ++attempt) {
-            const int fd = ::open(native(inodeFile).constData(),
-                                  O_RDWR | O_CREAT | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC, 0644);
-            if (fd < 0)
-                return true;
-            struct stat opened {};
-            if (::fstat(fd, &opened) != 0 || !S_ISREG(opened.st_mode)) {
-                ::close(fd);
-                return true;
-            }
-            if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-                const int error = errno;
-                ::close(fd);
-                if (error != EWOULDBLOCK)
-                    return true;
-                *other = inspect(inodeFile).owner;
-                return false;
-            }
-            // The previous holder may have removed the file between our open
-            // and our lock: then we hold a lock nobody else can see.
-            struct stat now {};
-            if (::stat(native(inodeFile).constData(), &now) != 0 || now.st_ino != opened.st_ino ||
-                now.st_dev != opened.st_dev) {
-                ::close(fd);
-                continue;
-            }
-            if (::ftruncate(fd, 0) == 0)
-                writeAll(fd, written, 0);
-            inodeFd = fd;
-            return true;
+        sweepInodeLocks();
+        return lockInode(st.st_dev, st.st_ino, other) != 0;
+    }
+
+    // A save replaces dect.chh by a new file: that one is locked as well
+    // (hard links made to it later lead there), the old ones stay locked.
+    void followDataFile()
+    {
+        struct stat st {};
+        if (::stat(native(dataFile).constData(), &st) != 0 || !S_ISREG(st.st_mode))
+            return;
+        {
+            std::lock_guard guard(inodeMutex);
+            for (const InodeLock &held : inodeLocks)
+                if (held.dev == st.st_dev && held.ino == st.st_ino)
+                    return;
         }
-        return true;
+        lockInode(st.st_dev, st.st_ino, nullptr);
     }
 
     void releaseInodeLock()
     {
-        if (inodeFd < 0)
-            return;
-        ::unlink(native(inodeFile).constData());
-        ::close(inodeFd);
-        inodeFd = -1;
+        std::lock_guard guard(inodeMutex);
+        for (const InodeLock &held : inodeLocks) {
+            ::unlink(native(held.file).constData());
+            ::close(held.fd);
+        }
+        inodeLocks.clear();
     }
 
     // --- the lock file --------------------------------------------------
@@ -560,6 +621,8 @@ struct CourseLock::Private
                 break;
             guard.unlock();
             const Beat beat = beatOnce();
+            if (beat == Beat::Done)
+                followDataFile();
             guard.lock();
             missing = beat == Beat::Missing ? missing + 1 : 0;
             // Gone twice in a row, or another's: a copy on another computer

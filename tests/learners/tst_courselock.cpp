@@ -148,6 +148,19 @@ void TestCourseLock::oneCopyPerFile()
         }
         // The refused ones left the holder's lock alone.
         QCOMPARE(readBytes(m_lockPath), text);
+
+        // A save puts a new file in dect.chh's place; a hard link made to
+        // that one afterwards leads to a locked file too.
+        writeBytes(m_path + QStringLiteral(".Saved1"), "<d/>");
+        QVERIFY(::rename(QFile::encodeName(m_path + QStringLiteral(".Saved1")).constData(),
+                         QFile::encodeName(m_path).constData()) == 0);
+        QTest::qWait(6500); // the holder's heartbeat (every 5 s) notices it
+        QTemporaryDir fourth;
+        const QString laterLink = fourth.filePath(QStringLiteral("dect.chh"));
+        QCOMPARE(::link(QFile::encodeName(m_path).constData(), QFile::encodeName(laterLink).constData()), 0);
+        CourseLock later(laterLink);
+        QVERIFY(!later.tryLock());
+        QCOMPARE(later.outcome(), Outcome::Busy);
     }
     QVERIFY(!QFile::exists(m_lockPath)); // released with its owner
     CourseLock again(hardLinked);

@@ -162,8 +162,7 @@ void watchCourseLock(learners::CourseLock &lock)
         QMetaObject::invokeMethod(
             qApp,
             [] {
-                if (g_ending)
-                    return;
+                // Told once: the lock reports its loss once.
                 g_ending = true;
                 const QString text = QStringLiteral(
                     "Папку курса заняла копия учебника на другом компьютере: эта копия долго не "

@@ -42,6 +42,7 @@ private slots:
     // Signals last: they end the program's run for the rest of the process.
     void terminationKeepsThePlace();
     void signalAtTheQuestionRefusesTheStart();
+    void lostLockIsToldAndEndsTheRun();
 
 private:
     QTemporaryDir m_dir;
@@ -184,6 +185,34 @@ void TestStartLock::signalAtTheQuestionRefusesTheStart()
     QCOMPARE(takeCourseLock(second), kExitCourseBusy);
     QCOMPARE(asked, 1);
     QVERIFY(!second.isLocked());
+}
+
+// Another computer took the folder over (this one slept past the limit):
+// the learner is told why the program ends, once.
+void TestStartLock::lostLockIsToldAndEndsTheRun()
+{
+    learners::CourseLock lock;
+    QVERIFY(lock.tryLock());
+    watchCourseLock(lock);
+    setLockPromptHook([&](const QString &title, const QString &text, bool offers) {
+        m_prompts.append({title, text, offers});
+        return LockChoice::Quit;
+    });
+    QFile::remove(QStringLiteral("dect.chh.lock"));
+    QFile theirs(QStringLiteral("dect.chh.lock"));
+    QVERIFY(theirs.open(QIODevice::WriteOnly));
+    theirs.write("tarvel-lock 1\ntoken=0000000000000000000000000000beef\nhost=pc-3\nuser=u\n"
+                 "machine=m\nboot=b\npid=1\nsince=2026-09-01T07:30:00Z\nbeat=0000000000000000\n");
+    theirs.close();
+    QTRY_COMPARE_WITH_TIMEOUT(m_prompts.size(), 1, 10000);
+    QCOMPARE(m_prompts[0].title, QStringLiteral("Тарвел: папка курса занята"));
+    QVERIFY2(m_prompts[0].text.startsWith(QStringLiteral("Папку курса заняла копия учебника")),
+             qPrintable(m_prompts[0].text));
+    QVERIFY(lock.lost());
+    QTest::qWait(2500);
+    QCOMPARE(m_prompts.size(), 1);
+    lock.release();
+    QVERIFY(QFile::exists(QStringLiteral("dect.chh.lock"))); // the new owner's
 }
 
 QTEST_MAIN(TestStartLock)

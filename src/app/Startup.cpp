@@ -57,7 +57,7 @@ LockChoice askAboutLock(const QString &title, const QString &text, bool offersTa
 {
     if (g_lockPromptHook)
         return g_lockPromptHook(title, text, offersTakeOver);
-    QMessageBox box(QMessageBox::Warning, title, text);
+    QMessageBox box(QMessageBox::NoIcon, title, text);
     QAbstractButton *takeOver =
         offersTakeOver ? box.addButton(QStringLiteral("Занять папку"), QMessageBox::AcceptRole) : nullptr;
     QAbstractButton *retry = box.addButton(QStringLiteral("Повторить"), QMessageBox::ActionRole);
@@ -171,7 +171,7 @@ void watchCourseLock(learners::CourseLock &lock)
                     "закроется. Изменения, сохраненные до этой минуты, не потеряны.");
                 if (frmMain)
                     frmMain->state().learnerDataFailure = text;
-                QMessageBox box(QMessageBox::Warning, QStringLiteral("Тарвел: папка курса занята"),
+                QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Тарвел: папка курса занята"),
                                 text, QMessageBox::Ok);
                 if (g_lockPromptHook)
                     g_lockPromptHook(box.windowTitle(), text, false);

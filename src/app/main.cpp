@@ -10,20 +10,23 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     setUpApplication();
+    installExitSignalHandlers();
 
     // Two copies on one course folder would overwrite each other's saves.
     learners::CourseLock lock;
-    if (!lock.tryLock()) {
-        dialogs::message(nullptr, lock.message());
-        return 0;
-    }
+    if (const int refused = takeCourseLock(lock))
+        return refused;
+    watchCourseLock(lock);
+    removeOldSaveLeftovers();
 
+    int code = 0;
     try {
         startWindowSet();
-        app.exec();
+        code = app.exec();
     } catch (const std::exception &e) {
         dialogs::error(nullptr, QString::fromUtf8(e.what()));
     }
     destroyWindowSet();
-    return 0;
+    lock.release();
+    return code;
 }

@@ -170,7 +170,7 @@ void watchCourseLock(learners::CourseLock &lock)
                     "закрытой.\n\nЧтобы две копии не испортили данные учеников, учебник "
                     "закроется. Изменения, сохраненные до этой минуты, не потеряны.");
                 if (frmMain)
-                    frmMain->state().learnerDataFailure = text;
+                    frmMain->state().setLearnerDataFailure(text);
                 QMessageBox box(QMessageBox::NoIcon, QStringLiteral("Тарвел: папка курса занята"),
                                 text, QMessageBox::Ok);
                 if (g_lockPromptHook)

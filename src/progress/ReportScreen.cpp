@@ -80,7 +80,8 @@ QString TfrmOtcher::proposedFileName() const
     // Reports of a class land in one folder: each is named after its learner.
     QString name;
     try {
-        const learners::CourseData::Learner learner = m_state.XML().learnerFields(m_state.CurrentUser);
+        const learners::LearnerFields learner =
+            m_state.learnerStore().learnerFormFields(m_state.CurrentUser());
         name = (learner.sourname.trimmed() + QLatin1Char(' ') + learner.name.trimmed()).trimmed();
     } catch (const std::exception &) {
         // No record to read: the plain name below.

@@ -144,7 +144,7 @@ void TestStartLock::terminationKeepsThePlace()
     installExitSignalHandlers();
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = 0;
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);

@@ -25,7 +25,7 @@ void addCourse(reader::SearchIndex &index, int copies)
 {
     for (int copy = 0; copy < copies; ++copy)
         for (int page : g_pages)
-            index.addFile(page + 1000 * copy, QStringLiteral("Страница"), pageEntry(page).document);
+            index.addFile(page + 1000 * copy, QStringLiteral("Страница"), pages::pageEntry(page).document);
 }
 
 void BM_SearchIndexBuild(benchmark::State &state)
@@ -42,8 +42,8 @@ void BM_Floor_ReadDocuments(benchmark::State &state)
     for (auto _ : state)
         for (int copy = 0; copy < state.range(0); ++copy)
             for (int page : g_pages) {
-                RVDocument doc;
-                benchmark::DoNotOptimize(loadRvf(pageEntry(page).document, doc));
+                richtext::RVDocument doc;
+                benchmark::DoNotOptimize(loadRvf(pages::pageEntry(page).document, doc));
             }
 }
 
@@ -64,11 +64,11 @@ void BM_Floor_SubstringScan(benchmark::State &state)
     QStringList texts;
     for (int copy = 0; copy < state.range(0); ++copy)
         for (int page : g_pages) {
-            RVDocument doc;
-            loadRvf(pageEntry(page).document, doc);
+            richtext::RVDocument doc;
+            loadRvf(pages::pageEntry(page).document, doc);
             QString text;
-            for (const RVItem &item : doc.items) {
-                if (item.start == RVItem::Start::NewParagraph && !text.isEmpty()) {
+            for (const richtext::RVItem &item : doc.items) {
+                if (item.start == richtext::RVItem::Start::NewParagraph && !text.isEmpty()) {
                     texts.append(reader::SearchIndex::fold(text));
                     text.clear();
                 }

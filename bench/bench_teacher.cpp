@@ -37,7 +37,7 @@ std::unique_ptr<teacher::TeacherWindow> g_window;
 // What the report screen writes for one learner.
 QByteArray reportFile(const learners::DectStore &store, int learner)
 {
-    RVDocument doc;
+    richtext::RVDocument doc;
     progress::reportText(store, store.idAt(learner), [&](const QString &line) {
         doc.addText(core::EncodeLine(line), rvs::tsPlainSubheading, rvs::psPlainCentered, 0, 0);
     });

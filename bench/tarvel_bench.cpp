@@ -52,7 +52,7 @@ public:
     explicit LongerLecture(int times)
         : m_path(g_course + QStringLiteral("/lections/lection%1.rvf").arg(g_largestPage))
     {
-        RVDocument doc;
+        richtext::RVDocument doc;
         if (!loadRvf(m_path, doc))
             return;
         m_items = doc.items.size() * times;
@@ -114,8 +114,8 @@ void BM_Floor_QTextDocumentLayout(benchmark::State &state)
     frmMain->OpenPage(g_largestPage);
     const TRichView *view = pageView();
     QString text;
-    for (const RVItem &item : view->document().items) {
-        if (item.start != RVItem::Start::Continue && !text.isEmpty())
+    for (const richtext::RVItem &item : view->document().items) {
+        if (item.start != richtext::RVItem::Start::Continue && !text.isEmpty())
             text += QLatin1Char('\n');
         text += item.text;
     }
@@ -385,7 +385,7 @@ bool prepare(const QString &courseDir)
     }
     if (!copyTree(courseDir, g_course) || !QDir::setCurrent(g_course))
         return false;
-    dialogs::setMessageHook([](const QString &text) {
+    ui::setMessageHook([](const QString &text) {
         std::fprintf(stderr, "message: %s\n", qPrintable(text));
     });
     createWindowSet();

@@ -38,7 +38,7 @@ const QString &course()
     return dir;
 }
 
-void layOut(const RVDocument &doc)
+void layOut(const richtext::RVDocument &doc)
 {
     static TRVStyle sheet(TRVStyle::Sheet::Reader);
     richtext::RichLayout layout;
@@ -74,21 +74,21 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     const QByteArray input = fuzz::bytes(data, size);
     const QString base = course() + QStringLiteral("/lections");
-    RVDocument doc;
+    richtext::RVDocument doc;
     QString error;
     if (!parseRvf(input, base, doc, &error)) {
         if (error.isEmpty())
             fuzz::fail("a refused document without a reason");
         return 0;
     }
-    RVDocument again;
+    richtext::RVDocument again;
     if (!parseRvf(serializeRvf(doc, base), base, again, &error))
         fuzz::fail("a written document does not read back");
     if (again.items.size() != doc.items.size() || again.checkpoints.size() != doc.checkpoints.size())
         fuzz::fail("a written document reads back with other items");
     for (qsizetype i = 0; i < doc.items.size(); ++i) {
-        const RVItem &a = doc.items[i];
-        const RVItem &b = again.items[i];
+        const richtext::RVItem &a = doc.items[i];
+        const richtext::RVItem &b = again.items[i];
         if (a.kind != b.kind || a.text != b.text || a.styleNo != b.styleNo || a.start != b.start)
             fuzz::fail("a written item reads back changed");
     }

@@ -41,7 +41,7 @@ void checkDocument(const QDir &course, const QString &relative, QStringList &pro
         return;
     }
     const QByteArray data = file.readAll();
-    RVDocument doc;
+    richtext::RVDocument doc;
     QString error;
     QStringList notes;
     if (!parseRvf(data, QFileInfo(path).absolutePath(), doc, &error, &notes)) {
@@ -62,9 +62,9 @@ QStringList checkCourse(const QString &folder)
     // Every document a page number can lead to, each once.
     std::set<QString> documents;
     for (int page : {pages::kInfo, pages::kContents, pages::kDictionary, pages::kIntroduction})
-        documents.insert(pageEntry(page).document);
+        documents.insert(pages::pageEntry(page).document);
     for (int page = pages::kFirstLecture; page <= pages::kLastLecture; ++page)
-        documents.insert(pageEntry(page).document);
+        documents.insert(pages::pageEntry(page).document);
     for (const QString &document : documents)
         checkDocument(course, document, problems);
 

@@ -109,7 +109,7 @@ void startWindowSet()
 {
     createStartWindows();
     TfrmMain::quitOnClose = true;
-    QTimer::singleShot(0, frmMain, [] { dialogs::guarded(frmMain, [] { frmMain->start(); }); });
+    QTimer::singleShot(0, frmMain, [] { ui::guarded(frmMain, [] { frmMain->start(); }); });
 }
 
 void setLockPromptHook(LockPromptHook hook)
@@ -145,7 +145,7 @@ void installExitSignalHandlers()
         char bytes[16];
         while (::read(g_signalPipe[0], bytes, sizeof bytes) > 0) {
         }
-        dialogs::guarded(frmMain, endProgram);
+        ui::guarded(frmMain, endProgram);
     });
     struct sigaction action {};
     action.sa_handler = onExitSignal;

@@ -69,7 +69,7 @@ public:
     }
     ui::ReviewChoice showReview() override
     {
-        TfrmReview *review = created(frmReview, [] { return new TfrmReview; });
+        testing::ReviewWindow *review = created(frmReview, [] { return new testing::ReviewWindow; });
         // Asked for by the test window only, which therefore exists.
         review->setRun(frmTest->lastAnswers(), frmTest->lastRunRetried());
         review->showModal();
@@ -134,7 +134,7 @@ void createWindowSet()
     frmBookmark = new TfrmBookmark(state, *frmMain, navigator);
     frmOtcher = new TfrmOtcher(state);
     // Not one of the nine: the review belongs to the test window's run.
-    frmReview = new TfrmReview;
+    frmReview = new testing::ReviewWindow;
 }
 
 void destroyWindowSet()

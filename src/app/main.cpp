@@ -24,7 +24,7 @@ int main(int argc, char *argv[])
         startWindowSet();
         code = app.exec();
     } catch (const std::exception &e) {
-        dialogs::error(nullptr, QString::fromUtf8(e.what()));
+        ui::error(nullptr, QString::fromUtf8(e.what()));
     }
     destroyWindowSet();
     lock.release();

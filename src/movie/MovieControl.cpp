@@ -278,7 +278,7 @@ void MovieControl::fail(const QString &reason)
     const int generation = m_generation;
     QTimer::singleShot(0, this, [this, text, generation] {
         QWidget *top = window();
-        dialogs::message(top, text);
+        ui::message(top, text);
         // A window without a frame offers no close of its own; the scene
         // that would have held its buttons is gone, so it is closed for the
         // learner (the home screen's close ends the program). Not when
@@ -493,7 +493,7 @@ bool MovieControl::click(const QString &objectName)
 
 void MovieControl::deliverCommand(const QString &command, const QString &args)
 {
-    dialogs::guarded(window(), [&] { emit fsCommand(command, args); });
+    ui::guarded(window(), [&] { emit fsCommand(command, args); });
 }
 
 } // namespace movie

@@ -60,7 +60,7 @@ TfrmBookmark::TfrmBookmark(reader::ReaderState &state, reader::ReaderIntents &re
     lblNoBookmarks->setFont(font);
     lblNoBookmarks->hide();
     connect(LBBookmarks, &QListWidget::itemDoubleClicked, this,
-            [this] { dialogs::guarded(this, [this] { LBBookmarksDblClick(); }); });
+            [this] { ui::guarded(this, [this] { LBBookmarksDblClick(); }); });
 }
 
 void TfrmBookmark::FormActivate()

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 
+namespace progress {
+
 namespace {
 const QColor kInk(0x1E, 0x27, 0x33);
 const QColor kMuted(0x5B, 0x64, 0x72);
@@ -93,3 +95,5 @@ void LectureChart::paintEvent(QPaintEvent *)
                    note);
     }
 }
+
+} // namespace progress

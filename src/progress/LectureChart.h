@@ -4,6 +4,8 @@
 
 #include <QWidget>
 
+namespace progress {
+
 // One small bar per lecture: grey until opened, filled to the best test
 // result, green once the test is passed.
 class LectureChart : public QWidget
@@ -24,3 +26,5 @@ protected:
 private:
     QVector<progress::LectureProgress> m_lectures;
 };
+
+} // namespace progress

@@ -147,7 +147,7 @@ void TfrmOtcher::Generate()
         // Learners share a folder: a report is never replaced unasked. (A
         // folder of that name is no report: the save tells what went wrong.)
         if (!QFileInfo(QDir::current().absoluteFilePath(fileName)).isFile() ||
-            dialogs::question(this, QStringLiteral("Файл «%1» уже существует. Заменить его?")
+            ui::question(this, QStringLiteral("Файл «%1» уже существует. Заменить его?")
                                         .arg(QDir::toNativeSeparators(
                                             QDir::current().absoluteFilePath(fileName)))))
             break;
@@ -170,11 +170,11 @@ void TfrmOtcher::Generate()
     if (!failure.isEmpty()) {
         // The learner must not walk away believing the report was written:
         // say why, and leave the window open for another try.
-        dialogs::message(this, QStringLiteral("Не удалось сохранить отчет: ") + failure);
+        ui::message(this, QStringLiteral("Не удалось сохранить отчет: ") + failure);
         return;
     }
     // The file is to be handed in: say where it went.
-    dialogs::message(this,
+    ui::message(this,
                      QStringLiteral("Отчет сохранен в файл:\n") +
                          QDir::toNativeSeparators(QDir::current().absoluteFilePath(fileName)));
     closeScreen();

@@ -55,7 +55,7 @@ TfrmStat::TfrmStat(reader::ReaderState &state, QWidget *parent)
     connect(btnClose, &QPushButton::clicked, this, &TfrmStat::btnCloseClick);
 
     // Progress at a glance, in the strip beside "Закрыть".
-    Chart = new LectureChart(this);
+    Chart = new progress::LectureChart(this);
     Chart->setGeometry(6, 372, 440, 58);
 }
 

@@ -6,7 +6,9 @@ namespace reader {
 class ReaderState;
 }
 
+namespace progress {
 class LectureChart;
+}
 class QPushButton;
 class TRichView;
 class TRVStyle;
@@ -27,7 +29,7 @@ public:
     TRichView *RichView1 = nullptr;
     TRVStyle *RVStyle2 = nullptr;
     QPushButton *btnClose = nullptr;
-    LectureChart *Chart = nullptr;
+    progress::LectureChart *Chart = nullptr;
 
 protected:
     void FormActivate() override;

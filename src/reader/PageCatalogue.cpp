@@ -1,6 +1,6 @@
 #include "reader/PageCatalogue.h"
 
-PageEntry pageEntry(int page)
+pages::PageEntry pages::pageEntry(int page)
 {
     using namespace pages;
     if (page >= kFirstLecture && page <= kLastLecture) {

@@ -17,7 +17,6 @@ constexpr int kHelp = 111;        // has no row: shows the default page
 // The toolbar movie's frame for the lectures and for the information page.
 constexpr int kToolbarFrameLecture = 0;
 constexpr int kToolbarFrameInfo = 4;
-} // namespace pages
 
 struct PageEntry {
     QString document;   // relative to the current directory
@@ -26,3 +25,5 @@ struct PageEntry {
 };
 
 PageEntry pageEntry(int page);
+
+} // namespace pages

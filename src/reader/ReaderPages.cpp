@@ -49,7 +49,7 @@ void TfrmMain::OpenPage(int n)
     try {
         m_state.setCurrentPage(n);
         RichView1->ScrollTo(0);
-        const PageEntry entry = pageEntry(n);
+        const pages::PageEntry entry = pages::pageEntry(n);
         document = entry.document;
         loaded = RichView1->LoadRVF(entry.document);
         if (!loaded)
@@ -89,7 +89,7 @@ void TfrmMain::OpenPage(int n)
             stderr, "tarvel: %s: %s\n", qUtf8Printable(document),
             qUtf8Printable(failure.isEmpty() ? QStringLiteral("cannot be read") : failure));
         std::fflush(stderr);
-        dialogs::message(this, kMissingFiles);
+        ui::message(this, kMissingFiles);
         closeMainWindow();
     }
 }
@@ -215,7 +215,7 @@ void TfrmMain::openToolbarPage(int page)
 void TfrmMain::AddBookmark()
 {
     if (!m_state.learnerDataFailure().isEmpty()) {
-        dialogs::message(this, m_state.learnerDataUnavailableText());
+        ui::message(this, m_state.learnerDataUnavailableText());
         return;
     }
     // A failed save raises; the learner then sees why and no success message.
@@ -223,7 +223,7 @@ void TfrmMain::AddBookmark()
     const int increment = m_onPage ? scrollPercent() : 0;
     m_state.learnerStore().addBookmark(m_state.CurrentUser(), m_state.CurrentPage(), increment,
                                        m_onPage ? sectionInView() : QString());
-    dialogs::message(this, QStringLiteral("Добавлена закладка!"));
+    ui::message(this, QStringLiteral("Добавлена закладка!"));
 }
 
 void TfrmMain::Back()

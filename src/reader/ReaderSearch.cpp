@@ -42,13 +42,13 @@ SearchIndex &ReaderSearch::index()
         QString title = QStringLiteral("Лекция %1").arg(page);
         if (!titles[page].isEmpty())
             title += QStringLiteral(". ") + titles[page];
-        m_index->addFile(page, title, pageEntry(page).document);
+        m_index->addFile(page, title, pages::pageEntry(page).document);
     }
     m_index->addFile(pages::kIntroduction, QStringLiteral("Введение"),
-                     pageEntry(pages::kIntroduction).document);
-    m_index->addFile(pages::kHelp, QStringLiteral("Справка"), pageEntry(pages::kHelp).document);
+                     pages::pageEntry(pages::kIntroduction).document);
+    m_index->addFile(pages::kHelp, QStringLiteral("Справка"), pages::pageEntry(pages::kHelp).document);
     m_index->addFile(pages::kDictionary, QStringLiteral("Словарь"),
-                     pageEntry(pages::kDictionary).document);
+                     pages::pageEntry(pages::kDictionary).document);
     return *m_index;
 }
 
@@ -58,7 +58,7 @@ void ReaderSearch::open()
         m_searchWindow = new SearchWindow(&m_window);
         connect(m_searchWindow, &SearchWindow::hitChosen, this,
                 [this](const SearchIndex::Hit &hit) {
-                    dialogs::guarded(&m_window, [&] { emit hitChosen(hit); });
+                    ui::guarded(&m_window, [&] { emit hitChosen(hit); });
                 });
     }
     SearchIndex *built = nullptr;

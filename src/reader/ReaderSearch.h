@@ -6,9 +6,10 @@
 #include <memory>
 
 class QWidget;
-class SearchWindow;
 
 namespace reader {
+
+class SearchWindow;
 
 class ReaderState;
 

@@ -67,7 +67,7 @@ void ReaderState::applySizesToSheet()
 void ReaderState::setReadingFont(const QFont &font, const QColor &color)
 {
     using namespace rvs;
-    RVTextStyle &normal = m_readingStyle->TextStyles(tsNormal);
+    richtext::RVTextStyle &normal = m_readingStyle->TextStyles(tsNormal);
     normal.assignFont(font, color);
     const int size = normal.size;
     m_readingStyle->TextStyles(tsHeading).size = size + 10;

@@ -72,7 +72,7 @@ void ReaderToolbar::addShortcuts(QWidget &window)
             QMetaObject::invokeMethod(
                 this,
                 [this, name] {
-                    dialogs::guarded(m_panel->window(), [&] { emit command(name, QString()); });
+                    ui::guarded(m_panel->window(), [&] { emit command(name, QString()); });
                 },
                 Qt::QueuedConnection);
         });

@@ -84,7 +84,7 @@ void TfrmMain::createPageView()
     // replaces the document whose click raised it.
     connect(
         RichView1, &TRichView::jump, this,
-        [this](int id) { dialogs::guarded(this, [&] { RichView1Jump(id); }); },
+        [this](int id) { ui::guarded(this, [&] { RichView1Jump(id); }); },
         Qt::QueuedConnection);
 }
 
@@ -99,7 +99,7 @@ void TfrmMain::createParts()
 
     connect(
         m_menu->view(), &TRichView::jump, this,
-        [this](int k) { dialogs::guarded(this, [&] { RichView2Jump(k); }); }, Qt::QueuedConnection);
+        [this](int k) { ui::guarded(this, [&] { RichView2Jump(k); }); }, Qt::QueuedConnection);
     connect(m_menu, &reader::SectionMenu::pageWidthChanged, this, &TfrmMain::setPageWholeWidth);
     connect(m_menu, &reader::SectionMenu::slid, this, &TfrmMain::updatePanelFocus);
     connect(m_player, &reader::MoviePanel::slid, this, &TfrmMain::updatePanelFocus);
@@ -110,7 +110,7 @@ void TfrmMain::createParts()
     auto *find = new QShortcut(QKeySequence::Find, this);
     find->setContext(Qt::WindowShortcut);
     connect(find, &QShortcut::activated, this,
-            [this] { dialogs::guarded(this, [this] { openSearch(); }); });
+            [this] { ui::guarded(this, [this] { openSearch(); }); });
 }
 
 void TfrmMain::connectState()
@@ -177,7 +177,7 @@ void TfrmMain::FormShow()
         // be read; say why, then go on to the home screen, read only.
         if (!failure.isEmpty() && !m_closing) {
             m_state.setLearnerDataFailure(failure);
-            dialogs::message(this, failure + kReadOnlyCourse);
+            ui::message(this, failure + kReadOnlyCourse);
             m_navigator.showHome(true);
         }
     } else {

@@ -33,7 +33,7 @@ ReadingPreferences::Stored ReadingPreferences::toStored(const ReaderState &state
 {
     Stored stored;
     if (state.fontChosen()) {
-        const RVTextStyle &normal = state.readingStyle().TextStyles(rvs::tsNormal);
+        const richtext::RVTextStyle &normal = state.readingStyle().TextStyles(rvs::tsNormal);
         stored.fontFamily = normal.fontName;
         stored.fontSize = normal.size;
         stored.fontColor = normal.color.name();

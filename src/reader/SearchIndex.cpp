@@ -128,21 +128,21 @@ QStringList SearchIndex::queryWords(const QString &query)
 
 bool SearchIndex::addFile(int page, const QString &title, const QString &path)
 {
-    RVDocument doc;
+    richtext::RVDocument doc;
     if (!loadRvf(path, doc))
         return false;
     addDocument(page, title, doc);
     return true;
 }
 
-void SearchIndex::addDocument(int page, const QString &title, const RVDocument &doc)
+void SearchIndex::addDocument(int page, const QString &title, const richtext::RVDocument &doc)
 {
     const int pageIndex = int(m_pages.size());
     m_pages.append(title);
 
     // Section headings by the item they stand before.
     std::vector<std::pair<int, QString>> sections;
-    for (const RVCheckpoint &cp : doc.checkpoints)
+    for (const richtext::RVCheckpoint &cp : doc.checkpoints)
         if (cp.itemIndex >= 0)
             sections.emplace_back(cp.itemIndex, cp.name);
     std::stable_sort(sections.begin(), sections.end(),
@@ -191,20 +191,20 @@ void SearchIndex::addDocument(int page, const QString &title, const RVDocument &
     Paragraph current{page, pageIndex, {}, {}, {}, {}};
     bool open = false;
     for (int i = 0; i < doc.items.size(); ++i) {
-        const RVItem &item = doc.items[i];
-        const bool starts = item.start == RVItem::Start::NewParagraph ||
-                            item.kind == RVItem::Kind::Break;
+        const richtext::RVItem &item = doc.items[i];
+        const bool starts = item.start == richtext::RVItem::Start::NewParagraph ||
+                            item.kind == richtext::RVItem::Kind::Break;
         if (starts && open) {
             close(current);
             current = Paragraph{page, pageIndex, {}, {}, {}, {}};
             open = false;
         }
-        if (item.kind != RVItem::Kind::Text && item.kind != RVItem::Kind::Tab)
+        if (item.kind != richtext::RVItem::Kind::Text && item.kind != richtext::RVItem::Kind::Tab)
             continue;
         if (!open) {
             current.section = sectionAt(i);
             open = true;
-        } else if (item.start == RVItem::Start::NewLine) {
+        } else if (item.start == richtext::RVItem::Start::NewLine) {
             current.text += QLatin1Char('\n');
         }
         current.itemStart.push_back(int(current.text.size()));

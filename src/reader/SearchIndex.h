@@ -35,7 +35,7 @@ public:
     };
 
     // Adds one page's document; pages are listed in the order they are added.
-    void addDocument(int page, const QString &title, const RVDocument &doc);
+    void addDocument(int page, const QString &title, const richtext::RVDocument &doc);
     // Loads a page from a document file; false when it cannot be read.
     bool addFile(int page, const QString &title, const QString &path);
 

@@ -7,10 +7,12 @@
 #include <QListWidget>
 #include <QVBoxLayout>
 
+namespace reader {
+
 namespace {
 // The designed screens' palette and type (the movies' Theme).
 const char kStyle[] = R"(
-SearchWindow { background: #F6F3EC; }
+reader--SearchWindow { background: #F6F3EC; }
 QLabel#caption { color: #1E2733; font-size: 17px; font-weight: bold; }
 QLabel#lblStatus { color: #5B6472; font-size: 12px; }
 QLineEdit { font-size: 15px; padding: 6px 10px; border: 1px solid #C3CCD8; border-radius: 8px;
@@ -133,3 +135,5 @@ bool SearchWindow::eventFilter(QObject *watched, QEvent *event)
     }
     return QDialog::eventFilter(watched, event);
 }
+
+} // namespace reader

@@ -8,6 +8,8 @@ class QLabel;
 class QLineEdit;
 class QListWidget;
 
+namespace reader {
+
 // The reader's search: a field and the hits of every page, each with its
 // page, section and a snippet. Choosing a hit hands it to the reader and
 // hides the window; the query and the hits stay for the next opening.
@@ -40,3 +42,5 @@ private:
     const reader::SearchIndex *m_index = nullptr;
     QVector<reader::SearchIndex::Hit> m_hits;
 };
+
+} // namespace reader

@@ -8,21 +8,21 @@
 #include <QStringDecoder>
 #include <algorithm>
 
-void RVDocument::clear()
+void richtext::RVDocument::clear()
 {
     items.clear();
     checkpoints.clear();
     baseDir.clear();
 }
 
-void RVDocument::appendItem(RVItem item)
+void richtext::RVDocument::appendItem(richtext::RVItem item)
 {
     const int index = int(items.size());
     if (index == 0)
-        item.start = RVItem::Start::NewParagraph;
+        item.start = richtext::RVItem::Start::NewParagraph;
     items.append(std::move(item));
     // Checkpoints waiting for an item attach to this one.
-    for (RVCheckpoint &cp : checkpoints) {
+    for (richtext::RVCheckpoint &cp : checkpoints) {
         if (cp.itemIndex < 0)
             cp.itemIndex = index;
     }
@@ -31,16 +31,16 @@ void RVDocument::appendItem(RVItem item)
 namespace {
 
 // Where an item added with paraNo goes: a new paragraph, or the last one.
-void placeItem(const QVector<RVItem> &items, int paraNo, RVItem &item)
+void placeItem(const QVector<richtext::RVItem> &items, int paraNo, richtext::RVItem &item)
 {
     if (paraNo >= 0) {
-        item.start = RVItem::Start::NewParagraph;
+        item.start = richtext::RVItem::Start::NewParagraph;
         item.paraNo = paraNo;
-    } else if (items.isEmpty() || items.last().kind == RVItem::Kind::Break) {
-        item.start = RVItem::Start::NewParagraph;
+    } else if (items.isEmpty() || items.last().kind == richtext::RVItem::Kind::Break) {
+        item.start = richtext::RVItem::Start::NewParagraph;
         item.paraNo = 0;
     } else {
-        item.start = RVItem::Start::Continue;
+        item.start = richtext::RVItem::Start::Continue;
         item.paraNo = items.last().paraNo;
     }
 }
@@ -56,10 +56,10 @@ QString expandTabs(const QString &text, int spacesInTab)
 
 } // namespace
 
-void RVDocument::addText(const QString &text, int styleNo, int paraNo, int tag, int spacesInTab)
+void richtext::RVDocument::addText(const QString &text, int styleNo, int paraNo, int tag, int spacesInTab)
 {
-    RVItem item;
-    item.kind = RVItem::Kind::Text;
+    richtext::RVItem item;
+    item.kind = richtext::RVItem::Kind::Text;
     item.text = expandTabs(text, spacesInTab);
     item.styleNo = styleNo;
     item.tag = tag;
@@ -67,19 +67,19 @@ void RVDocument::addText(const QString &text, int styleNo, int paraNo, int tag, 
     appendItem(std::move(item));
 }
 
-void RVDocument::addBreak()
+void richtext::RVDocument::addBreak()
 {
-    RVItem item;
-    item.kind = RVItem::Kind::Break;
-    item.start = RVItem::Start::NewParagraph;
+    richtext::RVItem item;
+    item.kind = richtext::RVItem::Kind::Break;
+    item.start = richtext::RVItem::Start::NewParagraph;
     item.paraNo = 0;
     appendItem(std::move(item));
 }
 
-void RVDocument::addPicture(const QString &path, bool jump, int width, int height, int paraNo)
+void richtext::RVDocument::addPicture(const QString &path, bool jump, int width, int height, int paraNo)
 {
-    RVItem item;
-    item.kind = RVItem::Kind::Picture;
+    richtext::RVItem item;
+    item.kind = richtext::RVItem::Kind::Picture;
     item.picturePath = path;
     item.pictureJump = jump;
     item.pictureWidth = std::max(0, width);
@@ -88,9 +88,9 @@ void RVDocument::addPicture(const QString &path, bool jump, int width, int heigh
     appendItem(std::move(item));
 }
 
-void RVDocument::addCheckpoint(int tag, const QString &name, bool raiseEvent)
+void richtext::RVDocument::addCheckpoint(int tag, const QString &name, bool raiseEvent)
 {
-    RVCheckpoint cp;
+    richtext::RVCheckpoint cp;
     cp.tag = tag;
     cp.name = name;
     cp.raiseEvent = raiseEvent;
@@ -98,7 +98,7 @@ void RVDocument::addCheckpoint(int tag, const QString &name, bool raiseEvent)
     checkpoints.push_back(std::move(cp));
 }
 
-bool RVDocument::loadText(const QString &path, int styleNo, int paraNo, bool asSingleParagraph, int spacesInTab,
+bool richtext::RVDocument::loadText(const QString &path, int styleNo, int paraNo, bool asSingleParagraph, int spacesInTab,
                           qint64 maxBytes)
 {
     // A FIFO or a device would block open() or never end.
@@ -120,29 +120,29 @@ namespace {
 
 // The items of one line of plain text: text runs and, with no tab
 // expansion, tab items; at least one item, all continuing the line.
-QVector<RVItem> linePieces(QStringView line, int styleNo, int paraNo, int spacesInTab)
+QVector<richtext::RVItem> linePieces(QStringView line, int styleNo, int paraNo, int spacesInTab)
 {
-    QVector<RVItem> pieces;
-    auto addPiece = [&](RVItem::Kind kind, const QString &t) {
-        RVItem it;
+    QVector<richtext::RVItem> pieces;
+    auto addPiece = [&](richtext::RVItem::Kind kind, const QString &t) {
+        richtext::RVItem it;
         it.kind = kind;
         it.text = t;
         it.styleNo = styleNo;
         it.paraNo = paraNo;
-        it.start = RVItem::Start::Continue;
+        it.start = richtext::RVItem::Start::Continue;
         pieces.append(std::move(it));
     };
     if (spacesInTab > 0 || !line.contains(QLatin1Char('\t'))) {
-        addPiece(RVItem::Kind::Text, expandTabs(line.toString(), spacesInTab));
+        addPiece(richtext::RVItem::Kind::Text, expandTabs(line.toString(), spacesInTab));
         return pieces;
     }
     qsizetype from = 0;
     for (qsizetype i = 0; i <= line.size(); ++i) {
         if (i == line.size() || line[i] == QLatin1Char('\t')) {
             if (i > from)
-                addPiece(RVItem::Kind::Text, line.mid(from, i - from).toString());
+                addPiece(richtext::RVItem::Kind::Text, line.mid(from, i - from).toString());
             if (i < line.size())
-                addPiece(RVItem::Kind::Tab, QStringLiteral("\t"));
+                addPiece(richtext::RVItem::Kind::Tab, QStringLiteral("\t"));
             from = i + 1;
         }
     }
@@ -151,7 +151,7 @@ QVector<RVItem> linePieces(QStringView line, int styleNo, int paraNo, int spaces
 
 } // namespace
 
-void RVDocument::appendTextBytes(const QByteArray &raw, int styleNo, int paraNo, bool asSingleParagraph,
+void richtext::RVDocument::appendTextBytes(const QByteArray &raw, int styleNo, int paraNo, bool asSingleParagraph,
                                  int spacesInTab)
 {
     if (raw.isEmpty())
@@ -172,16 +172,16 @@ void RVDocument::appendTextBytes(const QByteArray &raw, int styleNo, int paraNo,
     bool pageBreak = false;
 
     auto addLine = [&](QStringView line) {
-        RVItem::Start lineStart = RVItem::Start::NewParagraph;
+        richtext::RVItem::Start lineStart = richtext::RVItem::Start::NewParagraph;
         if (!firstLine && asSingleParagraph)
-            lineStart = RVItem::Start::NewLine;
+            lineStart = richtext::RVItem::Start::NewLine;
         firstLine = false;
 
-        QVector<RVItem> pieces = linePieces(line, styleNo, firstPara, spacesInTab);
+        QVector<richtext::RVItem> pieces = linePieces(line, styleNo, firstPara, spacesInTab);
         pieces.first().start = lineStart;
         pieces.first().pageBreakBefore = pageBreak;
         pageBreak = false;
-        for (RVItem &p : pieces)
+        for (richtext::RVItem &p : pieces)
             appendItem(std::move(p));
     };
 
@@ -210,24 +210,24 @@ void RVDocument::appendTextBytes(const QByteArray &raw, int styleNo, int paraNo,
     addLine(QStringView(text).mid(lineFrom));
 }
 
-QByteArray RVDocument::toUtf16Text(int lineWidth) const
+QByteArray richtext::RVDocument::toUtf16Text(int lineWidth) const
 {
     QString text;
     for (qsizetype i = 0; i < items.size(); ++i) {
-        const RVItem &item = items[i];
-        if (i > 0 && item.start != RVItem::Start::Continue)
+        const richtext::RVItem &item = items[i];
+        if (i > 0 && item.start != richtext::RVItem::Start::Continue)
             text += QStringLiteral("\r\n");
         switch (item.kind) {
-        case RVItem::Kind::Text:
+        case richtext::RVItem::Kind::Text:
             text += item.text;
             break;
-        case RVItem::Kind::Tab:
+        case richtext::RVItem::Kind::Tab:
             text += QLatin1Char('\t');
             break;
-        case RVItem::Kind::Break:
+        case richtext::RVItem::Kind::Break:
             text += QString(std::max(1, lineWidth), QLatin1Char('-'));
             break;
-        case RVItem::Kind::Picture:
+        case richtext::RVItem::Kind::Picture:
             break;
         }
     }
@@ -243,7 +243,7 @@ QByteArray RVDocument::toUtf16Text(int lineWidth) const
     return out;
 }
 
-bool RVDocument::saveTextW(const QString &path, int lineWidth) const
+bool richtext::RVDocument::saveTextW(const QString &path, int lineWidth) const
 {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))

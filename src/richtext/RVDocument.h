@@ -7,6 +7,8 @@
 #include <QVector>
 #include <vector>
 
+namespace richtext {
+
 struct RVItem
 {
     enum class Kind { Text, Tab, Break, Picture };
@@ -19,7 +21,7 @@ struct RVItem
     int tag = 0;
     Start start = Start::NewParagraph;
     bool pageBreakBefore = false;
-    QString picturePath; // as written in the document: relative to RVDocument::baseDir
+    QString picturePath; // as written in the document: relative to richtext::RVDocument::baseDir
     bool pictureJump = false;
     QString pictureAlt; // what the picture shows, for those who cannot see it
     int pictureWidth = 0, pictureHeight = 0; // 0 = the picture's own size
@@ -36,10 +38,10 @@ struct RVCheckpoint
 class RVDocument
 {
 public:
-    QVector<RVItem> items;
+    QVector<richtext::RVItem> items;
     // In document order, end checkpoints last. Stable addresses while the
     // document is unchanged.
-    std::vector<RVCheckpoint> checkpoints;
+    std::vector<richtext::RVCheckpoint> checkpoints;
     // Folder that relative picture paths are taken from; empty = current directory.
     QString baseDir;
 
@@ -75,6 +77,7 @@ public:
 
     // Appends an item as given (the first item always starts a paragraph)
     // and attaches the waiting checkpoints to it.
-    void appendItem(RVItem item);
+    void appendItem(richtext::RVItem item);
 };
 
+} // namespace richtext

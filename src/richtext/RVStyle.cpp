@@ -39,7 +39,7 @@ QString rvResolveFontFamily(const QString &fontName)
     return resolved;
 }
 
-QFont RVTextStyle::font() const
+QFont richtext::RVTextStyle::font() const
 {
     QFont f;
     f.setFamilies({rvResolveFontFamily(fontName)});
@@ -52,7 +52,7 @@ QFont RVTextStyle::font() const
     return f;
 }
 
-void RVTextStyle::assignFont(const QFont &f, const QColor &c)
+void richtext::RVTextStyle::assignFont(const QFont &f, const QColor &c)
 {
     fontName = f.family();
     if (f.pointSize() > 0)
@@ -72,9 +72,9 @@ void RVTextStyle::assignFont(const QFont &f, const QColor &c)
 
 namespace {
 
-RVTextStyle textStyle(const char *name, const char *face, int size, const QColor &color, bool jump = false)
+richtext::RVTextStyle textStyle(const char *name, const char *face, int size, const QColor &color, bool jump = false)
 {
-    RVTextStyle s;
+    richtext::RVTextStyle s;
     s.name = QString::fromUtf8(name);
     s.fontName = QString::fromUtf8(face);
     s.size = size;
@@ -83,9 +83,9 @@ RVTextStyle textStyle(const char *name, const char *face, int size, const QColor
     return s;
 }
 
-RVParaStyle paraStyle(const char *name, int first, int left, int right, int before, int after, Qt::Alignment align)
+richtext::RVParaStyle paraStyle(const char *name, int first, int left, int right, int before, int after, Qt::Alignment align)
 {
-    RVParaStyle p;
+    richtext::RVParaStyle p;
     p.name = QString::fromUtf8(name);
     p.firstIndent = first;
     p.leftIndent = left;
@@ -118,7 +118,7 @@ struct SystemColors
     QColor windowText, window, captionText, activeCaption, buttonFace, selection, selectionText, desktop;
 };
 
-void plainStyles(const SystemColors &c, QVector<RVTextStyle> &text, QVector<RVParaStyle> &para)
+void plainStyles(const SystemColors &c, QVector<richtext::RVTextStyle> &text, QVector<richtext::RVParaStyle> &para)
 {
     text << textStyle("Normal text", "Arial", 10, c.windowText);
     text << textStyle("Heading", "Arial", 10, QColor(0x00, 0x00, 0xFF));
@@ -137,11 +137,11 @@ void plainStyles(const SystemColors &c, QVector<RVTextStyle> &text, QVector<RVPa
 }
 
 // The reader and menu sheets share their styles.
-QVector<RVTextStyle> readerTextStyles(const SystemColors &c)
+QVector<richtext::RVTextStyle> readerTextStyles(const SystemColors &c)
 {
     const QColor &windowText = c.windowText;
     const QColor &desktop = c.desktop;
-    QVector<RVTextStyle> text;
+    QVector<richtext::RVTextStyle> text;
     text << textStyle("Normal text", "Arial", 10, windowText);                      // 0
     text << textStyle("Heading", "Arial", 20, QColor(0x00, 0x00, 0xFF));            // 1
     text.last().bold = true;
@@ -173,25 +173,25 @@ QVector<RVTextStyle> readerTextStyles(const SystemColors &c)
     return text;
 }
 
-QVector<RVParaStyle> readerParaStyles(const SystemColors &c)
+QVector<richtext::RVParaStyle> readerParaStyles(const SystemColors &c)
 {
     const QColor &windowText = c.windowText;
-    QVector<RVParaStyle> para;
+    QVector<richtext::RVParaStyle> para;
     para << paraStyle("Left", 30, 0, 0, 0, 0, Qt::AlignLeft);                       // 0
     para << paraStyle("Left Indent", 0, 10, 0, 0, 0, Qt::AlignLeft);                // 1
     para << paraStyle("Centered", 0, 50, 50, 0, 0, Qt::AlignHCenter);               // 2
     para << paraStyle("Right", 0, 0, 0, 0, 0, Qt::AlignRight);                      // 3
     para << paraStyle("Justify", 30, 0, 0, 0, 0, Qt::AlignJustify);                 // 4
 
-    RVParaStyle framed = paraStyle("Framed", 0, 20, 20, 5, 5, Qt::AlignHCenter);      // 5
-    framed.border = RVBorderStyle::Single;
+    richtext::RVParaStyle framed = paraStyle("Framed", 0, 20, 20, 5, 5, Qt::AlignHCenter);      // 5
+    framed.border = richtext::RVBorderStyle::Single;
     framed.borderColor = windowText;
     framed.borderWidth = 1;
     framed.borderOffsets = QMargins(2, 2, 2, 2); // keeps the line off the glyphs
     para << framed;
 
-    RVParaStyle caption = paraStyle("Window Caption", 0, 10, 10, 10, 10, Qt::AlignHCenter); // 6
-    caption.border = RVBorderStyle::ThickOutside;
+    richtext::RVParaStyle caption = paraStyle("Window Caption", 0, 10, 10, 10, 10, Qt::AlignHCenter); // 6
+    caption.border = richtext::RVBorderStyle::ThickOutside;
     caption.borderColor = windowText;
     caption.borderWidth = 2;
     caption.borderSides = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge;
@@ -200,8 +200,8 @@ QVector<RVParaStyle> readerParaStyles(const SystemColors &c)
     caption.borderOffsets = caption.backOffsets;
     para << caption;
 
-    RVParaStyle workspace = paraStyle("Window Workspace", 0, 10, 10, 10, 10, Qt::AlignHCenter); // 7
-    workspace.border = RVBorderStyle::ThickOutside;
+    richtext::RVParaStyle workspace = paraStyle("Window Workspace", 0, 10, 10, 10, 10, Qt::AlignHCenter); // 7
+    workspace.border = richtext::RVBorderStyle::ThickOutside;
     workspace.borderColor = windowText;
     workspace.borderWidth = 2;
     workspace.borderSides = Qt::LeftEdge | Qt::BottomEdge | Qt::RightEdge;
@@ -236,34 +236,34 @@ TRVStyle::TRVStyle(Sheet sheet, QObject *parent)
     m_para = readerParaStyles(colors);
 }
 
-RVTextStyle &TRVStyle::TextStyles(int i)
+richtext::RVTextStyle &TRVStyle::TextStyles(int i)
 {
     if (hasTextStyle(i))
         return m_text[i];
-    m_spareText = RVTextStyle();
+    m_spareText = richtext::RVTextStyle();
     return m_spareText;
 }
 
-const RVTextStyle &TRVStyle::TextStyles(int i) const
+const richtext::RVTextStyle &TRVStyle::TextStyles(int i) const
 {
     if (hasTextStyle(i))
         return m_text[i];
-    m_spareText = RVTextStyle();
+    m_spareText = richtext::RVTextStyle();
     return m_spareText;
 }
 
-RVParaStyle &TRVStyle::ParaStyles(int i)
+richtext::RVParaStyle &TRVStyle::ParaStyles(int i)
 {
     if (hasParaStyle(i))
         return m_para[i];
-    m_sparePara = RVParaStyle();
+    m_sparePara = richtext::RVParaStyle();
     return m_sparePara;
 }
 
-const RVParaStyle &TRVStyle::ParaStyles(int i) const
+const richtext::RVParaStyle &TRVStyle::ParaStyles(int i) const
 {
     if (hasParaStyle(i))
         return m_para[i];
-    m_sparePara = RVParaStyle();
+    m_sparePara = richtext::RVParaStyle();
     return m_sparePara;
 }

@@ -12,6 +12,8 @@
 #include <QString>
 #include <QVector>
 
+namespace richtext {
+
 struct RVTextStyle
 {
     QString name;
@@ -42,7 +44,7 @@ struct RVParaStyle
     QString name;
     int firstIndent = 0, leftIndent = 0, rightIndent = 0, spaceBefore = 0, spaceAfter = 0;
     Qt::Alignment alignment = Qt::AlignLeft;
-    RVBorderStyle border = RVBorderStyle::None;
+    richtext::RVBorderStyle border = richtext::RVBorderStyle::None;
     QColor borderColor;
     int borderWidth = 1;
     Qt::Edges borderSides = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge | Qt::BottomEdge;
@@ -50,6 +52,8 @@ struct RVParaStyle
     QColor backColor;       // invalid = none
     QMargins backOffsets;   // how far the background reaches beyond the text
 };
+
+} // namespace richtext
 
 // The installed family a sheet's face name is drawn with: the name itself
 // where installed, else its metric-compatible stand-in (Arial -> Liberation
@@ -118,13 +122,13 @@ public:
 
     // An index outside the sheet yields a spare entry: writing to it changes
     // none of the sheet's styles, and views never draw with it.
-    RVTextStyle &TextStyles(int i);
-    const RVTextStyle &TextStyles(int i) const;
+    richtext::RVTextStyle &TextStyles(int i);
+    const richtext::RVTextStyle &TextStyles(int i) const;
     int TextStyleCount() const { return int(m_text.size()); }
     bool hasTextStyle(int i) const { return i >= 0 && i < m_text.size(); }
 
-    RVParaStyle &ParaStyles(int i);
-    const RVParaStyle &ParaStyles(int i) const;
+    richtext::RVParaStyle &ParaStyles(int i);
+    const richtext::RVParaStyle &ParaStyles(int i) const;
     int ParaStyleCount() const { return int(m_para.size()); }
     bool hasParaStyle(int i) const { return i >= 0 && i < m_para.size(); }
 
@@ -136,8 +140,8 @@ public:
 
 private:
     Sheet m_sheet;
-    QVector<RVTextStyle> m_text;
-    QVector<RVParaStyle> m_para;
-    mutable RVTextStyle m_spareText;
-    mutable RVParaStyle m_sparePara;
+    QVector<richtext::RVTextStyle> m_text;
+    QVector<richtext::RVParaStyle> m_para;
+    mutable richtext::RVTextStyle m_spareText;
+    mutable richtext::RVParaStyle m_sparePara;
 };

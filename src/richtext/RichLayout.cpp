@@ -44,7 +44,7 @@ RichLayout::RichLayout()
     doc.setDocumentMargin(0);
 }
 
-QImage RichLayout::pictureFor(const RVDocument &items, const RVItem &item)
+QImage RichLayout::pictureFor(const richtext::RVDocument &items, const richtext::RVItem &item)
 {
     const QString base = items.baseDir.isEmpty() ? QDir::currentPath() : items.baseDir;
     const QString path = QFileInfo(item.picturePath).isRelative() ? QDir(base).absoluteFilePath(item.picturePath)
@@ -107,7 +107,7 @@ QImage RichLayout::pictureFor(const RVDocument &items, const RVItem &item)
     return it->image;
 }
 
-QImage RichLayout::missingPicture(const RVItem &item, qint64 left)
+QImage RichLayout::missingPicture(const richtext::RVItem &item, qint64 left)
 {
     const int w = std::clamp(item.pictureWidth > 0 ? item.pictureWidth : 32, 1, kMaxPlaceholder);
     const int h = std::clamp(item.pictureHeight > 0 ? item.pictureHeight : 32, 1, kMaxPlaceholder);
@@ -136,7 +136,7 @@ struct RichLayout::Formats
           blocks(size_t(std::max(1, st.ParaStyleCount()))), decorated(blocks.size())
     {
         for (int i = 0; i < int(chars.size()); ++i) {
-            const RVTextStyle &ts = st.TextStyles(st.hasTextStyle(i) ? i : 0);
+            const richtext::RVTextStyle &ts = st.TextStyles(st.hasTextStyle(i) ? i : 0);
             QTextCharFormat &cf = chars[size_t(i)];
             cf.setFont(ts.font(), QTextCharFormat::FontPropertiesAll);
             cf.setForeground(ts.color);
@@ -146,7 +146,7 @@ struct RichLayout::Formats
                 cf.setBaselineOffset(ts.vShiftPercent);
         }
         for (int i = 0; i < int(blocks.size()); ++i) {
-            const RVParaStyle &ps = st.ParaStyles(st.hasParaStyle(i) ? i : 0);
+            const richtext::RVParaStyle &ps = st.ParaStyles(st.hasParaStyle(i) ? i : 0);
             QTextBlockFormat &bf = blocks[size_t(i)];
             bf.setTextIndent(ps.firstIndent);
             bf.setLeftMargin(ps.leftIndent);
@@ -154,7 +154,7 @@ struct RichLayout::Formats
             bf.setTopMargin(ps.spaceBefore);
             bf.setBottomMargin(ps.spaceAfter);
             bf.setAlignment(ps.alignment);
-            decorated[size_t(i)] = ps.border != RVBorderStyle::None || ps.backColor.isValid();
+            decorated[size_t(i)] = ps.border != richtext::RVBorderStyle::None || ps.backColor.isValid();
         }
     }
 
@@ -169,7 +169,7 @@ struct RichLayout::Formats
     std::vector<bool> decorated; // a paragraph style with a border or background
 };
 
-void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
+void RichLayout::build(const richtext::RVDocument &items, const TRVStyle &st, qreal width)
 {
     doc.clear();
     doc.setDocumentMargin(0);
@@ -189,7 +189,7 @@ void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
     cur.beginEditBlock();
     BuildState state;
     for (qsizetype i = 0; i < items.items.size(); ++i) {
-        const RVItem &item = items.items[i];
+        const richtext::RVItem &item = items.items[i];
         startItem(cur, item, formats, state);
         const int link = isLink(item, st) ? int(linkItems.size()) : -1;
         if (link >= 0) {
@@ -198,14 +198,14 @@ void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
         }
         itemPos[size_t(i)] = cur.position();
         switch (item.kind) {
-        case RVItem::Kind::Text:
-        case RVItem::Kind::Tab:
+        case richtext::RVItem::Kind::Text:
+        case richtext::RVItem::Kind::Tab:
             addText(cur, item, formats.character(item.styleNo), link);
             break;
-        case RVItem::Kind::Picture:
+        case richtext::RVItem::Kind::Picture:
             addPicture(cur, items, int(i), link);
             break;
-        case RVItem::Kind::Break:
+        case richtext::RVItem::Kind::Break:
             break;
         }
         itemLen[size_t(i)] = cur.position() - itemPos[size_t(i)];
@@ -229,15 +229,15 @@ void RichLayout::resetItems(qsizetype count)
     shiftRoom.clear();
 }
 
-void RichLayout::startItem(QTextCursor &cur, const RVItem &item, const Formats &formats,
+void RichLayout::startItem(QTextCursor &cur, const richtext::RVItem &item, const Formats &formats,
                            BuildState &state)
 {
-    const bool isBreak = item.kind == RVItem::Kind::Break;
+    const bool isBreak = item.kind == richtext::RVItem::Kind::Break;
     const bool newBlock = state.block < 0 || isBreak || state.afterBreak ||
-                          item.start == RVItem::Start::NewParagraph;
+                          item.start == richtext::RVItem::Start::NewParagraph;
     state.afterBreak = isBreak;
     if (!newBlock) {
-        if (item.start == RVItem::Start::NewLine)
+        if (item.start == richtext::RVItem::Start::NewLine)
             cur.insertText(QString(QChar::LineSeparator), formats.character(item.styleNo));
         return;
     }
@@ -268,16 +268,16 @@ void RichLayout::startItem(QTextCursor &cur, const RVItem &item, const Formats &
     }
 }
 
-bool RichLayout::isLink(const RVItem &item, const TRVStyle &st) const
+bool RichLayout::isLink(const richtext::RVItem &item, const TRVStyle &st) const
 {
-    return (item.kind == RVItem::Kind::Picture && item.pictureJump) ||
-           (item.kind == RVItem::Kind::Text && st.hasTextStyle(item.styleNo) &&
+    return (item.kind == richtext::RVItem::Kind::Picture && item.pictureJump) ||
+           (item.kind == richtext::RVItem::Kind::Text && st.hasTextStyle(item.styleNo) &&
             st.TextStyles(item.styleNo).jump);
 }
 
-void RichLayout::addText(QTextCursor &cur, const RVItem &item, const QTextCharFormat &format, int link)
+void RichLayout::addText(QTextCursor &cur, const richtext::RVItem &item, const QTextCharFormat &format, int link)
 {
-    const QString text = item.kind == RVItem::Kind::Tab ? QStringLiteral("\t") : displayText(item.text);
+    const QString text = item.kind == richtext::RVItem::Kind::Tab ? QStringLiteral("\t") : displayText(item.text);
     if (text.isEmpty())
         return;
     if (link < 0) {
@@ -290,9 +290,9 @@ void RichLayout::addText(QTextCursor &cur, const RVItem &item, const QTextCharFo
     cur.insertText(text, lf);
 }
 
-void RichLayout::addPicture(QTextCursor &cur, const RVDocument &items, int index, int link)
+void RichLayout::addPicture(QTextCursor &cur, const richtext::RVDocument &items, int index, int link)
 {
-    const RVItem &item = items.items[index];
+    const richtext::RVItem &item = items.items[index];
     const QImage img = pictureFor(items, item);
     const QString name = QStringLiteral("rvimg:%1").arg(index);
     doc.addResource(QTextDocument::ImageResource, QUrl(name), img);
@@ -375,7 +375,7 @@ void RichLayout::paintDecorations(QPainter *p, const TRVStyle &sheet, const QRec
         const QTextLayout *ll = last.layout();
         if (!fl || !ll || fl->lineCount() == 0 || ll->lineCount() == 0)
             continue;
-        const RVParaStyle &ps = sheet.ParaStyles(g.para);
+        const richtext::RVParaStyle &ps = sheet.ParaStyles(g.para);
         qreal top = fl->position().y() + fl->lineAt(0).y();
         const QTextLine lastLine = ll->lineAt(ll->lineCount() - 1);
         qreal bottom = ll->position().y() + lastLine.y() + lastLine.height();
@@ -390,7 +390,7 @@ void RichLayout::paintDecorations(QPainter *p, const TRVStyle &sheet, const QRec
             continue;
         if (ps.backColor.isValid())
             p->fillRect(text.marginsAdded(QMarginsF(ps.backOffsets)), ps.backColor);
-        if (ps.border == RVBorderStyle::None)
+        if (ps.border == richtext::RVBorderStyle::None)
             continue;
         const QRectF b = text.marginsAdded(QMarginsF(ps.borderOffsets));
         const qreal w = std::max(1, ps.borderWidth);

@@ -45,7 +45,7 @@ public:
     static constexpr qint64 kMaxPageBytes = qint64(256) * 1024 * 1024;
 
     // Lays the items out anew at the text width, with the sheet's styles.
-    void build(const RVDocument &items, const TRVStyle &sheet, qreal width);
+    void build(const richtext::RVDocument &items, const TRVStyle &sheet, qreal width);
     // Lays the document out at another width; the height it then has.
     int layOut(qreal width);
 
@@ -127,10 +127,10 @@ private:
     };
 
     void resetItems(qsizetype count);
-    void startItem(QTextCursor &cursor, const RVItem &item, const Formats &formats, BuildState &state);
-    bool isLink(const RVItem &item, const TRVStyle &sheet) const;
-    void addText(QTextCursor &cursor, const RVItem &item, const QTextCharFormat &format, int link);
-    void addPicture(QTextCursor &cursor, const RVDocument &items, int index, int link);
+    void startItem(QTextCursor &cursor, const richtext::RVItem &item, const Formats &formats, BuildState &state);
+    bool isLink(const richtext::RVItem &item, const TRVStyle &sheet) const;
+    void addText(QTextCursor &cursor, const richtext::RVItem &item, const QTextCharFormat &format, int link);
+    void addPicture(QTextCursor &cursor, const richtext::RVDocument &items, int index, int link);
     void reserveShiftRoom();
     void paintDecorations(QPainter *painter, const TRVStyle &sheet, const QRectF &clip) const;
     void paintBreaks(QPainter *painter, const QRectF &clip) const;
@@ -145,8 +145,8 @@ private:
 
     // The picture of an item: only a regular file inside the course folder
     // (the current directory), within what is left of the page's budget.
-    QImage pictureFor(const RVDocument &items, const RVItem &item);
-    QImage missingPicture(const RVItem &item, qint64 left);
+    QImage pictureFor(const richtext::RVDocument &items, const richtext::RVItem &item);
+    QImage missingPicture(const richtext::RVItem &item, qint64 left);
 
     // A decoded picture and the file it came from, to see whether it changed.
     struct Picture

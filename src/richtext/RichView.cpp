@@ -125,7 +125,7 @@ void TRichView::AddBreak()
 
 bool TRichView::LoadRVF(const QString &fileName)
 {
-    RVDocument loaded;
+    richtext::RVDocument loaded;
     m_loadError.clear();
     if (!loadRvf(QDir::current().absoluteFilePath(fileName), loaded, &m_loadError))
         return false;
@@ -295,14 +295,14 @@ TRichView::Checkpoint TRichView::GetFirstCheckpoint() const
 TRichView::Checkpoint TRichView::GetNextCheckpoint(Checkpoint cp) const
 {
     if (!cp)
-        throw RichViewError("Parameter can't be NIL");
+        throw richtext::RichViewError("Parameter can't be NIL");
     const auto &cps = m_doc.checkpoints;
     if (cps.empty())
         return nullptr;
-    const RVCheckpoint *first = cps.data();
-    const RVCheckpoint *last = first + cps.size() - 1;
+    const richtext::RVCheckpoint *first = cps.data();
+    const richtext::RVCheckpoint *last = first + cps.size() - 1;
     // A handle of another document (or a stale one) has no successor here.
-    if (std::less<const RVCheckpoint *>()(cp, first) || std::less<const RVCheckpoint *>()(last, cp))
+    if (std::less<const richtext::RVCheckpoint *>()(cp, first) || std::less<const richtext::RVCheckpoint *>()(last, cp))
         return nullptr;
     return cp == last ? nullptr : cp + 1;
 }
@@ -310,7 +310,7 @@ TRichView::Checkpoint TRichView::GetNextCheckpoint(Checkpoint cp) const
 void TRichView::GetCheckpointInfo(Checkpoint cp, int &tag, QString &name, bool &raiseEvent) const
 {
     if (!cp)
-        throw RichViewError("Parameter can't be NIL");
+        throw richtext::RichViewError("Parameter can't be NIL");
     tag = cp->tag;
     name = cp->name;
     raiseEvent = cp->raiseEvent;
@@ -319,9 +319,9 @@ void TRichView::GetCheckpointInfo(Checkpoint cp, int &tag, QString &name, bool &
 void TRichView::GetCheckpointXY(Checkpoint cp, int &x, int &y) const
 {
     if (!cp)
-        throw RichViewError("Parameter can't be NIL");
+        throw richtext::RichViewError("Parameter can't be NIL");
     if (!isFormatted())
-        throw RichViewError("RichView must be formatted for this operation");
+        throw richtext::RichViewError("RichView must be formatted for this operation");
     const Layout &L = *m_layout;
     if (cp->itemIndex < 0 || cp->itemIndex >= L.text.itemCount()) {
         x = 0;
@@ -458,10 +458,10 @@ QList<QAbstractTextDocumentLayout::Selection> TRichView::textMarks() const
     QList<QAbstractTextDocumentLayout::Selection> marks;
     if (L.hoverLink >= 0 && L.hoverLink < L.text.linkCount()) {
         const int item = L.text.linkItem(L.hoverLink);
-        const RVItem &it = m_doc.items[item];
+        const richtext::RVItem &it = m_doc.items[item];
         QTextCharFormat hf;
-        if (it.kind == RVItem::Kind::Text) {
-            const RVTextStyle &ts = st.TextStyles(it.styleNo);
+        if (it.kind == richtext::RVItem::Kind::Text) {
+            const richtext::RVTextStyle &ts = st.TextStyles(it.styleNo);
             const QColor fg = ts.hoverColor.isValid() ? ts.hoverColor : st.HoverColor;
             if (fg.isValid())
                 hf.setForeground(fg);

@@ -19,7 +19,6 @@ class QTextCursor;
 class QImage;
 namespace richtext {
 class RichLayout;
-}
 
 // Raised by the operations that the contract lets fail with an error
 // ("Parameter can't be NIL", "RichView must be formatted for this operation").
@@ -28,13 +27,14 @@ class RichViewError : public std::runtime_error
 public:
     using std::runtime_error::runtime_error;
 };
+} // namespace richtext
 
 class TRichView : public QAbstractScrollArea
 {
     Q_OBJECT
 public:
     // Opaque checkpoint handle; null means "no more".
-    using Checkpoint = const RVCheckpoint *;
+    using Checkpoint = const richtext::RVCheckpoint *;
 
     explicit TRichView(QWidget *parent = nullptr);
     ~TRichView() override;
@@ -70,7 +70,7 @@ public:
     // Items.
     int GetLineCount() const;
     QString GetItemTextA(int index) const;
-    const RVDocument &document() const { return m_doc; }
+    const richtext::RVDocument &document() const { return m_doc; }
 
     // Checkpoints, in document order, the end checkpoint last.
     Checkpoint GetFirstCheckpoint() const;
@@ -158,7 +158,7 @@ private:
     void paintFocusRing(QPainter &painter, const QRect &link) const;
 
     struct Layout;
-    RVDocument m_doc;
+    richtext::RVDocument m_doc;
     QString m_loadError;
     QPointer<TRVStyle> m_style;
     Layout *m_layout = nullptr;

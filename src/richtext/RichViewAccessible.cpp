@@ -79,8 +79,8 @@ public:
         if (!isValid() || t != QAccessible::Name)
             return QString();
         const RichLayout &layout = *m_view->textLayout();
-        const RVDocument &doc = m_view->document();
-        if (m_item < doc.items.size() && doc.items[m_item].kind == RVItem::Kind::Picture)
+        const richtext::RVDocument &doc = m_view->document();
+        if (m_item < doc.items.size() && doc.items[m_item].kind == richtext::RVItem::Kind::Picture)
             return doc.items[m_item].pictureAlt;
         const int pos = layout.itemPosition(m_item);
         return plainText(layout, pos, pos + layout.itemLength(m_item)).trimmed();
@@ -254,9 +254,9 @@ void RichViewAccessible::sync() const
         return;
     for (int id = 0; id < layout->linkCount(); ++id)
         m_children.push_back({layout->linkItem(id), id});
-    const RVDocument &doc = v->document();
+    const richtext::RVDocument &doc = v->document();
     for (int i = 0; i < doc.items.size() && i < layout->itemCount(); ++i) {
-        if (doc.items[i].kind == RVItem::Kind::Picture && layout->itemLinkId(i) < 0)
+        if (doc.items[i].kind == richtext::RVItem::Kind::Picture && layout->itemLinkId(i) < 0)
             m_children.push_back({i, -1});
     }
     m_ids.assign(m_children.size(), 0);

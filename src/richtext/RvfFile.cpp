@@ -27,7 +27,7 @@ struct ParseError
 class Reader
 {
 public:
-    Reader(const QByteArray &data, RVDocument &doc, QStringList *notes)
+    Reader(const QByteArray &data, richtext::RVDocument &doc, QStringList *notes)
         : m_data(data), m_doc(doc), m_notes(notes)
     {
     }
@@ -145,12 +145,12 @@ private:
     std::vector<Piece> readPieces(const pugi::xml_node &p, int pStyle);
     QString readLiteral(const pugi::xml_node &t);
     static void trimLineEdges(std::vector<Piece> &pieces);
-    RVItem pictureItem(const pugi::xml_node &img, int pStyle) const;
+    richtext::RVItem pictureItem(const pugi::xml_node &img, int pStyle) const;
     void addItems(const std::vector<Piece> &pieces, int para, int pStyle);
     void countChars(const pugi::xml_node &at, qsizetype added);
 
     const QByteArray &m_data;
-    RVDocument &m_doc;
+    richtext::RVDocument &m_doc;
     QStringList *m_notes = nullptr;
     qsizetype m_paragraphChars = 0; // of the paragraph being read
 };
@@ -325,10 +325,10 @@ void Reader::trimLineEdges(std::vector<Piece> &pieces)
     }
 }
 
-RVItem Reader::pictureItem(const pugi::xml_node &img, int pStyle) const
+richtext::RVItem Reader::pictureItem(const pugi::xml_node &img, int pStyle) const
 {
-    RVItem item;
-    item.kind = RVItem::Kind::Picture;
+    richtext::RVItem item;
+    item.kind = richtext::RVItem::Kind::Picture;
     item.styleNo = pStyle;
     item.picturePath = QString::fromUtf8(img.attribute("src").value());
     if (item.picturePath.isEmpty())
@@ -344,17 +344,17 @@ RVItem Reader::pictureItem(const pugi::xml_node &img, int pStyle) const
 
 void Reader::addItems(const std::vector<Piece> &pieces, int para, int pStyle)
 {
-    RVItem::Start next = RVItem::Start::NewParagraph;
+    richtext::RVItem::Start next = richtext::RVItem::Start::NewParagraph;
     bool lineHasItem = false;
-    auto add = [&](RVItem item) {
+    auto add = [&](richtext::RVItem item) {
         item.start = next;
         item.paraNo = para;
-        next = RVItem::Start::Continue;
+        next = richtext::RVItem::Start::Continue;
         lineHasItem = true;
         m_doc.appendItem(std::move(item));
     };
     auto addEmpty = [&]() {
-        RVItem item;
+        richtext::RVItem item;
         item.styleNo = pStyle;
         add(std::move(item));
     };
@@ -367,8 +367,8 @@ void Reader::addItems(const std::vector<Piece> &pieces, int para, int pStyle)
             [[fallthrough]];
         case Piece::Literal:
         case Piece::Tab: {
-            RVItem item;
-            item.kind = pc.kind == Piece::Tab ? RVItem::Kind::Tab : RVItem::Kind::Text;
+            richtext::RVItem item;
+            item.kind = pc.kind == Piece::Tab ? richtext::RVItem::Kind::Tab : richtext::RVItem::Kind::Text;
             item.text = pc.kind == Piece::Tab ? QStringLiteral("\t") : pc.text;
             item.styleNo = pc.style;
             add(std::move(item));
@@ -381,7 +381,7 @@ void Reader::addItems(const std::vector<Piece> &pieces, int para, int pStyle)
             // An empty line still takes a (blank) item.
             if (!lineHasItem)
                 addEmpty();
-            next = RVItem::Start::NewLine;
+            next = richtext::RVItem::Start::NewLine;
             lineHasItem = false;
             break;
         case Piece::Checkpoint:
@@ -420,12 +420,12 @@ QString xmlEscape(const QString &s, bool attribute)
 
 } // namespace
 
-bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error)
+bool parseRvf(const QByteArray &data, const QString &baseDir, richtext::RVDocument &out, QString *error)
 {
     return parseRvf(data, baseDir, out, error, nullptr);
 }
 
-bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error,
+bool parseRvf(const QByteArray &data, const QString &baseDir, richtext::RVDocument &out, QString *error,
               QStringList *notes)
 {
     if (data.size() > kRvfMaxBytes) {
@@ -460,7 +460,7 @@ bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, Q
             *error = QStringLiteral("no root element");
         return false;
     }
-    RVDocument doc;
+    richtext::RVDocument doc;
     doc.baseDir = baseDir;
     try {
         Reader(data, doc, notes).readRoot(root);
@@ -473,7 +473,7 @@ bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, Q
     return true;
 }
 
-bool loadRvf(const QString &path, RVDocument &out, QString *error)
+bool loadRvf(const QString &path, richtext::RVDocument &out, QString *error)
 {
     // A FIFO or a device would block open() or never end.
     if (QFileInfo::exists(path) && !files::isRegular(path)) {
@@ -503,7 +503,7 @@ bool loadRvf(const QString &path, RVDocument &out, QString *error)
 
 namespace {
 
-QString checkpointElement(const RVCheckpoint &cp)
+QString checkpointElement(const richtext::RVCheckpoint &cp)
 {
     return QStringLiteral("<cp name=\"%1\" tag=\"%2\" event=\"%3\"/>")
         .arg(xmlEscape(cp.name, true))
@@ -513,7 +513,7 @@ QString checkpointElement(const RVCheckpoint &cp)
 
 // A picture's path, relative to the document, is written relative to the
 // folder the document goes to.
-QString pictureElement(const RVItem &item, const QDir &source, const QDir &target)
+QString pictureElement(const richtext::RVItem &item, const QDir &source, const QDir &target)
 {
     QString src = item.picturePath;
     if (QFileInfo(src).isRelative())
@@ -533,7 +533,7 @@ QString pictureElement(const RVItem &item, const QDir &source, const QDir &targe
 
 } // namespace
 
-QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
+QByteArray serializeRvf(const richtext::RVDocument &doc, const QString &targetDir)
 {
     const QDir source(doc.baseDir.isEmpty() ? QDir::currentPath() : doc.baseDir);
     const QDir target(targetDir.isEmpty() ? QDir::currentPath() : targetDir);
@@ -544,7 +544,7 @@ QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
     const auto &cps = doc.checkpoints;
     auto writeCheckpoints = [&](int itemIndex, const char *indent) {
         while (cpNext < cps.size() && cps[cpNext].itemIndex == itemIndex) {
-            const RVCheckpoint &cp = cps[cpNext++];
+            const richtext::RVCheckpoint &cp = cps[cpNext++];
             x += QLatin1String(indent);
             x += checkpointElement(cp);
             if (*indent)
@@ -554,8 +554,8 @@ QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
 
     bool inPara = false;
     for (qsizetype i = 0; i < doc.items.size(); ++i) {
-        const RVItem &item = doc.items[i];
-        const bool opens = i == 0 || item.kind == RVItem::Kind::Break || item.start == RVItem::Start::NewParagraph
+        const richtext::RVItem &item = doc.items[i];
+        const bool opens = i == 0 || item.kind == richtext::RVItem::Kind::Break || item.start == richtext::RVItem::Start::NewParagraph
                            || !inPara;
         if (opens && inPara) {
             x += QLatin1String("</p>\n");
@@ -564,27 +564,27 @@ QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
         // A checkpoint on a paragraph's first item sits before the paragraph;
         // on a later item, inside it.
         writeCheckpoints(int(i), inPara ? "" : "  ");
-        if (item.kind == RVItem::Kind::Break) {
+        if (item.kind == richtext::RVItem::Kind::Break) {
             x += QLatin1String("  <hr/>\n");
             continue;
         }
         if (!inPara) {
             x += QStringLiteral("  <p para=\"%1\">").arg(std::max(0, item.paraNo));
             inPara = true;
-        } else if (item.start == RVItem::Start::NewLine) {
+        } else if (item.start == richtext::RVItem::Start::NewLine) {
             x += QLatin1String("<br/>");
         }
         switch (item.kind) {
-        case RVItem::Kind::Text:
+        case richtext::RVItem::Kind::Text:
             x += QStringLiteral("<t style=\"%1\">%2</t>").arg(std::max(0, item.styleNo)).arg(xmlEscape(item.text, false));
             break;
-        case RVItem::Kind::Tab:
+        case richtext::RVItem::Kind::Tab:
             x += QStringLiteral("<tab style=\"%1\"/>").arg(std::max(0, item.styleNo));
             break;
-        case RVItem::Kind::Picture:
+        case richtext::RVItem::Kind::Picture:
             x += pictureElement(item, source, target);
             break;
-        case RVItem::Kind::Break:
+        case richtext::RVItem::Kind::Break:
             break;
         }
     }
@@ -598,7 +598,7 @@ QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
     return x.toUtf8();
 }
 
-bool saveRvf(const QString &path, const RVDocument &doc)
+bool saveRvf(const QString &path, const richtext::RVDocument &doc)
 {
     QSaveFile f(path);
     if (!f.open(QIODevice::WriteOnly))

@@ -16,14 +16,14 @@ constexpr qsizetype kRvfMaxParagraphChars = 200000;
 
 // Reads a document. On any failure returns false, leaves out untouched and,
 // when error is given, says what is wrong and where.
-bool loadRvf(const QString &path, RVDocument &out, QString *error = nullptr);
-bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error = nullptr);
+bool loadRvf(const QString &path, richtext::RVDocument &out, QString *error = nullptr);
+bool parseRvf(const QByteArray &data, const QString &baseDir, richtext::RVDocument &out, QString *error = nullptr);
 // The same, also listing in notes ("line N: ...") what was read sensibly but
 // should be mended in the file (the course check shows them).
-bool parseRvf(const QByteArray &data, const QString &baseDir, RVDocument &out, QString *error,
+bool parseRvf(const QByteArray &data, const QString &baseDir, richtext::RVDocument &out, QString *error,
               QStringList *notes);
 
 // Writes a document atomically; relative picture paths are rewritten to be
 // relative to the new file's folder. Item tags and page breaks are not stored.
-bool saveRvf(const QString &path, const RVDocument &doc);
-QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir);
+bool saveRvf(const QString &path, const richtext::RVDocument &doc);
+QByteArray serializeRvf(const richtext::RVDocument &doc, const QString &targetDir);

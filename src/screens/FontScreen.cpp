@@ -78,7 +78,7 @@ void TfrmFont::DoColumn()
 void TfrmFont::DoChange()
 {
     // The dialog opens on the font the pages are read in now.
-    const RVTextStyle &normal = m_state.readingStyle().TextStyles(rvs::tsNormal);
+    const richtext::RVTextStyle &normal = m_state.readingStyle().TextStyles(rvs::tsNormal);
     QFont current(normal.fontName);
     current.setPointSize(std::max(1, normal.size));
     current.setBold(normal.bold);

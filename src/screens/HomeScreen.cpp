@@ -78,7 +78,7 @@ void TfrmIntro::FormActivate()
     // queued quit would end a second message box before it is read.
     const int failing = (height < 600 ? 1 : 0) + (width < 800 ? 1 : 0);
     for (int i = 0; i < failing; ++i)
-        dialogs::message(this, kResolutionMessage);
+        ui::message(this, kResolutionMessage);
     if (failing > 0)
         m_reader.closeProgram();
     Flash->move((width - 800) / 2, (height - 600) / 2);
@@ -142,7 +142,7 @@ bool TfrmIntro::learnerDataAvailable()
 {
     if (m_state.learnerDataFailure().isEmpty())
         return true;
-    dialogs::message(this, m_state.learnerDataUnavailableText());
+    ui::message(this, m_state.learnerDataUnavailableText());
     return false;
 }
 
@@ -152,7 +152,7 @@ void TfrmIntro::startCompanion(const QString &title, const QString &relativePath
     // the teacher knows what to install and where.
     const QFileInfo info(QDir::current(), relativePath);
     if (!info.isFile()) {
-        dialogs::message(this, QStringLiteral("%1 не установлены: нет программы\n%2\n\n"
+        ui::message(this, QStringLiteral("%1 не установлены: нет программы\n%2\n\n"
                                               "Учитель может установить её, как сказано в "
                                               "описании курса (README.md).")
                                    .arg(title, QDir::toNativeSeparators(info.absoluteFilePath())));
@@ -165,7 +165,7 @@ void TfrmIntro::startCompanion(const QString &title, const QString &relativePath
     if (info.isExecutable() && QProcess::startDetached(info.absoluteFilePath(), {}))
         return;
     if (!QDesktopServices::openUrl(QUrl::fromLocalFile(info.absoluteFilePath())))
-        dialogs::message(this, QStringLiteral("Не удалось запустить программу\n%1")
+        ui::message(this, QStringLiteral("Не удалось запустить программу\n%1")
                                    .arg(QDir::toNativeSeparators(info.absoluteFilePath())));
 }
 

@@ -62,7 +62,7 @@ TfrmLogin::TfrmLogin(reader::ReaderState &state, ui::Navigator &navigator, QWidg
     // activated, not currentIndexChanged: a selection the program makes
     // after a refill is no pick of the learner's.
     connect(LBNames, &QComboBox::activated, this, [this] {
-        dialogs::guarded(this, [this] { LBNamesChange(); });
+        ui::guarded(this, [this] { LBNamesChange(); });
     });
     LBNames->raise();
     // Enter on the picked learner signs in, as "Войти" does.
@@ -74,7 +74,7 @@ bool TfrmLogin::eventFilter(QObject *watched, QEvent *event)
     if (watched == LBNames && event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent *>(event)->key();
         if ((key == Qt::Key_Return || key == Qt::Key_Enter) && !LBNames->view()->isVisible()) {
-            dialogs::guarded(this, [this] { Enter(); });
+            ui::guarded(this, [this] { Enter(); });
             return true;
         }
     }
@@ -186,7 +186,7 @@ void TfrmLogin::ChangeUser()
     } catch (const std::exception &e) {
         // Closing here would leave the learner before an empty reader; say
         // why and stay, so another learner can still be chosen.
-        dialogs::message(this, QString::fromUtf8(e.what()));
+        ui::message(this, QString::fromUtf8(e.what()));
         return;
     }
     EditMode = true;
@@ -208,7 +208,7 @@ void TfrmLogin::DeleteUser()
         Flash->GotoFrame(kFrameNoLearner);
         return;
     }
-    if (!dialogs::question(this, kDeleteQuestion + kDeleteConsequence))
+    if (!ui::question(this, kDeleteQuestion + kDeleteConsequence))
         return;
     try {
         m_state.learnerStore().deleteLearner(learnerAt(position));
@@ -255,7 +255,7 @@ void TfrmLogin::ReportFailedChange(const QString &message)
     // The store took the change back, so the list shows what is kept; the
     // learner's pick stays.
     const learners::LearnerId selected = learnerAt(LBNames->currentIndex());
-    dialogs::message(this, message);
+    ui::message(this, message);
     if (FillLearnerList())
         LBNames->setCurrentIndex(rowOf(selected));
 }
@@ -272,7 +272,7 @@ void TfrmLogin::Enter()
         m_state.learnerStore().claimLearner(learner);
     } catch (const learners::StoreError &e) {
         // Gone meanwhile, or at work at another seat: say so and stay.
-        dialogs::message(this, e.message());
+        ui::message(this, e.message());
         return;
     }
     m_state.setCurrentUser(learner);

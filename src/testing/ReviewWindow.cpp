@@ -9,13 +9,15 @@
 #include <QScrollArea>
 #include <QVBoxLayout>
 
-TfrmReview *frmReview = nullptr;
+testing::ReviewWindow *frmReview = nullptr;
+
+namespace testing {
 
 namespace {
 
 // The designed screens' palette and type (the movies' Theme).
 const char kStyle[] = R"(
-TfrmReview { background: #F6F3EC; }
+testing--ReviewWindow { background: #F6F3EC; }
 QFrame#header { background: qlineargradient(x1:0, y1:0, x2:0, y2:1, stop:0 #15294A, stop:1 #1F3B63);
                 border-bottom: 4px solid #C2621A; }
 QLabel#overline { color: #F0A04B; font-size: 12px; font-weight: bold; letter-spacing: 2px; }
@@ -70,7 +72,7 @@ QString optionLine(const testing::AnsweredQuestion &q, size_t i)
 
 } // namespace
 
-TfrmReview::TfrmReview(QWidget *parent) : ui::ModalScreen(parent)
+ReviewWindow::ReviewWindow(QWidget *parent) : ui::ModalScreen(parent)
 {
     setObjectName(QStringLiteral("frmReview"));
     setWindowTitle(QStringLiteral("Разбор теста"));
@@ -120,13 +122,13 @@ TfrmReview::TfrmReview(QWidget *parent) : ui::ModalScreen(parent)
     connect(btnClose, &QPushButton::clicked, this, [this] { choose({}); });
 }
 
-void TfrmReview::setRun(const QVector<testing::AnsweredQuestion> &answers, bool retry)
+void ReviewWindow::setRun(const QVector<testing::AnsweredQuestion> &answers, bool retry)
 {
     m_answers = answers;
     m_retry = retry;
 }
 
-void TfrmReview::FormActivate()
+void ReviewWindow::FormActivate()
 {
     m_choice = {};
     // Read at each showing: the file is optional and may come with a course update.
@@ -137,13 +139,13 @@ void TfrmReview::FormActivate()
     btnClose->setFocus();
 }
 
-void TfrmReview::choose(const ui::ReviewChoice &choice)
+void ReviewWindow::choose(const ui::ReviewChoice &choice)
 {
     m_choice = choice;
     closeScreen();
 }
 
-void TfrmReview::build()
+void ReviewWindow::build()
 {
     int right = 0;
     for (const testing::AnsweredQuestion &q : m_answers)
@@ -214,3 +216,5 @@ void TfrmReview::build()
     m_listLayout->addStretch(1);
     m_scroll->setWidget(m_list); // deletes the previous list
 }
+
+} // namespace testing

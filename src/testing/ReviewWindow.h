@@ -12,14 +12,16 @@ class QPushButton;
 class QScrollArea;
 class QVBoxLayout;
 
+namespace testing {
+
 // The review of a finished test: every question with the learner's ticks and
 // the right options, "N из M" at the top, a way back to the section that
 // teaches each missed question, and a new run of the missed ones.
-class TfrmReview : public ui::ModalScreen
+class ReviewWindow : public ui::ModalScreen
 {
     Q_OBJECT
 public:
-    explicit TfrmReview(QWidget *parent = nullptr);
+    explicit ReviewWindow(QWidget *parent = nullptr);
 
     // The run to show; set before the window is shown. retry: the run was
     // itself a repetition of mistakes.
@@ -47,5 +49,7 @@ private:
     QVBoxLayout *m_listLayout = nullptr;
 };
 
+} // namespace testing
+
 // The review window, program-wide (created by the window set).
-extern TfrmReview *frmReview;
+extern testing::ReviewWindow *frmReview;

@@ -57,7 +57,7 @@ TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget
     // Enter answers the question from any check box.
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this,
-            [this] { dialogs::guarded(this, [this] { Button1Click(); }); });
+            [this] { ui::guarded(this, [this] { Button1Click(); }); });
     // One press answers one question: the second press of a double click
     // would score the next question unseen, with nothing ticked.
     Button1->installEventFilter(this);
@@ -134,7 +134,7 @@ void TfrmTest::FormActivate()
         // The window stays open on what it last showed; "Далее" then closes it.
         Run.abandon();
         // Said in Russian; the reader's own text stays for whoever mends the files.
-        dialogs::error(this, QStringLiteral("Вопросы теста не удалось загрузить: файл вопросов "
+        ui::error(this, QStringLiteral("Вопросы теста не удалось загрузить: файл вопросов "
                                             "или ответов повреждён.\n\n") +
                                  QString::fromUtf8(e.what()));
         return;
@@ -166,7 +166,7 @@ void TfrmTest::apply(const testing::TestStep &step)
         break;
     case testing::TestStep::Fail:
         // Nothing sound to show: say why and leave; nothing is stored.
-        dialogs::message(this, step.message);
+        ui::message(this, step.message);
         closeScreen();
         break;
     }
@@ -193,7 +193,7 @@ void TfrmTest::showQuestion(const testing::QuestionDisplay &display)
 
 void TfrmTest::finishTest(int percent)
 {
-    dialogs::message(this, QStringLiteral("Тест пройден, правильных ответов: ") +
+    ui::message(this, QStringLiteral("Тест пройден, правильных ответов: ") +
                                QString::number(percent) + QStringLiteral(" %"));
     // A run of the learner's mistakes is practice: stored, it would stand in
     // the statistics as a test of the lecture it is not.
@@ -206,7 +206,7 @@ void TfrmTest::finishTest(int percent)
             m_state.learnerStore().addTestResult(m_state.CurrentUser(), result);
         } catch (const std::exception &e) {
             // The learner must not leave believing the result was kept.
-            dialogs::error(this, QStringLiteral("Результат теста не сохранён.\n") +
+            ui::error(this, QStringLiteral("Результат теста не сохранён.\n") +
                                      QString::fromUtf8(e.what()));
         }
     }

@@ -5,7 +5,7 @@
 #include <QMessageBox>
 #include <exception>
 
-namespace dialogs {
+namespace ui {
 namespace {
 MessageHook g_messageHook;
 QuestionHook g_questionHook;
@@ -72,4 +72,4 @@ void setMessageHook(MessageHook hook) { g_messageHook = std::move(hook); }
 void setQuestionHook(QuestionHook hook) { g_questionHook = std::move(hook); }
 void setErrorHook(MessageHook hook) { g_errorHook = std::move(hook); }
 
-} // namespace dialogs
+} // namespace ui

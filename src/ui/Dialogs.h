@@ -8,7 +8,7 @@ class QWidget;
 // The program's own message boxes. Every box is plain: the application title
 // as caption, an OK button (or Yes/No), no icon. Tests replace the boxes with
 // hooks so that nested modal loops can be driven without a person.
-namespace dialogs {
+namespace ui {
 
 using MessageHook = std::function<void(const QString &text)>;
 using QuestionHook = std::function<bool(const QString &text)>;
@@ -29,4 +29,4 @@ void setMessageHook(MessageHook hook);
 void setQuestionHook(QuestionHook hook);
 void setErrorHook(MessageHook hook);
 
-} // namespace dialogs
+} // namespace ui

@@ -15,7 +15,7 @@ void ModalScreen::showModal()
     if (m_inLoop)
         return;
     m_closeRequested = false;
-    dialogs::guarded(this, [this] { FormActivate(); });
+    ui::guarded(this, [this] { FormActivate(); });
     if (!m_closeRequested && !s_programEnding) {
         m_inLoop = true;
         exec();

@@ -85,7 +85,7 @@ void TestHome::init()
     m_messages.clear();
     m_started.clear();
     m_endingAtMessage.clear();
-    dialogs::setMessageHook([this](const QString &text) {
+    ui::setMessageHook([this](const QString &text) {
         m_messages << text;
         m_endingAtMessage << (frmMain && frmMain->isClosing());
     });
@@ -102,7 +102,7 @@ void TestHome::init()
 void TestHome::cleanup()
 {
     destroyWindowSet();
-    dialogs::setMessageHook({});
+    ui::setMessageHook({});
     TfrmIntro::setDesktopSizeSource({});
     TfrmIntro::setProgramStarter({});
     QDir::setCurrent(m_oldDir);

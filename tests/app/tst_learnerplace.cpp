@@ -86,7 +86,7 @@ void TestLearnerPlace::init()
         data.registerLearner(QStringLiteral("Борис"), QString(), QString(), QString());
     }
     m_messages.clear();
-    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
+    ui::setMessageHook([this](const QString &text) { m_messages << text; });
     TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
     startRun();
 }
@@ -112,7 +112,7 @@ void TestLearnerPlace::endRun()
 void TestLearnerPlace::cleanup()
 {
     endRun();
-    dialogs::setMessageHook({});
+    ui::setMessageHook({});
     TfrmIntro::setDesktopSizeSource({});
     QDir::setCurrent(m_oldDir);
     delete m_dir;
@@ -259,7 +259,7 @@ void TestLearnerPlace::preferencesAfterARestart()
     QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsNormal).size, 10);
     // ...and the learner's choices come back at sign-in, with the home screen.
     whileUp(frmIntro, [] {});
-    const RVTextStyle &normal = parts::RVStyle1()->TextStyles(rvs::tsNormal);
+    const richtext::RVTextStyle &normal = parts::RVStyle1()->TextStyles(rvs::tsNormal);
     QCOMPARE(normal.fontName, QStringLiteral("Liberation Serif"));
     QCOMPARE(normal.size, 15);
     QVERIFY(normal.italic);
@@ -298,7 +298,7 @@ void TestLearnerPlace::preferencesStayWithTheirLearner()
     QVERIFY(first.isValid() && second.isValid());
     frmMain->state().setCurrentUser(second);
     whileUp(frmIntro, [] {});
-    const RVTextStyle &normal = parts::RVStyle1()->TextStyles(rvs::tsNormal);
+    const richtext::RVTextStyle &normal = parts::RVStyle1()->TextStyles(rvs::tsNormal);
     QCOMPARE(normal.fontName, start.TextStyles(rvs::tsNormal).fontName);
     QCOMPARE(normal.size, 10);
     QCOMPARE(normal.color, start.TextStyles(rvs::tsNormal).color);

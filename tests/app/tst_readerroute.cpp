@@ -101,12 +101,12 @@ void TestReaderRoute::init()
     // No reader window: a screen that reached for it would crash here.
     QVERIFY(!frmMain);
     m_messages.clear();
-    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
+    ui::setMessageHook([this](const QString &text) { m_messages << text; });
 }
 
 void TestReaderRoute::cleanup()
 {
-    dialogs::setMessageHook({});
+    ui::setMessageHook({});
 }
 
 void TestReaderRoute::homeCommandsAskOneWholeIntent_data()

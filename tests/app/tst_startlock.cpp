@@ -139,7 +139,7 @@ void TestStartLock::terminationKeepsThePlace()
                              QString());
     }
     QStringList messages;
-    dialogs::setMessageHook([&](const QString &text) { messages.append(text); });
+    ui::setMessageHook([&](const QString &text) { messages.append(text); });
     TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
     installExitSignalHandlers();
     createWindowSet();
@@ -164,7 +164,7 @@ void TestStartLock::terminationKeepsThePlace()
     QCOMPARE(stored.place(0).page, 3);
     QCOMPARE(stored.place(0).section, section);
     destroyWindowSet();
-    dialogs::setMessageHook({});
+    ui::setMessageHook({});
     TfrmIntro::setDesktopSizeSource({});
 }
 

@@ -89,7 +89,7 @@ void TestWindowSet::init()
 void TestWindowSet::cleanup()
 {
     destroyWindowSet();
-    dialogs::setMessageHook({});
+    ui::setMessageHook({});
 }
 
 void TestWindowSet::windowsAreCreatedOnceInOrder()
@@ -202,7 +202,7 @@ void TestWindowSet::closingTheMainWindowEndsNestedLoops()
 void TestWindowSet::unreadableLearnersAreExplained()
 {
     QStringList messages;
-    dialogs::setMessageHook([&](const QString &text) { messages << text; });
+    ui::setMessageHook([&](const QString &text) { messages << text; });
     QFile::rename("dect.chh", "dect.chh.away");
     // The sign-in screen closes by itself; the reader says why and goes on
     // to the home screen, which leads into the reader as ever.

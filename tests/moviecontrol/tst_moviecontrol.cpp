@@ -45,9 +45,9 @@ struct Messages
 {
     Messages()
     {
-        dialogs::setMessageHook([this](const QString &text) { texts << text; });
+        ui::setMessageHook([this](const QString &text) { texts << text; });
     }
-    ~Messages() { dialogs::setMessageHook({}); }
+    ~Messages() { ui::setMessageHook({}); }
     QStringList texts;
 };
 

@@ -74,12 +74,12 @@ struct ItemView
 QList<ItemView> items(const TRichView *view)
 {
     QList<ItemView> list;
-    for (const RVItem &item : view->document().items) {
-        if (item.kind == RVItem::Kind::Break)
+    for (const richtext::RVItem &item : view->document().items) {
+        if (item.kind == richtext::RVItem::Kind::Break)
             list.append({QStringLiteral("<hr>"), -1, -1, true});
         else
             list.append(
-                {item.text, item.styleNo, item.paraNo, item.start != RVItem::Start::Continue});
+                {item.text, item.styleNo, item.paraNo, item.start != richtext::RVItem::Start::Continue});
     }
     return list;
 }
@@ -189,8 +189,8 @@ void TestProgressWindows::init()
         QVERIFY(dir.remove(name));
     m_messages.clear();
     m_errors.clear();
-    dialogs::setMessageHook([this](const QString &text) { m_messages.append(text); });
-    dialogs::setErrorHook([this](const QString &text) { m_errors.append(text); });
+    ui::setMessageHook([this](const QString &text) { m_messages.append(text); });
+    ui::setErrorHook([this](const QString &text) { m_errors.append(text); });
     createWindowSet();
 }
 
@@ -198,8 +198,8 @@ void TestProgressWindows::cleanup()
 {
     destroyWindowSet();
     TfrmOtcher::setSaveDialogHook({});
-    dialogs::setMessageHook({});
-    dialogs::setErrorHook({});
+    ui::setMessageHook({});
+    ui::setErrorHook({});
 }
 
 void TestProgressWindows::signIn(int learner)
@@ -364,13 +364,13 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
         old.write(QByteArray(5000, 'x'));
     }
     QStringList questions;
-    dialogs::setQuestionHook([&](const QString &text) {
+    ui::setQuestionHook([&](const QString &text) {
         questions.append(text);
         return true;
     });
     TfrmOtcher::setSaveDialogHook([this](QFileDialog &) { return path("отчет"); });
     const ModalRun run = runModal(frmOtcher, [] { QVERIFY(frmOtcher->Flash->click("Generate")); });
-    dialogs::setQuestionHook({});
+    ui::setQuestionHook({});
     QVERIFY(run.loopRan);
     QVERIFY(!run.openAfter);
     QCOMPARE(questions, QStringList{QStringLiteral("Файл «%1» уже существует. Заменить его?")
@@ -482,7 +482,7 @@ void TestProgressWindows::reportNeverOverwritesUnasked()
         old.write("someone else's");
     }
     QStringList questions;
-    dialogs::setQuestionHook([&](const QString &text) {
+    ui::setQuestionHook([&](const QString &text) {
         questions.append(text);
         return false;
     });
@@ -498,7 +498,7 @@ void TestProgressWindows::reportNeverOverwritesUnasked()
         return QString();
     });
     const ModalRun run = runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
-    dialogs::setQuestionHook({});
+    ui::setQuestionHook({});
     QVERIFY(run.openAfter);
     QCOMPARE(proposed, (QStringList{QStringLiteral("Петрова Анна"), QStringLiteral("Петрова Анна"),
                                     QStringLiteral("Петрова Анна.rep")}));

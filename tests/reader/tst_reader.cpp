@@ -122,7 +122,7 @@ void TestReader::init()
     m_oldDir = QDir::currentPath();
     QDir::setCurrent(root);
     m_messages.clear();
-    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
+    ui::setMessageHook([this](const QString &text) { m_messages << text; });
     createWindowSet();
     frmMain->XML().LoadCourseData();
     frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
@@ -135,7 +135,7 @@ void TestReader::init()
 void TestReader::cleanup()
 {
     destroyWindowSet();
-    dialogs::setMessageHook({});
+    ui::setMessageHook({});
     QDir::setCurrent(m_oldDir);
     delete m_dir;
     m_dir = nullptr;

@@ -70,7 +70,7 @@ void TestReaderKeys::init()
     m_oldDir = QDir::currentPath();
     QDir::setCurrent(root);
     m_messages.clear();
-    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
+    ui::setMessageHook([this](const QString &text) { m_messages << text; });
     createWindowSet();
     frmMain->XML().LoadCourseData();
     frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
@@ -86,7 +86,7 @@ void TestReaderKeys::init()
 void TestReaderKeys::cleanup()
 {
     destroyWindowSet();
-    dialogs::setMessageHook({});
+    ui::setMessageHook({});
     QDir::setCurrent(m_oldDir);
     delete m_dir;
     m_dir = nullptr;

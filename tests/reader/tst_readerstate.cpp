@@ -156,7 +156,7 @@ void TestReaderState::readingFontSetsTheHeadingsAndIsKeptAsChosen()
     serif.setBold(true);
     state.setReadingFont(serif, QColor(0x80, 0, 0));
     QVERIFY(state.fontChosen());
-    const RVTextStyle &normal = state.readingStyle().TextStyles(rvs::tsNormal);
+    const richtext::RVTextStyle &normal = state.readingStyle().TextStyles(rvs::tsNormal);
     QCOMPARE(normal.size, 16);
     QVERIFY(normal.bold);
     QCOMPARE(normal.color, QColor(0x80, 0, 0));
@@ -247,8 +247,8 @@ void TestReaderState::storedRoundTripGivesTheSameSheet()
     ReaderState next(kNoFile);
     ReadingPreferences::apply(stored, next);
     for (int style = 0; style < first.readingStyle().TextStyleCount(); ++style) {
-        const RVTextStyle &a = first.readingStyle().TextStyles(style);
-        const RVTextStyle &b = next.readingStyle().TextStyles(style);
+        const richtext::RVTextStyle &a = first.readingStyle().TextStyles(style);
+        const richtext::RVTextStyle &b = next.readingStyle().TextStyles(style);
         QCOMPARE(b.fontName, a.fontName);
         QCOMPARE(b.size, a.size);
         QCOMPARE(b.italic, a.italic);

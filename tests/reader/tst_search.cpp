@@ -23,9 +23,9 @@ namespace {
 
 // A small page: a heading, a section checkpoint, paragraphs of one and of
 // several items.
-RVDocument samplePage()
+richtext::RVDocument samplePage()
 {
-    RVDocument doc;
+    richtext::RVDocument doc;
     doc.addText(QStringLiteral("Память"), 1, 0, 0, 8);
     doc.addCheckpoint(1, QStringLiteral("5.1 Оперативная память"), false);
     doc.addText(QStringLiteral("Оперативная ПАМЯТЬ хранит программы."), 0, 0, 0, 8);
@@ -38,7 +38,7 @@ RVDocument samplePage()
     return doc;
 }
 
-QString spanText(const RVDocument &doc, const reader::SearchIndex::Hit::Span &s)
+QString spanText(const richtext::RVDocument &doc, const reader::SearchIndex::Hit::Span &s)
 {
     return doc.items[s.item].text.mid(s.offset, s.length);
 }
@@ -100,7 +100,7 @@ void TestSearch::matching()
 
 void TestSearch::hitsTellWhereTheyAre()
 {
-    const RVDocument page = samplePage();
+    const richtext::RVDocument page = samplePage();
     reader::SearchIndex index;
     index.addDocument(5, QStringLiteral("Лекция 5"), page);
     index.addDocument(11, QStringLiteral("Словарь"), page);
@@ -127,7 +127,7 @@ void TestSearch::hitsTellWhereTheyAre()
     QCOMPARE(index.find(QStringLiteral("память"), 3).size(), 3);
 
     // A long paragraph gives a snippet around the match, cut at words.
-    RVDocument longPage;
+    richtext::RVDocument longPage;
     QString text;
     for (int i = 0; i < 40; ++i)
         text += QStringLiteral("слово%1 ").arg(i);
@@ -189,7 +189,7 @@ void TestSearch::fromTheToolbarToTheMarkedHit()
     startReader(dir);
     frmMain->RichView1Jump(1);
     frmMain->FlashButtonsFSCommand(QStringLiteral("DoSearch"), QString());
-    auto *window = frmMain->findChild<SearchWindow *>();
+    auto *window = frmMain->findChild<reader::SearchWindow *>();
     QVERIFY(window && window->isVisible());
     QTRY_VERIFY(window->edQuery->hasFocus());
 
@@ -230,7 +230,7 @@ void TestSearch::ctrlFOpensTheSearchAndEnterChoosesTheFirstHit()
     frmMain->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frmMain));
     QTest::keyClick(parts::RichView1(), Qt::Key_F, Qt::ControlModifier);
-    auto *window = frmMain->findChild<SearchWindow *>();
+    auto *window = frmMain->findChild<reader::SearchWindow *>();
     QVERIFY(window && window->isVisible());
     window->edQuery->setText(QStringLiteral("зюзюкать"));
     QCOMPARE(window->lblStatus->text(), QStringLiteral("Ничего не найдено"));

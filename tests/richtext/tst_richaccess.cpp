@@ -223,12 +223,12 @@ void TestRichAccess::selectionIsReadAndSet()
 
 void TestRichAccess::altTextSurvivesSaving()
 {
-    RVDocument doc;
+    richtext::RVDocument doc;
     QString error;
     QVERIFY2(parseRvf(kDocument, QStringLiteral("/tmp"), doc, &error), qPrintable(error));
-    QCOMPARE(doc.items[4].kind, RVItem::Kind::Picture);
+    QCOMPARE(doc.items[4].kind, richtext::RVItem::Kind::Picture);
     QCOMPARE(doc.items[4].pictureAlt, QStringLiteral("Источник, канал и приёмник"));
-    RVDocument back;
+    richtext::RVDocument back;
     QVERIFY(parseRvf(serializeRvf(doc, QStringLiteral("/tmp")), QStringLiteral("/tmp"), back));
     QCOMPARE(back.items[4].pictureAlt, doc.items[4].pictureAlt);
     // Quotes and angle brackets in the alt text stay text.

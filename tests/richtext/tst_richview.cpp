@@ -41,7 +41,7 @@ QString errorOf(const std::function<void()> &f)
 {
     try {
         f();
-    } catch (const RichViewError &e) {
+    } catch (const richtext::RichViewError &e) {
         return QString::fromUtf8(e.what());
     }
     return QString();
@@ -162,7 +162,7 @@ void TestRichView::sheetsAsTabled()
     QCOMPARE(reader.SelColor, pal.color(QPalette::Highlight));
 
     QCOMPARE(reader.TextStyles(0).color, pal.color(QPalette::Text));
-    const RVTextStyle &times = reader.TextStyles(5);
+    const richtext::RVTextStyle &times = reader.TextStyles(5);
     QVERIFY(times.jump && times.underline);
     QCOMPARE(times.backColor, rvDesktopBackgroundColor());
     QCOMPARE(times.hoverColor, QColor("#FFFFCE"));
@@ -226,13 +226,13 @@ void TestRichView::buildingOperations()
     const auto &items = v.document().items;
     QCOMPARE(v.GetLineCount(), 6);
     QCOMPARE(v.GetItemTextA(0), QStringLiteral("a    b\r\n"));
-    QCOMPARE(items[0].start, RVItem::Start::NewParagraph);
+    QCOMPARE(items[0].start, richtext::RVItem::Start::NewParagraph);
     QCOMPARE(items[0].paraNo, 0);
-    QCOMPARE(items[1].start, RVItem::Start::Continue);
+    QCOMPARE(items[1].start, richtext::RVItem::Start::Continue);
     QCOMPARE(items[2].paraNo, 1);
     QCOMPARE(items[3].tag, 77);
-    QCOMPARE(items[4].kind, RVItem::Kind::Break);
-    QCOMPARE(items[5].start, RVItem::Start::NewParagraph);
+    QCOMPARE(items[4].kind, richtext::RVItem::Kind::Break);
+    QCOMPARE(items[5].start, richtext::RVItem::Start::NewParagraph);
     QCOMPARE(v.GetItemTextA(6), QString());
     QCOMPARE(v.GetItemTextA(-1), QString());
 
@@ -338,7 +338,7 @@ void TestRichView::checkpoints()
     QString name;
     bool ev = false;
     QCOMPARE(errorOf([&] { v.GetCheckpointInfo(nullptr, tag, name, ev); }), QStringLiteral("Parameter can't be NIL"));
-    RVCheckpoint foreign;
+    richtext::RVCheckpoint foreign;
     QVERIFY(v.GetNextCheckpoint(&foreign) == nullptr);
 
     v.AddNL("more", 0, 0);
@@ -638,7 +638,7 @@ void TestRichView::loadRvfBrokenInput_data()
 void TestRichView::loadRvfBrokenInput()
 {
     QFETCH(QString, path);
-    RVDocument doc;
+    richtext::RVDocument doc;
     doc.addText("untouched", 0, 0, 0, 0);
     QString error;
     QVERIFY(!loadRvf(path, doc, &error));
@@ -682,10 +682,10 @@ void TestRichView::twiceSizedPicturesOnScaledScreens()
     two.fill(Qt::red);
     QVERIFY(one.save(dir.filePath("fig.png")));
     QVERIFY(two.save(dir.filePath("fig@2x.png")));
-    RVDocument doc;
+    richtext::RVDocument doc;
     doc.baseDir = dir.path();
-    RVItem picture;
-    picture.kind = RVItem::Kind::Picture;
+    richtext::RVItem picture;
+    picture.kind = richtext::RVItem::Kind::Picture;
     picture.picturePath = QStringLiteral("fig.png");
     doc.appendItem(picture);
     const TRVStyle sheet(TRVStyle::Sheet::Reader);
@@ -718,7 +718,7 @@ QImage pictureOf(const richtext::RichLayout &layout, int item)
 }
 
 // Lays a document out with the course folder as the current directory.
-void buildIn(const QString &course, richtext::RichLayout &layout, const RVDocument &doc)
+void buildIn(const QString &course, richtext::RichLayout &layout, const richtext::RVDocument &doc)
 {
     const QString old = QDir::currentPath();
     QVERIFY(QDir::setCurrent(course));
@@ -760,7 +760,7 @@ void TestRichView::picturesStayInsideTheCourse()
         {"../pictures/fifo.png", false},
         {"/proc/self/environ", false},
     };
-    RVDocument doc;
+    richtext::RVDocument doc;
     doc.baseDir = course.filePath("lections");
     for (const Case &c : cases)
         doc.addPicture(c.src, false, 0, 0, -1);
@@ -784,7 +784,7 @@ void TestRichView::picturesShareABudgetPerPage()
     QImage big(side, side, QImage::Format_ARGB32);
     big.fill(Qt::blue);
     QVERIFY(big.save(course.filePath("big.png")));
-    RVDocument doc;
+    richtext::RVDocument doc;
     doc.baseDir = course.path();
     for (int i = 0; i <= fit; ++i)
         doc.addPicture("big.png", false, 0, 0, -1);
@@ -802,7 +802,7 @@ void TestRichView::picturesShareABudgetPerPage()
 void TestRichView::raisedAndLoweredTextHaveRoom()
 {
     TRVStyle sheet(TRVStyle::Sheet::Reader);
-    RVDocument doc;
+    richtext::RVDocument doc;
     doc.addText(QStringLiteral("Строка над формулой"), 0, 1, 0, 0);
     doc.addText(QStringLiteral("N = 2"), 0, 1, 0, 0);
     doc.addText(QStringLiteral("i"), 8, -1, 0, 0);
@@ -871,11 +871,11 @@ void TestRichView::picturesAreKeptWhileTheirFilesStay()
 void TestRichView::layoutPaintsFramesBreaksAndMarks()
 {
     const TRVStyle sheet(TRVStyle::Sheet::Reader);
-    const RVParaStyle &workspace = sheet.ParaStyles(7);
+    const richtext::RVParaStyle &workspace = sheet.ParaStyles(7);
     QVERIFY(workspace.backColor.isValid() && workspace.borderColor.isValid());
     QVERIFY(workspace.borderSides & Qt::LeftEdge);
     QVERIFY(!(workspace.borderSides & Qt::TopEdge));
-    RVDocument doc;
+    richtext::RVDocument doc;
     doc.addText(QStringLiteral("Рамка"), 0, 7, 0, 0);
     doc.addText(QStringLiteral("и в ней вторая строка"), 0, 7, 0, 0);
     doc.addBreak();

@@ -13,30 +13,30 @@
 
 #include <functional>
 
-using DocOps = std::function<void(RVDocument &)>;
+using DocOps = std::function<void(richtext::RVDocument &)>;
 Q_DECLARE_METATYPE(DocOps)
 
 namespace {
 
 // One token per item: start (P<para>, L new line, C continue; "!" page break),
 // then the item; then the checkpoints as cp(name,tag,event)@item.
-QString summary(const RVDocument &d)
+QString summary(const richtext::RVDocument &d)
 {
     QStringList out;
-    for (const RVItem &it : d.items) {
+    for (const richtext::RVItem &it : d.items) {
         QString s;
         switch (it.start) {
-        case RVItem::Start::NewParagraph: s = QStringLiteral("P%1").arg(it.paraNo); break;
-        case RVItem::Start::NewLine: s = QStringLiteral("L"); break;
-        case RVItem::Start::Continue: s = QStringLiteral("C"); break;
+        case richtext::RVItem::Start::NewParagraph: s = QStringLiteral("P%1").arg(it.paraNo); break;
+        case richtext::RVItem::Start::NewLine: s = QStringLiteral("L"); break;
+        case richtext::RVItem::Start::Continue: s = QStringLiteral("C"); break;
         }
         if (it.pageBreakBefore)
             s += QLatin1Char('!');
         switch (it.kind) {
-        case RVItem::Kind::Text: s += QStringLiteral(":%1:'%2'").arg(it.styleNo).arg(it.text); break;
-        case RVItem::Kind::Tab: s += QStringLiteral(":tab"); break;
-        case RVItem::Kind::Break: s += QStringLiteral(":hr"); break;
-        case RVItem::Kind::Picture:
+        case richtext::RVItem::Kind::Text: s += QStringLiteral(":%1:'%2'").arg(it.styleNo).arg(it.text); break;
+        case richtext::RVItem::Kind::Tab: s += QStringLiteral(":tab"); break;
+        case richtext::RVItem::Kind::Break: s += QStringLiteral(":hr"); break;
+        case richtext::RVItem::Kind::Picture:
             s += QStringLiteral(":img(%1,%2,%3x%4)")
                      .arg(it.picturePath)
                      .arg(it.pictureJump ? 1 : 0)
@@ -46,7 +46,7 @@ QString summary(const RVDocument &d)
         }
         out << s;
     }
-    for (const RVCheckpoint &cp : d.checkpoints)
+    for (const richtext::RVCheckpoint &cp : d.checkpoints)
         out << QStringLiteral("cp(%1,%2,%3)@%4").arg(cp.name).arg(cp.tag).arg(cp.raiseEvent ? 1 : 0).arg(cp.itemIndex);
     return out.join(QLatin1Char('|'));
 }
@@ -86,32 +86,32 @@ void TestRvModel::addText_data()
     QTest::addColumn<QString>("expected");
 
     QTest::newRow("continue into empty document starts style 0")
-        << DocOps([](RVDocument &d) { d.addText("a", 2, -1, 0, 4); }) << "P0:2:'a'";
+        << DocOps([](richtext::RVDocument &d) { d.addText("a", 2, -1, 0, 4); }) << "P0:2:'a'";
     QTest::newRow("continue keeps the paragraph")
-        << DocOps([](RVDocument &d) {
+        << DocOps([](richtext::RVDocument &d) {
                d.addText("a", 1, 3, 0, 4);
                d.addText("b", 2, -1, 0, 4);
            })
         << "P3:1:'a'|C:2:'b'";
     QTest::newRow("continue after a break line starts style 0")
-        << DocOps([](RVDocument &d) {
+        << DocOps([](richtext::RVDocument &d) {
                d.addText("a", 0, 2, 0, 4);
                d.addBreak();
                d.addText("b", 0, -1, 0, 4);
            })
         << "P2:0:'a'|P0:hr|P0:0:'b'";
     QTest::newRow("empty text is an empty item")
-        << DocOps([](RVDocument &d) {
+        << DocOps([](richtext::RVDocument &d) {
                d.addText("", 0, 0, 0, 4);
                d.addText("", 0, -1, 0, 4);
            })
         << "P0:0:''|C:0:''";
     QTest::newRow("CR and LF stay, TAB becomes SpacesInTab blanks")
-        << DocOps([](RVDocument &d) { d.addText("a\r\nb\tc", 0, 0, 0, 4); }) << "P0:0:'a\r\nb    c'";
+        << DocOps([](richtext::RVDocument &d) { d.addText("a\r\nb\tc", 0, 0, 0, 4); }) << "P0:0:'a\r\nb    c'";
     QTest::newRow("TAB vanishes when SpacesInTab is 0")
-        << DocOps([](RVDocument &d) { d.addText("a\tb", 0, 0, 0, 0); }) << "P0:0:'ab'";
+        << DocOps([](richtext::RVDocument &d) { d.addText("a\tb", 0, 0, 0, 0); }) << "P0:0:'ab'";
     QTest::newRow("checkpoints attach to the next item, the last is the end")
-        << DocOps([](RVDocument &d) {
+        << DocOps([](richtext::RVDocument &d) {
                d.addCheckpoint(1, "first", false);
                d.addCheckpoint(2, "also first", true);
                d.addText("a", 0, 0, 0, 4);
@@ -125,7 +125,7 @@ void TestRvModel::addText()
 {
     QFETCH(DocOps, ops);
     QFETCH(QString, expected);
-    RVDocument d;
+    richtext::RVDocument d;
     ops(d);
     QCOMPARE(summary(d), expected);
 }
@@ -165,7 +165,7 @@ void TestRvModel::loadTextSplitting()
     QFETCH(int, spacesInTab);
     QFETCH(bool, single);
     QFETCH(QString, expected);
-    RVDocument d;
+    richtext::RVDocument d;
     d.appendTextBytes(bytes, 3, 0, single, spacesInTab);
     QCOMPARE(summary(d), expected);
 }
@@ -174,7 +174,7 @@ void TestRvModel::loadTextFiles()
 {
     QTemporaryDir dir;
     QVERIFY(dir.isValid());
-    RVDocument d;
+    richtext::RVDocument d;
     d.addText("keep", 0, 0, 0, 0);
 
     QVERIFY(!d.loadText(dir.filePath("missing.txt"), 0, 0, false, 0));
@@ -220,10 +220,10 @@ void TestRvModel::windows1251MatchesIconv()
     QVERIFY(p.waitForFinished());
     QCOMPARE(p.exitCode(), 0);
     // Not UTF-8, so the document reader falls back to the code page.
-    RVDocument d;
+    richtext::RVDocument d;
     d.appendTextBytes(all, 0, 0, true, 0);
     QString text;
-    for (const RVItem &item : d.items)
+    for (const richtext::RVItem &item : d.items)
         text += item.text;
     QCOMPARE(text, QString::fromUtf8(p.readAllStandardOutput()));
 }
@@ -234,28 +234,28 @@ void TestRvModel::saveTextBytes_data()
     QTest::addColumn<int>("lineWidth");
     QTest::addColumn<QByteArray>("expected");
 
-    QTest::newRow("two paragraphs") << DocOps([](RVDocument &d) {
+    QTest::newRow("two paragraphs") << DocOps([](richtext::RVDocument &d) {
         d.addText("x", 0, 0, 0, 0);
         d.addText("y", 0, 0, 0, 0);
     }) << 1 << hex("FFFE 7800 0D000A00 7900");
-    QTest::newRow("continued item has no separator") << DocOps([](RVDocument &d) {
+    QTest::newRow("continued item has no separator") << DocOps([](richtext::RVDocument &d) {
         d.addText("x", 0, 0, 0, 0);
         d.addText("y", 0, -1, 0, 0);
     }) << 1 << hex("FFFE 7800 7900");
-    QTest::newRow("break line as lineWidth hyphens") << DocOps([](RVDocument &d) {
+    QTest::newRow("break line as lineWidth hyphens") << DocOps([](richtext::RVDocument &d) {
         d.addText("a", 0, 0, 0, 0);
         d.addBreak();
         d.addText("b", 0, -1, 0, 0);
     }) << 3 << hex("FFFE 6100 0D000A00 2D002D002D00 0D000A00 6200");
-    QTest::newRow("break line at least one hyphen") << DocOps([](RVDocument &d) { d.addBreak(); }) << 0
+    QTest::newRow("break line at least one hyphen") << DocOps([](richtext::RVDocument &d) { d.addBreak(); }) << 0
                                                     << hex("FFFE 2D00");
-    QTest::newRow("empty document is the mark alone") << DocOps([](RVDocument &) {}) << 1 << hex("FFFE");
-    QTest::newRow("empty paragraphs are bare line ends") << DocOps([](RVDocument &d) {
+    QTest::newRow("empty document is the mark alone") << DocOps([](richtext::RVDocument &) {}) << 1 << hex("FFFE");
+    QTest::newRow("empty paragraphs are bare line ends") << DocOps([](richtext::RVDocument &d) {
         d.addText("", 0, 0, 0, 0);
         d.addText("", 0, 0, 0, 0);
         d.addText("", 0, 0, 0, 0);
     }) << 1 << hex("FFFE 0D000A00 0D000A00");
-    QTest::newRow("Cyrillic and a new line of one paragraph") << DocOps([](RVDocument &d) {
+    QTest::newRow("Cyrillic and a new line of one paragraph") << DocOps([](richtext::RVDocument &d) {
         d.appendTextBytes("\xdf\n\t", 0, 0, true, 0);
     }) << 1 << hex("FFFE 2F04 0D000A00 0900");
 }
@@ -265,7 +265,7 @@ void TestRvModel::saveTextBytes()
     QFETCH(DocOps, ops);
     QFETCH(int, lineWidth);
     QFETCH(QByteArray, expected);
-    RVDocument d;
+    richtext::RVDocument d;
     ops(d);
     QTemporaryDir dir;
     const QString path = dir.filePath("out.txt");
@@ -278,7 +278,7 @@ void TestRvModel::saveTextBytes()
 void TestRvModel::saveTextFileErrors()
 {
     QTemporaryDir dir;
-    RVDocument d;
+    richtext::RVDocument d;
     d.addText("x", 0, 0, 0, 0);
     QVERIFY(!d.saveTextW(dir.filePath("no/such/folder/out.txt"), 1));
     // Overwrites a longer file whole.
@@ -332,7 +332,7 @@ void TestRvModel::parseRvfItems()
 {
     QFETCH(QByteArray, xml);
     QFETCH(QString, expected);
-    RVDocument d;
+    richtext::RVDocument d;
     QString error;
     QVERIFY2(::parseRvf(xml, QString(), d, &error), qPrintable(error));
     QCOMPARE(summary(d), expected);
@@ -340,7 +340,7 @@ void TestRvModel::parseRvfItems()
 
 void TestRvModel::rvfErrorNamesLine()
 {
-    RVDocument d;
+    richtext::RVDocument d;
     d.addText("old", 0, 0, 0, 0);
     QString error;
     QVERIFY(!::parseRvf("<rvf>\n<p>x</p>\n<p><b/></p></rvf>", QString(), d, &error));
@@ -351,7 +351,7 @@ void TestRvModel::rvfErrorNamesLine()
 // The course check names each wrapped <t> with its line.
 void TestRvModel::rvfNotesWrappedTerms()
 {
-    RVDocument d;
+    richtext::RVDocument d;
     QString error;
     QStringList notes;
     QVERIFY(::parseRvf("<rvf>\n<p><t>one line</t>\n<t>two\n lines</t></p>\n</rvf>", QString(), d,
@@ -363,14 +363,14 @@ void TestRvModel::rvfNotesWrappedTerms()
 void TestRvModel::rvfRoundTrip_data()
 {
     QTest::addColumn<DocOps>("ops");
-    QTest::newRow("awkward text") << DocOps([](RVDocument &d) {
+    QTest::newRow("awkward text") << DocOps([](richtext::RVDocument &d) {
         d.addText("  leading and trailing  ", 1, 2, 0, 0);
         d.addText("<&>\"'", 3, -1, 0, 0);
         d.addText("cr\rlf\ntab\tctl\x01", 0, -1, 0, 0);
         d.addText("", 0, -1, 0, 0);
         d.addText(QString::fromUtf8("Кириллица 𝄞"), 11, 4, 0, 0);
     });
-    QTest::newRow("lines, tabs, rules, pictures, checkpoints") << DocOps([](RVDocument &d) {
+    QTest::newRow("lines, tabs, rules, pictures, checkpoints") << DocOps([](richtext::RVDocument &d) {
         d.addCheckpoint(7, "at & \"start\"\n", true);
         d.addText("", 2, 1, 0, 0);
         d.appendTextBytes("a\tb\nc\n\nd", 0, 3, true, 0);
@@ -388,11 +388,11 @@ void TestRvModel::rvfRoundTrip_data()
 void TestRvModel::rvfRoundTrip()
 {
     QFETCH(DocOps, ops);
-    RVDocument d;
+    richtext::RVDocument d;
     ops(d);
-    for (RVItem &it : d.items)
+    for (richtext::RVItem &it : d.items)
         it.pageBreakBefore = false; // not stored
-    RVDocument back;
+    richtext::RVDocument back;
     QString error;
     QVERIFY2(::parseRvf(serializeRvf(d, QString()), QString(), back, &error), qPrintable(error));
     QCOMPARE(summary(back), summary(d));
@@ -401,7 +401,7 @@ void TestRvModel::rvfRoundTrip()
 void TestRvModel::rvfRoundTripOfFile()
 {
     const QString src = QStringLiteral(TARVEL_TEST_DATA "/richtext/sample.rvf");
-    RVDocument d;
+    richtext::RVDocument d;
     QVERIFY(loadRvf(src, d));
     QVERIFY(d.items.size() > 10);
 
@@ -410,7 +410,7 @@ void TestRvModel::rvfRoundTripOfFile()
     QVERIFY(QDir(dir.path()).mkpath("deeper"));
     const QString out = dir.filePath("deeper/copy.rvf");
     QVERIFY(saveRvf(out, d));
-    RVDocument back;
+    richtext::RVDocument back;
     QString error;
     QVERIFY2(loadRvf(out, back, &error), qPrintable(error));
 
@@ -418,7 +418,7 @@ void TestRvModel::rvfRoundTripOfFile()
     QString actual = summary(back);
     int pictures = 0;
     for (qsizetype i = 0; i < d.items.size(); ++i) {
-        if (d.items[i].kind != RVItem::Kind::Picture)
+        if (d.items[i].kind != richtext::RVItem::Kind::Picture)
             continue;
         ++pictures;
         const QString a = QDir(d.baseDir).absoluteFilePath(d.items[i].picturePath);

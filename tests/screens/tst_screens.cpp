@@ -78,7 +78,7 @@ namespace {
 
 StyleLook look(int style)
 {
-    const RVTextStyle &s = parts::RVStyle1()->TextStyles(style);
+    const richtext::RVTextStyle &s = parts::RVStyle1()->TextStyles(style);
     return {s.fontName, s.size, s.bold, s.italic, s.underline, s.strikeOut, s.color};
 }
 

@@ -111,12 +111,12 @@ void TestLogin::initTestCase()
     m_oldDir = QDir::currentPath();
     QDir::setCurrent(m_course.path());
     m_dect = m_course.filePath("dect.chh");
-    dialogs::setMessageHook([this](const QString &t) { m_messages.append(t); });
-    dialogs::setQuestionHook([this](const QString &t) {
+    ui::setMessageHook([this](const QString &t) { m_messages.append(t); });
+    ui::setQuestionHook([this](const QString &t) {
         m_questions.append(t);
         return m_answer;
     });
-    dialogs::setErrorHook([this](const QString &t) { m_errors.append(t); });
+    ui::setErrorHook([this](const QString &t) { m_errors.append(t); });
     TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
     TfrmIntro::setProgramStarter([](const QString &) { return true; });
 }

@@ -24,7 +24,7 @@ inline QString courseFile()
 // Coded lines collected and written as the report screen does it.
 inline QByteArray reportBytes(const QStringList &lines)
 {
-    RVDocument doc;
+    richtext::RVDocument doc;
     for (const QString &line : lines)
         doc.addText(core::EncodeLine(line), 2, 1, 0, 1);
     return doc.toUtf16Text(1);

@@ -135,7 +135,7 @@ void TestReview::init()
     m_reviewShown = 0;
     m_inReview.clear();
     m_messages.clear();
-    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
+    ui::setMessageHook([this](const QString &text) { m_messages << text; });
     m_watch.start();
 }
 
@@ -143,7 +143,7 @@ void TestReview::cleanup()
 {
     m_watch.stop();
     destroyWindowSet();
-    dialogs::setMessageHook({});
+    ui::setMessageHook({});
 }
 
 void TestReview::runKeepsEveryAnswerAndRetriesMistakes()

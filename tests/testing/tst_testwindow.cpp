@@ -110,8 +110,8 @@ void TestTestWindow::init()
     m_homeShown = 0;
     m_messages.clear();
     m_errors.clear();
-    dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
-    dialogs::setErrorHook([this](const QString &text) { m_errors << text; });
+    ui::setMessageHook([this](const QString &text) { m_messages << text; });
+    ui::setErrorHook([this](const QString &text) { m_errors << text; });
     m_homeWatch.start();
 }
 
@@ -119,8 +119,8 @@ void TestTestWindow::cleanup()
 {
     m_homeWatch.stop();
     destroyWindowSet();
-    dialogs::setMessageHook({});
-    dialogs::setErrorHook({});
+    ui::setMessageHook({});
+    ui::setErrorHook({});
 }
 
 void TestTestWindow::topicPage()
@@ -152,7 +152,7 @@ void TestTestWindow::topicPage()
         QCOMPARE(items[i].styleNo, expected[i].style);
         QCOMPARE(items[i].paraNo, expected[i].para);
         QCOMPARE(items[i].tag, expected[i].tag);
-        QCOMPARE(items[i].start, RVItem::Start::NewParagraph);
+        QCOMPARE(items[i].start, richtext::RVItem::Start::NewParagraph);
     }
 
     // The entry labelled 7 stands at position 3: its link tests topic "3",

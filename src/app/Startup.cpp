@@ -53,7 +53,7 @@ void endProgram()
     QCoreApplication::exit(0);
 }
 
-LockChoice askAboutLock(const QString &title, const QString &text, bool offersTakeOver)
+app::LockChoice askAboutLock(const QString &title, const QString &text, bool offersTakeOver)
 {
     if (g_lockPromptHook)
         return g_lockPromptHook(title, text, offersTakeOver);
@@ -66,10 +66,10 @@ LockChoice askAboutLock(const QString &title, const QString &text, bool offersTa
     box.setEscapeButton(quit);
     box.exec();
     if (takeOver && box.clickedButton() == takeOver)
-        return LockChoice::TakeOver;
+        return app::LockChoice::TakeOver;
     if (box.clickedButton() == retry)
-        return LockChoice::Retry;
-    return LockChoice::Quit;
+        return app::LockChoice::Retry;
+    return app::LockChoice::Quit;
 }
 } // namespace
 
@@ -126,10 +126,10 @@ int takeCourseLock(learners::CourseLock &lock)
         const QString title = lock.outcome() == Outcome::Failed
                                   ? QStringLiteral("Тарвел: учебник не может быть запущен")
                                   : QStringLiteral("Тарвел: папка курса занята");
-        const LockChoice choice = askAboutLock(title, lock.message(), stale);
-        if (g_ending || choice == LockChoice::Quit)
+        const app::LockChoice choice = askAboutLock(title, lock.message(), stale);
+        if (g_ending || choice == app::LockChoice::Quit)
             break;
-        taken = choice == LockChoice::TakeOver ? lock.takeOver() : lock.tryLock();
+        taken = choice == app::LockChoice::TakeOver ? lock.takeOver() : lock.tryLock();
     }
     return taken && !g_ending ? 0 : kExitCourseBusy;
 }

@@ -31,10 +31,12 @@ constexpr int kExitLockLost = 4;   // another copy took the folder over while th
 int takeCourseLock(learners::CourseLock &lock);
 
 // What the user can answer in that window.
+namespace app {
 enum class LockChoice { Quit, Retry, TakeOver };
+}
 // Test seam: while set, it answers in place of the window.
 using LockPromptHook =
-    std::function<LockChoice(const QString &title, const QString &text, bool offersTakeOver)>;
+    std::function<app::LockChoice(const QString &title, const QString &text, bool offersTakeOver)>;
 void setLockPromptHook(LockPromptHook hook);
 
 // SIGTERM (logout, shutdown), SIGHUP and SIGINT end the program through its

@@ -80,7 +80,7 @@ void TestStartLock::busyFolderIsNamedAndRetried()
     learners::CourseLock second;
     setLockPromptHook([&](const QString &title, const QString &text, bool offers) {
         m_prompts.append({title, text, offers});
-        return LockChoice::Quit;
+        return app::LockChoice::Quit;
     });
     QCOMPARE(takeCourseLock(second), kExitCourseBusy);
     QCOMPARE(m_prompts.size(), 1);
@@ -95,7 +95,7 @@ void TestStartLock::busyFolderIsNamedAndRetried()
     setLockPromptHook([&](const QString &title, const QString &text, bool offers) {
         m_prompts.append({title, text, offers});
         holder.reset();
-        return LockChoice::Retry;
+        return app::LockChoice::Retry;
     });
     QCOMPARE(takeCourseLock(second), 0);
     QCOMPARE(m_prompts.size(), 1);
@@ -116,7 +116,7 @@ void TestStartLock::silentHolderIsTakenOverWhenAsked()
     learners::CourseLock mine;
     setLockPromptHook([&](const QString &title, const QString &text, bool offers) {
         m_prompts.append({title, text, offers});
-        return offers ? LockChoice::TakeOver : LockChoice::Quit;
+        return offers ? app::LockChoice::TakeOver : app::LockChoice::Quit;
     });
     QCOMPARE(takeCourseLock(mine), 0);
     QCOMPARE(m_prompts.size(), 1);
@@ -180,7 +180,7 @@ void TestStartLock::signalAtTheQuestionRefusesTheStart()
         ++asked;
         ::raise(SIGHUP);
         QTest::qWait(200);
-        return LockChoice::Retry;
+        return app::LockChoice::Retry;
     });
     QCOMPARE(takeCourseLock(second), kExitCourseBusy);
     QCOMPARE(asked, 1);
@@ -196,7 +196,7 @@ void TestStartLock::lostLockIsToldAndEndsTheRun()
     watchCourseLock(lock);
     setLockPromptHook([&](const QString &title, const QString &text, bool offers) {
         m_prompts.append({title, text, offers});
-        return LockChoice::Quit;
+        return app::LockChoice::Quit;
     });
     QFile::remove(QStringLiteral("dect.chh.lock"));
     QFile theirs(QStringLiteral("dect.chh.lock"));

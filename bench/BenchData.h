@@ -4,7 +4,7 @@
 // folder: a course data document of many learners, large banks, a lecture
 // many times its length.
 
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -53,7 +53,7 @@ inline QByteArray questionBank(int questions)
 {
     QByteArray out;
     for (int i = 0; i < questions; ++i) {
-        out += testing::EncodeLine(QStringLiteral("%1 %2 Сколько бит в байте, если в килобайте %3 байт?")
+        out += core::EncodeLine(QStringLiteral("%1 %2 Сколько бит в байте, если в килобайте %3 байт?")
                               .arg(i % 8 + 1)
                               .arg(i / 8 + 1)
                               .arg(i))
@@ -69,7 +69,7 @@ inline QByteArray answerBank(int questions)
     QByteArray out;
     for (int i = 0; i < questions; ++i) {
         for (int k = 0; k < 5; ++k) {
-            out += testing::EncodeLine(QStringLiteral("%1 %2 %3 Вариант ответа номер %4")
+            out += core::EncodeLine(QStringLiteral("%1 %2 %3 Вариант ответа номер %4")
                                   .arg(i % 8 + 1)
                                   .arg(i / 8 + 1)
                                   .arg(k == 0 ? 1 : 0)

@@ -8,6 +8,7 @@
 #include "BenchData.h"
 
 #include "learners/CourseData.h"
+#include "learners/DectStore.h"
 #include "progress/ProgressText.h"
 #include "richtext/RVDocument.h"
 #include "richtext/RVStyle.h"
@@ -34,11 +35,11 @@ QString g_dect;    // the course data document they were made from
 std::unique_ptr<teacher::TeacherWindow> g_window;
 
 // What the report screen writes for one learner.
-QByteArray reportFile(learners::CourseData &data, int learner)
+QByteArray reportFile(const learners::DectStore &store, int learner)
 {
     RVDocument doc;
-    progress::reportText(data, learner, [&](const QString &line) {
-        doc.addText(testing::EncodeLine(line), rvs::tsPlainSubheading, rvs::psPlainCentered, 0, 0);
+    progress::reportText(store, store.idAt(learner), [&](const QString &line) {
+        doc.addText(core::EncodeLine(line), rvs::tsPlainSubheading, rvs::psPlainCentered, 0, 0);
     });
     return doc.toUtf16Text(1);
 }
@@ -55,9 +56,10 @@ bool prepare(const QString &courseDir, const QString &scratch)
     learners::CourseData data(g_dect);
     try {
         data.LoadCourseData();
+        const learners::DectStore store(data);
         for (int i = 0; i < kReports; ++i)
             if (!benchdata::writeFile(g_reports + QStringLiteral("/ученик%1.rep").arg(i, 4, 10, QLatin1Char('0')),
-                                      reportFile(data, i)))
+                                      reportFile(store, i)))
                 return false;
     } catch (const std::exception &e) {
         std::fprintf(stderr, "%s\n", e.what());

@@ -3,7 +3,7 @@
 #include "FuzzSupport.h"
 
 #include "testing/Banks.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -18,7 +18,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     try {
         // A small bound, so that the too-large path is reached as well.
         testing::LoadBanks(grid1, grid2, questions, answers, 1 << 16);
-    } catch (const testing::CodingError &) {
+    } catch (const core::CodingError &) {
     } catch (const testing::BankError &) {
     }
     if (grid1.RowCount < 1 || grid2.RowCount < 1)

@@ -4,7 +4,7 @@
 #include "FuzzSupport.h"
 
 #include "core/Cp1251.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
@@ -17,14 +17,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                              : cp1251::toUnicode(rest);
     QString text;
     try {
-        text = testing::DecodeLine(line);
-    } catch (const testing::CodingError &) {
+        text = core::DecodeLine(line);
+    } catch (const core::CodingError &) {
         return 0;
     }
     // Whatever decodes codes back to a line that decodes to the same text.
     if (text.contains(QChar(0)))
         fuzz::fail("decoded text holds a NUL");
-    if (testing::DecodeLine(testing::EncodeLine(text)) != text)
+    if (core::DecodeLine(core::EncodeLine(text)) != text)
         fuzz::fail("EncodeLine does not round-trip a decoded text");
     return 0;
 }

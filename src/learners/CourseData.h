@@ -1,5 +1,7 @@
 #pragma once
 
+#include "learners/LearnerStore.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
@@ -13,11 +15,10 @@ namespace learners {
 // Every failure of the course data document: a file that cannot be read or
 // parsed, a position past the end of its container, a value that is not a
 // value, a save that did not reach the disk. The text is meant for the learner.
-class CourseDataError : public std::runtime_error
+class CourseDataError : public StoreError
 {
 public:
     explicit CourseDataError(const QString &message);
-    QString message() const { return QString::fromUtf8(what()); }
 };
 
 // The course data document (dect.chh): course structure, learners, their
@@ -61,10 +62,7 @@ public:
     int learnerCount() const;
     QStringList learnerNames() const;
 
-    struct Learner
-    {
-        QString name, sourname, group, mail, date;
-    };
+    using Learner = LearnerFields;
     Learner learnerFields(int position) const;
     // The four fields of the registration form (name, sourname, group,
     // mail); the date is not read, so a damaged one does not stand in the way.
@@ -87,24 +85,13 @@ public:
     void addBookmark(int learner, int page, int increment = 0, const QString &section = QString());
     void deleteBookmark(int learner, int index);
 
-    struct Bookmark
-    {
-        QString title;
-        int page = 0;
-        int increment = 0;
-        QString section; // empty for bookmarks set without one
-    };
+    using Bookmark = learners::Bookmark;
     // Throws when a bookmark's id or increment is not a decimal integer.
     QVector<Bookmark> bookmarks(int learner);
 
     // Where a learner stopped reading, kept across runs in the learner's
     // record (element place). page is -1 when nothing is remembered.
-    struct Place
-    {
-        int page = -1;
-        int increment = 0; // per cent of the page's height
-        QString section;   // the section heading there, for the home screen
-    };
+    using Place = learners::Place;
     // Never changes the document; a damaged place reads as none.
     Place place(int learner) const;
     // Saves at once, like every change; does nothing when it is unchanged.
@@ -115,25 +102,12 @@ public:
     // Adds a page; saves only when it was not there yet.
     void markOpened(int learner, int page);
 
-    // A learner's reading preferences (element preferences); empty or zero
-    // fields mean "as the program starts".
-    struct Preferences
-    {
-        QString fontFamily;
-        int fontSize = 0;  // points of the normal text; 0: the sheet's own
-        QString fontColor; // #rrggbb
-        bool bold = false, italic = false;
-        int zoom = 0;      // steps of Крупнее (+) and Мельче (-)
-        bool narrowColumn = false;
-        bool operator==(const Preferences &) const = default;
-    };
+    // A learner's reading preferences (element preferences).
+    using Preferences = learners::Preferences;
     Preferences preferences(int learner) const;
     void setPreferences(int learner, const Preferences &prefs);
 
-    struct TestRecord
-    {
-        QString number, date, right;
-    };
+    using TestRecord = learners::TestRecord;
     QVector<TestRecord> testRecords(int learner);
 
     struct Section

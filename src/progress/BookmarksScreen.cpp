@@ -1,6 +1,6 @@
 #include "progress/BookmarksScreen.h"
 
-#include "learners/CourseData.h"
+#include "learners/LearnerStore.h"
 #include "movie/MovieControl.h"
 #include "reader/ReaderWindow.h"
 #include "richtext/RVStyle.h"
@@ -115,7 +115,7 @@ void TfrmBookmark::fillList()
     LBBookmarks->clear();
     m_table.clear();
     try {
-        m_state.XML().readBookmarks(
+        m_state.learnerStore().readBookmarks(
             m_state.CurrentUser,
             [&](const QString &title) {
                 m_table.push_back({title, 0, 0});
@@ -157,7 +157,7 @@ void TfrmBookmark::deleteSelected()
         return;
     // A failed save is not caught here: the learner sees its reason in the
     // error box and the list stays as it was.
-    m_state.XML().deleteBookmark(m_state.CurrentUser, row);
+    m_state.learnerStore().deleteBookmark(m_state.CurrentUser, row);
     fillList();
     selectRow(row);
 }

@@ -1,25 +1,28 @@
 #include "progress/LectureProgress.h"
 
 #include "learners/CourseData.h"
+#include "learners/LearnerStore.h"
 
 #include <algorithm>
 #include <cmath>
 
 namespace progress {
 
-QVector<LectureProgress> lectureProgress(learners::CourseData &data, int learner)
+QVector<LectureProgress> lectureProgress(const learners::CourseData &course,
+                                         const learners::LearnerStore &store,
+                                         learners::LearnerId learner)
 {
     int count = 0;
-    data.readLectures([&](const learners::CourseData::Lecture &) { ++count; }, false);
+    course.readLectures([&](const learners::CourseData::Lecture &) { ++count; }, false);
     QVector<LectureProgress> list;
     for (int lecture = 1; lecture < count; ++lecture)
         list.append({lecture, false, 0, -1});
 
-    for (int page : data.openedPages(learner))
+    for (int page : store.openedPages(learner))
         if (page >= 1 && page <= list.size())
             list[page - 1].opened = true;
 
-    for (const learners::CourseData::TestRecord &record : data.testRecords(learner)) {
+    for (const learners::TestRecord &record : store.testRecords(learner)) {
         bool ok = false;
         const int lecture = record.number.trimmed().toInt(&ok);
         if (!ok || lecture < 1 || lecture > list.size())

@@ -5,6 +5,8 @@
 
 namespace learners {
 class CourseData;
+class LearnerStore;
+class LearnerId;
 }
 
 namespace progress {
@@ -22,9 +24,12 @@ struct LectureProgress
     bool passed() const { return best >= kPassPercent; }
 };
 
-// One entry per lecture of the course's lecture list (from position 1).
-// Throws as the course data's reads do.
-QVector<LectureProgress> lectureProgress(learners::CourseData &data, int learner);
+// One entry per lecture of the course's lecture list (from position 1), as
+// far as the learner's records in the store show. Throws as the course
+// data's and the store's reads do.
+QVector<LectureProgress> lectureProgress(const learners::CourseData &course,
+                                         const learners::LearnerStore &store,
+                                         learners::LearnerId learner);
 
 // A compact form for the home screen's movie: one field per lecture,
 // separated by ";", each "<lecture>,<opened 0|1>,<best or -1>".

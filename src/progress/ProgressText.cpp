@@ -1,6 +1,6 @@
 #include "progress/ProgressText.h"
 
-#include "learners/CourseData.h"
+#include "learners/LearnerStore.h"
 
 #include <QHash>
 
@@ -131,10 +131,11 @@ QString fieldLabel(const char *field)
     return labels.value(field);
 }
 
-void reportText(learners::CourseData &data, int learner, const LineSink &sink)
+void reportText(const learners::LearnerStore &store, learners::LearnerId learner,
+                const LineSink &sink)
 {
     sink(reportTitle());
-    data.readLearnerRecord(
+    store.readLearnerRecord(
         learner,
         [&](const char *field, const QString &value) {
             sink(fieldLabel(field) + value);
@@ -144,7 +145,7 @@ void reportText(learners::CourseData &data, int learner, const LineSink &sink)
                 sink(reportSeparator());
             }
         },
-        [&](const learners::CourseData::TestRecord &record) {
+        [&](const learners::TestRecord &record) {
             const QString right = percentText(record.right);
             sink(QStringLiteral("Тест по лекции: ") + record.number);
             sink(QStringLiteral("Дата выполнения: ") + record.date);

@@ -9,7 +9,8 @@
 #include <stdexcept>
 
 namespace learners {
-class CourseData;
+class LearnerStore;
+class LearnerId;
 }
 
 namespace progress {
@@ -49,12 +50,13 @@ QString reportTitle();
 
 using LineSink = std::function<void(const QString &line)>;
 
-// Gives the report text of the learner at that position, line by line, as
+// Gives the report text of the learner, line by line, as
 // it reads the record: the title, name, surname, group, mail, registration
 // time, a separator, "Прохождение тестов", a separator, then four lines per
 // test result, oldest first. A test result is read whole before its lines
 // are given. Throws (CourseDataError, NotANumberError) at the first value that
 // cannot be read; the lines given before it stand.
-void reportText(learners::CourseData &data, int learner, const LineSink &sink);
+void reportText(const learners::LearnerStore &store, learners::LearnerId learner,
+                const LineSink &sink);
 
 } // namespace progress

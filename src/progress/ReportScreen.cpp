@@ -1,11 +1,10 @@
 #include "progress/ReportScreen.h"
 
-#include "learners/CourseData.h"
 #include "movie/MovieControl.h"
 #include "progress/ProgressText.h"
 #include "reader/ReaderState.h"
 #include "richtext/RichView.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 #include "ui/Dialogs.h"
 #include "ui/PaperTile.h"
 
@@ -122,10 +121,10 @@ void TfrmOtcher::Generate()
 
     RichView1->Clear();
     const auto addLine = [this](const QString &line) {
-        RichView1->AddNL(testing::EncodeLine(line), kLineStyle, kLinePara);
+        RichView1->AddNL(core::EncodeLine(line), kLineStyle, kLinePara);
     };
     try {
-        progress::reportText(m_state.XML(), m_state.CurrentUser, addLine);
+        progress::reportText(m_state.learnerStore(), m_state.CurrentUser, addLine);
     } catch (const std::exception &) {
         // The record could not be read whole: the report keeps the lines
         // gathered so far, and the window goes.

@@ -1,6 +1,6 @@
 #include "progress/StatisticsScreen.h"
 
-#include "learners/CourseData.h"
+#include "learners/LearnerStore.h"
 #include "progress/LectureChart.h"
 #include "progress/LectureProgress.h"
 #include "progress/ProgressText.h"
@@ -88,7 +88,7 @@ void TfrmStat::FormShow()
     RichView1->AddBreak();
     RichView1->AddNL(QStringLiteral("Просмотр статистики: "), tsSubheading, psCentered);
     try {
-        m_state.XML().readLearnerRecord(
+        m_state.learnerStore().readLearnerRecord(
             m_state.CurrentUser,
             [&](const char *field, const QString &value) {
                 addField(progress::fieldLabel(field), value);
@@ -97,7 +97,7 @@ void TfrmStat::FormShow()
                                      psCentered);
             },
             // A record is read whole before any of its lines is shown.
-            [&](const learners::CourseData::TestRecord &record) {
+            [&](const learners::TestRecord &record) {
                 const QString right = progress::percentText(record.right);
                 RichView1->AddCenterLine(QStringLiteral(" "), tsHeading);
                 RichView1->AddNL(QStringLiteral("Тест по лекции: ") + record.number, tsKeywords,
@@ -108,7 +108,8 @@ void TfrmStat::FormShow()
                                  psParagraph);
             });
         RichView1->AddBreak();
-        Chart->setProgress(progress::lectureProgress(m_state.XML(), m_state.CurrentUser));
+        Chart->setProgress(progress::lectureProgress(m_state.XML(), m_state.learnerStore(),
+                                                     m_state.CurrentUser));
     } catch (const std::exception &) {
         // Only reads the course data: an unreadable record just ends the view.
         closeScreen();

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "learners/LearnerStore.h"
 #include "reader/NavigationHistory.h"
 
 #include <QString>
@@ -26,9 +27,9 @@ public:
     ReaderState(const ReaderState &) = delete;
     ReaderState &operator=(const ReaderState &) = delete;
 
-    // Position of the signed-in learner among the learner records; -1 until
-    // the sign-in screen first opens.
-    int CurrentUser = -1;
+    // The signed-in learner; names nobody until the sign-in screen first
+    // opens, and after it when there was nobody to choose.
+    learners::LearnerId CurrentUser;
     // The number last passed to OpenPage, whatever row it fell into.
     int CurrentPage = 0;
     // True while the page view lists the test topics.
@@ -63,8 +64,16 @@ public:
     bool learnerDataWritable() const;
     QString learnerDataUnavailableText() const;
 
+    // The course data document: the course's structure (lectures and their
+    // sections) is read from it. Learners are not: they are the store's.
     learners::CourseData &XML() { return *m_courseData; }
     const learners::CourseData &XML() const { return *m_courseData; }
+
+    // Where the learners and their records are kept; by default the learner
+    // records of the course data document.
+    learners::LearnerStore &learnerStore() { return *m_learnerStore; }
+    const learners::LearnerStore &learnerStore() const { return *m_learnerStore; }
+    void setLearnerStore(std::unique_ptr<learners::LearnerStore> store);
 
     // The reader sheet (the page view and the font preview) and the menu
     // sheet (the section menu).
@@ -73,6 +82,7 @@ public:
 
 private:
     std::unique_ptr<learners::CourseData> m_courseData;
+    std::unique_ptr<learners::LearnerStore> m_learnerStore;
     std::unique_ptr<TRVStyle> m_readingStyle;
     std::unique_ptr<TRVStyle> m_menuStyle;
 };

@@ -183,7 +183,7 @@ learners::CourseData &TfrmMain::XML()
 void TfrmMain::FormCreate()
 {
     ui::AppMessage::install();
-    m_state.CurrentUser = -1;
+    m_state.CurrentUser = learners::LearnerId();
     // The lecture movie fills its panel.
     Player->setGeometry(pnlPlayer->contentsRect());
     lblNoMovie->setGeometry(pnlPlayer->contentsRect());
@@ -259,7 +259,7 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 
 void TfrmMain::FormShow()
 {
-    if (m_state.CurrentUser == -1) {
+    if (!m_state.CurrentUser.isValid()) {
         const QString failure = m_navigator.showSignIn();
         // The sign-in screen closes without a word when the learners cannot
         // be read; say why, then go on to the home screen, read only.
@@ -525,7 +525,7 @@ void TfrmMain::OpenPage(int n)
         if (n >= pages::kFirstLecture && n <= pages::kLastLecture &&
             m_state.learnerDataWritable()) {
             try {
-                XML().markOpened(m_state.CurrentUser, n);
+                m_state.learnerStore().markOpened(m_state.CurrentUser, n);
             } catch (const std::exception &) {
                 // What was opened is a convenience of the home screen; the
                 // page itself is shown all the same.
@@ -638,8 +638,8 @@ void TfrmMain::AddBookmark()
     // A failed save raises; the learner then sees why and no success message.
     // Where the learner is reading, so the bookmark reopens there.
     const int increment = m_onPage ? scrollPercent() : 0;
-    XML().addBookmark(m_state.CurrentUser, m_state.CurrentPage, increment,
-                      m_onPage ? sectionInView() : QString());
+    m_state.learnerStore().addBookmark(m_state.CurrentUser, m_state.CurrentPage, increment,
+                                       m_onPage ? sectionInView() : QString());
     dialogs::message(this, QStringLiteral("Добавлена закладка!"));
 }
 
@@ -1004,12 +1004,12 @@ void TfrmMain::rememberPlace()
 {
     if (!m_onPage || !m_state.learnerDataWritable())
         return;
-    learners::CourseData::Place place;
+    learners::Place place;
     place.page = m_state.CurrentPage;
     place.increment = scrollPercent();
     place.section = sectionInView();
     try {
-        XML().setPlace(m_state.CurrentUser, place);
+        m_state.learnerStore().setPlace(m_state.CurrentUser, place);
     } catch (const std::exception &) {
         // The place is a convenience: a save that fails here must not stand
         // between the learner and the page (a change that matters, such as a
@@ -1019,9 +1019,9 @@ void TfrmMain::rememberPlace()
 
 bool TfrmMain::continueReading()
 {
-    if (m_state.CurrentUser < 0 || !XML().isLoaded())
+    if (!m_state.CurrentUser.isValid() || !m_state.learnerStore().isOpen())
         return false;
-    const learners::CourseData::Place place = XML().place(m_state.CurrentUser);
+    const learners::Place place = m_state.learnerStore().place(m_state.CurrentUser);
     if (place.page < 0)
         return false;
     m_state.TopicMode = false;
@@ -1033,12 +1033,13 @@ bool TfrmMain::continueReading()
 
 void TfrmMain::applyLearnerPreferences()
 {
-    if (m_state.CurrentUser < 0 || m_preferencesUser == m_state.CurrentUser || !XML().isLoaded())
+    if (!m_state.CurrentUser.isValid() || m_preferencesUser == m_state.CurrentUser ||
+        !m_state.learnerStore().isOpen())
         return;
     m_preferencesUser = m_state.CurrentUser;
-    learners::CourseData::Preferences prefs;
+    learners::Preferences prefs;
     try {
-        prefs = XML().preferences(m_state.CurrentUser);
+        prefs = m_state.learnerStore().preferences(m_state.CurrentUser);
     } catch (const std::exception &) {
         return;
     }
@@ -1060,9 +1061,9 @@ void TfrmMain::applyLearnerPreferences()
 
 void TfrmMain::savePreferences()
 {
-    if (m_state.CurrentUser < 0 || !XML().isLoaded())
+    if (!m_state.CurrentUser.isValid() || !m_state.learnerStore().isOpen())
         return;
-    learners::CourseData::Preferences prefs;
+    learners::Preferences prefs;
     if (m_fontChosen) {
         const RVTextStyle &normal = RVStyle1->TextStyles(rvs::tsNormal);
         prefs.fontFamily = normal.fontName;
@@ -1077,5 +1078,5 @@ void TfrmMain::savePreferences()
     if (!m_state.learnerDataWritable())
         return; // the choice lasts for the run
     // A failed save is the learner's to see: the choice would be lost.
-    XML().setPreferences(m_state.CurrentUser, prefs);
+    m_state.learnerStore().setPreferences(m_state.CurrentUser, prefs);
 }

@@ -175,7 +175,7 @@ private:
     bool m_movieLoaded = false; // m_pageMovie is the player's scene
     bool m_narrowColumn = false;
     bool m_fontChosen = false; // the learner picked a reading font this run
-    int m_preferencesUser = -1; // whose preferences are applied
+    learners::LearnerId m_preferencesUser; // whose preferences are applied
     int m_sideMargin = -1;      // the column's last side margin
     std::unique_ptr<reader::SearchIndex> m_searchIndex;
     SearchWindow *m_searchWindow = nullptr;

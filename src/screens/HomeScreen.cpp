@@ -226,7 +226,7 @@ void TfrmIntro::FlashFSCommand(const QString &command, const QString &)
 
 QString TfrmIntro::resumeText()
 {
-    const learners::CourseData::Place place = m_state.XML().place(m_state.CurrentUser);
+    const learners::Place place = m_state.learnerStore().place(m_state.CurrentUser);
     if (place.page < 0)
         return QString();
     QString title;
@@ -255,14 +255,15 @@ QString TfrmIntro::resumeText()
 void TfrmIntro::showLearnerState()
 {
     // Nothing to show before sign-in, or when the learners cannot be read.
-    if (m_state.CurrentUser < 0 || !m_state.XML().isLoaded())
+    if (!m_state.CurrentUser.isValid() || !m_state.learnerStore().isOpen())
         return;
     frmMain->applyLearnerPreferences();
     try {
         Flash->SetVariable(QStringLiteral("resumeText"), resumeText());
         Flash->SetVariable(
             QStringLiteral("progress"),
-            progress::progressVariable(progress::lectureProgress(m_state.XML(), m_state.CurrentUser)));
+            progress::progressVariable(progress::lectureProgress(
+                m_state.XML(), m_state.learnerStore(), m_state.CurrentUser)));
     } catch (const std::exception &) {
         // A damaged record only costs the screen its summary.
     }

@@ -1,7 +1,7 @@
 #include "screens/SignInScreen.h"
 
 #include "core/Cp1251.h"
-#include "learners/CourseData.h"
+#include "learners/LearnerStore.h"
 #include "movie/MovieControl.h"
 #include "reader/ReaderState.h"
 #include "ui/Dialogs.h"
@@ -94,9 +94,12 @@ void TfrmLogin::FormActivate()
     Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("login")));
     FillLearnerList();
     LBNames->show();
+    // The first opening selects the first learner; a later one the learner
+    // signed in before, or none when that learner is gone.
+    const int row = RememberedUser.isValid() ? rowOf(RememberedUser) : 0;
     if (LBNames->count() > 0)
-        LBNames->setCurrentIndex(RememberedUser < LBNames->count() ? RememberedUser : -1);
-    m_state.CurrentUser = RememberedUser;
+        LBNames->setCurrentIndex(row < LBNames->count() ? row : -1);
+    m_state.CurrentUser = RememberedUser.isValid() ? RememberedUser : learnerAt(row);
     m_state.History.push(HistoryCommand(hkHome, false, 0));
 }
 
@@ -105,9 +108,11 @@ bool TfrmLogin::FillLearnerList()
     LBNames->clear();
     m_loadFailure.clear();
     try {
-        learners::CourseData &xml = m_state.XML();
-        xml.LoadCourseData();
-        xml.readLearnerNames([this](const QString &name) { LBNames->addItem(name); });
+        learners::LearnerStore &store = m_state.learnerStore();
+        store.open();
+        store.readLearners([this](const learners::LearnerEntry &entry) {
+            LBNames->addItem(entry.name, QVariant::fromValue(entry.id));
+        });
     } catch (const std::exception &e) {
         // A list that cannot be read closes the screen; the entries added so
         // far stay.
@@ -119,6 +124,18 @@ bool TfrmLogin::FillLearnerList()
     // The combo box picks its first entry by itself; the list starts with none.
     LBNames->setCurrentIndex(-1);
     return true;
+}
+
+learners::LearnerId TfrmLogin::learnerAt(int row) const
+{
+    if (row < 0 || row >= LBNames->count())
+        return {};
+    return LBNames->itemData(row).value<learners::LearnerId>();
+}
+
+int TfrmLogin::rowOf(learners::LearnerId learner) const
+{
+    return learner.isValid() ? LBNames->findData(QVariant::fromValue(learner)) : -1;
 }
 
 void TfrmLogin::FlashFSCommand(const QString &command, const QString &)
@@ -171,9 +188,9 @@ void TfrmLogin::ChangeUser()
         Flash->GotoFrame(kFrameNoLearner);
         return;
     }
-    learners::CourseData::Learner fields;
+    learners::LearnerFields fields;
     try {
-        fields = m_state.XML().learnerFormFields(position);
+        fields = m_state.learnerStore().learnerFormFields(learnerAt(position));
     } catch (const std::exception &e) {
         // Closing here would leave the learner before an empty reader; say
         // why and stay, so another learner can still be chosen.
@@ -202,8 +219,8 @@ void TfrmLogin::DeleteUser()
     if (!dialogs::question(this, kDeleteQuestion + kDeleteConsequence))
         return;
     try {
-        m_state.XML().deleteLearner(position);
-    } catch (const learners::CourseDataError &e) {
+        m_state.learnerStore().deleteLearner(learnerAt(position));
+    } catch (const learners::StoreError &e) {
         ReportFailedChange(e.message());
         return;
     }
@@ -221,35 +238,34 @@ void TfrmLogin::OkPress()
     const QString group = Flash->GetVariable(QStringLiteral("eGroup"));
     const QString mail = Flash->GetVariable(QStringLiteral("eMail"));
     LBNames->show();
-    const int changed = LBNames->currentIndex();
+    learners::LearnerId stored = learnerAt(LBNames->currentIndex());
     try {
-        learners::CourseData &xml = m_state.XML();
+        learners::LearnerStore &store = m_state.learnerStore();
+        const learners::LearnerFields form{name, sourname, group, mail, QString()};
         if (EditMode)
-            xml.changeLearner(changed, name, sourname, group, mail);
+            store.changeLearner(stored, form);
         else
-            xml.registerLearner(name, sourname, group, mail);
-    } catch (const learners::CourseDataError &e) {
+            stored = store.registerLearner(form);
+    } catch (const learners::StoreError &e) {
         ReportFailedChange(e.message());
         return;
     }
     if (!FillLearnerList() || LBNames->count() == 0)
         return;
     // A new learner is the last entry; a changed one keeps its place, so
-    // "Войти" signs in the learner just changed and nobody else.
-    if (EditMode && changed >= 0 && changed < LBNames->count())
-        LBNames->setCurrentIndex(changed);
-    else
-        LBNames->setCurrentIndex(LBNames->count() - 1);
+    // "Войти" signs in the learner just stored and nobody else.
+    const int row = rowOf(stored);
+    LBNames->setCurrentIndex(row >= 0 ? row : LBNames->count() - 1);
 }
 
 void TfrmLogin::ReportFailedChange(const QString &message)
 {
-    // The document took the change back, so the list shows what is on disk;
-    // the learner's pick stays, since the learners did not move.
-    const int selected = LBNames->currentIndex();
+    // The store took the change back, so the list shows what is kept; the
+    // learner's pick stays.
+    const learners::LearnerId selected = learnerAt(LBNames->currentIndex());
     dialogs::message(this, message);
-    if (FillLearnerList() && selected < LBNames->count())
-        LBNames->setCurrentIndex(selected);
+    if (FillLearnerList())
+        LBNames->setCurrentIndex(rowOf(selected));
 }
 
 void TfrmLogin::Enter()
@@ -259,7 +275,15 @@ void TfrmLogin::Enter()
         Flash->GotoFrame(kFrameNoLearner);
         return;
     }
-    m_state.CurrentUser = position;
+    const learners::LearnerId learner = learnerAt(position);
+    try {
+        m_state.learnerStore().claimLearner(learner);
+    } catch (const learners::StoreError &e) {
+        // Gone meanwhile, or at work at another seat: say so and stay.
+        dialogs::message(this, e.message());
+        return;
+    }
+    m_state.CurrentUser = learner;
     m_navigator.showHome(true);
     closeScreen();
 }
@@ -270,7 +294,7 @@ void TfrmLogin::LBNamesChange()
     if (position < 0)
         Flash->GotoFrame(kFrameSelectionLost);
     else
-        m_state.CurrentUser = position;
+        m_state.CurrentUser = learnerAt(position);
 }
 
 void TfrmLogin::closeEvent(QCloseEvent *event)

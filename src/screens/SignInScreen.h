@@ -1,5 +1,6 @@
 #pragma once
 
+#include "learners/LearnerStore.h"
 #include "ui/ModalScreen.h"
 
 namespace reader {
@@ -30,7 +31,8 @@ public:
 
     movie::MovieControl *Flash = nullptr;
     QComboBox *LBNames = nullptr;
-    int RememberedUser = 0;
+    // The learner selected when the screen opens; none: the first entry.
+    learners::LearnerId RememberedUser;
     bool EditMode = false;
 
     static const QString kDeleteQuestion;
@@ -49,6 +51,10 @@ protected:
 
 private:
     void focusNameField();
+    // The learner of an entry of LBNames, and the entry of a learner (-1
+    // for none).
+    learners::LearnerId learnerAt(int row) const;
+    int rowOf(learners::LearnerId learner) const;
 
 private:
     // Refills LBNames from the document, loading it first if needed; closes

@@ -1,6 +1,6 @@
 #include "teacher/ReportFile.h"
 
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -295,9 +295,9 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
             problem = QStringLiteral("строка не закодирована (нет «0;» в начале)");
         } else {
             try {
-                report.lines << testing::DecodeLine(line);
+                report.lines << core::DecodeLine(line);
                 continue;
-            } catch (const testing::CodingError &) {
+            } catch (const core::CodingError &) {
                 problem = QStringLiteral("код строки повреждён (знаки вне Base64)");
             }
         }

@@ -1,7 +1,7 @@
 #include "testing/Banks.h"
 
 #include "core/Cp1251.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -336,7 +336,7 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
                                 .arg(fileName)
                                 .arg(banks::kMaxRecords)
                                 .toStdString());
-        decodeLineBytes(line, record);
+        core::decodeLineBytes(line, record);
         const auto put = [&grid, row](int column, QStringView text) { grid.setCells(column, row, text); };
         banks::storeFields(
             QByteArrayView(record), numberColumns, 2, put,

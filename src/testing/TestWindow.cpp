@@ -1,6 +1,6 @@
 #include "testing/TestWindow.h"
 
-#include "learners/CourseData.h"
+#include "learners/LearnerStore.h"
 #include "reader/ReaderState.h"
 #include "richtext/RichView.h"
 #include "ui/Dialogs.h"
@@ -199,7 +199,11 @@ void TfrmTest::finishTest(int percent)
     // the statistics as a test of the lecture it is not.
     if (!Run.isRetry()) {
         try {
-            m_state.XML().addTestResult(m_state.CurrentUser, Run.RecordedTopic, percent);
+            learners::TestResult result{Run.RecordedTopic, percent, {}};
+            for (const testing::AnsweredQuestion &answer : Run.Answers)
+                result.answers.append({answer.lecture, answer.number, answer.question,
+                                       answer.ticked, answer.correct});
+            m_state.learnerStore().addTestResult(m_state.CurrentUser, result);
         } catch (const std::exception &e) {
             // The learner must not leave believing the result was kept.
             dialogs::error(this, QStringLiteral("Результат теста не сохранён.\n") +

@@ -96,7 +96,7 @@ void TestHome::init()
     });
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = 0;
+    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
 }
 
 void TestHome::cleanup()

@@ -94,7 +94,7 @@ void TestLearnerPlace::startRun()
 {
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = 0;
+    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);
@@ -322,7 +322,8 @@ void TestLearnerPlace::progressOfEachLecture()
     xml.addTestResult(0, QStringLiteral("6"), 60);
     xml.addTestResult(0, QStringLiteral("0"), 100); // the general test belongs to no lecture
 
-    const auto lectures = progress::lectureProgress(xml, 0);
+    const learners::LearnerStore &store = frmMain->state().learnerStore();
+    const auto lectures = progress::lectureProgress(xml, store, store.learners().at(0).id);
     QCOMPARE(lectures.size(), 8);
     QCOMPARE(xml.openedPages(0), (QVector<int>{2, 4}));
     QVERIFY(lectures[1].opened && lectures[1].best == -1 && !lectures[1].passed());

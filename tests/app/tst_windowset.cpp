@@ -105,7 +105,7 @@ void TestWindowSet::windowsAreCreatedOnceInOrder()
         QVERIFY(!windows[i]->isVisible());
     }
     QCOMPARE(frmMain->windowTitle(), QString("Тарвел"));
-    QCOMPARE(frmMain->state().CurrentUser, -1);
+    QVERIFY(!frmMain->state().CurrentUser.isValid());
     QCOMPARE(frmMain->state().NormalSize, 10);
     QCOMPARE(frmMain->state().HeadingSize, 20);
     QCOMPARE(frmMain->state().SubheadingSize, 14);
@@ -143,14 +143,14 @@ void TestWindowSet::firstShowingGoesThroughSignIn()
     QTimer::singleShot(50, frmLogin, [&] {
         loginWasUp = frmLogin->isVisible();
         mainWasHidden = !frmMain->isVisible();
-        frmMain->state().CurrentUser = 0;
+        frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
         frmLogin->closeScreen();
     });
     frmMain->start();
     QVERIFY(loginWasUp);
     QVERIFY(mainWasHidden);
     QVERIFY(frmMain->isVisible());
-    QCOMPARE(frmLogin->RememberedUser, 0);
+    QCOMPARE(frmLogin->RememberedUser, frmMain->state().learnerStore().learners().value(0).id);
     QVERIFY(frmLogin->Flash->rootItem());
     QCOMPARE(frmLogin->Flash->rootItem()->property("frame").toInt(), 1);
     QVERIFY(parts::RichView1()->isVisible());
@@ -159,7 +159,7 @@ void TestWindowSet::firstShowingGoesThroughSignIn()
 
 void TestWindowSet::laterShowingsGoHomeAndHidePanels()
 {
-    frmMain->state().CurrentUser = 0;
+    frmMain->state().CurrentUser = learners::LearnerId(1);
     frmMain->state().PlayerShown = true;
     frmMain->state().MenuShown = true;
     parts::pnlMenu()->move(0, 0);
@@ -183,7 +183,7 @@ void TestWindowSet::laterShowingsGoHomeAndHidePanels()
 
 void TestWindowSet::closingTheMainWindowEndsNestedLoops()
 {
-    frmMain->state().CurrentUser = 0;
+    frmMain->state().CurrentUser = learners::LearnerId(1);
     // Home screen, and a sub-screen over it; "exit" from deep inside.
     QTimer::singleShot(50, frmIntro, [&] {
         QTimer::singleShot(50, frmAbout, [&] { frmMain->closeMainWindow(); });
@@ -223,7 +223,8 @@ void TestWindowSet::unreadableLearnersAreExplained()
     QVERIFY(messages[0].startsWith("Не удалось прочитать данные учеников"));
     QVERIFY(frmMain->isVisible());
     QVERIFY(!frmMain->XML().isLoaded());
-    QCOMPARE(frmMain->state().CurrentUser, 0);
+    // Nobody could be chosen: the reader is open for reading only.
+    QVERIFY(!frmMain->state().CurrentUser.isValid());
 }
 
 void TestWindowSet::startWindowsLeaveTheOthersToFirstShowing()

@@ -18,7 +18,7 @@
 #include <QXmlStreamReader>
 #include <QtTest>
 
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 namespace {
 
@@ -532,7 +532,7 @@ private slots:
                           QString(22, u'~')};
         QStringList coded;
         for (const QString &line : lines)
-            coded << testing::EncodeLine(line);
+            coded << core::EncodeLine(line);
         QByteArray bytes("\xFF\xFE");
         const QString text = coded.join(QStringLiteral("\r\n"));
         bytes.append(reinterpret_cast<const char *>(text.utf16()), text.size() * 2);

@@ -1,4 +1,5 @@
 #include "learners/CourseData.h"
+#include "learners/DectStore.h"
 #include "progress/ProgressText.h"
 
 #include <QDir>
@@ -172,8 +173,9 @@ void TestProgressText::reportText()
     QFETCH(QStringList, expected);
     learners::CourseData data;
     data.LoadCourseData();
+    const learners::DectStore store(data);
     QStringList lines;
-    progress::reportText(data, learner, [&](const QString &line) { lines.append(line); });
+    progress::reportText(store, store.idAt(learner), [&](const QString &line) { lines.append(line); });
     QCOMPARE(lines, expected);
 }
 
@@ -195,10 +197,11 @@ void TestProgressText::reportStopsAtAnUnreadableValue()
     QFETCH(QString, lastLine);
     learners::CourseData data;
     data.LoadCourseData();
+    const learners::DectStore store(data);
     QStringList lines;
     bool failed = false;
     try {
-        progress::reportText(data, learner, [&](const QString &line) { lines.append(line); });
+        progress::reportText(store, store.idAt(learner), [&](const QString &line) { lines.append(line); });
     } catch (const std::exception &) {
         failed = true;
     }

@@ -5,6 +5,7 @@
 #include "app/WindowSet.h"
 #include "screens/HomeScreen.h"
 #include "learners/CourseData.h"
+#include "learners/DectStore.h"
 #include "movie/MovieControl.h"
 #include "progress/ReportScreen.h"
 #include "progress/ProgressText.h"
@@ -13,7 +14,7 @@
 #include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
 #include "teacher/ReportFile.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 #include <QApplication>
 #include <QDir>
@@ -201,7 +202,7 @@ void TestProgressWindows::cleanup()
 void TestProgressWindows::signIn(int learner)
 {
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = learner;
+    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(learner).id;
 }
 
 // ---- Statistics -------------------------------------------------------------
@@ -374,12 +375,13 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     QStringList decoded;
     for (const QString &line : coded) {
         QVERIFY(line.startsWith(QStringLiteral("0;")));
-        decoded.append(testing::DecodeLine(line));
+        decoded.append(core::DecodeLine(line));
     }
     learners::CourseData data;
     data.LoadCourseData();
+    const learners::DectStore store(data);
     QStringList expected;
-    progress::reportText(data, learner, [&](const QString &line) { expected.append(line); });
+    progress::reportText(store, store.idAt(learner), [&](const QString &line) { expected.append(line); });
     QCOMPARE(decoded, expected);
     QCOMPARE(decoded.constFirst(), QStringLiteral("расшифрованный файл отчета"));
     // Time stamps keep their line feed inside their coded line.
@@ -473,8 +475,8 @@ void TestProgressWindows::reportWithUnreadableRecordKeepsItsFirstLines()
     QVERIFY(!run.openAfter);
     const QStringList coded = reportFileLines(path("vera.rep"));
     QCOMPARE(coded.size(), 13);
-    QCOMPARE(testing::DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
-    QCOMPARE(testing::DecodeLine(coded[12]), QString(22, u'~'));
+    QCOMPARE(core::DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
+    QCOMPARE(core::DecodeLine(coded[12]), QString(22, u'~'));
     QCOMPARE(m_messages,
              QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("vera.rep")});
 }

@@ -125,7 +125,7 @@ void TestReader::init()
     dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = 0;
+    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);

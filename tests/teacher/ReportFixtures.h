@@ -4,9 +4,10 @@
 // under test and the writer cannot drift apart.
 
 #include "learners/CourseData.h"
+#include "learners/DectStore.h"
 #include "progress/ProgressText.h"
 #include "richtext/RVDocument.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -25,7 +26,7 @@ inline QByteArray reportBytes(const QStringList &lines)
 {
     RVDocument doc;
     for (const QString &line : lines)
-        doc.addText(testing::EncodeLine(line), 2, 1, 0, 1);
+        doc.addText(core::EncodeLine(line), 2, 1, 0, 1);
     return doc.toUtf16Text(1);
 }
 
@@ -35,8 +36,9 @@ inline QStringList reportLines(int learner)
 {
     learners::CourseData data(courseFile());
     data.LoadCourseData();
+    const learners::DectStore store(data);
     QStringList lines;
-    progress::reportText(data, learner, [&](const QString &line) { lines << line; });
+    progress::reportText(store, store.idAt(learner), [&](const QString &line) { lines << line; });
     return lines;
 }
 

@@ -1,5 +1,5 @@
 #include "testing/Banks.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 #include <QDir>
 #include <QFile>
@@ -11,7 +11,7 @@ namespace {
 
 QByteArray code(const QString &record)
 {
-    return testing::EncodeLine(record).toLatin1();
+    return core::EncodeLine(record).toLatin1();
 }
 
 // Marks a bank file that is not there at all.
@@ -222,7 +222,7 @@ void TestBanks::loadBanks()
     bool failed = false;
     try {
         testing::LoadBanks(questions, answers, qPath, aPath);
-    } catch (const testing::CodingError &e) {
+    } catch (const core::CodingError &e) {
         failed = true;
         QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Coding table entry not found."));
     }

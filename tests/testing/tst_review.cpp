@@ -127,7 +127,7 @@ void TestReview::init()
     sections.close();
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = 0;
+    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);

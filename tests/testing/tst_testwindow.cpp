@@ -5,7 +5,7 @@
 #include "learners/CourseData.h"
 #include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 #include "testing/ReviewWindow.h"
 #include "testing/TestWindow.h"
 
@@ -106,7 +106,7 @@ void TestTestWindow::init()
     }
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = 0;
+    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
     m_homeShown = 0;
     m_messages.clear();
     m_errors.clear();
@@ -315,7 +315,7 @@ void TestTestWindow::runsThatStoreNothing()
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(questionBank);
     }
-    frmMain->state().CurrentUser = learner;
+    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(learner).id;
     const QByteArray before = readAll(QStringLiteral("dect.chh"));
 
     bool ran = false;
@@ -366,7 +366,7 @@ void TestTestWindow::banksAreParsedOncePerRun()
     const qint64 size = file.size();
     QVERIFY(file.open(QIODevice::ReadWrite));
     const QDateTime modified = file.fileTime(QFileDevice::FileModificationTime);
-    QByteArray other = testing::EncodeLine(QStringLiteral("1 1 Другой вопрос")).toLatin1() + "\n";
+    QByteArray other = core::EncodeLine(QStringLiteral("1 1 Другой вопрос")).toLatin1() + "\n";
     other += QByteArray(size - other.size(), '\n');
     QVERIFY(file.resize(0));
     QCOMPARE(file.write(other), size);

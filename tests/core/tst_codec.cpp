@@ -1,5 +1,5 @@
 #include "core/Cp1251.h"
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 #include <QTest>
 #include <iconv.h>
@@ -117,10 +117,10 @@ void TestCodec::decodeLine()
 {
     QFETCH(QString, line);
     QFETCH(QString, text);
-    QCOMPARE(testing::DecodeLine(line), text);
+    QCOMPARE(core::DecodeLine(line), text);
     // A bank's line is decoded from its bytes, to the same text.
     QByteArray bytes("stale bytes");
-    testing::decodeLineBytes(cp1251::fromUnicode(line), bytes);
+    core::decodeLineBytes(cp1251::fromUnicode(line), bytes);
     QCOMPARE(cp1251::toUnicode(bytes), text);
 }
 
@@ -142,15 +142,15 @@ void TestCodec::decodeLineErrors()
 {
     QFETCH(QString, line);
     try {
-        testing::DecodeLine(line);
+        core::DecodeLine(line);
         QFAIL("no error");
     } catch (const std::runtime_error &e) {
         QCOMPARE(QString::fromUtf8(e.what()), QStringLiteral("Coding table entry not found."));
     }
-    QVERIFY_THROWS_EXCEPTION(testing::CodingError, testing::DecodeLine(line));
+    QVERIFY_THROWS_EXCEPTION(core::CodingError, core::DecodeLine(line));
     QByteArray bytes;
-    QVERIFY_THROWS_EXCEPTION(testing::CodingError,
-                             testing::decodeLineBytes(cp1251::fromUnicode(line), bytes));
+    QVERIFY_THROWS_EXCEPTION(core::CodingError,
+                             core::decodeLineBytes(cp1251::fromUnicode(line), bytes));
 }
 
 void TestCodec::encodeLine_data()
@@ -170,9 +170,9 @@ void TestCodec::encodeLine()
 {
     QFETCH(QString, text);
     QFETCH(QString, line);
-    QCOMPARE(testing::EncodeLine(text), line);
+    QCOMPARE(core::EncodeLine(text), line);
     if (!text.isEmpty() && text != u"∑")
-        QCOMPARE(testing::DecodeLine(line), text);
+        QCOMPARE(core::DecodeLine(line), text);
 }
 
 void TestCodec::encodeLineLongTextCodesEveryByte()
@@ -182,10 +182,10 @@ void TestCodec::encodeLineLongTextCodesEveryByte()
         QString text;
         for (int i = 0; i < size; ++i)
             text += QChar(i % 3 == 0 ? u'Ж' : char16_t(u'a' + i % 26));
-        const QString line = testing::EncodeLine(text);
+        const QString line = core::EncodeLine(text);
         QVERIFY(line.startsWith(QStringLiteral("0;")));
         QCOMPARE(line.size(), 2 + (size + 2) / 3 * 4);
-        QCOMPARE(testing::DecodeLine(line), text);
+        QCOMPARE(core::DecodeLine(line), text);
     }
 }
 

@@ -5,7 +5,7 @@
 #include <QString>
 #include <stdexcept>
 
-namespace testing {
+namespace core {
 
 // A coded line is "0;" followed by the Base64 form of a text's Windows-1251
 // bytes. The banks hold one per record; report files are written in it.
@@ -32,4 +32,4 @@ void decodeLineBytes(QByteArrayView line, QByteArray &bytes);
 // is coded, however long the text is.
 QString EncodeLine(const QString &text);
 
-} // namespace testing
+} // namespace core

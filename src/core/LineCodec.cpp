@@ -1,4 +1,4 @@
-#include "testing/LineCodec.h"
+#include "core/LineCodec.h"
 
 #include "core/Cp1251.h"
 
@@ -8,7 +8,7 @@
 #include <cstring>
 #include <type_traits>
 
-namespace testing {
+namespace core {
 
 namespace {
 
@@ -137,4 +137,4 @@ QString EncodeLine(const QString &text)
     return line;
 }
 
-} // namespace testing
+} // namespace core

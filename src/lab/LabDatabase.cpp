@@ -173,13 +173,28 @@ QSqlQuery LabDatabase::exec(const QString &sql, const QVariantList &values)
     } else {
         ok = query.prepare(sql);
         if (ok) {
-            for (const QVariant &v : values)
-                query.addBindValue(v);
+            for (const QVariant &v : values) {
+                // A null QString would be stored as SQL NULL; the records
+                // keep empty text instead.
+                if (v.typeId() == QMetaType::QString && v.toString().isNull())
+                    query.addBindValue(QStringLiteral(""));
+                else
+                    query.addBindValue(v);
+            }
             ok = query.exec();
         }
     }
-    if (!ok)
-        raise(query.lastError(), sql);
+    if (!ok) {
+        const QSqlError error = query.lastError();
+        // End the failed transaction now: the query, going out of scope,
+        // frees its prepared statement, which an aborted transaction refuses.
+        if (m_inTransaction && !m_rolledBack && !isConnectionFailure(error)) {
+            QSqlQuery rollback(QSqlDatabase::database(m_connectionName, false));
+            rollback.exec(QStringLiteral("ROLLBACK"));
+            m_rolledBack = true;
+        }
+        raise(error, sql);
+    }
     return query;
 }
 
@@ -187,6 +202,15 @@ QVariant LabDatabase::scalar(const QString &sql, const QVariantList &values)
 {
     QSqlQuery query = exec(sql, values);
     return query.next() ? query.value(0) : QVariant();
+}
+
+void LabDatabase::rollback()
+{
+    if (!m_rolledBack && isOpen()) {
+        QSqlQuery query(QSqlDatabase::database(m_connectionName, false));
+        query.exec(QStringLiteral("ROLLBACK"));
+    }
+    m_rolledBack = true;
 }
 
 void LabDatabase::transaction(const std::function<void()> &work)
@@ -209,6 +233,7 @@ void LabDatabase::transaction(const std::function<void()> &work)
                 m_reconnectHook();
             }
             m_inTransaction = true;
+            m_rolledBack = false;
             exec(QStringLiteral("BEGIN"));
             work();
             exec(QStringLiteral("COMMIT"));
@@ -221,18 +246,13 @@ void LabDatabase::transaction(const std::function<void()> &work)
                             || e.detail().startsWith(QStringLiteral("40001"))
                             || e.detail().startsWith(QStringLiteral("40P01"));
             if (!retry) {
-                if (isOpen()) {
-                    QSqlQuery rollback(QSqlDatabase::database(m_connectionName, false));
-                    rollback.exec(QStringLiteral("ROLLBACK"));
-                }
+                rollback();
                 throw;
             }
             if (e.kind() != LabError::Kind::Query)
                 close();
-            else if (isOpen()) {
-                QSqlQuery rollback(QSqlDatabase::database(m_connectionName, false));
-                rollback.exec(QStringLiteral("ROLLBACK"));
-            }
+            else
+                rollback();
             if (deadline.hasExpired()) {
                 if (e.kind() == LabError::Kind::Query)
                     throw;
@@ -246,10 +266,7 @@ void LabDatabase::transaction(const std::function<void()> &work)
             delay = std::min(delay * 2, 1000);
         } catch (...) {
             m_inTransaction = false;
-            if (isOpen()) {
-                QSqlQuery rollback(QSqlDatabase::database(m_connectionName, false));
-                rollback.exec(QStringLiteral("ROLLBACK"));
-            }
+            rollback();
             throw;
         }
     }
@@ -296,6 +313,7 @@ QStringList LabDatabase::migrate(const QVector<Migration> &list)
     while (!done) {
         transaction([&] {
             exec(QStringLiteral("SELECT pg_advisory_xact_lock(?)"), {kMigrationLockKey});
+            exec(QStringLiteral("SET LOCAL client_min_messages = warning"));
             exec(QStringLiteral("CREATE TABLE IF NOT EXISTS ") + kVersionTable
                  + QStringLiteral(" (version integer PRIMARY KEY, applied timestamptz NOT NULL "
                                   "DEFAULT now(), note text NOT NULL DEFAULT '')"));

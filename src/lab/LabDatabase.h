@@ -74,12 +74,14 @@ public:
 private:
     [[noreturn]] void raise(const QSqlError &error, const QString &sql);
     bool isConnectionFailure(const QSqlError &error) const;
+    void rollback();
 
     ConnectionSettings m_settings;
     QString m_connectionName;
     int m_retryWindowMs = 15000;
     std::function<void()> m_reconnectHook;
     bool m_inTransaction = false;
+    bool m_rolledBack = false;
 };
 
 } // namespace lab

@@ -51,10 +51,13 @@ const QVector<LabDatabase::Migration> &LabDatabase::migrations()
                  "CREATE TABLE answer ("
                  " result_id bigint NOT NULL REFERENCES test_result (id) ON DELETE CASCADE,"
                  " position integer NOT NULL,"
+                 " lecture text NOT NULL,"
+                 " number text NOT NULL,"
                  " question text NOT NULL,"
-                 " ticks text NOT NULL,"
+                 " ticks text NOT NULL,"  // the ticked options, letters A to E
                  " correct boolean NOT NULL,"
                  " PRIMARY KEY (result_id, position))"),
+             QStringLiteral("CREATE INDEX answer_question ON answer (lecture, number)"),
              QStringLiteral(
                  "CREATE TABLE bookmark ("
                  " id bigserial PRIMARY KEY,"

@@ -228,6 +228,7 @@ void LabDatabase::transaction(const std::function<void()> &work)
                 open();
                 reconnected = true;
             }
+            m_rolledBack = true; // no transaction open yet
             if (reconnected && m_reconnectHook) {
                 reconnected = false;
                 m_reconnectHook();

@@ -12,8 +12,10 @@ int main(int argc, char *argv[])
     setUpApplication();
 
     // Two copies on one course folder would overwrite each other's saves.
+    // In a computer lab the class database keeps the learners, and the
+    // course folder is only read.
     learners::CourseLock lock;
-    if (!lock.tryLock()) {
+    if (!labModeWanted() && !lock.tryLock()) {
         dialogs::message(nullptr, lock.message());
         return 0;
     }

@@ -79,10 +79,18 @@ LabStore::LabStore(const ConnectionSettings &settings)
     m_db->setReconnectHook([this] { retakeClaim(); });
 }
 
+LabStore::LabStore(const LabError &settingsError)
+    : m_refusal(settingsError)
+    , m_db(std::make_unique<LabDatabase>(ConnectionSettings()))
+{
+}
+
 LabStore::~LabStore() = default;
 
 void LabStore::open()
 {
+    if (m_refusal)
+        throw StoreError(m_refusal->message(), storeKind(m_refusal->kind()));
     if (isOpen())
         return;
     try {

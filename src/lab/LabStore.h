@@ -3,8 +3,11 @@
 #include "lab/LabDatabase.h"
 #include "learners/LearnerStore.h"
 
+#include "lab/LabError.h"
+
 #include <QDateTime>
 #include <memory>
+#include <optional>
 
 namespace lab {
 
@@ -20,6 +23,9 @@ class LabStore final : public learners::LearnerStore
 {
 public:
     explicit LabStore(const ConnectionSettings &settings);
+    // A seat meant for the lab whose settings cannot be used: open() says
+    // why, and the seat keeps no learner records anywhere else.
+    explicit LabStore(const LabError &settingsError);
     ~LabStore() override;
 
     LabDatabase &database() { return *m_db; }
@@ -84,6 +90,7 @@ private:
     [[noreturn]] void throwInUse(qint64 learner) const;
 
     ConnectionSettings m_settings;
+    std::optional<LabError> m_refusal;
     std::unique_ptr<LabDatabase> m_db;
     learners::LearnerId m_claimed;
     mutable int m_backendPid = 0; // the session that holds m_claimed

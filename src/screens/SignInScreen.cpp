@@ -279,9 +279,22 @@ void TfrmLogin::Enter()
     try {
         m_state.learnerStore().claimLearner(learner);
     } catch (const learners::StoreError &e) {
-        // Gone meanwhile, or at work at another seat: say so and stay.
-        dialogs::message(this, e.message());
-        return;
+        // Gone meanwhile: say so and stay. At work at another seat (a
+        // computer lab): the learner may move here, once asked.
+        if (e.kind() != learners::StoreError::Kind::InUse) {
+            dialogs::message(this, e.message());
+            return;
+        }
+        if (!dialogs::question(this, e.message() + QStringLiteral("\n\nПродолжить работу на этом "
+                                                                  "компьютере? На том компьютере "
+                                                                  "работа ученика прервётся.")))
+            return;
+        try {
+            m_state.learnerStore().claimLearner(learner, true);
+        } catch (const learners::StoreError &again) {
+            dialogs::message(this, again.message());
+            return;
+        }
     }
     m_state.CurrentUser = learner;
     m_navigator.showHome(true);

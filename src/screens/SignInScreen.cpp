@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
+#include <QHash>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QQuickItem>
@@ -110,9 +111,23 @@ bool TfrmLogin::FillLearnerList()
     try {
         learners::LearnerStore &store = m_state.learnerStore();
         store.open();
-        store.readLearners([this](const learners::LearnerEntry &entry) {
-            LBNames->addItem(entry.name, QVariant::fromValue(entry.id));
-        });
+        // Namesakes are told apart by surname and group where the store
+        // lists them (the class database); dect.chh lists first names only.
+        const QVector<learners::LearnerEntry> entries = store.learners();
+        QHash<QString, int> named;
+        for (const learners::LearnerEntry &entry : entries)
+            ++named[entry.name];
+        for (const learners::LearnerEntry &entry : entries) {
+            QString shown = entry.name;
+            QStringList more;
+            for (const QString &part : {entry.sourname.trimmed(), entry.group.trimmed()}) {
+                if (!part.isEmpty())
+                    more << part;
+            }
+            if (named.value(entry.name) > 1 && !more.isEmpty())
+                shown += QStringLiteral(" (") + more.join(QStringLiteral(", ")) + u')';
+            LBNames->addItem(shown, QVariant::fromValue(entry.id));
+        }
     } catch (const std::exception &e) {
         // A list that cannot be read closes the screen; the entries added so
         // far stay.

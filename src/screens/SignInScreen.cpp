@@ -104,6 +104,11 @@ void TfrmLogin::FormActivate()
     m_state.History.push(HistoryCommand(hkHome, false, 0));
 }
 
+namespace {
+// The surname and group of a list entry, for telling namesakes apart.
+constexpr int kDetailRole = Qt::UserRole + 1;
+} // namespace
+
 bool TfrmLogin::FillLearnerList()
 {
     LBNames->clear();
@@ -111,22 +116,23 @@ bool TfrmLogin::FillLearnerList()
     try {
         learners::LearnerStore &store = m_state.learnerStore();
         store.open();
-        // Namesakes are told apart by surname and group where the store
-        // lists them (the class database); dect.chh lists first names only.
-        const QVector<learners::LearnerEntry> entries = store.learners();
         QHash<QString, int> named;
-        for (const learners::LearnerEntry &entry : entries)
-            ++named[entry.name];
-        for (const learners::LearnerEntry &entry : entries) {
-            QString shown = entry.name;
+        store.readLearners([&](const learners::LearnerEntry &entry) {
+            LBNames->addItem(entry.name, QVariant::fromValue(entry.id));
             QStringList more;
             for (const QString &part : {entry.sourname.trimmed(), entry.group.trimmed()}) {
                 if (!part.isEmpty())
                     more << part;
             }
-            if (named.value(entry.name) > 1 && !more.isEmpty())
-                shown += QStringLiteral(" (") + more.join(QStringLiteral(", ")) + u')';
-            LBNames->addItem(shown, QVariant::fromValue(entry.id));
+            LBNames->setItemData(LBNames->count() - 1, more.join(QStringLiteral(", ")), kDetailRole);
+            ++named[entry.name];
+        });
+        // Namesakes are told apart by surname and group where the store
+        // lists them (the class database); dect.chh lists first names only.
+        for (int row = 0; row < LBNames->count(); ++row) {
+            const QString detail = LBNames->itemData(row, kDetailRole).toString();
+            if (named.value(LBNames->itemText(row)) > 1 && !detail.isEmpty())
+                LBNames->setItemText(row, LBNames->itemText(row) + QStringLiteral(" (") + detail + u')');
         }
     } catch (const std::exception &e) {
         // A list that cannot be read closes the screen; the entries added so

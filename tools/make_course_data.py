@@ -47,9 +47,34 @@ MAX_RECORD_BYTES = 4096
 MIN_QUESTIONS = 15
 MIN_APPLIED_SHARE = 0.5
 SINGLE_LETTER_SHARE = (0.15, 0.25)
-MULTI_FIRST_LETTER_MAX = 0.35
-MULTI_A_AND_B_MAX = 0.35
+# Within one lecture no letter may dominate the single answers, the letters
+# must not come in equal numbers (a known quota gives the last answers away
+# by elimination), no letter may be the key more than MAX_RUN times in a row,
+# and the keys must not repeat with a short period (ABCDE ABCDE ...).
+LECTURE_SINGLE_LETTER_MAX = 0.35
+MAX_RUN = 3
+MAX_PERIOD = 5
+PERIOD_MATCH_MAX = 0.6
+# A question that may have several right options says so in its text; the
+# learner is never told how many. Their keys hold 1 to 4 letters, every size
+# turns up, none prevails, and every letter is about equally often right.
+SELECT_ALL = "выберите все верные ответы"
+MULTI_SIZES = (1, 2, 3, 4)
+MULTI_SIZE_MAX_SHARE = 0.4
+MULTI_SIZES_ALL_FROM = 8
+MULTI_LETTER_SHARE = (0.12, 0.28)
+# The longest option must not give the key away: among the questions with a
+# unique longest option, that option is right about as often as chance says.
+LONGEST_KEY_FACTOR = 1.25
+LONGEST_KEY_SLACK = 1
+LONGEST_KEY_LECTURE_SLACK = 2
 LETTERS = "ABCDE"
+# A question points at the section that teaches its topic; these closing
+# sections only practise what the others teach.
+PRACTICE_TITLES = ("Разобранные примеры", "Упражнения с ответами")
+# A glossary source line "- | Термин | причина" names a bold term that is
+# left out of the glossary on purpose.
+OMITTED_MARK = "-"
 KINDS = {"применение": "apply", "знание": "recall"}
 
 GLOSSARY_TITLE = "Словарь терминов"
@@ -259,6 +284,22 @@ class Question:
         return "".join(LETTERS[i] for i, (flag, _) in enumerate(self.options)
                        if flag == "1")
 
+    def select_all(self):
+        """Whether the question asks for every right option."""
+        return SELECT_ALL in self.text.casefold()
+
+    def longest(self):
+        """The index of the option that is longer than every other, or None."""
+        lengths = [len(option) for _, option in self.options]
+        top = max(lengths)
+        return lengths.index(top) if lengths.count(top) == 1 else None
+
+
+def collapse_blanks(text):
+    """Blanks run together as one, but no-break spaces stay: they keep
+    «40 960» and «8 бит» on one line in the test window."""
+    return re.sub(r" {2,}", " ", text).strip(" ")
+
 
 SECTION_LINE = re.compile(r"^§\s*(\d+)\.(\d+)\s+(\S+)\s*$")
 
@@ -307,7 +348,7 @@ def read_questions(path, lecture=None):
                 raise SourceError("%s: %s inside a line" % (spot, name))
         if not line.strip():
             continue
-        kind, body = line[0], " ".join(line[1:].split())
+        kind, body = line[0], collapse_blanks(line[1:])
         if kind == "§":
             if pending is not None:
                 raise SourceError("%s: a second section line before the question" % spot)
@@ -366,48 +407,106 @@ def percent(part, whole):
     return 100.0 * part / whole if whole else 0.0
 
 
-def bank_statistics(question_sets, lectures):
+def practice_marks(lectures):
+    """The marks of the worked-examples and exercises sections."""
+    return {mark for _, _, sections in lectures for mark, title in sections
+            if title in PRACTICE_TITLES}
+
+
+def periodic(keys):
+    """The shortest period p (2..MAX_PERIOD) with which the key sequence
+    repeats itself in most places, or None."""
+    for period in range(2, MAX_PERIOD + 1):
+        pairs = len(keys) - period
+        if pairs < 2 * period:
+            continue
+        same = sum(1 for i in range(pairs) if keys[i] == keys[i + period])
+        if same > PERIOD_MATCH_MAX * pairs:
+            return period
+    return None
+
+
+def longest_run(keys):
+    best, run = 0, 0
+    for i, key in enumerate(keys):
+        run = run + 1 if i and keys[i - 1] == key else 1
+        best = max(best, run)
+    return best
+
+
+def longest_is_key(questions):
+    """(how many questions with a unique longest option have it right, how
+    many would by chance)."""
+    hits, chance = 0, 0.0
+    for q in questions:
+        index = q.longest()
+        if index is None:
+            continue
+        chance += len(q.key()) / OPTIONS_PER_QUESTION
+        hits += q.options[index][0] == "1"
+    return hits, chance
+
+
+def bank_statistics(question_sets, lectures, selected=None):
     """Print the statistics of the banks and return the list of broken rules.
     question_sets: (lecture, file name, questions); lectures: (number,
-    description, sections)."""
+    description, sections); selected: the lectures whose questions the rules
+    judge (all when None), so that part of a course can be checked while the
+    rest is being rewritten."""
     sections_of_lecture = {number: [mark for mark, _ in sections]
                            for number, _, sections in lectures}
+    practice = practice_marks(lectures)
     problems = []
     lines = ["Статистика банка вопросов:"]
     singles = {letter: 0 for letter in LETTERS}
-    firsts = {letter: 0 for letter in LETTERS}
-    multi_total = 0
-    a_and_b = 0
+    multi_letters = {letter: 0 for letter in LETTERS}
+    sizes = {size: 0 for size in MULTI_SIZES}
+    everything = []
     for lecture, where, questions in question_sets:
+        if selected is not None and lecture not in selected:
+            continue
+        everything += questions
         total = len(questions)
         applied = sum(1 for q in questions if q.kind == "применение")
-        own_singles = {letter: 0 for letter in LETTERS}
-        multi = 0
-        for q in questions:
-            key = q.key()
-            if len(key) == 1:
-                singles[key] += 1
-                own_singles[key] += 1
-            else:
-                multi += 1
-                multi_total += 1
-                firsts[key[0]] += 1
-                if "A" in key and "B" in key:
-                    a_and_b += 1
+        single_keys = [q.key() for q in questions if not q.select_all()]
+        multi_keys = [q.key() for q in questions if q.select_all()]
+        own_singles = {letter: single_keys.count(letter) for letter in LETTERS}
+        for letter in LETTERS:
+            singles[letter] += own_singles[letter]
+            multi_letters[letter] += sum(letter in key for key in multi_keys)
+        for key in multi_keys:
+            if len(key) in sizes:
+                sizes[len(key)] += 1
         known = sections_of_lecture.get(lecture, [])
+        teaching = [mark for mark in known if mark not in practice]
         tested = {q.mark for q in questions}
         for q in questions:
+            if len(q.key()) > 1 and not q.select_all():
+                problems.append(
+                    "%s:%d: the question has %d right options, so its text must say "
+                    "\"%s\"" % (where, q.line, len(q.key()), SELECT_ALL))
+            if len(q.key()) > max(MULTI_SIZES):
+                problems.append("%s:%d: every option of the question is right"
+                                % (where, q.line))
             if known and q.mark not in known:
                 problems.append("%s:%d: section %s is not a checkpoint of lection%d.rvf"
                                 % (where, q.line, q.mark, lecture))
-        untested = [mark for mark in known if mark not in tested]
+            elif q.mark in practice:
+                problems.append(
+                    "%s:%d: section %s only practises; point the question at the "
+                    "section that teaches its topic" % (where, q.line, q.mark))
+        untested = [mark for mark in teaching if mark not in tested]
+        hits, chance = longest_is_key(questions)
         lines.append(
-            "  лекция %d: %d вопросов, применение %d (%.0f %%), с одним ответом %d "
-            "(%s), с несколькими %d; разделов %d, без вопросов: %s"
+            "  лекция %d: %d вопросов, применение %d (%.0f %%); с одним ответом %d "
+            "(%s), ключи %s; «все верные» %d, ключи %s; самый длинный вариант "
+            "верен в %d (случайно %.1f); разделов %d, без вопросов: %s"
             % (lecture, total, applied, percent(applied, total),
-               total - multi,
+               len(single_keys),
                " ".join("%s %d" % (letter, own_singles[letter]) for letter in LETTERS),
-               multi, len(known), ", ".join(untested) or "нет"))
+               "".join(single_keys) or "нет", len(multi_keys),
+               " ".join(multi_keys) or "нет", hits, chance,
+               len(teaching), ", ".join(untested) or "нет"))
         if total < MIN_QUESTIONS:
             problems.append("%s: %d questions; a lecture needs at least %d"
                             % (where, total, MIN_QUESTIONS))
@@ -417,15 +516,54 @@ def bank_statistics(question_sets, lectures):
         if untested:
             problems.append("%s: no question tests section(s) %s"
                             % (where, ", ".join(untested)))
+        if single_keys:
+            for letter in LETTERS:
+                if own_singles[letter] > LECTURE_SINGLE_LETTER_MAX * len(single_keys):
+                    problems.append(
+                        "%s: option %s is the single right answer in %d of %d questions; "
+                        "at most %d %% may" % (where, letter, own_singles[letter],
+                                               len(single_keys),
+                                               100 * LECTURE_SINGLE_LETTER_MAX))
+            if len(single_keys) >= len(LETTERS) and len(set(own_singles.values())) == 1:
+                problems.append(
+                    "%s: every letter is the single right answer %d times; a fixed quota "
+                    "lets a learner find the last answers by elimination"
+                    % (where, own_singles["A"]))
+            if longest_run(single_keys) > MAX_RUN:
+                problems.append("%s: the same single right answer more than %d times in a row (%s)"
+                                % (where, MAX_RUN, "".join(single_keys)))
+            period = periodic(single_keys)
+            if period:
+                problems.append("%s: the single right answers repeat every %d questions (%s)"
+                                % (where, period, "".join(single_keys)))
+        if len(multi_keys) >= 3:
+            for letter in LETTERS:
+                if all(letter in key for key in multi_keys):
+                    problems.append(
+                        "%s: option %s is right in every question with several right "
+                        "options" % (where, letter))
+        if hits > chance + LONGEST_KEY_LECTURE_SLACK:
+            problems.append(
+                "%s: the longest option is right in %d questions; chance gives %.1f"
+                % (where, hits, chance))
 
     single_total = sum(singles.values())
-    lines.append("  весь курс, один верный ответ (%d): %s" % (
+    multi_total = sum(sizes.values())
+    right_total = sum(multi_letters.values())
+    hits, chance = longest_is_key(everything)
+    lines.append("  всего, один верный ответ (%d): %s" % (
         single_total, ", ".join("%s %d (%.0f %%)" % (letter, singles[letter],
                                                    percent(singles[letter], single_total))
                                 for letter in LETTERS)))
-    lines.append("  весь курс, несколько верных (%d): первая буква ключа %s; A и B вместе %d (%.0f %%)" % (
-        multi_total, ", ".join("%s %d" % (letter, firsts[letter]) for letter in LETTERS),
-        a_and_b, percent(a_and_b, multi_total)))
+    lines.append("  всего, «выберите все верные ответы» (%d): верные варианты %s; "
+                 "размер ключа %s" % (
+                     multi_total,
+                     ", ".join("%s %d (%.0f %%)" % (letter, multi_letters[letter],
+                                                  percent(multi_letters[letter], right_total))
+                               for letter in LETTERS),
+                     ", ".join("%d: %d" % (size, sizes[size]) for size in MULTI_SIZES)))
+    lines.append("  всего, самый длинный вариант верен в %d вопросах (случайно %.1f)"
+                 % (hits, chance))
     print("\n".join(lines))
 
     low, high = SINGLE_LETTER_SHARE
@@ -437,17 +575,31 @@ def bank_statistics(question_sets, lectures):
                     "option %s is the single right answer in %.0f %% of single-answer "
                     "questions; each letter must be in %d-%d %%"
                     % (letter, 100 * share, 100 * low, 100 * high))
-    if multi_total:
+    low, high = MULTI_LETTER_SHARE
+    if right_total:
         for letter in LETTERS:
-            if firsts[letter] / multi_total > MULTI_FIRST_LETTER_MAX:
+            share = multi_letters[letter] / right_total
+            if not low <= share <= high:
                 problems.append(
-                    "%.0f %% of multi-answer keys start with %s; at most %d %% may"
-                    % (percent(firsts[letter], multi_total), letter,
-                       100 * MULTI_FIRST_LETTER_MAX))
-        if a_and_b / multi_total > MULTI_A_AND_B_MAX:
+                    "option %s is %.0f %% of the right options of the questions with "
+                    "several right options; each letter must be %d-%d %%"
+                    % (letter, 100 * share, 100 * low, 100 * high))
+    if multi_total:
+        for size in MULTI_SIZES:
+            if sizes[size] > MULTI_SIZE_MAX_SHARE * multi_total:
+                problems.append(
+                    "%d of %d questions with several right options have %d right; "
+                    "at most %d %% may share a key size"
+                    % (sizes[size], multi_total, size, 100 * MULTI_SIZE_MAX_SHARE))
+        missing = [str(size) for size in MULTI_SIZES if not sizes[size]]
+        if multi_total >= MULTI_SIZES_ALL_FROM and missing:
             problems.append(
-                "%.0f %% of multi-answer keys hold both A and B; at most %d %% may"
-                % (percent(a_and_b, multi_total), 100 * MULTI_A_AND_B_MAX))
+                "no question with several right options has %s right; vary the "
+                "number of right options from %d to %d"
+                % (" or ".join(missing), MULTI_SIZES[0], MULTI_SIZES[-1]))
+    if hits > LONGEST_KEY_FACTOR * chance + LONGEST_KEY_SLACK:
+        problems.append("the longest option is right in %d questions; chance gives %.1f"
+                        % (hits, chance))
     return problems
 
 
@@ -480,13 +632,15 @@ def heading_letter(term):
 
 
 def read_glossary(folder, lectures):
-    """All glossary entries: (term, definition, mark), sorted."""
+    """All glossary entries, (term, definition, mark) sorted, and the terms
+    deliberately left out of the glossary, (term, reason, where)."""
     known = {mark for _, _, sections in lectures for mark, _ in sections}
     entries = []
+    omitted = []
     seen = {}
     if not os.path.isdir(folder):
         warn("%s is missing; the glossary is empty" % os.path.relpath(folder))
-        return entries
+        return entries, omitted
     for name in sorted(os.listdir(folder)):
         if not name.endswith(".txt"):
             continue
@@ -508,6 +662,9 @@ def read_glossary(folder, lectures):
                 raise SourceError("%s: a glossary line is \"N.K | Термин | Определение.\""
                                   % spot)
             mark, term, definition = parts
+            if mark == OMITTED_MARK:
+                omitted.append((term, definition, spot))
+                continue
             if not re.fullmatch(r"\d+\.\d+", mark):
                 raise SourceError("%s: %r is not a section mark such as 3.2" % (spot, mark))
             if own and mark.split(".")[0] != own.group(1):
@@ -526,7 +683,79 @@ def read_glossary(folder, lectures):
             seen[folded] = spot
             entries.append((term, definition.rstrip(". "), mark))
     entries.sort(key=lambda entry: (sort_key(entry[0]), entry[0]))
-    return entries
+    return entries, omitted
+
+
+# A bold term is a text item of this style inside running text.
+TERM_STYLE = "3"
+SCRIPT_STYLES = (TERM_STYLE, "7", "8")
+# Formulas, code, paths and templates are set in the same style but are no terms.
+NOT_A_TERM = re.compile(r"[\d=·:/\\@<>→…«»;,.]")
+
+
+def bold_terms(root):
+    """The bold terms of a lecture, each once, in document order."""
+    found = []
+    for p in root.iter("p"):
+        if p.get("para") == "2":
+            continue
+        items = [child for child in p if child.tag == "t"]
+        # Lines that are all in the term style are code, tables or formulas.
+        running = bool((p.text or "").strip()) or any(
+            (child.tail or "").strip() for child in p) or any(
+            (child.text or "").strip() and child.get("style", "0") not in SCRIPT_STYLES
+            for child in items)
+        if not running:
+            continue
+        for child in items:
+            if child.get("style", "0") != TERM_STYLE:
+                continue
+            text = " ".join((child.text or "").replace("\u00a0", " ").split()).rstrip(".")
+            if (len(re.findall(r"[^\W\d_]", text)) < 2 or NOT_A_TERM.search(text)
+                    or text in found):
+                continue
+            found.append(text)
+    return found
+
+
+def term_words(term):
+    return term.casefold().replace("ё", "е").replace("\u00a0", " ").split()
+
+
+def same_word(a, b):
+    """Two forms of one word: a long common beginning, differing only in the
+    ending, as «каналу» and «канал» or «весом» and «вес» do."""
+    common = len(os.path.commonprefix([a, b]))
+    return a == b or (common >= 3 and common >= max(len(a), len(b)) - 3)
+
+
+def names_of(term):
+    """A glossary term and the names it stands for: «Юникод (Unicode)» is
+    also «Юникод» and «Unicode»."""
+    names = [term]
+    match = re.fullmatch(r"(.*?)\s*\(([^()]*)\)\s*(.*)", term)
+    if match:
+        names += [" ".join(filter(None, (match.group(1), match.group(3)))), match.group(2)]
+    return [term_words(name) for name in names if name.strip()]
+
+
+def covers(term, bold):
+    """Whether a glossary term names a bold term of a lecture: the bold
+    words, in some grammatical form, stand together in the term
+    («достоверность» is «Достоверность информации», «с плавающей запятой»
+    is «Число с плавающей запятой»)."""
+    words = term_words(bold)
+    return any(all(same_word(a, b) for a, b in zip(words, name[start:]))
+               for name in names_of(term)
+               for start in range(len(name) - len(words) + 1))
+
+
+def uncovered_terms(root, glossary, omitted):
+    """The bold terms of a lecture that the glossary neither defines nor
+    lists as left out."""
+    known = [term for term, _, _ in glossary] + [term for term, _, _ in omitted]
+    return [bold for bold in bold_terms(root)
+            if not any(covers(term, bold) for term in known)]
 
 
 def glossary_document(entries):
@@ -639,6 +868,22 @@ def write_atomically(path, data):
         raise
 
 
+def lecture_selection(text):
+    """"1-4" or "1,3,5-8" as a set of lecture numbers."""
+    chosen = set()
+    for part in text.split(","):
+        match = re.fullmatch(r"\s*(\d+)\s*(?:-\s*(\d+)\s*)?", part)
+        if not match:
+            raise argparse.ArgumentTypeError("%r is not a list such as 1-4 or 1,3,5-8" % text)
+        first = int(match.group(1))
+        last = int(match.group(2) or first)
+        if not 1 <= first <= last <= LECTURE_COUNT:
+            raise argparse.ArgumentTypeError(
+                "%r: lectures are numbered 1 to %d" % (text, LECTURE_COUNT))
+        chosen.update(range(first, last + 1))
+    return chosen
+
+
 def main(argv=None):
     root = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
     parser = argparse.ArgumentParser(
@@ -652,6 +897,10 @@ def main(argv=None):
                              "from the ones in the course folder")
     parser.add_argument("--force", action="store_true",
                         help="replace a dect.chh that holds learner records")
+    parser.add_argument("--lectures", type=lecture_selection, default=None,
+                        metavar="LIST",
+                        help="judge the banks and the glossary coverage of these "
+                             "lectures only, e.g. 1-4 or 1,3,5-8 (default: all)")
     args = parser.parse_args(argv)
 
     course = args.course
@@ -699,15 +948,25 @@ def main(argv=None):
             question_sets.append(
                 (number, os.path.relpath(path), read_questions(path, number)))
 
-        problems = bank_statistics(question_sets, lectures)
+        problems = bank_statistics(question_sets, lectures, args.lectures)
+        glossary, omitted = read_glossary(os.path.join(course, "src", "glossary"),
+                                          lectures)
+        for number in range(1, LECTURE_COUNT + 1):
+            path = os.path.join(lections, "lection%d.rvf" % number)
+            if (args.lectures is not None and number not in args.lectures
+                    or not os.path.exists(path)):
+                continue
+            for term in uncovered_terms(parse_rvf(path), glossary, omitted):
+                problems.append(
+                    "%s: the bold term «%s» is neither in the glossary nor listed "
+                    "there as left out (\"%s | %s | причина\")"
+                    % (os.path.relpath(path), term, OMITTED_MARK, term))
         if problems:
             for problem in problems:
                 print("error: " + problem, file=sys.stderr)
-            print("error: the question banks break %d rule(s); nothing written"
+            print("error: the course breaks %d rule(s); nothing written"
                   % len(problems), file=sys.stderr)
             return 1
-
-        glossary = read_glossary(os.path.join(course, "src", "glossary"), lectures)
 
         outputs = {"dect.chh": course_data_document(info_sections, lectures)}
         outputs["questions.qzt"], outputs["ansvers.qzt"] = banks(question_sets)

@@ -2,7 +2,8 @@ import QtQuick
 import "components"
 
 // Lecture 1: information and its measurement — from one bit to gigabytes,
-// then the volume of a word by the alphabetical approach.
+// the volume of a word by the alphabetical approach, then Hartley's formula
+// as halving questions.
 Rectangle {
     id: root
     width: 550
@@ -25,15 +26,22 @@ Rectangle {
             "Бит — наименьшая единица информации. Он принимает одно из двух значений: 0 или 1.",
             "Восемь битов составляют байт: 1 байт = 8 бит.",
             "Одного байта хватает на один символ: в кодировке Windows-1251 буква «Т» имеет код 210, то есть 11010010.",
-            "Байты собираются в килобайты: 1 Кбайт = 1024 байта.",
+            "Байты собираются в килобайты: 1 Кбайт = 1024 байт.",
             "1 Мбайт = 1024 Кбайт, 1 Гбайт = 1024 Мбайт: каждая ступень в 1024 раза больше.",
             "Объём текста: в слове «ТЕКСТ» K = 5 символов, и в Windows-1251 каждый весит i = 8 бит.",
-            "I = K · i = 5 · 8 = 40 бит, то есть 5 байт: объём зависит от числа символов, а не от смысла."
+            "I = K · i = 5 · 8 = 40 бит, то есть 5 байт: объём зависит от числа символов, а не от смысла.",
+            "Формула Хартли: загадана одна из N = 8 равновероятных карточек. Сколько вопросов «да или нет» нужно, чтобы её найти?",
+            "Вопрос 1: «Номер больше 4?» — «Да». Осталось 4 карточки из 8: ответ несёт 1 бит.",
+            "Вопрос 2: «Номер больше 6?» — «Нет». Осталось 2 карточки: получено уже 2 бита.",
+            "Вопрос 3: «Номер больше 5?» — «Да». Это карточка 6. Три ответа — 3 бита: по формуле Хартли 8 = 2³, i = 3."
         ]
 
         Item {
             id: bits
             width: 518; height: 120
+            opacity: scene.step >= 7 ? 0 : 1
+            visible: opacity > 0
+            Behavior on opacity { NumberAnimation { duration: 300 } }
             property int blink: 0
             readonly property string letter: "11010010"
             readonly property string sample: "01100101"
@@ -153,7 +161,7 @@ Rectangle {
         // The alphabetical approach: a word, its symbols and its volume.
         Item {
             x: 20; y: 132; width: 478; height: 120
-            opacity: scene.step >= 5 ? 1 : 0
+            opacity: scene.step >= 5 && scene.step < 7 ? 1 : 0
             visible: opacity > 0
             Behavior on opacity { NumberAnimation { duration: 400 } }
             Row {
@@ -195,6 +203,73 @@ Rectangle {
                 Text {
                     anchors.centerIn: parent
                     text: "I = K · i = 5 · 8 = 40 бит = 5 байт"
+                    font.family: Theme.font; font.pixelSize: 20; font.bold: true
+                    color: Theme.onDark
+                }
+            }
+        }
+            // Hartley's formula: every answer halves the cards still possible.
+        Item {
+            id: hartley
+            x: 10; y: 8; width: 498; height: 240
+            opacity: scene.step >= 7 ? 1 : 0
+            visible: opacity > 0
+            Behavior on opacity { NumberAnimation { duration: 400 } }
+            // Answers given so far, and the cards each leaves.
+            readonly property int answers: Math.max(0, scene.step - 7)
+            readonly property var low: [1, 5, 5, 6]
+            readonly property var high: [8, 8, 6, 6]
+            Row {
+                id: cards
+                x: (parent.width - width) / 2
+                spacing: 10
+                Repeater {
+                    model: 8
+                    Rectangle {
+                        readonly property int number: index + 1
+                        readonly property bool open: number >= hartley.low[hartley.answers]
+                                                     && number <= hartley.high[hartley.answers]
+                        width: 50; height: 70; radius: 8
+                        color: open ? (hartley.answers === 3 ? Theme.accent : Theme.primary) : Theme.surface
+                        border.width: 2
+                        border.color: open ? Theme.primary : Theme.line
+                        opacity: open ? 1 : 0.45
+                        Behavior on color { ColorAnimation { duration: 300 } }
+                        Behavior on opacity { NumberAnimation { duration: 300 } }
+                        Text {
+                            anchors.centerIn: parent
+                            text: parent.number
+                            font.family: Theme.font; font.pixelSize: 24; font.bold: true
+                            color: parent.open ? Theme.onDark : Theme.muted
+                        }
+                    }
+                }
+            }
+            Column {
+                x: cards.x; y: 88
+                spacing: 6
+                Repeater {
+                    model: ["1-й ответ: осталось 4 карточки — 1 бит",
+                            "2-й ответ: осталось 2 карточки — 2 бита",
+                            "3-й ответ: осталась 1 карточка — 3 бита"]
+                    Text {
+                        text: modelData
+                        opacity: index < hartley.answers ? 1 : 0
+                        Behavior on opacity { NumberAnimation { duration: 300 } }
+                        font.family: Theme.font; font.pixelSize: Theme.body; font.bold: true
+                        color: Theme.primary
+                    }
+                }
+            }
+            Rectangle {
+                y: 190; width: parent.width; height: 44; radius: 10
+                color: Theme.primary
+                opacity: hartley.answers === 3 ? 1 : 0.15
+                Behavior on opacity { NumberAnimation { duration: 400 } }
+                Text {
+                    anchors.centerIn: parent
+                    textFormat: Text.RichText
+                    text: "N = 2<sup>i</sup>&nbsp;&nbsp;→&nbsp;&nbsp;8 = 2<sup>3</sup>, i = 3 бита"
                     font.family: Theme.font; font.pixelSize: 20; font.bold: true
                     color: Theme.onDark
                 }

@@ -1,7 +1,8 @@
 import QtQuick
 import "components"
 
-// Lecture 2: number systems — 13 turned into binary by halving.
+// Lecture 2: number systems — 13 turned into binary by halving, then
+// –13 in a byte as two's complement.
 Rectangle {
     id: root
     width: 550
@@ -34,12 +35,19 @@ Rectangle {
             "6 : 2 = 3, остаток 0.",
             "3 : 2 = 1, остаток 1.",
             "1 : 2 = 0, остаток 1. Частное стало нулём — деление закончено.",
-            "Читаем остатки снизу вверх: 13 = 1101 в двоичной системе.",
-            "Проверка: 1·8 + 1·4 + 0·2 + 1·1 = 13."
+            "Читаем остатки снизу вверх: 13₁₀ = 1101₂.",
+            "Проверка: 1·8 + 1·4 + 0·2 + 1·1 = 13.",
+            "Дополнительный код: запишем –13 в байте. Сначала модуль, 13, в восьми битах: 00001101.",
+            "Заменим каждый бит на противоположный — получится обратный код 11110010.",
+            "Прибавим единицу: дополнительный код –13 равен 11110011. Старший бит 1 — число отрицательное.",
+            "Проверка: 00001101 + 11110011 = 1 00000000. Девятый бит в байт не помещается, остаётся 0 = 13 + (–13)."
         ]
 
         Card {
-            x: 0; y: 0; width: 250; height: 262
+            x: 0; y: 0; width: 250; height: 252
+            opacity: scene.step >= 7 ? 0 : 1
+            visible: opacity > 0
+            Behavior on opacity { NumberAnimation { duration: 300 } }
             Text {
                 x: 16; y: 12
                 text: "Деление на 2"
@@ -95,7 +103,10 @@ Rectangle {
         }
 
         Item {
-            x: 270; y: 0; width: 248; height: 262
+            x: 270; y: 0; width: 248; height: 252
+            opacity: scene.step >= 7 ? 0 : 1
+            visible: opacity > 0
+            Behavior on opacity { NumberAnimation { duration: 300 } }
             Text {
                 x: 0; y: 40; width: parent.width
                 horizontalAlignment: Text.AlignHCenter
@@ -129,7 +140,7 @@ Rectangle {
                         Text {
                             width: 46
                             horizontalAlignment: Text.AlignHCenter
-                            text: "×" + (8 >> index)
+                            text: "·" + (8 >> index)
                             opacity: scene.step >= 6 ? 1 : 0
                             Behavior on opacity { NumberAnimation { duration: 300 } }
                             font.family: Theme.font; font.pixelSize: Theme.body; font.bold: true
@@ -137,6 +148,14 @@ Rectangle {
                         }
                     }
                 }
+            }
+            // The base of the result.
+            Text {
+                x: digits.x + digits.width + 4; y: digits.y + 34
+                text: "2"
+                opacity: scene.step >= 5 ? 1 : 0
+                font.family: Theme.font; font.pixelSize: Theme.body; font.bold: true
+                color: Theme.primary
             }
             Text {
                 x: 0; y: 190; width: parent.width
@@ -146,6 +165,70 @@ Rectangle {
                 Behavior on opacity { NumberAnimation { duration: 400 } }
                 font.family: Theme.font; font.pixelSize: Theme.title; font.bold: true
                 color: Theme.success
+            }
+        }
+        // Two's complement of –13: the magnitude, its inversion, plus one, and the check.
+        Item {
+            id: complement
+            x: 0; y: 0; width: 518; height: 250
+            opacity: scene.step >= 7 ? 1 : 0
+            visible: opacity > 0
+            Behavior on opacity { NumberAnimation { duration: 400 } }
+            readonly property var lines: [
+                { label: "13", bits: "00001101", from: 7 },
+                { label: "обратный", bits: "11110010", from: 8 },
+                { label: "–13", bits: "11110011", from: 9 },
+                { label: "13 + (–13)", bits: "00000000", from: 10 }
+            ]
+            Column {
+                spacing: 10
+                Repeater {
+                    model: complement.lines
+                    Row {
+                        spacing: 6
+                        opacity: scene.step >= modelData.from ? 1 : 0.12
+                        Behavior on opacity { NumberAnimation { duration: 300 } }
+                        Text {
+                            width: 112; height: 46
+                            verticalAlignment: Text.AlignVCenter
+                            horizontalAlignment: Text.AlignRight
+                            text: modelData.label
+                            font.family: Theme.font; font.pixelSize: Theme.body; font.bold: true
+                            color: index === 2 ? Theme.accent : Theme.primary
+                        }
+                        // The ninth bit that the byte drops.
+                        Rectangle {
+                            width: 34; height: 46; radius: 8
+                            color: "transparent"
+                            border.width: index === 3 ? 2 : 0
+                            border.color: Theme.lineStrong
+                            Text {
+                                anchors.centerIn: parent
+                                text: index === 3 ? "1" : ""
+                                font.family: "Liberation Mono"; font.pixelSize: 22; font.bold: true
+                                font.strikeout: true
+                                color: Theme.muted
+                            }
+                        }
+                        Repeater {
+                            model: 8
+                            Rectangle {
+                                readonly property string value: complement.lines[parent.lineIndex].bits[index]
+                                width: 38; height: 46; radius: 8
+                                color: value === "1" ? (parent.lineIndex === 2 ? Theme.accent : Theme.primary) : Theme.surface
+                                border.width: 2
+                                border.color: parent.lineIndex === 2 ? Theme.accent : Theme.primary
+                                Text {
+                                    anchors.centerIn: parent
+                                    text: parent.value
+                                    font.family: "Liberation Mono"; font.pixelSize: 22; font.bold: true
+                                    color: parent.value === "1" ? Theme.onDark : Theme.primary
+                                }
+                            }
+                        }
+                        readonly property int lineIndex: index
+                    }
+                }
             }
         }
     }

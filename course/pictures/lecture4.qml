@@ -83,51 +83,74 @@ Rectangle {
                 color: Theme.ink
             }
         }
-        component Wire: Rectangle { color: Theme.lineStrong }
         component Note: Text {
             font.family: Theme.font; font.pixelSize: Theme.tiny; color: Theme.muted
         }
 
         Item {
             id: chart
-            width: 290; height: 262
+            width: 290; height: 260
 
-            Wire { x: 144; y: 22; width: 2; height: 8 }
-            Wire { x: 144; y: 54; width: 2; height: 4 }
-            Wire { x: 144; y: 102; width: 2; height: 10 }
-            // a > b: yes to the left, no to the right.
-            Wire { x: 74; y: 134; width: 36; height: 2 }
-            Wire { x: 74; y: 134; width: 2; height: 30 }
-            Wire { x: 180; y: 134; width: 36; height: 2 }
-            Wire { x: 214; y: 134; width: 2; height: 30 }
-            // Both branches return to the test a ≠ b.
-            Wire { x: 74; y: 190; width: 2; height: 8 }
-            Wire { x: 214; y: 190; width: 2; height: 8 }
-            Wire { x: 74; y: 197; width: 208; height: 2 }
-            Wire { x: 280; y: 79; width: 2; height: 120 }
-            Wire { x: 200; y: 79; width: 82; height: 2 }
-            // a = b: out of the loop to the output.
-            Wire { x: 4; y: 79; width: 86; height: 2 }
-            Wire { x: 4; y: 79; width: 2; height: 139 }
-            Wire { x: 4; y: 217; width: 80; height: 2 }
-            Wire { x: 144; y: 230; width: 2; height: 8 }
-            Note { x: 10; y: 62; text: "нет" }
-            Note { x: 150; y: 102; text: "да" }
-            Note { x: 80; y: 118; text: "да" }
-            Note { x: 186; y: 118; text: "нет" }
+            // The flow lines, each ending in an arrowhead. The loop comes back
+            // above the test a ≠ b and enters it from the top, as a flowchart draws it.
+            Canvas {
+                anchors.fill: parent
+                readonly property var paths: [
+                    [[145, 20], [145, 28]],
+                    [[145, 50], [145, 62]],
+                    [[145, 106], [145, 116]],
+                    [[90, 138], [75, 138], [75, 168]],
+                    [[200, 138], [215, 138], [215, 168]],
+                    [[75, 192], [75, 200], [282, 200], [282, 56], [147, 56]],
+                    [[215, 192], [215, 200]],
+                    [[90, 84], [8, 84], [8, 223], [85, 223]],
+                    [[145, 234], [145, 242]]
+                ]
+                onPaint: {
+                    const ctx = getContext("2d");
+                    ctx.reset();
+                    ctx.strokeStyle = Theme.muted;
+                    ctx.fillStyle = Theme.muted;
+                    ctx.lineWidth = 2;
+                    for (let k = 0; k < paths.length; ++k) {
+                        const path = paths[k];
+                        ctx.beginPath();
+                        ctx.moveTo(path[0][0], path[0][1]);
+                        for (let i = 1; i < path.length; ++i)
+                            ctx.lineTo(path[i][0], path[i][1]);
+                        ctx.stroke();
+                        // The arrowhead points along the last segment.
+                        const [x0, y0] = path[path.length - 2];
+                        const [x1, y1] = path[path.length - 1];
+                        if (k === 6)
+                            continue;  // joins the loop line, no arrow of its own
+                        const angle = Math.atan2(y1 - y0, x1 - x0);
+                        ctx.beginPath();
+                        ctx.moveTo(x1, y1);
+                        ctx.lineTo(x1 - 8 * Math.cos(angle - 0.45), y1 - 8 * Math.sin(angle - 0.45));
+                        ctx.lineTo(x1 - 8 * Math.cos(angle + 0.45), y1 - 8 * Math.sin(angle + 0.45));
+                        ctx.closePath();
+                        ctx.fill();
+                    }
+                }
+            }
+            Note { x: 14; y: 66; text: "нет" }
+            Note { x: 151; y: 104; text: "да" }
+            Note { x: 64; y: 121; text: "да" }
+            Note { x: 203; y: 121; text: "нет" }
 
-            Block { key: "start"; label: "Начало"; x: 85; y: 0; height: 22; radius: 11 }
-            Block { key: "input"; label: "Ввод a, b"; x: 85; y: 30; height: 24 }
-            Decision { key: "differ"; label: "a ≠ b ?"; x: 90; y: 58 }
-            Decision { key: "greater"; label: "a > b ?"; x: 90; y: 112 }
-            Block { key: "takeB"; label: "a := a – b"; x: 16; y: 164; width: 118 }
-            Block { key: "takeA"; label: "b := b – a"; x: 156; y: 164; width: 118 }
-            Block { key: "output"; label: "Вывод a"; x: 85; y: 206; height: 24 }
-            Block { key: "end"; label: "Конец"; x: 85; y: 238; height: 22; radius: 11 }
+            Block { key: "start"; label: "Начало"; x: 85; y: 0; height: 20; radius: 10 }
+            Block { key: "input"; label: "Ввод a, b"; x: 85; y: 28; height: 22 }
+            Decision { key: "differ"; label: "a ≠ b ?"; x: 90; y: 62 }
+            Decision { key: "greater"; label: "a > b ?"; x: 90; y: 116 }
+            Block { key: "takeB"; label: "a := a – b"; x: 16; y: 168; width: 118; height: 24 }
+            Block { key: "takeA"; label: "b := b – a"; x: 156; y: 168; width: 118; height: 24 }
+            Block { key: "output"; label: "Вывод a"; x: 85; y: 212; height: 22 }
+            Block { key: "end"; label: "Конец"; x: 85; y: 242; height: 18; radius: 9 }
         }
 
         Card {
-            x: 300; y: 0; width: 218; height: 262
+            x: 300; y: 0; width: 218; height: 252
             Row {
                 x: 16; y: 12; spacing: 10
                 Repeater {

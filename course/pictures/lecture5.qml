@@ -82,7 +82,7 @@ Rectangle {
             Text {
                 x: 8; y: 3
                 text: parent.label
-                font.family: Theme.font; font.pixelSize: Theme.tiny; font.bold: true
+                font.family: Theme.font; font.pixelSize: Theme.small; font.bold: true
                 color: Theme.muted
             }
             Text {
@@ -135,7 +135,7 @@ Rectangle {
                             x: 3; anchors.verticalCenter: parent.verticalCenter
                             visible: parent.next
                             text: "СК►"
-                            font.family: Theme.font; font.pixelSize: Theme.tiny; font.bold: true
+                            font.family: Theme.font; font.pixelSize: Theme.small; font.bold: true
                             color: Theme.primary
                         }
                     }
@@ -155,14 +155,14 @@ Rectangle {
                 color: Theme.primary
             }
             Row {
-                x: 12; y: 30
-                spacing: 3
+                x: 10; y: 30
+                spacing: 2
                 Repeater {
                     model: root.phases
                     Rectangle {
                         readonly property bool lit: root.now.phase === index
                                                     || (root.now.phase === 2 && index === 3)
-                        width: phaseText.implicitWidth + 10; height: 24; radius: 12
+                        width: phaseText.implicitWidth + 8; height: 24; radius: 12
                         color: lit ? Theme.primary : Theme.surface
                         border.width: 1; border.color: Theme.lineStrong
                         Behavior on color { ColorAnimation { duration: 250 } }
@@ -170,7 +170,7 @@ Rectangle {
                             id: phaseText
                             anchors.centerIn: parent
                             text: modelData
-                            font.family: Theme.font; font.pixelSize: Theme.tiny
+                            font.family: Theme.font; font.pixelSize: Theme.small
                             color: parent.lit ? Theme.onDark : Theme.muted
                         }
                     }

@@ -19,7 +19,7 @@ Rectangle {
     Component.onCompleted: play()
 
     readonly property string alphabet: "АБВГДЕЁЖЗИЙКЛМНОПРСТУФХЦЧШЩЪЫЬЭЮЯ"
-    readonly property string word: "ДАННЫЕ"
+    readonly property string word: "СЕКРЕТ"
     readonly property int key: 3
     function shift(letter, by) {
         const i = alphabet.indexOf(letter);
@@ -54,28 +54,28 @@ Rectangle {
 
         // The alphabet strip with the letter being shifted and its image.
         Row {
-            x: 3; y: 6
-            spacing: 1
+            x: 11; y: 4
+            spacing: 0
             Repeater {
                 model: root.alphabet.length
                 Rectangle {
                     readonly property string letter: root.alphabet[index]
                     readonly property bool source: root.working >= 0 && letter === root.word[root.working]
                     readonly property bool image: root.working >= 0 && letter === root.secret[root.working]
-                    width: 14; height: 26; radius: 3
+                    width: 15; height: 30; radius: 3
                     color: source ? Theme.primary : image ? Theme.accent : Theme.surface
                     border.width: 1; border.color: Theme.line
                     Text {
                         anchors.centerIn: parent
                         text: parent.letter
-                        font.family: Theme.font; font.pixelSize: 11; font.bold: true
-                        color: parent.source || parent.image ? Theme.onDark : Theme.muted
+                        font.family: Theme.font; font.pixelSize: 14; font.bold: true
+                        color: parent.source || parent.image ? Theme.onDark : Theme.ink
                     }
                 }
             }
         }
         Text {
-            x: 3; y: 38
+            x: 11; y: 42
             text: "Ключ: сдвиг на " + root.key
             font.family: Theme.font; font.pixelSize: Theme.small; font.bold: true
             color: Theme.accent

@@ -1,213 +1,38 @@
 #include "movie/MovieControl.h"
 
+#include "movie/MovieSandbox.h"
+#include "movie/ScriptWatchdog.h"
+
 #include "core/RegularFile.h"
 #include "ui/Dialogs.h"
 
-#include <QDateTime>
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
-#include <QLibraryInfo>
 #include <QKeyEvent>
 #include <QMetaMethod>
-#include <QMutex>
-#include <QNetworkAccessManager>
-#include <QNetworkRequest>
 #include <QOffscreenSurface>
 #include <QOpenGLContext>
 #include <QOpenGLFunctions>
-#include <QQmlAbstractUrlInterceptor>
 #include <QQmlComponent>
 #include <QQmlContext>
 #include <QQmlEngine>
-#include <QQmlNetworkAccessManagerFactory>
 #include <QQuickItem>
 #include <QQuickWidget>
 #include <QQuickWindow>
 #include <QResizeEvent>
 #include <QSet>
-#include <QThread>
 #include <QTimer>
 #include <QVBoxLayout>
-#include <QWaitCondition>
 
-#include <atomic>
 #include <cstdio>
 #include <functional>
 
 namespace movie {
 
 namespace {
-// A movie is a small hand-written scene; anything larger is not one of ours.
-constexpr qint64 kMaxMovieBytes = 4 * 1024 * 1024;
-// A scene that has not loaded by then, or a script that has run that long
-// without the program getting back to its events, is given up.
+// A scene that has not loaded by then is given up.
 constexpr int kLoadSeconds = 5;
-constexpr int kScriptSeconds = 5;
-
-// Where a URL the engine was asked to fetch is sent instead: a resource that
-// does not exist, so nothing is read and no request leaves the machine.
-const QUrl kRefused(QStringLiteral("qrc:/tarvel/refused"));
-
-// Qt's own QML modules.
-QString qtQmlFolder()
-{
-    return QLibraryInfo::path(QLibraryInfo::QmlImportsPath);
-}
-
-bool isInsideFolder(const QString &path, const QString &folder)
-{
-    return !folder.isEmpty() && files::isInside(path, folder);
-}
-
-// A qmldir that names a native plugin would load a shared library from the
-// course into the program; such a module is refused whole.
-bool namesPlugin(const QString &qmldir)
-{
-    QFile file(qmldir);
-    if (!files::isRegular(qmldir) || !file.open(QIODevice::ReadOnly))
-        return true;
-    // read(n) sets aside all n bytes first: ask only for what is there.
-    const QByteArray text = file.read(qMin(file.size(), kMaxMovieBytes));
-    for (QByteArray line : text.split('\n')) {
-        line = line.simplified();
-        if (line.startsWith("plugin ") || line.startsWith("optional plugin ") || line == "plugin")
-            return true;
-    }
-    return false;
-}
-
-// Movies are content, not code: only Qt's own modules and files inside the
-// course folder (and the folders movies were set from) are loaded.
-class CourseUrlInterceptor : public QQmlAbstractUrlInterceptor
-{
-public:
-    void allowFolder(const QString &folder)
-    {
-        QMutexLocker lock(&m_mutex);
-        m_folders.insert(folder);
-    }
-
-    QUrl intercept(const QUrl &url, DataType type) override
-    {
-        if (url.scheme() == QLatin1String("qrc") || url.scheme() == QLatin1String("qml"))
-            return url; // compiled into Qt itself
-        if (!url.isLocalFile())
-            return kRefused;
-        const QString path = url.toLocalFile();
-        if (isInsideFolder(path, qtQmlFolder()))
-            return url;
-        if (!allowed(path))
-            return kRefused;
-        // A FIFO or a device would block the loader.
-        if (!files::isRegular(path) && !QFileInfo(path).isDir())
-            return kRefused;
-        if (type == QmldirFile && namesPlugin(path))
-            return kRefused;
-        return url;
-    }
-
-private:
-    bool allowed(const QString &path)
-    {
-        if (isInsideFolder(path, QDir::currentPath()))
-            return true;
-        QMutexLocker lock(&m_mutex);
-        for (const QString &folder : std::as_const(m_folders))
-            if (isInsideFolder(path, folder))
-                return true;
-        return false;
-    }
-
-    QMutex m_mutex; // the loader calls in from its own thread
-    QSet<QString> m_folders;
-};
-
-// No request of a movie reaches the network.
-class RefusingNetworkManager : public QNetworkAccessManager
-{
-public:
-    using QNetworkAccessManager::QNetworkAccessManager;
-
-protected:
-    QNetworkReply *createRequest(Operation op, const QNetworkRequest &request, QIODevice *data) override
-    {
-        Q_UNUSED(request);
-        Q_UNUSED(data);
-        // A request without a URL fails at once as an unknown protocol.
-        return QNetworkAccessManager::createRequest(op, QNetworkRequest(QUrl()), nullptr);
-    }
-};
-
-class RefusingNetworkFactory : public QQmlNetworkAccessManagerFactory
-{
-public:
-    QNetworkAccessManager *create(QObject *parent) override { return new RefusingNetworkManager(parent); }
-};
-
-// Stops a script that never returns (while (true) {}): the program's event
-// loop beats; when it has not beaten for kScriptSeconds while scenes are
-// alive, the engine is interrupted from this thread. The next beat clears
-// the interruption and tells the movie control.
-class ScriptWatchdog : public QThread
-{
-public:
-    explicit ScriptWatchdog(QQmlEngine *engine) : m_engine(engine) { beat(); }
-
-    void beat() { m_lastBeat.store(QDateTime::currentMSecsSinceEpoch()); }
-    void setArmed(bool armed) { m_armed.store(armed); }
-    bool takeFired() { return m_fired.exchange(false); }
-    void stop()
-    {
-        {
-            QMutexLocker lock(&m_stopMutex);
-            m_stop.store(true);
-        }
-        // Woken at once: the program's exit does not wait out a nap.
-        m_stopped.wakeAll();
-        wait();
-    }
-
-protected:
-    void run() override
-    {
-        while (!m_stop.load()) {
-            {
-                QMutexLocker lock(&m_stopMutex);
-                if (!m_stop.load())
-                    m_stopped.wait(&m_stopMutex, 100);
-            }
-            if (m_stop.load())
-                break;
-            const qint64 idle = QDateTime::currentMSecsSinceEpoch() - m_lastBeat.load();
-            if (m_armed.load() && idle > kScriptSeconds * 1000 && !m_engine->isInterrupted()) {
-                m_fired.store(true);
-                m_engine->setInterrupted(true);
-            }
-        }
-    }
-
-private:
-    QQmlEngine *m_engine;
-    std::atomic<qint64> m_lastBeat{0};
-    std::atomic<bool> m_armed{false};
-    std::atomic<bool> m_fired{false};
-    std::atomic<bool> m_stop{false};
-    QMutex m_stopMutex;
-    QWaitCondition m_stopped;
-};
-
-CourseUrlInterceptor *interceptor()
-{
-    static CourseUrlInterceptor *shared = new CourseUrlInterceptor;
-    return shared;
-}
-
-ScriptWatchdog *&watchdogSlot()
-{
-    static ScriptWatchdog *watchdog = nullptr;
-    return watchdog;
-}
 
 // Every live control, to find the one whose scene a stopped script was in.
 QSet<MovieControl *> &liveControls()
@@ -268,33 +93,8 @@ QQmlEngine *MovieControl::engine()
                 std::fprintf(stderr, "%s\n", qPrintable(e.toString()));
             std::fflush(stderr);
         });
-        // Native plugins only from beside the qmldir that names them (Qt's
-        // own are found so), none from the environment or the program's
-        // folder; a course qmldir that names one never gets this far (see
-        // the interceptor). Import folders: Qt's and the course's pictures/.
-        shared->setPluginPathList({QStringLiteral(".")});
-        shared->setImportPathList({qtQmlFolder()});
-        shared->addUrlInterceptor(interceptor());
-        // The engine does not own its factory: one for the program's life.
-        static RefusingNetworkFactory refusing;
-        shared->setNetworkAccessManagerFactory(&refusing);
-
-        auto *watchdog = new ScriptWatchdog(shared);
-        watchdogSlot() = watchdog;
-        auto *heart = new QTimer(shared);
-        heart->setInterval(200);
-        QObject::connect(heart, &QTimer::timeout, shared, [watchdog] {
-            watchdog->beat();
-            if (watchdog->takeFired())
-                MovieControl::scriptStopped();
-        });
-        heart->start();
-        QObject::connect(shared, &QObject::destroyed, [watchdog] {
-            watchdogSlot() = nullptr;
-            watchdog->stop();
-            delete watchdog;
-        });
-        watchdog->start(QThread::LowPriority);
+        installSandbox(shared);
+        ScriptWatchdog::startFor(shared, &MovieControl::scriptStopped);
     }
     return shared;
 }
@@ -316,7 +116,7 @@ void MovieControl::updateWatchdog()
     bool any = false;
     for (MovieControl *c : std::as_const(liveControls()))
         any = any || c->m_root;
-    if (ScriptWatchdog *w = watchdogSlot())
+    if (ScriptWatchdog *w = ScriptWatchdog::current())
         w->setArmed(any);
 }
 
@@ -387,7 +187,7 @@ void MovieControl::setMovie(const QString &path)
     }
 
     // The movie's own folder and the course's pictures/ hold its parts.
-    interceptor()->allowFolder(info.absolutePath());
+    allowMovieFolder(info.absolutePath());
     engine()->setImportPathList({qtQmlFolder(), QDir::current().absoluteFilePath(QStringLiteral("pictures"))});
 
     auto *component = new QQmlComponent(engine(), QUrl::fromLocalFile(info.absoluteFilePath()),
@@ -425,10 +225,10 @@ void MovieControl::finishLoading()
     }
     // The scene's own start-up scripts run in create(): the watchdog watches
     // them too.
-    if (ScriptWatchdog *w = watchdogSlot())
+    if (ScriptWatchdog *w = ScriptWatchdog::current())
         w->setArmed(true);
     QObject *object = component->create(engine()->rootContext());
-    if (ScriptWatchdog *w = watchdogSlot(); w && w->takeFired()) {
+    if (ScriptWatchdog *w = ScriptWatchdog::current(); w && w->takeFired()) {
         engine()->setInterrupted(false);
         delete object;
         updateWatchdog();

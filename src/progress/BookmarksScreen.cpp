@@ -33,19 +33,11 @@ public:
 TfrmBookmark *frmBookmark = nullptr;
 
 TfrmBookmark::TfrmBookmark(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
-    : ui::ModalScreen(parent), m_state(state), m_navigator(navigator)
+    : movie::MovieScreen({QStringLiteral("frmBookmark"), QStringLiteral("Закладки"),
+                          QSize(550, 400), QPoint(270, 187)},
+                         parent),
+      m_state(state), m_navigator(navigator)
 {
-    setObjectName(QStringLiteral("frmBookmark"));
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setWindowTitle(QStringLiteral("Закладки"));
-    setFixedSize(550, 400);
-    move(270, 187);
-
-    Flash = new movie::MovieControl(this);
-    Flash->setObjectName(QStringLiteral("Flash"));
-    Flash->setGeometry(0, 0, 550, 400);
-    connect(Flash, &movie::MovieControl::fsCommand, this, &TfrmBookmark::FlashFSCommand);
-
     // An ordinary list laid over the movie, in the place its face leaves free.
     LBBookmarks = new QListWidget(this);
     LBBookmarks->setObjectName(QStringLiteral("LBBookmarks"));

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/ModalScreen.h"
+#include "movie/MovieScreen.h"
 
 #include <QString>
 #include <vector>
@@ -19,16 +19,16 @@ class QLabel;
 class QListWidget;
 
 // The signed-in learner's bookmarks: open one in the reader or delete one.
-class TfrmBookmark : public ui::ModalScreen
+class TfrmBookmark : public movie::MovieScreen
 {
     Q_OBJECT
 public:
     TfrmBookmark(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent = nullptr);
 
-    void FlashFSCommand(const QString &command, const QString &args);
+    void FlashFSCommand(const QString &command, const QString &args) override;
     void LBBookmarksDblClick();
 
-    movie::MovieControl *Flash = nullptr;
+    movie::MovieControl *const Flash = movieControl();
     QListWidget *LBBookmarks = nullptr;
 
     // One entry per row of the list, in row order.

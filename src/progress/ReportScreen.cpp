@@ -31,19 +31,11 @@ void TfrmOtcher::setSaveDialogHook(SaveDialogHook hook)
 TfrmOtcher *frmOtcher = nullptr;
 
 TfrmOtcher::TfrmOtcher(reader::ReaderState &state, QWidget *parent)
-    : ui::ModalScreen(parent), m_state(state)
+    : movie::MovieScreen(
+          {QStringLiteral("frmOtcher"), QStringLiteral("Отчет"), QSize(550, 400), QPoint(270, 187)},
+          parent),
+      m_state(state)
 {
-    setObjectName(QStringLiteral("frmOtcher"));
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setWindowTitle(QStringLiteral("Отчет"));
-    setFixedSize(550, 400);
-    move(270, 187);
-
-    Flash = new movie::MovieControl(this);
-    Flash->setObjectName(QStringLiteral("Flash"));
-    Flash->setGeometry(0, 0, 550, 400);
-    connect(Flash, &movie::MovieControl::fsCommand, this, &TfrmOtcher::FlashFSCommand);
-
     RVStyle2 = new TRVStyle(TRVStyle::Sheet::Plain, this);
     RichView1 = new TRichView(this);
     RichView1->setAccessibleName(QStringLiteral("Отчёт"));

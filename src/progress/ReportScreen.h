@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/ModalScreen.h"
+#include "movie/MovieScreen.h"
 
 #include <functional>
 
@@ -17,17 +17,17 @@ class TRVStyle;
 
 // Writes the signed-in learner's record to a report file of coded lines
 // that the learner hands in.
-class TfrmOtcher : public ui::ModalScreen
+class TfrmOtcher : public movie::MovieScreen
 {
     Q_OBJECT
 public:
     explicit TfrmOtcher(reader::ReaderState &state, QWidget *parent = nullptr);
 
-    void FlashFSCommand(const QString &command, const QString &args);
+    void FlashFSCommand(const QString &command, const QString &args) override;
     // The export: asks for a file name, gathers the coded lines, writes them.
     void Generate();
 
-    movie::MovieControl *Flash = nullptr;
+    movie::MovieControl *const Flash = movieControl();
     // Hidden: collects the coded lines and writes them out.
     TRichView *RichView1 = nullptr;
     TRVStyle *RVStyle2 = nullptr;

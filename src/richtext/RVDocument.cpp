@@ -116,6 +116,41 @@ bool RVDocument::loadText(const QString &path, int styleNo, int paraNo, bool asS
     return true;
 }
 
+namespace {
+
+// The items of one line of plain text: text runs and, with no tab
+// expansion, tab items; at least one item, all continuing the line.
+QVector<RVItem> linePieces(QStringView line, int styleNo, int paraNo, int spacesInTab)
+{
+    QVector<RVItem> pieces;
+    auto addPiece = [&](RVItem::Kind kind, const QString &t) {
+        RVItem it;
+        it.kind = kind;
+        it.text = t;
+        it.styleNo = styleNo;
+        it.paraNo = paraNo;
+        it.start = RVItem::Start::Continue;
+        pieces.append(std::move(it));
+    };
+    if (spacesInTab > 0 || !line.contains(QLatin1Char('\t'))) {
+        addPiece(RVItem::Kind::Text, expandTabs(line.toString(), spacesInTab));
+        return pieces;
+    }
+    qsizetype from = 0;
+    for (qsizetype i = 0; i <= line.size(); ++i) {
+        if (i == line.size() || line[i] == QLatin1Char('\t')) {
+            if (i > from)
+                addPiece(RVItem::Kind::Text, line.mid(from, i - from).toString());
+            if (i < line.size())
+                addPiece(RVItem::Kind::Tab, QStringLiteral("\t"));
+            from = i + 1;
+        }
+    }
+    return pieces;
+}
+
+} // namespace
+
 void RVDocument::appendTextBytes(const QByteArray &raw, int styleNo, int paraNo, bool asSingleParagraph,
                                  int spacesInTab)
 {
@@ -142,31 +177,7 @@ void RVDocument::appendTextBytes(const QByteArray &raw, int styleNo, int paraNo,
             lineStart = RVItem::Start::NewLine;
         firstLine = false;
 
-        // Pieces of the line: text runs and, with no tab expansion, tab items.
-        QVector<RVItem> pieces;
-        auto addPiece = [&](RVItem::Kind kind, const QString &t) {
-            RVItem it;
-            it.kind = kind;
-            it.text = t;
-            it.styleNo = styleNo;
-            it.paraNo = firstPara;
-            it.start = RVItem::Start::Continue;
-            pieces.append(std::move(it));
-        };
-        if (spacesInTab > 0 || !line.contains(QLatin1Char('\t'))) {
-            addPiece(RVItem::Kind::Text, expandTabs(line.toString(), spacesInTab));
-        } else {
-            qsizetype from = 0;
-            for (qsizetype i = 0; i <= line.size(); ++i) {
-                if (i == line.size() || line[i] == QLatin1Char('\t')) {
-                    if (i > from)
-                        addPiece(RVItem::Kind::Text, line.mid(from, i - from).toString());
-                    if (i < line.size())
-                        addPiece(RVItem::Kind::Tab, QStringLiteral("\t"));
-                    from = i + 1;
-                }
-            }
-        }
+        QVector<RVItem> pieces = linePieces(line, styleNo, firstPara, spacesInTab);
         pieces.first().start = lineStart;
         pieces.first().pageBreakBefore = pageBreak;
         pageBreak = false;

@@ -96,115 +96,144 @@ RVParaStyle paraStyle(const char *name, int first, int left, int right, int befo
     return p;
 }
 
-} // namespace
-
-TRVStyle::TRVStyle(Sheet sheet, QObject *parent)
-    : QObject(parent), m_sheet(sheet)
+// The colours the sheets take from the system, once, when a sheet is made.
+struct SystemColors
 {
-    // System colours are taken from the palette once, when the sheet is made.
-    const QPalette pal = QGuiApplication::palette();
-    // The system "window" colours are those of a text area: Qt's Base and Text
-    // roles, not the grey of dialog backgrounds.
-    const QColor windowText = pal.color(QPalette::Active, QPalette::Text);
-    const QColor window = pal.color(QPalette::Active, QPalette::Base);
-    // No palette role names the caption colours; the selection pair is the
-    // nearest themed pair with the same contrast.
-    const QColor captionText = pal.color(QPalette::Active, QPalette::HighlightedText);
-    const QColor activeCaption = pal.color(QPalette::Active, QPalette::Highlight);
-    const QColor buttonFace = pal.color(QPalette::Active, QPalette::Button);
-    const QColor desktop = rvDesktopBackgroundColor();
-
-    Color = window;
-    SelColor = pal.color(QPalette::Active, QPalette::Highlight);
-    SelTextColor = pal.color(QPalette::Active, QPalette::HighlightedText);
-
-    if (sheet == Sheet::Plain) {
-        SpacesInTab = 0;
-        HoverColor = QColor();
-        DefUnicodeStyle = -1;
-        m_text << textStyle("Normal text", "Arial", 10, windowText);
-        m_text << textStyle("Heading", "Arial", 10, QColor(0x00, 0x00, 0xFF));
-        m_text.last().bold = true;
-        m_text << textStyle("Subheading", "Arial", 10, QColor(0x00, 0x00, 0x80));
-        m_text.last().bold = true;
-        m_text << textStyle("Keywords", "Arial", 10, QColor(0x80, 0x00, 0x00));
-        m_text.last().italic = true;
-        m_text << textStyle("Jump 1", "Arial", 10, QColor(0x00, 0x80, 0x00), true);
-        m_text.last().underline = true;
-        m_text << textStyle("Jump 2", "Arial", 10, QColor(0x00, 0x80, 0x00), true);
-        m_text.last().underline = true;
-
-        m_para << paraStyle("Paragraph Style", 0, 0, 0, 0, 0, Qt::AlignLeft);
-        m_para << paraStyle("Centered", 0, 0, 0, 0, 0, Qt::AlignHCenter);
-        return;
+    SystemColors()
+    {
+        const QPalette pal = QGuiApplication::palette();
+        // The system "window" colours are those of a text area: Qt's Base
+        // and Text roles, not the grey of dialog backgrounds.
+        windowText = pal.color(QPalette::Active, QPalette::Text);
+        window = pal.color(QPalette::Active, QPalette::Base);
+        // No palette role names the caption colours; the selection pair is
+        // the nearest themed pair with the same contrast.
+        captionText = pal.color(QPalette::Active, QPalette::HighlightedText);
+        activeCaption = pal.color(QPalette::Active, QPalette::Highlight);
+        buttonFace = pal.color(QPalette::Active, QPalette::Button);
+        selection = pal.color(QPalette::Active, QPalette::Highlight);
+        selectionText = pal.color(QPalette::Active, QPalette::HighlightedText);
+        desktop = rvDesktopBackgroundColor();
     }
+    QColor windowText, window, captionText, activeCaption, buttonFace, selection, selectionText, desktop;
+};
 
-    // The reader and menu sheets share their styles.
-    SpacesInTab = 4;
-    HoverColor = QColor(0x00, 0x00, 0x80);
-    DefUnicodeStyle = 11;
+void plainStyles(const SystemColors &c, QVector<RVTextStyle> &text, QVector<RVParaStyle> &para)
+{
+    text << textStyle("Normal text", "Arial", 10, c.windowText);
+    text << textStyle("Heading", "Arial", 10, QColor(0x00, 0x00, 0xFF));
+    text.last().bold = true;
+    text << textStyle("Subheading", "Arial", 10, QColor(0x00, 0x00, 0x80));
+    text.last().bold = true;
+    text << textStyle("Keywords", "Arial", 10, QColor(0x80, 0x00, 0x00));
+    text.last().italic = true;
+    text << textStyle("Jump 1", "Arial", 10, QColor(0x00, 0x80, 0x00), true);
+    text.last().underline = true;
+    text << textStyle("Jump 2", "Arial", 10, QColor(0x00, 0x80, 0x00), true);
+    text.last().underline = true;
 
-    m_text << textStyle("Normal text", "Arial", 10, windowText);                      // 0
-    m_text << textStyle("Heading", "Arial", 20, QColor(0x00, 0x00, 0xFF));            // 1
-    m_text.last().bold = true;
-    m_text << textStyle("Subheading", "Arial", 14, QColor(0x00, 0x00, 0x80));         // 2
-    m_text.last().bold = true;
-    m_text << textStyle("Courier", "Courier New", 10, QColor(0x80, 0x00, 0x00));      // 3
-    m_text.last().italic = true;
-    m_text << textStyle("Jump Arial", "Arial", 8, desktop, true);                     // 4
-    m_text << textStyle("Colored Jump Times", "Times New Roman", 12, QColor(0xFF, 0xFF, 0xFF), true); // 5
-    m_text.last().underline = true;
-    m_text.last().backColor = desktop;
-    m_text.last().hoverColor = QColor(0xFF, 0xFF, 0xCE);
-    m_text.last().hoverBackColor = QColor(0x00, 0x00, 0xFF);
-    m_text << textStyle("Symbols", "Symbol", 10, QColor(0x80, 0x40, 0x00));          // 6
-    m_text.last().bold = true;
-    m_text << textStyle("Subscript", "Arial", 9, windowText);                         // 7
-    m_text.last().vShiftPercent = -50;
-    m_text << textStyle("Superscript", "Arial", 9, windowText);                       // 8
-    m_text.last().vShiftPercent = 50;
-    m_text << textStyle("Vector", "Arial", 12, windowText);                           // 9
-    m_text.last().bold = true;
-    m_text.last().overline = true;
-    m_text << textStyle("Window Caption", "Arial", 10, captionText);                  // 10
-    m_text.last().bold = true;
-    m_text.last().italic = true;
-    m_text << textStyle("Unicode", "Arial Unicode MS", 10, windowText);               // 11
-    m_text.last().unicode = true;
-    m_text << textStyle("menu", "Arial", 10, desktop, true);                          // 12
+    para << paraStyle("Paragraph Style", 0, 0, 0, 0, 0, Qt::AlignLeft);
+    para << paraStyle("Centered", 0, 0, 0, 0, 0, Qt::AlignHCenter);
+}
 
-    m_para << paraStyle("Left", 30, 0, 0, 0, 0, Qt::AlignLeft);                       // 0
-    m_para << paraStyle("Left Indent", 0, 10, 0, 0, 0, Qt::AlignLeft);                // 1
-    m_para << paraStyle("Centered", 0, 50, 50, 0, 0, Qt::AlignHCenter);               // 2
-    m_para << paraStyle("Right", 0, 0, 0, 0, 0, Qt::AlignRight);                      // 3
-    m_para << paraStyle("Justify", 30, 0, 0, 0, 0, Qt::AlignJustify);                 // 4
+// The reader and menu sheets share their styles.
+QVector<RVTextStyle> readerTextStyles(const SystemColors &c)
+{
+    const QColor &windowText = c.windowText;
+    const QColor &desktop = c.desktop;
+    QVector<RVTextStyle> text;
+    text << textStyle("Normal text", "Arial", 10, windowText);                      // 0
+    text << textStyle("Heading", "Arial", 20, QColor(0x00, 0x00, 0xFF));            // 1
+    text.last().bold = true;
+    text << textStyle("Subheading", "Arial", 14, QColor(0x00, 0x00, 0x80));         // 2
+    text.last().bold = true;
+    text << textStyle("Courier", "Courier New", 10, QColor(0x80, 0x00, 0x00));      // 3
+    text.last().italic = true;
+    text << textStyle("Jump Arial", "Arial", 8, desktop, true);                     // 4
+    text << textStyle("Colored Jump Times", "Times New Roman", 12, QColor(0xFF, 0xFF, 0xFF), true); // 5
+    text.last().underline = true;
+    text.last().backColor = desktop;
+    text.last().hoverColor = QColor(0xFF, 0xFF, 0xCE);
+    text.last().hoverBackColor = QColor(0x00, 0x00, 0xFF);
+    text << textStyle("Symbols", "Symbol", 10, QColor(0x80, 0x40, 0x00));          // 6
+    text.last().bold = true;
+    text << textStyle("Subscript", "Arial", 9, windowText);                         // 7
+    text.last().vShiftPercent = -50;
+    text << textStyle("Superscript", "Arial", 9, windowText);                       // 8
+    text.last().vShiftPercent = 50;
+    text << textStyle("Vector", "Arial", 12, windowText);                           // 9
+    text.last().bold = true;
+    text.last().overline = true;
+    text << textStyle("Window Caption", "Arial", 10, c.captionText);                // 10
+    text.last().bold = true;
+    text.last().italic = true;
+    text << textStyle("Unicode", "Arial Unicode MS", 10, windowText);               // 11
+    text.last().unicode = true;
+    text << textStyle("menu", "Arial", 10, desktop, true);                          // 12
+    return text;
+}
+
+QVector<RVParaStyle> readerParaStyles(const SystemColors &c)
+{
+    const QColor &windowText = c.windowText;
+    QVector<RVParaStyle> para;
+    para << paraStyle("Left", 30, 0, 0, 0, 0, Qt::AlignLeft);                       // 0
+    para << paraStyle("Left Indent", 0, 10, 0, 0, 0, Qt::AlignLeft);                // 1
+    para << paraStyle("Centered", 0, 50, 50, 0, 0, Qt::AlignHCenter);               // 2
+    para << paraStyle("Right", 0, 0, 0, 0, 0, Qt::AlignRight);                      // 3
+    para << paraStyle("Justify", 30, 0, 0, 0, 0, Qt::AlignJustify);                 // 4
 
     RVParaStyle framed = paraStyle("Framed", 0, 20, 20, 5, 5, Qt::AlignHCenter);      // 5
     framed.border = RVBorderStyle::Single;
     framed.borderColor = windowText;
     framed.borderWidth = 1;
     framed.borderOffsets = QMargins(2, 2, 2, 2); // keeps the line off the glyphs
-    m_para << framed;
+    para << framed;
 
     RVParaStyle caption = paraStyle("Window Caption", 0, 10, 10, 10, 10, Qt::AlignHCenter); // 6
     caption.border = RVBorderStyle::ThickOutside;
     caption.borderColor = windowText;
     caption.borderWidth = 2;
     caption.borderSides = Qt::LeftEdge | Qt::TopEdge | Qt::RightEdge;
-    caption.backColor = activeCaption;
+    caption.backColor = c.activeCaption;
     caption.backOffsets = QMargins(2, 2, 2, 8);
     caption.borderOffsets = caption.backOffsets;
-    m_para << caption;
+    para << caption;
 
     RVParaStyle workspace = paraStyle("Window Workspace", 0, 10, 10, 10, 10, Qt::AlignHCenter); // 7
     workspace.border = RVBorderStyle::ThickOutside;
     workspace.borderColor = windowText;
     workspace.borderWidth = 2;
     workspace.borderSides = Qt::LeftEdge | Qt::BottomEdge | Qt::RightEdge;
-    workspace.backColor = buttonFace;
+    workspace.backColor = c.buttonFace;
     workspace.backOffsets = QMargins(2, 8, 2, 2);
     workspace.borderOffsets = workspace.backOffsets;
-    m_para << workspace;
+    para << workspace;
+    return para;
+}
+
+} // namespace
+
+TRVStyle::TRVStyle(Sheet sheet, QObject *parent)
+    : QObject(parent), m_sheet(sheet)
+{
+    const SystemColors colors;
+    Color = colors.window;
+    SelColor = colors.selection;
+    SelTextColor = colors.selectionText;
+
+    if (sheet == Sheet::Plain) {
+        SpacesInTab = 0;
+        HoverColor = QColor();
+        DefUnicodeStyle = -1;
+        plainStyles(colors, m_text, m_para);
+        return;
+    }
+    SpacesInTab = 4;
+    HoverColor = QColor(0x00, 0x00, 0x80);
+    DefUnicodeStyle = 11;
+    m_text = readerTextStyles(colors);
+    m_para = readerParaStyles(colors);
 }
 
 RVTextStyle &TRVStyle::TextStyles(int i)

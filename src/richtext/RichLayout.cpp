@@ -11,6 +11,8 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
+#include <QTextFormat>
+#include <QPalette>
 
 #include <algorithm>
 #include <cmath>
@@ -126,10 +128,49 @@ QImage RichLayout::missingPicture(const RVItem &item, qint64 left)
     return img;
 }
 
+struct RichLayout::Formats
+{
+    // One format per style; a style number the sheet lacks is style 0.
+    explicit Formats(const TRVStyle &st)
+        : chars(size_t(std::max(1, st.TextStyleCount()))),
+          blocks(size_t(std::max(1, st.ParaStyleCount()))), decorated(blocks.size())
+    {
+        for (int i = 0; i < int(chars.size()); ++i) {
+            const RVTextStyle &ts = st.TextStyles(st.hasTextStyle(i) ? i : 0);
+            QTextCharFormat &cf = chars[size_t(i)];
+            cf.setFont(ts.font(), QTextCharFormat::FontPropertiesAll);
+            cf.setForeground(ts.color);
+            if (ts.backColor.isValid())
+                cf.setBackground(ts.backColor);
+            if (ts.vShiftPercent != 0)
+                cf.setBaselineOffset(ts.vShiftPercent);
+        }
+        for (int i = 0; i < int(blocks.size()); ++i) {
+            const RVParaStyle &ps = st.ParaStyles(st.hasParaStyle(i) ? i : 0);
+            QTextBlockFormat &bf = blocks[size_t(i)];
+            bf.setTextIndent(ps.firstIndent);
+            bf.setLeftMargin(ps.leftIndent);
+            bf.setRightMargin(ps.rightIndent);
+            bf.setTopMargin(ps.spaceBefore);
+            bf.setBottomMargin(ps.spaceAfter);
+            bf.setAlignment(ps.alignment);
+            decorated[size_t(i)] = ps.border != RVBorderStyle::None || ps.backColor.isValid();
+        }
+    }
+
+    const QTextCharFormat &character(int styleNo) const
+    {
+        return chars[size_t(styleNo >= 0 && styleNo < int(chars.size()) ? styleNo : 0)];
+    }
+    int paragraph(int paraNo) const { return paraNo >= 0 && paraNo < int(blocks.size()) ? paraNo : 0; }
+
+    std::vector<QTextCharFormat> chars;
+    std::vector<QTextBlockFormat> blocks;
+    std::vector<bool> decorated; // a paragraph style with a border or background
+};
+
 void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
 {
-    RichLayout &L = *this;
-
     doc.clear();
     doc.setDocumentMargin(0);
     pageBytes = 0;
@@ -140,148 +181,150 @@ void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
     // at; applying another width afterwards would lay it all out again.
     doc.setTextWidth(width);
 
-    // One format per style; a style number the sheet lacks is style 0.
-    std::vector<QTextCharFormat> charFormats(size_t(std::max(1, st.TextStyleCount())));
-    for (int i = 0; i < int(charFormats.size()); ++i) {
-        const RVTextStyle &ts = st.TextStyles(st.hasTextStyle(i) ? i : 0);
-        QTextCharFormat &cf = charFormats[size_t(i)];
-        cf.setFont(ts.font(), QTextCharFormat::FontPropertiesAll);
-        cf.setForeground(ts.color);
-        if (ts.backColor.isValid())
-            cf.setBackground(ts.backColor);
-        if (ts.vShiftPercent != 0)
-            cf.setBaselineOffset(ts.vShiftPercent);
-    }
-    std::vector<QTextBlockFormat> blockFormats(size_t(std::max(1, st.ParaStyleCount())));
-    std::vector<bool> paraDecorated(blockFormats.size());
-    for (int i = 0; i < int(blockFormats.size()); ++i) {
-        const RVParaStyle &ps = st.ParaStyles(st.hasParaStyle(i) ? i : 0);
-        QTextBlockFormat &bf = blockFormats[size_t(i)];
-        bf.setTextIndent(ps.firstIndent);
-        bf.setLeftMargin(ps.leftIndent);
-        bf.setRightMargin(ps.rightIndent);
-        bf.setTopMargin(ps.spaceBefore);
-        bf.setBottomMargin(ps.spaceAfter);
-        bf.setAlignment(ps.alignment);
-        paraDecorated[size_t(i)] = ps.border != RVBorderStyle::None || ps.backColor.isValid();
-    }
-    auto charFormat = [&](int styleNo) -> const QTextCharFormat & {
-        return charFormats[size_t(styleNo >= 0 && styleNo < int(charFormats.size()) ? styleNo : 0)];
-    };
-    auto paraIndex = [&](int paraNo) { return paraNo >= 0 && paraNo < int(blockFormats.size()) ? paraNo : 0; };
-
-    const qsizetype n = items.items.size();
-    L.itemPos.assign(size_t(n), 0);
-    L.itemLen.assign(size_t(n), 0);
-    L.itemLink.assign(size_t(n), -1);
-    L.linkItems.clear();
-    L.decorated.clear();
-    L.breakBlocks.clear();
-    L.ruleColor = st.TextStyles(0).color;
+    const Formats formats(st);
+    resetItems(items.items.size());
+    ruleColor = st.TextStyles(0).color;
 
     QTextCursor cur(&doc);
     cur.beginEditBlock();
-    int block = -1;
-    int currentPara = -1;
-    bool afterBreak = false;
-    for (qsizetype i = 0; i < n; ++i) {
+    BuildState state;
+    for (qsizetype i = 0; i < items.items.size(); ++i) {
         const RVItem &item = items.items[i];
-        const bool isBreak = item.kind == RVItem::Kind::Break;
-        const bool newBlock = block < 0 || isBreak || afterBreak || item.start == RVItem::Start::NewParagraph;
-        const QTextCharFormat &cf = charFormat(item.styleNo);
-        if (newBlock) {
-            const int para = isBreak ? 0 : paraIndex(item.paraNo);
-            QTextBlockFormat bf = isBreak ? QTextBlockFormat() : blockFormats[size_t(para)];
-            if (item.pageBreakBefore)
-                bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
-            const QTextCharFormat &bcf = isBreak ? charFormat(0) : cf;
-            if (block < 0) {
-                cur.setBlockFormat(bf);
-                cur.setBlockCharFormat(bcf);
-            } else {
-                cur.insertBlock(bf, bcf);
-            }
-            ++block;
-            if (isBreak) {
-                L.breakBlocks.push_back(block);
-                currentPara = -1;
-            } else if (paraDecorated[size_t(para)]) {
-                // Consecutive paragraphs of one decorated style share a frame.
-                if (currentPara == para && !L.decorated.empty() && L.decorated.back().lastBlock == block - 1)
-                    L.decorated.back().lastBlock = block;
-                else
-                    L.decorated.push_back({block, block, para});
-                currentPara = para;
-            } else {
-                currentPara = -1;
-            }
-        } else if (item.start == RVItem::Start::NewLine) {
-            cur.insertText(QString(QChar::LineSeparator), cf);
+        startItem(cur, item, formats, state);
+        const int link = isLink(item, st) ? int(linkItems.size()) : -1;
+        if (link >= 0) {
+            itemLink[size_t(i)] = link;
+            linkItems.push_back(int(i));
         }
-        afterBreak = isBreak;
-
-        const bool link = (item.kind == RVItem::Kind::Picture && item.pictureJump)
-                          || (item.kind == RVItem::Kind::Text && st.hasTextStyle(item.styleNo)
-                              && st.TextStyles(item.styleNo).jump);
-        if (link) {
-            L.itemLink[size_t(i)] = int(L.linkItems.size());
-            L.linkItems.push_back(int(i));
-        }
-
-        L.itemPos[size_t(i)] = cur.position();
+        itemPos[size_t(i)] = cur.position();
         switch (item.kind) {
         case RVItem::Kind::Text:
-        case RVItem::Kind::Tab: {
-            const QString text = item.kind == RVItem::Kind::Tab ? QStringLiteral("\t") : displayText(item.text);
-            if (text.isEmpty())
-                break;
-            if (link) {
-                QTextCharFormat lf = cf;
-                lf.setAnchor(true);
-                lf.setAnchorHref(QString::number(L.itemLink[size_t(i)]));
-                cur.insertText(text, lf);
-            } else {
-                cur.insertText(text, cf);
-            }
+        case RVItem::Kind::Tab:
+            addText(cur, item, formats.character(item.styleNo), link);
             break;
-        }
-        case RVItem::Kind::Picture: {
-            const QImage img = pictureFor(items, item);
-            const QString name = QStringLiteral("rvimg:%1").arg(i);
-            doc.addResource(QTextDocument::ImageResource, QUrl(name), img);
-            QTextImageFormat imf;
-            imf.setName(name);
-            qreal w = item.pictureWidth, h = item.pictureHeight;
-            // Sizes are in layout pixels: a 2x picture takes the room of its 1x self.
-            const QSizeF logical = img.deviceIndependentSize();
-            if (w <= 0 && h <= 0) {
-                w = logical.width();
-                h = logical.height();
-            } else if (w <= 0 && h > 0 && logical.height() > 0) {
-                w = h * logical.width() / logical.height();
-            } else if (h <= 0 && w > 0 && logical.width() > 0) {
-                h = w * logical.height() / logical.width();
-            }
-            if (w > 0)
-                imf.setWidth(w);
-            if (h > 0)
-                imf.setHeight(h);
-            if (link) {
-                imf.setAnchor(true);
-                imf.setAnchorHref(QString::number(L.itemLink[size_t(i)]));
-            }
-            cur.insertImage(imf);
+        case RVItem::Kind::Picture:
+            addPicture(cur, items, int(i), link);
             break;
-        }
         case RVItem::Kind::Break:
             break;
         }
-        L.itemLen[size_t(i)] = cur.position() - L.itemPos[size_t(i)];
+        itemLen[size_t(i)] = cur.position() - itemPos[size_t(i)];
     }
+    reserveShiftRoom();
+    cur.endEditBlock();
+
+    keepRecentPictures();
+    built = true;
+    textWidth = width;
+}
+
+void RichLayout::resetItems(qsizetype count)
+{
+    itemPos.assign(size_t(count), 0);
+    itemLen.assign(size_t(count), 0);
+    itemLink.assign(size_t(count), -1);
+    linkItems.clear();
+    decorated.clear();
+    breakBlocks.clear();
+    shiftRoom.clear();
+}
+
+void RichLayout::startItem(QTextCursor &cur, const RVItem &item, const Formats &formats,
+                           BuildState &state)
+{
+    const bool isBreak = item.kind == RVItem::Kind::Break;
+    const bool newBlock = state.block < 0 || isBreak || state.afterBreak ||
+                          item.start == RVItem::Start::NewParagraph;
+    state.afterBreak = isBreak;
+    if (!newBlock) {
+        if (item.start == RVItem::Start::NewLine)
+            cur.insertText(QString(QChar::LineSeparator), formats.character(item.styleNo));
+        return;
+    }
+    const int para = isBreak ? 0 : formats.paragraph(item.paraNo);
+    QTextBlockFormat bf = isBreak ? QTextBlockFormat() : formats.blocks[size_t(para)];
+    if (item.pageBreakBefore)
+        bf.setPageBreakPolicy(QTextFormat::PageBreak_AlwaysBefore);
+    const QTextCharFormat &bcf = formats.character(isBreak ? 0 : item.styleNo);
+    if (state.block < 0) {
+        cur.setBlockFormat(bf);
+        cur.setBlockCharFormat(bcf);
+    } else {
+        cur.insertBlock(bf, bcf);
+    }
+    const int block = ++state.block;
+    if (isBreak) {
+        breakBlocks.push_back(block);
+        state.currentPara = -1;
+    } else if (formats.decorated[size_t(para)]) {
+        // Consecutive paragraphs of one decorated style share a frame.
+        if (state.currentPara == para && !decorated.empty() && decorated.back().lastBlock == block - 1)
+            decorated.back().lastBlock = block;
+        else
+            decorated.push_back({block, block, para});
+        state.currentPara = para;
+    } else {
+        state.currentPara = -1;
+    }
+}
+
+bool RichLayout::isLink(const RVItem &item, const TRVStyle &st) const
+{
+    return (item.kind == RVItem::Kind::Picture && item.pictureJump) ||
+           (item.kind == RVItem::Kind::Text && st.hasTextStyle(item.styleNo) &&
+            st.TextStyles(item.styleNo).jump);
+}
+
+void RichLayout::addText(QTextCursor &cur, const RVItem &item, const QTextCharFormat &format, int link)
+{
+    const QString text = item.kind == RVItem::Kind::Tab ? QStringLiteral("\t") : displayText(item.text);
+    if (text.isEmpty())
+        return;
+    if (link < 0) {
+        cur.insertText(text, format);
+        return;
+    }
+    QTextCharFormat lf = format;
+    lf.setAnchor(true);
+    lf.setAnchorHref(QString::number(link));
+    cur.insertText(text, lf);
+}
+
+void RichLayout::addPicture(QTextCursor &cur, const RVDocument &items, int index, int link)
+{
+    const RVItem &item = items.items[index];
+    const QImage img = pictureFor(items, item);
+    const QString name = QStringLiteral("rvimg:%1").arg(index);
+    doc.addResource(QTextDocument::ImageResource, QUrl(name), img);
+    QTextImageFormat imf;
+    imf.setName(name);
+    qreal w = item.pictureWidth, h = item.pictureHeight;
+    // Sizes are in layout pixels: a 2x picture takes the room of its 1x self.
+    const QSizeF logical = img.deviceIndependentSize();
+    if (w <= 0 && h <= 0) {
+        w = logical.width();
+        h = logical.height();
+    } else if (w <= 0 && h > 0 && logical.height() > 0) {
+        w = h * logical.width() / logical.height();
+    } else if (h <= 0 && w > 0 && logical.width() > 0) {
+        h = w * logical.height() / logical.width();
+    }
+    if (w > 0)
+        imf.setWidth(w);
+    if (h > 0)
+        imf.setHeight(h);
+    if (link >= 0) {
+        imf.setAnchor(true);
+        imf.setAnchorHref(QString::number(link));
+    }
+    cur.insertImage(imf);
+}
+
+void RichLayout::reserveShiftRoom()
+{
     // Raised and lowered text (exponents, indices) is drawn off the baseline,
     // outside the line's own height: give such blocks that much room above
     // and below every line, or the text meets the line above and the frame.
-    L.shiftRoom.clear();
     for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
         ShiftRoom room;
         for (auto it = b.begin(); !it.atEnd(); ++it) {
@@ -300,14 +343,85 @@ void RichLayout::build(const RVDocument &items, const TRVStyle &st, qreal width)
         bf.setTopMargin(bf.topMargin() + room.above);
         bf.setLineHeight(room.above + room.below, QTextBlockFormat::LineDistanceHeight);
         QTextCursor(b).setBlockFormat(bf);
-        L.shiftRoom[b.blockNumber()] = room;
+        shiftRoom[b.blockNumber()] = room;
     }
-    cur.endEditBlock();
-
-    keepRecentPictures();
-    L.built = true;
-    L.textWidth = width;
 }
+
+// ---------------------------------------------------------------------------
+// Painting
+
+void RichLayout::paint(QPainter *p, const TRVStyle &sheet, const QRectF &clip, const QPalette &palette,
+                       const QList<QAbstractTextDocumentLayout::Selection> &marks) const
+{
+    if (!built)
+        return;
+    paintDecorations(p, sheet, clip);
+    paintBreaks(p, clip);
+    QAbstractTextDocumentLayout::PaintContext ctx;
+    ctx.clip = clip;
+    ctx.palette = palette;
+    ctx.palette.setColor(QPalette::Text, ruleColor);
+    ctx.selections = marks;
+    doc.documentLayout()->draw(p, ctx);
+}
+
+void RichLayout::paintDecorations(QPainter *p, const TRVStyle &sheet, const QRectF &clip) const
+{
+    // Paragraph frames and backgrounds, under the text.
+    for (const Group &g : decorated) {
+        const QTextBlock first = doc.findBlockByNumber(g.firstBlock);
+        const QTextBlock last = doc.findBlockByNumber(g.lastBlock);
+        const QTextLayout *fl = first.layout();
+        const QTextLayout *ll = last.layout();
+        if (!fl || !ll || fl->lineCount() == 0 || ll->lineCount() == 0)
+            continue;
+        const RVParaStyle &ps = sheet.ParaStyles(g.para);
+        qreal top = fl->position().y() + fl->lineAt(0).y();
+        const QTextLine lastLine = ll->lineAt(ll->lineCount() - 1);
+        qreal bottom = ll->position().y() + lastLine.y() + lastLine.height();
+        // Raised and lowered text stays inside the frame.
+        if (auto room = shiftRoom.find(g.firstBlock); room != shiftRoom.end())
+            top -= room->second.above;
+        if (auto room = shiftRoom.find(g.lastBlock); room != shiftRoom.end())
+            bottom += room->second.below;
+        const QRectF text(ps.leftIndent, top,
+                          std::max<qreal>(0, textWidth - ps.leftIndent - ps.rightIndent), bottom - top);
+        if (!text.adjusted(-50, -50, 50, 50).intersects(clip))
+            continue;
+        if (ps.backColor.isValid())
+            p->fillRect(text.marginsAdded(QMarginsF(ps.backOffsets)), ps.backColor);
+        if (ps.border == RVBorderStyle::None)
+            continue;
+        const QRectF b = text.marginsAdded(QMarginsF(ps.borderOffsets));
+        const qreal w = std::max(1, ps.borderWidth);
+        const QColor bc = ps.borderColor.isValid() ? ps.borderColor : ruleColor;
+        // The line lies outside the framed rectangle.
+        if (ps.borderSides & Qt::LeftEdge)
+            p->fillRect(QRectF(b.left() - w, b.top() - w, w, b.height() + 2 * w), bc);
+        if (ps.borderSides & Qt::RightEdge)
+            p->fillRect(QRectF(b.right(), b.top() - w, w, b.height() + 2 * w), bc);
+        if (ps.borderSides & Qt::TopEdge)
+            p->fillRect(QRectF(b.left() - w, b.top() - w, b.width() + 2 * w, w), bc);
+        if (ps.borderSides & Qt::BottomEdge)
+            p->fillRect(QRectF(b.left() - w, b.bottom(), b.width() + 2 * w, w), bc);
+    }
+}
+
+void RichLayout::paintBreaks(QPainter *p, const QRectF &clip) const
+{
+    // Break lines: 1 pixel across the text width, in the middle of their line.
+    for (const int b : breakBlocks) {
+        const QTextBlock block = doc.findBlockByNumber(b);
+        const QRectF r = doc.documentLayout()->blockBoundingRect(block);
+        if (!r.intersects(clip))
+            continue;
+        const qreal y = std::floor(r.center().y());
+        p->fillRect(QRectF(0, y, textWidth, 1), ruleColor);
+    }
+}
+
+// ---------------------------------------------------------------------------
+// Positions
 
 int RichLayout::layOut(qreal width)
 {
@@ -345,9 +459,9 @@ int RichLayout::lineTopOf(int pos) const
 }
 
 
-int RichLayout::positionAt(const QPointF &point) const
+int RichLayout::positionAt(const QPointF &point, Qt::HitTestAccuracy accuracy) const
 {
-    return built ? doc.documentLayout()->hitTest(point, Qt::FuzzyHit) : -1;
+    return built ? doc.documentLayout()->hitTest(point, accuracy) : -1;
 }
 
 int RichLayout::linkAt(const QPointF &point) const
@@ -412,6 +526,23 @@ QTextCursor RichLayout::itemCursor(int item) const
     QTextCursor c(const_cast<QTextDocument *>(&doc));
     c.setPosition(itemPos[size_t(item)]);
     c.setPosition(itemPos[size_t(item)] + itemLen[size_t(item)], QTextCursor::KeepAnchor);
+    return c;
+}
+
+QTextCursor RichLayout::rangeCursor(int start, int end) const
+{
+    const int last = doc.characterCount() - 1;
+    QTextCursor c(const_cast<QTextDocument *>(&doc));
+    c.setPosition(std::clamp(start, 0, last));
+    c.setPosition(std::clamp(end, 0, last), QTextCursor::KeepAnchor);
+    return c;
+}
+
+QTextCursor RichLayout::wordAt(int pos) const
+{
+    QTextCursor c(const_cast<QTextDocument *>(&doc));
+    c.setPosition(std::clamp(pos, 0, doc.characterCount() - 1));
+    c.select(QTextCursor::WordUnderCursor);
     return c;
 }
 

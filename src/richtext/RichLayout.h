@@ -3,12 +3,14 @@
 // The layout of a rich-text document, apart from any widget: the items of an
 // RVDocument laid out in a QTextDocument with the sheet's fonts and
 // paragraph formats, the map from items to text positions, the link
-// numbering, and hit testing in document coordinates (origin at the text's
-// top left, margins and scrolling left to the view).
+// numbering, hit testing and painting in document coordinates (origin at the
+// text's top left, margins and scrolling left to the view). The view asks;
+// what the layout keeps stays its own.
 
 #include "richtext/RVDocument.h"
 #include "richtext/RVStyle.h"
 
+#include <QAbstractTextDocumentLayout>
 #include <QColor>
 #include <QHash>
 #include <QImage>
@@ -17,6 +19,9 @@
 #include <map>
 #include <vector>
 
+class QPainter;
+class QPalette;
+class QTextCharFormat;
 class QTextCursor;
 
 namespace richtext {
@@ -56,8 +61,9 @@ public:
     int itemAtPosition(int pos) const;
     // The top of the line that holds a text position.
     int lineTopOf(int pos) const;
-    // The text position at a document point (the nearest), or -1.
-    int positionAt(const QPointF &point) const;
+    // The text position at a document point (the nearest, unless exact is
+    // asked for), or -1.
+    int positionAt(const QPointF &point, Qt::HitTestAccuracy accuracy = Qt::FuzzyHit) const;
     // The link number at a document point, or -1.
     int linkAt(const QPointF &point) const;
     // The first fragment of link number id; empty when there is none.
@@ -70,27 +76,73 @@ public:
     // The text of one item, as a cursor over it.
     QTextCursor itemCursor(int item) const;
 
+    // Items and links, by number. An item number must be below itemCount(),
+    // a link number below linkCount().
+    int itemCount() const { return int(itemPos.size()); }
+    // The text position an item starts at, and how many positions it takes.
+    int itemPosition(int item) const { return itemPos[size_t(item)]; }
+    int itemLength(int item) const { return itemLen[size_t(item)]; }
+    // The link an item is, or -1.
+    int itemLinkId(int item) const { return itemLink[size_t(item)]; }
+    // The item link number id is.
+    int linkItem(int id) const { return linkItems[size_t(id)]; }
+    // Text positions run from 0 to characterCount() - 1, the document's end.
+    int characterCount() const { return doc.characterCount(); }
+    // A cursor from start to end, both brought inside the text.
+    QTextCursor rangeCursor(int start, int end) const;
+    // The word at a text position, as a cursor over it.
+    QTextCursor wordAt(int pos) const;
+    // The widest line, for the horizontal scroll range.
+    qreal contentWidth() const { return doc.size().width(); }
+    // The laid-out text itself (its blocks and picture resources), read only.
+    const QTextDocument &document() const { return doc; }
+
+    // Paints the part of the document in clip (document coordinates, the
+    // painter already translated so): paragraph frames and backgrounds, then
+    // break lines, then the text with the marks (hover, search hits, the
+    // selection) over it. The sheet is the one the layout was built with.
+    void paint(QPainter *painter, const TRVStyle &sheet, const QRectF &clip, const QPalette &palette,
+               const QList<QAbstractTextDocumentLayout::Selection> &marks) const;
+
+private:
     // A run of consecutive blocks of one framed or shaded paragraph style.
     struct Group
     {
         int firstBlock, lastBlock, para;
     };
-
-    QTextDocument doc;
-    std::vector<int> itemPos, itemLen, itemLink;
-    std::vector<int> linkItems;   // link id -> item index
-    std::vector<Group> decorated; // runs of blocks with a border or background
-    std::vector<int> breakBlocks;
     // Room kept above and below the lines of blocks with raised or lowered
     // text, by block number; a frame around such a block takes it in.
     struct ShiftRoom
     {
         qreal above = 0, below = 0;
     };
+    // The sheet's styles as text formats, made once per build.
+    struct Formats;
+    // Where the build is in the document.
+    struct BuildState
+    {
+        int block = -1;       // the block being filled
+        int currentPara = -1; // its decorated paragraph style, or -1
+        bool afterBreak = false;
+    };
+
+    void resetItems(qsizetype count);
+    void startItem(QTextCursor &cursor, const RVItem &item, const Formats &formats, BuildState &state);
+    bool isLink(const RVItem &item, const TRVStyle &sheet) const;
+    void addText(QTextCursor &cursor, const RVItem &item, const QTextCharFormat &format, int link);
+    void addPicture(QTextCursor &cursor, const RVDocument &items, int index, int link);
+    void reserveShiftRoom();
+    void paintDecorations(QPainter *painter, const TRVStyle &sheet, const QRectF &clip) const;
+    void paintBreaks(QPainter *painter, const QRectF &clip) const;
+
+    QTextDocument doc;
+    std::vector<int> itemPos, itemLen, itemLink;
+    std::vector<int> linkItems;   // link id -> item index
+    std::vector<Group> decorated; // runs of blocks with a border or background
+    std::vector<int> breakBlocks;
     std::map<int, ShiftRoom> shiftRoom;
     QColor ruleColor;
 
-private:
     // The picture of an item: only a regular file inside the course folder
     // (the current directory), within what is left of the page's budget.
     QImage pictureFor(const RVDocument &items, const RVItem &item);

@@ -18,6 +18,7 @@
 #include <QTextLayout>
 
 #include "richtext/RichLayout.h"
+#include "richtext/RichView_p.h"
 #include "richtext/RichViewAccessible.h"
 #include "richtext/RvfFile.h"
 
@@ -25,39 +26,14 @@
 #include <cmath>
 #include <functional>
 
-namespace {
-constexpr int kScrollStep = 10; // pixels per scroll step
-} // namespace
-
-// What the view keeps beside the laid-out text: its interaction state.
-struct TRichView::Layout
-{
-    richtext::RichLayout text;
-    TRVStyle fallback{TRVStyle::Sheet::Plain};
-
-    bool dirty = true; // the model changed since the last build
-    int height = 0;    // formatted height, margins included
-
-    int hoverLink = -1;
-    int pressLink = -1;
-    int focusLink = -1;
-    int selAnchor = -1, selPos = -1;
-    bool selecting = false;
-    int settleDepth = 0;
-    int generation = 0;
-
-    bool hasSelection() const { return selAnchor >= 0 && selPos >= 0 && selAnchor != selPos; }
-    void clearSelection() { selAnchor = selPos = -1; selecting = false; }
-};
-
 TRichView::TRichView(QWidget *parent)
     : QAbstractScrollArea(parent), m_layout(new Layout)
 {
     m_style = &m_layout->fallback;
     viewport()->setMouseTracking(true);
     viewport()->setCursor(Qt::IBeamCursor);
-    verticalScrollBar()->setSingleStep(kScrollStep);
-    horizontalScrollBar()->setSingleStep(kScrollStep);
+    verticalScrollBar()->setSingleStep(richtext::kScrollStep);
+    horizontalScrollBar()->setSingleStep(richtext::kScrollStep);
     setFocusPolicy(Qt::StrongFocus);
     richtext::installAccessibility();
 }
@@ -229,7 +205,7 @@ int TRichView::topPosition() const
         return -1;
     // Just under the top edge: a line that ends exactly there is not at the top.
     const QPointF p(0, verticalScrollBar()->value() - m_top + 1);
-    return m_layout->text.doc.documentLayout()->hitTest(p, Qt::FuzzyHit);
+    return m_layout->text.positionAt(p);
 }
 
 void TRichView::applyWidth()
@@ -250,12 +226,12 @@ void TRichView::updateScrollBars()
     // Showing or hiding a bar resizes the viewport at once, which may lay the
     // document out again from inside here; so every value is read afresh.
     QScrollBar *vb = verticalScrollBar();
-    vb->setSingleStep(kScrollStep);
+    vb->setSingleStep(richtext::kScrollStep);
     vb->setPageStep(std::max(1, viewport()->height()));
     vb->setRange(0, std::max(0, m_layout->height - viewport()->height()));
     QScrollBar *hb = horizontalScrollBar();
-    const int contentWidth = m_layout->text.isBuilt() ? int(std::ceil(m_layout->text.doc.size().width())) : 0;
-    hb->setSingleStep(kScrollStep);
+    const int contentWidth = m_layout->text.isBuilt() ? int(std::ceil(m_layout->text.contentWidth())) : 0;
+    hb->setSingleStep(richtext::kScrollStep);
     hb->setPageStep(std::max(1, viewport()->width()));
     hb->setRange(0, std::max(0, m_left + contentWidth + m_right - viewport()->width()));
     vb->setPageStep(std::max(1, viewport()->height()));
@@ -283,7 +259,7 @@ void TRichView::relayout(bool keepTopItem)
         setHorizontalScrollBarPolicy(horizontalScrollBarPolicy());
         --L.settleDepth;
     }
-    if (topPos >= 0 && topPos < L.text.doc.characterCount()) {
+    if (topPos >= 0 && topPos < L.text.characterCount()) {
         const int y = m_top + L.text.lineTopOf(topPos);
         verticalScrollBar()->setValue(std::clamp(y, 0, verticalScrollBar()->maximum()));
     }
@@ -347,7 +323,7 @@ void TRichView::GetCheckpointXY(Checkpoint cp, int &x, int &y) const
     if (!isFormatted())
         throw RichViewError("RichView must be formatted for this operation");
     const Layout &L = *m_layout;
-    if (cp->itemIndex < 0 || cp->itemIndex >= int(L.text.itemPos.size())) {
+    if (cp->itemIndex < 0 || cp->itemIndex >= L.text.itemCount()) {
         x = 0;
         y = DocumentHeight();
         return;
@@ -377,10 +353,10 @@ void TRichView::setHighlights(const QVector<Highlight> &spans)
 int TRichView::textTop(int item, int offset) const
 {
     const Layout &L = *m_layout;
-    if (!isFormatted() || item < 0 || item >= int(L.text.itemPos.size()))
+    if (!isFormatted() || item < 0 || item >= L.text.itemCount())
         return -1;
-    const int pos = L.text.itemPos[size_t(item)] +
-                    std::clamp(offset, 0, std::max(0, L.text.itemLen[size_t(item)] - 1));
+    const int pos = L.text.itemPosition(item) +
+                    std::clamp(offset, 0, std::max(0, L.text.itemLength(item) - 1));
     return m_top + L.text.lineTopOf(pos);
 }
 
@@ -446,8 +422,7 @@ void TRichView::setHoverLink(int id)
 
 void TRichView::paintEvent(QPaintEvent *)
 {
-    Layout &L = *m_layout;
-    const TRVStyle &st = sheet();
+    const Layout &L = *m_layout;
     QPainter p(viewport());
     // On a scaled screen the pictures are stretched: smooth them, do not repeat pixels.
     p.setRenderHint(QPainter::SmoothPixmapTransform);
@@ -461,70 +436,28 @@ void TRichView::paintEvent(QPaintEvent *)
         p.fillRect(vr, QBrush(m_tile));
         p.setBrushOrigin(0, 0);
     } else {
-        p.fillRect(vr, st.Color.isValid() ? st.Color : palette().color(QPalette::Base));
+        p.fillRect(vr, sheet().Color.isValid() ? sheet().Color : palette().color(QPalette::Base));
     }
     if (!L.text.isBuilt())
         return;
 
     p.translate(m_left - hs, m_top - vs);
     const QRectF clip(hs - m_left, vs - m_top, vr.width(), vr.height());
+    L.text.paint(&p, sheet(), clip, palette(), textMarks());
 
-    // Paragraph frames and backgrounds, under the text.
-    for (const richtext::RichLayout::Group &g : L.text.decorated) {
-        const QTextBlock first = L.text.doc.findBlockByNumber(g.firstBlock);
-        const QTextBlock last = L.text.doc.findBlockByNumber(g.lastBlock);
-        const QTextLayout *fl = first.layout();
-        const QTextLayout *ll = last.layout();
-        if (!fl || !ll || fl->lineCount() == 0 || ll->lineCount() == 0)
-            continue;
-        const RVParaStyle &ps = st.ParaStyles(g.para);
-        qreal top = fl->position().y() + fl->lineAt(0).y();
-        const QTextLine lastLine = ll->lineAt(ll->lineCount() - 1);
-        qreal bottom = ll->position().y() + lastLine.y() + lastLine.height();
-        // Raised and lowered text stays inside the frame.
-        if (auto room = L.text.shiftRoom.find(g.firstBlock); room != L.text.shiftRoom.end())
-            top -= room->second.above;
-        if (auto room = L.text.shiftRoom.find(g.lastBlock); room != L.text.shiftRoom.end())
-            bottom += room->second.below;
-        const QRectF text(ps.leftIndent, top, std::max<qreal>(0, L.text.width() - ps.leftIndent - ps.rightIndent),
-                          bottom - top);
-        if (!text.adjusted(-50, -50, 50, 50).intersects(clip))
-            continue;
-        if (ps.backColor.isValid())
-            p.fillRect(text.marginsAdded(QMarginsF(ps.backOffsets)), ps.backColor);
-        if (ps.border == RVBorderStyle::None)
-            continue;
-        const QRectF b = text.marginsAdded(QMarginsF(ps.borderOffsets));
-        const qreal w = std::max(1, ps.borderWidth);
-        const QColor bc = ps.borderColor.isValid() ? ps.borderColor : L.text.ruleColor;
-        // The line lies outside the framed rectangle.
-        if (ps.borderSides & Qt::LeftEdge)
-            p.fillRect(QRectF(b.left() - w, b.top() - w, w, b.height() + 2 * w), bc);
-        if (ps.borderSides & Qt::RightEdge)
-            p.fillRect(QRectF(b.right(), b.top() - w, w, b.height() + 2 * w), bc);
-        if (ps.borderSides & Qt::TopEdge)
-            p.fillRect(QRectF(b.left() - w, b.top() - w, b.width() + 2 * w, w), bc);
-        if (ps.borderSides & Qt::BottomEdge)
-            p.fillRect(QRectF(b.left() - w, b.bottom(), b.width() + 2 * w, w), bc);
+    if (L.focusLink >= 0 && hasFocus()) {
+        p.resetTransform();
+        paintFocusRing(p, linkRect(L.focusLink));
     }
+}
 
-    // Break lines: 1 pixel across the text width, in the middle of their line.
-    for (const int b : L.text.breakBlocks) {
-        const QTextBlock block = L.text.doc.findBlockByNumber(b);
-        const QRectF r = L.text.doc.documentLayout()->blockBoundingRect(block);
-        if (!r.intersects(clip))
-            continue;
-        const qreal y = std::floor(r.center().y());
-        p.fillRect(QRectF(0, y, L.text.width(), 1), L.text.ruleColor);
-    }
-
-    QAbstractTextDocumentLayout::PaintContext ctx;
-    ctx.clip = clip;
-    ctx.palette = palette();
-    ctx.palette.setColor(QPalette::Text, L.text.ruleColor);
-
-    if (L.hoverLink >= 0 && L.hoverLink < int(L.text.linkItems.size())) {
-        const int item = L.text.linkItems[size_t(L.hoverLink)];
+QList<QAbstractTextDocumentLayout::Selection> TRichView::textMarks() const
+{
+    const Layout &L = *m_layout;
+    const TRVStyle &st = sheet();
+    QList<QAbstractTextDocumentLayout::Selection> marks;
+    if (L.hoverLink >= 0 && L.hoverLink < L.text.linkCount()) {
+        const int item = L.text.linkItem(L.hoverLink);
         const RVItem &it = m_doc.items[item];
         QTextCharFormat hf;
         if (it.kind == RVItem::Kind::Text) {
@@ -536,45 +469,37 @@ void TRichView::paintEvent(QPaintEvent *)
                 hf.setBackground(ts.hoverBackColor);
         }
         if (!hf.properties().isEmpty())
-            ctx.selections.append({L.text.itemCursor(item), hf});
+            marks.append({L.text.itemCursor(item), hf});
     }
     for (const Highlight &h : m_highlights) {
-        if (h.item < 0 || h.item >= int(L.text.itemPos.size()))
+        if (h.item < 0 || h.item >= L.text.itemCount())
             continue;
-        const int last = L.text.doc.characterCount() - 1;
-        const int from = L.text.itemPos[size_t(h.item)] + std::max(0, h.offset);
-        QTextCursor c(&L.text.doc);
-        c.setPosition(std::clamp(from, 0, last));
-        c.setPosition(std::clamp(from + std::max(0, h.length), 0, last), QTextCursor::KeepAnchor);
+        const int from = L.text.itemPosition(h.item) + std::max(0, h.offset);
         QTextCharFormat mark;
         mark.setBackground(QColor(0xFF, 0xE0, 0x8A));
-        ctx.selections.append({c, mark});
+        marks.append({L.text.rangeCursor(from, from + std::max(0, h.length)), mark});
     }
     if (L.hasSelection()) {
-        QTextCursor c(&L.text.doc);
-        c.setPosition(std::clamp(L.selAnchor, 0, L.text.doc.characterCount() - 1));
-        c.setPosition(std::clamp(L.selPos, 0, L.text.doc.characterCount() - 1), QTextCursor::KeepAnchor);
         QTextCharFormat sf;
         sf.setBackground(st.SelColor);
         sf.setForeground(st.SelTextColor);
-        ctx.selections.append({c, sf});
+        marks.append({L.text.rangeCursor(L.selAnchor, L.selPos), sf});
     }
-    L.text.doc.documentLayout()->draw(&p, ctx);
+    return marks;
+}
 
-    if (L.focusLink >= 0 && hasFocus()) {
-        p.resetTransform();
-        const QRect r = linkRect(L.focusLink);
-        if (!r.isEmpty()) {
-            // A keyboard learner must see at a glance where Enter acts: a
-            // solid ring in the highlight colour over a light wash.
-            p.setRenderHint(QPainter::Antialiasing);
-            QColor wash = palette().color(QPalette::Highlight);
-            wash.setAlpha(40);
-            p.setPen(QPen(palette().color(QPalette::Highlight), 2));
-            p.setBrush(wash);
-            p.drawRoundedRect(QRectF(r).adjusted(-3, -2, 3, 2), 3, 3);
-        }
-    }
+void TRichView::paintFocusRing(QPainter &p, const QRect &link) const
+{
+    if (link.isEmpty())
+        return;
+    // A keyboard learner must see at a glance where Enter acts: a solid ring
+    // in the highlight colour over a light wash.
+    p.setRenderHint(QPainter::Antialiasing);
+    QColor wash = palette().color(QPalette::Highlight);
+    wash.setAlpha(40);
+    p.setPen(QPen(palette().color(QPalette::Highlight), 2));
+    p.setBrush(wash);
+    p.drawRoundedRect(QRectF(link).adjusted(-3, -2, 3, 2), 3, 3);
 }
 
 void TRichView::resizeEvent(QResizeEvent *event)
@@ -595,203 +520,6 @@ void TRichView::showEvent(QShowEvent *event)
     // both are known, keeping the top item.
     if (m_layout->text.isBuilt())
         relayout(true);
-}
-
-// ---------------------------------------------------------------------------
-// Mouse and keyboard
-
-void TRichView::mousePressEvent(QMouseEvent *event)
-{
-    Layout &L = *m_layout;
-    if (event->button() == Qt::RightButton) {
-        L.clearSelection();
-        viewport()->update();
-        return;
-    }
-    if (event->button() != Qt::LeftButton) {
-        QAbstractScrollArea::mousePressEvent(event);
-        return;
-    }
-    L.pressLink = linkAt(event->position().toPoint());
-    L.clearSelection();
-    if (m_selectionEnabled && L.text.isBuilt()) {
-        const int pos = L.text.doc.documentLayout()->hitTest(toDocument(event->position().toPoint()), Qt::FuzzyHit);
-        L.selAnchor = L.selPos = pos;
-        L.selecting = pos >= 0;
-    }
-    viewport()->update();
-}
-
-void TRichView::mouseMoveEvent(QMouseEvent *event)
-{
-    Layout &L = *m_layout;
-    const QPoint pos = event->position().toPoint();
-    if (L.selecting && (event->buttons() & Qt::LeftButton) && L.text.isBuilt()) {
-        const int p = L.text.doc.documentLayout()->hitTest(toDocument(pos), Qt::FuzzyHit);
-        if (p >= 0 && p != L.selPos) {
-            L.selPos = p;
-            viewport()->update();
-        }
-        // Dragging past an edge scrolls.
-        if (pos.y() < 0)
-            verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepSub);
-        else if (pos.y() > viewport()->height())
-            verticalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
-    }
-    setHoverLink(linkAt(pos));
-}
-
-void TRichView::mouseReleaseEvent(QMouseEvent *event)
-{
-    Layout &L = *m_layout;
-    if (event->button() != Qt::LeftButton) {
-        event->accept();
-        return;
-    }
-    L.selecting = false;
-    const int link = linkAt(event->position().toPoint());
-    const int pressed = L.pressLink;
-    L.pressLink = -1;
-    if (link >= 0 && link == pressed && !L.hasSelection()) {
-        L.clearSelection();
-        L.focusLink = link;
-        // The handler may reload, reformat or even destroy this view.
-        emit jump(link);
-    }
-}
-
-void TRichView::mouseDoubleClickEvent(QMouseEvent *event)
-{
-    Layout &L = *m_layout;
-    if (event->button() != Qt::LeftButton || !m_selectionEnabled || !L.text.isBuilt()) {
-        QAbstractScrollArea::mouseDoubleClickEvent(event);
-        return;
-    }
-    const int pos = L.text.doc.documentLayout()->hitTest(toDocument(event->position().toPoint()), Qt::FuzzyHit);
-    if (pos < 0)
-        return;
-    QTextCursor c(&L.text.doc);
-    c.setPosition(pos);
-    c.select(QTextCursor::WordUnderCursor);
-    L.selAnchor = c.anchor();
-    L.selPos = c.position();
-    L.selecting = false;
-    L.pressLink = -1;
-    viewport()->update();
-}
-
-void TRichView::leaveEvent(QEvent *event)
-{
-    setHoverLink(-1);
-    QAbstractScrollArea::leaveEvent(event);
-}
-
-QString TRichView::selectedText() const
-{
-    const Layout &L = *m_layout;
-    if (!L.hasSelection())
-        return QString();
-    QTextCursor c(const_cast<QTextDocument *>(&L.text.doc));
-    c.setPosition(std::clamp(L.selAnchor, 0, L.text.doc.characterCount() - 1));
-    c.setPosition(std::clamp(L.selPos, 0, L.text.doc.characterCount() - 1), QTextCursor::KeepAnchor);
-    QString s = c.selectedText();
-    s.replace(QChar::ParagraphSeparator, QLatin1Char('\n'));
-    s.replace(QChar::LineSeparator, QLatin1Char('\n'));
-    s.remove(QChar::ObjectReplacementCharacter);
-    return s;
-}
-
-bool TRichView::moveLinkFocus(bool next)
-{
-    Layout &L = *m_layout;
-    const int count = int(L.text.linkItems.size());
-    if (count == 0)
-        return false;
-    const int to = L.focusLink < 0 ? (next ? 0 : count - 1) : L.focusLink + (next ? 1 : -1);
-    if (to < 0 || to >= count) {
-        L.focusLink = -1;
-        viewport()->update();
-        return false;
-    }
-    L.focusLink = to;
-    ensureLinkVisible(to);
-    viewport()->update();
-    richtext::notifyLinkFocus(this, to);
-    return true;
-}
-
-void TRichView::ensureLinkVisible(int id)
-{
-    const QRect r = linkRect(id);
-    if (r.isEmpty())
-        return;
-    QScrollBar *vb = verticalScrollBar();
-    if (r.top() < 0)
-        vb->setValue(vb->value() + r.top() - m_top);
-    else if (r.bottom() > viewport()->height())
-        vb->setValue(vb->value() + r.bottom() - viewport()->height() + m_bottom);
-}
-
-void TRichView::focusInEvent(QFocusEvent *event)
-{
-    // Tab into the view lands on the page itself; the next Tab walks its
-    // links from the first (Shift+Tab from the last).
-    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
-        m_layout->focusLink = -1;
-    QAbstractScrollArea::focusInEvent(event);
-}
-
-bool TRichView::focusNextPrevChild(bool next)
-{
-    // Tab walks the links first, then leaves the view.
-    if (hasFocus() && moveLinkFocus(next))
-        return true;
-    return QAbstractScrollArea::focusNextPrevChild(next);
-}
-
-void TRichView::keyPressEvent(QKeyEvent *event)
-{
-    Layout &L = *m_layout;
-    QScrollBar *vb = verticalScrollBar();
-    QScrollBar *hb = horizontalScrollBar();
-    if (event == QKeySequence::Copy) {
-        if (L.hasSelection())
-            QGuiApplication::clipboard()->setText(selectedText());
-        return;
-    }
-    if (event == QKeySequence::SelectAll && m_selectionEnabled && L.text.isBuilt()) {
-        L.selAnchor = 0;
-        L.selPos = L.text.doc.characterCount() - 1;
-        viewport()->update();
-        return;
-    }
-    switch (event->key()) {
-    case Qt::Key_Up: vb->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
-    case Qt::Key_Down: vb->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
-    case Qt::Key_PageUp: vb->triggerAction(QAbstractSlider::SliderPageStepSub); break;
-    case Qt::Key_PageDown: vb->triggerAction(QAbstractSlider::SliderPageStepAdd); break;
-    case Qt::Key_Left: hb->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
-    case Qt::Key_Right: hb->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
-    case Qt::Key_Home:
-        vb->setValue(vb->minimum());
-        hb->setValue(hb->minimum());
-        break;
-    case Qt::Key_End: vb->setValue(vb->maximum()); break;
-    case Qt::Key_Return:
-    case Qt::Key_Enter:
-    case Qt::Key_Space:
-        if (L.focusLink >= 0 && L.focusLink < int(L.text.linkItems.size())) {
-            emit jump(L.focusLink);
-            return;
-        }
-        if (event->key() == Qt::Key_Space)
-            vb->triggerAction(QAbstractSlider::SliderPageStepAdd);
-        else
-            event->ignore();
-        break;
-    default:
-        QAbstractScrollArea::keyPressEvent(event);
-    }
 }
 
 // ---------------------------------------------------------------------------
@@ -842,7 +570,7 @@ void TRichView::setSelectionRange(int start, int end)
     Layout &L = *m_layout;
     if (!m_selectionEnabled || !L.text.isBuilt())
         return;
-    const int last = L.text.doc.characterCount() - 1;
+    const int last = L.text.characterCount() - 1;
     L.selAnchor = std::clamp(start, 0, last);
     L.selPos = std::clamp(end, 0, last);
     L.selecting = false;

@@ -8,6 +8,7 @@
 #include "richtext/RVStyle.h"
 
 #include <QAbstractScrollArea>
+#include <QAbstractTextDocumentLayout>
 #include <QPixmap>
 #include <QPointer>
 #include <QString>
@@ -151,6 +152,10 @@ private:
     void setHoverLink(int id);
     bool moveLinkFocus(bool next);
     void ensureLinkVisible(int id);
+    // What is drawn over the text: the hovered link, the search hits, the
+    // selection, in that order.
+    QList<QAbstractTextDocumentLayout::Selection> textMarks() const;
+    void paintFocusRing(QPainter &painter, const QRect &link) const;
 
     struct Layout;
     RVDocument m_doc;

@@ -29,11 +29,7 @@ QAccessibleInterface *viewFactory(const QString &className, QObject *object)
 // stay the layout's text positions.
 QString plainText(const RichLayout &layout, int start, int end)
 {
-    QTextCursor c(const_cast<QTextDocument *>(&layout.doc));
-    const int last = layout.doc.characterCount() - 1;
-    c.setPosition(std::clamp(start, 0, last));
-    c.setPosition(std::clamp(end, 0, last), QTextCursor::KeepAnchor);
-    QString s = c.selectedText();
+    QString s = layout.rangeCursor(start, end).selectedText();
     for (QChar &ch : s) {
         if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator)
             ch = QLatin1Char('\n');
@@ -56,7 +52,7 @@ public:
     bool isValid() const override
     {
         return m_view && m_view->layoutGeneration() == m_generation && m_view->textLayout() &&
-               m_item < int(m_view->textLayout()->itemPos.size());
+               m_item < m_view->textLayout()->itemCount();
     }
     QObject *object() const override { return nullptr; }
     QWindow *window() const override
@@ -86,8 +82,8 @@ public:
         const RVDocument &doc = m_view->document();
         if (m_item < doc.items.size() && doc.items[m_item].kind == RVItem::Kind::Picture)
             return doc.items[m_item].pictureAlt;
-        const int pos = layout.itemPos[size_t(m_item)];
-        return plainText(layout, pos, pos + layout.itemLen[size_t(m_item)]).trimmed();
+        const int pos = layout.itemPosition(m_item);
+        return plainText(layout, pos, pos + layout.itemLength(m_item)).trimmed();
     }
     void setText(QAccessible::Text, const QString &) override {}
 
@@ -97,8 +93,8 @@ public:
             return QRect();
         auto *parentIface = static_cast<RichViewAccessible *>(parent());
         const RichLayout &layout = *m_view->textLayout();
-        const int pos = layout.itemPos[size_t(m_item)];
-        return parentIface ? parentIface->screenRect(pos, pos + std::max(1, layout.itemLen[size_t(m_item)]))
+        const int pos = layout.itemPosition(m_item);
+        return parentIface ? parentIface->screenRect(pos, pos + std::max(1, layout.itemLength(m_item)))
                            : QRect();
     }
     QAccessible::Role role() const override
@@ -257,10 +253,10 @@ void RichViewAccessible::sync() const
     if (!layout)
         return;
     for (int id = 0; id < layout->linkCount(); ++id)
-        m_children.push_back({layout->linkItems[size_t(id)], id});
+        m_children.push_back({layout->linkItem(id), id});
     const RVDocument &doc = v->document();
-    for (int i = 0; i < doc.items.size() && i < int(layout->itemLink.size()); ++i) {
-        if (doc.items[i].kind == RVItem::Kind::Picture && layout->itemLink[size_t(i)] < 0)
+    for (int i = 0; i < doc.items.size() && i < layout->itemCount(); ++i) {
+        if (doc.items[i].kind == RVItem::Kind::Picture && layout->itemLinkId(i) < 0)
             m_children.push_back({i, -1});
     }
     m_ids.assign(m_children.size(), 0);
@@ -321,7 +317,7 @@ QAccessibleInterface *RichViewAccessible::linkChild(int id) const
 int RichViewAccessible::characterCount() const
 {
     const RichLayout *layout = view()->textLayout();
-    return layout ? std::max(0, layout->doc.characterCount() - 1) : 0;
+    return layout ? std::max(0, layout->characterCount() - 1) : 0;
 }
 
 QString RichViewAccessible::text(int startOffset, int endOffset) const
@@ -363,7 +359,7 @@ int RichViewAccessible::offsetAtPoint(const QPoint &point) const
     if (!v->viewport()->rect().contains(local))
         return -1;
     const QPointF docPoint = QPointF(local - v->documentOrigin());
-    const int pos = layout->doc.documentLayout()->hitTest(docPoint, Qt::ExactHit);
+    const int pos = layout->positionAt(docPoint, Qt::ExactHit);
     return pos < characterCount() ? pos : -1;
 }
 
@@ -390,7 +386,7 @@ int RichViewAccessible::cursorPosition() const
     // of what is in view.
     const int link = v->focusedLink();
     if (link >= 0 && link < layout->linkCount())
-        return layout->itemPos[size_t(layout->linkItems[size_t(link)])];
+        return layout->itemPosition(layout->linkItem(link));
     int start = -1, end = -1;
     v->selectionRange(start, end);
     if (end >= 0)
@@ -406,9 +402,9 @@ void RichViewAccessible::setCursorPosition(int position)
     if (!layout)
         return;
     for (int id = 0; id < layout->linkCount(); ++id) {
-        const int item = layout->linkItems[size_t(id)];
-        const int pos = layout->itemPos[size_t(item)];
-        if (position >= pos && position < pos + layout->itemLen[size_t(item)]) {
+        const int item = layout->linkItem(id);
+        const int pos = layout->itemPosition(item);
+        if (position >= pos && position < pos + layout->itemLength(item)) {
             v->setFocusedLink(id);
             return;
         }

@@ -131,11 +131,28 @@ private:
                             flagAttr(n, "event"));
     }
 
+    // A paragraph is read in two passes: its pieces as written (direct
+    // text, a literal <t>, a tab, a picture, a line break, a checkpoint),
+    // then the items they make once the line edges are trimmed.
+    struct Piece
+    {
+        enum { Text, Literal, Tab, Picture, Line, Checkpoint } kind;
+        QString text;
+        int style = 0;
+        pugi::xml_node node;
+    };
     void readParagraph(const pugi::xml_node &p);
+    std::vector<Piece> readPieces(const pugi::xml_node &p, int pStyle);
+    QString readLiteral(const pugi::xml_node &t);
+    static void trimLineEdges(std::vector<Piece> &pieces);
+    RVItem pictureItem(const pugi::xml_node &img, int pStyle) const;
+    void addItems(const std::vector<Piece> &pieces, int para, int pStyle);
+    void countChars(const pugi::xml_node &at, qsizetype added);
 
     const QByteArray &m_data;
     RVDocument &m_doc;
     QStringList *m_notes = nullptr;
+    qsizetype m_paragraphChars = 0; // of the paragraph being read
 };
 
 bool isXmlSpace(QChar c)
@@ -203,31 +220,29 @@ void Reader::readParagraph(const pugi::xml_node &p)
 {
     const int para = styleAttr(p, "para", 0);
     const int pStyle = styleAttr(p, "style", 0);
+    std::vector<Piece> pieces = readPieces(p, pStyle);
+    trimLineEdges(pieces);
+    addItems(pieces, para, pStyle);
+}
 
-    // A run of direct text or a literal <t>; direct text is trimmed where it
-    // meets the start or end of a line.
-    struct Piece
-    {
-        enum { Text, Literal, Tab, Picture, Line, Checkpoint } kind;
-        QString text;
-        int style = 0;
-        pugi::xml_node node;
-    };
-    std::vector<Piece> pieces;
+void Reader::countChars(const pugi::xml_node &at, qsizetype added)
+{
     // One paragraph is laid out as one block; past the bound its layout
     // would take minutes, so the file is refused as it is read.
-    qsizetype length = 0;
-    auto count = [&](const pugi::xml_node &at, qsizetype added) {
-        length += added;
-        if (length > kRvfMaxParagraphChars)
-            fail(at, QStringLiteral("paragraph longer than %1 characters").arg(kRvfMaxParagraphChars));
-    };
+    m_paragraphChars += added;
+    if (m_paragraphChars > kRvfMaxParagraphChars)
+        fail(at, QStringLiteral("paragraph longer than %1 characters").arg(kRvfMaxParagraphChars));
+}
 
+std::vector<Reader::Piece> Reader::readPieces(const pugi::xml_node &p, int pStyle)
+{
+    std::vector<Piece> pieces;
+    m_paragraphChars = 0;
     for (pugi::xml_node n = p.first_child(); n; n = n.next_sibling()) {
         switch (n.type()) {
         case pugi::node_pcdata:
         case pugi::node_cdata:
-            count(n, qsizetype(std::strlen(n.value())));
+            countChars(n, qsizetype(std::strlen(n.value())));
             // Text split only by a comment or CDATA is one run.
             if (!pieces.empty() && pieces.back().kind == Piece::Text)
                 pieces.back().text += QString::fromUtf8(n.value());
@@ -237,18 +252,7 @@ void Reader::readParagraph(const pugi::xml_node &p)
         case pugi::node_element: {
             const std::string_view tag(n.name());
             if (tag == "t") {
-                QString text;
-                for (pugi::xml_node c = n.first_child(); c; c = c.next_sibling()) {
-                    if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) {
-                        count(c, qsizetype(std::strlen(c.value())));
-                        if (c.type() == pugi::node_pcdata && wrappedInSource(c))
-                            text += joinWrappedLines(QString::fromUtf8(c.value()), n);
-                        else
-                            text += QString::fromUtf8(c.value());
-                    } else if (c.type() == pugi::node_element)
-                        fail(c, QStringLiteral("element <%1> inside <t>").arg(name(c)));
-                }
-                pieces.push_back({Piece::Literal, text, styleAttr(n, "style", 0), n});
+                pieces.push_back({Piece::Literal, readLiteral(n), styleAttr(n, "style", 0), n});
             } else if (tag == "br" || tag == "tab" || tag == "img" || tag == "cp") {
                 if (n.first_child())
                     fail(n, QStringLiteral("<%1> must be empty").arg(name(n)));
@@ -256,7 +260,7 @@ void Reader::readParagraph(const pugi::xml_node &p)
                                   : tag == "tab" ? Piece::Tab
                                   : tag == "img" ? Piece::Picture
                                                  : Piece::Checkpoint;
-                count(n, 1);
+                countChars(n, 1);
                 pieces.push_back({kind, QString(), tag == "tab" ? styleAttr(n, "style", pStyle) : pStyle, n});
             } else {
                 fail(n, QStringLiteral("unknown element <%1> in <p>").arg(name(n)));
@@ -267,12 +271,34 @@ void Reader::readParagraph(const pugi::xml_node &p)
             break;
         }
     }
-
     for (Piece &pc : pieces) {
         if (pc.kind == Piece::Text)
             pc.text = collapseSpace(pc.text);
     }
-    // Trim direct text at line starts and ends: a line runs between <br>s.
+    return pieces;
+}
+
+QString Reader::readLiteral(const pugi::xml_node &t)
+{
+    QString text;
+    for (pugi::xml_node c = t.first_child(); c; c = c.next_sibling()) {
+        if (c.type() == pugi::node_pcdata || c.type() == pugi::node_cdata) {
+            countChars(c, qsizetype(std::strlen(c.value())));
+            if (c.type() == pugi::node_pcdata && wrappedInSource(c))
+                text += joinWrappedLines(QString::fromUtf8(c.value()), t);
+            else
+                text += QString::fromUtf8(c.value());
+        } else if (c.type() == pugi::node_element) {
+            fail(c, QStringLiteral("element <%1> inside <t>").arg(name(c)));
+        }
+    }
+    return text;
+}
+
+void Reader::trimLineEdges(std::vector<Piece> &pieces)
+{
+    // Direct text is trimmed where it meets the start or end of a line; a
+    // line runs between <br>s, and checkpoints take no room on it.
     auto isContent = [](const Piece &pc) { return pc.kind != Piece::Checkpoint; };
     for (size_t i = 0; i < pieces.size(); ++i) {
         Piece &pc = pieces[i];
@@ -297,7 +323,27 @@ void Reader::readParagraph(const pugi::xml_node &p)
         if (atLineEnd && pc.text.endsWith(QLatin1Char(' ')))
             pc.text.chop(1);
     }
+}
 
+RVItem Reader::pictureItem(const pugi::xml_node &img, int pStyle) const
+{
+    RVItem item;
+    item.kind = RVItem::Kind::Picture;
+    item.styleNo = pStyle;
+    item.picturePath = QString::fromUtf8(img.attribute("src").value());
+    if (item.picturePath.isEmpty())
+        fail(img, QStringLiteral("<img> without src"));
+    item.pictureJump = flagAttr(img, "jump");
+    item.pictureAlt = QString::fromUtf8(img.attribute("alt").value());
+    item.pictureWidth = styleAttr(img, "width", 0);
+    item.pictureHeight = styleAttr(img, "height", 0);
+    if (item.pictureWidth > kMaxPictureSide || item.pictureHeight > kMaxPictureSide)
+        fail(img, QStringLiteral("picture size over %1 pixels").arg(kMaxPictureSide));
+    return item;
+}
+
+void Reader::addItems(const std::vector<Piece> &pieces, int para, int pStyle)
+{
     RVItem::Start next = RVItem::Start::NewParagraph;
     bool lineHasItem = false;
     auto add = [&](RVItem item) {
@@ -319,38 +365,18 @@ void Reader::readParagraph(const pugi::xml_node &p)
             if (pc.text.isEmpty())
                 break;
             [[fallthrough]];
-        case Piece::Literal: {
-            RVItem item;
-            item.kind = RVItem::Kind::Text;
-            item.text = pc.text;
-            item.styleNo = pc.style;
-            add(std::move(item));
-            break;
-        }
+        case Piece::Literal:
         case Piece::Tab: {
             RVItem item;
-            item.kind = RVItem::Kind::Tab;
-            item.text = QStringLiteral("\t");
+            item.kind = pc.kind == Piece::Tab ? RVItem::Kind::Tab : RVItem::Kind::Text;
+            item.text = pc.kind == Piece::Tab ? QStringLiteral("\t") : pc.text;
             item.styleNo = pc.style;
             add(std::move(item));
             break;
         }
-        case Piece::Picture: {
-            RVItem item;
-            item.kind = RVItem::Kind::Picture;
-            item.styleNo = pStyle;
-            item.picturePath = QString::fromUtf8(pc.node.attribute("src").value());
-            if (item.picturePath.isEmpty())
-                fail(pc.node, QStringLiteral("<img> without src"));
-            item.pictureJump = flagAttr(pc.node, "jump");
-            item.pictureAlt = QString::fromUtf8(pc.node.attribute("alt").value());
-            item.pictureWidth = styleAttr(pc.node, "width", 0);
-            item.pictureHeight = styleAttr(pc.node, "height", 0);
-            if (item.pictureWidth > kMaxPictureSide || item.pictureHeight > kMaxPictureSide)
-                fail(pc.node, QStringLiteral("picture size over %1 pixels").arg(kMaxPictureSide));
-            add(std::move(item));
+        case Piece::Picture:
+            add(pictureItem(pc.node, pStyle));
             break;
-        }
         case Piece::Line:
             // An empty line still takes a (blank) item.
             if (!lineHasItem)
@@ -475,6 +501,38 @@ bool loadRvf(const QString &path, RVDocument &out, QString *error)
     return parseRvf(data, QFileInfo(path).absolutePath(), out, error);
 }
 
+namespace {
+
+QString checkpointElement(const RVCheckpoint &cp)
+{
+    return QStringLiteral("<cp name=\"%1\" tag=\"%2\" event=\"%3\"/>")
+        .arg(xmlEscape(cp.name, true))
+        .arg(cp.tag)
+        .arg(cp.raiseEvent ? 1 : 0);
+}
+
+// A picture's path, relative to the document, is written relative to the
+// folder the document goes to.
+QString pictureElement(const RVItem &item, const QDir &source, const QDir &target)
+{
+    QString src = item.picturePath;
+    if (QFileInfo(src).isRelative())
+        src = target.relativeFilePath(source.absoluteFilePath(src));
+    QString x = QStringLiteral("<img src=\"%1\"").arg(xmlEscape(src, true));
+    if (item.pictureJump)
+        x += QLatin1String(" jump=\"1\"");
+    if (!item.pictureAlt.isEmpty())
+        x += QStringLiteral(" alt=\"%1\"").arg(xmlEscape(item.pictureAlt, true));
+    if (item.pictureWidth > 0)
+        x += QStringLiteral(" width=\"%1\"").arg(item.pictureWidth);
+    if (item.pictureHeight > 0)
+        x += QStringLiteral(" height=\"%1\"").arg(item.pictureHeight);
+    x += QLatin1String("/>");
+    return x;
+}
+
+} // namespace
+
 QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
 {
     const QDir source(doc.baseDir.isEmpty() ? QDir::currentPath() : doc.baseDir);
@@ -488,10 +546,7 @@ QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
         while (cpNext < cps.size() && cps[cpNext].itemIndex == itemIndex) {
             const RVCheckpoint &cp = cps[cpNext++];
             x += QLatin1String(indent);
-            x += QStringLiteral("<cp name=\"%1\" tag=\"%2\" event=\"%3\"/>")
-                     .arg(xmlEscape(cp.name, true))
-                     .arg(cp.tag)
-                     .arg(cp.raiseEvent ? 1 : 0);
+            x += checkpointElement(cp);
             if (*indent)
                 x += QLatin1Char('\n');
         }
@@ -526,22 +581,9 @@ QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
         case RVItem::Kind::Tab:
             x += QStringLiteral("<tab style=\"%1\"/>").arg(std::max(0, item.styleNo));
             break;
-        case RVItem::Kind::Picture: {
-            QString src = item.picturePath;
-            if (QFileInfo(src).isRelative())
-                src = target.relativeFilePath(source.absoluteFilePath(src));
-            x += QStringLiteral("<img src=\"%1\"").arg(xmlEscape(src, true));
-            if (item.pictureJump)
-                x += QLatin1String(" jump=\"1\"");
-            if (!item.pictureAlt.isEmpty())
-                x += QStringLiteral(" alt=\"%1\"").arg(xmlEscape(item.pictureAlt, true));
-            if (item.pictureWidth > 0)
-                x += QStringLiteral(" width=\"%1\"").arg(item.pictureWidth);
-            if (item.pictureHeight > 0)
-                x += QStringLiteral(" height=\"%1\"").arg(item.pictureHeight);
-            x += QLatin1String("/>");
+        case RVItem::Kind::Picture:
+            x += pictureElement(item, source, target);
             break;
-        }
         case RVItem::Kind::Break:
             break;
         }
@@ -550,11 +592,7 @@ QByteArray serializeRvf(const RVDocument &doc, const QString &targetDir)
         x += QLatin1String("</p>\n");
     // The end checkpoints.
     while (cpNext < cps.size()) {
-        const RVCheckpoint &cp = cps[cpNext++];
-        x += QStringLiteral("  <cp name=\"%1\" tag=\"%2\" event=\"%3\"/>\n")
-                 .arg(xmlEscape(cp.name, true))
-                 .arg(cp.tag)
-                 .arg(cp.raiseEvent ? 1 : 0);
+        x += QLatin1String("  ") + checkpointElement(cps[cpNext++]) + QLatin1Char('\n');
     }
     x += QLatin1String("</rvf>\n");
     return x.toUtf8();

@@ -7,16 +7,11 @@
 
 TfrmAbout *frmAbout = nullptr;
 
-TfrmAbout::TfrmAbout(QWidget *parent) : ui::ModalScreen(parent)
+TfrmAbout::TfrmAbout(QWidget *parent)
+    : movie::MovieScreen({QStringLiteral("frmAbout"), QStringLiteral("О программе"),
+                          QSize(551, 400), std::nullopt, QStringLiteral("FlashEbout")},
+                         parent)
 {
-    setObjectName(QStringLiteral("frmAbout"));
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setWindowTitle(QStringLiteral("О программе"));
-    setFixedSize(551, 400);
-    FlashEbout = new movie::MovieControl(this);
-    FlashEbout->setObjectName(QStringLiteral("FlashEbout"));
-    FlashEbout->setGeometry(0, 0, 551, 400);
-    connect(FlashEbout, &movie::MovieControl::fsCommand, this, &TfrmAbout::FlashEboutFSCommand);
 }
 
 void TfrmAbout::FormActivate()

@@ -1,13 +1,13 @@
 #pragma once
 
-#include "ui/ModalScreen.h"
+#include "movie/MovieScreen.h"
 
 namespace movie {
 class MovieControl;
 }
 
 // The about screen: its movie carries all of the content.
-class TfrmAbout : public ui::ModalScreen
+class TfrmAbout : public movie::MovieScreen
 {
     Q_OBJECT
 public:
@@ -15,10 +15,17 @@ public:
 
     void FlashEboutFSCommand(const QString &command, const QString &args);
 
-    movie::MovieControl *FlashEbout = nullptr;
+    movie::MovieControl *const FlashEbout = movieControl();
 
 protected:
     void FormActivate() override;
+
+private:
+    // The about movie's commands go to FlashEboutFSCommand.
+    void FlashFSCommand(const QString &command, const QString &args) override
+    {
+        FlashEboutFSCommand(command, args);
+    }
 };
 
 // The about screen, program-wide (created by the window set).

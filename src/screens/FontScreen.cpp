@@ -15,19 +15,11 @@
 TfrmFont *frmFont = nullptr;
 
 TfrmFont::TfrmFont(reader::ReaderState &state, QWidget *parent)
-    : ui::ModalScreen(parent), m_state(state)
+    : movie::MovieScreen({QStringLiteral("frmFont"), QStringLiteral("Выбор шрифта"),
+                          QSize(550, 400), QPoint(278, 193)},
+                         parent),
+      m_state(state)
 {
-    setObjectName(QStringLiteral("frmFont"));
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setWindowTitle(QStringLiteral("Выбор шрифта"));
-    setFixedSize(550, 400);
-    move(278, 193);
-
-    Flash = new movie::MovieControl(this);
-    Flash->setObjectName(QStringLiteral("Flash"));
-    Flash->setGeometry(0, 0, 550, 400);
-    connect(Flash, &movie::MovieControl::fsCommand, this, &TfrmFont::FlashFSCommand);
-
     // The preview shares the reader's sheet: a change shows in both.
     RView1 = new TRichView(this);
     RView1->setAccessibleName(QStringLiteral("Образец шрифта"));

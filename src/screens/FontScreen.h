@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/ModalScreen.h"
+#include "movie/MovieScreen.h"
 
 namespace reader {
 class ReaderState;
@@ -17,13 +17,13 @@ class TRichView;
 // Changes the reading font of the lecture pages (the reader sheet, shared
 // with the preview), sets the text sizes back and narrows the page's text
 // column. Choices are kept for the learner.
-class TfrmFont : public ui::ModalScreen
+class TfrmFont : public movie::MovieScreen
 {
     Q_OBJECT
 public:
     explicit TfrmFont(reader::ReaderState &state, QWidget *parent = nullptr);
 
-    void FlashFSCommand(const QString &command, const QString &args);
+    void FlashFSCommand(const QString &command, const QString &args) override;
     // Apply in the font dialog: the reader sheet takes the dialog's font.
     void dlgFontApply();
     // The sizes the reader sheet starts with.
@@ -33,7 +33,7 @@ public:
     // The page text edge to edge, or in a narrow centred column.
     void DoColumn();
 
-    movie::MovieControl *Flash = nullptr;
+    movie::MovieControl *const Flash = movieControl();
     TRichView *RView1 = nullptr;
     ui::FontDialog *dlgFont = nullptr;
 

@@ -55,21 +55,16 @@ void TfrmIntro::setProgramStarter(std::function<bool(const QString &)> starter)
 TfrmIntro *frmIntro = nullptr;
 
 TfrmIntro::TfrmIntro(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
-    : ui::ModalScreen(parent), m_state(state), m_navigator(navigator)
+    : movie::MovieScreen({QStringLiteral("frmIntro"), QStringLiteral("Тарвел"), QSize(),
+                          std::nullopt, QStringLiteral("Flash"), QSize(800, 600)},
+                         parent),
+      m_state(state), m_navigator(navigator)
 {
-    setObjectName(QStringLiteral("frmIntro"));
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setWindowTitle(QStringLiteral("Тарвел"));
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, Qt::white);
     setPalette(pal);
     setGeometry(workArea());
-
-    Flash = new movie::MovieControl(this);
-    Flash->setObjectName(QStringLiteral("Flash"));
-    Flash->setGeometry(0, 0, 800, 600);
-    connect(Flash, &movie::MovieControl::fsCommand, this, &TfrmIntro::FlashFSCommand);
 }
 
 void TfrmIntro::FormActivate()

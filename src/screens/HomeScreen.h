@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/ModalScreen.h"
+#include "movie/MovieScreen.h"
 
 #include <QSize>
 #include <functional>
@@ -18,16 +18,16 @@ class MovieControl;
 
 // The home screen: a borderless window over the work area whose home movie
 // sends the commands that lead everywhere else.
-class TfrmIntro : public ui::ModalScreen
+class TfrmIntro : public movie::MovieScreen
 {
     Q_OBJECT
 public:
     TfrmIntro(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent = nullptr);
 
-    void FlashFSCommand(const QString &command, const QString &args);
+    void FlashFSCommand(const QString &command, const QString &args) override;
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
 
-    movie::MovieControl *Flash = nullptr;
+    movie::MovieControl *const Flash = movieControl();
 
     // Seams for tests: the size of the virtual desktop, and how a companion
     // program is started (returns whether it started).

@@ -45,19 +45,11 @@ const QString kDeleteConsequence =
 TfrmLogin *frmLogin = nullptr;
 
 TfrmLogin::TfrmLogin(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
-    : ui::ModalScreen(parent), m_state(state), m_navigator(navigator)
+    : movie::MovieScreen(
+          {QStringLiteral("frmLogin"), QStringLiteral("Тарвел"), QSize(542, 373), QPoint(278, 193)},
+          parent),
+      m_state(state), m_navigator(navigator)
 {
-    setObjectName(QStringLiteral("frmLogin"));
-    setWindowFlags(Qt::Window | Qt::FramelessWindowHint);
-    setWindowTitle(QStringLiteral("Тарвел"));
-    setFixedSize(542, 373);
-    move(278, 193);
-
-    Flash = new movie::MovieControl(this);
-    Flash->setObjectName(QStringLiteral("Flash"));
-    Flash->setGeometry(0, 0, 542, 373);
-    connect(Flash, &movie::MovieControl::fsCommand, this, &TfrmLogin::FlashFSCommand);
-
     LBNames = new QComboBox(this);
     LBNames->setObjectName(QStringLiteral("LBNames"));
     LBNames->setAccessibleName(QStringLiteral("Ученик"));

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "learners/LearnerStore.h"
-#include "ui/ModalScreen.h"
+#include "movie/MovieScreen.h"
 
 namespace reader {
 class ReaderState;
@@ -17,19 +17,19 @@ class QComboBox;
 
 // Sign-in and learner management: the learner list over the login movie,
 // whose form registers, changes and deletes learners.
-class TfrmLogin : public ui::ModalScreen
+class TfrmLogin : public movie::MovieScreen
 {
     Q_OBJECT
 public:
     TfrmLogin(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent = nullptr);
 
-    void FlashFSCommand(const QString &command, const QString &args);
+    void FlashFSCommand(const QString &command, const QString &args) override;
     // The learner picked an entry (not a selection made by the program).
     void LBNamesChange();
     // Run by the reader window after the modal showing has returned.
     void ReturnStep();
 
-    movie::MovieControl *Flash = nullptr;
+    movie::MovieControl *const Flash = movieControl();
     QComboBox *LBNames = nullptr;
     // The learner selected when the screen opens; none: the first entry.
     learners::LearnerId RememberedUser;

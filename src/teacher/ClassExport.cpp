@@ -84,25 +84,25 @@ QByteArray classCsv(const ClassTable &table)
 
 QString learnerSheetHtml(const ClassTable &table, const QString &learnerKey)
 {
-    const Report *who = nullptr;
-    QVector<const TestResult *> results;
+    const QVector<int> reports = table.learnerReports(learnerKey);
+    if (reports.isEmpty())
+        return QString();
+    // The fields are the same in each of the learner's files; the sound one
+    // that came first reads them best.
+    const Report *who = &table.reports().at(reports.first());
     QStringList files;
-    for (const Report &r : table.reports()) {
-        if (!r.hasLearner || ClassTable::learnerKey(r) != learnerKey)
-            continue;
-        if (!who)
+    for (int i : reports) {
+        const Report &r = table.reports().at(i);
+        if (!who->isSound() && r.isSound())
             who = &r;
         files << QFileInfo(r.path).fileName();
-        for (const TestResult &t : r.results)
-            results << &t;
     }
-    if (!who)
-        return QString();
-    std::stable_sort(results.begin(), results.end(), [](const TestResult *a, const TestResult *b) {
-        if (a->date.isValid() && b->date.isValid())
-            return a->date < b->date;
-        return false;
-    });
+    // Each attempt once, however many of the learner's reports hold it.
+    QVector<const TestResult *> results;
+    for (int row : table.learnerRows(learnerKey)) {
+        const ClassTable::Row &w = table.rows().at(row);
+        results << &table.reports().at(w.report).results.at(w.result);
+    }
 
     const auto esc = [](const QString &s) {
         return s.toHtmlEscaped().replace(u'\n', QStringLiteral("<br>"));
@@ -131,11 +131,14 @@ QString learnerSheetHtml(const ClassTable &table, const QString &learnerKey)
             "<h3 style=\"color:#1F3B63\">Прохождение тестов</h3>"
             "<table border=\"1\" cellspacing=\"0\" cellpadding=\"4\" "
             "style=\"border-color:#DDD6C8; border-collapse:collapse\" width=\"100%\">"
-            "<tr style=\"background:#E7EDF6\"><th align=\"left\">Тест</th>"
-            "<th align=\"left\">Дата</th><th align=\"right\">Правильность</th></tr>");
+            "<tr style=\"background:#E7EDF6\"><th align=\"left\">Тест и дата</th>"
+            "<th align=\"right\" style=\"white-space:nowrap\">Правильность</th></tr>");
+        // Two columns, the date under the test: the sheet stays readable in
+        // the window's narrow panel as well as on paper.
         for (const TestResult *t : std::as_const(results)) {
             sum += t->percent;
-            html += QStringLiteral("<tr><td>%1</td><td>%2</td><td align=\"right\">%3</td></tr>")
+            html += QStringLiteral("<tr><td>%1<br><span style=\"color:#5B6472\">%2</span></td>"
+                                   "<td align=\"right\" style=\"white-space:nowrap\">%3</td></tr>")
                         .arg(esc(table.topics().title(t->topic)),
                              esc(ClassTable::dateShown(t->date, t->dateText)),
                              esc(ClassTable::percentShown(t->percent)));

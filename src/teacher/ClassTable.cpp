@@ -46,24 +46,144 @@ void ClassTable::addReports(const QVector<Report> &reports)
     endResetModel();
 }
 
+namespace {
+
+QDateTime lastAttempt(const Report &r)
+{
+    QDateTime last;
+    for (const TestResult &t : r.results) {
+        if (t.date.isValid() && (!last.isValid() || t.date > last))
+            last = t.date;
+    }
+    return last;
+}
+
+// Which of a learner's reports an attempt is read from: a sound report
+// before a damaged one, then the one handed in last (its latest attempt),
+// then the fuller one, then the later file.
+QVector<int> bestFirst(const QVector<Report> &reports, QVector<int> order)
+{
+    QHash<int, QDateTime> last;
+    for (int i : std::as_const(order))
+        last.insert(i, lastAttempt(reports[i]));
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const Report &ra = reports[a], &rb = reports[b];
+        if (ra.isSound() != rb.isSound())
+            return ra.isSound();
+        const QDateTime &la = last[a], &lb = last[b];
+        if (la.isValid() != lb.isValid())
+            return la.isValid();
+        if (la != lb)
+            return la > lb;
+        if (ra.results.size() != rb.results.size())
+            return ra.results.size() > rb.results.size();
+        return a > b;
+    });
+    return order;
+}
+
+QString attemptKey(const TestResult &t)
+{
+    return t.topic + QChar(0x1F) + t.dateText;
+}
+
+} // namespace
+
 void ClassTable::rebuildRows()
 {
     m_rows.clear();
+    m_learners.clear();
     // Asked for every row when the class is summed up.
     m_keys.clear();
     m_keys.reserve(m_reports.size());
-    for (const Report &r : std::as_const(m_reports))
-        m_keys << learnerKey(r);
     for (int i = 0; i < m_reports.size(); ++i) {
         const Report &r = m_reports[i];
-        // A damaged report still shows the results read before the damage.
-        for (int k = 0; k < r.results.size(); ++k)
-            m_rows.append({Row::Result, i, k});
+        m_keys << (r.hasLearner ? learnerKey(r) : QString());
+        if (r.hasLearner)
+            m_learners[m_keys.back()].reports << i;
+    }
+    // A learner's rows stand where the learner's first file stands; every
+    // damaged file keeps its own row in its own place.
+    for (int i = 0; i < m_reports.size(); ++i) {
+        const Report &r = m_reports[i];
+        if (r.hasLearner) {
+            Learner &learner = m_learners[m_keys[i]];
+            if (learner.reports.first() == i)
+                addLearnerRows(learner);
+        }
         if (!r.isSound())
             m_rows.append({Row::Problem, i, -1});
-        else if (r.results.isEmpty())
-            m_rows.append({Row::NoResults, i, -1});
     }
+}
+
+void ClassTable::addLearnerRows(Learner &learner)
+{
+    QVector<Row> rows;
+    QHash<QString, qsizetype> seen; // attempt -> its place in rows
+    for (int i : bestFirst(m_reports, learner.reports)) {
+        const Report &r = m_reports[i];
+        for (int k = 0; k < r.results.size(); ++k) {
+            const auto at = seen.constFind(attemptKey(r.results[k]));
+            if (at == seen.cend()) {
+                seen.insert(attemptKey(r.results[k]), rows.size());
+                rows.append({Row::Result, i, k});
+                continue;
+            }
+            Row &first = rows[*at];
+            if (m_reports[first.report].results[first.result].percent != r.results[k].percent)
+                first.disputed = true;
+        }
+    }
+    if (rows.isEmpty()) {
+        // A learner whose every file is damaged is named by those files' rows.
+        for (int i : std::as_const(learner.reports)) {
+            if (m_reports[i].isSound()) {
+                m_rows.append({Row::NoResults, i, -1});
+                break;
+            }
+        }
+        return;
+    }
+    // Oldest first; an attempt whose date cannot be read goes last.
+    const auto dateOf = [&](const Row &w) -> const QDateTime & {
+        return m_reports[w.report].results[w.result].date;
+    };
+    std::stable_sort(rows.begin(), rows.end(), [&](const Row &a, const Row &b) {
+        const QDateTime &da = dateOf(a), &db = dateOf(b);
+        if (da.isValid() != db.isValid())
+            return da.isValid();
+        return da.isValid() && da < db;
+    });
+    for (const Row &w : std::as_const(rows)) {
+        learner.rows << int(m_rows.size());
+        m_rows << w;
+    }
+}
+
+QVector<int> ClassTable::learnerRows(const QString &key) const
+{
+    return m_learners.value(key).rows;
+}
+
+QVector<int> ClassTable::learnerReports(const QString &key) const
+{
+    return m_learners.value(key).reports;
+}
+
+QVector<int> ClassTable::reportsHolding(int row) const
+{
+    const Row &w = m_rows.at(row);
+    if (w.kind != Row::Result)
+        return {};
+    const QString attempt = attemptKey(m_reports[w.report].results[w.result]);
+    QVector<int> out;
+    for (int i : bestFirst(m_reports, m_learners.value(m_keys[w.report]).reports)) {
+        const Report &r = m_reports[i];
+        if (std::any_of(r.results.begin(), r.results.end(),
+                        [&](const TestResult &t) { return attemptKey(t) == attempt; }))
+            out << i;
+    }
+    return out;
 }
 
 bool ClassTable::readFolder(const QString &dir, QVector<Report> *reports, QString *error)
@@ -90,8 +210,10 @@ bool ClassTable::readFolder(const QString &dir, QVector<Report> *reports, QStrin
 
 QString ClassTable::learnerKey(const Report &report)
 {
+    // The registration time tells two namesakes of one group apart: it is
+    // the same in every report of one learner record.
     return QStringList{report.surname.trimmed(), report.name.trimmed(), report.group.trimmed(),
-                       report.mail.trimmed()}
+                       report.mail.trimmed(), report.registeredText.trimmed()}
         .join(QChar(0x1F));
 }
 
@@ -169,7 +291,7 @@ QString ClassTable::text(int row, int column) const
         return learner ? r.group : QString();
     case Test:
         if (w.kind == Row::Problem)
-            return QStringLiteral("Ошибка: ") + r.error;
+            return r.error;
         if (w.kind == Row::NoResults)
             return QStringLiteral("нет пройденных тестов");
         return m_topics.title(r.results[w.result].topic);
@@ -183,6 +305,34 @@ QString ClassTable::text(int row, int column) const
         return w.kind == Row::Result ? percentShown(r.results[w.result].percent) : QString();
     case File:
         return QFileInfo(r.path).fileName();
+    }
+    return QString();
+}
+
+QString ClassTable::toolTip(int row, int column) const
+{
+    const Row &w = m_rows[row];
+    const Report &r = m_reports[w.report];
+    if (w.kind == Row::Problem)
+        return QDir::toNativeSeparators(r.path) + u'\n' + r.error;
+    if (column == File) {
+        QStringList files;
+        const QVector<int> holding = reportsHolding(row);
+        for (int i : holding)
+            files << QDir::toNativeSeparators(m_reports[i].path);
+        if (files.size() > 1)
+            return QStringLiteral("Эта попытка есть в отчётах:\n") + files.join(u'\n');
+        return QDir::toNativeSeparators(r.path);
+    }
+    // The title may be cut in a narrow column.
+    if (column == Test && w.kind != Row::Problem)
+        return text(row, column);
+    if (column == Percent && w.kind == Row::Result) {
+        QString tip = QStringLiteral("В отчёте: %1%").arg(r.results[w.result].percentText);
+        if (w.disputed)
+            tip += QStringLiteral("\nВ другом отчёте этого ученика у той же попытки другая "
+                                  "правильность: один из файлов изменён вручную.");
+        return tip;
     }
     return QString();
 }
@@ -206,12 +356,10 @@ QVariant ClassTable::data(const QModelIndex &index, int role) const
     switch (role) {
     case Qt::DisplayRole:
         return text(index.row(), index.column());
-    case Qt::ToolTipRole:
-        if (index.column() == File || w.kind == Row::Problem)
-            return QDir::toNativeSeparators(r.path) + (r.isSound() ? QString() : u'\n' + r.error);
-        if (index.column() == Percent && w.kind == Row::Result)
-            return QStringLiteral("В отчёте: %1%").arg(r.results[w.result].percentText);
-        return {};
+    case Qt::ToolTipRole: {
+        const QString tip = toolTip(index.row(), index.column());
+        return tip.isEmpty() ? QVariant() : QVariant(tip);
+    }
     case Qt::TextAlignmentRole:
         if (index.column() == Percent)
             return int(Qt::AlignRight | Qt::AlignVCenter);

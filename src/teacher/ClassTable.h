@@ -4,11 +4,17 @@
 #include "teacher/ReportFile.h"
 
 #include <QAbstractTableModel>
+#include <QHash>
 #include <QSortFilterProxyModel>
 
-// The class as one table: a row per test result of every report, a row for
+// The class as one table: a row per test attempt of every learner, a row for
 // a learner who has no results yet, and a row for every file that is not a
 // sound report, naming the file and what is wrong with it.
+//
+// Every report holds the learner's whole history, so a learner who hands in
+// a report each week brings the old attempts again: a learner's reports are
+// merged, and an attempt (learner, test, date) makes one row however many
+// reports hold it.
 
 namespace teacher {
 
@@ -30,8 +36,13 @@ public:
     {
         enum Kind { Result, NoResults, Problem };
         Kind kind = Result;
+        // For a Result row, the report the attempt is read from: the
+        // learner's latest sound report that holds it.
         int report = 0;
         int result = -1; // for Result rows
+        // Another report holds the same attempt with a different share:
+        // one of them was edited.
+        bool disputed = false;
     };
 
     explicit ClassTable(QObject *parent = nullptr);
@@ -53,6 +64,13 @@ public:
     // What tells one learner from another across reports.
     static QString learnerKey(const Report &report);
 
+    // A learner's Result rows, oldest attempt first, and every report
+    // (sound or damaged) that names the learner, in table order.
+    QVector<int> learnerRows(const QString &key) const;
+    QVector<int> learnerReports(const QString &key) const;
+    // The reports that hold a Result row's attempt, best first.
+    QVector<int> reportsHolding(int row) const;
+
     // The groups and topics present, for the filters; topics in test order.
     QStringList groups() const;
     QStringList topicList() const;
@@ -61,6 +79,7 @@ public:
 
     // The texts of a row's cells as the table shows them.
     QString text(int row, int column) const;
+    QString toolTip(int row, int column) const;
     static QString percentShown(double percent);
     static QString dateShown(const QDateTime &date, const QString &asWritten);
 
@@ -71,12 +90,20 @@ public:
                         int role = Qt::DisplayRole) const override;
 
 private:
+    struct Learner
+    {
+        QVector<int> reports; // in table order
+        QVector<int> rows;    // Result rows, oldest first
+    };
+
     void rebuildRows();
+    void addLearnerRows(Learner &learner);
 
     CourseTopics m_topics;
     QVector<Report> m_reports;
     QVector<Row> m_rows;
     QStringList m_keys; // learnerKey of each report
+    QHash<QString, Learner> m_learners;
 };
 
 // How the class did in one test: each learner's latest result counts once.

@@ -14,6 +14,15 @@ void say(QIODevice &err, const QString &text)
     err.write((QStringLiteral("tarvel-teacher: ") + text + u'\n').toUtf8());
 }
 
+// A damaged file with the line where it broke, for whoever looks into it.
+void sayDamaged(QIODevice &err, const Report &report)
+{
+    QString text = report.path + QStringLiteral(": ") + report.error;
+    if (report.errorLine > 0)
+        text += QStringLiteral(" (строка %1 файла)").arg(report.errorLine);
+    say(err, text);
+}
+
 } // namespace
 
 int printReports(const QStringList &files, QIODevice &out, QIODevice &err)
@@ -27,7 +36,7 @@ int printReports(const QStringList &files, QIODevice &out, QIODevice &err)
     for (const QString &path : files) {
         const Report report = readReport(path);
         if (!report.isSound()) {
-            say(err, path + QStringLiteral(": ") + report.error);
+            sayDamaged(err, report);
             status = 1;
             continue;
         }
@@ -62,7 +71,7 @@ int printClassCsv(const QString &dir, const CourseTopics &topics, QIODevice &out
     int status = 0;
     for (const Report &r : std::as_const(reports)) {
         if (!r.isSound()) {
-            say(err, r.path + QStringLiteral(": ") + r.error);
+            sayDamaged(err, r);
             status = 1;
         }
     }

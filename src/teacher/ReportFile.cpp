@@ -31,6 +31,19 @@ QString quoted(const QString &text)
     return u'«' + text.trimmed() + u'»';
 }
 
+// What the teacher reads in the file's row: what happened and what to do,
+// in a line that fits the table. Where exactly the file broke goes into
+// Report::errorLine for those who look closer.
+const QString kAskAgain = QStringLiteral("попросите ученика создать отчёт заново.");
+const QString kNotAReport =
+    QStringLiteral("Это не отчёт учебника: проверьте, тот ли файл сдал ученик.");
+const QString kDamaged = QStringLiteral("Отчёт повреждён: ") + kAskAgain;
+const QString kCut = QStringLiteral("Отчёт обрезан (скопирован не до конца): ") + kAskAgain;
+const QString kResaved = QStringLiteral("Отчёт пересохранён другой программой: ") + kAskAgain;
+const QString kEmpty = QStringLiteral("Файл пуст: ") + kAskAgain;
+const QString kTooBig =
+    QStringLiteral("Файл слишком велик для отчёта: проверьте, тот ли файл сдал ученик.");
+
 QString dropFinalLineFeed(QString text)
 {
     if (text.endsWith(u'\n'))
@@ -69,8 +82,8 @@ public:
     {
         const QStringList &lines = m_report.lines;
         if (lines.isEmpty() || lines.first() != kTitle) {
-            m_report.error =
-                QStringLiteral("это не отчёт Тарвела: первая строка не ") + quoted(kTitle);
+            m_report.error = kNotAReport;
+            m_report.errorLine = 1;
             return;
         }
         QString values[5];
@@ -96,14 +109,11 @@ public:
                 return;
             r.dateText = dropFinalLineFeed(date);
             r.date = parseStamp(date);
-            if (!right.endsWith(u'%') || !parsePercent(right.chopped(1), &r.percent)) {
-                fail(QStringLiteral("правильность %1 — не число процентов").arg(quoted(right)),
-                     m_next);
-                return;
-            }
-            if (r.percent < 0 || r.percent > 100) {
+            if (!right.endsWith(u'%') || !parsePercent(right.chopped(1), &r.percent) ||
+                r.percent < 0 || r.percent > 100) {
                 fail(
-                    QStringLiteral("правильность %1 вне пределов от 0 до 100 %").arg(quoted(right)),
+                    QStringLiteral("Отчёт изменён вручную (правильность %1): ").arg(quoted(right)) +
+                        kAskAgain,
                     m_next);
                 return;
             }
@@ -129,7 +139,7 @@ private:
         if (!expect(line))
             return false;
         if (m_report.lines[m_next] != line) {
-            fail(QStringLiteral("ожидалась строка ") + quoted(line), m_next + 1);
+            fail(kDamaged, m_next + 1);
             return false;
         }
         ++m_next;
@@ -139,15 +149,11 @@ private:
     bool expect(const QString &start)
     {
         if (m_next >= m_report.lines.size()) {
-            m_report.error =
-                QStringLiteral("отчёт оборван после строки %1: дальше ожидалась строка %2")
-                    .arg(m_next)
-                    .arg(quoted(start));
+            fail(kCut, m_next + 1);
             return false;
         }
         if (!m_report.lines[m_next].startsWith(start)) {
-            fail(QStringLiteral("ожидалась строка ") + quoted(start) + QStringLiteral("…"),
-                 m_next + 1);
+            fail(kDamaged, m_next + 1);
             return false;
         }
         return true;
@@ -155,7 +161,8 @@ private:
 
     void fail(const QString &what, qsizetype lineNumber)
     {
-        m_report.error = QStringLiteral("строка %1: %2").arg(lineNumber).arg(what);
+        m_report.error = what;
+        m_report.errorLine = int(lineNumber);
     }
 
     Report &m_report;
@@ -234,7 +241,8 @@ bool parsePercent(const QString &text, double *value)
         for (qsizetype i = 0; i < s.size() && plain; ++i) {
             const char16_t c = s[i].unicode();
             points += c == u'.';
-            plain = (c >= u'0' && c <= u'9') || (c == u'.' && points == 1 && i > 0 && i + 1 < s.size());
+            plain =
+                (c >= u'0' && c <= u'9') || (c == u'.' && points == 1 && i > 0 && i + 1 < s.size());
             digits[i] = char(c);
         }
         double v = 0;
@@ -255,25 +263,26 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
 {
     Report report;
     report.path = path;
-    if (bytes.isEmpty()) {
-        report.error = QStringLiteral("файл пуст");
+    // Nothing at all, or no more than the byte-order mark.
+    if (bytes.isEmpty() || bytes == "\xFF\xFE") {
+        report.error = kEmpty;
         return report;
     }
     if (bytes.size() > kMaxReportBytes) {
-        report.error = QStringLiteral("файл слишком велик для отчёта");
+        report.error = kTooBig;
         return report;
     }
     const auto *b = reinterpret_cast<const uchar *>(bytes.constData());
     if (bytes.size() < 2 || b[0] != 0xFF || b[1] != 0xFE) {
-        if (bytes.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF)
-            report.error = QStringLiteral(
-                "неверная метка порядка байтов FE FF: отчёты пишутся в UTF-16LE с меткой FF FE");
-        else if (bytes.startsWith("0;") || bytes.startsWith("\xEF\xBB\xBF"
-                                                            "0;"))
-            report.error = QStringLiteral(
-                "файл не в кодировке UTF-16: похоже, отчёт пересохранён в другой кодировке");
+        // Big-endian UTF-16, or the coded lines in an 8-bit text: the report
+        // went through an editor that saved it its own way.
+        if ((bytes.size() >= 2 && b[0] == 0xFE && b[1] == 0xFF) || bytes.startsWith("0;") ||
+            bytes.startsWith("\xEF\xBB\xBF"
+                             "0;"))
+            report.error = kResaved;
         else
-            report.error = QStringLiteral("это не файл отчёта: нет метки UTF-16 (FF FE) в начале");
+            report.error = kNotAReport;
+        report.errorLine = 1;
         return report;
     }
 
@@ -288,21 +297,16 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
     const QStringList coded = splitLines(text);
     for (qsizetype i = 0; i < coded.size(); ++i) {
         const QString &line = coded[i];
-        QString problem;
-        if (line.isEmpty()) {
-            problem = QStringLiteral("пустая строка");
-        } else if (!line.startsWith(QLatin1String("0;"))) {
-            problem = QStringLiteral("строка не закодирована (нет «0;» в начале)");
-        } else {
+        // An empty line, one not coded, or one whose code is broken.
+        if (!line.isEmpty() && line.startsWith(QLatin1String("0;"))) {
             try {
                 report.lines << core::DecodeLine(line);
                 continue;
             } catch (const core::CodingError &) {
-                problem = QStringLiteral("код строки повреждён (знаки вне Base64)");
             }
         }
-        report.error = i == 0 ? QStringLiteral("это не файл отчёта: ") + problem
-                              : QStringLiteral("строка %1: %2").arg(i + 1).arg(problem);
+        report.error = i == 0 ? kNotAReport : kDamaged;
+        report.errorLine = int(i + 1);
         break;
     }
 
@@ -311,11 +315,15 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
     } else if (!report.lines.isEmpty()) {
         // Keep the learner and the whole results before the damage.
         const QString damage = report.error;
+        const int line = report.errorLine;
         Reader(report).read();
         report.error = damage;
+        report.errorLine = line;
     }
-    if (odd)
-        report.error = QStringLiteral("файл обрезан: нечётное число байтов в тексте UTF-16");
+    if (odd) {
+        report.error = kCut;
+        report.errorLine = int(coded.size());
+    }
     return report;
 }
 
@@ -323,31 +331,29 @@ Report readReport(const QString &path)
 {
     QFile file(path);
     const QFileInfo info(path);
+    Report refused;
+    refused.path = path;
     if (info.isDir()) {
-        Report r;
-        r.path = path;
-        r.error = QStringLiteral("это папка, а не файл");
-        return r;
+        refused.error = QStringLiteral("Это папка, а не файл отчёта.");
+        return refused;
     }
     // A pipe or a device named *.rep would block the read or never end.
     if (!info.isFile()) {
-        Report r;
-        r.path = path;
-        r.error = info.exists() || info.isSymLink() ? QStringLiteral("это не обычный файл")
-                                                    : QStringLiteral("файла нет");
-        return r;
+        refused.error = info.exists() || info.isSymLink()
+                            ? QStringLiteral("Это не обычный файл, и отчётом он быть не может.")
+                            : QStringLiteral("Файла больше нет: его удалили или переименовали.");
+        return refused;
     }
     if (!file.open(QIODevice::ReadOnly)) {
-        Report r;
-        r.path = path;
-        r.error = QStringLiteral("файл не открывается: ") + file.errorString();
-        return r;
+        refused.error =
+            file.error() == QFileDevice::PermissionsError
+                ? QStringLiteral("Нет прав на чтение файла: скопируйте отчёт в свою папку.")
+                : QStringLiteral("Файл не читается: проверьте носитель и нажмите «Обновить».");
+        return refused;
     }
     if (file.size() > kMaxReportBytes) {
-        Report r;
-        r.path = path;
-        r.error = QStringLiteral("файл слишком велик для отчёта");
-        return r;
+        refused.error = kTooBig;
+        return refused;
     }
     return decodeReport(file.read(kMaxReportBytes + 1), path);
 }

@@ -23,8 +23,13 @@ struct TestResult
 
 struct Report
 {
-    QString path;  // the file as given
-    QString error; // what is wrong with the file; empty for a sound report
+    QString path; // the file as given
+    // What is wrong with the file and what to do, in the teacher's words;
+    // empty for a sound report.
+    QString error;
+    // The line of the file where reading stopped (1 for the first), 0 when
+    // the file was refused without being read.
+    int errorLine = 0;
 
     QString name, surname, group, mail;
     QString registeredText;

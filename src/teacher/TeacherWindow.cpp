@@ -10,15 +10,20 @@
 #include <QDropEvent>
 #include <QFileDialog>
 #include <QFileInfo>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
 #include <QPushButton>
+#include <QResizeEvent>
 #include <QSaveFile>
+#include <QScreen>
 #include <QShortcut>
 #include <QSplitter>
 #include <QStackedWidget>
@@ -39,6 +44,62 @@ std::function<void(const QString &)> g_messageHook;
 
 const QString kCaption = QStringLiteral("Тарвел — отчёты учеников");
 
+// What the window asks for, where the screen has room.
+const QSize kPreferredSize(1240, 800);
+// The window system's frame and title bar around the client area.
+const QSize kFrameAllowance(16, 48);
+// A damaged file's message takes the test, date and share cells.
+constexpr int kProblemSpan = ClassTable::Percent - ClassTable::Test + 1;
+// Room the style leaves around a cell's text.
+constexpr int kCellMargin = 4;
+constexpr int kNarrowestWrap = 160;
+constexpr int kBodyMargin = 24;
+// The test column's bounds: a lecture's number and the start of its title,
+// and no wider than the title needs.
+constexpr int kNarrowestTest = 130;
+constexpr int kWidestTest = 260;
+
+// The part of a cell in view; never narrower than a long word, so that a
+// message scrolled almost out of view still wraps sensibly.
+QRect visiblePart(const QRect &cell, const QRect &viewport)
+{
+    QRect part =
+        cell.intersected(QRect(viewport.left(), cell.top(), viewport.width(), cell.height()));
+    if (part.width() < kNarrowestWrap)
+        part =
+            QRect(cell.left(), cell.top(), std::min(cell.width(), kNarrowestWrap), cell.height());
+    return part;
+}
+
+// The class table; it says when the part of it in view changes, so that the
+// columns are fitted and the damaged files' messages wrapped afresh.
+class ClassView : public QTableView
+{
+public:
+    using QTableView::QTableView;
+    std::function<void()> onResized;
+    // What a column's cells and heading need, whatever width it has now.
+    int contentWidth(int column) const
+    {
+        return std::max(sizeHintForColumn(column), horizontalHeader()->sectionSizeHint(column));
+    }
+    std::function<void()> onScrolled;
+
+protected:
+    void resizeEvent(QResizeEvent *event) override
+    {
+        QTableView::resizeEvent(event);
+        if (onResized)
+            onResized();
+    }
+    void scrollContentsBy(int dx, int dy) override
+    {
+        QTableView::scrollContentsBy(dx, dy);
+        if (dx != 0 && onScrolled)
+            onScrolled();
+    }
+};
+
 // Rows of damaged files stand out in the danger colours of the screens.
 class RowDelegate : public QStyledItemDelegate
 {
@@ -52,9 +113,31 @@ protected:
         if (index.data(ClassTable::KindRole).toInt() == ClassTable::Row::Problem) {
             option->backgroundBrush = theme::dangerSoft();
             option->palette.setColor(QPalette::Text, theme::danger());
+            // The message is read in full: it wraps within the part of its
+            // span that is in view.
+            if (index.column() == ClassTable::Test) {
+                option->features |= QStyleOptionViewItem::WrapText;
+                option->textElideMode = Qt::ElideNone;
+                if (const auto *view = qobject_cast<const QAbstractItemView *>(option->widget))
+                    option->rect = visiblePart(option->rect, view->viewport()->rect());
+            }
         } else if (index.data(ClassTable::KindRole).toInt() == ClassTable::Row::NoResults &&
                    index.column() == ClassTable::Test) {
             option->palette.setColor(QPalette::Text, theme::muted());
+        }
+    }
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option,
+               const QModelIndex &index) const override
+    {
+        QStyledItemDelegate::paint(painter, option, index);
+        // Damaged files one under another share a colour: a rule keeps
+        // their messages apart.
+        if (index.data(ClassTable::KindRole).toInt() == ClassTable::Row::Problem) {
+            painter->save();
+            painter->setPen(theme::line());
+            painter->drawLine(option.rect.bottomLeft(), option.rect.bottomRight());
+            painter->restore();
         }
     }
 };
@@ -86,7 +169,6 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
     setWindowTitle(kCaption);
     setAcceptDrops(true);
     setStyleSheet(theme::styleSheet());
-    resize(1240, 800);
 
     m_table = new ClassTable(this);
     m_table->setTopics(topics);
@@ -98,8 +180,31 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
     auto *pageLayout = new QVBoxLayout(page);
     pageLayout->setContentsMargins(0, 0, 0, 0);
     pageLayout->setSpacing(0);
+    pageLayout->addWidget(createHeader(page));
+    pageLayout->addLayout(createCommandBar(page));
+    m_splitter = new QSplitter(Qt::Horizontal, page);
+    m_splitter->setChildrenCollapsible(false);
+    m_splitter->addWidget(createTableArea(m_splitter));
+    m_splitter->addWidget(createSidePanel(m_splitter));
+    m_splitter->setStretchFactor(0, 3);
+    m_splitter->setStretchFactor(1, 1);
+    auto *body = new QHBoxLayout;
+    body->setContentsMargins(kBodyMargin, 4, kBodyMargin, 20);
+    body->addWidget(m_splitter);
+    pageLayout->addLayout(body, 1);
+    setCentralWidget(page);
 
-    // The header band of the designed screens.
+    connectModels();
+    auto *quit = new QShortcut(QKeySequence::Quit, this);
+    connect(quit, &QShortcut::activated, this, &QWidget::close);
+
+    tableChanged();
+    fitToScreen();
+}
+
+// The header band of the designed screens: the title and what is open.
+QWidget *TeacherWindow::createHeader(QWidget *page)
+{
     auto *header = new QWidget(page);
     header->setObjectName(QStringLiteral("header"));
     header->setAttribute(Qt::WA_StyledBackground);
@@ -111,11 +216,17 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
     m_note = new QLabel(header);
     m_note->setObjectName(QStringLiteral("headerNote"));
     m_note->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // A long folder path must not widen the window.
+    m_note->setMinimumWidth(1);
+    m_note->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     headerLayout->addWidget(title);
     headerLayout->addWidget(m_note);
-    pageLayout->addWidget(header);
+    return header;
+}
 
-    // Commands and filters.
+// Opening reports and exporting the table.
+QLayout *TeacherWindow::createCommandBar(QWidget *page)
+{
     auto *bar = new QHBoxLayout;
     bar->setContentsMargins(24, 12, 24, 8);
     bar->setSpacing(8);
@@ -125,38 +236,76 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
     auto *filesButton = new QPushButton(QStringLiteral("Добавить файлы…"), page);
     m_reloadButton = new QPushButton(QStringLiteral("Обновить"), page);
     m_reloadButton->setShortcut(QKeySequence::Refresh);
-    auto *groupLabel = new QLabel(QStringLiteral("&Группа:"), page);
-    m_groupBox = new QComboBox(page);
-    m_groupBox->setObjectName(QStringLiteral("groupBox"));
-    groupLabel->setBuddy(m_groupBox);
-    auto *topicLabel = new QLabel(QStringLiteral("&Тест:"), page);
-    m_topicBox = new QComboBox(page);
-    m_topicBox->setObjectName(QStringLiteral("topicBox"));
-    m_topicBox->setSizeAdjustPolicy(QComboBox::AdjustToContents);
-    topicLabel->setBuddy(m_topicBox);
     m_csvButton = new QPushButton(QStringLiteral("Экспорт в CSV…"), page);
+    m_csvButton->setObjectName(QStringLiteral("csvButton"));
     bar->addWidget(openButton);
     bar->addWidget(filesButton);
     bar->addWidget(m_reloadButton);
-    bar->addSpacing(16);
-    bar->addWidget(groupLabel);
-    bar->addWidget(m_groupBox);
-    bar->addSpacing(8);
-    bar->addWidget(topicLabel);
-    bar->addWidget(m_topicBox);
     bar->addStretch(1);
     bar->addWidget(m_csvButton);
-    pageLayout->addLayout(bar);
 
-    // The table, or a hint while there is nothing to show.
-    m_tableStack = new QStackedWidget(page);
+    connect(openButton, &QPushButton::clicked, this, &TeacherWindow::chooseFolder);
+    connect(filesButton, &QPushButton::clicked, this, &TeacherWindow::chooseFiles);
+    connect(m_reloadButton, &QPushButton::clicked, this, &TeacherWindow::reload);
+    connect(m_csvButton, &QPushButton::clicked, this, &TeacherWindow::chooseCsv);
+    return bar;
+}
+
+// The filters that narrow the table, above it.
+QLayout *TeacherWindow::createFilterBar(QWidget *parent)
+{
+    auto *bar = new QHBoxLayout;
+    bar->setContentsMargins(0, 0, 0, 0);
+    bar->setSpacing(8);
+    auto *groupLabel = new QLabel(QStringLiteral("&Группа:"), parent);
+    m_groupBox = new QComboBox(parent);
+    m_groupBox->setObjectName(QStringLiteral("groupBox"));
+    groupLabel->setBuddy(m_groupBox);
+    auto *topicLabel = new QLabel(QStringLiteral("&Тест:"), parent);
+    m_topicBox = new QComboBox(parent);
+    m_topicBox->setObjectName(QStringLiteral("topicBox"));
+    topicLabel->setBuddy(m_topicBox);
+    // A lecture's full title would widen the window past a small screen:
+    // the boxes keep a modest width, their lists open as wide as needed.
+    for (QComboBox *box : {m_groupBox, m_topicBox})
+        box->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
+    m_groupBox->setMinimumContentsLength(8);
+    m_topicBox->setMinimumContentsLength(14);
+    bar->addWidget(groupLabel);
+    bar->addWidget(m_groupBox, 1);
+    bar->addSpacing(8);
+    bar->addWidget(topicLabel);
+    bar->addWidget(m_topicBox, 2);
+
+    connect(m_groupBox, &QComboBox::currentIndexChanged, this, &TeacherWindow::filterChanged);
+    connect(m_topicBox, &QComboBox::currentIndexChanged, this, &TeacherWindow::filterChanged);
+    return bar;
+}
+
+// The filters and the table, or a hint while there is nothing to show.
+QWidget *TeacherWindow::createTableArea(QWidget *parent)
+{
+    auto *area = new QWidget(parent);
+    auto *areaLayout = new QVBoxLayout(area);
+    areaLayout->setContentsMargins(0, 0, 0, 0);
+    areaLayout->setSpacing(8);
+    areaLayout->addLayout(createFilterBar(area));
+    m_tableStack = new QStackedWidget(area);
+    areaLayout->addWidget(m_tableStack, 1);
     auto *hint =
         new QLabel(QStringLiteral("Откройте папку, куда ученики сдали отчёты (файлы *.rep),\n"
                                   "или перетащите файлы отчётов в это окно."),
                    m_tableStack);
     hint->setObjectName(QStringLiteral("hint"));
     hint->setAlignment(Qt::AlignCenter);
-    m_view = new QTableView(m_tableStack);
+    hint->setWordWrap(true);
+    auto *view = new ClassView(m_tableStack);
+    view->onResized = [this] {
+        fitTestColumn();
+        fitProblemRows();
+    };
+    view->onScrolled = [this] { fitProblemRows(); };
+    m_view = view;
     m_view->setObjectName(QStringLiteral("classTable"));
     m_view->setAccessibleName(QStringLiteral("Результаты класса"));
     m_view->setModel(m_filter);
@@ -177,59 +326,147 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
     m_view->horizontalHeader()->setHighlightSections(false);
     m_tableStack->addWidget(hint);
     m_tableStack->addWidget(m_view);
+    return area;
+}
 
-    // The class's chart above the learner's sheet.
-    auto *side = new QWidget(page);
+// The class's chart above the learner's sheet and its commands.
+QWidget *TeacherWindow::createSidePanel(QWidget *parent)
+{
+    auto *side = new QWidget(parent);
     auto *sideLayout = new QVBoxLayout(side);
     sideLayout->setContentsMargins(0, 0, 0, 0);
     sideLayout->setSpacing(8);
     m_chart = new ClassChart(side);
     sideLayout->addWidget(m_chart, 3);
-    auto *sheetBar = new QHBoxLayout;
     m_sheetTitle = new QLabel(QStringLiteral("Лист ученика"), side);
     m_sheetTitle->setObjectName(QStringLiteral("sectionTitle"));
-    m_printButton = new QPushButton(QStringLiteral("Печать…"), side);
-    m_printButton->setShortcut(QKeySequence::Print);
-    m_pdfButton = new QPushButton(QStringLiteral("Сохранить в PDF…"), side);
-    sheetBar->addWidget(m_sheetTitle);
-    sheetBar->addStretch(1);
-    sheetBar->addWidget(m_printButton);
-    sheetBar->addWidget(m_pdfButton);
-    sideLayout->addLayout(sheetBar);
+    sideLayout->addWidget(m_sheetTitle);
     m_sheet = new QTextBrowser(side);
     m_sheet->setObjectName(QStringLiteral("learnerSheet"));
     m_sheet->setAccessibleName(QStringLiteral("Лист ученика"));
     m_sheet->setOpenLinks(false);
+    m_sheet->setMinimumHeight(120);
     sideLayout->addWidget(m_sheet, 4);
+    // Under the sheet they act on: the panel stays narrow enough to leave the
+    // table its room on a small screen.
+    auto *sheetBar = new QHBoxLayout;
+    m_printButton = new QPushButton(QStringLiteral("Печать…"), side);
+    m_printButton->setObjectName(QStringLiteral("printButton"));
+    m_printButton->setShortcut(QKeySequence::Print);
+    m_pdfButton = new QPushButton(QStringLiteral("Сохранить в PDF…"), side);
+    m_pdfButton->setObjectName(QStringLiteral("pdfButton"));
+    sheetBar->addStretch(1);
+    sheetBar->addWidget(m_printButton);
+    sheetBar->addWidget(m_pdfButton);
+    sideLayout->addLayout(sheetBar);
 
-    auto *splitter = new QSplitter(Qt::Horizontal, page);
-    splitter->setChildrenCollapsible(false);
-    splitter->addWidget(m_tableStack);
-    splitter->addWidget(side);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
-    splitter->setSizes({820, 380});
-    auto *body = new QHBoxLayout;
-    body->setContentsMargins(24, 4, 24, 20);
-    body->addWidget(splitter);
-    pageLayout->addLayout(body, 1);
-    setCentralWidget(page);
-
-    connect(openButton, &QPushButton::clicked, this, &TeacherWindow::chooseFolder);
-    connect(filesButton, &QPushButton::clicked, this, &TeacherWindow::chooseFiles);
-    connect(m_reloadButton, &QPushButton::clicked, this, &TeacherWindow::reload);
-    connect(m_csvButton, &QPushButton::clicked, this, &TeacherWindow::chooseCsv);
     connect(m_printButton, &QPushButton::clicked, this, &TeacherWindow::printSheet);
     connect(m_pdfButton, &QPushButton::clicked, this, &TeacherWindow::choosePdf);
-    connect(m_groupBox, &QComboBox::currentIndexChanged, this, &TeacherWindow::filterChanged);
-    connect(m_topicBox, &QComboBox::currentIndexChanged, this, &TeacherWindow::filterChanged);
+    return side;
+}
+
+void TeacherWindow::connectModels()
+{
     connect(m_table, &QAbstractItemModel::modelReset, this, &TeacherWindow::tableChanged);
     connect(m_view->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             &TeacherWindow::currentRowChanged);
-    auto *quit = new QShortcut(QKeySequence::Quit, this);
-    connect(quit, &QShortcut::activated, this, &QWidget::close);
+    // A damaged file's message spans the cells its row leaves free; the
+    // spans follow the rows through sorting and filtering.
+    connect(m_filter, &QAbstractItemModel::layoutChanged, this, &TeacherWindow::spanProblemRows);
+    connect(m_filter, &QAbstractItemModel::modelReset, this, &TeacherWindow::spanProblemRows);
+    connect(m_filter, &QAbstractItemModel::rowsInserted, this, &TeacherWindow::spanProblemRows);
+    connect(m_filter, &QAbstractItemModel::rowsRemoved, this, &TeacherWindow::spanProblemRows);
+    connect(m_view->horizontalHeader(), &QHeaderView::sectionResized, this,
+            &TeacherWindow::fitProblemRows);
+}
 
-    tableChanged();
+QSize TeacherWindow::fittedSize(const QSize &wanted, const QRect &available)
+{
+    // Room for the window's frame and title bar, which the window system
+    // adds around the client area.
+    const QSize room = available.size() - QSize(kFrameAllowance.width(), kFrameAllowance.height());
+    return wanted.boundedTo(room).expandedTo(QSize(1, 1));
+}
+
+void TeacherWindow::fitToScreen()
+{
+    const QScreen *where = screen() ? screen() : QGuiApplication::primaryScreen();
+    if (!where) {
+        resize(kPreferredSize);
+        return;
+    }
+    const QRect available = where->availableGeometry();
+    resize(fittedSize(kPreferredSize, available).expandedTo(minimumSizeHint()));
+    // The chart and the sheet take under a third; on a small screen no more than
+    // they need, so that the table keeps its date and share in view.
+    const int body = width() - 2 * kBodyMargin - m_splitter->handleWidth();
+    const int side = std::clamp(body * 3 / 10, m_splitter->widget(1)->minimumSizeHint().width(),
+                                std::max(m_splitter->widget(1)->minimumSizeHint().width(), 420));
+    m_splitter->setSizes({body - side, side});
+    // Centred on the desktop's free area, title bar included.
+    const QRect frame(QPoint(), size() + kFrameAllowance);
+    move(available.center() - frame.center() + QPoint(0, kFrameAllowance.height() / 2));
+}
+
+// The test's title gives way first when the table is narrow, so that every
+// column stays in view, or at least the date and the share; the full title
+// is in its tooltip.
+void TeacherWindow::fitTestColumn()
+{
+    if (m_testColumnWidth <= 0)
+        return;
+    int others = 0;
+    for (int c = 0; c < ClassTable::ColumnCount; ++c) {
+        if (c != ClassTable::Test && c != ClassTable::File)
+            others += m_view->columnWidth(c);
+    }
+    const int room = m_view->viewport()->width() - others;
+    const int withFile = room - m_fileColumnWidth;
+    const int widest = std::min(m_testColumnWidth, kWidestTest);
+    m_view->setColumnWidth(ClassTable::Test,
+                           std::clamp(withFile >= kNarrowestTest ? withFile : room, kNarrowestTest,
+                                      std::max(widest, kNarrowestTest)));
+}
+
+void TeacherWindow::spanProblemRows()
+{
+    m_view->clearSpans();
+    // Rows that held a message before a sort or a filter hold a result now.
+    const int plain = m_view->verticalHeader()->defaultSectionSize();
+    const int rows = m_filter->rowCount();
+    for (int i : std::as_const(m_problemRows)) {
+        if (i < rows)
+            m_view->setRowHeight(i, plain);
+    }
+    m_problemRows.clear();
+    for (int i = 0; i < rows; ++i) {
+        const QModelIndex index = m_filter->index(i, ClassTable::Test);
+        if (index.data(ClassTable::KindRole).toInt() == ClassTable::Row::Problem) {
+            m_view->setSpan(i, ClassTable::Test, 1, kProblemSpan);
+            m_problemRows << i;
+        }
+    }
+    fitProblemRows();
+}
+
+void TeacherWindow::fitProblemRows()
+{
+    if (m_problemRows.isEmpty())
+        return;
+    const QFontMetrics metrics(m_view->font());
+    const int plain = m_view->verticalHeader()->defaultSectionSize();
+    int width = 0;
+    for (int c = ClassTable::Test; c < ClassTable::Test + kProblemSpan; ++c)
+        width += m_view->columnWidth(c);
+    const QRect cell(m_view->columnViewportPosition(ClassTable::Test), 0, width, 1 << 20);
+    const QRect part =
+        visiblePart(cell, m_view->viewport()->rect()).adjusted(kCellMargin, 0, -kCellMargin, 0);
+    for (int i : std::as_const(m_problemRows)) {
+        // The whole message, wrapped as the delegate draws it.
+        const QString message = m_filter->index(i, ClassTable::Test).data().toString();
+        const QRect text = metrics.boundingRect(part, Qt::TextWordWrap, message);
+        m_view->setRowHeight(i, std::max(plain, text.height() + 2 * kCellMargin));
+    }
 }
 
 QString TeacherWindow::documentsFolder()
@@ -345,9 +582,10 @@ void TeacherWindow::tableChanged()
     m_csvButton->setEnabled(reports > 0);
     if (reports > 0) {
         m_view->resizeColumnsToContents();
-        // Long error texts are read in the tooltip; the table stays readable.
-        m_view->setColumnWidth(ClassTable::Test,
-                               std::min(m_view->columnWidth(ClassTable::Test), 250));
+        m_testColumnWidth = m_view->columnWidth(ClassTable::Test);
+        // The last column stretches: what its names need is asked apart.
+        m_fileColumnWidth = static_cast<ClassView *>(m_view)->contentWidth(ClassTable::File);
+        fitTestColumn();
     }
     filterChanged();
 }
@@ -360,10 +598,7 @@ void TeacherWindow::filterChanged()
                                                            : QString());
     m_chart->setSummaries(summariseByTopic(*m_filter, m_table->topics()));
     // The sheet stays on its learner while that learner is still in the table.
-    bool present = false;
-    for (const Report &r : m_table->reports())
-        present = present || (r.hasLearner && ClassTable::learnerKey(r) == m_learner);
-    if (!present)
+    if (m_table->learnerReports(m_learner).isEmpty())
         m_learner.clear();
     showSheet();
 }

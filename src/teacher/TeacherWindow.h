@@ -6,8 +6,10 @@
 #include <functional>
 
 class QComboBox;
+class QLayout;
 class QLabel;
 class QPushButton;
+class QSplitter;
 class QStackedWidget;
 class QTableView;
 class QTextBrowser;
@@ -52,11 +54,25 @@ public:
     // message box.
     static void setMessageHook(std::function<void(const QString &)> hook);
 
+    // The window's size on a desktop whose free area (without panels) is
+    // available: what it wants, within that area, its frame included.
+    static QSize fittedSize(const QSize &wanted, const QRect &available);
+
 protected:
     void dragEnterEvent(QDragEnterEvent *event) override;
     void dropEvent(QDropEvent *event) override;
 
 private:
+    QWidget *createHeader(QWidget *page);
+    QLayout *createCommandBar(QWidget *page);
+    QLayout *createFilterBar(QWidget *parent);
+    QWidget *createTableArea(QWidget *parent);
+    QWidget *createSidePanel(QWidget *parent);
+    void connectModels();
+    void fitToScreen();
+    void fitTestColumn();
+    void spanProblemRows();
+    void fitProblemRows();
     void chooseFolder();
     void chooseFiles();
     void chooseCsv();
@@ -80,14 +96,18 @@ private:
     QLabel *m_note = nullptr;
     QLabel *m_sheetTitle = nullptr;
     QStackedWidget *m_tableStack = nullptr;
+    QSplitter *m_splitter = nullptr;
     QPushButton *m_reloadButton = nullptr;
     QPushButton *m_csvButton = nullptr;
     QPushButton *m_printButton = nullptr;
     QPushButton *m_pdfButton = nullptr;
 
-    QString m_folder;    // the folder shown, if one was opened
-    QStringList m_files; // files added one by one
-    QString m_learner;   // the learner whose sheet is shown
+    QString m_folder;           // the folder shown, if one was opened
+    QStringList m_files;        // files added one by one
+    QString m_learner;          // the learner whose sheet is shown
+    int m_testColumnWidth = 0;  // what the test titles in view need
+    int m_fileColumnWidth = 0;  // and the file names
+    QVector<int> m_problemRows; // the damaged files' rows in view
 };
 
 } // namespace teacher

@@ -28,6 +28,20 @@ bool wantsConsole(int argc, char **argv)
     return false;
 }
 
+// The lecture titles: from the course named, or from the first course found.
+teacher::CourseTopics loadTopics(const QString &courseDir, QFile &err)
+{
+    teacher::CourseTopics topics;
+    if (courseDir.isEmpty()) {
+        topics.loadFirstFound(teacher::CourseTopics::candidatePaths());
+        return topics;
+    }
+    const QString dect = QDir(courseDir).filePath(QStringLiteral("dect.chh"));
+    if (!topics.load(dect))
+        err.write(("tarvel-teacher: не удалось прочитать курс " + dect + '\n').toUtf8());
+    return topics;
+}
+
 } // namespace
 
 int main(int argc, char **argv)
@@ -75,14 +89,8 @@ int main(int argc, char **argv)
     if (parser.isSet(QStringLiteral("version")))
         parser.showVersion();
 
-    teacher::CourseTopics topics;
-    if (parser.isSet(course)) {
-        const QString dect = QDir(parser.value(course)).filePath(QStringLiteral("dect.chh"));
-        if (!topics.load(dect))
-            err.write(("tarvel-teacher: не удалось прочитать курс " + dect + '\n').toUtf8());
-    } else {
-        topics.loadFirstFound(teacher::CourseTopics::candidatePaths());
-    }
+    const teacher::CourseTopics topics =
+        loadTopics(parser.isSet(course) ? parser.value(course) : QString(), err);
 
     if (parser.isSet(text) && parser.isSet(csv)) {
         err.write(QStringLiteral("tarvel-teacher: ключи --text и --csv не используются вместе\n")

@@ -50,7 +50,17 @@ FontDialog::FontDialog(QWidget *parent) : QDialog(parent)
     setObjectName(QStringLiteral("dlgFont"));
     setWindowTitle(QStringLiteral("Шрифт"));
     setSizeGripEnabled(true);
+    createControls();
+    createButtons();
+    arrangeControls();
+    connectControls();
+    m_font = QFont(QStringLiteral("MS Sans Serif"), 8);
+    m_color = palette().color(QPalette::WindowText);
+    loadControls();
+}
 
+void FontDialog::createControls()
+{
     faceBox = new QComboBox(this);
     faceBox->setObjectName(QStringLiteral("faceBox"));
     faceBox->setEditable(true);
@@ -86,7 +96,10 @@ FontDialog::FontDialog(QWidget *parent) : QDialog(parent)
     sample->setAlignment(Qt::AlignCenter);
     sample->setMinimumSize(260, 70);
     sample->setAutoFillBackground(true);
+}
 
+void FontDialog::createButtons()
+{
     buttons = new QDialogButtonBox(this);
     okButton = buttons->addButton(QStringLiteral("ОК"), QDialogButtonBox::AcceptRole);
     cancelButton = buttons->addButton(QStringLiteral("Отмена"), QDialogButtonBox::RejectRole);
@@ -95,7 +108,10 @@ FontDialog::FontDialog(QWidget *parent) : QDialog(parent)
     cancelButton->setObjectName(QStringLiteral("cancelButton"));
     applyButton->setObjectName(QStringLiteral("applyButton"));
     okButton->setDefault(true);
+}
 
+void FontDialog::arrangeControls()
+{
     auto *grid = new QGridLayout;
     auto *faceLabel = new QLabel(QStringLiteral("&Шрифт:"), this);
     faceLabel->setBuddy(faceBox);
@@ -133,7 +149,10 @@ FontDialog::FontDialog(QWidget *parent) : QDialog(parent)
     setTabOrder(sizeList, underlineBox);
     setTabOrder(underlineBox, strikeOutBox);
     setTabOrder(strikeOutBox, colorButton);
+}
 
+void FontDialog::connectControls()
+{
     connect(faceBox, &QComboBox::currentTextChanged, this, &FontDialog::updateSample);
     connect(styleBox, &QComboBox::currentIndexChanged, this, &FontDialog::updateSample);
     connect(sizeBox, &QSpinBox::valueChanged, this, [this](int size) {
@@ -160,10 +179,6 @@ FontDialog::FontDialog(QWidget *parent) : QDialog(parent)
         takeSelection();
         emit applied();
     });
-
-    m_font = QFont(QStringLiteral("MS Sans Serif"), 8);
-    m_color = palette().color(QPalette::WindowText);
-    loadControls();
 }
 
 void FontDialog::setChosenFont(const QFont &font)

@@ -62,6 +62,12 @@ signals:
     void applied();
 
 private:
+    // The constructor's steps: the controls, the button row, their places
+    // and keyboard order, their signals.
+    void createControls();
+    void createButtons();
+    void arrangeControls();
+    void connectControls();
     void loadControls();
     void takeSelection();
     void chooseColor();

@@ -308,6 +308,22 @@ void TestMovies::scenes()
         return;
     }
     QCOMPARE(names, (QStringList{"pause", "step", "replay"}));
+    // In the reader the panel's frame and its pull strip (the last 10 px of
+    // the 400 px panel) cover the movie's bottom edge; the caption and the
+    // buttons must stay above it, at the size the reader gives the movie too.
+    for (const QSize shown : {size, QSize(548, 398)}) {
+        control.resize(shown);
+        QCoreApplication::processEvents();
+        for (const char *name : {"pause", "step", "replay"}) {
+            const QRectF button = sceneRect(
+                root, qobject_cast<QQuickItem *>(control.findControl(QLatin1String(name))));
+            QVERIFY2(button.bottom() <= 389 && button.right() <= shown.width(),
+                     qPrintable(QStringLiteral("%1 at %2x%3 ends at y %4")
+                                    .arg(QLatin1String(name)).arg(shown.width())
+                                    .arg(shown.height()).arg(button.bottom())));
+        }
+    }
+    control.resize(size);
     const int count = scene->property("count").toInt();
     QVERIFY2(count >= 4, "a lecture movie shows its process in several steps");
     auto *pause = control.findControl(QStringLiteral("pause"));

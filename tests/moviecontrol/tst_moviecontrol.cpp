@@ -1,4 +1,5 @@
 #include "movie/MovieControl.h"
+#include "movie/MovieScreen.h"
 #include "ui/Dialogs.h"
 
 #include <QDialog>
@@ -49,7 +50,22 @@ struct Messages
     ~Messages() { dialogs::setMessageHook({}); }
     QStringList texts;
 };
+
+// A screen whose face is one movie, keeping the commands it is given.
+class ProbeScreen : public movie::MovieScreen
+{
+public:
+    explicit ProbeScreen(const movie::ScreenFrame &frame) : movie::MovieScreen(frame, nullptr) {}
+    void FlashFSCommand(const QString &command, const QString &args) override
+    {
+        commands << command + QLatin1Char('|') + args;
+    }
+    using movie::MovieScreen::movieControl;
+    QStringList commands;
+};
 } // namespace
+
+Q_DECLARE_METATYPE(movie::ScreenFrame)
 
 class TestMovieControl : public QObject
 {
@@ -70,6 +86,8 @@ private slots:
     void runawayScriptsAreStopped_data();
     void runawayScriptsAreStopped();
     void brokenMovieClosesAFramelessWindow();
+    void movieScreenSetUp_data();
+    void movieScreenSetUp();
 };
 
 void TestMovieControl::operations_data()
@@ -336,6 +354,54 @@ void TestMovieControl::brokenMovieClosesAFramelessWindow()
     QTRY_COMPARE(messages.texts.size(), 1);
     QVERIFY2(messages.texts[0].contains(QStringLiteral("login.qml")), qPrintable(messages.texts[0]));
     QTRY_VERIFY(!window.isVisible());
+}
+
+void TestMovieControl::movieScreenSetUp_data()
+{
+    QTest::addColumn<movie::ScreenFrame>("frame");
+    QTest::addColumn<QRect>("movieGeometry");
+    QTest::newRow("fixed and placed") << movie::ScreenFrame{"frmProbe", "Закладки", QSize(550, 400),
+                                                           QPoint(270, 187)}
+                                      << QRect(0, 0, 550, 400);
+    // The home screen sizes itself and centres a movie of its own size.
+    QTest::newRow("sized by the screen")
+        << movie::ScreenFrame{"frmProbe", "Тарвел", QSize(), std::nullopt, "Flash", QSize(800, 600)}
+        << QRect(0, 0, 800, 600);
+    QTest::newRow("own movie name")
+        << movie::ScreenFrame{"frmProbe", "О программе", QSize(551, 400), std::nullopt, "FlashEbout"}
+        << QRect(0, 0, 551, 400);
+}
+
+void TestMovieControl::movieScreenSetUp()
+{
+    QFETCH(movie::ScreenFrame, frame);
+    QFETCH(QRect, movieGeometry);
+    ProbeScreen screen(frame);
+    QCOMPARE(screen.objectName(), frame.objectName);
+    QCOMPARE(screen.windowTitle(), frame.title);
+    QVERIFY(screen.windowFlags().testFlag(Qt::FramelessWindowHint));
+    QVERIFY(screen.isModal());
+    if (frame.size.isEmpty()) {
+        QCOMPARE(screen.minimumSize(), QSize(0, 0));
+    } else {
+        QCOMPARE(screen.minimumSize(), frame.size);
+        QCOMPARE(screen.maximumSize(), frame.size);
+    }
+    if (frame.position)
+        QCOMPARE(screen.pos(), *frame.position);
+
+    movie::MovieControl *control = screen.movieControl();
+    QVERIFY(control);
+    QCOMPARE(control->parentWidget(), &screen);
+    QCOMPARE(control->objectName(), frame.movieName);
+    QCOMPARE(screen.findChild<movie::MovieControl *>(frame.movieName), control);
+    QCOMPARE(control->geometry(), movieGeometry);
+
+    // The movie's commands reach the screen's own handler, from the event loop.
+    control->setMovie(fixture("probe.qml"));
+    QVERIFY(control->click("DoGo"));
+    QVERIFY(screen.commands.isEmpty());
+    QTRY_COMPARE(screen.commands, QStringList{"DoGo|arg"});
 }
 
 QTEST_MAIN(TestMovieControl)

@@ -9,6 +9,7 @@
 #include <QApplication>
 #include <QFontDatabase>
 #include <QFontInfo>
+#include <QPainter>
 #include <QScrollBar>
 #include <QSignalSpy>
 #include <QTextImageFormat>
@@ -82,6 +83,7 @@ private slots:
     void picturesShareABudgetPerPage();
     void raisedAndLoweredTextHaveRoom();
     void picturesAreKeptWhileTheirFilesStay();
+    void layoutPaintsFramesBreaksAndMarks();
 
 private:
     QTemporaryDir m_tmp;
@@ -697,13 +699,13 @@ void TestRichView::twiceSizedPicturesOnScaledScreens()
         layout.build(doc, sheet, 400);
         QDir::setCurrent(old);
         layout.layOut(400);
-        const QImage shown = layout.doc
+        const QImage shown = layout.document()
                                  .resource(QTextDocument::ImageResource, QUrl(QStringLiteral("rvimg:0")))
                                  .value<QImage>();
         QCOMPARE(shown.pixelColor(0, 0), ratio > 1 ? QColor(Qt::red) : QColor(Qt::blue));
         // Either way the picture takes the room of the 1x one.
         QCOMPARE(shown.deviceIndependentSize(), QSizeF(30, 20));
-        QVERIFY(layout.doc.size().height() < 40); // not laid out at the 2x size
+        QVERIFY(layout.document().size().height() < 40); // not laid out at the 2x size
     }
 }
 
@@ -711,7 +713,7 @@ namespace {
 
 QImage pictureOf(const richtext::RichLayout &layout, int item)
 {
-    return layout.doc.resource(QTextDocument::ImageResource, QUrl(QStringLiteral("rvimg:%1").arg(item)))
+    return layout.document().resource(QTextDocument::ImageResource, QUrl(QStringLiteral("rvimg:%1").arg(item)))
         .value<QImage>();
 }
 
@@ -811,10 +813,10 @@ void TestRichView::raisedAndLoweredTextHaveRoom()
     layout.build(doc, sheet, 400);
     layout.layOut(400);
     const auto lineTop = [&](int block) {
-        const QTextLayout *tl = layout.doc.findBlockByNumber(block).layout();
+        const QTextLayout *tl = layout.document().findBlockByNumber(block).layout();
         return tl->position().y() + tl->lineAt(0).y();
     };
-    const auto lineOf = [&](int block) { return layout.doc.findBlockByNumber(block).layout()->lineAt(0); };
+    const auto lineOf = [&](int block) { return layout.document().findBlockByNumber(block).layout()->lineAt(0); };
     const QFontMetricsF sup(sheet.TextStyles(8).font());
     const QFontMetricsF sub(sheet.TextStyles(7).font());
     const qreal baseline = lineTop(1) + lineOf(1).ascent();
@@ -862,6 +864,70 @@ void TestRichView::picturesAreKeptWhileTheirFilesStay()
     QDir::setCurrent(old);
     QCOMPARE(again, first);
     QCOMPARE(changed, QColor(Qt::red));
+}
+
+// The layout draws, under the text, the frame and shading of a decorated
+// paragraph and the line of a break, and over it the marks it is given.
+void TestRichView::layoutPaintsFramesBreaksAndMarks()
+{
+    const TRVStyle sheet(TRVStyle::Sheet::Reader);
+    const RVParaStyle &workspace = sheet.ParaStyles(7);
+    QVERIFY(workspace.backColor.isValid() && workspace.borderColor.isValid());
+    QVERIFY(workspace.borderSides & Qt::LeftEdge);
+    QVERIFY(!(workspace.borderSides & Qt::TopEdge));
+    RVDocument doc;
+    doc.addText(QStringLiteral("Рамка"), 0, 7, 0, 0);
+    doc.addText(QStringLiteral("и в ней вторая строка"), 0, 7, 0, 0);
+    doc.addBreak();
+    doc.addText(QStringLiteral("После черты"), 0, 0, 0, 0);
+    richtext::RichLayout layout;
+    layout.build(doc, sheet, 380);
+    const int height = layout.layOut(380);
+
+    const QColor white(Qt::white);
+    const QColor mark(0x00, 0xC0, 0x00);
+    const QRectF marked = layout.rangeRect(layout.itemPosition(3), layout.itemPosition(3) + 5);
+    QVERIFY(!marked.isEmpty());
+    QImage image(400, height + 40, QImage::Format_RGB32);
+    image.fill(white);
+    {
+        QPainter p(&image);
+        p.translate(10, 20);
+        QTextCharFormat markFormat;
+        markFormat.setBackground(mark);
+        layout.paint(&p, sheet, QRectF(-10, -20, image.width(), image.height()), QPalette(),
+                     {{layout.rangeCursor(layout.itemPosition(3), layout.itemPosition(3) + 5), markFormat}});
+    }
+    const auto at = [&](qreal x, qreal y) { return image.pixelColor(int(x) + 10, int(y) + 20); };
+    const QTextDocument &text = layout.document();
+    const QTextLayout *first = text.findBlockByNumber(0).layout();
+    const QTextLayout *second = text.findBlockByNumber(1).layout();
+    const qreal top = first->position().y();
+    const qreal bottom = second->position().y() + second->lineAt(0).y() + second->lineAt(0).height();
+    const qreal middle = (top + bottom) / 2;
+    const QRectF shade = QRectF(workspace.leftIndent, top, 380 - workspace.leftIndent - workspace.rightIndent,
+                                bottom - top)
+                             .marginsAdded(QMarginsF(workspace.backOffsets));
+    // One frame for the two paragraphs of the style: shaded between them, the
+    // left line outside the shading, no line along the top.
+    QCOMPARE(at(shade.right() - 1, middle), workspace.backColor);
+    QCOMPARE(at(shade.right() - 1, bottom + 1), workspace.backColor);
+    QCOMPARE(at(shade.left() - 1, middle), workspace.borderColor);
+    QCOMPARE(at(shade.left() - 1, bottom), workspace.borderColor);
+    QCOMPARE(at(shade.right() - 1, shade.top() - 1), white);
+    // The break's line runs across the text width in the middle of its block.
+    const QRectF breakBlock = text.documentLayout()->blockBoundingRect(text.findBlockByNumber(2));
+    const qreal ruleY = std::floor(breakBlock.center().y());
+    for (const qreal x : {0.0, 190.0, 379.0})
+        QCOMPARE(at(x, ruleY), sheet.TextStyles(0).color);
+    QCOMPARE(at(190, ruleY - 2), white);
+    // The mark lies under the marked text, and only there.
+    int marks = 0;
+    for (int y = int(marked.top()); y < int(marked.bottom()); ++y)
+        for (int x = int(marked.left()); x < int(marked.right()); ++x)
+            marks += at(x, y) == mark;
+    QVERIFY2(marks > marked.width() * marked.height() / 3, qPrintable(QString::number(marks)));
+    QCOMPARE(at(marked.right() + 30, marked.center().y()) == mark, false);
 }
 
 QTEST_MAIN(TestRichView)

@@ -3,11 +3,11 @@
 // Report files made by the textbook's own export code, so that the reader
 // under test and the writer cannot drift apart.
 
+#include "core/LineCodec.h"
 #include "learners/CourseData.h"
 #include "learners/DectStore.h"
 #include "progress/ProgressText.h"
 #include "richtext/RVDocument.h"
-#include "core/LineCodec.h"
 
 #include <QByteArray>
 #include <QFile>
@@ -39,6 +39,25 @@ inline QStringList reportLines(int learner)
     const learners::DectStore store(data);
     QStringList lines;
     progress::reportText(store, store.idAt(learner), [&](const QString &line) { lines << line; });
+    return lines;
+}
+
+struct Attempt
+{
+    QString topic;
+    QString date; // as stored, with its line feed
+    QString percent;
+};
+
+// A report of a learner of the test course with the given history in place
+// of the stored one: the same learner handing in reports week after week.
+inline QStringList reportLines(int learner, const QList<Attempt> &attempts)
+{
+    QStringList lines = reportLines(learner).mid(0, 9); // up to the results
+    for (const Attempt &a : attempts)
+        lines << QStringLiteral("Тест по лекции: ") + a.topic
+              << QStringLiteral("Дата выполнения: ") + a.date
+              << QStringLiteral("Правильность: ") + a.percent + u'%' << QString(22, u'~');
     return lines;
 }
 

@@ -9,6 +9,7 @@
 #include <QDir>
 #include <QLocale>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -51,6 +52,8 @@ private slots:
     void damagedFiles();
     void readsOnlyReportsOfAFolder();
     void classTable();
+    void mergesALearnersReports();
+    void tellsLearnersApart();
     void csvBytes();
     void commandLine();
 };
@@ -109,19 +112,32 @@ void TestTeacherReports::timeStamps_data()
 {
     QTest::addColumn<QString>("text");
     QTest::addColumn<QString>("shown"); // empty: not a stamp
-    QTest::newRow("as stored") << "Tue Mar 08 14:05:09 2005\n" << "08.03.2005 14:05:09";
-    QTest::newRow("without the line feed") << "Tue Mar 08 14:05:09 2005" << "08.03.2005 14:05:09";
-    QTest::newRow("wrong weekday") << "Sun Dec 31 23:59:59 1999" << "31.12.1999 23:59:59";
-    QTest::newRow("one-digit day") << "Tue Mar 8 14:05:09 2005" << "08.03.2005 14:05:09";
-    QTest::newRow("any letter case") << "tue MAR 08 00:00:00 2005" << "08.03.2005 00:00:00";
-    QTest::newRow("no such day") << "Tue Feb 30 14:05:09 2005" << "";
-    QTest::newRow("no such hour") << "Tue Mar 08 24:05:09 2005" << "";
-    QTest::newRow("no such month") << "Tue Mrz 08 14:05:09 2005" << "";
-    QTest::newRow("Russian month") << "Вт мар 08 14:05:09 2005" << "";
-    QTest::newRow("trailing text") << "Tue Mar 08 14:05:09 2005 x" << "";
-    QTest::newRow("short year") << "Tue Mar 08 14:05:09 05" << "";
-    QTest::newRow("two line feeds") << "Tue Mar 08 14:05:09 2005\n\n" << "";
-    QTest::newRow("empty") << "" << "";
+    QTest::newRow("as stored") << "Tue Mar 08 14:05:09 2005\n"
+                               << "08.03.2005 14:05:09";
+    QTest::newRow("without the line feed") << "Tue Mar 08 14:05:09 2005"
+                                           << "08.03.2005 14:05:09";
+    QTest::newRow("wrong weekday") << "Sun Dec 31 23:59:59 1999"
+                                   << "31.12.1999 23:59:59";
+    QTest::newRow("one-digit day") << "Tue Mar 8 14:05:09 2005"
+                                   << "08.03.2005 14:05:09";
+    QTest::newRow("any letter case") << "tue MAR 08 00:00:00 2005"
+                                     << "08.03.2005 00:00:00";
+    QTest::newRow("no such day") << "Tue Feb 30 14:05:09 2005"
+                                 << "";
+    QTest::newRow("no such hour") << "Tue Mar 08 24:05:09 2005"
+                                  << "";
+    QTest::newRow("no such month") << "Tue Mrz 08 14:05:09 2005"
+                                   << "";
+    QTest::newRow("Russian month") << "Вт мар 08 14:05:09 2005"
+                                   << "";
+    QTest::newRow("trailing text") << "Tue Mar 08 14:05:09 2005 x"
+                                   << "";
+    QTest::newRow("short year") << "Tue Mar 08 14:05:09 05"
+                                << "";
+    QTest::newRow("two line feeds") << "Tue Mar 08 14:05:09 2005\n\n"
+                                    << "";
+    QTest::newRow("empty") << ""
+                           << "";
 }
 
 // A stamp reads as the wall-clock time it shows, whatever the locale and
@@ -162,7 +178,8 @@ void TestTeacherReports::editedShare()
     const Report r = decodeReport(fixtures::reportBytes(lines));
     if (percent < 0) {
         QVERIFY(!r.isSound());
-        QVERIFY2(r.error.startsWith(QStringLiteral("строка 12:")), qPrintable(r.error));
+        QVERIFY2(r.error.startsWith(QStringLiteral("Отчёт изменён вручную")), qPrintable(r.error));
+        QCOMPARE(r.errorLine, 12);
         QVERIFY(r.hasLearner);
         QVERIFY(r.results.isEmpty());
         return;
@@ -176,60 +193,78 @@ void TestTeacherReports::damagedFiles_data()
 {
     QTest::addColumn<QByteArray>("bytes");
     QTest::addColumn<QString>("error"); // a part of the message
+    QTest::addColumn<int>("line");      // where reading stopped; 0: refused unread
     QTest::addColumn<bool>("hasLearner");
     QTest::addColumn<int>("results"); // read before the damage
 
     const QByteArray vera = fixtures::exportedReport(2);
     const QStringList veraLines = fixtures::reportLines(2);
-    QTest::newRow("empty") << QByteArray() << "файл пуст" << false << 0;
+    const QString resaved = QStringLiteral("пересохранён другой программой");
+    const QString notAReport = QStringLiteral("Это не отчёт учебника");
+    QTest::newRow("empty") << QByteArray() << "Файл пуст" << 0 << false << 0;
+    QTest::newRow("only the mark") << QByteArray("\xFF\xFE") << "Файл пуст" << 0 << false << 0;
     QTest::newRow("big-endian mark")
-        << QByteArray("\xFE\xFF\x00\x30\x00\x3B", 6) << "FE FF" << false << 0;
-    QTest::newRow("no mark") << utf16le(QStringLiteral("0;YWJj"), false) << "нет метки" << false
+        << QByteArray("\xFE\xFF\x00\x30\x00\x3B", 6) << resaved << 1 << false << 0;
+    QTest::newRow("no mark") << utf16le(QStringLiteral("0;YWJj"), false) << notAReport << 1 << false
                              << 0;
     QTest::newRow("saved as UTF-8")
         << QString::fromUtf16(reinterpret_cast<const char16_t *>(vera.constData() + 2),
                               (vera.size() - 2) / 2)
                .toUtf8()
-        << "не в кодировке UTF-16" << false << 0;
-    QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << "нет метки"
+        << resaved << 1 << false << 0;
+    QTest::newRow("a picture") << QByteArray("\x89PNG\r\n\x1a\n\0\0\0\rIHDR", 16) << notAReport << 1
                                << false << 0;
     QTest::newRow("plain UTF-16 text")
-        << utf16le(QStringLiteral("Привет")) << "не файл отчёта" << false << 0;
+        << utf16le(QStringLiteral("Привет")) << notAReport << 1 << false << 0;
     QTest::newRow("coded, not a report")
         << fixtures::reportBytes({QStringLiteral("Список покупок"), QStringLiteral("хлеб")})
-        << "первая строка" << false << 0;
+        << notAReport << 1 << false << 0;
     // Lines 14 to 17 are the second result.
     QByteArray badBase64 = fixtures::reportBytes(veraLines.mid(0, 13));
     badBase64 += utf16le(QStringLiteral("\r\n0;0K@A*"), false);
-    QTest::newRow("bad Base64") << badBase64 << "строка 14" << true << 1;
+    QTest::newRow("bad Base64") << badBase64 << "Отчёт повреждён" << 14 << true << 1;
     // Only the padding of the last line is lost: every result still reads.
-    QTest::newRow("cut in a character") << vera.left(vera.size() - 3) << "обрезан" << true << 4;
+    QTest::newRow("cut in a character")
+        << vera.left(vera.size() - 3) << "Отчёт обрезан" << int(veraLines.size()) << true << 4;
     QTest::newRow("cut between lines")
-        << fixtures::reportBytes(veraLines.mid(0, 15)) << "оборван" << true << 1;
+        << fixtures::reportBytes(veraLines.mid(0, 15)) << "Отчёт обрезан" << 16 << true << 1;
     QTest::newRow("only the first line")
-        << fixtures::reportBytes(veraLines.mid(0, 1)) << "оборван" << false << 0;
+        << fixtures::reportBytes(veraLines.mid(0, 1)) << "Отчёт обрезан" << 2 << false << 0;
     QTest::newRow("uncoded line") << fixtures::reportBytes(veraLines.mid(0, 9)) +
                                          utf16le(QStringLiteral("\r\nТест по лекции: 1"), false)
-                                  << "строка 10" << true << 0;
+                                  << "Отчёт повреждён" << 10 << true << 0;
     QTest::newRow("lines swapped")
         << fixtures::reportBytes(
                replaced(veraLines, QStringLiteral("Прохождение тестов"), QStringLiteral("Тесты")))
-        << "строка 8" << true << 0;
+        << "Отчёт повреждён" << 8 << true << 0;
 }
 
-// A damaged file is named with what is wrong; what came before the damage
-// is kept, and nothing throws.
+// A damaged file is named with what is wrong, in words a teacher reads at a
+// glance, with what to do; what came before the damage is kept, and nothing
+// throws.
 void TestTeacherReports::damagedFiles()
 {
     QFETCH(QByteArray, bytes);
     QFETCH(QString, error);
+    QFETCH(int, line);
     QFETCH(bool, hasLearner);
     QFETCH(int, results);
     const Report r = decodeReport(bytes, QStringLiteral("x.rep"));
     QVERIFY(!r.isSound());
     QVERIFY2(r.error.contains(error), qPrintable(r.error));
+    QCOMPARE(r.errorLine, line);
     QCOMPARE(r.hasLearner, hasLearner);
     QCOMPARE(r.results.size(), results);
+
+    // One short sentence, no codes or encodings, and it says what to do.
+    QVERIFY2(r.error.size() <= 90, qPrintable(r.error));
+    QVERIFY(r.error.front().isUpper() && r.error.endsWith(u'.'));
+    for (const char *jargon : {"UTF", "FF", "FE", "Base64", "байт", "строка", "метк", "кодировк"})
+        QVERIFY2(!r.error.contains(QString::fromUtf8(jargon), Qt::CaseInsensitive),
+                 qPrintable(r.error));
+    QVERIFY2(r.error.contains(QStringLiteral("попросите ученика")) ||
+                 r.error.contains(QStringLiteral("проверьте")),
+             qPrintable(r.error));
 }
 
 void TestTeacherReports::readsOnlyReportsOfAFolder()
@@ -252,10 +287,14 @@ void TestTeacherReports::readsOnlyReportsOfAFolder()
         names << QFileInfo(r.path).fileName();
     QCOMPARE(names, (QStringList{"9.rep", "10.rep", "Орлов.rep"}));
     QVERIFY(reports[0].isSound());
-    QCOMPARE(reports[1].error, QStringLiteral("файл пуст"));
+    QVERIFY(reports[1].error.startsWith(QStringLiteral("Файл пуст")));
 
-    QCOMPARE(readReport(dir.filePath("труба.rep")).error, QStringLiteral("это не обычный файл"));
-    QCOMPARE(readReport(dir.filePath("старые.rep")).error, QStringLiteral("это папка, а не файл"));
+    QCOMPARE(readReport(dir.filePath("труба.rep")).error,
+             QStringLiteral("Это не обычный файл, и отчётом он быть не может."));
+    QCOMPARE(readReport(dir.filePath("старые.rep")).error,
+             QStringLiteral("Это папка, а не файл отчёта."));
+    QCOMPARE(readReport(dir.filePath("нет.rep")).error,
+             QStringLiteral("Файла больше нет: его удалили или переименовали."));
 
     QVERIFY(!ClassTable::readFolder(dir.filePath("нет такой"), &reports, &error));
     QVERIFY(error.contains(QStringLiteral("нет такой")));
@@ -267,10 +306,10 @@ void TestTeacherReports::classTable()
     QVERIFY(topics.load(fixtures::courseFile()));
     ClassTable table;
     table.setTopics(topics);
+    const Report junk = decodeReport(QByteArray("junk"), "junk.rep");
     table.setReports({decodeReport(fixtures::exportedReport(0), "anna.rep"),
                       decodeReport(fixtures::exportedReport(2), "vera.rep"),
-                      decodeReport(fixtures::exportedReport(1), "boris.rep"),
-                      decodeReport(QByteArray("junk"), "junk.rep")});
+                      decodeReport(fixtures::exportedReport(1), "boris.rep"), junk});
 
     // A row per result, one for a learner without results, one for the bad file.
     QCOMPARE(table.rowCount(), 1 + 4 + 1 + 1);
@@ -290,7 +329,7 @@ void TestTeacherReports::classTable()
     QCOMPARE(rowText(2), vera);
     QCOMPARE(rowText(5), boris);
     QCOMPARE(table.text(6, ClassTable::File), QStringLiteral("junk.rep"));
-    QVERIFY(table.text(6, ClassTable::Test).startsWith(QStringLiteral("Ошибка: ")));
+    QCOMPARE(table.text(6, ClassTable::Test), junk.error);
     QCOMPARE(table.groups(), (QStringList{"ИТ-11", "ИТ-12"}));
     QCOMPARE(table.topicList(), (QStringList{"0", "1", "2", "3"}));
     QCOMPARE(table.learnerCount(), 3);
@@ -323,6 +362,114 @@ void TestTeacherReports::classTable()
     QCOMPARE(filter.index(1, ClassTable::Percent).data().toString(), QStringLiteral("85 %"));
 }
 
+// Вера hands in a report every week; each holds her whole history. Each
+// attempt counts once in the table, her sheet, the chart and the CSV,
+// whatever order the files come in; a damaged copy keeps its own row.
+void TestTeacherReports::mergesALearnersReports()
+{
+    CourseTopics topics;
+    QVERIFY(topics.load(fixtures::courseFile()));
+    const fixtures::Attempt first{"1", "Fri Mar 11 12:00:00 2005\n", "33"};
+    const fixtures::Attempt second{"0", "Sat Mar 12 12:30:00 2005\n", "20"};
+    const auto vera = [&](const QList<fixtures::Attempt> &attempts, const QString &path) {
+        return decodeReport(fixtures::reportBytes(fixtures::reportLines(2, attempts)), path);
+    };
+    QByteArray cut = fixtures::reportBytes(fixtures::reportLines(2, {first, second}));
+    cut.chop(40); // inside the last result: the first one still reads
+    const QVector<Report> inFileOrder{
+        vera({}, "неделя 0.rep"),
+        vera({first}, "неделя 1.rep"),
+        vera({first}, "неделя 1, копия.rep"),
+        decodeReport(fixtures::exportedReport(1), "boris.rep"),
+        decodeReport(cut, "неделя 2, обрезан.rep"),
+        vera({first, second}, "неделя 2.rep"),
+    };
+    QVERIFY(!inFileOrder[4].isSound());
+    QCOMPARE(inFileOrder[4].results.size(), 1);
+
+    for (const bool reversed : {false, true}) {
+        QVector<Report> reports = inFileOrder;
+        if (reversed)
+            std::reverse(reports.begin(), reports.end());
+        ClassTable table;
+        table.setTopics(topics);
+        table.setReports(reports);
+
+        // Her two attempts from her latest whole report, Борис's one, the
+        // cut file's own row; no «нет пройденных тестов» for the empty
+        // first week.
+        QStringList rows;
+        for (int i = 0; i < table.rowCount(); ++i)
+            rows << QStringList{table.text(i, ClassTable::Surname),
+                                table.rows()[i].kind == ClassTable::Row::Problem
+                                    ? QStringLiteral("(повреждён)")
+                                    : table.text(i, ClassTable::Test).left(12),
+                                table.text(i, ClassTable::Percent), table.text(i, ClassTable::File)}
+                        .join(u'|');
+        rows.sort();
+        QCOMPARE(rows, (QStringList{
+                           "Зайцева|(повреждён)||неделя 2, обрезан.rep",
+                           "Зайцева|Лекция 1. Ин|33 %|неделя 2.rep",
+                           "Зайцева|Общий тест|20 %|неделя 2.rep",
+                           "Орлов|Лекция 3. Ло|85 %|boris.rep",
+                       }));
+        QCOMPARE(table.learnerCount(), 2);
+
+        const QString key = ClassTable::learnerKey(inFileOrder[0]);
+        const QVector<int> veraRows = table.learnerRows(key);
+        QCOMPARE(veraRows.size(), 2);
+        // The older attempt first, and every file that holds it named.
+        QCOMPARE(table.text(veraRows[0], ClassTable::Date), QStringLiteral("11.03.2005 12:00"));
+        const QString holding = table.toolTip(veraRows[0], ClassTable::File);
+        for (const char *file :
+             {"неделя 1.rep", "неделя 1, копия.rep", "неделя 2.rep", "неделя 2, обрезан.rep"})
+            QVERIFY2(holding.contains(QString::fromUtf8(file)), qPrintable(holding));
+
+        const QString text =
+            learnerSheetHtml(table, key).remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+        QVERIFY2(text.contains(QStringLiteral("Тестов пройдено: 2; средняя правильность: 26,5 %.")),
+                 qPrintable(text));
+        QCOMPARE(text.count(QStringLiteral("11.03.2005")), 1);
+        QVERIFY(text.contains(QStringLiteral("неделя 0.rep")));
+
+        const QVector<TopicSummary> chart = summariseByTopic(table, topics);
+        QCOMPARE(chart.size(), 3);
+        QCOMPARE(chart[0].results, QVector<double>{20});
+        QCOMPARE(chart[1].results, QVector<double>{33});
+
+        const QStringList csv = QString::fromUtf8(classCsv(table).mid(3))
+                                    .split(QStringLiteral("\r\n"), Qt::SkipEmptyParts);
+        QCOMPARE(csv.size(), 1 + 4);
+        QCOMPARE(csv.filter(QStringLiteral("Зайцева;Вера;ИТ-11;vera@example.org;Лекция 1.")).size(),
+                 1);
+    }
+}
+
+// Namesakes in one group are two learners, and a report edited to change a
+// share is noticed rather than silently merged away.
+void TestTeacherReports::tellsLearnersApart()
+{
+    const fixtures::Attempt attempt{"3", "Wed Mar 09 10:00:00 2005\n", "85"};
+    const QStringList boris = fixtures::reportLines(1, {attempt});
+    QStringList namesake = boris;
+    namesake[5] = QStringLiteral("Дата регистрации: Thu Mar 10 11:00:00 2005\n");
+    fixtures::Attempt edited = attempt;
+    edited.percent = QStringLiteral("100");
+
+    ClassTable table;
+    table.setReports(
+        {decodeReport(fixtures::reportBytes(boris), "a.rep"),
+         decodeReport(fixtures::reportBytes(namesake), "b.rep"),
+         decodeReport(fixtures::reportBytes(fixtures::reportLines(1, {edited})), "c.rep")});
+    QCOMPARE(table.learnerCount(), 2);
+    QCOMPARE(table.rowCount(), 2);
+    const int row = table.learnerRows(ClassTable::learnerKey(table.reports()[0])).value(0, -1);
+    QVERIFY(row >= 0);
+    QVERIFY(table.rows()[row].disputed);
+    QVERIFY(table.toolTip(row, ClassTable::Percent).contains(QStringLiteral("изменён")));
+    QVERIFY(!table.rows()[1 - row].disputed);
+}
+
 void TestTeacherReports::csvBytes()
 {
     CourseTopics topics;
@@ -344,7 +491,7 @@ void TestTeacherReports::csvBytes()
         "Петрова;Анна;ИТ-11;;;;;;anna.rep;\r\n"
         "Орлов;Борис;ИТ-12;boris@example.org;Лекция 3. Логика и логические элементы;3;09.03.2005 "
         "10:00:00;66,7;boris.rep;\r\n"
-        ";;;;;;;;пусто.rep;это не файл отчёта: пустая строка\r\n";
+        ";;;;;;;;пусто.rep;Файл пуст: попросите ученика создать отчёт заново.\r\n";
     const QByteArray csv = classCsv(table);
     QCOMPARE(QString::fromUtf8(csv), QString::fromUtf8(expected));
     QCOMPARE(csv, expected);
@@ -374,7 +521,8 @@ void TestTeacherReports::commandLine()
     out.seek(0);
     QCOMPARE(printReports({good, bad}, out, err), 1);
     QVERIFY(QString::fromUtf8(err.data())
-                .contains(bad + QStringLiteral(": файл не в кодировке UTF-16")));
+                .contains(bad + QStringLiteral(": Отчёт пересохранён другой программой: попросите "
+                                               "ученика создать отчёт заново. (строка 1 файла)")));
     QVERIFY(QString::fromUtf8(out.data()).startsWith(QStringLiteral("==> ") + good));
 
     out.buffer().clear();

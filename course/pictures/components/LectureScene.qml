@@ -17,8 +17,12 @@ Item {
     readonly property bool running: ticker.running
     default property alias stage: stageArea.data
 
-    width: 550
-    height: 400
+    // The scene fills the movie, whatever size the reader's panel gives it;
+    // the panel's pull strip lies over the bottom `handle` pixels, so nothing
+    // is drawn there.
+    width: parent ? parent.width : 550
+    height: parent ? parent.height : 400
+    readonly property int handle: 12
 
     // Shows step n without moving on.
     function show(n) {
@@ -55,7 +59,7 @@ Item {
 
     Rectangle {
         id: band
-        width: parent.width; height: 50
+        width: parent.width; height: 44
         color: Theme.primary
         Rectangle {
             id: badge
@@ -83,13 +87,13 @@ Item {
 
     Item {
         id: stageArea
-        x: 16; y: 58
-        width: parent.width - 32; height: 262
+        x: 16; y: band.height + 6
+        width: parent.width - 32; height: captionCard.y - 4 - y
     }
 
     Card {
         id: captionCard
-        x: 16; y: 324
+        x: 16; y: scene.height - scene.handle - height
         width: parent.width - 32; height: 72
         radius: Theme.radius
         raised: false
@@ -98,12 +102,14 @@ Item {
             id: caption
             x: 14; y: 5
             width: parent.width - 28
-            height: 34
+            height: 36
             verticalAlignment: Text.AlignVCenter
             text: scene.captions[scene.step] || ""
             wrapMode: Text.WordWrap
-            elide: Text.ElideRight
             maximumLineCount: 2
+            // A long caption gets a smaller type rather than losing its end.
+            fontSizeMode: Text.Fit
+            minimumPixelSize: Theme.tiny
             font.family: Theme.font; font.pixelSize: Theme.small + 1
             color: Theme.ink
             onTextChanged: { opacity = 0; fade.restart(); }

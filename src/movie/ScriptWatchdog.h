@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QMutex>
+#include <QThread>
+#include <QWaitCondition>
+
+#include <atomic>
+#include <functional>
+
+class QQmlEngine;
+
+namespace movie {
+
+// Stops a script that never returns (while (true) {}): the program's event
+// loop beats; when it has not beaten for kScriptSeconds while scenes are
+// alive (armed), the engine is interrupted from this thread. The next beat
+// clears the interruption and tells the movie controls.
+class ScriptWatchdog : public QThread
+{
+public:
+    static constexpr int kScriptSeconds = 5;
+
+    explicit ScriptWatchdog(QQmlEngine *engine) : m_engine(engine) { beat(); }
+
+    // Starts the program's watchdog for the engine: a heart timer in the
+    // event loop that calls stopped() after an interruption; the watchdog
+    // ends with the engine.
+    static void startFor(QQmlEngine *engine, std::function<void()> stopped);
+    // The program's watchdog, or null before an engine or after it ended.
+    static ScriptWatchdog *current();
+
+    void beat() { m_lastBeat.store(now()); }
+    void setArmed(bool armed) { m_armed.store(armed); }
+    // Whether the engine was interrupted since last asked.
+    bool takeFired() { return m_fired.exchange(false); }
+    void stop();
+
+protected:
+    void run() override;
+
+private:
+    static qint64 now();
+
+    QQmlEngine *m_engine;
+    std::atomic<qint64> m_lastBeat{0};
+    std::atomic<bool> m_armed{false};
+    std::atomic<bool> m_fired{false};
+    std::atomic<bool> m_stop{false};
+    QMutex m_stopMutex;
+    QWaitCondition m_stopped;
+};
+
+} // namespace movie

@@ -120,7 +120,7 @@ void LabStore::run(const std::function<void()> &work, bool change) const
         m_db->transaction(work);
     } catch (const LabError &e) {
         QString message = e.message();
-        if (change && e.kind() != LabError::Kind::LearnerInUse)
+        if (change)
             message += QStringLiteral(" Изменение не сохранено.");
         throw StoreError(message, storeKind(e.kind()));
     }

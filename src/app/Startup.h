@@ -16,3 +16,40 @@ void startWindowSet();
 // folder holds lab.ini or TARVEL_LAB names a connection. The seat then
 // writes nothing into the course folder.
 bool labModeWanted();
+
+#include <QString>
+#include <functional>
+
+namespace learners {
+class CourseLock;
+}
+
+// Exit codes besides 0.
+constexpr int kExitCourseBusy = 3; // another copy holds the course folder
+constexpr int kExitLockLost = 4;   // another copy took the folder over while this one ran
+
+// Takes the course folder's lock. When another copy holds it, a titled
+// window names the computer, the user and since when; it offers to try
+// again, and to take the folder over when that copy has stopped giving
+// signs of life. Returns 0 when the program may go on, else its exit code.
+int takeCourseLock(learners::CourseLock &lock);
+
+// What the user can answer in that window.
+enum class LockChoice { Quit, Retry, TakeOver };
+// Test seam: while set, it answers in place of the window.
+using LockPromptHook =
+    std::function<LockChoice(const QString &title, const QString &text, bool offersTakeOver)>;
+void setLockPromptHook(LockPromptHook hook);
+
+// SIGTERM (logout, shutdown), SIGHUP and SIGINT end the program through its
+// normal exit path, as Выход does: the learner's place is kept and the
+// course lock released. The signal only wakes the event loop; the work runs
+// there.
+void installExitSignalHandlers();
+
+// If another copy takes the folder over while this one runs, says so and
+// ends the program without writing to the course data any more.
+void watchCourseLock(learners::CourseLock &lock);
+
+// Removes what stopped saves of dect.chh left behind long ago.
+void removeOldSaveLeftovers();

@@ -25,19 +25,17 @@ public:
     {
         TfrmLogin *login = signIn();
         login->showModal();
-        login->Flash->GotoFrame(1);
-        login->Flash->Play();
+        login->playFromStart();
         login->ReturnStep();
         return login->loadFailure();
     }
     void showHome(bool startMovie) override
     {
-        TfrmIntro *home = created(frmIntro, [this] { return new TfrmIntro(state(), *this); });
+        TfrmIntro *home =
+            created(frmIntro, [this] { return new TfrmIntro(state(), reader(), *this); });
         home->showModal();
-        if (startMovie) {
-            home->Flash->GotoFrame(1);
-            home->Flash->Play();
-        }
+        if (startMovie)
+            home->playFromStart();
     }
     // A home screen never created is not showing: nothing to close.
     void closeHome() override
@@ -55,11 +53,11 @@ public:
     }
     void showBookmarks() override
     {
-        created(frmBookmark, [this] { return new TfrmBookmark(state(), *this); })->showModal();
+        created(frmBookmark, [this] { return new TfrmBookmark(state(), reader(), *this); })->showModal();
     }
     void showFontChoice() override
     {
-        created(frmFont, [this] { return new TfrmFont(state()); })->showModal();
+        created(frmFont, [this] { return new TfrmFont(state(), reader()); })->showModal();
     }
     void showAbout() override
     {
@@ -67,15 +65,13 @@ public:
     }
     void runTest(const QString &topic) override
     {
-        TfrmTest *test = created(frmTest, [this] { return new TfrmTest(state(), *this); });
-        test->Topic = topic;
-        test->showModal();
+        created(frmTest, [this] { return new TfrmTest(state(), *this); })->runTopic(topic);
     }
     ui::ReviewChoice showReview() override
     {
         TfrmReview *review = created(frmReview, [] { return new TfrmReview; });
         // Asked for by the test window only, which therefore exists.
-        review->setRun(frmTest->Run.Answers, frmTest->Run.isRetry());
+        review->setRun(frmTest->lastAnswers(), frmTest->lastRunRetried());
         review->showModal();
         return review->choice();
     }
@@ -99,8 +95,10 @@ public:
     }
 
 private:
-    // The reader window owns the state the others share.
+    // The reader window owns the state the others share, and answers what
+    // they ask of the reader.
     static reader::ReaderState &state() { return frmMain->state(); }
+    static reader::ReaderIntents &reader() { return *frmMain; }
 };
 
 std::unique_ptr<WindowNavigator> g_navigator;
@@ -129,11 +127,11 @@ void createWindowSet()
     reader::ReaderState &state = frmMain->state();
     ui::Navigator &navigator = *g_navigator;
     frmTest = new TfrmTest(state, navigator);
-    frmIntro = new TfrmIntro(state, navigator);
+    frmIntro = new TfrmIntro(state, *frmMain, navigator);
     frmAbout = new TfrmAbout;
     frmStat = new TfrmStat(state);
-    frmFont = new TfrmFont(state);
-    frmBookmark = new TfrmBookmark(state, navigator);
+    frmFont = new TfrmFont(state, *frmMain);
+    frmBookmark = new TfrmBookmark(state, *frmMain, navigator);
     frmOtcher = new TfrmOtcher(state);
     // Not one of the nine: the review belongs to the test window's run.
     frmReview = new TfrmReview;

@@ -10,22 +10,27 @@ int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
     setUpApplication();
+    installExitSignalHandlers();
 
     // Two copies on one course folder would overwrite each other's saves.
     // In a computer lab the class database keeps the learners, and the
     // course folder is only read.
     learners::CourseLock lock;
-    if (!labModeWanted() && !lock.tryLock()) {
-        dialogs::message(nullptr, lock.message());
-        return 0;
+    if (!labModeWanted()) {
+        if (const int refused = takeCourseLock(lock))
+            return refused;
+        watchCourseLock(lock);
+        removeOldSaveLeftovers();
     }
 
+    int code = 0;
     try {
         startWindowSet();
-        app.exec();
+        code = app.exec();
     } catch (const std::exception &e) {
         dialogs::error(nullptr, QString::fromUtf8(e.what()));
     }
     destroyWindowSet();
-    return 0;
+    lock.release();
+    return code;
 }

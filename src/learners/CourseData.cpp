@@ -3,6 +3,7 @@
 #include "learners/DocumentCheck_p.h"
 
 #include "core/RegularFile.h"
+#include "core/SaveLeftovers.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -218,24 +219,31 @@ void CourseData::SaveCourseData()
     if (!scanDocument(bytes).ok())
         throw failure(QStringLiteral("данные содержат символы, недопустимые в файле XML; "
                                      "прежний файл сохранён без изменений"));
+    // A save that fails removes the temporary file it made (the save itself
+    // cannot where the share went away in the middle).
+    const QStringList leftovers = files::saveLeftovers(m_path);
+    const auto failed = [&](const QString &reason) {
+        files::removeNewSaveLeftovers(m_path, leftovers);
+        return failure(reason);
+    };
     QSaveFile file(m_path);
     // Unbuffered: a buffered QSaveFile flushes inside commit() and does not
     // notice a short write there (a full disk), so it would put a truncated
     // file in place of the old one. Written directly, every shortfall shows.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw failure(file.errorString());
+        throw failed(file.errorString());
     qint64 done = 0;
     while (done < bytes.size()) {
         const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) {
             const QString reason = file.errorString();
             file.cancelWriting();
-            throw failure(reason);
+            throw failed(reason);
         }
         done += n;
     }
     if (!file.commit())
-        throw failure(file.errorString());
+        throw failed(file.errorString());
     m_d->saved = bytes;
     syncFolder(QFileInfo(m_path).absolutePath());
 }

@@ -224,9 +224,11 @@ void MovieControl::finishLoading()
         return;
     }
     // The scene's own start-up scripts run in create(): the watchdog watches
-    // them too.
-    if (ScriptWatchdog *w = ScriptWatchdog::current())
+    // them too, for their own time only.
+    if (ScriptWatchdog *w = ScriptWatchdog::current()) {
+        w->restart();
         w->setArmed(true);
+    }
     QObject *object = component->create(engine()->rootContext());
     if (ScriptWatchdog *w = ScriptWatchdog::current(); w && w->takeFired()) {
         engine()->setInterrupted(false);

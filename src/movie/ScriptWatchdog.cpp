@@ -44,6 +44,20 @@ void ScriptWatchdog::startFor(QQmlEngine *engine, std::function<void()> stopped)
     watchdog->start(QThread::LowPriority);
 }
 
+void ScriptWatchdog::beat()
+{
+    QMutexLocker lock(&m_judgeMutex);
+    m_lastBeat = now();
+}
+
+void ScriptWatchdog::restart()
+{
+    QMutexLocker lock(&m_judgeMutex);
+    m_lastBeat = now();
+    if (m_fired.exchange(false))
+        m_engine->setInterrupted(false);
+}
+
 void ScriptWatchdog::stop()
 {
     {
@@ -65,7 +79,10 @@ void ScriptWatchdog::run()
         }
         if (m_stop.load())
             break;
-        const qint64 idle = now() - m_lastBeat.load();
+        // Judged and interrupted under the lock: a restart never leaves an
+        // interruption that predates it.
+        QMutexLocker lock(&m_judgeMutex);
+        const qint64 idle = now() - m_lastBeat;
         if (m_armed.load() && idle > kScriptSeconds * 1000 && !m_engine->isInterrupted()) {
             m_fired.store(true);
             m_engine->setInterrupted(true);

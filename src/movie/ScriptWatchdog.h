@@ -29,7 +29,12 @@ public:
     // The program's watchdog, or null before an engine or after it ended.
     static ScriptWatchdog *current();
 
-    void beat() { m_lastBeat.store(now()); }
+    void beat();
+    // Counts afresh from now, for scripts the program is about to run itself
+    // (a scene's start-up). The time the program spent on its own work
+    // before is not theirs: an interruption that came in it is withdrawn, or
+    // a scene created after a long page layout would be given up unrun.
+    void restart();
     void setArmed(bool armed) { m_armed.store(armed); }
     // Whether the engine was interrupted since last asked.
     bool takeFired() { return m_fired.exchange(false); }
@@ -42,7 +47,8 @@ private:
     static qint64 now();
 
     QQmlEngine *m_engine;
-    std::atomic<qint64> m_lastBeat{0};
+    QMutex m_judgeMutex;
+    qint64 m_lastBeat = 0; // under m_judgeMutex
     std::atomic<bool> m_armed{false};
     std::atomic<bool> m_fired{false};
     std::atomic<bool> m_stop{false};

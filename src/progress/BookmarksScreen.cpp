@@ -2,7 +2,8 @@
 
 #include "learners/LearnerStore.h"
 #include "movie/MovieControl.h"
-#include "reader/ReaderWindow.h"
+#include "reader/ReaderIntents.h"
+#include "reader/ReaderState.h"
 #include "richtext/RVStyle.h"
 #include "ui/Dialogs.h"
 #include "ui/Navigator.h"
@@ -32,11 +33,12 @@ public:
 
 TfrmBookmark *frmBookmark = nullptr;
 
-TfrmBookmark::TfrmBookmark(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
+TfrmBookmark::TfrmBookmark(reader::ReaderState &state, reader::ReaderIntents &reader,
+                           ui::Navigator &navigator, QWidget *parent)
     : movie::MovieScreen({QStringLiteral("frmBookmark"), QStringLiteral("Закладки"),
                           QSize(550, 400), QPoint(270, 187)},
                          parent),
-      m_state(state), m_navigator(navigator)
+      m_state(state), m_reader(reader), m_navigator(navigator)
 {
     // An ordinary list laid over the movie, in the place its face leaves free.
     LBBookmarks = new QListWidget(this);
@@ -108,7 +110,7 @@ void TfrmBookmark::fillList()
     m_table.clear();
     try {
         m_state.learnerStore().readBookmarks(
-            m_state.CurrentUser,
+            m_state.CurrentUser(),
             [&](const QString &title) {
                 m_table.push_back({title, 0, 0});
                 LBBookmarks->addItem(title);
@@ -135,9 +137,8 @@ void TfrmBookmark::openSelected()
     if (row < 0 || row >= static_cast<int>(m_table.size()) || !LBBookmarks->item(row)->isSelected())
         return;
     const BookmarkEntry entry = m_table[static_cast<size_t>(row)];
-    if (!frmMain->showPageAt(entry.page, entry.increment))
+    if (!m_reader.openBookmark(entry.page, entry.increment))
         return;
-    frmMain->PushHistory(hkHome, false, 0);
     closeScreen();
     m_navigator.closeHome();
 }
@@ -149,7 +150,7 @@ void TfrmBookmark::deleteSelected()
         return;
     // A failed save is not caught here: the learner sees its reason in the
     // error box and the list stays as it was.
-    m_state.learnerStore().deleteBookmark(m_state.CurrentUser, row);
+    m_state.learnerStore().deleteBookmark(m_state.CurrentUser(), row);
     fillList();
     selectRow(row);
 }

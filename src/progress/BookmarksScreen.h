@@ -6,6 +6,7 @@
 #include <vector>
 
 namespace reader {
+class ReaderIntents;
 class ReaderState;
 }
 namespace ui {
@@ -23,7 +24,8 @@ class TfrmBookmark : public movie::MovieScreen
 {
     Q_OBJECT
 public:
-    TfrmBookmark(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent = nullptr);
+    TfrmBookmark(reader::ReaderState &state, reader::ReaderIntents &reader,
+                 ui::Navigator &navigator, QWidget *parent = nullptr);
 
     void FlashFSCommand(const QString &command, const QString &args) override;
     void LBBookmarksDblClick();
@@ -54,6 +56,7 @@ private:
     void selectRow(int row);
 
     reader::ReaderState &m_state;
+    reader::ReaderIntents &m_reader;
     ui::Navigator &m_navigator;
     std::vector<BookmarkEntry> m_table;
     QLabel *lblNoBookmarks = nullptr;

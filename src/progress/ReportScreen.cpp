@@ -1,10 +1,10 @@
 #include "progress/ReportScreen.h"
 
+#include "core/LineCodec.h"
 #include "movie/MovieControl.h"
 #include "progress/ProgressText.h"
 #include "reader/ReaderState.h"
 #include "richtext/RichView.h"
-#include "core/LineCodec.h"
 #include "ui/Dialogs.h"
 #include "ui/PaperTile.h"
 
@@ -75,11 +75,42 @@ QString TfrmOtcher::initialFolder()
     return QDir::homePath();
 }
 
+QString TfrmOtcher::proposedFileName() const
+{
+    // Reports of a class land in one folder: each is named after its learner.
+    QString name;
+    try {
+        const learners::LearnerFields learner =
+            m_state.learnerStore().learnerFormFields(m_state.CurrentUser());
+        name = (learner.sourname.trimmed() + QLatin1Char(' ') + learner.name.trimmed()).trimmed();
+    } catch (const std::exception &) {
+        // No record to read: the plain name below.
+    }
+    // Only what a file name may hold on every system a teacher may use.
+    for (QChar &c : name) {
+        if (c.unicode() < 0x20 || QStringLiteral("/\\:*?\"<>|").contains(c))
+            c = QLatin1Char('_');
+    }
+    name = name.simplified().left(100);
+    while (name.startsWith(QLatin1Char('.')))
+        name.remove(0, 1);
+    return name.isEmpty() ? QStringLiteral("отчет") : name;
+}
+
+QString TfrmOtcher::reportFileName(const QString &chosen)
+{
+    // A name that already ends in .rep keeps it: never "r1.rep.rep".
+    if (chosen.endsWith(QStringLiteral(".rep"), Qt::CaseInsensitive))
+        return chosen;
+    return chosen + QStringLiteral(".rep");
+}
+
 QString TfrmOtcher::askFileName()
 {
     QFileDialog dlgSave(this);
-    // The file is replaced without a question, and no extension is guessed:
-    // ".rep" is appended to whatever name is chosen.
+    // No extension is guessed by the dialog: ".rep" is added to a chosen name
+    // without it, and the question about an existing file is asked of that
+    // name, below.
     dlgSave.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     dlgSave.setObjectName(QStringLiteral("dlgSave"));
     dlgSave.setWindowTitle(QStringLiteral("Сохранение отчета"));
@@ -91,7 +122,7 @@ QString TfrmOtcher::askFileName()
     dlgSave.setSidebarUrls({});
     if (QWidget *places = dlgSave.findChild<QWidget *>(QStringLiteral("sidebar")))
         places->hide();
-    dlgSave.selectFile(QStringLiteral("отчет"));
+    dlgSave.selectFile(m_proposed);
 
     QString chosen;
     if (g_saveDialogHook) {
@@ -106,17 +137,29 @@ QString TfrmOtcher::askFileName()
 
 void TfrmOtcher::Generate()
 {
-    const QString chosen = askFileName();
-    if (chosen.isEmpty())
-        return;
-    const QString fileName = chosen + QStringLiteral(".rep");
+    m_proposed = proposedFileName();
+    QString fileName;
+    for (;;) {
+        const QString chosen = askFileName();
+        if (chosen.isEmpty())
+            return;
+        fileName = reportFileName(chosen);
+        // Learners share a folder: a report is never replaced unasked. (A
+        // folder of that name is no report: the save tells what went wrong.)
+        if (!QFileInfo(QDir::current().absoluteFilePath(fileName)).isFile() ||
+            dialogs::question(this, QStringLiteral("Файл «%1» уже существует. Заменить его?")
+                                        .arg(QDir::toNativeSeparators(
+                                            QDir::current().absoluteFilePath(fileName)))))
+            break;
+        m_proposed = QFileInfo(chosen).fileName();
+    }
 
     RichView1->Clear();
     const auto addLine = [this](const QString &line) {
         RichView1->AddNL(core::EncodeLine(line), kLineStyle, kLinePara);
     };
     try {
-        progress::reportText(m_state.learnerStore(), m_state.CurrentUser, addLine);
+        progress::reportText(m_state.learnerStore(), m_state.CurrentUser(), addLine);
     } catch (const std::exception &) {
         // The record could not be read whole: the report keeps the lines
         // gathered so far, and the window goes.

@@ -42,6 +42,10 @@ public:
     // program runs in the installed textbook's working copy (a hidden folder
     // the learner would never find again), else the working folder.
     static QString initialFolder();
+    // The file written for a chosen name: ".rep" added unless it is there.
+    static QString reportFileName(const QString &chosen);
+    // The name the save dialog proposes: the learner's surname and name.
+    QString proposedFileName() const;
 
 protected:
     void FormActivate() override;
@@ -56,6 +60,8 @@ private:
     // The dialog opens where the last report went; the process's current
     // directory is never moved.
     QString m_lastFolder;
+    // The name the dialog shows at its next opening.
+    QString m_proposed;
 };
 
 // The report screen, program-wide (created by the window set).

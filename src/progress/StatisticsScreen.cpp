@@ -89,7 +89,7 @@ void TfrmStat::FormShow()
     RichView1->AddNL(QStringLiteral("Просмотр статистики: "), tsSubheading, psCentered);
     try {
         m_state.learnerStore().readLearnerRecord(
-            m_state.CurrentUser,
+            m_state.CurrentUser(),
             [&](const char *field, const QString &value) {
                 addField(progress::fieldLabel(field), value);
                 if (qstrcmp(field, "date") == 0)
@@ -109,7 +109,7 @@ void TfrmStat::FormShow()
             });
         RichView1->AddBreak();
         Chart->setProgress(progress::lectureProgress(m_state.XML(), m_state.learnerStore(),
-                                                     m_state.CurrentUser));
+                                                     m_state.CurrentUser()));
     } catch (const std::exception &) {
         // Only reads the course data: an unreadable record just ends the view.
         closeScreen();

@@ -1,26 +1,25 @@
 #pragma once
 
 #include "reader/NavigationHistory.h"
+#include "reader/ReaderIntents.h"
 #include "reader/ReaderState.h"
 #include "reader/SearchIndex.h"
 
 #include <QWidget>
-#include <memory>
 #include <vector>
 
 namespace learners {
 class CourseData;
 }
-namespace movie {
-class MovieControl;
-}
+namespace reader {
+class MoviePanel;
+class ReaderSearch;
+class ReaderToolbar;
+class SectionMenu;
+} // namespace reader
 class QColor;
-class QFrame;
 class QLabel;
-class QPushButton;
-class QTimer;
 class TRichView;
-class SearchWindow;
 class TRVStyle;
 
 namespace ui {
@@ -29,8 +28,10 @@ class Navigator;
 
 // The reader window and the program's main window: closing it ends the
 // program. It owns the state the screens share (ReaderState) and keeps its
-// controls to itself: other windows ask it for what they want done.
-class TfrmMain : public QWidget
+// controls to itself: other windows ask it for intents (ReaderIntents).
+// The section menu, the movie panel, the toolbar and the search are parts
+// of their own; the operations below forward to them.
+class TfrmMain : public QWidget, public reader::ReaderIntents
 {
     Q_OBJECT
 public:
@@ -60,7 +61,7 @@ public:
     void BuildSectionMenu();
     // The movie of the page on view (its file), whether or not the movie
     // panel has been out to build it since.
-    QString pageMovie() const { return m_pageMovie; }
+    QString pageMovie() const;
     void RichView2Jump(int k);
 
     // Sliding panels.
@@ -77,7 +78,7 @@ public:
     // Navigation history.
     bool PushHistory(int kind, bool flag, int value);
     bool PopHistory(HistoryCommand &record);
-    const std::vector<HistoryCommand> &history() const { return m_state.History.records(); }
+    const std::vector<HistoryCommand> &history() const { return m_state.History().records(); }
 
     // Toolbar.
     void FlashButtonsFSCommand(const QString &command, const QString &args);
@@ -95,18 +96,11 @@ public:
     void ShowTestTopics();
     void StartTopicTest(int id);
 
-    // Intents of the other windows.
-
     // Opens page n scrolled to increment percent of its height (a bookmark).
     // False when the page could not be shown and the program ends.
     bool showPageAt(int page, int increment);
     // The toolbar movie afresh (the home screen shows it at every showing).
     void reloadToolbar();
-    // The reading font: the reader sheet's normal text takes the font and
-    // colour, the headings follow its size; the page is laid out anew.
-    void applyReadingFont(const QFont &font, const QColor &color);
-    // The sizes the reader sheet starts with.
-    void restoreDefaultSizes();
 
     // Search over every page (Поиск, Ctrl+F). The index is built at the
     // first search of the run.
@@ -127,32 +121,38 @@ public:
     // The section at the top of the page shown ("3.2 Двоичный код"), or empty.
     QString sectionInView() const;
 
-    // Applies the signed-in learner's remembered font, zoom and column once
-    // per sign-in.
-    void applyLearnerPreferences();
     // Keeps the reading font, zoom and column under the learner.
     void savePreferences();
+    bool narrowColumn() const { return m_state.narrowColumn(); }
+
+    // What the other windows ask (reader::ReaderIntents).
+    void enterHome() override;
+    void applyLearnerPreferences() override;
+    void showContentsFromHome() override;
+    void openPageFromHome(HomePage page) override;
+    void showTestTopicsFromHome() override;
+    bool continueReadingFromHome() override;
+    bool openBookmark(int page, int increment) override;
     // The page text in a centred column of about 90 characters.
-    void setNarrowColumn(bool on);
-    bool narrowColumn() const { return m_narrowColumn; }
+    void setNarrowColumn(bool on) override;
+    // The reading font: the reader sheet's normal text takes the font and
+    // colour, the headings follow its size; the page is laid out anew.
+    void applyReadingFont(const QFont &font, const QColor &color) override;
+    // The sizes the reader sheet starts with.
+    void restoreDefaultSizes() override;
+    void closeProgram() override { closeMainWindow(); }
 
 protected:
     void closeEvent(QCloseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
+    void createPageView();
+    void createParts();
+    void connectState();
     void layoutControls();
-    void placeMenuButton();
-    // SectionY from the page's layout as it stands.
-    void updateSectionPositions();
-    // The lecture movie, or a line saying the page has none.
-    void showMovieOrPlaceholder();
-    // The current page's movie: shown at once when the movie panel is out,
-    // otherwise built when the panel next comes out.
-    void setPageMovie(const QString &path);
-    void loadPageMovie();
-    // The keyboard commands of the toolbar, on the window.
-    void addShortcuts();
+    // The page view gives room to the section menu, or has the whole width.
+    void setPageWholeWidth(bool whole);
     // A panel out of view and its edge handle take no keyboard focus, so Tab
     // goes between the toolbar and the page.
     void updatePanelFocus();
@@ -163,6 +163,8 @@ private:
     void applyColumn();
     // The scroll position as a per cent of the page's height.
     int scrollPercent() const;
+    // A page of the course from the toolbar: both panels put away.
+    void openToolbarPage(int page);
 
     ui::Navigator &m_navigator;
     reader::ReaderState m_state;
@@ -171,31 +173,16 @@ private:
     bool m_richViewAligned = true;
     // A page document (not the contents or the topic list) is on view.
     bool m_onPage = false;
-    QString m_pageMovie;       // the movie of the page shown, loaded or not
-    bool m_movieLoaded = false; // m_pageMovie is the player's scene
-    bool m_narrowColumn = false;
-    bool m_fontChosen = false; // the learner picked a reading font this run
-    learners::LearnerId m_preferencesUser; // whose preferences are applied
-    int m_sideMargin = -1;      // the column's last side margin
-    std::unique_ptr<reader::SearchIndex> m_searchIndex;
-    SearchWindow *m_searchWindow = nullptr;
+    int m_sideMargin = -1; // the column's last side margin
 
-    // Controls.
+    // Controls and parts.
     QLabel *ImgBack = nullptr;
     TRichView *RichView1 = nullptr;
-    QFrame *pnlMenu = nullptr;
-    TRichView *RichView2 = nullptr;
-    QFrame *pnlPlayer = nullptr;
-    movie::MovieControl *Player = nullptr;
-    QLabel *lblNoMovie = nullptr;
-    QPushButton *btnPanelMenuNext = nullptr;
-    QPushButton *btnPlayerOn = nullptr;
-    QFrame *pnlButtons = nullptr;
-    movie::MovieControl *FlashButtons = nullptr;
-    QTimer *leftMenuTimer = nullptr;
-    QTimer *PlayerTimer = nullptr;
     TRVStyle *RVStyle1 = nullptr;
-    TRVStyle *RVStyle2 = nullptr;
+    reader::SectionMenu *m_menu = nullptr;
+    reader::MoviePanel *m_player = nullptr;
+    reader::ReaderToolbar *m_toolbar = nullptr;
+    reader::ReaderSearch *m_search = nullptr;
 };
 
 // The reader window, program-wide (created by the window set).

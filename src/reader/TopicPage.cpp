@@ -31,7 +31,7 @@ void TfrmMain::ShowTestTopics()
     }, false);
     RichView1->Reformat();
     RichView1->viewport()->update();
-    m_state.TopicMode = true;
+    m_state.setTopicMode(true);
 }
 
 void TfrmMain::StartTopicTest(int id)

@@ -1,24 +1,25 @@
 #include "screens/FontScreen.h"
 
 #include "movie/MovieControl.h"
+#include "reader/ReaderIntents.h"
 #include "reader/ReaderState.h"
-#include "reader/ReaderWindow.h"
 #include "richtext/RVStyle.h"
 #include "richtext/RichView.h"
 #include "ui/FontDialog.h"
 
 #include <QGuiApplication>
+#include <QScopeGuard>
 #include <QScreen>
 
 #include <algorithm>
 
 TfrmFont *frmFont = nullptr;
 
-TfrmFont::TfrmFont(reader::ReaderState &state, QWidget *parent)
+TfrmFont::TfrmFont(reader::ReaderState &state, reader::ReaderIntents &reader, QWidget *parent)
     : movie::MovieScreen({QStringLiteral("frmFont"), QStringLiteral("Выбор шрифта"),
                           QSize(550, 400), QPoint(278, 193)},
                          parent),
-      m_state(state)
+      m_state(state), m_reader(reader)
 {
     // The preview shares the reader's sheet: a change shows in both.
     RView1 = new TRichView(this);
@@ -47,7 +48,7 @@ void TfrmFont::FormActivate()
     Flash->setGeometry(rect());
     Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("font")));
     Flash->SetVariable(QStringLiteral("narrow"),
-                       frmMain->narrowColumn() ? QStringLiteral("1") : QStringLiteral("0"));
+                       m_state.narrowColumn() ? QStringLiteral("1") : QStringLiteral("0"));
     RView1->raise();
 }
 
@@ -65,10 +66,13 @@ void TfrmFont::FlashFSCommand(const QString &command, const QString &)
 
 void TfrmFont::DoColumn()
 {
-    frmMain->setNarrowColumn(!frmMain->narrowColumn());
-    Flash->SetVariable(QStringLiteral("narrow"),
-                       frmMain->narrowColumn() ? QStringLiteral("1") : QStringLiteral("0"));
-    frmMain->savePreferences();
+    const bool narrow = !m_state.narrowColumn();
+    // The switch shows the choice even when keeping it fails.
+    const auto shown = qScopeGuard([&] {
+        Flash->SetVariable(QStringLiteral("narrow"),
+                           m_state.narrowColumn() ? QStringLiteral("1") : QStringLiteral("0"));
+    });
+    m_reader.setNarrowColumn(narrow);
 }
 
 void TfrmFont::DoChange()
@@ -121,14 +125,12 @@ void TfrmFont::placeBesidePreview()
 
 void TfrmFont::dlgFontApply()
 {
-    frmMain->applyReadingFont(dlgFont->chosenFont(), dlgFont->chosenColor());
-    RView1->Format();
-    frmMain->savePreferences();
+    const auto laidOut = qScopeGuard([this] { RView1->Format(); });
+    m_reader.applyReadingFont(dlgFont->chosenFont(), dlgFont->chosenColor());
 }
 
 void TfrmFont::DoDefoult()
 {
-    frmMain->restoreDefaultSizes();
-    RView1->Format();
-    frmMain->savePreferences();
+    const auto laidOut = qScopeGuard([this] { RView1->Format(); });
+    m_reader.restoreDefaultSizes();
 }

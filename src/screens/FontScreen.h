@@ -3,6 +3,7 @@
 #include "movie/MovieScreen.h"
 
 namespace reader {
+class ReaderIntents;
 class ReaderState;
 }
 
@@ -21,7 +22,7 @@ class TfrmFont : public movie::MovieScreen
 {
     Q_OBJECT
 public:
-    explicit TfrmFont(reader::ReaderState &state, QWidget *parent = nullptr);
+    TfrmFont(reader::ReaderState &state, reader::ReaderIntents &reader, QWidget *parent = nullptr);
 
     void FlashFSCommand(const QString &command, const QString &args) override;
     // Apply in the font dialog: the reader sheet takes the dialog's font.
@@ -44,6 +45,7 @@ private:
     void placeBesidePreview();
 
     reader::ReaderState &m_state;
+    reader::ReaderIntents &m_reader;
 };
 
 // The font choice screen, program-wide (created by the window set).

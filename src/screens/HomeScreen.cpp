@@ -4,8 +4,8 @@
 #include "movie/MovieControl.h"
 #include "progress/LectureProgress.h"
 #include "reader/PageCatalogue.h"
+#include "reader/ReaderIntents.h"
 #include "reader/ReaderState.h"
-#include "reader/ReaderWindow.h"
 #include "ui/Dialogs.h"
 #include "ui/Navigator.h"
 
@@ -54,11 +54,12 @@ void TfrmIntro::setProgramStarter(std::function<bool(const QString &)> starter)
 
 TfrmIntro *frmIntro = nullptr;
 
-TfrmIntro::TfrmIntro(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent)
+TfrmIntro::TfrmIntro(reader::ReaderState &state, reader::ReaderIntents &reader,
+                     ui::Navigator &navigator, QWidget *parent)
     : movie::MovieScreen({QStringLiteral("frmIntro"), QStringLiteral("Тарвел"), QSize(),
                           std::nullopt, QStringLiteral("Flash"), QSize(800, 600)},
                          parent),
-      m_state(state), m_navigator(navigator)
+      m_state(state), m_reader(reader), m_navigator(navigator)
 {
     setAutoFillBackground(true);
     QPalette pal = palette();
@@ -79,16 +80,21 @@ void TfrmIntro::FormActivate()
     for (int i = 0; i < failing; ++i)
         dialogs::message(this, kResolutionMessage);
     if (failing > 0)
-        frmMain->closeMainWindow();
+        m_reader.closeProgram();
     Flash->move((width - 800) / 2, (height - 600) / 2);
     Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("Main")));
     showLearnerState();
-    frmMain->reloadToolbar();
     if (!m_keyPreview) {
         m_keyPreview = true;
         qApp->installEventFilter(this);
     }
-    frmMain->PushHistory(hkHome, false, 0);
+    m_reader.enterHome();
+}
+
+void TfrmIntro::playFromStart()
+{
+    Flash->GotoFrame(1);
+    Flash->Play();
 }
 
 void TfrmIntro::FormDeactivate()
@@ -117,7 +123,7 @@ bool TfrmIntro::eventFilter(QObject *watched, QEvent *event)
 void TfrmIntro::FormKeyDown(int key, Qt::KeyboardModifiers shift)
 {
     if (key == Qt::Key_F4 && (shift & Qt::AltModifier))
-        frmMain->closeMainWindow();
+        m_reader.closeProgram();
 }
 
 void TfrmIntro::closeEvent(QCloseEvent *event)
@@ -134,7 +140,7 @@ void TfrmIntro::closeEvent(QCloseEvent *event)
 
 bool TfrmIntro::learnerDataAvailable()
 {
-    if (m_state.learnerDataFailure.isEmpty())
+    if (m_state.learnerDataFailure().isEmpty())
         return true;
     dialogs::message(this, m_state.learnerDataUnavailableText());
     return false;
@@ -166,33 +172,24 @@ void TfrmIntro::startCompanion(const QString &title, const QString &relativePath
 void TfrmIntro::FlashFSCommand(const QString &command, const QString &)
 {
     if (command == QLatin1String("exit")) {
-        frmMain->closeMainWindow();
+        m_reader.closeProgram();
     } else if (command == QLatin1String("DoBookmark")) {
         if (learnerDataAvailable())
             m_navigator.showBookmarks();
     } else if (command == QLatin1String("DoContent")) {
-        frmMain->PushHistory(hkHome, false, 0);
-        frmMain->ShowContents();
+        m_reader.showContentsFromHome();
         closeScreen();
-        m_state.TopicMode = false;
     } else if (command == QLatin1String("DoEbout")) {
-        frmMain->PushHistory(hkHome, false, 0);
+        m_reader.openPageFromHome(reader::ReaderIntents::HomePage::Introduction);
         closeScreen();
-        frmMain->OpenPage(pages::kIntroduction);
-        frmMain->HidePlayerPanel();
-        frmMain->HideMenuPanel();
     } else if (command == QLatin1String("DoBegin")) {
-        frmMain->PushHistory(hkHome, false, 0);
+        m_reader.openPageFromHome(reader::ReaderIntents::HomePage::Help);
         closeScreen();
-        frmMain->OpenPage(pages::kHelp);
     } else if (command == QLatin1String("DoTests")) {
         // A result that cannot be filed under the learner is not worth a test.
         if (!learnerDataAvailable())
             return;
-        frmMain->PushHistory(hkHome, false, 0);
-        frmMain->PushHistory(hkHome, false, 0);
-        frmMain->ShowTestTopics();
-        m_state.TopicMode = true;
+        m_reader.showTestTopicsFromHome();
         closeScreen();
     } else if (command == QLatin1String("DoReport")) {
         if (learnerDataAvailable())
@@ -205,23 +202,21 @@ void TfrmIntro::FlashFSCommand(const QString &command, const QString &)
     } else if (command == QLatin1String("DoPrac")) {
         startCompanion(QStringLiteral("Практикум"), QStringLiteral("Prac/Drimet.exe"));
     } else if (command == QLatin1String("DoDict")) {
-        frmMain->PushHistory(hkHome, false, 0);
+        m_reader.openPageFromHome(reader::ReaderIntents::HomePage::Dictionary);
         closeScreen();
-        frmMain->OpenPage(pages::kDictionary);
     } else if (command == QLatin1String("DoEbout2")) {
         m_navigator.showAbout();
     } else if (command == QLatin1String("DoFont")) {
         m_navigator.showFontChoice();
     } else if (command == QLatin1String("DoContinue")) {
-        frmMain->PushHistory(hkHome, false, 0);
+        m_reader.continueReadingFromHome();
         closeScreen();
-        frmMain->continueReading();
     }
 }
 
 QString TfrmIntro::resumeText()
 {
-    const learners::Place place = m_state.learnerStore().place(m_state.CurrentUser);
+    const learners::Place place = m_state.learnerStore().place(m_state.CurrentUser());
     if (place.page < 0)
         return QString();
     QString title;
@@ -250,15 +245,14 @@ QString TfrmIntro::resumeText()
 void TfrmIntro::showLearnerState()
 {
     // Nothing to show before sign-in, or when the learners cannot be read.
-    if (!m_state.CurrentUser.isValid() || !m_state.learnerStore().isOpen())
+    if (!m_state.CurrentUser().isValid() || !m_state.learnerStore().isOpen())
         return;
-    frmMain->applyLearnerPreferences();
+    m_reader.applyLearnerPreferences();
     try {
         Flash->SetVariable(QStringLiteral("resumeText"), resumeText());
-        Flash->SetVariable(
-            QStringLiteral("progress"),
-            progress::progressVariable(progress::lectureProgress(
-                m_state.XML(), m_state.learnerStore(), m_state.CurrentUser)));
+        Flash->SetVariable(QStringLiteral("progress"),
+                           progress::progressVariable(progress::lectureProgress(
+                               m_state.XML(), m_state.learnerStore(), m_state.CurrentUser())));
     } catch (const std::exception &) {
         // A damaged record only costs the screen its summary.
     }

@@ -6,6 +6,7 @@
 #include <functional>
 
 namespace reader {
+class ReaderIntents;
 class ReaderState;
 }
 namespace ui {
@@ -22,10 +23,13 @@ class TfrmIntro : public movie::MovieScreen
 {
     Q_OBJECT
 public:
-    TfrmIntro(reader::ReaderState &state, ui::Navigator &navigator, QWidget *parent = nullptr);
+    TfrmIntro(reader::ReaderState &state, reader::ReaderIntents &reader, ui::Navigator &navigator,
+              QWidget *parent = nullptr);
 
     void FlashFSCommand(const QString &command, const QString &args) override;
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
+    // The home movie from its first frame, playing.
+    void playFromStart();
 
     movie::MovieControl *const Flash = movieControl();
 
@@ -50,6 +54,7 @@ private:
     QString resumeText();
 
     reader::ReaderState &m_state;
+    reader::ReaderIntents &m_reader;
     ui::Navigator &m_navigator;
     bool m_keyPreview = false;
 };

@@ -92,8 +92,8 @@ void TfrmLogin::FormActivate()
     const int row = RememberedUser.isValid() ? rowOf(RememberedUser) : 0;
     if (LBNames->count() > 0)
         LBNames->setCurrentIndex(row < LBNames->count() ? row : -1);
-    m_state.CurrentUser = RememberedUser.isValid() ? RememberedUser : learnerAt(row);
-    m_state.History.push(HistoryCommand(hkHome, false, 0));
+    m_state.setCurrentUser(RememberedUser.isValid() ? RememberedUser : learnerAt(row));
+    m_state.pushHistory(HistoryCommand(hkHome, false, 0));
 }
 
 namespace {
@@ -309,7 +309,7 @@ void TfrmLogin::Enter()
             return;
         }
     }
-    m_state.CurrentUser = learner;
+    m_state.setCurrentUser(learner);
     m_navigator.showHome(true);
     closeScreen();
 }
@@ -320,7 +320,7 @@ void TfrmLogin::LBNamesChange()
     if (position < 0)
         Flash->GotoFrame(kFrameSelectionLost);
     else
-        m_state.CurrentUser = learnerAt(position);
+        m_state.setCurrentUser(learnerAt(position));
 }
 
 void TfrmLogin::closeEvent(QCloseEvent *event)
@@ -335,7 +335,13 @@ void TfrmLogin::closeEvent(QCloseEvent *event)
     FlashFSCommand(QStringLiteral("close"), QString());
 }
 
+void TfrmLogin::playFromStart()
+{
+    Flash->GotoFrame(1);
+    Flash->Play();
+}
+
 void TfrmLogin::ReturnStep()
 {
-    RememberedUser = m_state.CurrentUser;
+    RememberedUser = m_state.CurrentUser();
 }

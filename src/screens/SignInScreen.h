@@ -28,6 +28,8 @@ public:
     void LBNamesChange();
     // Run by the reader window after the modal showing has returned.
     void ReturnStep();
+    // The sign-in movie from its first frame, playing.
+    void playFromStart();
 
     movie::MovieControl *const Flash = movieControl();
     QComboBox *LBNames = nullptr;

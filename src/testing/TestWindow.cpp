@@ -203,7 +203,7 @@ void TfrmTest::finishTest(int percent)
             for (const testing::AnsweredQuestion &answer : Run.Answers)
                 result.answers.append({answer.lecture, answer.number, answer.question,
                                        answer.ticked, answer.correct});
-            m_state.learnerStore().addTestResult(m_state.CurrentUser, result);
+            m_state.learnerStore().addTestResult(m_state.CurrentUser(), result);
         } catch (const std::exception &e) {
             // The learner must not leave believing the result was kept.
             dialogs::error(this, QStringLiteral("Результат теста не сохранён.\n") +

@@ -30,6 +30,12 @@ public:
     // "0" for the general test, otherwise a lecture's position; set before
     // the window is shown.
     QString Topic;
+    // Runs a test on that topic, modally.
+    void runTopic(const QString &topic)
+    {
+        Topic = topic;
+        showModal();
+    }
 
     // Reads both banks from the current directory into the tables,
     // once per run: again only when a bank file has changed since.
@@ -50,6 +56,11 @@ public:
     // window's test state; tests replace its clock and generator).
     testing::StringGrid StringGrid1{3};
     testing::StringGrid StringGrid2{4};
+    // The last run's questions as answered, and whether it retried the
+    // mistakes of the one before: what its review shows.
+    const QVector<testing::AnsweredQuestion> &lastAnswers() const { return Run.Answers; }
+    bool lastRunRetried() const { return Run.isRetry(); }
+
     testing::TestRun Run{StringGrid1, StringGrid2};
 
 protected:

@@ -96,7 +96,7 @@ void TestHome::init()
     });
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
 }
 
 void TestHome::cleanup()
@@ -172,7 +172,7 @@ void TestHome::readerCommandsCloseTheHomeScreen()
     QFETCH(int, pushed);
     QFETCH(QString, firstText);
     QFETCH(int, page);
-    frmMain->state().TopicMode = command != "DoContent";
+    frmMain->state().setTopicMode(command != "DoContent");
     bool closedByCommand = false;
     whileHomeIsUp([&] {
         frmIntro->Flash->click(command);
@@ -182,8 +182,8 @@ void TestHome::readerCommandsCloseTheHomeScreen()
     QVERIFY(closedByCommand);
     QCOMPARE(homeRecords(), pushed);
     QCOMPARE(parts::RichView1()->GetItemTextA(0), firstText);
-    QCOMPARE(frmMain->state().CurrentPage, page);
-    QCOMPARE(frmMain->state().TopicMode, command != "DoContent");
+    QCOMPARE(frmMain->state().CurrentPage(), page);
+    QCOMPARE(frmMain->state().TopicMode(), command != "DoContent");
 }
 
 void TestHome::unknownCommandsDoNothing_data()

@@ -57,6 +57,7 @@ private slots:
     void damagedValuesReadAsNothingRemembered();
     void continueAfterARestart();
     void preferencesAfterARestart();
+    void preferencesStayWithTheirLearner();
     void bookmarkReopensWhereItWasSet();
     void progressOfEachLecture();
 
@@ -94,7 +95,7 @@ void TestLearnerPlace::startRun()
 {
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);
@@ -227,7 +228,7 @@ void TestLearnerPlace::continueAfterARestart()
     });
     const QString title = frmMain->XML().lectures()[3].description;
     QCOMPARE(offered, QStringLiteral("Продолжить: ") + title + QStringLiteral(", ") + section);
-    QCOMPARE(frmMain->state().CurrentPage, 3);
+    QCOMPARE(frmMain->state().CurrentPage(), 3);
     QCOMPARE(frmMain->sectionInView(), section);
     // Within one per cent of the page, the stored precision.
     QVERIFY(std::abs(parts::RichView1()->scrollPosition() - position) <=
@@ -264,7 +265,7 @@ void TestLearnerPlace::preferencesAfterARestart()
     QVERIFY(normal.italic);
     QCOMPARE(normal.color, QColor(0x00, 0x00, 0x80));
     QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsHeading).size, 25);
-    QCOMPARE(frmMain->state().NormalSize, 12);
+    QCOMPARE(frmMain->state().NormalSize(), 12);
     QVERIFY(frmMain->narrowColumn());
 
     // The narrow column is centred: on a wide screen the text starts well
@@ -276,6 +277,48 @@ void TestLearnerPlace::preferencesAfterARestart()
     QVERIFY2(narrowX > wideX + 100, qPrintable(QStringLiteral("%1 / %2").arg(narrowX).arg(wideX)));
     // Another learner keeps the program's own settings.
     QVERIFY(frmMain->XML().preferences(1) == learners::CourseData::Preferences());
+}
+
+void TestLearnerPlace::preferencesStayWithTheirLearner()
+{
+    // The first learner reads large, in a serif face, in a narrow column.
+    whileUp(frmIntro, [] {});
+    frmMain->ZoomIn();
+    frmMain->ZoomIn();
+    QFont serif(QStringLiteral("Liberation Serif"));
+    serif.setPointSize(15);
+    frmMain->applyReadingFont(serif, QColor(0x00, 0x00, 0x80));
+    frmMain->setNarrowColumn(true);
+    const TRVStyle start(TRVStyle::Sheet::Reader);
+
+    // The second signs in on the same run: the program's own settings.
+    learners::LearnerStore &store = frmMain->state().learnerStore();
+    const learners::LearnerId first = store.learners().value(0).id;
+    const learners::LearnerId second = store.learners().value(1).id;
+    QVERIFY(first.isValid() && second.isValid());
+    frmMain->state().setCurrentUser(second);
+    whileUp(frmIntro, [] {});
+    const RVTextStyle &normal = parts::RVStyle1()->TextStyles(rvs::tsNormal);
+    QCOMPARE(normal.fontName, start.TextStyles(rvs::tsNormal).fontName);
+    QCOMPARE(normal.size, 10);
+    QCOMPARE(normal.color, start.TextStyles(rvs::tsNormal).color);
+    QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsHeading).size, 20);
+    QCOMPARE(frmMain->state().NormalSize(), 10);
+    QVERIFY(!frmMain->narrowColumn());
+
+    // A zoom of their own keeps only that under them, not the first one's face.
+    frmMain->ZoomIn();
+    learners::Preferences expected;
+    expected.zoom = 1;
+    QVERIFY(store.preferences(second) == expected);
+
+    // And the first learner finds their choices again.
+    frmMain->state().setCurrentUser(first);
+    whileUp(frmIntro, [] {});
+    QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsNormal).size, 15);
+    QCOMPARE(parts::RVStyle1()->TextStyles(rvs::tsNormal).color, QColor(0x00, 0x00, 0x80));
+    QCOMPARE(frmMain->state().NormalSize(), 12);
+    QVERIFY(frmMain->narrowColumn());
 }
 
 void TestLearnerPlace::bookmarkReopensWhereItWasSet()
@@ -303,7 +346,7 @@ void TestLearnerPlace::bookmarkReopensWhereItWasSet()
         frmBookmark->FlashFSCommand(QStringLiteral("DoJump"), QString());
     });
     QCOMPARE(line, QStringLiteral("Лекция 2 — ") + section);
-    QCOMPARE(frmMain->state().CurrentPage, 2);
+    QCOMPARE(frmMain->state().CurrentPage(), 2);
     QCOMPARE(frmMain->sectionInView(), section);
     // The menu panel may have come in meanwhile and the page be laid out
     // narrower: the place is kept as a share of the page.

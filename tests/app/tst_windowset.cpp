@@ -105,10 +105,10 @@ void TestWindowSet::windowsAreCreatedOnceInOrder()
         QVERIFY(!windows[i]->isVisible());
     }
     QCOMPARE(frmMain->windowTitle(), QString("Тарвел"));
-    QVERIFY(!frmMain->state().CurrentUser.isValid());
-    QCOMPARE(frmMain->state().NormalSize, 10);
-    QCOMPARE(frmMain->state().HeadingSize, 20);
-    QCOMPARE(frmMain->state().SubheadingSize, 14);
+    QVERIFY(!frmMain->state().CurrentUser().isValid());
+    QCOMPARE(frmMain->state().NormalSize(), 10);
+    QCOMPARE(frmMain->state().HeadingSize(), 20);
+    QCOMPARE(frmMain->state().SubheadingSize(), 14);
     QVERIFY(frmMain->history().empty());
     // The lecture movie fills its panel.
     QCOMPARE(parts::Player()->geometry(), parts::pnlPlayer()->contentsRect());
@@ -143,7 +143,7 @@ void TestWindowSet::firstShowingGoesThroughSignIn()
     QTimer::singleShot(50, frmLogin, [&] {
         loginWasUp = frmLogin->isVisible();
         mainWasHidden = !frmMain->isVisible();
-        frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
+        frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
         frmLogin->closeScreen();
     });
     frmMain->start();
@@ -159,9 +159,9 @@ void TestWindowSet::firstShowingGoesThroughSignIn()
 
 void TestWindowSet::laterShowingsGoHomeAndHidePanels()
 {
-    frmMain->state().CurrentUser = learners::LearnerId(1);
-    frmMain->state().PlayerShown = true;
-    frmMain->state().MenuShown = true;
+    frmMain->state().setCurrentUser(learners::LearnerId(1));
+    frmMain->state().setPlayerShown(true);
+    frmMain->state().setMenuShown(true);
     parts::pnlMenu()->move(0, 0);
     bool homeWasUp = false;
     QTimer::singleShot(50, frmIntro, [&] {
@@ -176,14 +176,14 @@ void TestWindowSet::laterShowingsGoHomeAndHidePanels()
     QCOMPARE(parts::btnPlayerOn()->y(), -15);
     QCOMPARE(parts::btnPanelMenuNext()->x(), -10);
     QCOMPARE(parts::btnPanelMenuNext()->height(), parts::pnlMenu()->height());
-    QVERIFY(!frmMain->state().MenuShown);
-    QVERIFY(frmMain->state().PlayerShown); // kept
+    QVERIFY(!frmMain->state().MenuShown());
+    QVERIFY(frmMain->state().PlayerShown()); // kept
     QCOMPARE(frmIntro->Flash->rootItem()->property("frame").toInt(), 1);
 }
 
 void TestWindowSet::closingTheMainWindowEndsNestedLoops()
 {
-    frmMain->state().CurrentUser = learners::LearnerId(1);
+    frmMain->state().setCurrentUser(learners::LearnerId(1));
     // Home screen, and a sub-screen over it; "exit" from deep inside.
     QTimer::singleShot(50, frmIntro, [&] {
         QTimer::singleShot(50, frmAbout, [&] { frmMain->closeMainWindow(); });
@@ -224,7 +224,7 @@ void TestWindowSet::unreadableLearnersAreExplained()
     QVERIFY(frmMain->isVisible());
     QVERIFY(!frmMain->XML().isLoaded());
     // Nobody could be chosen: the reader is open for reading only.
-    QVERIFY(!frmMain->state().CurrentUser.isValid());
+    QVERIFY(!frmMain->state().CurrentUser().isValid());
 }
 
 void TestWindowSet::startWindowsLeaveTheOthersToFirstShowing()

@@ -143,7 +143,7 @@ private slots:
         });
         frmMain->FormShow();
         QVERIFY(homeShown);
-        QCOMPARE(frmMain->state().CurrentUser, maria);
+        QCOMPARE(frmMain->state().CurrentUser(), maria);
         // The other seat's next change is refused, not written over hers.
         QVERIFY_THROWS_EXCEPTION(learners::StoreError, elsewhere.addBookmark(maria, 1));
         QVERIFY(m_messages.isEmpty());

@@ -1,7 +1,6 @@
 #include "core/Cp1251.h"
 #include "learners/CourseData.h"
 #include "learners/CourseData_p.h"
-#include "learners/CourseLock.h"
 
 #include <QDir>
 #include <QFile>
@@ -82,8 +81,6 @@ private slots:
     void referencedWhitespaceIsNoNode();
     void unwritableTextKeepsOldFile();
     void fifoIsRefusedUnopened();
-    void courseLock();
-    void courseLockFailures();
 
 private:
     // Writes bytes as dect.chh in a fresh folder and loads it.
@@ -679,80 +676,6 @@ void TestCourseData::fifoIsRefusedUnopened()
         QVERIFY2(e.message().contains(QStringLiteral("не обычный файл")), qPrintable(e.message()));
     }
     QVERIFY(!m_data->isLoaded());
-}
-
-void TestCourseData::courseLock()
-{
-    writeBytes(m_path, kMinimal);
-    const QString lockPath = m_dir->filePath("dect.chh.lock");
-    {
-        learners::CourseLock first(m_path);
-        learners::CourseLock second(m_path);
-        QCOMPARE(first.lockFileName(), QFileInfo(m_path).canonicalFilePath() + ".lock");
-        QVERIFY(first.tryLock());
-        QVERIFY(first.isLocked());
-        QVERIFY(QFile::exists(lockPath));
-        QVERIFY(!second.tryLock());
-        QVERIFY(!second.isLocked());
-        QCOMPARE(second.message(), learners::CourseLock::busyMessage());
-
-        // Another folder whose dect.chh is this one through a link.
-        QTemporaryDir other;
-        const QString linked = other.filePath("dect.chh");
-        QVERIFY(QFile::link(m_path, linked));
-        learners::CourseLock throughLink(linked);
-        QVERIFY(!throughLink.tryLock());
-    }
-    QVERIFY(!QFile::exists(lockPath)); // released with its owner
-
-    // A lock left by a copy that ended without releasing it is taken over.
-    QProcess ended;
-    ended.start(QStringLiteral("true"));
-    QVERIFY(ended.waitForStarted());
-    const qint64 deadPid = ended.processId();
-    QVERIFY(ended.waitForFinished());
-    writeBytes(lockPath, QByteArray::number(deadPid) + "\ntarvel\n" +
-                             QSysInfo::machineHostName().toUtf8() + "\n");
-    {
-        learners::CourseLock third(m_path);
-        QVERIFY(third.tryLock());
-        QVERIFY(!learners::CourseLock::busyMessage().isEmpty());
-    }
-
-    // A lock file left empty by a copy stopped while writing it names no
-    // owner: it is taken over instead of locking everyone out for good.
-    writeBytes(lockPath, QByteArray());
-    learners::CourseLock fourth(m_path);
-    QVERIFY(fourth.tryLock());
-}
-
-// A lock that cannot be written is no licence to run unguarded; only a
-// folder that cannot be written to at all is.
-void TestCourseData::courseLockFailures()
-{
-    writeBytes(m_path, kMinimal);
-    {
-        // A file-size limit fails the lock file's write as a full disk does.
-        std::signal(SIGXFSZ, SIG_IGN);
-        struct rlimit oldLimit {};
-        QCOMPARE(getrlimit(RLIMIT_FSIZE, &oldLimit), 0);
-        struct rlimit none = oldLimit;
-        none.rlim_cur = 0;
-        QCOMPARE(setrlimit(RLIMIT_FSIZE, &none), 0);
-        learners::CourseLock full(m_path);
-        const bool taken = full.tryLock();
-        setrlimit(RLIMIT_FSIZE, &oldLimit);
-        QVERIFY(!taken);
-        QVERIFY2(full.message().contains(QStringLiteral("dect.chh.lock")), qPrintable(full.message()));
-        QVERIFY(full.message() != learners::CourseLock::busyMessage());
-    }
-    if (::geteuid() == 0)
-        QSKIP("permissions do not bind the superuser");
-    QVERIFY(QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::ExeOwner));
-    learners::CourseLock readOnly(m_path);
-    const bool taken = readOnly.tryLock();
-    QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-    QVERIFY(taken);
 }
 
 QTEST_GUILESS_MAIN(TestCourseData)

@@ -85,6 +85,7 @@ private slots:
     void moviesReachNeitherNetworkNorOtherFiles();
     void runawayScriptsAreStopped_data();
     void runawayScriptsAreStopped();
+    void theProgramsOwnLongWorkStopsNoScene();
     void brokenMovieClosesAFramelessWindow();
     void movieScreenSetUp_data();
     void movieScreenSetUp();
@@ -338,6 +339,34 @@ void TestMovieControl::runawayScriptsAreStopped()
     QVERIFY(control.rootItem());
     control.Play();
     QCOMPARE(control.rootItem()->property("plays").toInt(), 1);
+}
+
+// The program may be busy longer than a script is allowed (a long page laid
+// out, the search index built) while a scene is on show. A scene created
+// right after must still run its start-up scripts and be shown: that time
+// was not its scripts'.
+void TestMovieControl::theProgramsOwnLongWorkStopsNoScene()
+{
+    Course course;
+    writeFile(course.picture("started.qml"), "import QtQuick\nRectangle { width: 40; height: 30\n"
+                                             "  property bool started: false\n"
+                                             "  Component.onCompleted: started = true }\n");
+    Messages messages;
+    movie::MovieControl shown; // a live scene keeps the watchdog armed
+    shown.setMovie(fixture("probe.qml"));
+    QVERIFY(shown.rootItem());
+    movie::MovieControl next;
+    QSignalSpy failed(&next, &movie::MovieControl::loadFailed);
+
+    // Longer than a script may run, without a turn of the event loop.
+    QTest::qSleep(5600);
+    next.setMovie(movie::MovieControl::moviePath("started"));
+
+    QVERIFY(next.rootItem());
+    QVERIFY(next.rootItem()->property("started").toBool());
+    QCOMPARE(failed.count(), 0);
+    QCoreApplication::processEvents();
+    QVERIFY2(messages.texts.isEmpty(), qPrintable(messages.texts.join('\n')));
 }
 
 // A frameless screen whose movie fails has no button left to close it: it

@@ -137,6 +137,9 @@ private slots:
     void reportIsWrittenAsCodedLines_data();
     void reportIsWrittenAsCodedLines();
     void reportDialogSettingsAndCurrentDirectory();
+    void reportNeverOverwritesUnasked();
+    void reportFileNames_data();
+    void reportFileNames();
     void reportCancelWritesNothing();
     void reportWithUnreadableRecordKeepsItsFirstLines();
     void reportWriteFailureIsTold();
@@ -202,7 +205,7 @@ void TestProgressWindows::cleanup()
 void TestProgressWindows::signIn(int learner)
 {
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(learner).id;
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(learner).id);
 }
 
 // ---- Statistics -------------------------------------------------------------
@@ -354,16 +357,24 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     QFETCH(int, learner);
     QFETCH(int, lineCount);
     signIn(learner);
-    // An older report of the same name is replaced without a question.
+    // An older report of the same name is replaced once the learner agrees.
     {
         QFile old(path("отчет.rep"));
         QVERIFY(old.open(QIODevice::WriteOnly));
         old.write(QByteArray(5000, 'x'));
     }
+    QStringList questions;
+    dialogs::setQuestionHook([&](const QString &text) {
+        questions.append(text);
+        return true;
+    });
     TfrmOtcher::setSaveDialogHook([this](QFileDialog &) { return path("отчет"); });
     const ModalRun run = runModal(frmOtcher, [] { QVERIFY(frmOtcher->Flash->click("Generate")); });
+    dialogs::setQuestionHook({});
     QVERIFY(run.loopRan);
     QVERIFY(!run.openAfter);
+    QCOMPARE(questions, QStringList{QStringLiteral("Файл «%1» уже существует. Заменить его?")
+                                        .arg(path("отчет.rep"))});
     // The learner is told where the file went.
     QCOMPARE(m_messages,
              QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("отчет.rep")});
@@ -417,15 +428,17 @@ void TestProgressWindows::reportDialogSettingsAndCurrentDirectory()
             QVERIFY(dlg.isSizeGripEnabled());
             const QWidget *places = dlg.findChild<QWidget *>(QStringLiteral("sidebar"));
             QVERIFY(!places || places->isHidden());
-            QCOMPARE(QFileInfo(dlg.selectedFiles().value(0)).fileName(), QStringLiteral("отчет"));
+            // Reports of a class share a folder: each is named after its learner.
+            QCOMPARE(QFileInfo(dlg.selectedFiles().value(0)).fileName(), QStringLiteral("Орлов Борис"));
         }();
-        // A name that already ends in .rep gets the extension again.
+        // A name that already ends in .rep keeps the one extension.
         return QDir(path("hand-in")).filePath(QStringLiteral("итог.rep"));
     });
     const ModalRun run = runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
     QCOMPARE(asked, 1);
     QVERIFY(!run.openAfter);
-    QVERIFY(QFile::exists(path("hand-in/итог.rep.rep")));
+    QVERIFY(QFile::exists(path("hand-in/итог.rep")));
+    QVERIFY(!QFile::exists(path("hand-in/итог.rep.rep")));
     QCOMPARE(QDir::currentPath(), before);
     // The process still finds its own files.
     QVERIFY(QFile::exists(QStringLiteral("pictures/report.qml")));
@@ -455,6 +468,66 @@ void TestProgressWindows::reportDialogSettingsAndCurrentDirectory()
     });
     runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
     QCOMPARE(folderShownNext, QDir(path("hand-in")).absolutePath());
+}
+
+// A report of the same name (another learner's, in a shared folder) is
+// never replaced unasked: "No" brings the dialog back with the name, and the
+// old file stays as it was.
+void TestProgressWindows::reportNeverOverwritesUnasked()
+{
+    signIn(0);
+    {
+        QFile old(path("Петрова Анна.rep"));
+        QVERIFY(old.open(QIODevice::WriteOnly));
+        old.write("someone else's");
+    }
+    QStringList questions;
+    dialogs::setQuestionHook([&](const QString &text) {
+        questions.append(text);
+        return false;
+    });
+    QStringList proposed;
+    TfrmOtcher::setSaveDialogHook([&](QFileDialog &dlg) {
+        proposed.append(QFileInfo(dlg.selectedFiles().value(0)).fileName());
+        // First the proposed name as it stands, then the same with .rep
+        // typed by hand, then Cancel.
+        if (proposed.size() == 1)
+            return path(proposed.constLast());
+        if (proposed.size() == 2)
+            return path(QStringLiteral("Петрова Анна.rep"));
+        return QString();
+    });
+    const ModalRun run = runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
+    dialogs::setQuestionHook({});
+    QVERIFY(run.openAfter);
+    QCOMPARE(proposed, (QStringList{QStringLiteral("Петрова Анна"), QStringLiteral("Петрова Анна"),
+                                    QStringLiteral("Петрова Анна.rep")}));
+    QCOMPARE(questions.size(), 2);
+    for (const QString &question : questions)
+        QVERIFY2(question.contains(path("Петрова Анна.rep")), qPrintable(question));
+    QFile old(path("Петрова Анна.rep"));
+    QVERIFY(old.open(QIODevice::ReadOnly));
+    QCOMPARE(old.readAll(), QByteArray("someone else's"));
+    QVERIFY(m_messages.isEmpty());
+}
+
+// What a learner's name turns into as a file name.
+void TestProgressWindows::reportFileNames_data()
+{
+    QTest::addColumn<QString>("chosen");
+    QTest::addColumn<QString>("written");
+    QTest::newRow("no extension") << "r1" << "r1.rep";
+    QTest::newRow("with extension") << "r1.rep" << "r1.rep";
+    QTest::newRow("capital extension") << "r1.REP" << "r1.REP";
+    QTest::newRow("another extension") << "r1.txt" << "r1.txt.rep";
+    QTest::newRow("extension inside") << "r1.rep.old" << "r1.rep.old.rep";
+}
+
+void TestProgressWindows::reportFileNames()
+{
+    QFETCH(QString, chosen);
+    QFETCH(QString, written);
+    QCOMPARE(TfrmOtcher::reportFileName(chosen), written);
 }
 
 void TestProgressWindows::reportCancelWritesNothing()
@@ -594,7 +667,7 @@ void TestProgressWindows::bookmarkOpensThroughTheNestedScreens()
     QVERIFY(bookmarksRan);
     QVERIFY(!home.openAfter);
     QVERIFY(!frmBookmark->isVisible());
-    QCOMPARE(frmMain->state().CurrentPage, 3);
+    QCOMPARE(frmMain->state().CurrentPage(), 3);
     QVERIFY(documentHeight > 1000);
     QVERIFY(expectedScroll > 0);
     QCOMPARE(parts::RichView1()->scrollPosition(), expectedScroll);
@@ -686,7 +759,7 @@ void TestProgressWindows::bookmarksOpenWithTheFirstRowSelected()
     QVERIFY(firstSelected);
     QVERIFY(hidden);
     QVERIFY(!first.openAfter);
-    QCOMPARE(frmMain->state().CurrentPage, 1);
+    QCOMPARE(frmMain->state().CurrentPage(), 1);
     QCOMPARE(frmMain->XML().bookmarks(1).size(), 3);
 
     // A double click on a row opens it.
@@ -699,7 +772,7 @@ void TestProgressWindows::bookmarksOpenWithTheFirstRowSelected()
     });
     QVERIFY(dbl.loopRan);
     QVERIFY(!dbl.openAfter);
-    QCOMPARE(frmMain->state().CurrentPage, 2);
+    QCOMPARE(frmMain->state().CurrentPage(), 2);
     QCOMPARE(parts::RichView1()->scrollPosition(), 0);
 }
 

@@ -125,7 +125,7 @@ void TestReader::init()
     dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);
@@ -165,7 +165,7 @@ void TestReader::openPage()
     QVERIFY(parts::FlashButtons()->rootItem());
     parts::FlashButtons()->GotoFrame(7);
     frmMain->OpenPage(page);
-    QCOMPARE(frmMain->state().CurrentPage, page);
+    QCOMPARE(frmMain->state().CurrentPage(), page);
     QCOMPARE(parts::RichView1()->GetItemTextA(0), firstText);
     QCOMPARE(parts::FlashButtons()->rootItem()->property("frame").toInt(), toolbarFrame);
     QCOMPARE(frmMain->pageMovie(), movie.isEmpty() ? QString() : movie::MovieControl::moviePath(movie));
@@ -184,7 +184,7 @@ void TestReader::pagesWithoutMovieKeepTheLastOne()
 // a hidden panel plays no other page's movie meanwhile.
 void TestReader::movieIsBuiltWhenThePanelComesOut()
 {
-    QVERIFY(!frmMain->state().PlayerShown);
+    QVERIFY(!frmMain->state().PlayerShown());
     frmMain->OpenPage(3);
     QVERIFY(!parts::Player()->rootItem());
     frmMain->ShowPlayerPanel();
@@ -203,7 +203,7 @@ void TestReader::movieIsBuiltWhenThePanelComesOut()
     frmMain->HidePlayerPanel();
     while (parts::PlayerTimer()->isActive())
         frmMain->PlayerTimerTimer();
-    QVERIFY(!frmMain->state().PlayerShown);
+    QVERIFY(!frmMain->state().PlayerShown());
     frmMain->OpenPage(1);
     QVERIFY(!parts::Player()->rootItem());
     QCOMPARE(frmMain->pageMovie(), movie::MovieControl::moviePath("lecture1"));
@@ -223,21 +223,21 @@ void TestReader::sectionMenuFollowsCheckpoints()
     frmMain->OpenPage(3);
     QCOMPARE(itemTexts(parts::RichView2()),
              QStringList({"", "", "3.1 Раздел 1", " ", "3.2 Раздел 2", " ", "3.3 Раздел 3", " "}));
-    QCOMPARE(frmMain->state().SectionY.size(), size_t(3));
-    QVERIFY(frmMain->state().SectionY[0] < frmMain->state().SectionY[1]);
-    QVERIFY(frmMain->state().SectionY[1] < frmMain->state().SectionY[2]);
+    QCOMPARE(frmMain->state().SectionY().size(), size_t(3));
+    QVERIFY(frmMain->state().SectionY()[0] < frmMain->state().SectionY()[1]);
+    QVERIFY(frmMain->state().SectionY()[1] < frmMain->state().SectionY()[2]);
 
     // Section link 2 scrolls to the third checkpoint.
     frmMain->RichView2Jump(2);
     const int y = parts::RichView1()->scrollPosition();
-    QVERIFY2(y > frmMain->state().SectionY[1] && y <= frmMain->state().SectionY[2], qPrintable(QString::number(y)));
+    QVERIFY2(y > frmMain->state().SectionY()[1] && y <= frmMain->state().SectionY()[2], qPrintable(QString::number(y)));
     // The menu is rebuilt the same.
     QCOMPARE(parts::RichView2()->GetLineCount(), 8);
 
     // A page without checkpoints leaves only the two empty paragraphs.
     frmMain->OpenPage(0);
     QCOMPARE(itemTexts(parts::RichView2()), QStringList({"", ""}));
-    QVERIFY(frmMain->state().SectionY.empty());
+    QVERIFY(frmMain->state().SectionY().empty());
 }
 
 void TestReader::missingDocumentEndsTheProgram()
@@ -258,7 +258,7 @@ void TestReader::menuPanelSlides()
     frmMain->ShowMenuPanel();
     frmMain->ShowMenuPanel(); // one slide only
     frmMain->HideMenuPanel(); // ignored while sliding in
-    QVERIFY(!frmMain->state().MenuShown);
+    QVERIFY(!frmMain->state().MenuShown());
     int moves = 0;
     int last = parts::pnlMenu()->x();
     const int ticks = slide(parts::leftMenuTimer(), &TfrmMain::leftMenuTimerTimer, [&] {
@@ -269,7 +269,7 @@ void TestReader::menuPanelSlides()
     });
     QCOMPARE(ticks, 43);
     QCOMPARE(moves, 42);
-    QVERIFY(frmMain->state().MenuShown);
+    QVERIFY(frmMain->state().MenuShown());
     QCOMPARE(parts::pnlMenu()->x(), 0);
     QCOMPARE(parts::RichView1()->x(), 200);
     QCOMPARE(parts::RichView1()->width(), frmMain->width() - 200);
@@ -277,7 +277,7 @@ void TestReader::menuPanelSlides()
 
     frmMain->btnPanelMenuNextClick();
     QCOMPARE(slide(parts::leftMenuTimer(), &TfrmMain::leftMenuTimerTimer), 43);
-    QVERIFY(!frmMain->state().MenuShown);
+    QVERIFY(!frmMain->state().MenuShown());
     QCOMPARE(parts::pnlMenu()->x(), -210);
     QCOMPARE(parts::RichView1()->geometry(),
              QRect(0, 0, frmMain->width(), frmMain->height() - 55));
@@ -292,11 +292,11 @@ void TestReader::moviePanelSlides()
         QCOMPARE(parts::btnPlayerOn()->y(), parts::pnlPlayer()->y() + 390);
     };
     QCOMPARE(slide(parts::PlayerTimer(), &TfrmMain::PlayerTimerTimer, buttonFollows), 82);
-    QVERIFY(frmMain->state().PlayerShown);
+    QVERIFY(frmMain->state().PlayerShown());
     QCOMPARE(parts::pnlPlayer()->y(), 0);
     frmMain->btnPlayerOnClick();
     QCOMPARE(slide(parts::PlayerTimer(), &TfrmMain::PlayerTimerTimer, buttonFollows), 82);
-    QVERIFY(!frmMain->state().PlayerShown);
+    QVERIFY(!frmMain->state().PlayerShown());
     QCOMPARE(parts::pnlPlayer()->y(), -405);
     // The panel keeps its distance to the right edge.
     QCOMPARE(parts::pnlPlayer()->geometry().right() + 1, frmMain->width() - 39);
@@ -317,8 +317,8 @@ void TestReader::slidesFinishInsideModalScreens()
     });
     frmAbout->showModal();
     QVERIFY(finishedBehind);
-    QVERIFY(frmMain->state().MenuShown);
-    QVERIFY(frmMain->state().PlayerShown);
+    QVERIFY(frmMain->state().MenuShown());
+    QVERIFY(frmMain->state().PlayerShown());
 }
 
 void TestReader::resizeKeepsMenuAsTallAsTheView()
@@ -338,7 +338,7 @@ void TestReader::contentsPage()
                           "1.  Информация", " ", "     1.1 Что такое информация",
                           "     1.2 Единицы измерения", "", "7.  Системы счисления", " "}));
     QCOMPARE(parts::RichView2()->GetLineCount(), 0);
-    QCOMPARE(frmMain->state().CurrentPage, 3);
+    QCOMPARE(frmMain->state().CurrentPage(), 3);
     QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
     QVERIFY(!parts::RichView1()->linkRect(2).isEmpty());
     QVERIFY(parts::RichView1()->linkRect(3).isEmpty());
@@ -355,9 +355,9 @@ void TestReader::mouseOnAContentsLinkOpensItsPage()
     QCOMPARE(view->linkAt(at), 1);
     QCOMPARE(frmMain->childAt(view->viewport()->mapTo(frmMain, at)), view->viewport());
     QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, at);
-    QTRY_COMPARE(frmMain->state().CurrentPage, 1);
+    QTRY_COMPARE(frmMain->state().CurrentPage(), 1);
     QCOMPARE(frmMain->history().back().GetKind(), int(hkPage));
-    QVERIFY(parts::leftMenuTimer()->isActive() || frmMain->state().MenuShown);
+    QVERIFY(parts::leftMenuTimer()->isActive() || frmMain->state().MenuShown());
 
     // A long lecture opened from a link, the scroll bar coming in with it,
     // is laid out once.
@@ -378,11 +378,11 @@ void TestReader::clickOnALinkOpensItsPage()
     const QRect link = parts::RichView1()->linkRect(2);
     QVERIFY(!link.isEmpty());
     QTest::mouseClick(parts::RichView1()->viewport(), Qt::LeftButton, {}, link.center());
-    QTRY_COMPARE(frmMain->state().CurrentPage, 2);
+    QTRY_COMPARE(frmMain->state().CurrentPage(), 2);
     QCOMPARE(frmMain->history().back(), HistoryCommand(hkPage, false, 2));
     QCOMPARE(parts::RichView1()->GetItemTextA(0), QString("Лекция 2"));
     slide(parts::leftMenuTimer(), &TfrmMain::leftMenuTimerTimer);
-    QVERIFY(frmMain->state().MenuShown);
+    QVERIFY(frmMain->state().MenuShown());
 }
 
 void TestReader::backUnwindsTheHistory()
@@ -392,13 +392,13 @@ void TestReader::backUnwindsTheHistory()
     frmMain->PushHistory(hkHome, false, 0);
     frmIntro->FlashFSCommand("DoContent", "");
     QCOMPARE(kinds(), QList<int>({hkHome, hkHome, hkHome, hkContents}));
-    QVERIFY(!frmMain->state().TopicMode);
+    QVERIFY(!frmMain->state().TopicMode());
     frmMain->RichView1Jump(2);
     frmMain->RichView1Jump(1);
     QCOMPARE(kinds(), QList<int>({hkHome, hkHome, hkHome, hkContents, hkPage, hkPage}));
 
     frmMain->Back(); // re-opens page 2, pushes nothing
-    QCOMPARE(frmMain->state().CurrentPage, 2);
+    QCOMPARE(frmMain->state().CurrentPage(), 2);
     QCOMPARE(kinds(), QList<int>({hkHome, hkHome, hkHome, hkContents}));
 
     closeWhenShown(frmIntro);
@@ -414,7 +414,7 @@ void TestReader::backWithFewerThanTwoRecordsDoesNothing()
     frmMain->PushHistory(hkPage, false, 1);
     frmMain->Back();
     QCOMPARE(frmMain->history().size(), size_t(1));
-    QCOMPARE(frmMain->state().CurrentPage, 3);
+    QCOMPARE(frmMain->state().CurrentPage(), 3);
 }
 
 void TestReader::toolbarBookmarkIsSaved()
@@ -440,7 +440,7 @@ void TestReader::toolbarHelpDictAndBack()
     QCOMPARE(frmMain->history()[0], HistoryCommand(hkPage, false, 111));
     QCOMPARE(frmMain->history()[1], HistoryCommand(hkPage, false, 11));
     frmMain->FlashButtonsFSCommand("DoBack", "");
-    QCOMPARE(frmMain->state().CurrentPage, 111);
+    QCOMPARE(frmMain->state().CurrentPage(), 111);
     QCOMPARE(parts::RichView1()->GetItemTextA(0), QString("Справка"));
 }
 
@@ -461,7 +461,7 @@ void TestReader::toolbarIgnoresUnknownCommands()
     QVERIFY(!parts::leftMenuTimer()->isActive());
     QVERIFY(!parts::PlayerTimer()->isActive());
     QVERIFY(m_messages.isEmpty());
-    QCOMPARE(frmMain->state().NormalSize, 10);
+    QCOMPARE(frmMain->state().NormalSize(), 10);
 }
 
 void TestReader::zoom()
@@ -481,7 +481,7 @@ void TestReader::zoom()
     QCOMPARE(parts::RVStyle1()->TextStyles(1).size, 18);
     QCOMPARE(parts::RVStyle1()->TextStyles(2).size, 12);
     QCOMPARE(parts::RVStyle1()->TextStyles(3).size, 8);
-    QCOMPARE(frmMain->state().SectionY.size(), size_t(3)); // the menu follows the new layout
+    QCOMPARE(frmMain->state().SectionY().size(), size_t(3)); // the menu follows the new layout
 }
 
 void TestReader::zoomKeepsTheTextAtTheTopAndStops()
@@ -489,14 +489,14 @@ void TestReader::zoomKeepsTheTextAtTheTopAndStops()
     frmMain->OpenPage(3);
     TRichView *view = parts::RichView1();
     // The second section's heading at the top of the view.
-    view->ScrollTo(frmMain->state().SectionY[1]);
+    view->ScrollTo(frmMain->state().SectionY()[1]);
     const int before = view->scrollPosition();
     frmMain->ZoomIn();
     frmMain->ZoomIn();
     frmMain->ZoomIn();
     // The heading is still at the top (give or take the line before it),
     // though its pixel offset moved on.
-    const int y = frmMain->state().SectionY[1];
+    const int y = frmMain->state().SectionY()[1];
     const QString where = QStringLiteral("at %1 (before %2), heading at %3")
                               .arg(view->scrollPosition()).arg(before).arg(y);
     QVERIFY2(y - before > 100, qPrintable(where));
@@ -505,17 +505,17 @@ void TestReader::zoomKeepsTheTextAtTheTopAndStops()
     // A floor and a ceiling: further presses change nothing.
     for (int i = 0; i < 40; ++i)
         frmMain->ZoomOut();
-    const int floor = frmMain->state().NormalSize;
+    const int floor = frmMain->state().NormalSize();
     frmMain->ZoomOut();
-    QCOMPARE(frmMain->state().NormalSize, floor);
+    QCOMPARE(frmMain->state().NormalSize(), floor);
     QVERIFY(floor >= 6);
     QCOMPARE(parts::RVStyle1()->TextStyles(0).size, floor);
-    QCOMPARE(frmMain->state().HeadingSize, floor + 10);
+    QCOMPARE(frmMain->state().HeadingSize(), floor + 10);
     for (int i = 0; i < 80; ++i)
         frmMain->ZoomIn();
-    const int ceiling = frmMain->state().NormalSize;
+    const int ceiling = frmMain->state().NormalSize();
     QVERIFY(ceiling > 20 && ceiling <= 48);
-    QCOMPARE(frmMain->state().SubheadingSize, ceiling + 4);
+    QCOMPARE(frmMain->state().SubheadingSize(), ceiling + 4);
 }
 
 // Every page opens at its top, whatever the page before showed.
@@ -546,10 +546,10 @@ void TestReader::sectionJumpAfterTheMenuNarrowsTheView()
 {
     frmMain->resize(800, 600);
     frmMain->OpenPage(3);
-    const int wideY = frmMain->state().SectionY[2];
+    const int wideY = frmMain->state().SectionY()[2];
     frmMain->ShowMenuPanel();
     slide(parts::leftMenuTimer(), &TfrmMain::leftMenuTimerTimer);
-    QVERIFY(frmMain->state().MenuShown);
+    QVERIFY(frmMain->state().MenuShown());
     TRichView *view = parts::RichView1();
     frmMain->RichView2Jump(2);
     int x = 0;
@@ -576,7 +576,7 @@ void TestReader::homeDuringASlideStopsIt()
     frmMain->FlashButtonsFSCommand("DoHome", "");
     QVERIFY(!parts::leftMenuTimer()->isActive());
     QCOMPARE(parts::pnlMenu()->x(), -210);
-    QVERIFY(!frmMain->state().MenuShown);
+    QVERIFY(!frmMain->state().MenuShown());
     QCOMPARE(parts::RichView1()->x(), 0);
     QCOMPARE(parts::RichView1()->width(), frmMain->width());
 }
@@ -601,13 +601,13 @@ void TestReader::emptyMoviePanelSaysSo()
 // open their pages.
 void TestReader::contentsWithoutCourseData()
 {
-    frmMain->state().learnerDataFailure = QStringLiteral("не прочитан");
+    frmMain->state().setLearnerDataFailure(QStringLiteral("не прочитан"));
     frmMain->ShowContents();
     QCOMPARE(parts::RichView1()->GetItemTextA(0), QString("Содержание (документ)"));
     QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
     QVERIFY(!frmMain->isClosing());
     frmMain->RichView1Jump(3);
-    QCOMPARE(frmMain->state().CurrentPage, 3);
+    QCOMPARE(frmMain->state().CurrentPage(), 3);
     QCOMPARE(parts::RichView1()->GetItemTextA(0), QString("3.1 Раздел 1"));
 }
 

@@ -73,7 +73,7 @@ void TestReaderKeys::init()
     dialogs::setMessageHook([this](const QString &text) { m_messages << text; });
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);
@@ -97,15 +97,15 @@ void TestReaderKeys::shortcutsRunTheToolbarCommands()
     // The page has the keyboard when the reader comes up.
     QCOMPARE(focusWidget(), parts::RichView1());
 
-    const int size = frmMain->state().NormalSize;
+    const int size = frmMain->state().NormalSize();
     press(Qt::Key_Plus, Qt::ControlModifier);
-    QCOMPARE(frmMain->state().NormalSize, size + 1);
+    QCOMPARE(frmMain->state().NormalSize(), size + 1);
     press(Qt::Key_Minus, Qt::ControlModifier);
     press(Qt::Key_Minus, Qt::ControlModifier);
-    QCOMPARE(frmMain->state().NormalSize, size - 1);
+    QCOMPARE(frmMain->state().NormalSize(), size - 1);
 
     press(Qt::Key_F1);
-    QCOMPARE(frmMain->state().CurrentPage, 111);
+    QCOMPARE(frmMain->state().CurrentPage(), 111);
     press(Qt::Key_Left, Qt::AltModifier);
     QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
 
@@ -171,7 +171,7 @@ void TestReaderKeys::tabGoesBetweenToolbarAndPage()
     press(Qt::Key_Backtab);
     QCOMPARE(page->focusedLink(), 2);
     press(Qt::Key_Return);
-    QCOMPARE(frmMain->state().CurrentPage, 2);
+    QCOMPARE(frmMain->state().CurrentPage(), 2);
 }
 
 void TestReaderKeys::shownPanelsAreReachable()

@@ -206,7 +206,7 @@ void TestSearch::fromTheToolbarToTheMarkedHit()
 
     window->choose(window->hits().size() - 1);
     QVERIFY(!window->isVisible());
-    QCOMPARE(frmMain->state().CurrentPage, hit.page);
+    QCOMPARE(frmMain->state().CurrentPage(), hit.page);
     QCOMPARE(frmMain->history().back().GetKind(), int(hkPage));
     QCOMPARE(frmMain->history().back().Arg2, hit.page);
     // The hit is marked and in view.
@@ -238,7 +238,7 @@ void TestSearch::ctrlFOpensTheSearchAndEnterChoosesTheFirstHit()
     QVERIFY(!window->hits().isEmpty());
     const auto first = window->hits().front();
     QTest::keyClick(window->edQuery, Qt::Key_Return);
-    QCOMPARE(frmMain->state().CurrentPage, first.page);
+    QCOMPARE(frmMain->state().CurrentPage(), first.page);
     TRichView *view = parts::RichView1();
     const int top = view->textTop(first.item, first.offset);
     QVERIFY(top >= 0);

@@ -175,7 +175,7 @@ void TestLogin::emptyListAndFirstRegistration()
         QCOMPARE(frmLogin->LBNames->count(), 0);
         QCOMPARE(frmLogin->LBNames->currentIndex(), -1);
         QVERIFY(frmLogin->LBNames->isVisible());
-        QVERIFY(!frmMain->state().CurrentUser.isValid()); // nobody to choose yet
+        QVERIFY(!frmMain->state().CurrentUser().isValid()); // nobody to choose yet
         QCOMPARE(frmMain->history().size(), size_t(1));
         QCOMPARE(frmMain->history().back().GetKind(), int(hkHome));
 
@@ -186,7 +186,7 @@ void TestLogin::emptyListAndFirstRegistration()
         }
         QVERIFY(m_questions.isEmpty());
         QVERIFY(frmLogin->LBNames->isVisible());
-        QVERIFY(!frmMain->state().CurrentUser.isValid()); // nobody to choose yet
+        QVERIFY(!frmMain->state().CurrentUser().isValid()); // nobody to choose yet
 
         press("AddNewUser");
         QVERIFY(!frmLogin->LBNames->isVisible());
@@ -200,7 +200,7 @@ void TestLogin::emptyListAndFirstRegistration()
         QVERIFY(frmLogin->LBNames->isVisible());
         QCOMPARE(entries(frmLogin->LBNames), QStringList{"Пётр?"});
         QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
-        QVERIFY(!frmMain->state().CurrentUser.isValid()); // nobody to choose yet
+        QVERIFY(!frmMain->state().CurrentUser().isValid()); // nobody to choose yet
 
         // An empty first name is stored as "неизвестен".
         press("AddNewUser");
@@ -224,7 +224,7 @@ void TestLogin::changeKeepsSelectionAndEnterSignsInThatLearner()
     OnShow home(frmIntro, [&] {
         frmIntro->closeScreen();
         homeShown = true;
-        QCOMPARE(frmMain->state().CurrentUser, learnerAt(0));
+        QCOMPARE(frmMain->state().CurrentUser(), learnerAt(0));
         QVERIFY(frmLogin->isShowingModal()); // the sign-in screen stays open under it
     });
     bool signedIn = false;
@@ -232,7 +232,7 @@ void TestLogin::changeKeepsSelectionAndEnterSignsInThatLearner()
         // The first learner is picked before anything is touched.
         QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
         QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
-        QCOMPARE(frmMain->state().CurrentUser, learnerAt(0));
+        QCOMPARE(frmMain->state().CurrentUser(), learnerAt(0));
 
         // Cancel after ChangeUser leaves everything as it was.
         const QByteArray before = readBytes(m_dect);
@@ -255,7 +255,7 @@ void TestLogin::changeKeepsSelectionAndEnterSignsInThatLearner()
         // The changed learner stays selected: "Войти" signs in as her, not
         // as whoever is last in the list.
         QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
-        QCOMPARE(frmMain->state().CurrentUser, learnerAt(0));
+        QCOMPARE(frmMain->state().CurrentUser(), learnerAt(0));
 
         press("Enter");
         signedIn = true;
@@ -268,7 +268,7 @@ void TestLogin::changeKeepsSelectionAndEnterSignsInThatLearner()
     QVERIFY(signedIn);
     QVERIFY(homeShown);
     QVERIFY(!frmLogin->isVisible());
-    QCOMPARE(frmMain->state().CurrentUser, learnerAt(0));
+    QCOMPARE(frmMain->state().CurrentUser(), learnerAt(0));
     QCOMPARE(frmLogin->RememberedUser, learnerAt(0)); // the return step ran
     QCOMPARE(frmLogin->Flash->GetVariable("frame"), QStringLiteral("1"));
 
@@ -361,7 +361,7 @@ void TestLogin::deleteAsksFirst()
         emit frmLogin->LBNames->activated(1);
         const learners::LearnerId boris = learnerAt(1);
         QVERIFY(boris.isValid());
-        QCOMPARE(frmMain->state().CurrentUser, boris);
+        QCOMPARE(frmMain->state().CurrentUser(), boris);
 
         press("DeleteUser");
         QCOMPARE(m_questions.size(), 1);
@@ -376,7 +376,7 @@ void TestLogin::deleteAsksFirst()
         QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Вера"}));
         // No selection after the refill; CurrentUser keeps its value until a pick.
         QCOMPARE(frmLogin->LBNames->currentIndex(), -1);
-        QCOMPARE(frmMain->state().CurrentUser, boris);
+        QCOMPARE(frmMain->state().CurrentUser(), boris);
         press("Enter");
         QCOMPARE(frame(), QStringLiteral("41"));
         QVERIFY(frmLogin->isShowingModal());
@@ -475,8 +475,8 @@ void TestLogin::unreadableDataClosesSilently()
     QVERIFY(!frmLogin->loadFailure().isEmpty());
     QCOMPARE(entries(frmLogin->LBNames), listed);
     // The first entry listed is the one chosen, as at every first opening.
-    QCOMPARE(frmMain->state().CurrentUser.isValid(), !listed.isEmpty());
-    QCOMPARE(frmLogin->RememberedUser, frmMain->state().CurrentUser);
+    QCOMPARE(frmMain->state().CurrentUser().isValid(), !listed.isEmpty());
+    QCOMPARE(frmLogin->RememberedUser, frmMain->state().CurrentUser());
     QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
     // The toolbar's bookmark explains too, and nothing is ever written.
     frmMain->FlashButtonsFSCommand("DoBookmark", QString());

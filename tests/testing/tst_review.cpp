@@ -127,7 +127,7 @@ void TestReview::init()
     sections.close();
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);
@@ -283,8 +283,8 @@ void TestReview::reviewListsTheRunAndLeadsToTheSection()
     QCOMPARE(frmMain->XML().testRecords(0).size(), 1);
     QVERIFY(!frmTest->isVisible());
     QCOMPARE(m_homeShown, 0);
-    QVERIFY(!frmMain->state().TopicMode);
-    QCOMPARE(frmMain->state().CurrentPage, 1);
+    QVERIFY(!frmMain->state().TopicMode());
+    QCOMPARE(frmMain->state().CurrentPage(), 1);
     QVERIFY2(frmMain->sectionInView().startsWith(QStringLiteral("1.3 ")),
              qPrintable(frmMain->sectionInView()));
     QCOMPARE(frmMain->history().back().GetKind(), int(hkPage));

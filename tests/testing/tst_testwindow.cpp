@@ -106,7 +106,7 @@ void TestTestWindow::init()
     }
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(0).id;
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
     m_homeShown = 0;
     m_messages.clear();
     m_errors.clear();
@@ -125,9 +125,9 @@ void TestTestWindow::cleanup()
 
 void TestTestWindow::topicPage()
 {
-    frmMain->state().TopicMode = false;
+    frmMain->state().setTopicMode(false);
     frmMain->ShowTestTopics();
-    QVERIFY(frmMain->state().TopicMode);
+    QVERIFY(frmMain->state().TopicMode());
 
     struct Row
     {
@@ -165,7 +165,7 @@ void TestTestWindow::topicPage()
     QVERIFY(!frmTest->isVisible());
     // The topic page stays, and so does topic mode.
     QCOMPARE(parts::RichView1()->document().items.size(), expected.size());
-    QVERIFY(frmMain->state().TopicMode);
+    QVERIFY(frmMain->state().TopicMode());
 }
 
 void TestTestWindow::singleLectureTestStoresItsResult()
@@ -240,7 +240,7 @@ void TestTestWindow::singleLectureTestStoresItsResult()
                 .contains(QStringLiteral("<right>57</right><time>не определено</time></one>")));
 
     // The topic page is still there; another entry starts another test.
-    QVERIFY(frmMain->state().TopicMode);
+    QVERIFY(frmMain->state().TopicMode());
     QTimer::singleShot(0, frmTest, [&] {
         if (itemText(1) == QStringLiteral("  Вопрос 1") && !frmTest->CheckBox1->isChecked())
             tick("10000");
@@ -315,7 +315,7 @@ void TestTestWindow::runsThatStoreNothing()
         QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
         f.write(questionBank);
     }
-    frmMain->state().CurrentUser = frmMain->state().learnerStore().learners().value(learner).id;
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(learner).id);
     const QByteArray before = readAll(QStringLiteral("dect.chh"));
 
     bool ran = false;

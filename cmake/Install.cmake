@@ -7,6 +7,8 @@
 #                                    by hand it would take any folder for a course
 #   bin/tarvel-teacher               the teacher's program: reads the learners'
 #                                    reports; needs no working copy
+#   bin/tarvel-lab                   prepares a computer lab's class database,
+#                                    imports and exports learners
 #   share/tarvel/course              the shipped course, read-only, with a stamp
 #                                    that tells the launcher when it has changed
 #   share/applications, share/metainfo, share/icons/hicolor
@@ -26,6 +28,7 @@ set(_tarvel_packaging ${CMAKE_CURRENT_SOURCE_DIR}/packaging)
 
 install(TARGETS tarvel RUNTIME DESTINATION ${_tarvel_program_dest})
 install(TARGETS tarvel-teacher RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS tarvel-lab RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 
 # The course as the program reads it; its authoring sources and notes stay out.
 set(_tarvel_course ${CMAKE_CURRENT_SOURCE_DIR}/course)
@@ -102,7 +105,8 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "qml6-module-qtquick, qml6-module-qtquick-controls, qml6-module-qtquick-layouts, \
 qml6-module-qtquick-templates, qml6-module-qtquick-window, qml6-module-qtqml-workerscript, \
 fonts-liberation2")
-# Qt's translations put the file and print dialogs into Russian.
-set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n")
+# Qt's translations put the file and print dialogs into Russian; Qt SQL's
+# PostgreSQL driver serves a seat in a computer lab.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS "qt6-wayland, qt6-translations-l10n, libqt6sql6-psql")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -2,6 +2,10 @@
 
 #include "app/WindowSet.h"
 #include "core/SaveLeftovers.h"
+#include "lab/LabError.h"
+#include "lab/LabSettings.h"
+#include "lab/LabStore.h"
+#include "learners/CourseData.h"
 #include "learners/CourseLock.h"
 #include "movie/MovieControl.h"
 #include "reader/ReaderWindow.h"
@@ -9,6 +13,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QDir>
 #include <QFileInfo>
 #include <QIcon>
 #include <QMessageBox>
@@ -17,6 +22,53 @@
 #include <QLibraryInfo>
 #include <QTimer>
 #include <QTranslator>
+
+namespace {
+
+struct LabChoice
+{
+    bool checked = false;
+    std::optional<lab::ConnectionSettings> settings;
+    std::optional<lab::LabError> error; // settings there, but unusable
+};
+
+LabChoice &labChoice()
+{
+    static LabChoice choice;
+    if (!choice.checked) {
+        choice.checked = true;
+        try {
+            choice.settings = lab::LabSettings::find(QDir::currentPath());
+        } catch (const lab::LabError &e) {
+            choice.error = e;
+        }
+    }
+    return choice;
+}
+
+// In the lab the learners live in the class database; dect.chh is read for
+// the course's lectures only.
+void useClassDatabase(reader::ReaderState &state)
+{
+    const LabChoice &choice = labChoice();
+    if (choice.settings)
+        state.setLearnerStore(std::make_unique<lab::LabStore>(*choice.settings));
+    else
+        state.setLearnerStore(std::make_unique<lab::LabStore>(*choice.error));
+    try {
+        state.XML().LoadCourseData();
+    } catch (const learners::CourseDataError &) {
+        // The contents page falls back on the course's own document.
+    }
+}
+
+} // namespace
+
+bool labModeWanted()
+{
+    const LabChoice &choice = labChoice();
+    return choice.settings.has_value() || choice.error.has_value();
+}
 
 #include <atomic>
 #include <csignal>
@@ -108,6 +160,8 @@ bool loadQtTranslations()
 void startWindowSet()
 {
     createStartWindows();
+    if (labModeWanted())
+        useClassDatabase(frmMain->state());
     TfrmMain::quitOnClose = true;
     QTimer::singleShot(0, frmMain, [] { ui::guarded(frmMain, [] { frmMain->start(); }); });
 }

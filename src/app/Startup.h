@@ -12,6 +12,10 @@ bool loadQtTranslations();
 // use) and queues the reader window's first showing,
 // which runs once the event loop starts.
 void startWindowSet();
+// True when this seat keeps its learners in the class database: the course
+// folder holds lab.ini or TARVEL_LAB names a connection. The seat then
+// writes nothing into the course folder.
+bool labModeWanted();
 
 #include <QString>
 #include <functional>

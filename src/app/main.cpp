@@ -13,11 +13,15 @@ int main(int argc, char *argv[])
     installExitSignalHandlers();
 
     // Two copies on one course folder would overwrite each other's saves.
+    // In a computer lab the class database keeps the learners, and the
+    // course folder is only read.
     learners::CourseLock lock;
-    if (const int refused = takeCourseLock(lock))
-        return refused;
-    watchCourseLock(lock);
-    removeOldSaveLeftovers();
+    if (!labModeWanted()) {
+        if (const int refused = takeCourseLock(lock))
+            return refused;
+        watchCourseLock(lock);
+        removeOldSaveLeftovers();
+    }
 
     int code = 0;
     try {

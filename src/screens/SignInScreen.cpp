@@ -9,6 +9,7 @@
 
 #include <QAbstractItemView>
 #include <QCloseEvent>
+#include <QHash>
 #include <QComboBox>
 #include <QKeyEvent>
 #include <QQuickItem>
@@ -95,6 +96,11 @@ void TfrmLogin::FormActivate()
     m_state.pushHistory(HistoryCommand(hkHome, false, 0));
 }
 
+namespace {
+// The surname and group of a list entry, for telling namesakes apart.
+constexpr int kDetailRole = Qt::UserRole + 1;
+} // namespace
+
 bool TfrmLogin::FillLearnerList()
 {
     LBNames->clear();
@@ -102,9 +108,24 @@ bool TfrmLogin::FillLearnerList()
     try {
         learners::LearnerStore &store = m_state.learnerStore();
         store.open();
-        store.readLearners([this](const learners::LearnerEntry &entry) {
+        QHash<QString, int> named;
+        store.readLearners([&](const learners::LearnerEntry &entry) {
             LBNames->addItem(entry.name, QVariant::fromValue(entry.id));
+            QStringList more;
+            for (const QString &part : {entry.sourname.trimmed(), entry.group.trimmed()}) {
+                if (!part.isEmpty())
+                    more << part;
+            }
+            LBNames->setItemData(LBNames->count() - 1, more.join(QStringLiteral(", ")), kDetailRole);
+            ++named[entry.name];
         });
+        // Namesakes are told apart by surname and group where the store
+        // lists them (the class database); dect.chh lists first names only.
+        for (int row = 0; row < LBNames->count(); ++row) {
+            const QString detail = LBNames->itemData(row, kDetailRole).toString();
+            if (named.value(LBNames->itemText(row)) > 1 && !detail.isEmpty())
+                LBNames->setItemText(row, LBNames->itemText(row) + QStringLiteral(" (") + detail + u')');
+        }
     } catch (const std::exception &e) {
         // A list that cannot be read closes the screen; the entries added so
         // far stay.
@@ -271,9 +292,22 @@ void TfrmLogin::Enter()
     try {
         m_state.learnerStore().claimLearner(learner);
     } catch (const learners::StoreError &e) {
-        // Gone meanwhile, or at work at another seat: say so and stay.
-        ui::message(this, e.message());
-        return;
+        // Gone meanwhile: say so and stay. At work at another seat (a
+        // computer lab): the learner may move here, once asked.
+        if (e.kind() != learners::StoreError::Kind::InUse) {
+            ui::message(this, e.message());
+            return;
+        }
+        if (!ui::question(this, e.message() + QStringLiteral("\n\nПродолжить работу на этом "
+                                                                  "компьютере? На том компьютере "
+                                                                  "работа ученика прервётся.")))
+            return;
+        try {
+            m_state.learnerStore().claimLearner(learner, true);
+        } catch (const learners::StoreError &again) {
+            ui::message(this, again.message());
+            return;
+        }
     }
     m_state.setCurrentUser(learner);
     m_navigator.showHome(true);

@@ -208,6 +208,7 @@ private slots:
         QTest::newRow("launcher") << QStringLiteral("bin/tarvel") << true;
         QTest::newRow("program") << QStringLiteral("libexec/tarvel/tarvel") << true;
         QTest::newRow("teacher's program") << QStringLiteral("bin/tarvel-teacher") << true;
+        QTest::newRow("class database tool") << QStringLiteral("bin/tarvel-lab") << true;
         QTest::newRow("teacher's desktop entry")
             << QStringLiteral("share/applications/%1.Teacher.desktop").arg(appId) << false;
         QTest::newRow("desktop entry")

@@ -170,7 +170,9 @@ void TestLearnerStore::registerAndList()
     QCOMPARE(names(store), (QStringList{"Первый", stored.name}));
     QCOMPARE(idAt(store, 1), id);
 
+    // Through fixture->store(): after reopen() the first store is gone.
     const auto check = [&](LearnerId learner) {
+        const LearnerStore &store = fixture->store();
         const LearnerFields form = store.learnerFormFields(learner);
         QCOMPARE(form.name, stored.name);
         QCOMPARE(form.sourname, stored.sourname);

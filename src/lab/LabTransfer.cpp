@@ -144,6 +144,9 @@ ImportReport importCourseData(LabDatabase &db, learners::CourseData &data, const
     return report;
 }
 
+// One function on purpose (about 110 lines): one snapshot read, one file
+// written beside the target and moved into place, in that order; the steps
+// share the snapshot and the temporary folder.
 ExportReport exportCourseData(LabDatabase &db, const QString &courseTemplate, const QString &target,
                               const QString &className)
 {

@@ -457,6 +457,9 @@ QString CourseLock::staleMessage(const LockOwner &o, qint64 silentSecs)
                                    "можно занять на этом компьютере. Занять папку курса?");
 }
 
+// One loop on purpose (about 110 lines): every retry decides afresh from
+// what the share shows now, and the outcome, owner and message it leaves
+// belong together; cut into steps, each would have to carry that state.
 bool CourseLock::tryLock()
 {
     m_message.clear();

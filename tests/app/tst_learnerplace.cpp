@@ -2,7 +2,7 @@
 // from, the reading preferences, the pages opened, bookmarks at a position;
 // and the progress shown from them.
 #include "common/ReaderParts.h"
-#include "common/TestSupport.h"
+#include "common/CourseFolder.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
 #include "movie/MovieControl.h"
@@ -26,7 +26,6 @@
 #include <QTimer>
 
 namespace {
-using testsupport::copyTree;
 
 // Runs a modal screen and, once it is up, does what the test asks.
 void whileUp(ui::ModalScreen *screen, const std::function<void()> &action)
@@ -66,18 +65,16 @@ private:
     void startRun();
     void endRun();
 
-    QTemporaryDir *m_dir = nullptr;
-    QString m_oldDir;
+    std::unique_ptr<testsupport::CourseFolder> m_course;
     QStringList m_messages;
 };
 
 void TestLearnerPlace::init()
 {
-    m_dir = new QTemporaryDir;
-    QVERIFY(m_dir->isValid());
-    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR), m_dir->path()));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
+    m_course = std::make_unique<testsupport::CourseFolder>();
+    QVERIFY(m_course->copy(QStringLiteral(TARVEL_COURSE_DIR)));
+    QVERIFY(m_course->enter());
+    m_course->catchMessages();
     {
         learners::CourseData data;
         data.LoadCourseData();
@@ -112,11 +109,8 @@ void TestLearnerPlace::endRun()
 void TestLearnerPlace::cleanup()
 {
     endRun();
-    ui::setMessageHook({});
     TfrmIntro::setDesktopSizeSource({});
-    QDir::setCurrent(m_oldDir);
-    delete m_dir;
-    m_dir = nullptr;
+    m_course.reset();
 }
 
 void TestLearnerPlace::keptInElementsTheRecordReadersSkip()

@@ -1,6 +1,6 @@
 // The search: Russian-aware matching in the index, and from the reader's
 // toolbar and Ctrl+F to the page scrolled to the marked hit.
-#include "common/ReaderParts.h"
+#include "common/ReaderFixture.h"
 #include "common/TestSupport.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
@@ -57,7 +57,6 @@ private slots:
     void ctrlFOpensTheSearchAndEnterChoosesTheFirstHit();
 
 private:
-    void startReader(QTemporaryDir &dir);
 };
 
 void TestSearch::matching_data()
@@ -143,8 +142,8 @@ void TestSearch::hitsTellWhereTheyAre()
 
 void TestSearch::shippedCourse()
 {
-    QTemporaryDir dir;
-    startReader(dir);
+    testsupport::ReaderFixture reader;
+    QVERIFY(reader.open(QStringLiteral(TARVEL_COURSE_DIR)));
     reader::SearchIndex &index = frmMain->searchIndex();
     QCOMPARE(&frmMain->searchIndex(), &index); // built once per run
 
@@ -167,26 +166,12 @@ void TestSearch::shippedCourse()
     QVERIFY(std::any_of(hits.begin(), hits.end(), [](const auto &hit) {
         return hit.section.startsWith(QStringLiteral("3.3 "));
     }));
-    destroyWindowSet();
-}
-
-void TestSearch::startReader(QTemporaryDir &dir)
-{
-    QVERIFY(dir.isValid());
-    QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_COURSE_DIR), dir.path()));
-    QDir::setCurrent(dir.path());
-    createWindowSet();
-    frmMain->XML().LoadCourseData();
-    frmMain->show();
-    frmMain->FormActivate();
-    frmMain->resize(1024, 700);
-    parts::FlashButtons()->setMovie(movie::MovieControl::moviePath("buttons"));
 }
 
 void TestSearch::fromTheToolbarToTheMarkedHit()
 {
-    QTemporaryDir dir;
-    startReader(dir);
+    testsupport::ReaderFixture reader;
+    QVERIFY(reader.open(QStringLiteral(TARVEL_COURSE_DIR)));
     frmMain->RichView1Jump(1);
     frmMain->FlashButtonsFSCommand(QStringLiteral("DoSearch"), QString());
     auto *window = frmMain->findChild<reader::SearchWindow *>();
@@ -219,13 +204,12 @@ void TestSearch::fromTheToolbarToTheMarkedHit()
     for (const QString &word : reader::SearchIndex::queryWords(QStringLiteral("закон де моргана")))
         isAQueryWord = isAQueryWord || marked.startsWith(reader::SearchIndex::stem(word));
     QVERIFY2(isAQueryWord, qPrintable(marked));
-    destroyWindowSet();
 }
 
 void TestSearch::ctrlFOpensTheSearchAndEnterChoosesTheFirstHit()
 {
-    QTemporaryDir dir;
-    startReader(dir);
+    testsupport::ReaderFixture reader;
+    QVERIFY(reader.open(QStringLiteral(TARVEL_COURSE_DIR)));
     frmMain->RichView1Jump(2);
     frmMain->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frmMain));
@@ -251,7 +235,6 @@ void TestSearch::ctrlFOpensTheSearchAndEnterChoosesTheFirstHit()
     frmMain->openSearch();
     QCOMPARE(window->edQuery->text(), QStringLiteral("восьмеричной"));
     QCOMPARE(window->hits().size(), window->lstHits->count());
-    destroyWindowSet();
 }
 
 QTEST_MAIN(TestSearch)

@@ -2,7 +2,7 @@
 // repetition of mistakes, the section list, and the review window with its
 // links into the lectures.
 #include "common/ReaderParts.h"
-#include "common/TestSupport.h"
+#include "common/CourseFolder.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
 #include "reader/ReaderWindow.h"
@@ -78,11 +78,9 @@ private slots:
     void mistakesAgainAreNotStored();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_oldDir;
+    testsupport::CourseFolder m_course;
     QTimer m_watch;
     int m_homeShown = 0;
-    QStringList m_messages;
     // What to do in each showing of the review, in turn; none: close it.
     QList<std::function<void()>> m_inReview;
     int m_reviewShown = 0;
@@ -90,9 +88,8 @@ private:
 
 void TestReview::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
+    QVERIFY(m_course.isValid());
+    QVERIFY(m_course.enter());
     QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_COURSE_DIR "/lections"), "lections"));
     QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), "pictures"));
     TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
@@ -116,9 +113,7 @@ void TestReview::initTestCase()
 void TestReview::init()
 {
     for (const char *name : {"dect.chh", "questions.qzt", "ansvers.qzt"}) {
-        QFile::remove(QString::fromLatin1(name));
-        QVERIFY(QFile::copy(kData + QString::fromLatin1(name), QString::fromLatin1(name)));
-        QFile::setPermissions(QString::fromLatin1(name), QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(m_course.copyFile(kData + QString::fromLatin1(name), QString::fromLatin1(name)));
     }
     // Sections of lecture 1's questions; question 4 has none listed.
     QFile sections(QStringLiteral("questions.sec"));
@@ -134,8 +129,7 @@ void TestReview::init()
     m_homeShown = 0;
     m_reviewShown = 0;
     m_inReview.clear();
-    m_messages.clear();
-    ui::setMessageHook([this](const QString &text) { m_messages << text; });
+    m_course.catchMessages();
     m_watch.start();
 }
 
@@ -143,7 +137,6 @@ void TestReview::cleanup()
 {
     m_watch.stop();
     destroyWindowSet();
-    ui::setMessageHook({});
 }
 
 void TestReview::runKeepsEveryAnswerAndRetriesMistakes()
@@ -272,7 +265,7 @@ void TestReview::reviewListsTheRunAndLeadsToTheSection()
     });
     frmMain->RichView1Jump(1);
 
-    QCOMPARE(m_messages, QStringList{"Тест пройден, правильных ответов: 57 %"});
+    QCOMPARE(m_course.messages, QStringList{"Тест пройден, правильных ответов: 57 %"});
     QCOMPARE(m_reviewShown, 1);
     QCOMPARE(score, QStringLiteral("4 из 7"));
     QCOMPARE(verdicts, (QStringList{"верно", "неверно", "верно", "неверно", "верно", "неверно", "верно"}));
@@ -313,7 +306,7 @@ void TestReview::mistakesAgainAreNotStored()
     frmMain->RichView1Jump(1);
 
     QCOMPARE(retryHeading, QStringLiteral("  Вопрос 1 из 3"));
-    QCOMPARE(m_messages, (QStringList{"Тест пройден, правильных ответов: 57 %",
+    QCOMPARE(m_course.messages, (QStringList{"Тест пройден, правильных ответов: 57 %",
                                       "Тест пройден, правильных ответов: 100 %"}));
     QCOMPARE(m_reviewShown, 2);
     QCOMPARE(secondScore, QStringLiteral("3 из 3"));

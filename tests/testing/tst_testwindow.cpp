@@ -1,3 +1,4 @@
+#include "common/CourseFolder.h"
 #include "common/ReaderParts.h"
 #include "ui/Dialogs.h"
 #include "app/WindowSet.h"
@@ -71,19 +72,15 @@ private:
     // Closes the home screen whenever the test window brings it up.
     void watchHome();
 
-    QTemporaryDir m_dir;
-    QString m_oldDir;
+    testsupport::CourseFolder m_course;
     QTimer m_homeWatch;
     int m_homeShown = 0;
-    QStringList m_messages;
-    QStringList m_errors;
 };
 
 void TestTestWindow::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
+    QVERIFY(m_course.isValid());
+    QVERIFY(m_course.enter());
     TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
     m_homeWatch.setInterval(5);
     connect(&m_homeWatch, &QTimer::timeout, this, [this] {
@@ -100,18 +97,13 @@ void TestTestWindow::initTestCase()
 void TestTestWindow::init()
 {
     for (const char *name : {"dect.chh", "questions.qzt", "ansvers.qzt"}) {
-        QFile::remove(QString::fromLatin1(name));
-        QVERIFY(QFile::copy(kData + QString::fromLatin1(name), QString::fromLatin1(name)));
-        QFile::setPermissions(QString::fromLatin1(name), QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(m_course.copyFile(kData + QString::fromLatin1(name), QString::fromLatin1(name)));
     }
     createWindowSet();
     frmMain->XML().LoadCourseData();
     frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
     m_homeShown = 0;
-    m_messages.clear();
-    m_errors.clear();
-    ui::setMessageHook([this](const QString &text) { m_messages << text; });
-    ui::setErrorHook([this](const QString &text) { m_errors << text; });
+    m_course.catchMessages();
     m_homeWatch.start();
 }
 
@@ -119,8 +111,6 @@ void TestTestWindow::cleanup()
 {
     m_homeWatch.stop();
     destroyWindowSet();
-    ui::setMessageHook({});
-    ui::setErrorHook({});
 }
 
 void TestTestWindow::topicPage()
@@ -159,8 +149,8 @@ void TestTestWindow::topicPage()
     // which the banks have no questions for.
     frmMain->RichView1Jump(3);
     QCOMPARE(frmTest->Topic, QStringLiteral("3"));
-    QCOMPARE(m_messages.size(), 1);
-    QVERIFY(m_messages[0].contains(QStringLiteral("нет вопросов")));
+    QCOMPARE(m_course.messages.size(), 1);
+    QVERIFY(m_course.messages[0].contains(QStringLiteral("нет вопросов")));
     QCOMPARE(m_homeShown, 1);
     QVERIFY(!frmTest->isVisible());
     // The topic page stays, and so does topic mode.
@@ -208,7 +198,7 @@ void TestTestWindow::singleLectureTestStoresItsResult()
                 QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
             else
                 QTest::keyClick(frmTest->CheckBox1, Qt::Key_Return); // the default button
-            if (k < 7 && m_messages.size() > 0)
+            if (k < 7 && m_course.messages.size() > 0)
                 break;
         }
         if (frmTest->isShowingModal())
@@ -218,8 +208,8 @@ void TestTestWindow::singleLectureTestStoresItsResult()
 
     QVERIFY(windowUp);
     QCOMPARE(answered, 7);
-    QCOMPARE(m_errors, QStringList());
-    QCOMPARE(m_messages, QStringList{"Тест пройден, правильных ответов: 57 %"});
+    QCOMPARE(m_course.errors, QStringList());
+    QCOMPARE(m_course.messages, QStringList{"Тест пройден, правильных ответов: 57 %"});
     QCOMPARE(m_homeShown, 1);
     QVERIFY(!frmTest->isVisible());
     QCOMPARE(frmTest->Run.AnsweredCount, 7);
@@ -227,7 +217,7 @@ void TestTestWindow::singleLectureTestStoresItsResult()
     QVERIFY(readAll(QStringLiteral("dect.chh")) != before);
 
     // The record reached the file.
-    learners::CourseData stored(m_dir.filePath(QStringLiteral("dect.chh")));
+    learners::CourseData stored(m_course.filePath(QStringLiteral("dect.chh")));
     stored.LoadCourseData();
     const auto records = stored.testRecords(0);
     QCOMPARE(records.size(), 1);
@@ -250,7 +240,7 @@ void TestTestWindow::singleLectureTestStoresItsResult()
             frmTest->closeScreen();
     });
     frmMain->RichView1Jump(2);
-    QCOMPARE(m_messages.last(), QStringLiteral("Тест пройден, правильных ответов: 50 %"));
+    QCOMPARE(m_course.messages.last(), QStringLiteral("Тест пройден, правильных ответов: 50 %"));
     QCOMPARE(frmMain->XML().testRecords(0).size(), 2);
     QCOMPARE(frmMain->XML().testRecords(0).last().number, QStringLiteral("2"));
 }
@@ -337,16 +327,16 @@ void TestTestWindow::runsThatStoreNothing()
     frmMain->StartTopicTest(topic);
 
     QCOMPARE(ran, loopRan);
-    QCOMPARE(m_errors.size(), error.isEmpty() ? 0 : 1);
+    QCOMPARE(m_course.errors.size(), error.isEmpty() ? 0 : 1);
     if (!error.isEmpty())
-        QVERIFY2(m_errors[0].contains(error), qPrintable(m_errors[0]));
+        QVERIFY2(m_course.errors[0].contains(error), qPrintable(m_course.errors[0]));
     // The learner reads why in Russian.
     if (!error.isEmpty())
-        QVERIFY2(m_errors[0].section(u'\n', 0, 0).contains(QRegularExpression("[А-Яа-яЁё]")),
-                 qPrintable(m_errors[0]));
-    QCOMPARE(m_messages.size(), message.isEmpty() ? 0 : 1);
+        QVERIFY2(m_course.errors[0].section(u'\n', 0, 0).contains(QRegularExpression("[А-Яа-яЁё]")),
+                 qPrintable(m_course.errors[0]));
+    QCOMPARE(m_course.messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
-        QVERIFY2(m_messages[0].contains(message), qPrintable(m_messages[0]));
+        QVERIFY2(m_course.messages[0].contains(message), qPrintable(m_course.messages[0]));
     QCOMPARE(m_homeShown, 1);
     QVERIFY(!frmTest->isVisible());
     QCOMPARE(readAll(QStringLiteral("dect.chh")), before);

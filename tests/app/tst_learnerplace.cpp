@@ -3,6 +3,7 @@
 // and the progress shown from them.
 #include "common/ReaderParts.h"
 #include "common/CourseFolder.h"
+#include "common/ProgressParts.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
 #include "movie/MovieControl.h"
@@ -374,10 +375,10 @@ void TestLearnerPlace::progressOfEachLecture()
     QCOMPARE(variable, QStringLiteral("1,0,-1;2,1,-1;3,0,-1;4,1,85;5,0,-1;6,0,60;7,0,-1;8,0,-1"));
 
     QVector<progress::LectureProgress> charted;
-    whileUp(frmStat, [&] { charted = frmStat->Chart->lectures(); });
+    whileUp(frmStat, [&] { charted = parts::stat::Chart()->lectures(); });
     QCOMPARE(charted.size(), 8);
     QCOMPARE(charted[3].best, 85);
-    QVERIFY(frmStat->Chart->accessibleDescription().contains(
+    QVERIFY(parts::stat::Chart()->accessibleDescription().contains(
         QStringLiteral("Лекция 4: открывалась, лучший результат теста 85 %, тест сдан")));
 }
 

@@ -1,5 +1,6 @@
 #include "common/ReaderParts.h"
 #include "common/CourseFolder.h"
+#include "common/ProgressParts.h"
 #include "ui/Dialogs.h"
 #include "ui/ModalScreen.h"
 #include "app/WindowSet.h"
@@ -205,10 +206,10 @@ void TestProgressWindows::statisticsWindowLayout()
     QVERIFY(frmStat->windowFlags().testFlag(Qt::Tool));
     QCOMPARE(frmStat->size(), QSize(547, 433));
     QCOMPARE(frmStat->pos(), QPoint(260, 209));
-    QCOMPARE(frmStat->RichView1->geometry(), QRect(0, 0, 547, 369));
-    QCOMPARE(frmStat->btnClose->geometry(), QRect(456, 376, 75, 25));
-    QCOMPARE(frmStat->btnClose->text(), QStringLiteral("Закрыть"));
-    QCOMPARE(frmStat->RichView1->rvStyle()->sheet(), TRVStyle::Sheet::Plain);
+    QCOMPARE(parts::stat::RichView1()->geometry(), QRect(0, 0, 547, 369));
+    QCOMPARE(parts::stat::btnClose()->geometry(), QRect(456, 376, 75, 25));
+    QCOMPARE(parts::stat::btnClose()->text(), QStringLiteral("Закрыть"));
+    QCOMPARE(parts::stat::RichView1()->rvStyle()->sheet(), TRVStyle::Sheet::Plain);
     QCOMPARE(frmStat->palette().color(QPalette::Window),
              QApplication::palette().color(QPalette::Light));
 
@@ -217,8 +218,8 @@ void TestProgressWindows::statisticsWindowLayout()
     const ModalRun run = runModal(frmStat, [&] {
         // The view follows the window's width, not its height.
         frmStat->resize(700, 500);
-        resized = frmStat->RichView1->geometry();
-        frmStat->btnClose->click();
+        resized = parts::stat::RichView1()->geometry();
+        parts::stat::btnClose()->click();
     });
     QVERIFY(run.loopRan);
     QVERIFY(!run.openAfter);
@@ -235,7 +236,7 @@ void TestProgressWindows::statisticsFirstShowingIsLaidOutAtItsWidth()
     for (int i = 0; i < 2; ++i) {
         runModal(frmStat, [&] {
             QCoreApplication::processEvents();
-            TRichView *view = frmStat->RichView1;
+            TRichView *view = parts::stat::RichView1();
             heights << view->DocumentHeight();
             ruleEnds << view->viewport()->width();
         });
@@ -298,8 +299,8 @@ void TestProgressWindows::statisticsShowsTheRecord()
         const ModalRun run = runModal(frmStat);
         QVERIFY(run.loopRan);
         QVERIFY(run.openAfter);
-        QCOMPARE(items(frmStat->RichView1), expected);
-        QVERIFY(frmStat->RichView1->isFormatted());
+        QCOMPARE(items(parts::stat::RichView1()), expected);
+        QVERIFY(parts::stat::RichView1()->isFormatted());
     }
 }
 
@@ -324,9 +325,9 @@ void TestProgressWindows::statisticsCloseOnUnreadableRecord()
     const ModalRun run = runModal(frmStat);
     QVERIFY(!run.loopRan);
     QVERIFY(!frmStat->isVisible());
-    QCOMPARE(frmStat->RichView1->GetLineCount(), itemCount);
-    QCOMPARE(frmStat->RichView1->GetItemTextA(itemCount - 1), lastText);
-    QVERIFY(frmStat->RichView1->isFormatted());
+    QCOMPARE(parts::stat::RichView1()->GetLineCount(), itemCount);
+    QCOMPARE(parts::stat::RichView1()->GetItemTextA(itemCount - 1), lastText);
+    QVERIFY(parts::stat::RichView1()->isFormatted());
     QVERIFY(m_course.messages.isEmpty());
     QVERIFY(m_course.errors.isEmpty());
 }
@@ -358,7 +359,7 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
         return true;
     });
     TfrmOtcher::setSaveDialogHook([this](QFileDialog &) { return path("отчет"); });
-    const ModalRun run = runModal(frmOtcher, [] { QVERIFY(frmOtcher->Flash->click("Generate")); });
+    const ModalRun run = runModal(frmOtcher, [] { QVERIFY(parts::report::Flash()->click("Generate")); });
     ui::setQuestionHook({});
     QVERIFY(run.loopRan);
     QVERIFY(!run.openAfter);
@@ -394,10 +395,10 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     QCOMPARE(read.lines, expected);
     QCOMPARE(read.results.size(), (lineCount - 9) / 4);
     // The collecting view holds the same lines in the plain sheet's styles.
-    QCOMPARE(frmOtcher->RichView1->GetLineCount(), lineCount);
-    QCOMPARE(frmOtcher->RichView1->document().items.constFirst().styleNo, 2);
-    QCOMPARE(frmOtcher->RichView1->document().items.constFirst().paraNo, 1);
-    QVERIFY(!frmOtcher->RichView1->isVisible());
+    QCOMPARE(parts::report::RichView1()->GetLineCount(), lineCount);
+    QCOMPARE(parts::report::RichView1()->document().items.constFirst().styleNo, 2);
+    QCOMPARE(parts::report::RichView1()->document().items.constFirst().paraNo, 1);
+    QVERIFY(!parts::report::RichView1()->isVisible());
 }
 
 void TestProgressWindows::reportDialogSettingsAndCurrentDirectory()
@@ -585,10 +586,10 @@ void TestProgressWindows::reportCommandsAreCaseSensitive()
     });
     QVERIFY(run.openAfter);
     QCOMPARE(asked, 0);
-    QVERIFY(frmOtcher->Flash->movie().endsWith(QStringLiteral("/pictures/report.qml")));
-    QCOMPARE(frmOtcher->Flash->geometry(), frmOtcher->rect());
+    QVERIFY(parts::report::Flash()->movie().endsWith(QStringLiteral("/pictures/report.qml")));
+    QCOMPARE(parts::report::Flash()->geometry(), frmOtcher->rect());
 
-    const ModalRun closing = runModal(frmOtcher, [] { QVERIFY(frmOtcher->Flash->click("close")); });
+    const ModalRun closing = runModal(frmOtcher, [] { QVERIFY(parts::report::Flash()->click("close")); });
     QVERIFY(closing.loopRan);
     QVERIFY(!closing.openAfter);
 }

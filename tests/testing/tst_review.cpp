@@ -3,6 +3,7 @@
 // links into the lectures.
 #include "common/ReaderParts.h"
 #include "common/CourseFolder.h"
+#include "common/TestWindowParts.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
 #include "reader/ReaderWindow.h"
@@ -42,12 +43,12 @@ std::array<bool, 5> ticks(const QString &pattern)
 
 void answer(const QString &pattern)
 {
-    const std::array<QCheckBox *, 5> boxes{frmTest->CheckBox1, frmTest->CheckBox2,
-                                           frmTest->CheckBox3, frmTest->CheckBox4,
-                                           frmTest->CheckBox5};
+    const std::array<QCheckBox *, 5> boxes{parts::test::CheckBox1(), parts::test::CheckBox2(),
+                                           parts::test::CheckBox3(), parts::test::CheckBox4(),
+                                           parts::test::CheckBox5()};
     for (size_t i = 0; i < 5; ++i)
         boxes[i]->setChecked(pattern.at(qsizetype(i)) == u'1');
-    QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+    QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
 }
 
 QList<QFrame *> cards()
@@ -298,7 +299,7 @@ void TestReview::mistakesAgainAreNotStored()
         for (const QString &given : kGiven)
             answer(given);
         // The same window goes on with the three mistakes.
-        retryHeading = frmTest->RichView1->document().items.value(1).text;
+        retryHeading = parts::test::RichView1()->document().items.value(1).text;
         for (int k : {1, 3, 5})
             if (frmTest->isShowingModal())
                 answer(kRight[k]);

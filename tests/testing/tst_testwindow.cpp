@@ -1,4 +1,5 @@
 #include "common/CourseFolder.h"
+#include "common/TestWindowParts.h"
 #include "common/ReaderParts.h"
 #include "ui/Dialogs.h"
 #include "app/WindowSet.h"
@@ -32,14 +33,14 @@ QByteArray readAll(const QString &path)
 
 QString itemText(int i)
 {
-    const auto &items = frmTest->RichView1->document().items;
+    const auto &items = parts::test::RichView1()->document().items;
     return i < items.size() ? items[i].text : QStringLiteral("<no item %1>").arg(i);
 }
 
 void tick(const QString &pattern)
 {
-    const QList<QCheckBox *> boxes{frmTest->CheckBox1, frmTest->CheckBox2, frmTest->CheckBox3,
-                                   frmTest->CheckBox4, frmTest->CheckBox5};
+    const QList<QCheckBox *> boxes{parts::test::CheckBox1(), parts::test::CheckBox2(), parts::test::CheckBox3(),
+                                   parts::test::CheckBox4(), parts::test::CheckBox5()};
     for (int i = 0; i < 5; ++i) {
         if (pattern[i] != u'1')
             continue;
@@ -180,24 +181,24 @@ void TestTestWindow::singleLectureTestStoresItsResult()
         windowUp = frmTest->isVisible() && frmTest->isShowingModal() &&
                    frmTest->windowTitle() == QStringLiteral("Прохождение теста...") &&
                    frmTest->size() == QSize(709, 498) &&
-                   frmTest->RichView1->size() == QSize(701, 417) &&
-                   frmTest->CheckBox5->text() == u"E" && frmTest->Button1->text() == u"Далее";
+                   parts::test::RichView1()->size() == QSize(701, 417) &&
+                   parts::test::CheckBox5()->text() == u"E" && parts::test::Button1()->text() == u"Далее";
         for (int k = 1; k <= 7; ++k) {
-            if (frmTest->RichView1->document().items.size() != 15)
+            if (parts::test::RichView1()->document().items.size() != 15)
                 break;
             if (itemText(1) != QStringLiteral("  Вопрос %1").arg(k) || itemText(3) != questions[k - 1] ||
                 itemText(5) != QStringLiteral("   A.    Вариант A к вопросу 1.%1").arg(k) ||
                 itemText(13) != QStringLiteral("   E.    Вариант E к вопросу 1.%1").arg(k))
                 break;
             // The boxes start unticked for every question.
-            if (frmTest->CheckBox1->isChecked() || frmTest->CheckBox5->isChecked())
+            if (parts::test::CheckBox1()->isChecked() || parts::test::CheckBox5()->isChecked())
                 break;
             tick(given[k - 1]);
             ++answered;
             if (k % 2)
-                QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+                QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
             else
-                QTest::keyClick(frmTest->CheckBox1, Qt::Key_Return); // the default button
+                QTest::keyClick(parts::test::CheckBox1(), Qt::Key_Return); // the default button
             if (k < 7 && m_course.messages.size() > 0)
                 break;
         }
@@ -232,10 +233,10 @@ void TestTestWindow::singleLectureTestStoresItsResult()
     // The topic page is still there; another entry starts another test.
     QVERIFY(frmMain->state().TopicMode());
     QTimer::singleShot(0, frmTest, [&] {
-        if (itemText(1) == QStringLiteral("  Вопрос 1") && !frmTest->CheckBox1->isChecked())
+        if (itemText(1) == QStringLiteral("  Вопрос 1") && !parts::test::CheckBox1()->isChecked())
             tick("10000");
-        QTest::mouseClick(frmTest->Button1, Qt::LeftButton); // lecture 2, question 1
-        QTest::mouseClick(frmTest->Button1, Qt::LeftButton); // question 2, unticked: wrong
+        QTest::mouseClick(parts::test::Button1(), Qt::LeftButton); // lecture 2, question 1
+        QTest::mouseClick(parts::test::Button1(), Qt::LeftButton); // question 2, unticked: wrong
         if (frmTest->isShowingModal())
             frmTest->closeScreen();
     });
@@ -252,14 +253,14 @@ void TestTestWindow::keyboardAnswersStartAtA()
     QStringList descriptions;
     bool ticked = false;
     QTimer::singleShot(0, frmTest, [&] {
-        descriptions << frmTest->CheckBox1->accessibleDescription();
-        frmTest->Button1->setFocus();
-        QTest::mouseClick(frmTest->Button1, Qt::LeftButton); // question 2
+        descriptions << parts::test::CheckBox1()->accessibleDescription();
+        parts::test::Button1()->setFocus();
+        QTest::mouseClick(parts::test::Button1(), Qt::LeftButton); // question 2
         focusAfterNext << (frmTest->focusWidget() ? frmTest->focusWidget()->objectName() : QString());
-        descriptions << frmTest->CheckBox5->accessibleDescription();
+        descriptions << parts::test::CheckBox5()->accessibleDescription();
         // Space ticks the answer that has the keyboard.
         QTest::keyClick(frmTest->focusWidget(), Qt::Key_Space);
-        ticked = frmTest->CheckBox1->isChecked();
+        ticked = parts::test::CheckBox1()->isChecked();
         frmTest->closeScreen();
     });
     frmMain->RichView1Jump(1);
@@ -312,14 +313,14 @@ void TestTestWindow::runsThatStoreNothing()
     QTimer::singleShot(0, frmTest, [&] {
         ran = frmTest->isShowingModal();
         if (action == u"next") {
-            QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+            QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
         } else if (action == u"close") {
             tick("10000");
-            QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+            QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
             frmTest->close(); // the window's own close box
         } else if (action == u"answer all") {
             for (int i = 0; i < 5 && frmTest->isVisible(); ++i)
-                QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+                QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
         }
         if (frmTest->isShowingModal())
             frmTest->closeScreen();
@@ -386,7 +387,7 @@ void TestTestWindow::doubleClickAnswersOneQuestion()
         tick("10000");
         // Through the window, as the window system delivers it: press,
         // release, then a press that Qt also makes a double click.
-        const QPoint at = frmTest->Button1->mapTo(frmTest, frmTest->Button1->rect().center());
+        const QPoint at = parts::test::Button1()->mapTo(frmTest, parts::test::Button1()->rect().center());
         QTest::mouseDClick(frmTest->windowHandle(), Qt::LeftButton, {}, at);
         shownAfter = itemText(1);
         answered = frmTest->Run.AnsweredCount;

@@ -176,16 +176,16 @@ void TestSearch::fromTheToolbarToTheMarkedHit()
     frmMain->FlashButtonsFSCommand(QStringLiteral("DoSearch"), QString());
     auto *window = frmMain->findChild<reader::SearchWindow *>();
     QVERIFY(window && window->isVisible());
-    QTRY_VERIFY(window->edQuery->hasFocus());
+    QTRY_VERIFY(parts::edQuery()->hasFocus());
 
-    window->edQuery->setText(QStringLiteral("закон де моргана"));
+    parts::edQuery()->setText(QStringLiteral("закон де моргана"));
     QVERIFY(!window->hits().isEmpty());
-    QCOMPARE(window->lstHits->count(), window->hits().size());
-    QCOMPARE(window->lblStatus->text(),
+    QCOMPARE(parts::lstHits()->count(), window->hits().size());
+    QCOMPARE(parts::lblStatus()->text(),
              QStringLiteral("Найдено мест: %1").arg(window->hits().size()));
     // Each line names the page and section, then the snippet.
     const auto hit = window->hits().back();
-    QVERIFY(window->lstHits->item(window->hits().size() - 1)
+    QVERIFY(parts::lstHits()->item(window->hits().size() - 1)
                 ->text()
                 .startsWith(hit.pageTitle + (hit.section.isEmpty() ? QString() : " — " + hit.section)));
 
@@ -216,12 +216,12 @@ void TestSearch::ctrlFOpensTheSearchAndEnterChoosesTheFirstHit()
     QTest::keyClick(parts::RichView1(), Qt::Key_F, Qt::ControlModifier);
     auto *window = frmMain->findChild<reader::SearchWindow *>();
     QVERIFY(window && window->isVisible());
-    window->edQuery->setText(QStringLiteral("зюзюкать"));
-    QCOMPARE(window->lblStatus->text(), QStringLiteral("Ничего не найдено"));
-    window->edQuery->setText(QStringLiteral("восьмеричной"));
+    parts::edQuery()->setText(QStringLiteral("зюзюкать"));
+    QCOMPARE(parts::lblStatus()->text(), QStringLiteral("Ничего не найдено"));
+    parts::edQuery()->setText(QStringLiteral("восьмеричной"));
     QVERIFY(!window->hits().isEmpty());
     const auto first = window->hits().front();
-    QTest::keyClick(window->edQuery, Qt::Key_Return);
+    QTest::keyClick(parts::edQuery(), Qt::Key_Return);
     QCOMPARE(frmMain->state().CurrentPage(), first.page);
     TRichView *view = parts::RichView1();
     const int top = view->textTop(first.item, first.offset);
@@ -233,8 +233,8 @@ void TestSearch::ctrlFOpensTheSearchAndEnterChoosesTheFirstHit()
     QVERIFY(view->highlights().isEmpty());
     // The query and hits wait for the next opening.
     frmMain->openSearch();
-    QCOMPARE(window->edQuery->text(), QStringLiteral("восьмеричной"));
-    QCOMPARE(window->hits().size(), window->lstHits->count());
+    QCOMPARE(parts::edQuery()->text(), QStringLiteral("восьмеричной"));
+    QCOMPARE(window->hits().size(), parts::lstHits()->count());
 }
 
 QTEST_MAIN(TestSearch)

@@ -27,11 +27,6 @@ public:
     // The export: asks for a file name, gathers the coded lines, writes them.
     void Generate();
 
-    movie::MovieControl *const Flash = movieControl();
-    // Hidden: collects the coded lines and writes them out.
-    TRichView *RichView1 = nullptr;
-    TRVStyle *RVStyle2 = nullptr;
-
     // Test seam: while set, it answers in place of the save dialog. It is
     // given the dialog as set up and returns the chosen file name, or an
     // empty string for Cancel.
@@ -55,6 +50,11 @@ private:
     QString askFileName();
     // Writes the collected lines; the reason of a failure, or empty.
     QString saveReport(const QString &fileName) const;
+
+    movie::MovieControl *const Flash = movieControl();
+    // Hidden: collects the coded lines and writes them out.
+    TRichView *RichView1 = nullptr;
+    TRVStyle *RVStyle2 = nullptr;
 
     reader::ReaderState &m_state;
     // The dialog opens where the last report went; the process's current

@@ -26,17 +26,17 @@ public:
     void FormShow();
     void btnCloseClick();
 
-    TRichView *RichView1 = nullptr;
-    TRVStyle *RVStyle2 = nullptr;
-    QPushButton *btnClose = nullptr;
-    progress::LectureChart *Chart = nullptr;
-
 protected:
     void FormActivate() override;
     void resizeEvent(QResizeEvent *event) override;
 
 private:
     void addField(const QString &label, const QString &value);
+
+    TRichView *RichView1 = nullptr;
+    TRVStyle *RVStyle2 = nullptr;
+    QPushButton *btnClose = nullptr;
+    progress::LectureChart *Chart = nullptr;
 
     reader::ReaderState &m_state;
 };

@@ -28,10 +28,6 @@ public:
 
     const QVector<reader::SearchIndex::Hit> &hits() const { return m_hits; }
 
-    QLineEdit *edQuery = nullptr;
-    QLabel *lblStatus = nullptr;
-    QListWidget *lstHits = nullptr;
-
 signals:
     void hitChosen(const reader::SearchIndex::Hit &hit);
 
@@ -39,6 +35,10 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    QLineEdit *edQuery = nullptr;
+    QLabel *lblStatus = nullptr;
+    QListWidget *lstHits = nullptr;
+
     const reader::SearchIndex *m_index = nullptr;
     QVector<reader::SearchIndex::Hit> m_hits;
 };

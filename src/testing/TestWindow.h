@@ -43,15 +43,6 @@ public:
     // "Далее".
     void Button1Click();
 
-    TRichView *RichView1 = nullptr;
-    TRVStyle *RVStyle1 = nullptr;
-    QCheckBox *CheckBox1 = nullptr;
-    QCheckBox *CheckBox2 = nullptr;
-    QCheckBox *CheckBox3 = nullptr;
-    QCheckBox *CheckBox4 = nullptr;
-    QCheckBox *CheckBox5 = nullptr;
-    QPushButton *Button1 = nullptr;
-
     // The hidden bank tables and the run over them (its counters are the
     // window's test state; tests replace its clock and generator).
     testing::StringGrid StringGrid1{3};
@@ -70,6 +61,15 @@ protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
+    TRichView *RichView1 = nullptr;
+    TRVStyle *RVStyle1 = nullptr;
+    QCheckBox *CheckBox1 = nullptr;
+    QCheckBox *CheckBox2 = nullptr;
+    QCheckBox *CheckBox3 = nullptr;
+    QCheckBox *CheckBox4 = nullptr;
+    QCheckBox *CheckBox5 = nullptr;
+    QPushButton *Button1 = nullptr;
+
     // Shows the home screen again, whatever closed the window.
     void FormClose();
     void apply(const testing::TestStep &step);

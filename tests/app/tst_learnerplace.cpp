@@ -2,7 +2,8 @@
 // from, the reading preferences, the pages opened, bookmarks at a position;
 // and the progress shown from them.
 #include "common/ReaderParts.h"
-#include "common/TestSupport.h"
+#include "common/CourseFolder.h"
+#include "common/ProgressParts.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
 #include "movie/MovieControl.h"
@@ -26,7 +27,6 @@
 #include <QTimer>
 
 namespace {
-using testsupport::copyTree;
 
 // Runs a modal screen and, once it is up, does what the test asks.
 void whileUp(ui::ModalScreen *screen, const std::function<void()> &action)
@@ -66,18 +66,16 @@ private:
     void startRun();
     void endRun();
 
-    QTemporaryDir *m_dir = nullptr;
-    QString m_oldDir;
+    std::unique_ptr<testsupport::CourseFolder> m_course;
     QStringList m_messages;
 };
 
 void TestLearnerPlace::init()
 {
-    m_dir = new QTemporaryDir;
-    QVERIFY(m_dir->isValid());
-    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR), m_dir->path()));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir->path());
+    m_course = std::make_unique<testsupport::CourseFolder>();
+    QVERIFY(m_course->copy(QStringLiteral(TARVEL_COURSE_DIR)));
+    QVERIFY(m_course->enter());
+    m_course->catchMessages();
     {
         learners::CourseData data;
         data.LoadCourseData();
@@ -112,11 +110,8 @@ void TestLearnerPlace::endRun()
 void TestLearnerPlace::cleanup()
 {
     endRun();
-    ui::setMessageHook({});
     TfrmIntro::setDesktopSizeSource({});
-    QDir::setCurrent(m_oldDir);
-    delete m_dir;
-    m_dir = nullptr;
+    m_course.reset();
 }
 
 void TestLearnerPlace::keptInElementsTheRecordReadersSkip()
@@ -380,10 +375,10 @@ void TestLearnerPlace::progressOfEachLecture()
     QCOMPARE(variable, QStringLiteral("1,0,-1;2,1,-1;3,0,-1;4,1,85;5,0,-1;6,0,60;7,0,-1;8,0,-1"));
 
     QVector<progress::LectureProgress> charted;
-    whileUp(frmStat, [&] { charted = frmStat->Chart->lectures(); });
+    whileUp(frmStat, [&] { charted = parts::stat::Chart()->lectures(); });
     QCOMPARE(charted.size(), 8);
     QCOMPARE(charted[3].best, 85);
-    QVERIFY(frmStat->Chart->accessibleDescription().contains(
+    QVERIFY(parts::stat::Chart()->accessibleDescription().contains(
         QStringLiteral("Лекция 4: открывалась, лучший результат теста 85 %, тест сдан")));
 }
 

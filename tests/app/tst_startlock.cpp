@@ -1,7 +1,7 @@
 // The program's start against a held course folder, and its way out on a
 // termination signal: the learner's place is kept as on Выход.
 #include "common/ReaderParts.h"
-#include "common/TestSupport.h"
+#include "common/CourseFolder.h"
 #include "app/Startup.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
@@ -45,23 +45,20 @@ private slots:
     void lostLockIsToldAndEndsTheRun();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_oldDir;
+    testsupport::CourseFolder m_course;
     QList<Prompt> m_prompts;
 };
 
 void TestStartLock::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_COURSE_DIR), m_dir.path()));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
+    QVERIFY(m_course.isValid());
+    QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_COURSE_DIR), m_course.path()));
+    QVERIFY(m_course.enter());
     qputenv("TARVEL_LOCK_STALE_SECONDS", "24"); // a one-second heartbeat: a short last look
 }
 
 void TestStartLock::cleanupTestCase()
 {
-    QDir::setCurrent(m_oldDir);
 }
 
 void TestStartLock::cleanup()

@@ -1,5 +1,5 @@
 #include "common/ReaderParts.h"
-#include "common/TestSupport.h"
+#include "common/CourseFolder.h"
 #include "ui/AppMessage.h"
 #include "ui/Dialogs.h"
 #include "app/WindowSet.h"
@@ -67,18 +67,16 @@ private slots:
     void startWindowsLeaveTheOthersToFirstShowing();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_oldDir;
+    testsupport::CourseFolder m_course;
 };
 
 void TestWindowSet::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), m_dir.path() + "/pictures"));
-    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/lections"), m_dir.path() + "/lections"));
-    QVERIFY(QFile::copy(QStringLiteral(TARVEL_TEST_DATA "/app/dect.chh"), m_dir.path() + "/dect.chh"));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
+    QVERIFY(m_course.isValid());
+    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), m_course.path() + "/pictures"));
+    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/lections"), m_course.path() + "/lections"));
+    QVERIFY(QFile::copy(QStringLiteral(TARVEL_TEST_DATA "/app/dect.chh"), m_course.path() + "/dect.chh"));
+    QVERIFY(m_course.enter());
 }
 
 void TestWindowSet::init()

@@ -10,6 +10,8 @@
 
 #include <QFrame>
 #include <QLabel>
+#include <QLineEdit>
+#include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
 
@@ -34,6 +36,10 @@ inline QPushButton *btnPanelMenuNext() { return find<QPushButton>("btnPanelMenuN
 inline QPushButton *btnPlayerOn() { return find<QPushButton>("btnPlayerOn"); }
 inline QTimer *leftMenuTimer() { return find<QTimer>("leftMenuTimer"); }
 inline QTimer *PlayerTimer() { return find<QTimer>("PlayerTimer"); }
+// The search window's, once it has been opened.
+inline QLineEdit *edQuery() { return find<QLineEdit>("edQuery"); }
+inline QLabel *lblStatus() { return find<QLabel>("lblStatus"); }
+inline QListWidget *lstHits() { return find<QListWidget>("lstHits"); }
 inline TRVStyle *RVStyle1() { return &frmMain->state().readingStyle(); }
 inline TRVStyle *RVStyle2() { return &frmMain->state().menuStyle(); }
 

@@ -34,6 +34,7 @@ class TestCodec : public QObject
 private slots:
     void everyByteMatchesIconv();
     void everyBmpCharacterEncodesAsIconv();
+    void strictDecodingMatchesIconv();
     void encodeReplacesOutsideCharacters();
     void decodeLine_data();
     void decodeLine();
@@ -187,6 +188,29 @@ void TestCodec::encodeLineLongTextCodesEveryByte()
         QCOMPARE(line.size(), 2 + (size + 2) / 3 * 4);
         QCOMPARE(core::DecodeLine(line), text);
     }
+}
+
+// The strict decoding dect.chh files go through: every assigned byte as
+// iconv reads it, and the unassigned one refused.
+void TestCodec::strictDecodingMatchesIconv()
+{
+    QByteArray all;
+    QString expected;
+    for (int b = 0x01; b <= 0xFF; ++b) {
+        if (b == 0x98)
+            continue;
+        QByteArray utf8;
+        QVERIFY2(iconvConvert("UTF-8", "CP1251", QByteArray(1, char(b)), utf8), qPrintable(QString::number(b, 16)));
+        all.append(char(b));
+        expected += QString::fromUtf8(utf8);
+    }
+    QString mine;
+    QVERIFY(cp1251::decodeStrict(all, &mine));
+    QCOMPARE(mine, expected);
+    QCOMPARE(cp1251::fromUnicode(mine), all);
+
+    QVERIFY(!cp1251::decodeStrict("a\x98", &mine));
+    QCOMPARE(cp1251::roundTrip(QStringLiteral("Ёж ä Ω 😀 №")), QStringLiteral("Ёж ? ? ? №"));
 }
 
 QTEST_APPLESS_MAIN(TestCodec)

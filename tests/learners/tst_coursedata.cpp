@@ -1,11 +1,9 @@
-#include "core/Cp1251.h"
 #include "learners/CourseData.h"
 #include "learners/CourseData_p.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QProcess>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -75,7 +73,6 @@ private slots:
     void timeStamp();
     void encodingsRoundTrip_data();
     void encodingsRoundTrip();
-    void codePageMatchesIconv();
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
     void referencedWhitespaceIsNoNode();
@@ -523,30 +520,6 @@ void TestCourseData::encodingsRoundTrip()
     QCOMPARE(reread.learnerFields(3).group, QStringLiteral("№ 5"));
     reread.SaveCourseData();
     QCOMPARE(readBytes(m_path), written);
-}
-
-void TestCourseData::codePageMatchesIconv()
-{
-    QByteArray all;
-    for (int b = 0x01; b <= 0xFF; ++b)
-        if (b != 0x98)
-            all.append(char(b));
-    QProcess iconv;
-    iconv.start(QStringLiteral("iconv"), {"-f", "CP1251", "-t", "UTF-8"});
-    if (!iconv.waitForStarted())
-        QSKIP("iconv is not installed");
-    iconv.write(all);
-    iconv.closeWriteChannel();
-    QVERIFY(iconv.waitForFinished());
-    // The strict decoding dect.chh files go through: every assigned byte as
-    // iconv reads it, and the unassigned one refused.
-    QString mine;
-    QVERIFY(cp1251::decodeStrict(all, &mine));
-    QCOMPARE(mine, QString::fromUtf8(iconv.readAllStandardOutput()));
-    QCOMPARE(cp1251::fromUnicode(mine), all);
-
-    QVERIFY(!cp1251::decodeStrict("a\x98", &mine));
-    QCOMPARE(cp1251::roundTrip(QStringLiteral("Ёж ä Ω 😀 №")), QStringLiteral("Ёж ? ? ? №"));
 }
 
 void TestCourseData::failedSaveKeepsOldFile_data()

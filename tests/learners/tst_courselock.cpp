@@ -1,7 +1,5 @@
 // The lock on a course folder, on a local file system: who holds it, what is
-// taken over and what never is, what jams it, the heartbeat; and the clean-up
-// of temporary files that stopped saves leave beside dect.chh.
-#include "core/SaveLeftovers.h"
+// taken over and what never is, what jams it, the heartbeat.
 #include "learners/CourseLock.h"
 
 #include <QDateTime>
@@ -92,9 +90,6 @@ private slots:
     void heartbeatAndLoss();
     void failures();
 
-    void saveLeftoverNames_data();
-    void saveLeftoverNames();
-    void saveLeftoverRemoval();
 
 private:
     std::unique_ptr<QTemporaryDir> m_dir;
@@ -373,65 +368,6 @@ void TestCourseLock::failures()
     const bool taken = readOnly.tryLock();
     QFile::setPermissions(m_dir->path(), QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
     QVERIFY(taken);
-}
-
-void TestCourseLock::saveLeftoverNames_data()
-{
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<bool>("leftover");
-    QTest::newRow("a save's temporary file") << QStringLiteral("dect.chh.yIkyyE") << true;
-    QTest::newRow("digits and letters") << QStringLiteral("dect.chh.0a1b2c") << true;
-    QTest::newRow("digits alone: a dated copy") << QStringLiteral("dect.chh.202403") << false;
-    QTest::newRow("capitals alone") << QStringLiteral("dect.chh.BACKUP") << false;
-    QTest::newRow("the file itself") << QStringLiteral("dect.chh") << false;
-    QTest::newRow("the lock") << QStringLiteral("dect.chh.lock") << false;
-    QTest::newRow("a teacher's backup") << QStringLiteral("dect.chh.backup") << false;
-    QTest::newRow("five letters") << QStringLiteral("dect.chh.abcde") << false;
-    QTest::newRow("seven letters") << QStringLiteral("dect.chh.abcdefg") << false;
-    QTest::newRow("a dot inside") << QStringLiteral("dect.chh.ab.def") << false;
-    QTest::newRow("Cyrillic") << QStringLiteral("dect.chh.абвгде") << false;
-    QTest::newRow("another file's") << QStringLiteral("dect.chx.abcdef") << false;
-}
-
-void TestCourseLock::saveLeftoverNames()
-{
-    QFETCH(QString, name);
-    QFETCH(bool, leftover);
-    QCOMPARE(files::isSaveLeftoverName(QStringLiteral("dect.chh"), name), leftover);
-}
-
-// At start-up only old leftovers go (another copy may be saving right now);
-// after a failed save, only what that save added.
-void TestCourseLock::saveLeftoverRemoval()
-{
-    const QString dir = QFileInfo(m_path).absolutePath();
-    const auto file = [&](const QString &name) { return dir + QLatin1Char('/') + name; };
-    writeBytes(file("dect.chh.Old123"), QByteArray(1024, 'x'));
-    age(file("dect.chh.Old123"), 2 * 86400);
-    writeBytes(file("dect.chh.New123"), "x");
-    age(file("dect.chh.New123"), 3600);
-    writeBytes(file("dect.chh.backup"), "keep");
-    age(file("dect.chh.backup"), 30 * 86400);
-    writeBytes(file("notes.txt.Abc123"), "keep");
-    age(file("notes.txt.Abc123"), 30 * 86400);
-    // A link of the right name is not a save's file: neither it nor its
-    // target goes.
-    QTemporaryDir elsewhere;
-    writeBytes(elsewhere.filePath("precious"), "keep");
-    QVERIFY(QFile::link(elsewhere.filePath("precious"), file("dect.chh.Link12")));
-
-    QCOMPARE(files::saveLeftovers(m_path).size(), 2);
-    QCOMPARE(files::removeOldSaveLeftovers(m_path), 1);
-    QVERIFY(!QFile::exists(file("dect.chh.Old123")));
-    for (const char *kept : {"dect.chh.New123", "dect.chh.backup", "notes.txt.Abc123", "dect.chh.Link12"})
-        QVERIFY2(QFileInfo::exists(file(QString::fromLatin1(kept))), kept);
-    QVERIFY(QFile::exists(elsewhere.filePath("precious")));
-
-    const QStringList before = files::saveLeftovers(m_path);
-    writeBytes(file("dect.chh.Mine45"), "x");
-    QCOMPARE(files::removeNewSaveLeftovers(m_path, before), 1);
-    QVERIFY(!QFile::exists(file("dect.chh.Mine45")));
-    QVERIFY(QFile::exists(file("dect.chh.New123")));
 }
 
 QTEST_GUILESS_MAIN(TestCourseLock)

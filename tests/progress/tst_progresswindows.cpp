@@ -1,5 +1,6 @@
 #include "common/ReaderParts.h"
-#include "common/TestSupport.h"
+#include "common/CourseFolder.h"
+#include "common/ProgressParts.h"
 #include "ui/Dialogs.h"
 #include "ui/ModalScreen.h"
 #include "app/WindowSet.h"
@@ -154,43 +155,34 @@ private slots:
     void bookmarkThatCannotBeReadClosesTheScreen();
 
 private:
-    QString path(const QString &name) const { return m_dir.filePath(name); }
+    QString path(const QString &name) const { return m_course.filePath(name); }
     void signIn(int learner);
 
-    QTemporaryDir m_dir;
-    QString m_oldDir;
-    QStringList m_messages;
-    QStringList m_errors;
+    testsupport::CourseFolder m_course;
 };
 
 void TestProgressWindows::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
+    QVERIFY(m_course.isValid());
     QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), path("pictures")));
     QVERIFY(copyTree(QStringLiteral(TARVEL_TEST_DATA "/progress/lections"), path("lections")));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
+    QVERIFY(m_course.enter());
     TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
 }
 
 void TestProgressWindows::cleanupTestCase()
 {
     TfrmIntro::setDesktopSizeSource({});
-    QDir::setCurrent(m_oldDir);
 }
 
 void TestProgressWindows::init()
 {
-    QFile::remove(path("dect.chh"));
-    QVERIFY(QFile::copy(QStringLiteral(TARVEL_TEST_DATA "/progress/dect.chh"), path("dect.chh")));
-    QFile::setPermissions(path("dect.chh"), QFile::ReadOwner | QFile::WriteOwner);
-    QDir dir(m_dir.path());
+    QVERIFY(m_course.copyFile(QStringLiteral(TARVEL_TEST_DATA "/progress/dect.chh"),
+                              QStringLiteral("dect.chh")));
+    QDir dir(m_course.path());
     for (const QString &name : dir.entryList({QStringLiteral("*.rep*")}, QDir::Files))
         QVERIFY(dir.remove(name));
-    m_messages.clear();
-    m_errors.clear();
-    ui::setMessageHook([this](const QString &text) { m_messages.append(text); });
-    ui::setErrorHook([this](const QString &text) { m_errors.append(text); });
+    m_course.catchMessages();
     createWindowSet();
 }
 
@@ -198,8 +190,6 @@ void TestProgressWindows::cleanup()
 {
     destroyWindowSet();
     TfrmOtcher::setSaveDialogHook({});
-    ui::setMessageHook({});
-    ui::setErrorHook({});
 }
 
 void TestProgressWindows::signIn(int learner)
@@ -216,10 +206,10 @@ void TestProgressWindows::statisticsWindowLayout()
     QVERIFY(frmStat->windowFlags().testFlag(Qt::Tool));
     QCOMPARE(frmStat->size(), QSize(547, 433));
     QCOMPARE(frmStat->pos(), QPoint(260, 209));
-    QCOMPARE(frmStat->RichView1->geometry(), QRect(0, 0, 547, 369));
-    QCOMPARE(frmStat->btnClose->geometry(), QRect(456, 376, 75, 25));
-    QCOMPARE(frmStat->btnClose->text(), QStringLiteral("Закрыть"));
-    QCOMPARE(frmStat->RichView1->rvStyle()->sheet(), TRVStyle::Sheet::Plain);
+    QCOMPARE(parts::stat::RichView1()->geometry(), QRect(0, 0, 547, 369));
+    QCOMPARE(parts::stat::btnClose()->geometry(), QRect(456, 376, 75, 25));
+    QCOMPARE(parts::stat::btnClose()->text(), QStringLiteral("Закрыть"));
+    QCOMPARE(parts::stat::RichView1()->rvStyle()->sheet(), TRVStyle::Sheet::Plain);
     QCOMPARE(frmStat->palette().color(QPalette::Window),
              QApplication::palette().color(QPalette::Light));
 
@@ -228,8 +218,8 @@ void TestProgressWindows::statisticsWindowLayout()
     const ModalRun run = runModal(frmStat, [&] {
         // The view follows the window's width, not its height.
         frmStat->resize(700, 500);
-        resized = frmStat->RichView1->geometry();
-        frmStat->btnClose->click();
+        resized = parts::stat::RichView1()->geometry();
+        parts::stat::btnClose()->click();
     });
     QVERIFY(run.loopRan);
     QVERIFY(!run.openAfter);
@@ -246,7 +236,7 @@ void TestProgressWindows::statisticsFirstShowingIsLaidOutAtItsWidth()
     for (int i = 0; i < 2; ++i) {
         runModal(frmStat, [&] {
             QCoreApplication::processEvents();
-            TRichView *view = frmStat->RichView1;
+            TRichView *view = parts::stat::RichView1();
             heights << view->DocumentHeight();
             ruleEnds << view->viewport()->width();
         });
@@ -309,8 +299,8 @@ void TestProgressWindows::statisticsShowsTheRecord()
         const ModalRun run = runModal(frmStat);
         QVERIFY(run.loopRan);
         QVERIFY(run.openAfter);
-        QCOMPARE(items(frmStat->RichView1), expected);
-        QVERIFY(frmStat->RichView1->isFormatted());
+        QCOMPARE(items(parts::stat::RichView1()), expected);
+        QVERIFY(parts::stat::RichView1()->isFormatted());
     }
 }
 
@@ -335,11 +325,11 @@ void TestProgressWindows::statisticsCloseOnUnreadableRecord()
     const ModalRun run = runModal(frmStat);
     QVERIFY(!run.loopRan);
     QVERIFY(!frmStat->isVisible());
-    QCOMPARE(frmStat->RichView1->GetLineCount(), itemCount);
-    QCOMPARE(frmStat->RichView1->GetItemTextA(itemCount - 1), lastText);
-    QVERIFY(frmStat->RichView1->isFormatted());
-    QVERIFY(m_messages.isEmpty());
-    QVERIFY(m_errors.isEmpty());
+    QCOMPARE(parts::stat::RichView1()->GetLineCount(), itemCount);
+    QCOMPARE(parts::stat::RichView1()->GetItemTextA(itemCount - 1), lastText);
+    QVERIFY(parts::stat::RichView1()->isFormatted());
+    QVERIFY(m_course.messages.isEmpty());
+    QVERIFY(m_course.errors.isEmpty());
 }
 
 // ---- Report -----------------------------------------------------------------
@@ -369,14 +359,14 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
         return true;
     });
     TfrmOtcher::setSaveDialogHook([this](QFileDialog &) { return path("отчет"); });
-    const ModalRun run = runModal(frmOtcher, [] { QVERIFY(frmOtcher->Flash->click("Generate")); });
+    const ModalRun run = runModal(frmOtcher, [] { QVERIFY(parts::report::Flash()->click("Generate")); });
     ui::setQuestionHook({});
     QVERIFY(run.loopRan);
     QVERIFY(!run.openAfter);
     QCOMPARE(questions, QStringList{QStringLiteral("Файл «%1» уже существует. Заменить его?")
                                         .arg(path("отчет.rep"))});
     // The learner is told where the file went.
-    QCOMPARE(m_messages,
+    QCOMPARE(m_course.messages,
              QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("отчет.rep")});
 
     QByteArray raw;
@@ -405,10 +395,10 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
     QCOMPARE(read.lines, expected);
     QCOMPARE(read.results.size(), (lineCount - 9) / 4);
     // The collecting view holds the same lines in the plain sheet's styles.
-    QCOMPARE(frmOtcher->RichView1->GetLineCount(), lineCount);
-    QCOMPARE(frmOtcher->RichView1->document().items.constFirst().styleNo, 2);
-    QCOMPARE(frmOtcher->RichView1->document().items.constFirst().paraNo, 1);
-    QVERIFY(!frmOtcher->RichView1->isVisible());
+    QCOMPARE(parts::report::RichView1()->GetLineCount(), lineCount);
+    QCOMPARE(parts::report::RichView1()->document().items.constFirst().styleNo, 2);
+    QCOMPARE(parts::report::RichView1()->document().items.constFirst().paraNo, 1);
+    QVERIFY(!parts::report::RichView1()->isVisible());
 }
 
 void TestProgressWindows::reportDialogSettingsAndCurrentDirectory()
@@ -508,7 +498,7 @@ void TestProgressWindows::reportNeverOverwritesUnasked()
     QFile old(path("Петрова Анна.rep"));
     QVERIFY(old.open(QIODevice::ReadOnly));
     QCOMPARE(old.readAll(), QByteArray("someone else's"));
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_course.messages.isEmpty());
 }
 
 // What a learner's name turns into as a file name.
@@ -536,8 +526,8 @@ void TestProgressWindows::reportCancelWritesNothing()
     TfrmOtcher::setSaveDialogHook([](QFileDialog &) { return QString(); });
     const ModalRun run = runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
     QVERIFY(run.openAfter);
-    QVERIFY(QDir(m_dir.path()).entryList({QStringLiteral("*.rep")}, QDir::Files).isEmpty());
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(QDir(m_course.path()).entryList({QStringLiteral("*.rep")}, QDir::Files).isEmpty());
+    QVERIFY(m_course.messages.isEmpty());
 }
 
 void TestProgressWindows::reportWithUnreadableRecordKeepsItsFirstLines()
@@ -550,7 +540,7 @@ void TestProgressWindows::reportWithUnreadableRecordKeepsItsFirstLines()
     QCOMPARE(coded.size(), 13);
     QCOMPARE(core::DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
     QCOMPARE(core::DecodeLine(coded[12]), QString(22, u'~'));
-    QCOMPARE(m_messages,
+    QCOMPARE(m_course.messages,
              QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("vera.rep")});
 }
 
@@ -567,18 +557,18 @@ void TestProgressWindows::reportWriteFailureIsTold()
     }
     QStringList targets{path("taken"), path("no-such-folder/report")};
     for (const QString &target : targets) {
-        m_messages.clear();
+        m_course.messages.clear();
         TfrmOtcher::setSaveDialogHook([&](QFileDialog &) { return target; });
         const ModalRun run = runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
         QVERIFY2(run.openAfter, qPrintable(target));
-        QCOMPARE(m_messages.size(), 1);
-        QVERIFY(m_messages[0].startsWith(QStringLiteral("Не удалось сохранить отчет: ")));
-        QVERIFY(m_messages[0].size() > QStringLiteral("Не удалось сохранить отчет: ").size());
+        QCOMPARE(m_course.messages.size(), 1);
+        QVERIFY(m_course.messages[0].startsWith(QStringLiteral("Не удалось сохранить отчет: ")));
+        QVERIFY(m_course.messages[0].size() > QStringLiteral("Не удалось сохранить отчет: ").size());
     }
     QVERIFY(QFileInfo(path("taken.rep")).isDir());
     QVERIFY(!QFile::exists(path("no-such-folder")));
     // No temporary file is left behind.
-    QCOMPARE(QDir(m_dir.path()).entryList({QStringLiteral("*.rep*")}, QDir::Files), QStringList());
+    QCOMPARE(QDir(m_course.path()).entryList({QStringLiteral("*.rep*")}, QDir::Files), QStringList());
 }
 
 void TestProgressWindows::reportCommandsAreCaseSensitive()
@@ -596,10 +586,10 @@ void TestProgressWindows::reportCommandsAreCaseSensitive()
     });
     QVERIFY(run.openAfter);
     QCOMPARE(asked, 0);
-    QVERIFY(frmOtcher->Flash->movie().endsWith(QStringLiteral("/pictures/report.qml")));
-    QCOMPARE(frmOtcher->Flash->geometry(), frmOtcher->rect());
+    QVERIFY(parts::report::Flash()->movie().endsWith(QStringLiteral("/pictures/report.qml")));
+    QCOMPARE(parts::report::Flash()->geometry(), frmOtcher->rect());
 
-    const ModalRun closing = runModal(frmOtcher, [] { QVERIFY(frmOtcher->Flash->click("close")); });
+    const ModalRun closing = runModal(frmOtcher, [] { QVERIFY(parts::report::Flash()->click("close")); });
     QVERIFY(closing.loopRan);
     QVERIFY(!closing.openAfter);
 }
@@ -691,7 +681,7 @@ void TestProgressWindows::bookmarkDeleteRemovesTheRowAndSaves()
     QVERIFY(run.openAfter);
     QCOMPARE(rows, (QStringList{"Лекция 1", "Лекция 2"}));
     QCOMPARE(selected, 1); // the row that took the deleted one's place
-    QVERIFY(m_errors.isEmpty());
+    QVERIFY(m_course.errors.isEmpty());
     // On disk: the second record is gone, the others kept in order.
     learners::CourseData saved;
     saved.LoadCourseData();
@@ -720,7 +710,7 @@ void TestProgressWindows::bookmarkDeleteThatCannotSaveKeepsTheList()
     });
     QVERIFY(QDir(path("dect.chh")).removeRecursively());
     QVERIFY(run.openAfter);
-    QCOMPARE(m_errors.size(), 1);
+    QCOMPARE(m_course.errors.size(), 1);
     QCOMPARE(rows, 3);
     // Memory still matches what was last saved.
     QCOMPARE(frmMain->XML().bookmarks(1).size(), 3);
@@ -784,8 +774,8 @@ void TestProgressWindows::bookmarkThatCannotBeReadClosesTheScreen()
     QVERIFY(!frmBookmark->isVisible());
     // Rows before the bad one stay; so does the bad one's title.
     QCOMPARE(frmBookmark->LBBookmarks->count(), 2);
-    QVERIFY(m_messages.isEmpty());
-    QVERIFY(m_errors.isEmpty());
+    QVERIFY(m_course.messages.isEmpty());
+    QVERIFY(m_course.errors.isEmpty());
 
     signIn(17);
     QVERIFY(!runModal(frmBookmark).loopRan);
@@ -815,7 +805,7 @@ void TestProgressWindows::reportDialogOpensInDocumentsOfAnInstalledCopy()
         qputenv("HOME", oldHome);
         oldData.isNull() ? qunsetenv("XDG_DATA_HOME") : qputenv("XDG_DATA_HOME", oldData);
         oldConfig.isNull() ? qunsetenv("XDG_CONFIG_HOME") : qputenv("XDG_CONFIG_HOME", oldConfig);
-        QDir::setCurrent(m_dir.path());
+        QDir::setCurrent(m_course.path());
     });
     qputenv("HOME", home.path().toLocal8Bit());
     qunsetenv("XDG_DATA_HOME");
@@ -829,7 +819,7 @@ void TestProgressWindows::reportDialogOpensInDocumentsOfAnInstalledCopy()
     });
     // Run elsewhere (from a build or an unpacked course), the working folder it stays.
     frmOtcher->Generate();
-    QCOMPARE(shown, QDir(m_dir.path()).absolutePath());
+    QCOMPARE(shown, QDir(m_course.path()).absolutePath());
 
     QVERIFY(QDir::setCurrent(copy));
     QCOMPARE(TfrmOtcher::initialFolder(), documents);

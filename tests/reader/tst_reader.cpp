@@ -1,4 +1,4 @@
-#include "common/ReaderParts.h"
+#include "common/ReaderFixture.h"
 #include "common/TestSupport.h"
 #include "ui/Dialogs.h"
 #include "app/WindowSet.h"
@@ -26,7 +26,6 @@
 #include <unistd.h>
 
 namespace {
-using testsupport::copyTree;
 
 QStringList itemTexts(const TRichView *view)
 {
@@ -107,38 +106,18 @@ private slots:
     void unreadablePageIsNamedOnStandardError();
 
 private:
-    QTemporaryDir *m_dir = nullptr;
-    QString m_oldDir;
-    QStringList m_messages;
+    std::unique_ptr<testsupport::ReaderFixture> m_reader;
 };
 
 void TestReader::init()
 {
-    m_dir = new QTemporaryDir;
-    QVERIFY(m_dir->isValid());
-    const QString root = m_dir->path();
-    QVERIFY(copyTree(QStringLiteral(TARVEL_TEST_DATA "/reader"), root));
-    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), root + "/pictures"));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(root);
-    m_messages.clear();
-    ui::setMessageHook([this](const QString &text) { m_messages << text; });
-    createWindowSet();
-    frmMain->XML().LoadCourseData();
-    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
-    frmMain->show();
-    frmMain->FormActivate();
-    frmMain->resize(1024, 700);
-    parts::FlashButtons()->setMovie(movie::MovieControl::moviePath("buttons"));
+    m_reader = std::make_unique<testsupport::ReaderFixture>();
+    QVERIFY(m_reader->open());
 }
 
 void TestReader::cleanup()
 {
-    destroyWindowSet();
-    ui::setMessageHook({});
-    QDir::setCurrent(m_oldDir);
-    delete m_dir;
-    m_dir = nullptr;
+    m_reader.reset();
 }
 
 void TestReader::openPage_data()
@@ -169,7 +148,7 @@ void TestReader::openPage()
     QCOMPARE(parts::RichView1()->GetItemTextA(0), firstText);
     QCOMPARE(parts::FlashButtons()->rootItem()->property("frame").toInt(), toolbarFrame);
     QCOMPARE(frmMain->pageMovie(), movie.isEmpty() ? QString() : movie::MovieControl::moviePath(movie));
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_reader->messages().isEmpty());
     QVERIFY(!frmMain->isClosing());
 }
 
@@ -243,7 +222,7 @@ void TestReader::sectionMenuFollowsCheckpoints()
 void TestReader::missingDocumentEndsTheProgram()
 {
     frmMain->OpenPage(5);
-    QCOMPARE(m_messages,
+    QCOMPARE(m_reader->messages(),
              QStringList{"Были удалены файлы, необходимые для работы приложения. "
                          "Продолжение работы невозможно."});
     QVERIFY(frmMain->isClosing());
@@ -422,7 +401,7 @@ void TestReader::toolbarBookmarkIsSaved()
     frmMain->OpenPage(3);
     frmMain->FlashButtonsFSCommand("DoBookmark", "");
     frmMain->FlashButtonsFSCommand("DoBookmark", "");
-    QCOMPARE(m_messages, QStringList({"Добавлена закладка!", "Добавлена закладка!"}));
+    QCOMPARE(m_reader->messages(), QStringList({"Добавлена закладка!", "Добавлена закладка!"}));
     learners::CourseData reread;
     reread.LoadCourseData();
     const auto marks = reread.bookmarks(0);
@@ -460,7 +439,7 @@ void TestReader::toolbarIgnoresUnknownCommands()
     QVERIFY(frmMain->history().empty());
     QVERIFY(!parts::leftMenuTimer()->isActive());
     QVERIFY(!parts::PlayerTimer()->isActive());
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_reader->messages().isEmpty());
     QCOMPARE(frmMain->state().NormalSize(), 10);
 }
 
@@ -632,8 +611,8 @@ void TestReader::unreadablePageIsNamedOnStandardError()
     QVERIFY2(text.contains("lections/lection2.rvf") && text.contains("line 3") &&
                  text.contains("unknown element <q>"),
              qPrintable(text));
-    QCOMPARE(m_messages.size(), 1);
-    QVERIFY(m_messages[0].startsWith("Были удалены файлы"));
+    QCOMPARE(m_reader->messages().size(), 1);
+    QVERIFY(m_reader->messages()[0].startsWith("Были удалены файлы"));
 }
 
 QTEST_MAIN(TestReader)

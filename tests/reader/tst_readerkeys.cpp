@@ -1,7 +1,7 @@
 // The reader with the keyboard alone: the toolbar's keys, and Tab between
 // the toolbar and the page with the hidden panels out of the way.
 
-#include "common/ReaderParts.h"
+#include "common/ReaderFixture.h"
 #include "common/TestSupport.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
@@ -55,29 +55,13 @@ private slots:
     void shownPanelsAreReachable();
 
 private:
-    QTemporaryDir *m_dir = nullptr;
-    QString m_oldDir;
-    QStringList m_messages;
+    std::unique_ptr<testsupport::ReaderFixture> m_reader;
 };
 
 void TestReaderKeys::init()
 {
-    m_dir = new QTemporaryDir;
-    QVERIFY(m_dir->isValid());
-    const QString root = m_dir->path();
-    QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_TEST_DATA "/reader"), root));
-    QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), root + "/pictures"));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(root);
-    m_messages.clear();
-    ui::setMessageHook([this](const QString &text) { m_messages << text; });
-    createWindowSet();
-    frmMain->XML().LoadCourseData();
-    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
-    frmMain->show();
-    frmMain->FormActivate();
-    frmMain->resize(1024, 700);
-    parts::FlashButtons()->setMovie(movie::MovieControl::moviePath("buttons"));
+    m_reader = std::make_unique<testsupport::ReaderFixture>();
+    QVERIFY(m_reader->open());
     frmMain->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frmMain));
     frmMain->ShowContents();
@@ -85,11 +69,7 @@ void TestReaderKeys::init()
 
 void TestReaderKeys::cleanup()
 {
-    destroyWindowSet();
-    ui::setMessageHook({});
-    QDir::setCurrent(m_oldDir);
-    delete m_dir;
-    m_dir = nullptr;
+    m_reader.reset();
 }
 
 void TestReaderKeys::shortcutsRunTheToolbarCommands()
@@ -110,7 +90,7 @@ void TestReaderKeys::shortcutsRunTheToolbarCommands()
     QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
 
     press(Qt::Key_D, Qt::ControlModifier);
-    QCOMPARE(m_messages, QStringList{QStringLiteral("Добавлена закладка!")});
+    QCOMPARE(m_reader->messages(), QStringList{QStringLiteral("Добавлена закладка!")});
 
     press(Qt::Key_F2);
     QVERIFY(parts::leftMenuTimer()->isActive());

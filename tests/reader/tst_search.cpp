@@ -1,6 +1,6 @@
 // The search: Russian-aware matching in the index, and from the reader's
 // toolbar and Ctrl+F to the page scrolled to the marked hit.
-#include "common/ReaderParts.h"
+#include "common/ReaderFixture.h"
 #include "common/TestSupport.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
@@ -57,7 +57,6 @@ private slots:
     void ctrlFOpensTheSearchAndEnterChoosesTheFirstHit();
 
 private:
-    void startReader(QTemporaryDir &dir);
 };
 
 void TestSearch::matching_data()
@@ -143,8 +142,8 @@ void TestSearch::hitsTellWhereTheyAre()
 
 void TestSearch::shippedCourse()
 {
-    QTemporaryDir dir;
-    startReader(dir);
+    testsupport::ReaderFixture reader;
+    QVERIFY(reader.open(QStringLiteral(TARVEL_COURSE_DIR)));
     reader::SearchIndex &index = frmMain->searchIndex();
     QCOMPARE(&frmMain->searchIndex(), &index); // built once per run
 
@@ -167,40 +166,26 @@ void TestSearch::shippedCourse()
     QVERIFY(std::any_of(hits.begin(), hits.end(), [](const auto &hit) {
         return hit.section.startsWith(QStringLiteral("3.3 "));
     }));
-    destroyWindowSet();
-}
-
-void TestSearch::startReader(QTemporaryDir &dir)
-{
-    QVERIFY(dir.isValid());
-    QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_COURSE_DIR), dir.path()));
-    QDir::setCurrent(dir.path());
-    createWindowSet();
-    frmMain->XML().LoadCourseData();
-    frmMain->show();
-    frmMain->FormActivate();
-    frmMain->resize(1024, 700);
-    parts::FlashButtons()->setMovie(movie::MovieControl::moviePath("buttons"));
 }
 
 void TestSearch::fromTheToolbarToTheMarkedHit()
 {
-    QTemporaryDir dir;
-    startReader(dir);
+    testsupport::ReaderFixture reader;
+    QVERIFY(reader.open(QStringLiteral(TARVEL_COURSE_DIR)));
     frmMain->RichView1Jump(1);
     frmMain->FlashButtonsFSCommand(QStringLiteral("DoSearch"), QString());
     auto *window = frmMain->findChild<reader::SearchWindow *>();
     QVERIFY(window && window->isVisible());
-    QTRY_VERIFY(window->edQuery->hasFocus());
+    QTRY_VERIFY(parts::edQuery()->hasFocus());
 
-    window->edQuery->setText(QStringLiteral("закон де моргана"));
+    parts::edQuery()->setText(QStringLiteral("закон де моргана"));
     QVERIFY(!window->hits().isEmpty());
-    QCOMPARE(window->lstHits->count(), window->hits().size());
-    QCOMPARE(window->lblStatus->text(),
+    QCOMPARE(parts::lstHits()->count(), window->hits().size());
+    QCOMPARE(parts::lblStatus()->text(),
              QStringLiteral("Найдено мест: %1").arg(window->hits().size()));
     // Each line names the page and section, then the snippet.
     const auto hit = window->hits().back();
-    QVERIFY(window->lstHits->item(window->hits().size() - 1)
+    QVERIFY(parts::lstHits()->item(window->hits().size() - 1)
                 ->text()
                 .startsWith(hit.pageTitle + (hit.section.isEmpty() ? QString() : " — " + hit.section)));
 
@@ -219,25 +204,24 @@ void TestSearch::fromTheToolbarToTheMarkedHit()
     for (const QString &word : reader::SearchIndex::queryWords(QStringLiteral("закон де моргана")))
         isAQueryWord = isAQueryWord || marked.startsWith(reader::SearchIndex::stem(word));
     QVERIFY2(isAQueryWord, qPrintable(marked));
-    destroyWindowSet();
 }
 
 void TestSearch::ctrlFOpensTheSearchAndEnterChoosesTheFirstHit()
 {
-    QTemporaryDir dir;
-    startReader(dir);
+    testsupport::ReaderFixture reader;
+    QVERIFY(reader.open(QStringLiteral(TARVEL_COURSE_DIR)));
     frmMain->RichView1Jump(2);
     frmMain->activateWindow();
     QVERIFY(QTest::qWaitForWindowActive(frmMain));
     QTest::keyClick(parts::RichView1(), Qt::Key_F, Qt::ControlModifier);
     auto *window = frmMain->findChild<reader::SearchWindow *>();
     QVERIFY(window && window->isVisible());
-    window->edQuery->setText(QStringLiteral("зюзюкать"));
-    QCOMPARE(window->lblStatus->text(), QStringLiteral("Ничего не найдено"));
-    window->edQuery->setText(QStringLiteral("восьмеричной"));
+    parts::edQuery()->setText(QStringLiteral("зюзюкать"));
+    QCOMPARE(parts::lblStatus()->text(), QStringLiteral("Ничего не найдено"));
+    parts::edQuery()->setText(QStringLiteral("восьмеричной"));
     QVERIFY(!window->hits().isEmpty());
     const auto first = window->hits().front();
-    QTest::keyClick(window->edQuery, Qt::Key_Return);
+    QTest::keyClick(parts::edQuery(), Qt::Key_Return);
     QCOMPARE(frmMain->state().CurrentPage(), first.page);
     TRichView *view = parts::RichView1();
     const int top = view->textTop(first.item, first.offset);
@@ -249,9 +233,8 @@ void TestSearch::ctrlFOpensTheSearchAndEnterChoosesTheFirstHit()
     QVERIFY(view->highlights().isEmpty());
     // The query and hits wait for the next opening.
     frmMain->openSearch();
-    QCOMPARE(window->edQuery->text(), QStringLiteral("восьмеричной"));
-    QCOMPARE(window->hits().size(), window->lstHits->count());
-    destroyWindowSet();
+    QCOMPARE(parts::edQuery()->text(), QStringLiteral("восьмеричной"));
+    QCOMPARE(window->hits().size(), parts::lstHits()->count());
 }
 
 QTEST_MAIN(TestSearch)

@@ -1,5 +1,5 @@
 #include "common/ReaderParts.h"
-#include "common/TestSupport.h"
+#include "common/CourseFolder.h"
 #include "ui/ModalScreen.h"
 #include "app/WindowSet.h"
 #include "movie/MovieControl.h"
@@ -120,23 +120,20 @@ private slots:
     void aboutPlaysItsMovieAndLeavesTheEmptyOne();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_oldDir;
+    testsupport::CourseFolder m_course;
 };
 
 void TestScreens::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), m_dir.filePath("pictures")));
+    QVERIFY(m_course.isValid());
+    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), m_course.filePath("pictures")));
     QVERIFY(
-        copyTree(QStringLiteral(TARVEL_TEST_DATA "/screens/lections"), m_dir.filePath("lections")));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
+        copyTree(QStringLiteral(TARVEL_TEST_DATA "/screens/lections"), m_course.filePath("lections")));
+    QVERIFY(m_course.enter());
 }
 
 void TestScreens::cleanupTestCase()
 {
-    QDir::setCurrent(m_oldDir);
 }
 
 void TestScreens::init()

@@ -1,3 +1,4 @@
+#include "common/CourseFolder.h"
 #include "ui/Dialogs.h"
 #include "app/WindowSet.h"
 #include "screens/HomeScreen.h"
@@ -94,13 +95,8 @@ private:
     void press(const QString &command);
     QString frame() const { return frmLogin->Flash->GetVariable(QStringLiteral("frame")); }
 
-    QTemporaryDir m_course;
-    QString m_oldDir;
+    testsupport::CourseFolder m_course;
     QString m_dect;
-    QStringList m_messages;
-    QStringList m_questions;
-    QStringList m_errors;
-    bool m_answer = true;
 };
 
 void TestLogin::initTestCase()
@@ -108,15 +104,9 @@ void TestLogin::initTestCase()
     QVERIFY(m_course.isValid());
     QVERIFY(QFile::link(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), m_course.filePath("pictures")));
     QVERIFY(QFile::link(QStringLiteral(TARVEL_COURSE_DIR "/lections"), m_course.filePath("lections")));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_course.path());
+    QVERIFY(m_course.enter());
     m_dect = m_course.filePath("dect.chh");
-    ui::setMessageHook([this](const QString &t) { m_messages.append(t); });
-    ui::setQuestionHook([this](const QString &t) {
-        m_questions.append(t);
-        return m_answer;
-    });
-    ui::setErrorHook([this](const QString &t) { m_errors.append(t); });
+    m_course.catchMessages();
     TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
     TfrmIntro::setProgramStarter([](const QString &) { return true; });
 }
@@ -127,17 +117,14 @@ void TestLogin::init()
     QFile::remove(m_dect);
     QVERIFY(QFile::copy(kData + "dect-utf8.chh", m_dect));
     QFile::setPermissions(m_dect, QFile::ReadOwner | QFile::WriteOwner);
-    m_messages.clear();
-    m_questions.clear();
-    m_errors.clear();
-    m_answer = true;
+    m_course.clearCaught();
     createWindowSet();
 }
 
 void TestLogin::cleanup()
 {
     destroyWindowSet();
-    QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+    QVERIFY2(m_course.errors.isEmpty(), qPrintable(m_course.errors.join('\n')));
 }
 
 void TestLogin::runSignIn(const std::function<void()> &script)
@@ -184,7 +171,7 @@ void TestLogin::emptyListAndFirstRegistration()
             press(command);
             QCOMPARE(frame(), QStringLiteral("41"));
         }
-        QVERIFY(m_questions.isEmpty());
+        QVERIFY(m_course.questions.isEmpty());
         QVERIFY(frmLogin->LBNames->isVisible());
         QVERIFY(!frmMain->state().CurrentUser().isValid()); // nobody to choose yet
 
@@ -208,7 +195,7 @@ void TestLogin::emptyListAndFirstRegistration()
         QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Пётр?", "неизвестен"}));
         QCOMPARE(frmLogin->LBNames->currentIndex(), 1);
     });
-    QVERIFY(m_messages.isEmpty());
+    QVERIFY(m_course.messages.isEmpty());
 
     learners::CourseData saved(m_dect);
     saved.LoadCourseData();
@@ -332,7 +319,7 @@ void TestLogin::unreadableLearnerFieldsKeepTheScreen()
     f.close();
     runSignIn([this] {
         press("ChangeUser");
-        QCOMPARE(m_messages.size(), 1);
+        QCOMPARE(m_course.messages.size(), 1);
         QVERIFY(frmLogin->isShowingModal());
         QVERIFY(frmLogin->LBNames->isVisible());
         QVERIFY(!frmLogin->EditMode);
@@ -353,7 +340,7 @@ void TestLogin::deleteAsksFirst_data()
 void TestLogin::deleteAsksFirst()
 {
     QFETCH(bool, yes);
-    m_answer = yes;
+    m_course.answer = yes;
     const QByteArray before = readBytes(m_dect);
     runSignIn([&] {
         // The learner picks Борис.
@@ -364,9 +351,9 @@ void TestLogin::deleteAsksFirst()
         QCOMPARE(frmMain->state().CurrentUser(), boris);
 
         press("DeleteUser");
-        QCOMPARE(m_questions.size(), 1);
-        QVERIFY(m_questions[0].startsWith("Вы точно хотите удалить данного ученика ?"));
-        QVERIFY(m_questions[0].contains("результаты тестов и закладки"));
+        QCOMPARE(m_course.questions.size(), 1);
+        QVERIFY(m_course.questions[0].startsWith("Вы точно хотите удалить данного ученика ?"));
+        QVERIFY(m_course.questions[0].contains("результаты тестов и закладки"));
         if (!yes) {
             QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
             QCOMPARE(frmLogin->LBNames->currentIndex(), 1);
@@ -398,9 +385,9 @@ void TestLogin::failedSaveIsShownAndListKept()
         press("AddNewUser");
         frmLogin->Flash->SetVariable("eName", QStringLiteral("Гена"));
         press("OkPress");
-        QCOMPARE(m_messages.size(), 1);
-        QVERIFY2(m_messages.at(0).startsWith("Не удалось сохранить данные учеников (dect.chh): "),
-                 qPrintable(m_messages.at(0)));
+        QCOMPARE(m_course.messages.size(), 1);
+        QVERIFY2(m_course.messages.at(0).startsWith("Не удалось сохранить данные учеников (dect.chh): "),
+                 qPrintable(m_course.messages.at(0)));
         QVERIFY(frmLogin->LBNames->isVisible());
         QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
         QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
@@ -408,13 +395,13 @@ void TestLogin::failedSaveIsShownAndListKept()
         press("ChangeUser");
         frmLogin->Flash->SetVariable("eName", QStringLiteral("Аня"));
         press("OkPress");
-        QCOMPARE(m_messages.size(), 2);
+        QCOMPARE(m_course.messages.size(), 2);
         QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
 
         frmLogin->LBNames->setCurrentIndex(2);
         emit frmLogin->LBNames->activated(2);
         press("DeleteUser");
-        QCOMPARE(m_messages.size(), 3);
+        QCOMPARE(m_course.messages.size(), 3);
         QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
         QCOMPARE(frmLogin->LBNames->currentIndex(), 2);
         QVERIFY(frmLogin->isShowingModal());
@@ -454,10 +441,10 @@ void TestLogin::unreadableDataClosesSilently()
     bool homeShown = false;
     OnShow home(frmIntro, [&] {
         homeShown = true;
-        const qsizetype before = m_messages.size();
+        const qsizetype before = m_course.messages.size();
         for (const char *command : {"DoStat", "DoReport", "DoBookmark", "DoTests"})
             frmIntro->FlashFSCommand(QString::fromLatin1(command), QString());
-        refusals = m_messages.mid(before);
+        refusals = m_course.messages.mid(before);
         QVERIFY(frmIntro->isShowingModal());
         frmIntro->FlashFSCommand("DoContent", QString());
     });
@@ -470,8 +457,8 @@ void TestLogin::unreadableDataClosesSilently()
     QVERIFY(!shown);
     QVERIFY(!frmLogin->isShowingModal());
     // The screen itself closes without a word; the reader then says why.
-    QCOMPARE(m_messages.size(), 5);
-    QCOMPARE(m_messages[0].left(frmLogin->loadFailure().size()), frmLogin->loadFailure());
+    QCOMPARE(m_course.messages.size(), 5);
+    QCOMPARE(m_course.messages[0].left(frmLogin->loadFailure().size()), frmLogin->loadFailure());
     QVERIFY(!frmLogin->loadFailure().isEmpty());
     QCOMPARE(entries(frmLogin->LBNames), listed);
     // The first entry listed is the one chosen, as at every first opening.
@@ -480,7 +467,7 @@ void TestLogin::unreadableDataClosesSilently()
     QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
     // The toolbar's bookmark explains too, and nothing is ever written.
     frmMain->FlashButtonsFSCommand("DoBookmark", QString());
-    QCOMPARE(m_messages.size(), 6);
+    QCOMPARE(m_course.messages.size(), 6);
     QCOMPARE(readBytes(m_dect), before);
 }
 

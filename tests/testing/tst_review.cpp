@@ -2,7 +2,8 @@
 // repetition of mistakes, the section list, and the review window with its
 // links into the lectures.
 #include "common/ReaderParts.h"
-#include "common/TestSupport.h"
+#include "common/CourseFolder.h"
+#include "common/TestWindowParts.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
 #include "reader/ReaderWindow.h"
@@ -42,12 +43,12 @@ std::array<bool, 5> ticks(const QString &pattern)
 
 void answer(const QString &pattern)
 {
-    const std::array<QCheckBox *, 5> boxes{frmTest->CheckBox1, frmTest->CheckBox2,
-                                           frmTest->CheckBox3, frmTest->CheckBox4,
-                                           frmTest->CheckBox5};
+    const std::array<QCheckBox *, 5> boxes{parts::test::CheckBox1(), parts::test::CheckBox2(),
+                                           parts::test::CheckBox3(), parts::test::CheckBox4(),
+                                           parts::test::CheckBox5()};
     for (size_t i = 0; i < 5; ++i)
         boxes[i]->setChecked(pattern.at(qsizetype(i)) == u'1');
-    QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+    QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
 }
 
 QList<QFrame *> cards()
@@ -78,11 +79,9 @@ private slots:
     void mistakesAgainAreNotStored();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_oldDir;
+    testsupport::CourseFolder m_course;
     QTimer m_watch;
     int m_homeShown = 0;
-    QStringList m_messages;
     // What to do in each showing of the review, in turn; none: close it.
     QList<std::function<void()>> m_inReview;
     int m_reviewShown = 0;
@@ -90,9 +89,8 @@ private:
 
 void TestReview::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
+    QVERIFY(m_course.isValid());
+    QVERIFY(m_course.enter());
     QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_COURSE_DIR "/lections"), "lections"));
     QVERIFY(testsupport::copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), "pictures"));
     TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
@@ -116,9 +114,7 @@ void TestReview::initTestCase()
 void TestReview::init()
 {
     for (const char *name : {"dect.chh", "questions.qzt", "ansvers.qzt"}) {
-        QFile::remove(QString::fromLatin1(name));
-        QVERIFY(QFile::copy(kData + QString::fromLatin1(name), QString::fromLatin1(name)));
-        QFile::setPermissions(QString::fromLatin1(name), QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(m_course.copyFile(kData + QString::fromLatin1(name), QString::fromLatin1(name)));
     }
     // Sections of lecture 1's questions; question 4 has none listed.
     QFile sections(QStringLiteral("questions.sec"));
@@ -134,8 +130,7 @@ void TestReview::init()
     m_homeShown = 0;
     m_reviewShown = 0;
     m_inReview.clear();
-    m_messages.clear();
-    ui::setMessageHook([this](const QString &text) { m_messages << text; });
+    m_course.catchMessages();
     m_watch.start();
 }
 
@@ -143,7 +138,6 @@ void TestReview::cleanup()
 {
     m_watch.stop();
     destroyWindowSet();
-    ui::setMessageHook({});
 }
 
 void TestReview::runKeepsEveryAnswerAndRetriesMistakes()
@@ -272,7 +266,7 @@ void TestReview::reviewListsTheRunAndLeadsToTheSection()
     });
     frmMain->RichView1Jump(1);
 
-    QCOMPARE(m_messages, QStringList{"Тест пройден, правильных ответов: 57 %"});
+    QCOMPARE(m_course.messages, QStringList{"Тест пройден, правильных ответов: 57 %"});
     QCOMPARE(m_reviewShown, 1);
     QCOMPARE(score, QStringLiteral("4 из 7"));
     QCOMPARE(verdicts, (QStringList{"верно", "неверно", "верно", "неверно", "верно", "неверно", "верно"}));
@@ -305,7 +299,7 @@ void TestReview::mistakesAgainAreNotStored()
         for (const QString &given : kGiven)
             answer(given);
         // The same window goes on with the three mistakes.
-        retryHeading = frmTest->RichView1->document().items.value(1).text;
+        retryHeading = parts::test::RichView1()->document().items.value(1).text;
         for (int k : {1, 3, 5})
             if (frmTest->isShowingModal())
                 answer(kRight[k]);
@@ -313,7 +307,7 @@ void TestReview::mistakesAgainAreNotStored()
     frmMain->RichView1Jump(1);
 
     QCOMPARE(retryHeading, QStringLiteral("  Вопрос 1 из 3"));
-    QCOMPARE(m_messages, (QStringList{"Тест пройден, правильных ответов: 57 %",
+    QCOMPARE(m_course.messages, (QStringList{"Тест пройден, правильных ответов: 57 %",
                                       "Тест пройден, правильных ответов: 100 %"}));
     QCOMPARE(m_reviewShown, 2);
     QCOMPARE(secondScore, QStringLiteral("3 из 3"));

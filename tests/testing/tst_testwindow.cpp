@@ -1,3 +1,5 @@
+#include "common/CourseFolder.h"
+#include "common/TestWindowParts.h"
 #include "common/ReaderParts.h"
 #include "ui/Dialogs.h"
 #include "app/WindowSet.h"
@@ -31,14 +33,14 @@ QByteArray readAll(const QString &path)
 
 QString itemText(int i)
 {
-    const auto &items = frmTest->RichView1->document().items;
+    const auto &items = parts::test::RichView1()->document().items;
     return i < items.size() ? items[i].text : QStringLiteral("<no item %1>").arg(i);
 }
 
 void tick(const QString &pattern)
 {
-    const QList<QCheckBox *> boxes{frmTest->CheckBox1, frmTest->CheckBox2, frmTest->CheckBox3,
-                                   frmTest->CheckBox4, frmTest->CheckBox5};
+    const QList<QCheckBox *> boxes{parts::test::CheckBox1(), parts::test::CheckBox2(), parts::test::CheckBox3(),
+                                   parts::test::CheckBox4(), parts::test::CheckBox5()};
     for (int i = 0; i < 5; ++i) {
         if (pattern[i] != u'1')
             continue;
@@ -71,19 +73,15 @@ private:
     // Closes the home screen whenever the test window brings it up.
     void watchHome();
 
-    QTemporaryDir m_dir;
-    QString m_oldDir;
+    testsupport::CourseFolder m_course;
     QTimer m_homeWatch;
     int m_homeShown = 0;
-    QStringList m_messages;
-    QStringList m_errors;
 };
 
 void TestTestWindow::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
+    QVERIFY(m_course.isValid());
+    QVERIFY(m_course.enter());
     TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
     m_homeWatch.setInterval(5);
     connect(&m_homeWatch, &QTimer::timeout, this, [this] {
@@ -100,18 +98,13 @@ void TestTestWindow::initTestCase()
 void TestTestWindow::init()
 {
     for (const char *name : {"dect.chh", "questions.qzt", "ansvers.qzt"}) {
-        QFile::remove(QString::fromLatin1(name));
-        QVERIFY(QFile::copy(kData + QString::fromLatin1(name), QString::fromLatin1(name)));
-        QFile::setPermissions(QString::fromLatin1(name), QFile::ReadOwner | QFile::WriteOwner);
+        QVERIFY(m_course.copyFile(kData + QString::fromLatin1(name), QString::fromLatin1(name)));
     }
     createWindowSet();
     frmMain->XML().LoadCourseData();
     frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
     m_homeShown = 0;
-    m_messages.clear();
-    m_errors.clear();
-    ui::setMessageHook([this](const QString &text) { m_messages << text; });
-    ui::setErrorHook([this](const QString &text) { m_errors << text; });
+    m_course.catchMessages();
     m_homeWatch.start();
 }
 
@@ -119,8 +112,6 @@ void TestTestWindow::cleanup()
 {
     m_homeWatch.stop();
     destroyWindowSet();
-    ui::setMessageHook({});
-    ui::setErrorHook({});
 }
 
 void TestTestWindow::topicPage()
@@ -159,8 +150,8 @@ void TestTestWindow::topicPage()
     // which the banks have no questions for.
     frmMain->RichView1Jump(3);
     QCOMPARE(frmTest->Topic, QStringLiteral("3"));
-    QCOMPARE(m_messages.size(), 1);
-    QVERIFY(m_messages[0].contains(QStringLiteral("нет вопросов")));
+    QCOMPARE(m_course.messages.size(), 1);
+    QVERIFY(m_course.messages[0].contains(QStringLiteral("нет вопросов")));
     QCOMPARE(m_homeShown, 1);
     QVERIFY(!frmTest->isVisible());
     // The topic page stays, and so does topic mode.
@@ -190,25 +181,25 @@ void TestTestWindow::singleLectureTestStoresItsResult()
         windowUp = frmTest->isVisible() && frmTest->isShowingModal() &&
                    frmTest->windowTitle() == QStringLiteral("Прохождение теста...") &&
                    frmTest->size() == QSize(709, 498) &&
-                   frmTest->RichView1->size() == QSize(701, 417) &&
-                   frmTest->CheckBox5->text() == u"E" && frmTest->Button1->text() == u"Далее";
+                   parts::test::RichView1()->size() == QSize(701, 417) &&
+                   parts::test::CheckBox5()->text() == u"E" && parts::test::Button1()->text() == u"Далее";
         for (int k = 1; k <= 7; ++k) {
-            if (frmTest->RichView1->document().items.size() != 15)
+            if (parts::test::RichView1()->document().items.size() != 15)
                 break;
             if (itemText(1) != QStringLiteral("  Вопрос %1").arg(k) || itemText(3) != questions[k - 1] ||
                 itemText(5) != QStringLiteral("   A.    Вариант A к вопросу 1.%1").arg(k) ||
                 itemText(13) != QStringLiteral("   E.    Вариант E к вопросу 1.%1").arg(k))
                 break;
             // The boxes start unticked for every question.
-            if (frmTest->CheckBox1->isChecked() || frmTest->CheckBox5->isChecked())
+            if (parts::test::CheckBox1()->isChecked() || parts::test::CheckBox5()->isChecked())
                 break;
             tick(given[k - 1]);
             ++answered;
             if (k % 2)
-                QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+                QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
             else
-                QTest::keyClick(frmTest->CheckBox1, Qt::Key_Return); // the default button
-            if (k < 7 && m_messages.size() > 0)
+                QTest::keyClick(parts::test::CheckBox1(), Qt::Key_Return); // the default button
+            if (k < 7 && m_course.messages.size() > 0)
                 break;
         }
         if (frmTest->isShowingModal())
@@ -218,8 +209,8 @@ void TestTestWindow::singleLectureTestStoresItsResult()
 
     QVERIFY(windowUp);
     QCOMPARE(answered, 7);
-    QCOMPARE(m_errors, QStringList());
-    QCOMPARE(m_messages, QStringList{"Тест пройден, правильных ответов: 57 %"});
+    QCOMPARE(m_course.errors, QStringList());
+    QCOMPARE(m_course.messages, QStringList{"Тест пройден, правильных ответов: 57 %"});
     QCOMPARE(m_homeShown, 1);
     QVERIFY(!frmTest->isVisible());
     QCOMPARE(frmTest->Run.AnsweredCount, 7);
@@ -227,7 +218,7 @@ void TestTestWindow::singleLectureTestStoresItsResult()
     QVERIFY(readAll(QStringLiteral("dect.chh")) != before);
 
     // The record reached the file.
-    learners::CourseData stored(m_dir.filePath(QStringLiteral("dect.chh")));
+    learners::CourseData stored(m_course.filePath(QStringLiteral("dect.chh")));
     stored.LoadCourseData();
     const auto records = stored.testRecords(0);
     QCOMPARE(records.size(), 1);
@@ -242,15 +233,15 @@ void TestTestWindow::singleLectureTestStoresItsResult()
     // The topic page is still there; another entry starts another test.
     QVERIFY(frmMain->state().TopicMode());
     QTimer::singleShot(0, frmTest, [&] {
-        if (itemText(1) == QStringLiteral("  Вопрос 1") && !frmTest->CheckBox1->isChecked())
+        if (itemText(1) == QStringLiteral("  Вопрос 1") && !parts::test::CheckBox1()->isChecked())
             tick("10000");
-        QTest::mouseClick(frmTest->Button1, Qt::LeftButton); // lecture 2, question 1
-        QTest::mouseClick(frmTest->Button1, Qt::LeftButton); // question 2, unticked: wrong
+        QTest::mouseClick(parts::test::Button1(), Qt::LeftButton); // lecture 2, question 1
+        QTest::mouseClick(parts::test::Button1(), Qt::LeftButton); // question 2, unticked: wrong
         if (frmTest->isShowingModal())
             frmTest->closeScreen();
     });
     frmMain->RichView1Jump(2);
-    QCOMPARE(m_messages.last(), QStringLiteral("Тест пройден, правильных ответов: 50 %"));
+    QCOMPARE(m_course.messages.last(), QStringLiteral("Тест пройден, правильных ответов: 50 %"));
     QCOMPARE(frmMain->XML().testRecords(0).size(), 2);
     QCOMPARE(frmMain->XML().testRecords(0).last().number, QStringLiteral("2"));
 }
@@ -262,14 +253,14 @@ void TestTestWindow::keyboardAnswersStartAtA()
     QStringList descriptions;
     bool ticked = false;
     QTimer::singleShot(0, frmTest, [&] {
-        descriptions << frmTest->CheckBox1->accessibleDescription();
-        frmTest->Button1->setFocus();
-        QTest::mouseClick(frmTest->Button1, Qt::LeftButton); // question 2
+        descriptions << parts::test::CheckBox1()->accessibleDescription();
+        parts::test::Button1()->setFocus();
+        QTest::mouseClick(parts::test::Button1(), Qt::LeftButton); // question 2
         focusAfterNext << (frmTest->focusWidget() ? frmTest->focusWidget()->objectName() : QString());
-        descriptions << frmTest->CheckBox5->accessibleDescription();
+        descriptions << parts::test::CheckBox5()->accessibleDescription();
         // Space ticks the answer that has the keyboard.
         QTest::keyClick(frmTest->focusWidget(), Qt::Key_Space);
-        ticked = frmTest->CheckBox1->isChecked();
+        ticked = parts::test::CheckBox1()->isChecked();
         frmTest->closeScreen();
     });
     frmMain->RichView1Jump(1);
@@ -322,14 +313,14 @@ void TestTestWindow::runsThatStoreNothing()
     QTimer::singleShot(0, frmTest, [&] {
         ran = frmTest->isShowingModal();
         if (action == u"next") {
-            QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+            QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
         } else if (action == u"close") {
             tick("10000");
-            QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+            QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
             frmTest->close(); // the window's own close box
         } else if (action == u"answer all") {
             for (int i = 0; i < 5 && frmTest->isVisible(); ++i)
-                QTest::mouseClick(frmTest->Button1, Qt::LeftButton);
+                QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
         }
         if (frmTest->isShowingModal())
             frmTest->closeScreen();
@@ -337,16 +328,16 @@ void TestTestWindow::runsThatStoreNothing()
     frmMain->StartTopicTest(topic);
 
     QCOMPARE(ran, loopRan);
-    QCOMPARE(m_errors.size(), error.isEmpty() ? 0 : 1);
+    QCOMPARE(m_course.errors.size(), error.isEmpty() ? 0 : 1);
     if (!error.isEmpty())
-        QVERIFY2(m_errors[0].contains(error), qPrintable(m_errors[0]));
+        QVERIFY2(m_course.errors[0].contains(error), qPrintable(m_course.errors[0]));
     // The learner reads why in Russian.
     if (!error.isEmpty())
-        QVERIFY2(m_errors[0].section(u'\n', 0, 0).contains(QRegularExpression("[А-Яа-яЁё]")),
-                 qPrintable(m_errors[0]));
-    QCOMPARE(m_messages.size(), message.isEmpty() ? 0 : 1);
+        QVERIFY2(m_course.errors[0].section(u'\n', 0, 0).contains(QRegularExpression("[А-Яа-яЁё]")),
+                 qPrintable(m_course.errors[0]));
+    QCOMPARE(m_course.messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
-        QVERIFY2(m_messages[0].contains(message), qPrintable(m_messages[0]));
+        QVERIFY2(m_course.messages[0].contains(message), qPrintable(m_course.messages[0]));
     QCOMPARE(m_homeShown, 1);
     QVERIFY(!frmTest->isVisible());
     QCOMPARE(readAll(QStringLiteral("dect.chh")), before);
@@ -396,7 +387,7 @@ void TestTestWindow::doubleClickAnswersOneQuestion()
         tick("10000");
         // Through the window, as the window system delivers it: press,
         // release, then a press that Qt also makes a double click.
-        const QPoint at = frmTest->Button1->mapTo(frmTest, frmTest->Button1->rect().center());
+        const QPoint at = parts::test::Button1()->mapTo(frmTest, parts::test::Button1()->rect().center());
         QTest::mouseDClick(frmTest->windowHandle(), Qt::LeftButton, {}, at);
         shownAfter = itemText(1);
         answered = frmTest->Run.AnsweredCount;

@@ -1,5 +1,5 @@
 #include "common/ReaderParts.h"
-#include "common/TestSupport.h"
+#include "common/CourseFolder.h"
 #include "ui/Dialogs.h"
 #include "app/Startup.h"
 #include "app/WindowSet.h"
@@ -22,7 +22,6 @@
 #include <QTimer>
 
 namespace {
-using testsupport::copyTree;
 
 int homeRecords()
 {
@@ -66,8 +65,7 @@ private slots:
     void qtSpeaksRussian();
 
 private:
-    QTemporaryDir *m_dir = nullptr;
-    QString m_oldDir;
+    std::unique_ptr<testsupport::CourseFolder> m_course;
     QStringList m_messages;
     QStringList m_started;
     // Whether the program was already ending when each message came up.
@@ -76,12 +74,11 @@ private:
 
 void TestHome::init()
 {
-    m_dir = new QTemporaryDir;
-    const QString root = m_dir->path();
-    QVERIFY(copyTree(QStringLiteral(TARVEL_TEST_DATA "/reader"), root));
-    QVERIFY(copyTree(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), root + "/pictures"));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(root);
+    m_course = std::make_unique<testsupport::CourseFolder>();
+    QVERIFY(m_course->copy(QStringLiteral(TARVEL_TEST_DATA "/reader")));
+    QVERIFY(m_course->copy(QStringLiteral(TARVEL_COURSE_DIR "/pictures"), QStringLiteral("pictures")));
+    QVERIFY(m_course->enter());
+    m_course->catchMessages();
     m_messages.clear();
     m_started.clear();
     m_endingAtMessage.clear();
@@ -102,11 +99,9 @@ void TestHome::init()
 void TestHome::cleanup()
 {
     destroyWindowSet();
-    ui::setMessageHook({});
     TfrmIntro::setDesktopSizeSource({});
     TfrmIntro::setProgramStarter({});
-    QDir::setCurrent(m_oldDir);
-    delete m_dir;
+    m_course.reset();
 }
 
 void TestHome::desktopCheck_data()

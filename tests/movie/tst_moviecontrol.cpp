@@ -1,3 +1,4 @@
+#include "common/CourseFolder.h"
 #include "movie/MovieControl.h"
 #include "movie/MovieScreen.h"
 #include "ui/Dialogs.h"
@@ -30,14 +31,12 @@ struct Course
 {
     Course()
     {
-        QDir(dir.path()).mkpath(QStringLiteral("pictures"));
-        QDir::setCurrent(dir.path());
+        QDir(folder.path()).mkpath(QStringLiteral("pictures"));
+        folder.enter();
     }
-    ~Course() { QDir::setCurrent(old); }
-    QString picture(const QString &name) const { return dir.filePath(QStringLiteral("pictures/") + name); }
+    QString picture(const QString &name) const { return folder.filePath(QStringLiteral("pictures/") + name); }
 
-    QString old = QDir::currentPath();
-    QTemporaryDir dir;
+    testsupport::CourseFolder folder;
 };
 
 // Collects the program's messages for as long as it lives.
@@ -292,7 +291,7 @@ void TestMovieControl::moviesReachNeitherNetworkNorOtherFiles()
               "  Image { objectName: 'elsewhere'; source: '" +
                   QUrl::fromLocalFile(outside.filePath("secret.png")).toEncoded() + "' }\n"
               "  Image { objectName: 'escape'; source: '../../" +
-                  QDir(course.dir.path()).relativeFilePath(outside.filePath("secret.png")).toUtf8() + "' }\n"
+                  QDir(course.folder.path()).relativeFilePath(outside.filePath("secret.png")).toUtf8() + "' }\n"
               "  Image { objectName: 'own'; source: 'own.png' }\n"
               "  Component.onCompleted: { var r = new XMLHttpRequest(); r.open('GET', '" + http + "'); r.send() }\n"
               "}\n");

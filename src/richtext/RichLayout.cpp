@@ -5,6 +5,7 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
@@ -55,7 +56,8 @@ QImage RichLayout::pictureFor(const richtext::RVDocument &items, const richtext:
         // Kept from an earlier page: only while its file is the same one, in
         // the course folder as it is now.
         const QFileInfo source(it->source);
-        if (!files::isInside(path, QDir::currentPath()) || !files::isRegular(it->source) ||
+        if (!files::isInside(path, QDir::currentPath()) || !files::isInside(it->source, QDir::currentPath()) ||
+            !files::isRegular(it->source) ||
             source.size() != it->size ||
             source.lastModified().toMSecsSinceEpoch() != it->modified) {
             images.erase(it);
@@ -66,22 +68,29 @@ QImage RichLayout::pictureFor(const richtext::RVDocument &items, const richtext:
         QImage img;
         // Only files of the course are read: a document may not show (or
         // make the program open) anything elsewhere on the machine, and a
-        // FIFO or device would block the reader.
-        if (files::isInside(path, QDir::currentPath()) && files::isRegular(path)) {
+        // FIFO or device would block the reader. Each file is opened once
+        // and the opened file is checked, so a swap after a check is no way
+        // out either.
+        const QString course = QDir::currentPath();
+        std::unique_ptr<QFile> file;
+        QString source = path;
+        qreal ratio = 1;
+        if (devicePixelRatio > 1) {
             // On a scaled screen a picture drawn at twice the size beside it
             // ("name@2x.png") is used, so figures stay crisp instead of stretched.
-            QString source = path;
-            qreal ratio = 1;
-            if (devicePixelRatio > 1) {
-                const QFileInfo info(path);
-                const QString twice = info.path() + QLatin1Char('/') + info.completeBaseName() +
-                                      QStringLiteral("@2x.") + info.suffix();
-                if (files::isRegular(twice)) {
-                    source = twice;
-                    ratio = 2;
-                }
+            const QFileInfo info(path);
+            const QString twice = info.path() + QLatin1Char('/') + info.completeBaseName() +
+                                  QStringLiteral("@2x.") + info.suffix();
+            file = files::openInside(twice, course);
+            if (file) {
+                source = twice;
+                ratio = 2;
             }
-            QImageReader reader(source);
+        }
+        if (!file)
+            file = files::openInside(path, course);
+        if (file) {
+            QImageReader reader(file.get());
             const QSize size = reader.size();
             // Known before decoding: a picture past what the page has left
             // is not decoded at all.
@@ -90,9 +99,8 @@ QImage RichLayout::pictureFor(const richtext::RVDocument &items, const richtext:
             img = reader.read();
             if (!img.isNull()) {
                 img.setDevicePixelRatio(ratio);
-                const QFileInfo info(source);
-                Picture picture{img, source, info.size(),
-                                info.lastModified().toMSecsSinceEpoch(), builds};
+                Picture picture{img, source, file->size(),
+                                file->fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch(), builds};
                 it = images.insert(path, picture);
             }
         }
@@ -125,6 +133,17 @@ QImage RichLayout::missingPicture(const richtext::RVItem &item, qint64 left)
     QPainter p(&img);
     p.setPen(QColor(0x80, 0x80, 0x80));
     p.drawRect(0, 0, w - 1, h - 1);
+    // What the picture shows, in the frame, where there is room for it.
+    if (!item.pictureAlt.isEmpty() && w > 16 && h > 10) {
+        QFont font = p.font();
+        font.setPixelSize(std::clamp(h / 3, 8, 13));
+        p.setFont(font);
+        const QRect box(4, 2, w - 8, h - 4);
+        const QFontMetrics fm(font);
+        const QString text = fm.elidedText(item.pictureAlt.simplified(), Qt::ElideRight,
+                                           box.width() * std::max(1, box.height() / fm.height()));
+        p.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, text);
+    }
     return img;
 }
 

@@ -80,6 +80,7 @@ private slots:
     void loadRvfRelativeAndUtf16();
     void twiceSizedPicturesOnScaledScreens();
     void picturesStayInsideTheCourse();
+    void twiceSizedCompanionsStayInsideTheCourse();
     void picturesShareABudgetPerPage();
     void raisedAndLoweredTextHaveRoom();
     void picturesAreKeptWhileTheirFilesStay();
@@ -772,6 +773,51 @@ void TestRichView::picturesStayInsideTheCourse()
         QVERIFY2((shown.size() == red.size() && shown.pixelColor(0, 0) == QColor(Qt::red)) == cases[i].shown,
                  qPrintable(cases[i].src));
     }
+}
+
+// On a scaled screen the @2x companion is held to the same rules as the
+// picture: a link out of the course or a FIFO in its place is not read (the
+// 1x picture is shown, without waiting), and a refused picture keeps its
+// place with what it shows written in the frame.
+void TestRichView::twiceSizedCompanionsStayInsideTheCourse()
+{
+    QTemporaryDir outside;
+    QTemporaryDir course;
+    QImage red(60, 40, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QImage blue(30, 20, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    QVERIFY(red.save(outside.filePath("secret.png")));
+    QVERIFY(blue.save(course.filePath("link.png")));
+    QVERIFY(blue.save(course.filePath("fifo.png")));
+    QVERIFY(QFile::link(outside.filePath("secret.png"), course.filePath("link@2x.png")));
+    QCOMPARE(::mkfifo(QFile::encodeName(course.filePath("fifo@2x.png")).constData(), 0600), 0);
+    QCOMPARE(::mkfifo(QFile::encodeName(course.filePath("gone.png")).constData(), 0600), 0);
+
+    richtext::RVDocument doc;
+    doc.baseDir = course.path();
+    doc.addPicture(QStringLiteral("link.png"), false, 0, 0, -1);
+    doc.addPicture(QStringLiteral("fifo.png"), false, 0, 0, -1);
+    doc.addPicture(QStringLiteral("gone.png"), false, 0, 0, -1);
+    doc.items.last().pictureAlt = QStringLiteral("Схема сумматора");
+    doc.items.last().pictureWidth = 160;
+    doc.items.last().pictureHeight = 60;
+    richtext::RichLayout layout;
+    layout.setDevicePixelRatio(2);
+    buildIn(course.path(), layout, doc);
+    for (int i = 0; i < 2; ++i) {
+        const QImage shown = pictureOf(layout, i);
+        QCOMPARE(shown.pixelColor(0, 0), QColor(Qt::blue));
+        QCOMPARE(shown.deviceIndependentSize(), QSizeF(30, 20));
+    }
+    // The refused picture: its frame, with the words inside it.
+    const QImage frame = pictureOf(layout, 2).convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(frame.size(), QSize(160, 60));
+    int inked = 0;
+    for (int y = 8; y < 52; ++y)
+        for (int x = 8; x < 152; ++x)
+            inked += qAlpha(frame.pixel(x, y)) > 0;
+    QVERIFY(inked > 40);
 }
 
 // Pictures past the page's budget (counted per reference: each is drawn on

@@ -23,6 +23,27 @@ namespace richtext {
 namespace {
 
 constexpr int kMaxPlaceholder = 4096;
+// No word of a real page is this long. A run past it is wrapped anywhere:
+// Qt's search for a word boundary in it grows with the square of its length
+// (200,000 letters took 20 s).
+constexpr int kLongestRun = 2000;
+
+// Whether some run of text without a space, across items of one paragraph,
+// is longer than kLongestRun.
+bool hasOverlongRun(const richtext::RVDocument &items)
+{
+    int run = 0;
+    for (const richtext::RVItem &item : items.items) {
+        if (item.start == richtext::RVItem::Start::NewParagraph || item.kind != richtext::RVItem::Kind::Text)
+            run = 0;
+        for (const QChar c : item.text) {
+            run = c.isSpace() ? 0 : run + 1;
+            if (run > kLongestRun)
+                return true;
+        }
+    }
+    return false;
+}
 
 // What QTextDocument would read as structure (block and frame breaks, object
 // markers) or cannot draw is shown as a blank; the item text keeps it.
@@ -196,6 +217,9 @@ void RichLayout::build(const richtext::RVDocument &items, const TRVStyle &st, qr
     ++builds;
     ++layouts;
     doc.setDefaultFont(st.TextStyles(0).font());
+    QTextOption wrap = doc.defaultTextOption();
+    wrap.setWrapMode(hasOverlongRun(items) ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    doc.setDefaultTextOption(wrap);
     // The content is laid out once, as it goes in, at the width it is shown
     // at; applying another width afterwards would lay it all out again.
     doc.setTextWidth(width);

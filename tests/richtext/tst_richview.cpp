@@ -15,6 +15,7 @@
 #include <QTextImageFormat>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -85,6 +86,8 @@ private slots:
     void raisedAndLoweredTextHaveRoom();
     void picturesAreKeptWhileTheirFilesStay();
     void layoutPaintsFramesBreaksAndMarks();
+    void hugePagesOpenOrAreRefused_data();
+    void hugePagesOpenOrAreRefused();
 
 private:
     QTemporaryDir m_tmp;
@@ -978,3 +981,63 @@ void TestRichView::layoutPaintsFramesBreaksAndMarks()
 
 QTEST_MAIN(TestRichView)
 #include "tst_richview.moc"
+
+namespace {
+
+QByteArray paragraphs(int count, const QByteArray &body)
+{
+    QByteArray rvf = "<rvf version=\"1\">";
+    for (int i = 0; i < count; ++i)
+        rvf += "<p>" + body + "</p>";
+    return rvf + "</rvf>";
+}
+
+} // namespace
+
+// Pages that are each within the per-paragraph bound but far too much work
+// together, or laid out along a slow path: each is opened (laid out, painted)
+// or refused with a message, and either way soon. The watchdog is generous:
+// it tells a hang from an answer; bench_layout has the real figures.
+void TestRichView::hugePagesOpenOrAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("rvf");
+    QTest::addColumn<bool>("opens");
+    QByteArray words = QByteArray("word ").repeated(int(kRvfMaxParagraphChars / 5) - 1);
+    QTest::newRow("20 paragraphs at the bound (4 MB)") << paragraphs(20, words) << true;
+    QTest::newRow("past the page's bound") << paragraphs(21, words) << false;
+    QByteArray styled;
+    for (int i = 0; i < 40000; ++i)
+        styled += "<t style=\"" + QByteArray::number(i % 3) + "\">x </t>";
+    QTest::newRow("40,000 styled items in a paragraph") << paragraphs(1, styled) << true;
+    // A boundary searched for letter by letter, in each: minutes before.
+    QTest::newRow("five words at the bound")
+        << paragraphs(5, QByteArray(int(kRvfMaxParagraphChars) - 1, 'w')) << true;
+}
+
+void TestRichView::hugePagesOpenOrAreRefused()
+{
+    QFETCH(QByteArray, rvf);
+    QFETCH(bool, opens);
+    const QString path = m_tmp.filePath("huge.rvf");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(rvf);
+    f.close();
+
+    ViewFixture fx(TRVStyle::Sheet::Reader, QSize(700, 500));
+    QElapsedTimer watchdog;
+    watchdog.start();
+    const bool opened = fx.view.LoadRVF(path);
+    QCOMPARE(opened, opens);
+    if (opened) {
+        fx.view.Format();
+        fx.view.grab();
+        fx.view.ScrollTo(fx.view.DocumentHeight() / 2);
+        fx.view.grab();
+        fx.view.resize(500, 500);
+        fx.view.grab();
+    } else {
+        QVERIFY(!fx.view.loadError().isEmpty());
+    }
+    QVERIFY2(watchdog.elapsed() < 30000, qPrintable(QString::number(watchdog.elapsed())));
+}

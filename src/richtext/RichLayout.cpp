@@ -214,6 +214,8 @@ void RichLayout::build(const richtext::RVDocument &items, const TRVStyle &st, qr
     doc.clear();
     doc.setDocumentMargin(0);
     pageBytes = 0;
+    pictures.clear();
+    textWidth = width;
     ++builds;
     ++layouts;
     doc.setDefaultFont(st.TextStyles(0).font());
@@ -352,6 +354,15 @@ void RichLayout::addPicture(QTextCursor &cur, const richtext::RVDocument &items,
     } else if (h <= 0 && w > 0 && logical.width() > 0) {
         h = w * logical.height() / logical.width();
     }
+    if (w > 0 && h > 0) {
+        // A figure wider than the column is shown smaller, its shape kept;
+        // its size as written is kept to grow back in a wider column.
+        const QTextBlockFormat bf = cur.blockFormat();
+        pictures.push_back({index, w, h, bf.leftMargin() + bf.rightMargin() + std::max<qreal>(0, bf.textIndent())});
+        const QSizeF fitted = fittedSize(pictures.back(), textWidth);
+        w = fitted.width();
+        h = fitted.height();
+    }
     if (w > 0)
         imf.setWidth(w);
     if (h > 0)
@@ -466,10 +477,40 @@ void RichLayout::paintBreaks(QPainter *p, const QRectF &clip) const
 // ---------------------------------------------------------------------------
 // Positions
 
+QSizeF RichLayout::fittedSize(const PictureSize &picture, qreal width)
+{
+    const qreal room = std::max<qreal>(16, width - picture.indents);
+    if (width <= 0 || picture.width <= room)
+        return QSizeF(picture.width, picture.height);
+    return QSizeF(room, std::max<qreal>(1, picture.height * room / picture.width));
+}
+
+void RichLayout::fitPictures(qreal width)
+{
+    QTextCursor cur(&doc);
+    cur.beginEditBlock();
+    for (const PictureSize &picture : pictures) {
+        const int pos = itemPos[size_t(picture.item)];
+        cur.setPosition(pos);
+        cur.setPosition(pos + 1, QTextCursor::KeepAnchor);
+        QTextImageFormat f = cur.charFormat().toImageFormat();
+        if (!f.isValid())
+            continue;
+        const QSizeF size = fittedSize(picture, width);
+        if (qFuzzyCompare(f.width(), size.width()) && qFuzzyCompare(f.height(), size.height()))
+            continue;
+        f.setWidth(size.width());
+        f.setHeight(size.height());
+        cur.setCharFormat(f);
+    }
+    cur.endEditBlock();
+}
+
 int RichLayout::layOut(qreal width)
 {
     if (width != textWidth) {
         textWidth = width;
+        fitPictures(width);
         doc.setTextWidth(width);
         ++layouts;
     }

@@ -132,6 +132,16 @@ private:
     void addText(QTextCursor &cursor, const richtext::RVItem &item, const QTextCharFormat &format, int link);
     void addPicture(QTextCursor &cursor, const richtext::RVDocument &items, int index, int link);
     void reserveShiftRoom();
+    // A picture's size as the document gives it, and the paragraph's
+    // indents beside it: what it is fitted into the column from.
+    struct PictureSize
+    {
+        int item;
+        qreal width, height, indents;
+    };
+    static QSizeF fittedSize(const PictureSize &picture, qreal width);
+    void fitPictures(qreal width);
+    std::vector<PictureSize> pictures;
     void paintDecorations(QPainter *painter, const TRVStyle &sheet, const QRectF &clip) const;
     void paintBreaks(QPainter *painter, const QRectF &clip) const;
 

@@ -82,6 +82,7 @@ private slots:
     void twiceSizedPicturesOnScaledScreens();
     void picturesStayInsideTheCourse();
     void twiceSizedCompanionsStayInsideTheCourse();
+    void figuresFitTheColumn();
     void picturesShareABudgetPerPage();
     void raisedAndLoweredTextHaveRoom();
     void picturesAreKeptWhileTheirFilesStay();
@@ -821,6 +822,67 @@ void TestRichView::twiceSizedCompanionsStayInsideTheCourse()
         for (int x = 8; x < 152; ++x)
             inked += qAlpha(frame.pixel(x, y)) > 0;
     QVERIFY(inked > 40);
+}
+
+namespace {
+
+// The size each picture of a laid-out document takes, in document order.
+QList<QSizeF> pictureSizes(const richtext::RichLayout &layout)
+{
+    QList<QSizeF> sizes;
+    for (QTextBlock b = layout.document().begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (const QTextImageFormat f = it.fragment().charFormat().toImageFormat(); f.isValid())
+                sizes << QSizeF(f.width(), f.height());
+    return sizes;
+}
+
+} // namespace
+
+// A figure wider than the text column (a narrow window, the menu out) is
+// shown at the column's width with its shape kept, and grows back when the
+// column widens: no horizontal scrolling for a figure.
+void TestRichView::figuresFitTheColumn()
+{
+    QTemporaryDir course;
+    QImage wide(600, 300, QImage::Format_RGB32);
+    wide.fill(Qt::darkGreen);
+    QVERIFY(wide.save(course.filePath("wide.png")));
+    QImage twice(1200, 600, QImage::Format_RGB32);
+    twice.fill(Qt::darkGreen);
+    QVERIFY(twice.save(course.filePath("wide@2x.png")));
+    richtext::RVDocument doc;
+    doc.baseDir = course.path();
+    doc.addPicture(QStringLiteral("wide.png"), false, 0, 0, 0);    // "Left": a first-line indent of 30
+    doc.addPicture(QStringLiteral("wide.png"), false, 800, 100, 1); // "Left Indent": 10, a size of its own
+    doc.addPicture(QStringLiteral("wide.png"), false, 0, 0, 1);
+
+    for (const qreal ratio : {1.0, 2.0}) {
+        richtext::RichLayout layout;
+        layout.setDevicePixelRatio(ratio);
+        buildIn(course.path(), layout, doc); // at 400
+        layout.layOut(400);
+        QCOMPARE(pictureSizes(layout), (QList<QSizeF>{{370, 185}, {390, 48.75}, {390, 195}}));
+        QVERIFY(layout.contentWidth() <= 400);
+        layout.layOut(200);
+        QCOMPARE(pictureSizes(layout), (QList<QSizeF>{{170, 85}, {190, 23.75}, {190, 95}}));
+        QVERIFY(layout.contentWidth() <= 200);
+        layout.layOut(1000);
+        QCOMPARE(pictureSizes(layout), (QList<QSizeF>{{600, 300}, {800, 100}, {600, 300}}));
+    }
+
+    // In the view: no horizontal scroll range at a narrow width.
+    ViewFixture fx(TRVStyle::Sheet::Reader, QSize(360, 300));
+    const QString old = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(course.path()));
+    const QString file = course.filePath("page.rvf");
+    QVERIFY(saveRvf(file, doc));
+    QVERIFY(fx.view.LoadRVF(file));
+    fx.view.Format();
+    QDir::setCurrent(old);
+    QCOMPARE(fx.view.horizontalScrollBar()->maximum(), 0);
+    fx.view.resize(260, 300);
+    QCOMPARE(fx.view.horizontalScrollBar()->maximum(), 0);
 }
 
 // Pictures past the page's budget (counted per reference: each is drawn on

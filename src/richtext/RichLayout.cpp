@@ -12,6 +12,7 @@
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
+#include <QTextObjectInterface>
 #include <QTextFormat>
 #include <QPalette>
 
@@ -60,11 +61,32 @@ QString displayText(const QString &text)
 
 } // namespace
 
-RichLayout::RichLayout()
+// A zero-width mark after raised or lowered text whose height makes its own
+// line, and only that line, tall enough for it: Qt lays a line out to the
+// fonts in it and leaves a baseline offset out of the count.
+class ShiftRoomMark : public QObject, public QTextObjectInterface
+{
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+public:
+    static constexpr int kType = QTextFormat::UserObject + 1;
+    static constexpr int kHeight = QTextFormat::UserProperty + 1;
+    using QObject::QObject;
+    QSizeF intrinsicSize(QTextDocument *, int, const QTextFormat &format) override
+    {
+        return QSizeF(0, format.doubleProperty(kHeight));
+    }
+    void drawObject(QPainter *, const QRectF &, QTextDocument *, int, const QTextFormat &) override {}
+};
+
+RichLayout::RichLayout() : roomMark(std::make_unique<ShiftRoomMark>())
 {
     doc.setUndoRedoEnabled(false);
     doc.setDocumentMargin(0);
+    doc.documentLayout()->registerHandler(ShiftRoomMark::kType, roomMark.get());
 }
+
+RichLayout::~RichLayout() = default;
 
 QImage RichLayout::pictureFor(const richtext::RVDocument &items, const richtext::RVItem &item)
 {
@@ -246,7 +268,10 @@ void RichLayout::build(const richtext::RVDocument &items, const TRVStyle &st, qr
         case richtext::RVItem::Kind::Text:
         case richtext::RVItem::Kind::Tab:
             addText(cur, item, formats.character(item.styleNo), link);
-            break;
+            itemLen[size_t(i)] = cur.position() - itemPos[size_t(i)];
+            if (itemLen[size_t(i)] > 0)
+                addShiftRoom(cur, formats.character(item.styleNo));
+            continue;
         case richtext::RVItem::Kind::Picture:
             addPicture(cur, items, int(i), link);
             break;
@@ -255,7 +280,6 @@ void RichLayout::build(const richtext::RVDocument &items, const TRVStyle &st, qr
         }
         itemLen[size_t(i)] = cur.position() - itemPos[size_t(i)];
     }
-    reserveShiftRoom();
     cur.endEditBlock();
 
     keepRecentPictures();
@@ -271,7 +295,6 @@ void RichLayout::resetItems(qsizetype count)
     linkItems.clear();
     decorated.clear();
     breakBlocks.clear();
-    shiftRoom.clear();
 }
 
 void RichLayout::startItem(QTextCursor &cur, const richtext::RVItem &item, const Formats &formats,
@@ -374,31 +397,32 @@ void RichLayout::addPicture(QTextCursor &cur, const richtext::RVDocument &items,
     cur.insertImage(imf);
 }
 
-void RichLayout::reserveShiftRoom()
+void RichLayout::addShiftRoom(QTextCursor &cur, const QTextCharFormat &format)
 {
-    // Raised and lowered text (exponents, indices) is drawn off the baseline,
-    // outside the line's own height: give such blocks that much room above
-    // and below every line, or the text meets the line above and the frame.
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        ShiftRoom room;
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat f = it.fragment().charFormat();
-            const qreal shift = f.baselineOffset();
-            if (shift == 0)
-                continue;
-            const qreal by = QFontMetricsF(f.font()).height() * std::abs(shift) / 100.0;
-            (shift > 0 ? room.above : room.below) = std::max(shift > 0 ? room.above : room.below, by);
-        }
-        if (room.above <= 0 && room.below <= 0)
-            continue;
-        room.above = std::ceil(room.above);
-        room.below = std::ceil(room.below);
-        QTextBlockFormat bf = b.blockFormat();
-        bf.setTopMargin(bf.topMargin() + room.above);
-        bf.setLineHeight(room.above + room.below, QTextBlockFormat::LineDistanceHeight);
-        QTextCursor(b).setBlockFormat(bf);
-        shiftRoom[b.blockNumber()] = room;
+    // Raised and lowered text (exponents, indices) is drawn off the
+    // baseline, outside its line's own height: the mark after it makes that
+    // line tall enough, so the text meets neither the line above or below
+    // nor a frame, and the paragraph's other lines keep their pitch.
+    const qreal shift = format.baselineOffset();
+    if (shift == 0)
+        return;
+    const QFontMetricsF fm(format.font());
+    const qreal by = fm.height() * std::abs(shift) / 100.0;
+    QTextCharFormat mark = format;
+    mark.setBaselineOffset(0);
+    mark.setAnchor(false);
+    mark.clearProperty(QTextFormat::AnchorHref);
+    mark.setObjectType(ShiftRoomMark::kType);
+    if (shift > 0) {
+        // On the baseline: its ascent is its height less the font's descent.
+        mark.setVerticalAlignment(QTextCharFormat::AlignBaseline);
+        mark.setProperty(ShiftRoomMark::kHeight, std::ceil(fm.ascent() + by) + fm.descent());
+    } else {
+        // Centred on the baseline: as far below it as above.
+        mark.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+        mark.setProperty(ShiftRoomMark::kHeight, 2 * std::ceil(fm.descent() + by));
     }
+    cur.insertText(QString(QChar::ObjectReplacementCharacter), mark);
 }
 
 // ---------------------------------------------------------------------------
@@ -433,11 +457,6 @@ void RichLayout::paintDecorations(QPainter *p, const TRVStyle &sheet, const QRec
         qreal top = fl->position().y() + fl->lineAt(0).y();
         const QTextLine lastLine = ll->lineAt(ll->lineCount() - 1);
         qreal bottom = ll->position().y() + lastLine.y() + lastLine.height();
-        // Raised and lowered text stays inside the frame.
-        if (auto room = shiftRoom.find(g.firstBlock); room != shiftRoom.end())
-            top -= room->second.above;
-        if (auto room = shiftRoom.find(g.lastBlock); room != shiftRoom.end())
-            bottom += room->second.below;
         const QRectF text(ps.leftIndent, top,
                           std::max<qreal>(0, textWidth - ps.leftIndent - ps.rightIndent), bottom - top);
         if (!text.adjusted(-50, -50, 50, 50).intersects(clip))
@@ -651,3 +670,5 @@ void RichLayout::keepRecentPictures()
 }
 
 } // namespace richtext
+
+#include "RichLayout.moc"

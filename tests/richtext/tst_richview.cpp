@@ -85,6 +85,7 @@ private slots:
     void figuresFitTheColumn();
     void picturesShareABudgetPerPage();
     void raisedAndLoweredTextHaveRoom();
+    void onlyLinesWithRaisedTextAreTaller();
     void picturesAreKeptWhileTheirFilesStay();
     void layoutPaintsFramesBreaksAndMarks();
     void hugePagesOpenOrAreRefused_data();
@@ -942,6 +943,45 @@ void TestRichView::raisedAndLoweredTextHaveRoom()
 
 // A page opened again uses the pictures already decoded, unless a file has
 // changed since.
+// One exponent in a long paragraph makes room on its own line; the other
+// lines keep the pitch of a paragraph without one. Items keep their text
+// positions.
+void TestRichView::onlyLinesWithRaisedTextAreTaller()
+{
+    TRVStyle sheet(TRVStyle::Sheet::Reader);
+    QString words;
+    for (int i = 0; i < 60; ++i)
+        words += QStringLiteral("слово ");
+    richtext::RVDocument plain;
+    plain.addText(words + words, 0, 1, 0, 0);
+    richtext::RVDocument shifted;
+    shifted.addText(words + QStringLiteral("2"), 0, 1, 0, 0);
+    shifted.addText(QStringLiteral("10"), 8, -1, 0, 0);
+    shifted.addText(QStringLiteral(" и x"), 0, -1, 0, 0);
+    shifted.addText(QStringLiteral("1"), 7, -1, 0, 0);
+    shifted.addText(QStringLiteral(" ") + words, 0, -1, 0, 0);
+    richtext::RichLayout a, b;
+    a.build(plain, sheet, 300);
+    a.layOut(300);
+    b.build(shifted, sheet, 300);
+    b.layOut(300);
+    const QTextLayout *pa = a.document().begin().layout();
+    const QTextLayout *pb = b.document().begin().layout();
+    const qreal pitch = pa->lineAt(1).height();
+    QVERIFY(pb->lineCount() > 4);
+    const QTextLine withShift = pb->lineForTextPosition(b.itemPosition(1));
+    QCOMPARE(pb->lineForTextPosition(b.itemPosition(3)).lineNumber(), withShift.lineNumber());
+    QVERIFY(withShift.height() > pitch);
+    for (int i = 0; i < pb->lineCount(); ++i)
+        if (i != withShift.lineNumber())
+            QVERIFY2(qFuzzyCompare(pb->lineAt(i).height(), pitch),
+                     qPrintable(QStringLiteral("line %1: %2 against %3").arg(i).arg(pb->lineAt(i).height()).arg(pitch)));
+    // The items' text is where it was.
+    QCOMPARE(b.itemCursor(1).selectedText(), QStringLiteral("10"));
+    QCOMPARE(b.itemCursor(2).selectedText(), QStringLiteral(" и x"));
+    QCOMPARE(b.itemCursor(4).selectedText().left(6), QStringLiteral(" слово"));
+}
+
 void TestRichView::picturesAreKeptWhileTheirFilesStay()
 {
     QTemporaryDir course;

@@ -1,9 +1,9 @@
 // The document view: the operations the screens call, with their exact
 // effects, on real layouts (offscreen platform).
 
+#include "common/CourseFolder.h"
 #include "richtext/RichLayout.h"
 #include "richtext/RichView.h"
-#include "richtext/RichLayout.h"
 #include "richtext/RvfFile.h"
 
 #include <QApplication>
@@ -681,7 +681,9 @@ void TestRichView::loadRvfRelativeAndUtf16()
 void TestRichView::twiceSizedPicturesOnScaledScreens()
 {
     // fig.png is 30 x 20; fig@2x.png beside it is 60 x 40 and red, to tell them apart.
-    QTemporaryDir dir;
+    testsupport::CourseFolder dir;
+    // Pictures are read only inside the course folder, the current directory.
+    QVERIFY(dir.enter());
     QImage one(30, 20, QImage::Format_RGB32);
     one.fill(Qt::blue);
     QImage two(60, 40, QImage::Format_RGB32);
@@ -699,11 +701,7 @@ void TestRichView::twiceSizedPicturesOnScaledScreens()
     for (const qreal ratio : {1.0, 2.0}) {
         richtext::RichLayout layout;
         layout.setDevicePixelRatio(ratio);
-        // Pictures are read only inside the course folder, the current directory.
-        const QString old = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(dir.path()));
         layout.build(doc, sheet, 400);
-        QDir::setCurrent(old);
         layout.layOut(400);
         const QImage shown = layout.document()
                                  .resource(QTextDocument::ImageResource, QUrl(QStringLiteral("rvimg:0")))
@@ -723,14 +721,13 @@ QImage pictureOf(const richtext::RichLayout &layout, int item)
         .value<QImage>();
 }
 
-// Lays a document out with the course folder as the current directory.
-void buildIn(const QString &course, richtext::RichLayout &layout, const richtext::RVDocument &doc)
+// Lays a document out with the course folder as the current directory (it
+// stays so until the folder goes).
+void buildIn(testsupport::CourseFolder &course, richtext::RichLayout &layout, const richtext::RVDocument &doc)
 {
-    const QString old = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(course));
+    QVERIFY(course.enter());
     TRVStyle style(TRVStyle::Sheet::Reader);
     layout.build(doc, style, 400);
-    QDir::setCurrent(old);
 }
 
 } // namespace
@@ -741,7 +738,7 @@ void buildIn(const QString &course, richtext::RichLayout &layout, const richtext
 void TestRichView::picturesStayInsideTheCourse()
 {
     QTemporaryDir outside;
-    QTemporaryDir course;
+    testsupport::CourseFolder course;
     QImage red(6, 4, QImage::Format_ARGB32);
     red.fill(Qt::red);
     QVERIFY(red.save(outside.filePath("secret.png")));
@@ -771,7 +768,7 @@ void TestRichView::picturesStayInsideTheCourse()
     for (const Case &c : cases)
         doc.addPicture(c.src, false, 0, 0, -1);
     richtext::RichLayout layout;
-    buildIn(course.path(), layout, doc);
+    buildIn(course, layout, doc);
     for (int i = 0; i < cases.size(); ++i) {
         const QImage shown = pictureOf(layout, i);
         QVERIFY2(!shown.isNull(), qPrintable(cases[i].src));
@@ -787,7 +784,7 @@ void TestRichView::picturesStayInsideTheCourse()
 void TestRichView::twiceSizedCompanionsStayInsideTheCourse()
 {
     QTemporaryDir outside;
-    QTemporaryDir course;
+    testsupport::CourseFolder course;
     QImage red(60, 40, QImage::Format_RGB32);
     red.fill(Qt::red);
     QImage blue(30, 20, QImage::Format_RGB32);
@@ -809,7 +806,7 @@ void TestRichView::twiceSizedCompanionsStayInsideTheCourse()
     doc.items.last().pictureHeight = 60;
     richtext::RichLayout layout;
     layout.setDevicePixelRatio(2);
-    buildIn(course.path(), layout, doc);
+    buildIn(course, layout, doc);
     for (int i = 0; i < 2; ++i) {
         const QImage shown = pictureOf(layout, i);
         QCOMPARE(shown.pixelColor(0, 0), QColor(Qt::blue));
@@ -845,7 +842,7 @@ QList<QSizeF> pictureSizes(const richtext::RichLayout &layout)
 // column widens: no horizontal scrolling for a figure.
 void TestRichView::figuresFitTheColumn()
 {
-    QTemporaryDir course;
+    testsupport::CourseFolder course;
     QImage wide(600, 300, QImage::Format_RGB32);
     wide.fill(Qt::darkGreen);
     QVERIFY(wide.save(course.filePath("wide.png")));
@@ -861,7 +858,7 @@ void TestRichView::figuresFitTheColumn()
     for (const qreal ratio : {1.0, 2.0}) {
         richtext::RichLayout layout;
         layout.setDevicePixelRatio(ratio);
-        buildIn(course.path(), layout, doc); // at 400
+        buildIn(course, layout, doc); // at 400
         layout.layOut(400);
         QCOMPARE(pictureSizes(layout), (QList<QSizeF>{{370, 185}, {390, 48.75}, {390, 195}}));
         QVERIFY(layout.contentWidth() <= 400);
@@ -874,13 +871,10 @@ void TestRichView::figuresFitTheColumn()
 
     // In the view: no horizontal scroll range at a narrow width.
     ViewFixture fx(TRVStyle::Sheet::Reader, QSize(360, 300));
-    const QString old = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(course.path()));
     const QString file = course.filePath("page.rvf");
     QVERIFY(saveRvf(file, doc));
     QVERIFY(fx.view.LoadRVF(file));
     fx.view.Format();
-    QDir::setCurrent(old);
     QCOMPARE(fx.view.horizontalScrollBar()->maximum(), 0);
     fx.view.resize(260, 300);
     QCOMPARE(fx.view.horizontalScrollBar()->maximum(), 0);
@@ -890,7 +884,7 @@ void TestRichView::figuresFitTheColumn()
 // its own) show as missing; the next page has its budget afresh.
 void TestRichView::picturesShareABudgetPerPage()
 {
-    QTemporaryDir course;
+    testsupport::CourseFolder course;
     const int side = 4096; // 64 MiB decoded
     const int fit = int(richtext::RichLayout::kMaxPageBytes / (qint64(side) * side * 4));
     QImage big(side, side, QImage::Format_ARGB32);
@@ -902,7 +896,7 @@ void TestRichView::picturesShareABudgetPerPage()
         doc.addPicture("big.png", false, 0, 0, -1);
     richtext::RichLayout layout;
     for (int page = 0; page < 2; ++page) {
-        buildIn(course.path(), layout, doc);
+        buildIn(course, layout, doc);
         for (int i = 0; i < fit; ++i)
             QCOMPARE(pictureOf(layout, i).size(), QSize(side, side));
         QVERIFY(pictureOf(layout, fit).width() < side);
@@ -984,7 +978,7 @@ void TestRichView::onlyLinesWithRaisedTextAreTaller()
 
 void TestRichView::picturesAreKeptWhileTheirFilesStay()
 {
-    QTemporaryDir course;
+    testsupport::CourseFolder course;
     QImage blue(30, 20, QImage::Format_RGB32);
     blue.fill(Qt::blue);
     QVERIFY(blue.save(course.filePath("fig.png")));
@@ -994,8 +988,7 @@ void TestRichView::picturesAreKeptWhileTheirFilesStay()
                "<rvf version=\"1\"><p para=\"2\"><img src=\"fig.png\"/></p></rvf>\n");
     page.close();
 
-    const QString old = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(course.path()));
+    QVERIFY(course.enter());
     ViewFixture f(TRVStyle::Sheet::Reader);
     const auto shown = [&] {
         f.view.Format();
@@ -1012,7 +1005,6 @@ void TestRichView::picturesAreKeptWhileTheirFilesStay()
     QVERIFY(red.save(course.filePath("fig.png")));
     QVERIFY(f.view.LoadRVF("page.rvf"));
     const QColor changed = shown().pixelColor(0, 0);
-    QDir::setCurrent(old);
     QCOMPARE(again, first);
     QCOMPARE(changed, QColor(Qt::red));
 }

@@ -34,6 +34,9 @@ namespace {
 // A scene that has not loaded by then is given up.
 constexpr int kLoadSeconds = 5;
 
+// The control whose scene is being created: a refusal then is its own.
+MovieControl *g_creating = nullptr;
+
 // Every live control, to find the one whose scene a stopped script was in.
 QSet<MovieControl *> &liveControls()
 {
@@ -94,6 +97,7 @@ QQmlEngine *MovieControl::engine()
             std::fflush(stderr);
         });
         installSandbox(shared);
+        setBreachHandler(&MovieControl::sandboxBreach);
         ScriptWatchdog::startFor(shared, &MovieControl::scriptStopped);
     }
     return shared;
@@ -109,6 +113,21 @@ void MovieControl::scriptStopped()
     for (MovieControl *c : controls)
         if (c->m_root)
             c->fail(QStringLiteral("сценарий мультфильма выполнялся слишком долго и остановлен"));
+}
+
+void MovieControl::sandboxBreach(QObject *culprit, const QString &reason)
+{
+    if (g_creating)
+        return; // finishLoading takes the refusal
+    takeRefusal();
+    // The scene the culprit belongs to; every scene on show when unknown.
+    MovieControl *owner = nullptr;
+    for (QObject *o = culprit; o && !owner; o = o->parent())
+        owner = qobject_cast<MovieControl *>(o);
+    const QSet<MovieControl *> controls = liveControls();
+    for (MovieControl *c : controls)
+        if (c->m_root && (!owner || c == owner))
+            c->fail(reason);
 }
 
 void MovieControl::updateWatchdog()
@@ -177,6 +196,7 @@ void MovieControl::setMovie(const QString &path)
     delete m_loading;
     m_loading = nullptr;
     ++m_generation;
+    takeRefusal(); // one that no control took
 
     const QFileInfo info(path);
     if (!files::isRegular(path) || !info.isReadable())
@@ -220,7 +240,8 @@ void MovieControl::finishLoading()
         for (const QQmlError &e : component->errors())
             std::fprintf(stderr, "%s\n", qPrintable(e.toString()));
         std::fflush(stderr);
-        fail(QStringLiteral("ошибка в файле мультфильма"));
+        const QString refused = takeRefusal();
+        fail(refused.isEmpty() ? QStringLiteral("ошибка в файле мультфильма") : refused);
         return;
     }
     // The scene's own start-up scripts run in create(): the watchdog watches
@@ -229,7 +250,15 @@ void MovieControl::finishLoading()
         w->restart();
         w->setArmed(true);
     }
+    g_creating = this;
     QObject *object = component->create(engine()->rootContext());
+    g_creating = nullptr;
+    if (const QString refused = takeRefusal(); !refused.isEmpty()) {
+        delete object;
+        updateWatchdog();
+        fail(refused);
+        return;
+    }
     if (ScriptWatchdog *w = ScriptWatchdog::current(); w && w->takeFired()) {
         engine()->setInterrupted(false);
         delete object;

@@ -88,6 +88,7 @@ private:
     void finishLoading();
     void fail(const QString &reason);
     static void scriptStopped();
+    static void sandboxBreach(QObject *culprit, const QString &reason);
     static void updateWatchdog();
     // The scene's controls Tab reaches, in focus-chain order.
     QList<QQuickItem *> tabItems() const;

@@ -87,6 +87,10 @@ QQmlEngine *MovieControl::engine()
     // One engine for every movie: types and compiled scenes are shared.
     static QPointer<QQmlEngine> shared;
     if (!shared) {
+        // Scripts in the interpreter only: the watchdog tells a running
+        // script by the engine's code on the stack, which compiled code
+        // would hide. Movies are too small to miss the compiler.
+        qputenv("QV4_FORCE_INTERPRETER", "1");
         shared = new QQmlEngine(qApp);
         // Errors of a movie go to standard error, where the author looks;
         // written here rather than through the message handler.
@@ -112,7 +116,8 @@ void MovieControl::scriptStopped()
     const QSet<MovieControl *> controls = liveControls();
     for (MovieControl *c : controls)
         if (c->m_root)
-            c->fail(QStringLiteral("сценарий мультфильма выполнялся слишком долго и остановлен"));
+            c->fail(QStringLiteral("сценарий мультфильма выполнялся слишком долго и остановлен"),
+                    false);
 }
 
 void MovieControl::sandboxBreach(QObject *culprit, const QString &reason)
@@ -263,7 +268,7 @@ void MovieControl::finishLoading()
         engine()->setInterrupted(false);
         delete object;
         updateWatchdog();
-        fail(QStringLiteral("сценарий мультфильма выполнялся слишком долго и остановлен"));
+        fail(QStringLiteral("сценарий мультфильма выполнялся слишком долго и остановлен"), false);
         return;
     }
     auto *item = qobject_cast<QQuickItem *>(object);
@@ -297,7 +302,7 @@ QString MovieControl::failureMessage(const QString &path, const QString &reason)
     return QStringLiteral("Не удалось показать мультфильм «%1»: %2.").arg(QDir::toNativeSeparators(path), reason);
 }
 
-void MovieControl::fail(const QString &reason)
+void MovieControl::fail(const QString &reason, bool mayCloseWindow)
 {
     dropScene();
     const QString text = failureMessage(m_path, reason);
@@ -305,14 +310,14 @@ void MovieControl::fail(const QString &reason)
     // Told from the event loop: the control may be failing inside its
     // window's constructor or inside the engine's own call.
     const int generation = m_generation;
-    QTimer::singleShot(0, this, [this, text, generation] {
+    QTimer::singleShot(0, this, [this, text, generation, mayCloseWindow] {
         QWidget *top = window();
         ui::message(top, text);
         // A window without a frame offers no close of its own; the scene
         // that would have held its buttons is gone, so it is closed for the
         // learner (the home screen's close ends the program). Not when
         // another movie has taken the failed one's place meanwhile.
-        if (generation == m_generation && m_failureClosesWindow && top && top != this &&
+        if (generation == m_generation && mayCloseWindow && m_failureClosesWindow && top && top != this &&
             top->windowFlags().testFlag(Qt::FramelessWindowHint))
             top->close();
     });

@@ -1,5 +1,7 @@
 #include "core/SystemError.h"
 
+#include <QCoreApplication>
+
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -74,6 +76,23 @@ QString systemErrorText(const QString &systemText)
         const QString english = QString::fromLocal8Bit(std::strerror(w.error));
         if (systemText.contains(english, Qt::CaseInsensitive))
             return QString::fromUtf8(w.russian);
+    }
+    // Qt words four failures itself, and may have them translated.
+    static const struct
+    {
+        int error;
+        const char *text;
+    } kQtTexts[] = {{EACCES, "Permission denied"},
+                    {EMFILE, "Too many open files"},
+                    {ENOENT, "No such file or directory"},
+                    {ENOSPC, "No space left on device"}};
+    for (const auto &q : kQtTexts) {
+        if (systemText.contains(QLatin1String(q.text), Qt::CaseInsensitive) ||
+            systemText.contains(QCoreApplication::translate("QIODevice", q.text), Qt::CaseInsensitive)) {
+            for (const Wording &w : kWordings)
+                if (w.error == q.error)
+                    return QString::fromUtf8(w.russian);
+        }
     }
     if (systemText.isEmpty())
         return QStringLiteral("неизвестная ошибка");

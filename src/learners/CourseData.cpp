@@ -4,6 +4,7 @@
 
 #include "core/RegularFile.h"
 #include "core/SaveLeftovers.h"
+#include "core/SystemError.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -147,14 +148,14 @@ void CourseData::LoadCourseData()
     if (!files::isRegular(path))
         throw CourseDataError(readFailure(m_fileName, QStringLiteral("это не обычный файл")));
     if (!file.open(QIODevice::ReadOnly))
-        throw CourseDataError(readFailure(m_fileName, file.errorString()));
+        throw CourseDataError(readFailure(m_fileName, files::systemErrorText(file.errorString())));
     // Read one byte past the bound so an oversized file is noticed even when
     // its size is not known in advance; a file of known size is read at its
     // size, not into a buffer of the bound's size.
     const qint64 known = file.isSequential() ? kMaxFileBytes : qMin(file.size(), kMaxFileBytes);
     const QByteArray raw = file.read(known + 1);
     if (file.error() != QFileDevice::NoError)
-        throw CourseDataError(readFailure(m_fileName, file.errorString()));
+        throw CourseDataError(readFailure(m_fileName, files::systemErrorText(file.errorString())));
     if (raw.size() > kMaxFileBytes)
         throw CourseDataError(readFailure(
             m_fileName, QStringLiteral("файл больше %1 МиБ").arg(kMaxFileBytes >> 20)));
@@ -198,6 +199,11 @@ QByteArray CourseData::serialize() const
     writer.bytes.reserve(m_serializedSize + 4096);
     writer.bytes.append(kDeclaration);
     m_d->doc.save(writer, "", kFormatOptions, pugi::encoding_utf8);
+    // A carriage return typed into a field would come back as a line feed
+    // (XML reads a bare CR as LF): written as a reference it stays. The
+    // document has none elsewhere, as reading turns them all into LF.
+    if (writer.bytes.contains('\r'))
+        writer.bytes.replace("\r", "&#13;");
     m_serializedSize = writer.bytes.size();
     return writer.bytes;
 }
@@ -213,6 +219,11 @@ void CourseData::SaveCourseData()
     if (!m_loaded)
         throw failure(QStringLiteral("данные не были загружены"));
     const QByteArray bytes = serialize();
+    // Nor a file larger than the loader reads.
+    if (bytes.size() > kMaxFileBytes)
+        throw failure(QStringLiteral("данные стали бы больше %1 МиБ, и программа не смогла бы их "
+                                     "прочитать; прежний файл сохранён без изменений")
+                          .arg(kMaxFileBytes >> 20));
     // Never write what the loader would refuse (bytes that are not UTF-8, a
     // reference to a control character typed into a field): such a file
     // would lock every learner out at the next start, so the old one stays.
@@ -231,19 +242,19 @@ void CourseData::SaveCourseData()
     // notice a short write there (a full disk), so it would put a truncated
     // file in place of the old one. Written directly, every shortfall shows.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw failed(file.errorString());
+        throw failed(files::systemErrorText(file.errorString()));
     qint64 done = 0;
     while (done < bytes.size()) {
         const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) {
-            const QString reason = file.errorString();
+            const QString reason = files::systemErrorText(file.errorString());
             file.cancelWriting();
             throw failed(reason);
         }
         done += n;
     }
     if (!file.commit())
-        throw failed(file.errorString());
+        throw failed(files::systemErrorText(file.errorString()));
     m_d->saved = bytes;
     syncFolder(QFileInfo(m_path).absolutePath());
 }

@@ -76,4 +76,22 @@ void LearnerStore::setClock(std::function<QDateTime()> clock)
     clockSource() = std::move(clock);
 }
 
+void LearnerStore::checkField(const QString &label, const QString &text)
+{
+    if (text.size() > kMaxFieldChars)
+        throw StoreError(QStringLiteral("Поле «%1» слишком длинное: %2 символов, а можно не больше "
+                                        "%3. Запись не сохранена.")
+                             .arg(label)
+                             .arg(text.size())
+                             .arg(kMaxFieldChars));
+}
+
+void LearnerStore::checkFields(const LearnerFields &fields)
+{
+    checkField(QStringLiteral("Имя"), fields.name);
+    checkField(QStringLiteral("Фамилия"), fields.sourname);
+    checkField(QStringLiteral("Группа"), fields.group);
+    checkField(QStringLiteral("Электронная почта"), fields.mail);
+}
+
 } // namespace learners

@@ -77,6 +77,8 @@ private slots:
     void chartLabelsStayClear_data();
     void chartLabelsStayClear();
     void commandLineForm();
+    void readsInTheBackground();
+    void bestAndLastPerTest();
 
 private:
     QTemporaryDir m_tmp;
@@ -461,4 +463,90 @@ void TestTeacherWindow::commandLineForm()
 }
 
 QTEST_MAIN(TestTeacherWindow)
+// A large folder is read off the window's thread: openFolder returns at
+// once with a progress bar shown, every report is in at the end, and a folder
+// opened while another is still read shows only its own reports.
+void TestTeacherWindow::readsInTheBackground()
+{
+    QTemporaryDir big, small;
+    const QByteArray report = fixtures::exportedReport(1);
+    for (int i = 0; i < 400; ++i)
+        QVERIFY(fixtures::writeFile(big.filePath(QStringLiteral("ученик %1.rep").arg(i)), report));
+    QVERIFY(fixtures::writeFile(small.filePath(QStringLiteral("один.rep")),
+                                fixtures::exportedReport(3)));
+
+    TeacherWindow window{CourseTopics()};
+    window.show();
+    QVERIFY(window.openFolder(big.path()));
+    QVERIFY(window.isLoading());
+    QVERIFY(teacherparts::readProgress(window)->isVisible());
+    QCOMPARE(teacherparts::readProgress(window)->maximum(), 400);
+    QVERIFY(window.waitUntilLoaded());
+    QVERIFY(!teacherparts::readProgress(window)->isVisible());
+    QCOMPARE(window.table()->reports().size(), 400);
+    QVERIFY(teacherparts::headerNote(window)->text().contains(QStringLiteral("файлов: 400")));
+
+    // Another folder chosen before the first is read: none of the first's
+    // batches may come in after it.
+    QVERIFY(window.openFolder(big.path()));
+    QVERIFY(window.openFolder(small.path()));
+    QVERIFY(window.waitUntilLoaded());
+    QTest::qWait(300);
+    QCOMPARE(window.table()->reports().size(), 1);
+    QCOMPARE(QFileInfo(window.table()->reports()[0].path).fileName(), QStringLiteral("один.rep"));
+
+    // A reload keeps the table whole while it reads.
+    QVERIFY(window.openFolder(big.path()));
+    QVERIFY(window.waitUntilLoaded());
+    window.reload();
+    QCOMPARE(window.table()->reports().size(), 400);
+    QVERIFY(window.waitUntilLoaded());
+    QCOMPARE(window.table()->reports().size(), 400);
+    QVERIFY(m_messages.isEmpty());
+}
+
+// The grid holds each learner's best and last result per test; the last is
+// the latest by date, whatever order the report lists the attempts in, and
+// reports handed in twice do not count an attempt twice.
+void TestTeacherWindow::bestAndLastPerTest()
+{
+    QTemporaryDir dir;
+    const QList<fixtures::Attempt> history{
+        {"1", "Wed Mar 09 10:00:00 2005\n", "90"},
+        {"1", "Fri Mar 11 10:00:00 2005\n", "70"},
+        {"1", "Tue Mar 08 10:00:00 2005\n", "60"},
+        {"0", "Thu Mar 10 10:00:00 2005\n", "55,5"},
+    };
+    QVERIFY(fixtures::writeFile(dir.filePath(QStringLiteral("неделя 1.rep")),
+                                fixtures::reportBytes(fixtures::reportLines(1, history.mid(0, 1)))));
+    QVERIFY(fixtures::writeFile(dir.filePath(QStringLiteral("неделя 2.rep")),
+                                fixtures::reportBytes(fixtures::reportLines(1, history))));
+    QVERIFY(fixtures::writeFile(dir.filePath(QStringLiteral("другой.rep")),
+                                fixtures::reportBytes(fixtures::reportLines(3, {history[2]}))));
+    TeacherWindow window{CourseTopics()};
+    QVERIFY(window.openFolder(dir.path()));
+    QVERIFY(window.waitUntilLoaded());
+
+    const teacher::LectureGrid *grid = window.grid();
+    QCOMPARE(grid->topics(), (QStringList{"0", "1"}));
+    QStringList cells;
+    for (const auto &learner : grid->learners()) {
+        QStringList row;
+        for (const auto &cell : learner.cells)
+            row << teacher::LectureGrid::cellText(cell) + QStringLiteral(" x%1").arg(cell.attempts);
+        cells << row.join(u'|');
+    }
+    cells.sort();
+    QCOMPARE(cells, (QStringList{" x0|60 / 60 x1", "55,5 / 55,5 x1|90 / 70 x3"}));
+
+    // Sorted by a test's column: by the best result, untaken last when descending.
+    QTableView *view = teacherparts::lectureGrid(window);
+    view->sortByColumn(3, Qt::DescendingOrder);
+    QCOMPARE(view->model()->index(0, 3).data().toString(), QStringLiteral("90 / 70"));
+    // Choosing a learner in the grid shows the sheet.
+    view->setCurrentIndex(view->model()->index(1, 0));
+    QVERIFY(!window.selectedLearner().isEmpty());
+    QVERIFY(!teacherparts::learnerSheet(window)->toPlainText().isEmpty());
+}
+
 #include "tst_teacherwindow.moc"

@@ -1,5 +1,6 @@
 #include "teacher/ClassViews.h"
 
+#include <QCollator>
 #include <QHash>
 #include <QLocale>
 #include <algorithm>
@@ -69,6 +70,17 @@ void QuestionTable::rebuild()
         q.right += s.right;
         q.learners += s.learners; // a learner is in one group
     }
+    // Test by test, then question 2 before question 10.
+    QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
+    collator.setNumericMode(true);
+    std::stable_sort(m_rows.begin(), m_rows.end(), [&](const QuestionStat &a, const QuestionStat &b) {
+        const int ta = CourseTopics::order(a.topic), tb = CourseTopics::order(b.topic);
+        if (ta != tb)
+            return ta < tb;
+        if (const int c = collator.compare(a.lecture, b.lecture))
+            return c < 0;
+        return collator.compare(a.number, b.number) < 0;
+    });
     endResetModel();
 }
 
@@ -90,8 +102,11 @@ QVariant QuestionTable::data(const QModelIndex &index, int role) const
     const double part = share(q.right, q.answered);
     if (role == Qt::DisplayRole) {
         switch (index.column()) {
-        case Test:
-            return m_topics.title(q.topic);
+        case Test: {
+            // The full title is in the tooltip: the column stays narrow.
+            const int n = q.topic.toInt();
+            return n > 0 ? QStringLiteral("Лекция %1").arg(n) : m_topics.title(q.topic);
+        }
         case Number:
             return q.lecture + u'.' + q.number;
         case Question:
@@ -124,7 +139,10 @@ QVariant QuestionTable::data(const QModelIndex &index, int role) const
         }
     } else if (role == Qt::ToolTipRole && index.column() == Question) {
         return q.question;
-    } else if (role == Qt::TextAlignmentRole && index.column() >= Learners) {
+    } else if (role == Qt::ToolTipRole && index.column() == Test) {
+        return m_topics.title(q.topic);
+    } else if (role == Qt::TextAlignmentRole && index.column() >= Learners &&
+               index.column() <= Share) {
         return int(Qt::AlignRight | Qt::AlignVCenter);
     }
     return {};

@@ -18,7 +18,8 @@ class QuestionTable : public QAbstractTableModel
 {
     Q_OBJECT
 public:
-    enum Column { Test, Number, Question, Learners, Answered, Right, Share, ColumnCount };
+    // The counts before the question's text, which takes the rest of the width.
+    enum Column { Test, Number, Learners, Answered, Right, Share, Question, ColumnCount };
     static constexpr int SortRole = Qt::UserRole + 1;
 
     explicit QuestionTable(QObject *parent = nullptr);

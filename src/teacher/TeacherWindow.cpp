@@ -407,8 +407,7 @@ QWidget *TeacherWindow::createQuestionsPage(QWidget *parent)
     m_questionOrder->setSortRole(QuestionTable::SortRole);
     m_questionView = plainTable(m_questionStack, m_questionOrder, "questionTable",
                                 QStringLiteral("Ответы на вопросы"));
-    m_questionView->horizontalHeader()->setSectionResizeMode(QuestionTable::Question,
-                                                             QHeaderView::Stretch);
+    m_questionView->horizontalHeader()->setStretchLastSection(true);
     m_questionStack->addWidget(m_questionHint);
     m_questionStack->addWidget(m_questionView);
     return m_questionStack;

@@ -242,7 +242,7 @@ void TfrmMain::layoutControls()
 namespace {
 // Narrower than this, text beside the movie panel is no longer readable;
 // the page then goes below the panel instead.
-constexpr int kMinTextBeside = 200;
+constexpr int kMinTextBeside = 360;
 constexpr int kPanelGap = 4;
 } // namespace
 

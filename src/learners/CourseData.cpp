@@ -463,7 +463,8 @@ void CourseData::addTestResult(int learnerPosition, const QString &topic, int pe
     });
 }
 
-void CourseData::addBookmark(int learnerPosition, int page, int increment, const QString &section)
+void CourseData::addBookmark(int learnerPosition, int page, int increment, const QString &section,
+                             int anchor)
 {
     applyChange([&] {
         pugi::xml_node record = append(bookmarksOf(*this, learnerPosition), "one");
@@ -474,6 +475,8 @@ void CourseData::addBookmark(int learnerPosition, int page, int increment, const
         // see the record they know.
         if (!section.isEmpty())
             append(record, "section", section);
+        if (anchor >= 0)
+            append(record, "anchor", QString::number(anchor));
     });
 }
 
@@ -543,19 +546,34 @@ CourseData::Place CourseData::place(int learnerPosition) const
     p.page = optionalInt(node, "page", -1);
     p.increment = std::clamp(optionalInt(node, "increment", 0), 0, 100);
     p.section = optionalValue(node, "section");
+    p.anchor = std::max(-1, optionalInt(node, "anchor", -1));
     return p;
+}
+
+QVector<int> CourseData::bookmarkAnchors(int learnerPosition) const
+{
+    QVector<int> anchors;
+    for (pugi::xml_node n = bookmarksOf(*this, learnerPosition).first_child(); n; n = n.next_sibling())
+        anchors.append(std::max(-1, optionalInt(n, "anchor", -1)));
+    return anchors;
 }
 
 void CourseData::setPlace(int learnerPosition, const Place &p)
 {
     const Place was = place(learnerPosition);
-    if (was.page == p.page && was.increment == p.increment && was.section == p.section)
+    if (was.page == p.page && was.increment == p.increment && was.section == p.section &&
+        was.anchor == std::max(-1, p.anchor))
         return;
     applyChange([&] {
-        const pugi::xml_node node = child(learner(*this, learnerPosition), "place");
+        pugi::xml_node node = child(learner(*this, learnerPosition), "place");
         setField(node, "page", QString::number(p.page));
         setField(node, "increment", QString::number(std::clamp(p.increment, 0, 100)));
         setField(node, "section", p.section);
+        // Older copies read the three fields above by name and skip this one.
+        if (p.anchor >= 0)
+            setField(node, "anchor", QString::number(p.anchor));
+        else if (const pugi::xml_node anchor = node.child("anchor"))
+            node.remove_child(anchor);
     });
 }
 

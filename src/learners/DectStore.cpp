@@ -132,6 +132,17 @@ void DectStore::addBookmark(LearnerId learner, int page, int increment, const QS
     m_data.addBookmark(positionOf(learner), page, increment, section);
 }
 
+void DectStore::addBookmarkAt(LearnerId learner, const Bookmark &bookmark)
+{
+    m_data.addBookmark(positionOf(learner), bookmark.page, bookmark.increment, bookmark.section,
+                       bookmark.anchor);
+}
+
+QVector<int> DectStore::bookmarkAnchors(LearnerId learner) const
+{
+    return m_data.bookmarkAnchors(positionOf(learner));
+}
+
 void DectStore::deleteBookmark(LearnerId learner, int index)
 {
     m_data.deleteBookmark(positionOf(learner), index);

@@ -24,6 +24,16 @@ QVector<LearnerEntry> LearnerStore::learners() const
     return list;
 }
 
+void LearnerStore::addBookmarkAt(LearnerId learner, const Bookmark &bookmark)
+{
+    addBookmark(learner, bookmark.page, bookmark.increment, bookmark.section);
+}
+
+QVector<int> LearnerStore::bookmarkAnchors(LearnerId) const
+{
+    return {};
+}
+
 QVector<Bookmark> LearnerStore::bookmarks(LearnerId learner) const
 {
     QVector<Bookmark> list;
@@ -34,6 +44,9 @@ QVector<Bookmark> LearnerStore::bookmarks(LearnerId learner) const
             list.last().increment = increment;
         },
         [&](const QString &section) { list.last().section = section; });
+    const QVector<int> anchors = bookmarkAnchors(learner);
+    for (qsizetype i = 0; i < list.size() && i < anchors.size(); ++i)
+        list[i].anchor = anchors[i];
     return list;
 }
 

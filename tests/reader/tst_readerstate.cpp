@@ -162,14 +162,14 @@ void TestReaderState::readingFontSetsTheHeadingsAndIsKeptAsChosen()
     QCOMPARE(normal.color, QColor(0x80, 0, 0));
     QCOMPARE(sheetSize(state, rvs::tsHeading), 26);
     QCOMPARE(sheetSize(state, rvs::tsSubheading), 20);
-    QCOMPARE(sheetSize(state, rvs::tsJumpArial), 16);
+    QCOMPARE(sheetSize(state, rvs::tsJumpArial), 18);
     // The heading keeps its own face and colour.
     QCOMPARE(state.readingStyle().TextStyles(rvs::tsHeading).color, QColor(0, 0, 0xFF));
 
     // Back to the start sizes; the face stays.
     state.restoreDefaultSizes();
     QCOMPARE(sheetSize(state, rvs::tsNormal), 10);
-    QCOMPARE(sheetSize(state, rvs::tsJumpArial), 10);
+    QCOMPARE(sheetSize(state, rvs::tsJumpArial), 12);
     QVERIFY(state.readingStyle().TextStyles(rvs::tsNormal).bold);
     QCOMPARE(changed.count(), 2);
 }
@@ -277,7 +277,9 @@ void TestReaderState::storedRoundTripGivesTheSameSheet()
 void TestReaderState::aLearnerWithoutAFontGetsTheSheetsOwn()
 {
     ReaderState state(kNoFile);
-    const TRVStyle start(TRVStyle::Sheet::Reader);
+    // The sheet as the program starts it: the link styles sized by the zoom.
+    const ReaderState fresh(kNoFile);
+    const TRVStyle &start = fresh.readingStyle();
     Stored first;
     first.fontFamily = QStringLiteral("Liberation Serif");
     first.fontSize = 18;

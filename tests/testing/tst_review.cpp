@@ -2,6 +2,7 @@
 // repetition of mistakes, the section list, and the review window with its
 // links into the lectures.
 #include "common/ReaderParts.h"
+#include "common/Clicks.h"
 #include "common/CourseFolder.h"
 #include "common/TestWindowParts.h"
 #include "common/ReviewParts.h"
@@ -24,7 +25,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QStyleHints>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -79,6 +82,7 @@ private slots:
     void sectionList();
     void reviewListsTheRunAndLeadsToTheSection();
     void mistakesAgainAreNotStored();
+    void doubleClickOnCloseStaysOffTheHomeScreen();
 
 private:
     testsupport::CourseFolder m_course;
@@ -89,6 +93,8 @@ private:
     int m_reviewShown = 0;
     // What to do in each showing of the test window, in turn.
     QList<std::function<void()>> m_inTest;
+    // What to do in each showing of the home screen, before it is closed.
+    QList<std::function<void()>> m_inHome;
 };
 
 void TestReview::initTestCase()
@@ -102,6 +108,8 @@ void TestReview::initTestCase()
     connect(&m_watch, &QTimer::timeout, this, [this] {
         if (frmIntro && frmIntro->isShowingModal()) {
             ++m_homeShown;
+            if (!m_inHome.isEmpty())
+                m_inHome.takeFirst()();
             frmIntro->closeScreen();
         }
         if (frmTest && frmTest->isShowingModal() && frmTest->isVisible() && !m_inTest.isEmpty()) {
@@ -141,6 +149,7 @@ void TestReview::init()
     m_reviewShown = 0;
     m_inReview.clear();
     m_inTest.clear();
+    m_inHome.clear();
     m_course.catchMessages();
     m_watch.start();
 }
@@ -341,6 +350,64 @@ void TestReview::mistakesAgainAreNotStored()
     QCOMPARE(stored.testRecords(0)[0].right, QStringLiteral("57"));
     // Closing the review leads home as a test always did.
     QCOMPARE(m_homeShown, 1);
+}
+
+namespace {
+
+// Counts the presses that reach a widget.
+class PressCounter : public QObject
+{
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+            ++presses;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+// A double click on the review's "Закрыть": the first click closes it, the
+// second lands on the home screen that comes up (where "Выход" may lie) and
+// must do nothing there. A click after the double-click interval does reach it.
+void TestReview::doubleClickOnCloseStaysOffTheHomeScreen()
+{
+    frmMain->ShowTestTopics();
+    int t0 = 0;
+    int early = -1, late = -1;
+    m_inReview << [&] {
+        t0 = testsupport::nextClickTime();
+        QPushButton *close = parts::review::btnClose();
+        testsupport::clickAt(frmReview->windowHandle(), close->mapTo(frmReview, close->rect().center()), t0);
+    };
+    m_inHome << [&] {
+        QWidget *home = frmIntro;
+        const QPoint at = home->rect().center();
+        QWidget *target = home->childAt(at) ? home->childAt(at) : home;
+        PressCounter counter;
+        target->installEventFilter(&counter);
+        home->winId();
+        testsupport::clickAt(home->windowHandle(), at, t0 + 150);
+        early = counter.presses;
+        testsupport::clickAt(home->windowHandle(), at,
+                             t0 + 200 + 2 * QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        late = counter.presses;
+        target->removeEventFilter(&counter);
+    };
+    m_inTest << [] {
+        for (const QString &given : kGiven)
+            answer(given);
+    };
+    frmMain->RichView1Jump(1);
+    QCOMPARE(m_reviewShown, 1);
+    QCOMPARE(m_homeShown, 1);
+    QCOMPARE(early, 0);
+    QCOMPARE(late, 1);
+    QVERIFY(!frmMain->isClosing());
 }
 
 QTEST_MAIN(TestReview)

@@ -1,3 +1,4 @@
+#include "common/Clicks.h"
 #include "common/CourseFolder.h"
 #include "common/TestWindowParts.h"
 #include "common/ReaderParts.h"
@@ -60,19 +61,6 @@ void tick(const QString &pattern)
         else
             QTest::keyClick(boxes[i], Qt::Key_Space);
     }
-}
-
-// A click as the window system delivers it, at a time of its own: the
-// press and release 20 ms apart.
-void clickAt(QWindow *window, const QPoint &at, int timestamp)
-{
-    const QPointF global = window->mapToGlobal(at);
-    qt_handleMouseEvent(window, at, global, Qt::LeftButton, Qt::LeftButton, QEvent::MouseButtonPress,
-                        {}, timestamp);
-    qt_handleMouseEvent(window, at, global, Qt::NoButton, Qt::LeftButton, QEvent::MouseButtonRelease,
-                        {}, timestamp + 20);
-    QTest::lastMouseTimestamp = std::max(QTest::lastMouseTimestamp, timestamp + 20);
-    QCoreApplication::processEvents();
 }
 
 // A key as a keyboard layout gives it: its code and its text.
@@ -438,15 +426,15 @@ void TestTestWindow::onePressAnswersOneQuestion()
         tick("10000");
         QWindow *window = frmTest->windowHandle();
         const QPoint at = parts::test::Button1()->mapTo(frmTest, parts::test::Button1()->rect().center());
-        const int t0 = QTest::lastMouseTimestamp + 1000;
+        const int t0 = testsupport::nextClickTime();
         if (burst == u"double") {
             // As the window system delivers it: press, release, then a
             // press that Qt also makes a double click.
             QTest::mouseDClick(window, Qt::LeftButton, {}, at);
         } else if (burst == u"triple") {
-            clickAt(window, at, t0);
-            clickAt(window, at, t0 + 120);
-            clickAt(window, at, t0 + 240);
+            testsupport::clickAt(window, at, t0);
+            testsupport::clickAt(window, at, t0 + 120);
+            testsupport::clickAt(window, at, t0 + 240);
         } else {
             QWidget *box = frmTest->focusWidget();
             for (int i = 0; i < 12; ++i) {
@@ -459,7 +447,7 @@ void TestTestWindow::onePressAnswersOneQuestion()
         shownAfter = itemText(1);
         answeredAfterBurst = frmTest->Run.AnsweredCount;
         // A deliberate click, well after the interval.
-        clickAt(window, at, t0 + 240 + 2 * QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        testsupport::clickAt(window, at, t0 + 240 + 2 * QGuiApplication::styleHints()->mouseDoubleClickInterval());
         answeredAfterPause = frmTest->Run.AnsweredCount;
         if (frmTest->isShowingModal())
             frmTest->closeScreen();

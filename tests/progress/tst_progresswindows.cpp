@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QAbstractFileIconProvider>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -369,7 +370,7 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
                                         .arg(path("отчет.rep"))});
     // The learner is told where the file went.
     QCOMPARE(m_course.messages,
-             QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("отчет.rep")});
+             QStringList{QStringLiteral("Отчёт сохранён в файл:\n") + path("отчет.rep")});
 
     QByteArray raw;
     const QStringList coded = reportFileLines(path("отчет.rep"), &raw);
@@ -412,7 +413,11 @@ void TestProgressWindows::reportDialogSettingsAndCurrentDirectory()
     TfrmOtcher::setSaveDialogHook([&](QFileDialog &dlg) {
         ++asked;
         [&] {
-            QCOMPARE(dlg.windowTitle(), QStringLiteral("Сохранение отчета"));
+            QCOMPARE(dlg.windowTitle(), QStringLiteral("Сохранение отчёта"));
+            // Kinds of files in Russian, as the rest of the dialog.
+            QVERIFY(dlg.iconProvider());
+            QCOMPARE(dlg.iconProvider()->type(QFileInfo(QDir::tempPath())), QStringLiteral("Папка"));
+            QCOMPARE(dlg.iconProvider()->type(QFileInfo(QStringLiteral("x.rep"))), QStringLiteral("Файл rep"));
             QCOMPARE(dlg.nameFilters(), QStringList{QStringLiteral("*.rep")});
             QCOMPARE(dlg.acceptMode(), QFileDialog::AcceptSave);
             QVERIFY(dlg.testOption(QFileDialog::DontConfirmOverwrite));
@@ -543,7 +548,7 @@ void TestProgressWindows::reportWithUnreadableRecordKeepsItsFirstLines()
     QCOMPARE(core::DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
     QCOMPARE(core::DecodeLine(coded[12]), QString(22, u'~'));
     QCOMPARE(m_course.messages,
-             QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("vera.rep")});
+             QStringList{QStringLiteral("Отчёт сохранён в файл:\n") + path("vera.rep")});
 }
 
 void TestProgressWindows::reportWriteFailureIsTold()
@@ -564,8 +569,8 @@ void TestProgressWindows::reportWriteFailureIsTold()
         const ModalRun run = runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
         QVERIFY2(run.openAfter, qPrintable(target));
         QCOMPARE(m_course.messages.size(), 1);
-        QVERIFY(m_course.messages[0].startsWith(QStringLiteral("Не удалось сохранить отчет: ")));
-        QVERIFY(m_course.messages[0].size() > QStringLiteral("Не удалось сохранить отчет: ").size());
+        QVERIFY(m_course.messages[0].startsWith(QStringLiteral("Не удалось сохранить отчёт: ")));
+        QVERIFY(m_course.messages[0].size() > QStringLiteral("Не удалось сохранить отчёт: ").size());
     }
     QVERIFY(QFileInfo(path("taken.rep")).isDir());
     QVERIFY(!QFile::exists(path("no-such-folder")));

@@ -1,6 +1,7 @@
 #include "ui/ModalScreen.h"
 
 #include "ui/Dialogs.h"
+#include "ui/PressGuard.h"
 
 #include <QKeyEvent>
 
@@ -8,7 +9,13 @@ namespace ui {
 
 bool ModalScreen::s_programEnding = false;
 
-ModalScreen::ModalScreen(QWidget *parent) : QDialog(parent) { setModal(true); }
+ModalScreen::ModalScreen(QWidget *parent) : QDialog(parent)
+{
+    setModal(true);
+    // Every screen: a held Enter or the rest of a double click must not act
+    // on the screen that has just come up.
+    PressGuard::install();
+}
 
 void ModalScreen::showModal()
 {

@@ -3,6 +3,7 @@
 // once asked; a server that is down at start is named, and the course is
 // then read only.
 
+#include "common/SignInParts.h"
 #include "LabServer.h"
 #include "app/WindowSet.h"
 #include "lab/LabStore.h"
@@ -54,8 +55,8 @@ QStringList entries(QComboBox *box)
 
 void press(const QString &command)
 {
-    QSignalSpy handled(frmLogin->Flash, &movie::MovieControl::fsCommand);
-    QVERIFY2(frmLogin->Flash->click(command), qPrintable(command));
+    QSignalSpy handled(parts::login::Flash(), &movie::MovieControl::fsCommand);
+    QVERIFY2(parts::login::Flash()->click(command), qPrintable(command));
     QTRY_COMPARE(handled.count(), 1);
 }
 
@@ -124,9 +125,9 @@ private slots:
         });
         OnShow signIn(frmLogin, [&] {
             [&] {
-                QCOMPARE(entries(frmLogin->LBNames),
+                QCOMPARE(entries(parts::login::LBNames()),
                          (QStringList{"Иван (Петров, 9А)", "Иван (Сидоров, 9Б)", "Мария"}));
-                frmLogin->LBNames->setCurrentIndex(2);
+                parts::login::LBNames()->setCurrentIndex(2);
                 m_answer = false;
                 press("Enter");
                 QCOMPARE(m_questions.size(), 1);

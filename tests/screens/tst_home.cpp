@@ -1,3 +1,4 @@
+#include "common/HomeParts.h"
 #include "common/ReaderParts.h"
 #include "common/CourseFolder.h"
 #include "ui/Dialogs.h"
@@ -130,20 +131,20 @@ void TestHome::desktopCheck()
     QCOMPARE(frmMain->isClosing(), messages > 0);
     // (width - 800) / 2 truncates toward zero, also below 800.
     const QPoint expected((desktop.width() - 800) / 2, (desktop.height() - 600) / 2);
-    QCOMPARE(frmIntro->Flash->pos(), expected);
+    QCOMPARE(parts::home::Flash()->pos(), expected);
 }
 
 void TestHome::everyShowingReloadsMoviesAndPushesHome()
 {
     whileHomeIsUp([] {
-        QCOMPARE(frmIntro->Flash->movie(), movie::MovieControl::moviePath("Main"));
+        QCOMPARE(parts::home::Flash()->movie(), movie::MovieControl::moviePath("Main"));
         QCOMPARE(parts::FlashButtons()->movie(), movie::MovieControl::moviePath("buttons"));
-        frmIntro->Flash->GotoFrame(3);
+        parts::home::Flash()->GotoFrame(3);
     });
     QCOMPARE(homeRecords(), 1);
     whileHomeIsUp([] {
         // A fresh scene, from its start.
-        QCOMPARE(frmIntro->Flash->rootItem()->property("frame").toInt(), 0);
+        QCOMPARE(parts::home::Flash()->rootItem()->property("frame").toInt(), 0);
     });
     QCOMPARE(homeRecords(), 2);
 }
@@ -170,7 +171,7 @@ void TestHome::readerCommandsCloseTheHomeScreen()
     frmMain->state().setTopicMode(command != "DoContent");
     bool closedByCommand = false;
     whileHomeIsUp([&] {
-        frmIntro->Flash->click(command);
+        parts::home::Flash()->click(command);
         QTRY_VERIFY(!frmIntro->isVisible());
         closedByCommand = true;
     });
@@ -203,7 +204,7 @@ void TestHome::unknownCommandsDoNothing()
 void TestHome::subScreenReturnsWithoutReload()
 {
     whileHomeIsUp([] {
-        QQuickItem *scene = frmIntro->Flash->rootItem();
+        QQuickItem *scene = parts::home::Flash()->rootItem();
         QTimer::singleShot(0, frmStat, [] {
             QTRY_VERIFY(frmStat->isShowingModal());
             frmStat->closeScreen();
@@ -211,7 +212,7 @@ void TestHome::subScreenReturnsWithoutReload()
         frmIntro->FlashFSCommand("DoStat", "");
         // Back on the home screen: same scene, nothing pushed.
         QVERIFY(frmIntro->isShowingModal());
-        QCOMPARE(frmIntro->Flash->rootItem(), scene);
+        QCOMPARE(parts::home::Flash()->rootItem(), scene);
         QCOMPARE(homeRecords(), 1);
     });
 }
@@ -266,7 +267,7 @@ void TestHome::altF4EndsTheProgram()
     QFETCH(bool, ends);
     whileHomeIsUp([&] {
         // The key goes to the movie; the window sees it first.
-        QTest::keyClick(frmIntro->Flash, Qt::Key_F4, Qt::KeyboardModifiers(modifiers));
+        QTest::keyClick(parts::home::Flash(), Qt::Key_F4, Qt::KeyboardModifiers(modifiers));
     });
     QCOMPARE(frmMain->isClosing(), ends);
 }

@@ -1,4 +1,5 @@
 #include "common/HomeParts.h"
+#include "lab/LabStore.h"
 #include "common/ReaderParts.h"
 #include "common/CourseFolder.h"
 #include "ui/Dialogs.h"
@@ -64,6 +65,7 @@ private slots:
     void altF4EndsTheProgram();
     void windowManagerCloseEndsTheProgram();
     void qtSpeaksRussian();
+    void seatLineOnlyOnALabSeat();
 
 private:
     std::unique_ptr<testsupport::CourseFolder> m_course;
@@ -295,6 +297,29 @@ void TestHome::qtSpeaksRussian()
                  qPrintable(box.button(b)->text()));
     QVERIFY(russian("QFileDialog", "File &name:"));
     QVERIFY(russian("QSaveFile", "Filename refers to a directory"));
+}
+
+// A lab seat says, quietly, where its records are; a single computer says
+// nothing. «Сменить ученика» is there either way.
+void TestHome::seatLineOnlyOnALabSeat()
+{
+    const auto seatLine = [] {
+        return qobject_cast<QQuickItem *>(parts::home::Flash()->findControl("seatText"));
+    };
+    whileHomeIsUp([&] {
+        QVERIFY(parts::home::Flash()->GetVariable("seatText").isEmpty());
+        QVERIFY(seatLine() && !seatLine()->isVisible());
+        QVERIFY(parts::home::Flash()->findControl("DoChangeUser"));
+    });
+    lab::ConnectionSettings lab;
+    lab.host = QStringLiteral("school");
+    lab.database = QStringLiteral("tarvel");
+    lab.className = QStringLiteral("7Б");
+    frmMain->state().setLearnerStore(std::make_unique<lab::LabStore>(lab));
+    whileHomeIsUp([&] {
+        QCOMPARE(parts::home::Flash()->GetVariable("seatText"), QStringLiteral("Класс 7Б, сервер school"));
+        QVERIFY(seatLine() && seatLine()->isVisible());
+    });
 }
 
 QTEST_MAIN(TestHome)

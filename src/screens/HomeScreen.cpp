@@ -85,12 +85,12 @@ void TfrmIntro::FormActivate()
         m_reader.closeProgram();
     // Centred on the desktop; where a panel leaves less room than the movie
     // needs, the movie is scaled down into the work area instead of cut.
-    QRect movie(QPoint((width - 800) / 2, (height - 600) / 2), kMovieSize);
-    if (!rect().contains(movie)) {
+    QRect place(QPoint((width - 800) / 2, (height - 600) / 2), kMovieSize);
+    if (failing == 0 && !rect().contains(place)) {
         const QSize fit = kMovieSize.scaled(size().boundedTo(kMovieSize), Qt::KeepAspectRatio);
-        movie = QRect(QPoint((this->width() - fit.width()) / 2, (this->height() - fit.height()) / 2), fit);
+        place = QRect(QPoint((this->width() - fit.width()) / 2, (this->height() - fit.height()) / 2), fit);
     }
-    Flash->setGeometry(movie);
+    Flash->setGeometry(place);
     Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("Main")));
     showLearnerState();
     if (!m_keyPreview) {

@@ -15,6 +15,9 @@
 #include <QQuickItem>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 // Frames of the login movie the program sends it to.
 constexpr int kFrameNoLearner = 41;

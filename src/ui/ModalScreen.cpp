@@ -16,17 +16,18 @@ std::function<QRect()> g_desktopSource;
 
 // A decorated window's frame is known only once the window manager has
 // framed it; until then, room for a usual title bar and border.
-QMargins frameOf(const QWidget *window)
+QMargins frameOf(QWidget *window)
 {
     if (window->windowFlags() & Qt::FramelessWindowHint)
         return {};
+    // Some platforms know the frame as soon as the window exists.
+    if (!window->windowHandle())
+        window->winId();
     if (const QWindow *handle = window->windowHandle()) {
         const QMargins known = handle->frameMargins();
         if (!known.isNull())
             return known;
     }
-    if (QGuiApplication::platformName() == QLatin1String("offscreen"))
-        return {};
     return {4, 30, 4, 4};
 }
 } // namespace
@@ -59,11 +60,11 @@ void ModalScreen::keepOnScreen()
         else
             fitInto(fit);
     }
-    // The designed place where the whole frame fits; otherwise centred, and
-    // never with the title bar above the top edge or past the left one.
-    // A window's pos() and move() count its frame.
+    // The designed place where the whole frame fits; otherwise, or without
+    // a designed place, centred, and never with the title bar above the top
+    // edge or past the left one. A window's pos() and move() count its frame.
     QRect outer(pos(), size().grownBy(frame));
-    if (!area.contains(outer)) {
+    if (!testAttribute(Qt::WA_Moved) || !area.contains(outer)) {
         outer.moveCenter(area.center());
         outer.moveLeft(std::max(area.left(), std::min(outer.left(), area.right() - outer.width() + 1)));
         outer.moveTop(std::max(area.top(), std::min(outer.top(), area.bottom() - outer.height() + 1)));

@@ -3,6 +3,7 @@
 #include "common/ReaderParts.h"
 #include "common/CourseFolder.h"
 #include "ui/Dialogs.h"
+#include "ui/ModalScreen.h"
 #include "app/Startup.h"
 #include "app/WindowSet.h"
 #include "screens/HomeScreen.h"
@@ -103,6 +104,7 @@ void TestHome::cleanup()
 {
     destroyWindowSet();
     TfrmIntro::setDesktopSizeSource({});
+    ui::ModalScreen::setAvailableDesktopSource({});
     TfrmIntro::setProgramStarter({});
     m_course.reset();
 }
@@ -123,6 +125,7 @@ void TestHome::desktopCheck()
     QFETCH(QSize, desktop);
     QFETCH(int, messages);
     TfrmIntro::setDesktopSizeSource([desktop] { return desktop; });
+    ui::ModalScreen::setAvailableDesktopSource([desktop] { return QRect(QPoint(0, 0), desktop); });
     whileHomeIsUp([] {});
     QCOMPARE(m_messages.size(), messages);
     for (const QString &text : m_messages)

@@ -11,6 +11,7 @@
 #include <QSaveFile>
 
 #include <cerrno>
+#include <cstdio>
 #include <algorithm>
 #include <cstring>
 
@@ -49,6 +50,39 @@ QString readFailure(const QString &fileName, const QString &reason)
     return QStringLiteral("Не удалось прочитать данные учеников (%1): %2")
         .arg(fileLabel(fileName), reason);
 }
+
+// The parser's finding in the learner's words; pugixml's own (English) text
+// goes to standard error for whoever looks after the course.
+QString parseProblem(pugi::xml_parse_status status)
+{
+    switch (status) {
+    case pugi::status_out_of_memory:
+        return QStringLiteral("не хватило памяти");
+    case pugi::status_unrecognized_tag:
+    case pugi::status_bad_start_element:
+        return QStringLiteral("испорчен открывающий тег элемента");
+    case pugi::status_bad_end_element:
+        return QStringLiteral("испорчен закрывающий тег элемента");
+    case pugi::status_end_element_mismatch:
+        return QStringLiteral("закрывающий тег не соответствует открывающему");
+    case pugi::status_bad_attribute:
+        return QStringLiteral("испорчен атрибут элемента");
+    case pugi::status_bad_comment:
+        return QStringLiteral("испорчен комментарий");
+    case pugi::status_bad_cdata:
+        return QStringLiteral("испорчен раздел CDATA");
+    case pugi::status_bad_pi:
+    case pugi::status_bad_doctype:
+        return QStringLiteral("испорчено объявление или инструкция обработки");
+    case pugi::status_bad_pcdata:
+        return QStringLiteral("испорчен текст элемента");
+    case pugi::status_no_document_element:
+        return QStringLiteral("в файле нет ни одного элемента");
+    default:
+        return QStringLiteral("файл не является правильным документом XML");
+    }
+}
+
 
 QString nodeLabel(pugi::xml_node node)
 {
@@ -179,10 +213,13 @@ void CourseData::LoadCourseData()
         doc.reset();
         const qsizetype offset = qBound<qsizetype>(0, qsizetype(result.offset), utf8.size());
         const qsizetype line = utf8.left(offset).count('\n') + 1;
+        std::fprintf(stderr, "tarvel: %s:%lld: %s\n", qUtf8Printable(path), qint64(line),
+                     result.description());
+        std::fflush(stderr);
         throw CourseDataError(readFailure(
             m_fileName, QStringLiteral("ошибка разметки XML в строке %1: %2")
                             .arg(line)
-                            .arg(QString::fromUtf8(result.description()))));
+                            .arg(parseProblem(result.status))));
     }
     if (scan.charRefs)
         normalizeReferencedText(doc);
@@ -367,21 +404,55 @@ pugi::xml_node learners::dom::learnerList(const CourseData &data)
     return childAt(documentElement(data), 2);
 }
 
+namespace {
+// A comment or processing instruction in the learner list is a note left by
+// whoever edited the file, not a learner: it is kept in the file and passed
+// over when the learners are counted, read and found by position.
+bool isRecord(pugi::xml_node n)
+{
+    return n.type() != pugi::node_comment && n.type() != pugi::node_pi;
+}
+
+pugi::xml_node firstRecord(pugi::xml_node list)
+{
+    pugi::xml_node n = list.first_child();
+    while (n && !isRecord(n))
+        n = n.next_sibling();
+    return n;
+}
+
+pugi::xml_node nextRecord(pugi::xml_node n)
+{
+    n = n.next_sibling();
+    while (n && !isRecord(n))
+        n = n.next_sibling();
+    return n;
+}
+} // namespace
+
 pugi::xml_node learners::dom::learner(const CourseData &data, int position)
 {
-    return childAt(learnerList(data), position);
+    const pugi::xml_node list = learnerList(data);
+    int i = 0;
+    for (pugi::xml_node n = firstRecord(list); n && position >= 0; n = nextRecord(n), ++i)
+        if (i == position)
+            return n;
+    throw CourseDataError(QStringLiteral("Данные учеников повреждены: в %1 нет ученика номер %2")
+                              .arg(nodeLabel(list), QString::number(position)));
 }
 
 int CourseData::learnerCount() const
 {
-    return childCount(learnerList(*this));
+    int count = 0;
+    for (pugi::xml_node n = firstRecord(learnerList(*this)); n; n = nextRecord(n))
+        ++count;
+    return count;
 }
 
 QStringList CourseData::learnerNames() const
 {
     QStringList names;
-    for (pugi::xml_node n = learnerList(*this).first_child(); n; n = n.next_sibling())
-        names.append(value(child(n, "name")));
+    readLearnerNames([&](const QString &name) { names.append(name); });
     return names;
 }
 
@@ -439,7 +510,7 @@ void CourseData::changeLearner(int position, const QString &name, const QString 
 
 void CourseData::deleteLearner(int position)
 {
-    applyChange([&] { removeChildAt(learnerList(*this), position); });
+    applyChange([&] { learnerList(*this).remove_child(learner(*this, position)); });
 }
 
 pugi::xml_node learners::dom::testsOf(const CourseData &data, int learnerPosition)
@@ -692,8 +763,21 @@ void CourseData::readLectures(const std::function<void(const Lecture &)> &sink,
 
 void CourseData::readLearnerNames(const std::function<void(const QString &)> &sink) const
 {
-    for (pugi::xml_node n = learnerList(*this).first_child(); n; n = n.next_sibling())
+    for (pugi::xml_node n = firstRecord(learnerList(*this)); n; n = nextRecord(n))
         sink(value(child(n, "name")));
+}
+
+void CourseData::readLearnerEntries(
+    const std::function<void(const QString &, const QString &, const QString &)> &sink) const
+{
+    // Surname and group only tell namesakes apart: one that is missing or
+    // damaged reads as empty and is neither added nor reported.
+    const auto optional = [](pugi::xml_node record, const char *name) {
+        const pugi::xml_node e = record.child(name);
+        return e && holdsValue(e) ? QString::fromUtf8(e.first_child().value()) : QString();
+    };
+    for (pugi::xml_node n = firstRecord(learnerList(*this)); n; n = nextRecord(n))
+        sink(value(child(n, "name")), optional(n, "sourname"), optional(n, "group"));
 }
 
 void CourseData::readLearnerRecord(

@@ -61,8 +61,8 @@ void DectStore::readLearners(const std::function<void(const LearnerEntry &)> &si
 {
     const QVector<qint64> list = ids();
     int position = 0;
-    m_data.readLearnerNames([&](const QString &name) {
-        sink(LearnerEntry{LearnerId(list.value(position++)), name, QString(), QString()});
+    m_data.readLearnerEntries([&](const QString &name, const QString &sourname, const QString &group) {
+        sink(LearnerEntry{LearnerId(list.value(position++)), name, sourname, group});
     });
 }
 

@@ -50,6 +50,11 @@ QVector<Bookmark> LearnerStore::bookmarks(LearnerId learner) const
     return list;
 }
 
+QString LearnerStore::sharedLocation() const
+{
+    return QString();
+}
+
 QString LearnerStore::unknownName()
 {
     return QStringLiteral("неизвестен");

@@ -217,6 +217,11 @@ public:
     // Does nothing when the preferences are unchanged.
     virtual void setPreferences(LearnerId learner, const Preferences &prefs) = 0;
 
+    // Where the records are kept when many seats share them, as the learner
+    // is told ("Класс 7Б, сервер school"); empty for a store of this
+    // computer alone.
+    virtual QString sharedLocation() const;
+
     // The first name stored when the learner left it empty.
     static QString unknownName();
     // "Лекция 3": a bookmark's title.

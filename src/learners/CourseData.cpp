@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -231,6 +232,12 @@ void CourseData::LoadCourseData()
 QByteArray CourseData::serialize() const
 {
     ByteWriter writer;
+    // The buffer of the save before, emptied but not freed (the document is
+    // written into memory already faulted in); no one else may hold it.
+    if (!m_d->spare.isDetached())
+        m_d->spare = QByteArray();
+    writer.bytes.swap(m_d->spare);
+    writer.bytes.resize(0);
     // Room for the document as last written: a large one is not copied over
     // and over as the buffer grows.
     writer.bytes.reserve(m_serializedSize + 4096);
@@ -292,7 +299,8 @@ void CourseData::SaveCourseData()
     }
     if (!file.commit())
         throw failed(files::systemErrorText(file.errorString()));
-    m_d->saved = bytes;
+    // What was saved before becomes the next save's buffer.
+    m_d->spare = std::exchange(m_d->saved, bytes);
     syncFolder(QFileInfo(m_path).absolutePath());
 }
 

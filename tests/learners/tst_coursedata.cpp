@@ -75,6 +75,7 @@ private slots:
     void encodingsRoundTrip();
     void failedSaveKeepsOldFile_data();
     void failedSaveKeepsOldFile();
+    void savesInARowWriteWholeDocuments();
     void referencedWhitespaceIsNoNode();
     void unwritableTextKeepsOldFile();
     void fifoIsRefusedUnopened();
@@ -586,6 +587,37 @@ void TestCourseData::failedSaveKeepsOldFile()
         m_data->registerLearner("Олег", "", "", ""); // and the next save succeeds
         QVERIFY(readBytes(m_path).contains("Олег"));
     }
+}
+
+// Each save writes into the buffer of the one before: a document that grows
+// and shrinks between saves is written whole every time, nothing of an
+// earlier, longer save left at its end, and a failed change still goes back
+// to the file as last written.
+void TestCourseData::savesInARowWriteWholeDocuments()
+{
+    loadFrom("<d><first/><c><l/></c><users/></d>");
+    const auto fileMatches = [&] {
+        learners::CourseData reread(m_path);
+        reread.LoadCourseData();
+        QCOMPARE(reread.learnerNames(), m_data->learnerNames());
+        QCOMPARE(readBytes(m_path), m_data->serialize());
+    };
+    const QString longName(5000, QChar(u'ж'));
+    m_data->registerLearner(longName, "", "", "");
+    fileMatches();
+    m_data->registerLearner("Второй", "", "", "");
+    fileMatches();
+    m_data->deleteLearner(0);
+    fileMatches();
+    m_data->addBookmark(0, 3);
+    fileMatches();
+    // A control character is refused by the save; memory goes back to the file.
+    QVERIFY_THROWS_EXCEPTION(learners::CourseDataError,
+                             m_data->registerLearner(QStringLiteral("А\x02"), "", "", ""));
+    fileMatches();
+    QCOMPARE(m_data->learnerNames(), QStringList{"Второй"});
+    m_data->changeLearner(0, longName, "", "", "");
+    fileMatches();
 }
 
 // Text from references reads as the next start would read what a save

@@ -84,7 +84,6 @@ QString parseProblem(pugi::xml_parse_status status)
     }
 }
 
-
 QString nodeLabel(pugi::xml_node node)
 {
     if (node.type() == pugi::node_element)

@@ -14,9 +14,9 @@ namespace teacher {
 
 namespace {
 
-// Rows appear this often while a folder is read: often enough to look
-// alive, seldom enough that rebuilding the table costs little.
-constexpr int kBatchMs = 150;
+// The first rows appear soon; each later batch waits twice as long, so that
+// a large folder rebuilds the table a handful of times, not once per file.
+constexpr int kFirstBatchMs = 100;
 
 void registerTypes()
 {
@@ -87,14 +87,16 @@ void FolderReader::start(const QStringList &files)
         QVector<Report> batch;
         QElapsedTimer clock;
         clock.start();
+        qint64 wait = kFirstBatchMs;
         const int total = int(files.size());
         for (int i = 0; i < total; ++i) {
             if (cancelled->load())
                 return;
             batch << readReport(files[i]);
-            if (clock.elapsed() >= kBatchMs) {
+            if (clock.elapsed() >= wait && i + 1 < total) {
                 deliver(std::exchange(batch, {}), i + 1, total, false);
                 clock.restart();
+                wait *= 2;
             }
         }
         deliver(std::move(batch), total, total, true);

@@ -5,6 +5,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <algorithm>
 #include <charconv>
 #include <cmath>
 
@@ -355,7 +356,14 @@ Report readReport(const QString &path)
         refused.error = kTooBig;
         return refused;
     }
-    return decodeReport(file.read(kMaxReportBytes + 1), path);
+    // A buffer of the file's size, not of the largest report: a 16 MiB
+    // buffer per file was mapped and unmapped for each of a class's reports.
+    // One byte more tells a file that grew while it was read.
+    const qint64 want = std::min<qint64>(file.size(), kMaxReportBytes) + 1;
+    QByteArray bytes = file.read(want);
+    if (bytes.size() == want && want <= kMaxReportBytes)
+        bytes += file.read(kMaxReportBytes + 1 - bytes.size());
+    return decodeReport(bytes, path);
 }
 
 } // namespace teacher

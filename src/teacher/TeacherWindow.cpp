@@ -362,6 +362,7 @@ QWidget *TeacherWindow::createTableArea(QWidget *parent)
     m_tabs->addTab(m_tableStack, QStringLiteral("&Результаты"));
     m_tabs->addTab(createQuestionsPage(m_tabs), QStringLiteral("&Вопросы"));
     m_tabs->addTab(createGridPage(m_tabs), QStringLiteral("Ученики и &лекции"));
+    connect(m_tabs, &QTabWidget::currentChanged, this, &TeacherWindow::refreshTab);
     return area;
 }
 
@@ -867,13 +868,23 @@ void TeacherWindow::filterChanged()
                                                            : QString());
     m_chart->setSummaries(summariseByTopic(*m_filter, m_table->topics()));
     m_questions->setFilter(m_filter->group(), m_filter->topic());
-    m_grid->rebuild(*m_table, m_filter->group());
-    m_gridView->resizeColumnsToContents();
-    m_questionView->resizeColumnsToContents();
+    // The other tabs are brought up to date when they are looked at.
+    m_tabsStale = true;
+    refreshTab();
     // The sheet stays on its learner while that learner is still in the table.
     if (m_table->learnerReports(m_learner).isEmpty())
         m_learner.clear();
     showSheet();
+}
+
+void TeacherWindow::refreshTab()
+{
+    if (!m_tabsStale || m_tabs->currentIndex() == 0)
+        return;
+    m_tabsStale = false;
+    m_grid->rebuild(*m_table, m_filter->group());
+    m_gridView->resizeColumnsToContents();
+    m_questionView->resizeColumnsToContents();
 }
 
 void TeacherWindow::currentRowChanged()

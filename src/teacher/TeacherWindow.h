@@ -62,6 +62,7 @@ public:
     ClassTable *table() const { return m_table; }
     ClassFilter *filter() const { return m_filter; }
     QuestionTable *questions() const { return m_questions; }
+    // Up to date once its tab has been shown.
     LectureGrid *grid() const { return m_grid; }
     QString selectedLearner() const { return m_learner; }
     void selectLearner(const QString &learnerKey);
@@ -98,6 +99,7 @@ private:
     void databaseFailed(const QString &text);
     void chooseDatabase();
     void updateNote();
+    void refreshTab();
     void fitToScreen();
     void fitTestColumn();
     void spanProblemRows();
@@ -147,6 +149,7 @@ private:
     QStringList m_files;        // files added one by one
     QVector<Report> m_read;     // what the folder reader gave so far
     bool m_loading = false;
+    bool m_tabsStale = true; // the grid and question tabs lag the table
     bool m_keepUntilRead = false; // a reload: the old table until the new is read
     QString m_database;         // the class database shown, if one is
     QString m_databaseProblem;  // why it cannot be read now

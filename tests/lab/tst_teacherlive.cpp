@@ -110,6 +110,7 @@ private slots:
         TeacherWindow window{teacher::CourseTopics()};
         window.show();
         QVERIFY(window.openDatabase(s, kPollMs));
+        teacherparts::classTabs(window)->setCurrentWidget(teacherparts::lectureGrid(window));
         QTRY_COMPARE_WITH_TIMEOUT(window.table()->learnerCount(), 2, kWaitMs);
         QCOMPARE(resultRows(window), 0);
         QVERIFY2(teacherparts::headerNote(window)->text().contains(QStringLiteral("База класса")),

@@ -4,6 +4,7 @@
 #include "richtext/RvfFile.h"
 
 #include <algorithm>
+#include <string_view>
 
 namespace reader {
 
@@ -117,6 +118,14 @@ QString snippetOf(const QString &text, int offset, int length, const std::vector
     return s;
 }
 
+// Words are ordered by their UTF-16 code units, as QString's operator<
+// orders them, compared inline: sorting the words is much of a build.
+bool wordBefore(const QString &a, const QString &b)
+{
+    return std::u16string_view(reinterpret_cast<const char16_t *>(a.constData()), size_t(a.size())) <
+           std::u16string_view(reinterpret_cast<const char16_t *>(b.constData()), size_t(b.size()));
+}
+
 } // namespace
 
 QString SearchIndex::fold(const QString &text)
@@ -192,12 +201,14 @@ void SearchIndex::addDocument(int page, const QString &title, const richtext::RV
 
     // One key, filled in place for each word: most words are already known,
     // and a text per occurrence was most of building the index.
-    QString key;
+    QString key, folded;
     auto close = [&](Paragraph &p) {
         if (QStringView(p.text).trimmed().isEmpty())
             return;
         const int paragraph = int(m_paragraphs.size());
-        const QString folded = fold(p.text);
+        // Folded into one buffer for the whole document.
+        folded.resize(p.text.size());
+        std::transform(p.text.cbegin(), p.text.cend(), folded.begin(), foldChar);
         forEachWord(folded, [&](int offset, int length) {
             key.resize(length);
             std::copy_n(folded.constData() + offset, length, key.data());
@@ -244,7 +255,7 @@ void SearchIndex::finish() const
     if (m_sorted)
         return;
     std::sort(m_words.begin(), m_words.end(),
-              [](const Word &a, const Word &b) { return a.text < b.text; });
+              [](const Word &a, const Word &b) { return wordBefore(a.text, b.text); });
     m_sorted = true;
     m_wordAtValid = false;
     // Each word is stemmed once; the keys are sorted for lookup.
@@ -273,7 +284,7 @@ std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &word) cons
     // text: it finds the words it begins.
     if (found.empty()) {
         auto it = std::lower_bound(m_words.begin(), m_words.end(), word,
-                                   [](const Word &w, const QString &key) { return w.text < key; });
+                                   [](const Word &w, const QString &key) { return wordBefore(w.text, key); });
         for (; it != m_words.end() && it->text.startsWith(word); ++it)
             found.push_back(int(it - m_words.begin()));
     }

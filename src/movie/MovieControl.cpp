@@ -1,5 +1,6 @@
 #include "movie/MovieControl.h"
 
+#include "movie/MovieAccessible.h"
 #include "movie/MovieSandbox.h"
 #include "movie/ScriptWatchdog.h"
 
@@ -132,6 +133,8 @@ MovieControl::MovieControl(QWidget *parent) : QWidget(parent)
 MovieControl::~MovieControl()
 {
     liveControls().remove(this);
+    if (m_view)
+        access::detachView(m_view);
     dropScene();
     delete m_loading;
     updateWatchdog();
@@ -153,6 +156,7 @@ void MovieControl::ensureView()
     layout()->addWidget(m_view);
     setFocusProxy(m_view);
     m_view->installEventFilter(this);
+    access::attachView(m_view);
     watchAncestors();
 }
 
@@ -229,7 +233,11 @@ void MovieControl::finishLoading()
         w->restart();
         w->setArmed(true);
     }
-    QObject *object = component->create(engine()->rootContext());
+    QObject *object = nullptr;
+    {
+        const access::LoadingScope building(m_view);
+        object = component->create(engine()->rootContext());
+    }
     if (ScriptWatchdog *w = ScriptWatchdog::current(); w && w->takeFired()) {
         engine()->setInterrupted(false);
         delete object;
@@ -383,6 +391,8 @@ bool MovieControl::eventFilter(QObject *watched, QEvent *event)
                         ->forceActiveFocus(Qt::FocusReason(reason));
             }
             syncScenePosition();
+            // Told once the widget's own focus news is out.
+            QTimer::singleShot(0, m_view, [view = m_view] { access::announceFocus(view); });
             break;
         }
         case QEvent::ParentChange:

@@ -269,6 +269,28 @@ void MovieControl::finishLoading()
     placeRoot();
     updateWatchdog();
     item->forceActiveFocus();
+    // After the screen has filled in the scene's texts (a command may show
+    // only then).
+    QTimer::singleShot(0, this, [this, generation = m_generation] {
+        if (generation == m_generation && m_view && m_view->hasFocus())
+            startOnFirstControl();
+    });
+}
+
+void MovieControl::startOnFirstControl()
+{
+    // Focus on no control (the scene itself) is a stop nobody can name or
+    // use; a screen starts on its first command instead.
+    if (!m_root || !m_view || !m_view->hasFocus())
+        return;
+    const QList<QQuickItem *> items = tabItems();
+    if (items.isEmpty())
+        return;
+    QQuickItem *active = m_view->quickWindow()->activeFocusItem();
+    for (QQuickItem *item : items)
+        if (active && (item == active || item->isAncestorOf(active)))
+            return;
+    items.first()->forceActiveFocus(Qt::OtherFocusReason);
 }
 
 QString MovieControl::failureMessage(const QString &path, const QString &reason)
@@ -392,7 +414,10 @@ bool MovieControl::eventFilter(QObject *watched, QEvent *event)
             }
             syncScenePosition();
             // Told once the widget's own focus news is out.
-            QTimer::singleShot(0, m_view, [view = m_view] { access::announceFocus(view); });
+            QTimer::singleShot(0, this, [this] {
+                startOnFirstControl();
+                access::announceFocus(m_view);
+            });
             break;
         }
         case QEvent::ParentChange:

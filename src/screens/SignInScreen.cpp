@@ -162,8 +162,10 @@ void TfrmLogin::FlashFSCommand(const QString &command, const QString &)
     } else if (command == QLatin1String("OkPress")) {
         OkPress();
         LBNames->show();
+        focusListAfterForm();
     } else if (command == QLatin1String("CancelPress")) {
         LBNames->show();
+        focusListAfterForm();
     } else if (command == QLatin1String("close")) {
         m_navigator.closeMainWindow();
         closeScreen();
@@ -192,6 +194,14 @@ void TfrmLogin::focusNameField()
     Flash->setFocus(Qt::OtherFocusReason);
     if (auto *field = qobject_cast<QQuickItem *>(Flash->findControl(QStringLiteral("eName"))))
         field->forceActiveFocus(Qt::OtherFocusReason);
+}
+
+void TfrmLogin::focusListAfterForm()
+{
+    // The closed form took the focus with it: the learner goes on from the
+    // list, where the learner just saved is shown (and a screen reader says so).
+    if (Flash->GetVariable(QStringLiteral("formShown")) != QLatin1String("true") && LBNames->isVisible())
+        LBNames->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmLogin::ChangeUser()

@@ -53,6 +53,7 @@ protected:
 
 private:
     void focusNameField();
+    void focusListAfterForm();
     // The learner of an entry of LBNames, and the entry of a learner (-1
     // for none).
     learners::LearnerId learnerAt(int row) const;

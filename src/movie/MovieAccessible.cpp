@@ -638,7 +638,7 @@ void detachView(QQuickWidget *view)
 
 void announceFocus(QQuickWidget *view)
 {
-    if (!view || !view->hasFocus() || !QAccessible::isActive())
+    if (!view || !view->hasFocus())
         return;
     for (QQuickItem *i = view->quickWindow()->activeFocusItem(); i; i = i->parentItem()) {
         if (isExposed(i)) {

@@ -431,6 +431,14 @@ bool MovieControl::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
         event->type() == QEvent::Show)
         syncScenePosition();
+    else if (event->type() == QEvent::WindowActivate && watched == window() && m_view) {
+        // A screen reader heeds focus only inside the active window: said
+        // again once the window is active, after the window's own news.
+        QTimer::singleShot(100, this, [this] {
+            startOnFirstControl();
+            access::announceFocus(m_view);
+        });
+    }
     else if (event->type() == QEvent::ParentChange)
         watchAncestors();
     return false;

@@ -189,6 +189,12 @@ void TfrmTest::showQuestion(const testing::QuestionDisplay &display)
     // A screen reader on a check box reads its option with the letter.
     for (size_t i = 0; i < m_boxes.size(); ++i)
         m_boxes[i]->setAccessibleDescription(display.options[i].simplified());
+    // Answers start at A: there the question itself is read first, before
+    // the options (told anew when A keeps the focus from the last question).
+    m_boxes[0]->setAccessibleDescription(display.heading.simplified() + QStringLiteral(". ") +
+                                         display.question.simplified() +
+                                         QStringLiteral(" Можно отметить несколько ответов. ") +
+                                         display.options[0].simplified());
 }
 
 void TfrmTest::finishTest(int percent)

@@ -3,6 +3,7 @@
 #include "ui/Dialogs.h"
 
 #include <QKeyEvent>
+#include <QPushButton>
 
 namespace ui {
 
@@ -33,11 +34,25 @@ void ModalScreen::closeScreen()
         m_closeRequested = true;
 }
 
+void ModalScreen::pressClose()
+{
+    const auto buttons = findChildren<QPushButton *>();
+    for (QPushButton *b : buttons) {
+        if (b->text() == QStringLiteral("Закрыть") && b->isVisibleTo(this) && b->isEnabled()) {
+            b->click();
+            return;
+        }
+    }
+}
+
 void ModalScreen::keyPressEvent(QKeyEvent *event)
 {
-    // Escape does not close a screen: its movie has its own close command.
-    if (event->key() == Qt::Key_Escape) {
+    // Escape never rejects the dialog behind the screen's back: where it
+    // closes, it goes through the screen's own close, as the button does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
+        if (m_escapeCloses)
+            ui::guarded(this, [this] { pressClose(); });
         return;
     }
     QDialog::keyPressEvent(event);

@@ -136,6 +136,10 @@ public:
 
     // Each learner's name.
     void readLearnerNames(const std::function<void(const QString &name)> &sink) const;
+    // As readLearnerNames, with each learner's surname and group where they
+    // can be read (empty otherwise; nothing is added to the record).
+    void readLearnerEntries(const std::function<void(const QString &name, const QString &sourname,
+                                                     const QString &group)> &sink) const;
     // A learner's fields in the order name, sourname, group, mail, date, then
     // each test record, read whole before it is given.
     void readLearnerRecord(int learner,

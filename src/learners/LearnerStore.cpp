@@ -50,6 +50,11 @@ QVector<Bookmark> LearnerStore::bookmarks(LearnerId learner) const
     return list;
 }
 
+QString LearnerStore::sharedLocation() const
+{
+    return QString();
+}
+
 QString LearnerStore::unknownName()
 {
     return QStringLiteral("неизвестен");
@@ -87,6 +92,24 @@ QString LearnerStore::currentTimeStamp()
 void LearnerStore::setClock(std::function<QDateTime()> clock)
 {
     clockSource() = std::move(clock);
+}
+
+void LearnerStore::checkField(const QString &label, const QString &text)
+{
+    if (text.size() > kMaxFieldChars)
+        throw StoreError(QStringLiteral("Поле «%1» слишком длинное: %2 символов, а можно не больше "
+                                        "%3. Запись не сохранена.")
+                             .arg(label)
+                             .arg(text.size())
+                             .arg(kMaxFieldChars));
+}
+
+void LearnerStore::checkFields(const LearnerFields &fields)
+{
+    checkField(QStringLiteral("Имя"), fields.name);
+    checkField(QStringLiteral("Фамилия"), fields.sourname);
+    checkField(QStringLiteral("Группа"), fields.group);
+    checkField(QStringLiteral("Электронная почта"), fields.mail);
 }
 
 } // namespace learners

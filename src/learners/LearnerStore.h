@@ -217,6 +217,11 @@ public:
     // Does nothing when the preferences are unchanged.
     virtual void setPreferences(LearnerId learner, const Preferences &prefs) = 0;
 
+    // Where the records are kept when many seats share them, as the learner
+    // is told ("Класс 7Б, сервер school"); empty for a store of this
+    // computer alone.
+    virtual QString sharedLocation() const;
+
     // The first name stored when the learner left it empty.
     static QString unknownName();
     // "Лекция 3": a bookmark's title.
@@ -229,6 +234,18 @@ public:
     static QString currentTimeStamp();
     // Replaces the clock (tests); an empty function restores the system clock.
     static void setClock(std::function<QDateTime()> clock);
+
+    // Bounds on what one learner's record may hold: far beyond anything a
+    // learner types or collects, far below what would make the records too
+    // large to read back (a scripted registration with a surname of
+    // millions of characters once locked every learner out).
+    static constexpr int kMaxFieldChars = 1000; // a name, a group, an e-mail, a section, a font
+    static constexpr int kMaxBookmarks = 1000;
+    static constexpr int kMaxTestResults = 10000;
+    // Throws StoreError naming the field when text is longer than the bound.
+    static void checkField(const QString &label, const QString &text);
+    // The personal fields of the learner form, each by its label.
+    static void checkFields(const LearnerFields &fields);
 };
 
 } // namespace learners

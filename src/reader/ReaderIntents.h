@@ -49,6 +49,11 @@ public:
     virtual void applyReadingFont(const QFont &font, const QColor &color) = 0;
     virtual void restoreDefaultSizes() = 0;
 
+    // The learner hands the seat to the next one: their place is kept first,
+    // then nobody is signed in and nothing of their reading (history, page,
+    // reading choices, search) is left for the next learner.
+    virtual void handOverLearner() = 0;
+
     // Ends the program, also from inside nested modal screens.
     virtual void closeProgram() = 0;
 };

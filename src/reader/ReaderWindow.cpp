@@ -441,6 +441,23 @@ void TfrmMain::applyLearnerPreferences()
     reader::ReadingPreferences::apply(prefs, m_state);
 }
 
+void TfrmMain::handOverLearner()
+{
+    rememberPlace();
+    // Nothing shown now is the next learner's: no place is saved from it,
+    // Back finds no page of the learner before, and the reading choices are
+    // the program's own until the next learner's are applied.
+    m_onPage = false;
+    HistoryCommand record;
+    while (m_state.popHistory(record)) {
+    }
+    m_state.setTopicMode(false);
+    m_state.setCurrentUser({});
+    m_state.setPreferencesUser({});
+    reader::ReadingPreferences::apply(learners::Preferences{}, m_state);
+    m_search->forget();
+}
+
 void TfrmMain::savePreferences()
 {
     if (!m_state.CurrentUser().isValid() || !m_state.learnerStore().isOpen())

@@ -151,6 +151,7 @@ public:
     void applyReadingFont(const QFont &font, const QColor &color) override;
     // The sizes the reader sheet starts with.
     void restoreDefaultSizes() override;
+    void handOverLearner() override;
     void closeProgram() override { closeMainWindow(); }
 
 protected:

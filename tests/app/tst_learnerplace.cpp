@@ -1,6 +1,7 @@
 // What the program keeps for a learner between runs: the place to continue
 // from, the reading preferences, the pages opened, bookmarks at a position;
 // and the progress shown from them.
+#include "common/HomeParts.h"
 #include "common/ReaderParts.h"
 #include "common/CourseFolder.h"
 #include "common/ProgressParts.h"
@@ -234,7 +235,7 @@ void TestLearnerPlace::continueAfterARestart()
 {
     // Nothing remembered yet: the home screen offers no continuation.
     QString offered = QStringLiteral("<not shown>");
-    whileUp(frmIntro, [&] { offered = frmIntro->Flash->GetVariable("resumeText"); });
+    whileUp(frmIntro, [&] { offered = parts::home::Flash()->GetVariable("resumeText"); });
     QCOMPARE(offered, QString());
 
     // Lecture 3, at its third section, then the program ends.
@@ -248,7 +249,7 @@ void TestLearnerPlace::continueAfterARestart()
 
     startRun();
     whileUp(frmIntro, [&] {
-        offered = frmIntro->Flash->GetVariable("resumeText");
+        offered = parts::home::Flash()->GetVariable("resumeText");
         frmIntro->FlashFSCommand(QStringLiteral("DoContinue"), QString());
     });
     const QString title = frmMain->XML().lectures()[3].description;
@@ -401,7 +402,7 @@ void TestLearnerPlace::progressOfEachLecture()
     QVERIFY(!lectures[0].opened && lectures[0].tests == 0);
 
     QString variable;
-    whileUp(frmIntro, [&] { variable = frmIntro->Flash->GetVariable("progress"); });
+    whileUp(frmIntro, [&] { variable = parts::home::Flash()->GetVariable("progress"); });
     QCOMPARE(variable, QStringLiteral("1,0,-1;2,1,-1;3,0,-1;4,1,85;5,0,-1;6,0,60;7,0,-1;8,0,-1"));
 
     QVector<progress::LectureProgress> charted;

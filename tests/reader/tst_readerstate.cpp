@@ -205,6 +205,20 @@ void TestReaderState::fromStored_data()
     unsized.fontColor = QStringLiteral("not a colour");
     QTest::newRow("font without size or colour")
         << unsized << 2 << QStringLiteral("Liberation Serif") << 12 << QColor(Qt::black);
+    // Records from another store or edited by hand: held to the limits.
+    for (const int far : {1000000, -1000000, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
+        Stored wild;
+        wild.zoom = far;
+        QTest::addRow("zoom %d", far) << wild << (far > 0 ? 26 : -4) << QString() << 0 << QColor(Qt::black);
+    }
+    Stored huge = font;
+    huge.fontSize = 1000000;
+    QTest::newRow("font size of a million") << huge << 0 << QStringLiteral("Liberation Serif") << 72
+                                            << QColor(0, 0, 0x80);
+    Stored tiny = font;
+    tiny.fontSize = 1;
+    QTest::newRow("font size of one point") << tiny << 0 << QStringLiteral("Liberation Serif") << 6
+                                            << QColor(0, 0, 0x80);
 }
 
 void TestReaderState::fromStored()

@@ -35,9 +35,11 @@ public:
         asked << "continueReadingFromHome";
         return true;
     }
-    bool openBookmark(int page, int increment, int = -1) override
+    bool openBookmark(int page, int increment, int anchor) override
     {
-        asked << QStringLiteral("openBookmark %1 %2").arg(page).arg(increment);
+        // An anchor is passed only for bookmarks that have one.
+        asked << QStringLiteral("openBookmark %1 %2").arg(page).arg(increment) +
+                     (anchor >= 0 ? QStringLiteral(" @%1").arg(anchor) : QString());
         return true;
     }
     void setNarrowColumn(bool on) override

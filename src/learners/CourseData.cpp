@@ -4,6 +4,7 @@
 
 #include "core/RegularFile.h"
 #include "core/SaveLeftovers.h"
+#include "core/SystemError.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -13,6 +14,7 @@
 #include <cstdio>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -79,37 +81,6 @@ QString parseProblem(pugi::xml_parse_status status)
         return QStringLiteral("в файле нет ни одного элемента");
     default:
         return QStringLiteral("файл не является правильным документом XML");
-    }
-}
-
-// A file operation's failure in the learner's words, with Qt's (English)
-// text on standard error.
-QString fileProblem(const QFileDevice &file)
-{
-    std::fprintf(stderr, "tarvel: %s: %s\n", qUtf8Printable(file.fileName()),
-                 qUtf8Printable(file.errorString()));
-    std::fflush(stderr);
-    switch (file.error()) {
-    case QFileDevice::ReadError:
-        return QStringLiteral("ошибка чтения с диска");
-    case QFileDevice::WriteError:
-        return QStringLiteral("ошибка записи: возможно, диск заполнен или отключён");
-    case QFileDevice::OpenError:
-    case QFileDevice::PermissionsError:
-        return QStringLiteral("нет прав на этот файл или его папку, или папка недоступна");
-    case QFileDevice::RenameError:
-    case QFileDevice::RemoveError:
-    case QFileDevice::CopyError:
-        return QStringLiteral("не удалось заменить прежний файл новым: нет прав на папку или "
-                              "файл занят другой программой");
-    case QFileDevice::ResourceError:
-        return QStringLiteral("не хватает места на диске или системных ресурсов");
-    case QFileDevice::TimeOutError:
-        return QStringLiteral("диск не ответил вовремя");
-    case QFileDevice::AbortError:
-        return QStringLiteral("запись прервана");
-    default:
-        return QStringLiteral("ошибка файловой системы");
     }
 }
 
@@ -211,14 +182,14 @@ void CourseData::LoadCourseData()
     if (!files::isRegular(path))
         throw CourseDataError(readFailure(m_fileName, QStringLiteral("это не обычный файл")));
     if (!file.open(QIODevice::ReadOnly))
-        throw CourseDataError(readFailure(m_fileName, fileProblem(file)));
+        throw CourseDataError(readFailure(m_fileName, files::systemErrorText(file.errorString())));
     // Read one byte past the bound so an oversized file is noticed even when
     // its size is not known in advance; a file of known size is read at its
     // size, not into a buffer of the bound's size.
     const qint64 known = file.isSequential() ? kMaxFileBytes : qMin(file.size(), kMaxFileBytes);
     const QByteArray raw = file.read(known + 1);
     if (file.error() != QFileDevice::NoError)
-        throw CourseDataError(readFailure(m_fileName, fileProblem(file)));
+        throw CourseDataError(readFailure(m_fileName, files::systemErrorText(file.errorString())));
     if (raw.size() > kMaxFileBytes)
         throw CourseDataError(readFailure(
             m_fileName, QStringLiteral("файл больше %1 МиБ").arg(kMaxFileBytes >> 20)));
@@ -260,11 +231,22 @@ void CourseData::LoadCourseData()
 QByteArray CourseData::serialize() const
 {
     ByteWriter writer;
+    // The buffer of the save before, emptied but not freed (the document is
+    // written into memory already faulted in); no one else may hold it.
+    if (!m_d->spare.isDetached())
+        m_d->spare = QByteArray();
+    writer.bytes.swap(m_d->spare);
+    writer.bytes.resize(0);
     // Room for the document as last written: a large one is not copied over
     // and over as the buffer grows.
     writer.bytes.reserve(m_serializedSize + 4096);
     writer.bytes.append(kDeclaration);
     m_d->doc.save(writer, "", kFormatOptions, pugi::encoding_utf8);
+    // A carriage return typed into a field would come back as a line feed
+    // (XML reads a bare CR as LF): written as a reference it stays. The
+    // document has none elsewhere, as reading turns them all into LF.
+    if (writer.bytes.contains('\r'))
+        writer.bytes.replace("\r", "&#13;");
     m_serializedSize = writer.bytes.size();
     return writer.bytes;
 }
@@ -280,6 +262,11 @@ void CourseData::SaveCourseData()
     if (!m_loaded)
         throw failure(QStringLiteral("данные не были загружены"));
     const QByteArray bytes = serialize();
+    // Nor a file larger than the loader reads.
+    if (bytes.size() > kMaxFileBytes)
+        throw failure(QStringLiteral("данные стали бы больше %1 МиБ, и программа не смогла бы их "
+                                     "прочитать; прежний файл сохранён без изменений")
+                          .arg(kMaxFileBytes >> 20));
     // Never write what the loader would refuse (bytes that are not UTF-8, a
     // reference to a control character typed into a field): such a file
     // would lock every learner out at the next start, so the old one stays.
@@ -298,20 +285,21 @@ void CourseData::SaveCourseData()
     // notice a short write there (a full disk), so it would put a truncated
     // file in place of the old one. Written directly, every shortfall shows.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw failed(fileProblem(file));
+        throw failed(files::systemErrorText(file.errorString()));
     qint64 done = 0;
     while (done < bytes.size()) {
         const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) {
-            const QString reason = fileProblem(file);
+            const QString reason = files::systemErrorText(file.errorString());
             file.cancelWriting();
             throw failed(reason);
         }
         done += n;
     }
     if (!file.commit())
-        throw failed(fileProblem(file));
-    m_d->saved = bytes;
+        throw failed(files::systemErrorText(file.errorString()));
+    // What was saved before becomes the next save's buffer.
+    m_d->spare = std::exchange(m_d->saved, bytes);
     syncFolder(QFileInfo(m_path).absolutePath());
 }
 
@@ -553,7 +541,8 @@ void CourseData::addTestResult(int learnerPosition, const QString &topic, int pe
     });
 }
 
-void CourseData::addBookmark(int learnerPosition, int page, int increment, const QString &section)
+void CourseData::addBookmark(int learnerPosition, int page, int increment, const QString &section,
+                             int anchor)
 {
     applyChange([&] {
         pugi::xml_node record = append(bookmarksOf(*this, learnerPosition), "one");
@@ -564,6 +553,8 @@ void CourseData::addBookmark(int learnerPosition, int page, int increment, const
         // see the record they know.
         if (!section.isEmpty())
             append(record, "section", section);
+        if (anchor >= 0)
+            append(record, "anchor", QString::number(anchor));
     });
 }
 
@@ -633,19 +624,34 @@ CourseData::Place CourseData::place(int learnerPosition) const
     p.page = optionalInt(node, "page", -1);
     p.increment = std::clamp(optionalInt(node, "increment", 0), 0, 100);
     p.section = optionalValue(node, "section");
+    p.anchor = std::max(-1, optionalInt(node, "anchor", -1));
     return p;
+}
+
+QVector<int> CourseData::bookmarkAnchors(int learnerPosition) const
+{
+    QVector<int> anchors;
+    for (pugi::xml_node n = bookmarksOf(*this, learnerPosition).first_child(); n; n = n.next_sibling())
+        anchors.append(std::max(-1, optionalInt(n, "anchor", -1)));
+    return anchors;
 }
 
 void CourseData::setPlace(int learnerPosition, const Place &p)
 {
     const Place was = place(learnerPosition);
-    if (was.page == p.page && was.increment == p.increment && was.section == p.section)
+    if (was.page == p.page && was.increment == p.increment && was.section == p.section &&
+        was.anchor == std::max(-1, p.anchor))
         return;
     applyChange([&] {
-        const pugi::xml_node node = child(learner(*this, learnerPosition), "place");
+        pugi::xml_node node = child(learner(*this, learnerPosition), "place");
         setField(node, "page", QString::number(p.page));
         setField(node, "increment", QString::number(std::clamp(p.increment, 0, 100)));
         setField(node, "section", p.section);
+        // Older copies read the three fields above by name and skip this one.
+        if (p.anchor >= 0)
+            setField(node, "anchor", QString::number(p.anchor));
+        else if (const pugi::xml_node anchor = node.child("anchor"))
+            node.remove_child(anchor);
     });
 }
 

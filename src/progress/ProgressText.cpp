@@ -109,6 +109,50 @@ QString percentText(const QString &stored, const QLocale &locale)
     return formatGeneral(double(v), locale);
 }
 
+QString russianDate(const QString &stored)
+{
+    static const QStringList days{"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
+    static const QStringList months{"Jan", "Feb", "Mar", "Apr", "May", "Jun",
+                                    "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
+    static const QStringList genitive{"января", "февраля", "марта", "апреля", "мая", "июня",
+                                      "июля", "августа", "сентября", "октября", "ноября", "декабря"};
+    const QString text = stored.trimmed();
+    // Day name, month name, day, hh:mm:ss, year: what the test run stores.
+    const QStringList parts = text.split(u' ', Qt::SkipEmptyParts);
+    if (parts.size() != 5 || !days.contains(parts[0]))
+        return text;
+    const int month = int(months.indexOf(parts[1]));
+    bool dayOk = false, yearOk = false;
+    const int day = parts[2].toInt(&dayOk);
+    const int year = parts[4].toInt(&yearOk);
+    const QStringList clock = parts[3].split(u':');
+    if (month < 0 || !dayOk || !yearOk || day < 1 || day > 31 || clock.size() != 3)
+        return text;
+    for (const QString &part : clock) {
+        bool ok = false;
+        const int n = part.toInt(&ok);
+        if (!ok || part.size() != 2 || n < 0 || n > 59)
+            return text;
+    }
+    if (clock[0].toInt() > 23)
+        return text;
+    return QStringLiteral("%1 %2 %3 г., %4").arg(day).arg(genitive[month]).arg(year).arg(parts[3]);
+}
+
+QString testTitle(const QString &number, const QStringList &titles)
+{
+    const QString n = number.trimmed();
+    if (n == u"0")
+        return QStringLiteral("Общий тест");
+    bool ok = false;
+    const int position = n.toInt(&ok);
+    const QString title = ok && position > 0 && position < titles.size() ? titles[position].trimmed()
+                                                                         : QString();
+    if (title.isEmpty())
+        return QStringLiteral("Лекция ") + n;
+    return QStringLiteral("Лекция %1. %2").arg(n, title);
+}
+
 QString reportSeparator()
 {
     return QString(22, u'~');

@@ -5,6 +5,7 @@
 
 #include <QLocale>
 #include <QString>
+#include <QStringList>
 #include <functional>
 #include <stdexcept>
 
@@ -42,6 +43,17 @@ QString percentText(const QString &stored, const QLocale &locale = QLocale());
 // The label a learner field is shown with ("name" gives "Имя: "), in the
 // statistics view and in the report alike.
 QString fieldLabel(const char *field);
+
+// What the statistics view shows; the report file keeps the stored texts.
+
+// A stored time stamp ("Thu Dec 10 20:27:09 2026" and a line feed) as a
+// Russian reader writes it: "10 декабря 2026 г., 20:27:09". A text in any
+// other form is shown as stored, without its line feed.
+QString russianDate(const QString &stored);
+// A stored test number as a title: "0" is "Общий тест", a lecture's position
+// "Лекция 3. <its description>" (titles[i]: position i's description; an
+// unknown one gives "Лекция 3").
+QString testTitle(const QString &number, const QStringList &titles);
 
 // The separator line of the report: 22 tildes.
 QString reportSeparator();

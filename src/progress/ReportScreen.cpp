@@ -10,6 +10,7 @@
 
 #include <QDir>
 #include <QFileDialog>
+#include <QFileIconProvider>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QStandardPaths>
@@ -32,7 +33,7 @@ TfrmOtcher *frmOtcher = nullptr;
 
 TfrmOtcher::TfrmOtcher(reader::ReaderState &state, QWidget *parent)
     : movie::MovieScreen(
-          {QStringLiteral("frmOtcher"), QStringLiteral("Отчет"), QSize(550, 400), QPoint(270, 187)},
+          {QStringLiteral("frmOtcher"), QStringLiteral("Отчёт"), QSize(550, 400), QPoint(270, 187)},
           parent),
       m_state(state)
 {
@@ -94,7 +95,7 @@ QString TfrmOtcher::proposedFileName() const
     name = name.simplified().left(100);
     while (name.startsWith(QLatin1Char('.')))
         name.remove(0, 1);
-    return name.isEmpty() ? QStringLiteral("отчет") : name;
+    return name.isEmpty() ? QStringLiteral("отчёт") : name;
 }
 
 QString TfrmOtcher::reportFileName(const QString &chosen)
@@ -105,15 +106,38 @@ QString TfrmOtcher::reportFileName(const QString &chosen)
     return chosen + QStringLiteral(".rep");
 }
 
+namespace {
+
+// The dialog's "Type" column: Qt's own names of kinds ("Folder", "rep File")
+// come without a Russian translation.
+class RussianFileTypes : public QFileIconProvider
+{
+public:
+    QString type(const QFileInfo &info) const override
+    {
+        if (info.isRoot())
+            return QStringLiteral("Диск");
+        if (info.isDir())
+            return QStringLiteral("Папка");
+        if (info.suffix().isEmpty())
+            return QStringLiteral("Файл");
+        return QStringLiteral("Файл %1").arg(info.suffix());
+    }
+};
+
+} // namespace
+
 QString TfrmOtcher::askFileName()
 {
+    RussianFileTypes fileTypes; // outlives the dialog
     QFileDialog dlgSave(this);
+    dlgSave.setIconProvider(&fileTypes);
     // No extension is guessed by the dialog: ".rep" is added to a chosen name
     // without it, and the question about an existing file is asked of that
     // name, below.
     dlgSave.setOptions(QFileDialog::DontUseNativeDialog | QFileDialog::DontConfirmOverwrite);
     dlgSave.setObjectName(QStringLiteral("dlgSave"));
-    dlgSave.setWindowTitle(QStringLiteral("Сохранение отчета"));
+    dlgSave.setWindowTitle(QStringLiteral("Сохранение отчёта"));
     dlgSave.setAcceptMode(QFileDialog::AcceptSave);
     dlgSave.setFileMode(QFileDialog::AnyFile);
     dlgSave.setDirectory(m_lastFolder.isEmpty() ? initialFolder() : m_lastFolder);
@@ -170,12 +194,12 @@ void TfrmOtcher::Generate()
     if (!failure.isEmpty()) {
         // The learner must not walk away believing the report was written:
         // say why, and leave the window open for another try.
-        ui::message(this, QStringLiteral("Не удалось сохранить отчет: ") + failure);
+        ui::message(this, QStringLiteral("Не удалось сохранить отчёт: ") + failure);
         return;
     }
     // The file is to be handed in: say where it went.
     ui::message(this,
-                     QStringLiteral("Отчет сохранен в файл:\n") +
+                     QStringLiteral("Отчёт сохранён в файл:\n") +
                          QDir::toNativeSeparators(QDir::current().absoluteFilePath(fileName)));
     closeScreen();
 }

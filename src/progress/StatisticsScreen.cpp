@@ -1,5 +1,6 @@
 #include "progress/StatisticsScreen.h"
 
+#include "learners/CourseData.h"
 #include "learners/LearnerStore.h"
 #include "progress/LectureChart.h"
 #include "progress/LectureProgress.h"
@@ -88,11 +89,20 @@ void TfrmStat::FormShow()
     RichView1->AddBreak();
     RichView1->AddNL(QStringLiteral("Просмотр статистики: "), tsSubheading, psCentered);
     try {
+        // Tests are named by the lecture's title, not its number alone.
+        QStringList titles;
+        try {
+            for (const learners::CourseData::Lecture &lecture : m_state.XML().lectures())
+                titles << lecture.description;
+        } catch (const std::exception &) {
+            titles.clear(); // numbers alone, then
+        }
         m_state.learnerStore().readLearnerRecord(
             m_state.CurrentUser(),
             [&](const char *field, const QString &value) {
-                addField(progress::fieldLabel(field), value);
-                if (qstrcmp(field, "date") == 0)
+                const bool isDate = qstrcmp(field, "date") == 0;
+                addField(progress::fieldLabel(field), isDate ? progress::russianDate(value) : value);
+                if (isDate)
                     RichView1->AddNL(QStringLiteral("Прохождение тестов:"), tsSubheading,
                                      psCentered);
             },
@@ -100,12 +110,13 @@ void TfrmStat::FormShow()
             [&](const learners::TestRecord &record) {
                 const QString right = progress::percentText(record.right);
                 RichView1->AddCenterLine(QStringLiteral(" "), tsHeading);
-                RichView1->AddNL(QStringLiteral("Тест по лекции: ") + record.number, tsKeywords,
+                RichView1->AddNL(progress::testTitle(record.number, titles), tsKeywords,
                                  psParagraph);
-                RichView1->AddNL(QStringLiteral("Дата выполнения: ") + record.date, tsKeywords,
-                                 psParagraph);
-                RichView1->AddNL(QStringLiteral("Правильность: ") + right + u'%', tsKeywords,
-                                 psParagraph);
+                RichView1->AddNL(QStringLiteral("Дата выполнения: ") + progress::russianDate(record.date),
+                                 tsKeywords, psParagraph);
+                // Spaced as in every other percentage the learner reads.
+                RichView1->AddNL(QStringLiteral("Правильность: ") + right + QStringLiteral(" %"),
+                                 tsKeywords, psParagraph);
             });
         RichView1->AddBreak();
         Chart->setProgress(progress::lectureProgress(m_state.XML(), m_state.learnerStore(),

@@ -37,10 +37,11 @@ public:
     virtual void showTestTopicsFromHome() = 0;
     // The learner's remembered place; false when there is none.
     virtual bool continueReadingFromHome() = 0;
-    // A bookmark: page scrolled to increment per cent of its height, with a
+    // A bookmark: page at the text position anchor, or, for a bookmark
+    // without one (-1), scrolled to increment per cent of its height; with a
     // home record on top so Back returns home. False when the page could not
     // be shown and the program ends.
-    virtual bool openBookmark(int page, int increment) = 0;
+    virtual bool openBookmark(int page, int increment, int anchor = -1) = 0;
 
     // Reading preferences, each applied to the pages and kept under the
     // learner (a failed save raises, after the change is made).

@@ -139,6 +139,13 @@ void ReviewWindow::FormActivate()
     btnClose->setFocus();
 }
 
+void ReviewWindow::showEvent(QShowEvent *event)
+{
+    ui::ModalScreen::showEvent(event);
+    // With the keyboard, whatever was active before.
+    activateWindow();
+}
+
 void ReviewWindow::choose(const ui::ReviewChoice &choice)
 {
     m_choice = choice;

@@ -28,12 +28,9 @@ public:
     void setRun(const QVector<testing::AnsweredQuestion> &answers, bool retry);
     ui::ReviewChoice choice() const { return m_choice; }
 
-    QLabel *lblScore = nullptr;
-    QPushButton *btnRetry = nullptr;
-    QPushButton *btnClose = nullptr;
-
 protected:
     void FormActivate() override;
+    void showEvent(QShowEvent *event) override;
 
 private:
     void build();
@@ -41,6 +38,9 @@ private:
 
     QVector<testing::AnsweredQuestion> m_answers;
     bool m_retry = false;
+    QLabel *lblScore = nullptr;
+    QPushButton *btnRetry = nullptr;
+    QPushButton *btnClose = nullptr;
     testing::QuestionSections m_sections;
     ui::ReviewChoice m_choice;
     QLabel *m_subtitle = nullptr;

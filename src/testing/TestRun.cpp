@@ -67,11 +67,9 @@ TestStep TestRun::retryStep()
         return fail(QStringLiteral("В банке вопросов нет вопроса %1 лекции %2. Тест не может быть "
                                    "продолжен.")
                         .arg(ref.number, ref.lecture));
-    TestStep step = showQuestion(row, ref.lecture, ref.number, false);
-    if (step.kind == TestStep::Show) {
-        step.display.heading += QStringLiteral(" из ") + QString::number(m_retry.size());
+    TestStep step = showQuestion(row, ref.lecture, ref.number, int(m_retry.size()));
+    if (step.kind == TestStep::Show)
         m_ready = true;
-    }
     return step;
 }
 
@@ -101,7 +99,7 @@ TestStep TestRun::generalSetUp()
     }
 
     const int q = ChosenRows[0];
-    TestStep step = showQuestion(q, m_questions.cells(0, q), m_questions.cells(1, q), false);
+    TestStep step = showQuestion(q, m_questions.cells(0, q), m_questions.cells(1, q), kGeneralCount);
     if (step.kind == TestStep::Show)
         m_ready = true;
     return step;
@@ -120,8 +118,16 @@ TestStep TestRun::lectureSetUp()
         return fail(QStringLiteral("В банке вопросов нет вопросов по этой теме. Тест не может быть "
                                    "проведён."));
 
+    // The learner is told "N из M" from the first question on: the run ends
+    // where the lecture's numbering stops, so M is known now.
+    m_total = 0;
+    for (int row = q; row < m_questions.RowCount && m_questions.cells(0, row) == Topic &&
+                      m_questions.cells(1, row) == QString::number(m_total + 1);
+         ++row)
+        ++m_total;
+
     LectureQuestionNo = 1;
-    TestStep step = showQuestion(q, Topic, QString::number(LectureQuestionNo), false);
+    TestStep step = showQuestion(q, Topic, QString::number(LectureQuestionNo), m_total);
     if (step.kind != TestStep::Show)
         return step;
     QuestionRow = q + 1;
@@ -129,8 +135,7 @@ TestStep TestRun::lectureSetUp()
     return step;
 }
 
-TestStep TestRun::showQuestion(int row, const QString &lecture, const QString &number,
-                               bool withTotal)
+TestStep TestRun::showQuestion(int row, const QString &lecture, const QString &number, int total)
 {
     AnswerRow = 0;
     for (int r = 1; r < m_answers.RowCount; ++r) {
@@ -150,8 +155,7 @@ TestStep TestRun::showQuestion(int row, const QString &lecture, const QString &n
     TestStep step;
     step.kind = TestStep::Show;
     step.display.heading = QStringLiteral("  Вопрос ") + QString::number(AnsweredCount + 1);
-    if (withTotal)
-        step.display.heading += QStringLiteral(" из 20");
+    step.display.heading += QStringLiteral(" из ") + QString::number(total);
     step.display.question = m_questions.cells(2, row);
     static const char *const kPrefixes[5] = {"   A.    ", "   B.    ", "   C.    ", "   D.    ",
                                              "   E.    "};
@@ -208,7 +212,7 @@ TestStep TestRun::next(const std::array<bool, 5> &ticks)
         if (AnsweredCount == kGeneralCount)
             return finish();
         const int q = ChosenRows[static_cast<size_t>(NextChosen)];
-        TestStep step = showQuestion(q, m_questions.cells(0, q), m_questions.cells(1, q), true);
+        TestStep step = showQuestion(q, m_questions.cells(0, q), m_questions.cells(1, q), kGeneralCount);
         ++NextChosen;
         return step;
     }
@@ -222,7 +226,7 @@ TestStep TestRun::next(const std::array<bool, 5> &ticks)
     }
     if (!isNext)
         return finish();
-    TestStep step = showQuestion(QuestionRow, Topic, QString::number(LectureQuestionNo), false);
+    TestStep step = showQuestion(QuestionRow, Topic, QString::number(LectureQuestionNo), m_total);
     if (step.kind != TestStep::Show)
         return step;
     ++QuestionRow;

@@ -37,7 +37,7 @@ private:
 // What the window shows for one question.
 struct QuestionDisplay
 {
-    QString heading;                // "  Вопрос 2 из 20"
+    QString heading;                // "  Вопрос 2 из 20", from the first question on
     QString question;               // the question text
     std::array<QString, 5> options; // "   A.    " followed by option A, ...
 };
@@ -132,7 +132,8 @@ private:
     TestStep retryStep();
     // Finds the options of a question and builds its display; Fail when the
     // answer bank lacks them.
-    TestStep showQuestion(int row, const QString &lecture, const QString &number, bool withTotal);
+    // total: the questions of the run, shown as "Вопрос N из total".
+    TestStep showQuestion(int row, const QString &lecture, const QString &number, int total);
     void score(const std::array<bool, 5> &ticks);
     TestStep finish();
     TestStep fail(const QString &message);
@@ -144,6 +145,7 @@ private:
     bool m_ready = false;
     QVector<QuestionRef> m_retry;
     int m_questionRow = 0; // the question shown, for the review
+    int m_total = 0;       // a lecture test's questions
 };
 
 } // namespace testing

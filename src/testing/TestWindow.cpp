@@ -2,18 +2,23 @@
 
 #include "learners/LearnerStore.h"
 #include "reader/ReaderState.h"
+#include "richtext/RichLayout.h"
 #include "richtext/RichView.h"
 #include "ui/Dialogs.h"
 #include "ui/Navigator.h"
 #include "ui/PaperTile.h"
+#include "ui/PressGuard.h"
 
 #include <QCheckBox>
+#include <QCloseEvent>
+#include <QKeyEvent>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QMouseEvent>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <algorithm>
+#include <utility>
 
 namespace {
 constexpr int kViewWidth = 701;
@@ -58,9 +63,8 @@ TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget
     Button1->setDefault(true);
     connect(Button1, &QPushButton::clicked, this,
             [this] { ui::guarded(this, [this] { Button1Click(); }); });
-    // One press answers one question: the second press of a double click
-    // would score the next question unseen, with nothing ticked.
-    Button1->installEventFilter(this);
+    // A click on an option's text ticks it, as its box does.
+    RichView1->viewport()->installEventFilter(this);
 
     // Tab walks A to E, then "Далее"; Space ticks.
     for (int i = 0; i < 4; ++i)
@@ -73,16 +77,73 @@ TfrmTest::TfrmTest(reader::ReaderState &state, ui::Navigator &navigator, QWidget
 
 bool TfrmTest::eventFilter(QObject *watched, QEvent *event)
 {
-    // A double click's second press (and the double click itself) is no
-    // second answer.
-    if (watched == Button1) {
-        if (event->type() == QEvent::MouseButtonDblClick)
-            return true;
-        if (event->type() == QEvent::MouseButtonPress &&
-            static_cast<QMouseEvent *>(event)->flags().testFlag(Qt::MouseEventCreatedDoubleClick))
-            return true;
+    if (watched == RichView1->viewport() && event->type() == QEvent::MouseButtonRelease) {
+        auto *mouse = static_cast<QMouseEvent *>(event);
+        // A drag selects text; only a click on the line ticks.
+        if (mouse->button() == Qt::LeftButton && RichView1->selectedText().isEmpty()) {
+            const int option = optionAt(mouse->position().toPoint());
+            if (option >= 0)
+                toggleOption(option);
+        }
     }
     return ui::ModalScreen::eventFilter(watched, event);
+}
+
+int TfrmTest::optionAt(const QPoint &viewportPos) const
+{
+    const richtext::RichLayout *layout = RichView1->textLayout();
+    if (!layout || !m_boxes[0]->isEnabled())
+        return -1;
+    const int pos = layout->positionAt(QPointF(viewportPos - RichView1->documentOrigin()), Qt::ExactHit);
+    if (pos < 0)
+        return -1;
+    // Items: rule, heading, rule, question, then an empty line before each
+    // of the five options, then a rule.
+    const int item = layout->itemAtPosition(pos);
+    constexpr int kFirstOption = 5;
+    if (item < kFirstOption || item > kFirstOption + 8 || (item - kFirstOption) % 2)
+        return -1;
+    return (item - kFirstOption) / 2;
+}
+
+void TfrmTest::toggleOption(int index)
+{
+    QCheckBox *box = m_boxes[static_cast<size_t>(index)];
+    if (!box->isEnabled())
+        return;
+    box->toggle();
+    box->setFocus(Qt::OtherFocusReason);
+}
+
+void TfrmTest::keyPressEvent(QKeyEvent *event)
+{
+    // The option's letter (Latin or its Cyrillic look-alike) or its number
+    // ticks it from anywhere in the window.
+    static const QString kKeys[5] = {QStringLiteral("AА1"), QStringLiteral("BВ2"), QStringLiteral("CС3"),
+                                     QStringLiteral("DД4"), QStringLiteral("EЕ5")};
+    const QString text = event->text().toUpper();
+    if (text.size() == 1 && !event->modifiers().testAnyFlags(Qt::ControlModifier | Qt::AltModifier)) {
+        for (int i = 0; i < 5; ++i) {
+            if (kKeys[i].contains(text[0])) {
+                toggleOption(i);
+                event->accept();
+                return;
+            }
+        }
+    }
+    ui::ModalScreen::keyPressEvent(event);
+}
+
+void TfrmTest::closeEvent(QCloseEvent *event)
+{
+    // Alt+F4 or the title bar in the middle of a test would drop every
+    // answer given so far: ask first. A finished test closes at once.
+    if (Run.isRunning() && !ui::ModalScreen::programEnding() &&
+        !ui::question(this, QStringLiteral("Прервать тест? Ответы этого теста не будут сохранены."))) {
+        event->ignore();
+        return;
+    }
+    ui::ModalScreen::closeEvent(event);
 }
 
 void TfrmTest::resizeEvent(QResizeEvent *event)
@@ -122,17 +183,33 @@ void TfrmTest::LoadBanks()
     m_banksLoaded = stamp;
 }
 
+void TfrmTest::runTopic(const QString &topic)
+{
+    Topic = topic;
+    m_retryNext.clear();
+    showModal();
+    while (!m_retryNext.isEmpty() && !ui::ModalScreen::programEnding())
+        showModal();
+}
+
 void TfrmTest::FormActivate()
 {
-    m_pendingSection = {};
-    Run.begin(Topic);
+    m_finished = false;
     clearTicks();
     CheckBox1->setFocus();
+    if (!m_retryNext.isEmpty()) {
+        // The review asked for the mistakes again: the tables still hold the banks.
+        Run.beginRetry(std::exchange(m_retryNext, {}));
+        apply(Run.setUp());
+        return;
+    }
+    Run.begin(Topic);
     try {
         LoadBanks();
     } catch (const std::exception &e) {
-        // The window stays open on what it last showed; "Далее" then closes it.
+        // The window stays open, empty; "Далее" then closes it.
         Run.abandon();
+        showNoQuestion();
         // Said in Russian; the reader's own text stays for whoever mends the files.
         ui::error(this, QStringLiteral("Вопросы теста не удалось загрузить: файл вопросов "
                                             "или ответов повреждён.\n\n") +
@@ -140,6 +217,21 @@ void TfrmTest::FormActivate()
         return;
     }
     apply(Run.setUp());
+}
+
+void TfrmTest::showNoQuestion()
+{
+    RichView1->Clear();
+    RichView1->AddBreak();
+    using namespace rvs;
+    RichView1->AddNL(QStringLiteral("  Вопросы теста не загружены."), tsPlainSubheading, psPlainParagraph);
+    RichView1->AddBreak();
+    RichView1->Format();
+    for (QCheckBox *box : m_boxes) {
+        box->setEnabled(false);
+        box->setAccessibleDescription(QString());
+    }
+    Button1->setFocus();
 }
 
 void TfrmTest::Button1Click()
@@ -187,14 +279,19 @@ void TfrmTest::showQuestion(const testing::QuestionDisplay &display)
     RichView1->AddBreak();
     RichView1->Format();
     // A screen reader on a check box reads its option with the letter.
-    for (size_t i = 0; i < m_boxes.size(); ++i)
+    for (size_t i = 0; i < m_boxes.size(); ++i) {
+        m_boxes[i]->setEnabled(true);
         m_boxes[i]->setAccessibleDescription(display.options[i].simplified());
+    }
+    // A click that follows the one that brought this question too closely
+    // was meant for the last one: it must not answer this one unseen.
+    ui::PressGuard::screenChanged();
 }
 
 void TfrmTest::finishTest(int percent)
 {
-    ui::message(this, QStringLiteral("Тест пройден, правильных ответов: ") +
-                               QString::number(percent) + QStringLiteral(" %"));
+    // Stored before the learner is told: the message may be the last thing
+    // on screen when the session ends.
     // A run of the learner's mistakes is practice: stored, it would stand in
     // the statistics as a test of the lecture it is not.
     if (!Run.isRetry()) {
@@ -210,19 +307,11 @@ void TfrmTest::finishTest(int percent)
                                      QString::fromUtf8(e.what()));
         }
     }
-    if (ui::ModalScreen::programEnding())
-        return;
-    const QVector<testing::QuestionRef> missed = testing::mistakesOf(Run.Answers);
-    const ui::ReviewChoice choice = m_navigator.showReview();
-    if (choice.kind == ui::ReviewChoice::RetryMistakes && !missed.isEmpty() &&
-        !ui::ModalScreen::programEnding()) {
-        Run.beginRetry(missed);
-        clearTicks();
-        CheckBox1->setFocus();
-        apply(Run.setUp());
-        return;
-    }
-    m_pendingSection = choice;
+    // Finished, not passed: the share of right answers says how it went.
+    ui::message(this, QStringLiteral("Тест завершён, правильных ответов: ") +
+                               QString::number(percent) + QStringLiteral(" %"));
+    // The review comes once this window has gone, so that nothing covers it.
+    m_finished = true;
     closeScreen();
 }
 
@@ -242,13 +331,21 @@ void TfrmTest::FormClose()
     // While the program ends, no screen comes up again.
     if (ui::ModalScreen::programEnding())
         return;
-    // The review sent the learner to a lecture: the reader shows it instead
-    // of the home screen.
-    const ui::ReviewChoice choice = m_pendingSection;
-    m_pendingSection = {};
-    if (choice.kind == ui::ReviewChoice::OpenSection) {
-        m_navigator.openSection(choice.page, choice.mark);
-        return;
+    if (std::exchange(m_finished, false)) {
+        const QVector<testing::QuestionRef> missed = testing::mistakesOf(Run.Answers);
+        const ui::ReviewChoice choice = m_navigator.showReview();
+        if (ui::ModalScreen::programEnding())
+            return;
+        if (choice.kind == ui::ReviewChoice::RetryMistakes && !missed.isEmpty()) {
+            m_retryNext = missed; // runTopic shows the window again
+            return;
+        }
+        // The review sent the learner to a lecture: the reader shows it
+        // instead of the home screen.
+        if (choice.kind == ui::ReviewChoice::OpenSection) {
+            m_navigator.openSection(choice.page, choice.mark);
+            return;
+        }
     }
     m_navigator.showHome(false);
 }

@@ -30,12 +30,10 @@ public:
     // "0" for the general test, otherwise a lecture's position; set before
     // the window is shown.
     QString Topic;
-    // Runs a test on that topic, modally.
-    void runTopic(const QString &topic)
-    {
-        Topic = topic;
-        showModal();
-    }
+    // Runs a test on that topic, modally; the review follows once the
+    // window has closed, and a repetition of the mistakes chosen there runs
+    // in the window again.
+    void runTopic(const QString &topic);
 
     // Reads both banks from the current directory into the tables,
     // once per run: again only when a bank file has changed since.
@@ -58,6 +56,8 @@ protected:
     void FormActivate() override;
     void FormDeactivate() override;
     void resizeEvent(QResizeEvent *event) override;
+    void closeEvent(QCloseEvent *event) override;
+    void keyPressEvent(QKeyEvent *event) override;
     bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
@@ -77,12 +77,19 @@ private:
     void finishTest(int percent);
     void clearTicks();
     void layoutControls();
+    // The banks could not be read: nothing of an earlier test stays in view,
+    // and there is nothing to tick.
+    void showNoQuestion();
+    void toggleOption(int index);
+    // The option whose text lies under a point of the question view, or -1.
+    int optionAt(const QPoint &viewportPos) const;
 
     reader::ReaderState &m_state;
     ui::Navigator &m_navigator;
     std::array<QCheckBox *, 5> m_boxes{};
     QString m_banksLoaded; // which bank files the tables hold (paths, sizes, times)
-    ui::ReviewChoice m_pendingSection; // what the review asked for, acted on at closing
+    bool m_finished = false;                // the run ended: the review comes at closing
+    QVector<testing::QuestionRef> m_retryNext; // the mistakes to run again, chosen in the review
 };
 
 // The test window, program-wide (created by the window set).

@@ -1,6 +1,7 @@
 #include "ui/ModalScreen.h"
 
 #include "ui/Dialogs.h"
+#include "ui/PressGuard.h"
 
 #include <QGuiApplication>
 #include <QKeyEvent>
@@ -73,7 +74,13 @@ void ModalScreen::keepOnScreen()
     move(outer.topLeft());
 }
 
-ModalScreen::ModalScreen(QWidget *parent) : QDialog(parent) { setModal(true); }
+ModalScreen::ModalScreen(QWidget *parent) : QDialog(parent)
+{
+    setModal(true);
+    // Every screen: a held Enter or the rest of a double click must not act
+    // on the screen that has just come up.
+    PressGuard::install();
+}
 
 void ModalScreen::showModal()
 {

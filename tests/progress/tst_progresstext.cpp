@@ -1,11 +1,9 @@
+#include "common/CourseFolder.h"
 #include "learners/CourseData.h"
 #include "learners/DectStore.h"
 #include "progress/ProgressText.h"
 
-#include <QDir>
-#include <QFile>
 #include <QLocale>
-#include <QTemporaryDir>
 #include <QTest>
 
 using namespace progress;
@@ -15,7 +13,6 @@ class TestProgressText : public QObject
     Q_OBJECT
 private slots:
     void initTestCase();
-    void cleanupTestCase();
     void percentShownThroughSinglePrecision_data();
     void percentShownThroughSinglePrecision();
     void percentUsesTheLocaleSeparator();
@@ -25,24 +22,20 @@ private slots:
     void reportText();
     void reportStopsAtAnUnreadableValue_data();
     void reportStopsAtAnUnreadableValue();
+    void datesInRussian_data();
+    void datesInRussian();
+    void testTitles_data();
+    void testTitles();
 
 private:
-    QTemporaryDir m_dir;
-    QString m_oldDir;
+    testsupport::CourseFolder m_course;
 };
 
 void TestProgressText::initTestCase()
 {
-    QVERIFY(m_dir.isValid());
-    QVERIFY(QFile::copy(QStringLiteral(TARVEL_TEST_DATA "/progress/dect.chh"),
-                        m_dir.filePath(QStringLiteral("dect.chh"))));
-    m_oldDir = QDir::currentPath();
-    QDir::setCurrent(m_dir.path());
-}
-
-void TestProgressText::cleanupTestCase()
-{
-    QDir::setCurrent(m_oldDir);
+    QVERIFY(m_course.copyFile(QStringLiteral(TARVEL_TEST_DATA "/progress/dect.chh"),
+                              QStringLiteral("dect.chh")));
+    QVERIFY(m_course.enter());
 }
 
 void TestProgressText::percentShownThroughSinglePrecision_data()
@@ -208,6 +201,52 @@ void TestProgressText::reportStopsAtAnUnreadableValue()
     QVERIFY(failed);
     QCOMPARE(lines.size(), linesBefore);
     QCOMPARE(lines.constLast(), lastLine);
+}
+
+// The statistics view's dates: what the test run stores, in Russian; any
+// other text as it stands.
+void TestProgressText::datesInRussian_data()
+{
+    QTest::addColumn<QString>("stored");
+    QTest::addColumn<QString>("shown");
+    QTest::newRow("as the test run stores it") << "Thu Dec 10 20:27:09 2026\n"
+                                               << "10 декабря 2026 г., 20:27:09";
+    QTest::newRow("January, single-digit day") << "Mon Jan 05 09:05:03 2026\n"
+                                               << "5 января 2026 г., 09:05:03";
+    QTest::newRow("May, without the line feed") << "Sun May 31 23:59:59 2020"
+                                                << "31 мая 2020 г., 23:59:59";
+    QTest::newRow("hand-edited text") << "вчера\n" << "вчера";
+    QTest::newRow("unknown month") << "Thu Foo 10 20:27:09 2026" << "Thu Foo 10 20:27:09 2026";
+    QTest::newRow("bad clock") << "Thu Dec 10 25:27:09 2026" << "Thu Dec 10 25:27:09 2026";
+    QTest::newRow("day out of range") << "Thu Dec 40 20:27:09 2026" << "Thu Dec 40 20:27:09 2026";
+    QTest::newRow("missing year") << "Thu Dec 10 20:27:09" << "Thu Dec 10 20:27:09";
+    QTest::newRow("empty") << "" << "";
+}
+
+void TestProgressText::datesInRussian()
+{
+    QFETCH(QString, stored);
+    QFETCH(QString, shown);
+    QCOMPARE(russianDate(stored), shown);
+}
+
+void TestProgressText::testTitles_data()
+{
+    QTest::addColumn<QString>("number");
+    QTest::addColumn<QString>("title");
+    QTest::newRow("general test") << "0" << "Общий тест";
+    QTest::newRow("a lecture") << "3" << "Лекция 3. Логика";
+    QTest::newRow("first lecture") << "1" << "Лекция 1. Информация";
+    QTest::newRow("past the list") << "9" << "Лекция 9";
+    QTest::newRow("not a number") << "x" << "Лекция x";
+}
+
+void TestProgressText::testTitles()
+{
+    QFETCH(QString, number);
+    QFETCH(QString, title);
+    const QStringList titles{"Как работать с учебником", "Информация", "Системы счисления", "Логика"};
+    QCOMPARE(testTitle(number, titles), title);
 }
 
 QTEST_GUILESS_MAIN(TestProgressText)

@@ -20,6 +20,7 @@
 #include <QApplication>
 #include <QDir>
 #include <QFile>
+#include <QAbstractFileIconProvider>
 #include <QFileDialog>
 #include <QLabel>
 #include <QListWidget>
@@ -268,24 +269,26 @@ void TestProgressWindows::statisticsShowsTheRecord_data()
     };
     QTest::newRow("no results, empty mail")
         << 0
-        << head("Анна", "Петрова", "ИТ-11", "", "Tue Mar 08 14:05:09 2005\n") +
+        << head("Анна", "Петрова", "ИТ-11", "", "8 марта 2005 г., 14:05:09") +
                QList<ItemView>{rule};
     QTest::newRow("two results")
         << 1
-        << head("Борис", "Орлов", "ИТ-12", "boris@example.org", "Mon Mar 07 09:15:00 2005\n") +
+        << head("Борис", "Орлов", "ИТ-12", "boris@example.org", "7 марта 2005 г., 09:15:00") +
                QList<ItemView>{{" ", 1, 1, true},
-                               {"Тест по лекции: 3", 3, 0, true},
-                               {"Дата выполнения: Wed Mar 09 10:00:00 2005\n", 3, 0, true},
-                               {"Правильность: 85%", 3, 0, true},
+                               // Russian dates, lecture titles, " %" as elsewhere;
+                               // the report keeps the stored texts.
+                               {"Лекция 3. Логика", 3, 0, true},
+                               {"Дата выполнения: 9 марта 2005 г., 10:00:00", 3, 0, true},
+                               {"Правильность: 85 %", 3, 0, true},
                                {" ", 1, 1, true},
-                               {"Тест по лекции: 0", 3, 0, true},
-                               {"Дата выполнения: Thu Mar 10 11:30:15 2005\n", 3, 0, true},
-                               {"Правильность: " + localNumber("66.6999969482422") + "%", 3,
+                               {"Общий тест", 3, 0, true},
+                               {"Дата выполнения: 10 марта 2005 г., 11:30:15", 3, 0, true},
+                               {"Правильность: " + localNumber("66.6999969482422") + " %", 3,
                                 0, true},
                                rule};
     QTest::newRow("no study_info")
         << 3
-        << head("Глеб", "Белов", "ИТ-14", "gleb@example.org", "Sat Mar 05 07:00:00 2005\n") +
+        << head("Глеб", "Белов", "ИТ-14", "gleb@example.org", "5 марта 2005 г., 07:00:00") +
                QList<ItemView>{rule};
 }
 
@@ -311,7 +314,7 @@ void TestProgressWindows::statisticsCloseOnUnreadableRecord_data()
     QTest::addColumn<QString>("lastText");
     // The first result is shown, the second (not a number) adds nothing, and
     // the closing rule never comes.
-    QTest::newRow("bad right") << 2 << 17 << "Правильность: 100%";
+    QTest::newRow("bad right") << 2 << 17 << "Правильность: 100 %";
     QTest::newRow("no such learner") << 9 << 2 << "Просмотр статистики: ";
     QTest::newRow("nobody signed in") << -1 << 2 << "Просмотр статистики: ";
 }
@@ -367,7 +370,7 @@ void TestProgressWindows::reportIsWrittenAsCodedLines()
                                         .arg(path("отчет.rep"))});
     // The learner is told where the file went.
     QCOMPARE(m_course.messages,
-             QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("отчет.rep")});
+             QStringList{QStringLiteral("Отчёт сохранён в файл:\n") + path("отчет.rep")});
 
     QByteArray raw;
     const QStringList coded = reportFileLines(path("отчет.rep"), &raw);
@@ -410,7 +413,11 @@ void TestProgressWindows::reportDialogSettingsAndCurrentDirectory()
     TfrmOtcher::setSaveDialogHook([&](QFileDialog &dlg) {
         ++asked;
         [&] {
-            QCOMPARE(dlg.windowTitle(), QStringLiteral("Сохранение отчета"));
+            QCOMPARE(dlg.windowTitle(), QStringLiteral("Сохранение отчёта"));
+            // Kinds of files in Russian, as the rest of the dialog.
+            QVERIFY(dlg.iconProvider());
+            QCOMPARE(dlg.iconProvider()->type(QFileInfo(QDir::tempPath())), QStringLiteral("Папка"));
+            QCOMPARE(dlg.iconProvider()->type(QFileInfo(QStringLiteral("x.rep"))), QStringLiteral("Файл rep"));
             QCOMPARE(dlg.nameFilters(), QStringList{QStringLiteral("*.rep")});
             QCOMPARE(dlg.acceptMode(), QFileDialog::AcceptSave);
             QVERIFY(dlg.testOption(QFileDialog::DontConfirmOverwrite));
@@ -541,7 +548,7 @@ void TestProgressWindows::reportWithUnreadableRecordKeepsItsFirstLines()
     QCOMPARE(core::DecodeLine(coded[11]), QStringLiteral("Правильность: 100%"));
     QCOMPARE(core::DecodeLine(coded[12]), QString(22, u'~'));
     QCOMPARE(m_course.messages,
-             QStringList{QStringLiteral("Отчет сохранен в файл:\n") + path("vera.rep")});
+             QStringList{QStringLiteral("Отчёт сохранён в файл:\n") + path("vera.rep")});
 }
 
 void TestProgressWindows::reportWriteFailureIsTold()
@@ -562,8 +569,8 @@ void TestProgressWindows::reportWriteFailureIsTold()
         const ModalRun run = runModal(frmOtcher, [] { frmOtcher->FlashFSCommand("Generate", {}); });
         QVERIFY2(run.openAfter, qPrintable(target));
         QCOMPARE(m_course.messages.size(), 1);
-        QVERIFY(m_course.messages[0].startsWith(QStringLiteral("Не удалось сохранить отчет: ")));
-        QVERIFY(m_course.messages[0].size() > QStringLiteral("Не удалось сохранить отчет: ").size());
+        QVERIFY(m_course.messages[0].startsWith(QStringLiteral("Не удалось сохранить отчёт: ")));
+        QVERIFY(m_course.messages[0].size() > QStringLiteral("Не удалось сохранить отчёт: ").size());
     }
     QVERIFY(QFileInfo(path("taken.rep")).isDir());
     QVERIFY(!QFile::exists(path("no-such-folder")));

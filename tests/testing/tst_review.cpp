@@ -2,8 +2,10 @@
 // repetition of mistakes, the section list, and the review window with its
 // links into the lectures.
 #include "common/ReaderParts.h"
+#include "common/Clicks.h"
 #include "common/CourseFolder.h"
 #include "common/TestWindowParts.h"
+#include "common/ReviewParts.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
 #include "reader/ReaderWindow.h"
@@ -15,6 +17,7 @@
 #include "testing/TestWindow.h"
 #include "ui/Dialogs.h"
 
+#include <QApplication>
 #include <QCheckBox>
 #include <QDir>
 #include <QFile>
@@ -22,7 +25,9 @@
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QStyleHints>
 #include <QTimer>
+#include <QWindow>
 
 namespace {
 
@@ -77,6 +82,7 @@ private slots:
     void sectionList();
     void reviewListsTheRunAndLeadsToTheSection();
     void mistakesAgainAreNotStored();
+    void doubleClickOnCloseStaysOffTheHomeScreen();
 
 private:
     testsupport::CourseFolder m_course;
@@ -85,6 +91,10 @@ private:
     // What to do in each showing of the review, in turn; none: close it.
     QList<std::function<void()>> m_inReview;
     int m_reviewShown = 0;
+    // What to do in each showing of the test window, in turn.
+    QList<std::function<void()>> m_inTest;
+    // What to do in each showing of the home screen, before it is closed.
+    QList<std::function<void()>> m_inHome;
 };
 
 void TestReview::initTestCase()
@@ -98,7 +108,15 @@ void TestReview::initTestCase()
     connect(&m_watch, &QTimer::timeout, this, [this] {
         if (frmIntro && frmIntro->isShowingModal()) {
             ++m_homeShown;
+            if (!m_inHome.isEmpty())
+                m_inHome.takeFirst()();
             frmIntro->closeScreen();
+        }
+        if (frmTest && frmTest->isShowingModal() && frmTest->isVisible() && !m_inTest.isEmpty()) {
+            const auto action = m_inTest.takeFirst();
+            action();
+            if (frmTest->isShowingModal())
+                frmTest->closeScreen();
         }
         if (frmReview && frmReview->isShowingModal() && frmReview->isVisible()) {
             ++m_reviewShown;
@@ -130,6 +148,8 @@ void TestReview::init()
     m_homeShown = 0;
     m_reviewShown = 0;
     m_inReview.clear();
+    m_inTest.clear();
+    m_inHome.clear();
     m_course.catchMessages();
     m_watch.start();
 }
@@ -242,8 +262,13 @@ void TestReview::reviewListsTheRunAndLeadsToTheSection()
     frmMain->ShowTestTopics();
     QString score;
     QStringList verdicts, links;
+    bool testWindowGone = false, reviewInFront = false;
     m_inReview << [&] {
-        score = frmReview->lblScore->text();
+        // The finished test no longer stands over the review: its links
+        // can be reached.
+        testWindowGone = !frmTest->isVisible() && !frmTest->isShowingModal();
+        reviewInFront = QApplication::activeModalWidget() == frmReview;
+        score = parts::review::lblScore()->text();
         for (QFrame *card : cards()) {
             verdicts << (card->property("wrong").toBool() ? "неверно" : "верно");
             const auto buttons = card->findChildren<QPushButton *>();
@@ -256,7 +281,7 @@ void TestReview::reviewListsTheRunAndLeadsToTheSection()
         QVERIFY(lines.join('\n').contains(QStringLiteral("Сколько бит в байте?")));
         QVERIFY(lines.join('\n').contains(QStringLiteral("☑&nbsp;&nbsp;A. Вариант A к вопросу 1.2 — отмечен ошибочно")));
         QVERIFY(lines.join('\n').contains(QStringLiteral("☐&nbsp;&nbsp;B. Вариант B к вопросу 1.2</b> — верный вариант")));
-        QVERIFY(frmReview->btnRetry->isVisible());
+        QVERIFY(parts::review::btnRetry()->isVisible());
         cards()[1]->findChild<QPushButton *>()->click();
     };
     QTimer::singleShot(0, frmTest, [&] {
@@ -266,8 +291,10 @@ void TestReview::reviewListsTheRunAndLeadsToTheSection()
     });
     frmMain->RichView1Jump(1);
 
-    QCOMPARE(m_course.messages, QStringList{"Тест пройден, правильных ответов: 57 %"});
     QCOMPARE(m_reviewShown, 1);
+    QVERIFY(testWindowGone);
+    QCOMPARE(m_course.messages, QStringList{"Тест завершён, правильных ответов: 57 %"});
+    QVERIFY(reviewInFront);
     QCOMPARE(score, QStringLiteral("4 из 7"));
     QCOMPARE(verdicts, (QStringList{"верно", "неверно", "верно", "неверно", "верно", "неверно", "верно"}));
     QCOMPARE(links, (QStringList{"", "Перечитать раздел 1.3", "", "Перечитать лекцию 1", "",
@@ -289,26 +316,28 @@ void TestReview::mistakesAgainAreNotStored()
     frmMain->ShowTestTopics();
     QString retryHeading, secondScore, secondNote;
     bool retryOffered = true;
-    m_inReview << [] { QTest::mouseClick(frmReview->btnRetry, Qt::LeftButton); }
+    m_inReview << [] { QTest::mouseClick(parts::review::btnRetry(), Qt::LeftButton); }
                << [&] {
-                      secondScore = frmReview->lblScore->text();
-                      retryOffered = frmReview->btnRetry->isVisible();
-                      secondNote = frmReview->findChild<QLabel *>("subtitle")->text();
+                      secondScore = parts::review::lblScore()->text();
+                      retryOffered = parts::review::btnRetry()->isVisible();
+                      secondNote = parts::review::subtitle()->text();
                   };
-    QTimer::singleShot(0, frmTest, [&] {
+    m_inTest << [&] {
         for (const QString &given : kGiven)
             answer(given);
-        // The same window goes on with the three mistakes.
+    } << [&] {
+        // The same window comes again with the three mistakes.
         retryHeading = parts::test::RichView1()->document().items.value(1).text;
         for (int k : {1, 3, 5})
             if (frmTest->isShowingModal())
                 answer(kRight[k]);
-    });
+    };
     frmMain->RichView1Jump(1);
+    QVERIFY(m_inTest.isEmpty());
 
     QCOMPARE(retryHeading, QStringLiteral("  Вопрос 1 из 3"));
-    QCOMPARE(m_course.messages, (QStringList{"Тест пройден, правильных ответов: 57 %",
-                                      "Тест пройден, правильных ответов: 100 %"}));
+    QCOMPARE(m_course.messages, (QStringList{"Тест завершён, правильных ответов: 57 %",
+                                      "Тест завершён, правильных ответов: 100 %"}));
     QCOMPARE(m_reviewShown, 2);
     QCOMPARE(secondScore, QStringLiteral("3 из 3"));
     QVERIFY(!retryOffered);
@@ -321,6 +350,64 @@ void TestReview::mistakesAgainAreNotStored()
     QCOMPARE(stored.testRecords(0)[0].right, QStringLiteral("57"));
     // Closing the review leads home as a test always did.
     QCOMPARE(m_homeShown, 1);
+}
+
+namespace {
+
+// Counts the presses that reach a widget.
+class PressCounter : public QObject
+{
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+            ++presses;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
+} // namespace
+
+// A double click on the review's "Закрыть": the first click closes it, the
+// second lands on the home screen that comes up (where "Выход" may lie) and
+// must do nothing there. A click after the double-click interval does reach it.
+void TestReview::doubleClickOnCloseStaysOffTheHomeScreen()
+{
+    frmMain->ShowTestTopics();
+    int t0 = 0;
+    int early = -1, late = -1;
+    m_inReview << [&] {
+        t0 = testsupport::nextClickTime();
+        QPushButton *close = parts::review::btnClose();
+        testsupport::clickAt(frmReview->windowHandle(), close->mapTo(frmReview, close->rect().center()), t0);
+    };
+    m_inHome << [&] {
+        QWidget *home = frmIntro;
+        const QPoint at = home->rect().center();
+        QWidget *target = home->childAt(at) ? home->childAt(at) : home;
+        PressCounter counter;
+        target->installEventFilter(&counter);
+        home->winId();
+        testsupport::clickAt(home->windowHandle(), at, t0 + 150);
+        early = counter.presses;
+        testsupport::clickAt(home->windowHandle(), at,
+                             t0 + 200 + 2 * QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        late = counter.presses;
+        target->removeEventFilter(&counter);
+    };
+    m_inTest << [] {
+        for (const QString &given : kGiven)
+            answer(given);
+    };
+    frmMain->RichView1Jump(1);
+    QCOMPARE(m_reviewShown, 1);
+    QCOMPARE(m_homeShown, 1);
+    QCOMPARE(early, 0);
+    QCOMPARE(late, 1);
+    QVERIFY(!frmMain->isClosing());
 }
 
 QTEST_MAIN(TestReview)

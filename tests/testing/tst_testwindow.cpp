@@ -1,3 +1,4 @@
+#include "common/Clicks.h"
 #include "common/CourseFolder.h"
 #include "common/TestWindowParts.h"
 #include "common/ReaderParts.h"
@@ -6,12 +7,18 @@
 #include "screens/HomeScreen.h"
 #include "learners/CourseData.h"
 #include "reader/ReaderWindow.h"
+#include "richtext/RichLayout.h"
 #include "richtext/RichView.h"
 #include "core/LineCodec.h"
 #include "testing/ReviewWindow.h"
 #include "testing/TestWindow.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QKeyEvent>
+#include <QProcess>
+#include <QStyleHints>
+#include <QWindow>
 #include <QDateTime>
 #include <QDir>
 #include <QFile>
@@ -20,6 +27,10 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <unistd.h>
 
 namespace {
 
@@ -52,6 +63,16 @@ void tick(const QString &pattern)
     }
 }
 
+// A key as a keyboard layout gives it: its code and its text.
+void typeKey(Qt::Key key, const QString &text)
+{
+    QWidget *target = frmTest->focusWidget() ? frmTest->focusWidget() : frmTest;
+    QKeyEvent press(QEvent::KeyPress, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &press);
+    QKeyEvent release(QEvent::KeyRelease, key, Qt::NoModifier, text);
+    QApplication::sendEvent(target, &release);
+}
+
 } // namespace
 
 class TestTestWindow : public QObject
@@ -67,7 +88,13 @@ private slots:
     void runsThatStoreNothing_data();
     void runsThatStoreNothing();
     void banksAreParsedOncePerRun();
-    void doubleClickAnswersOneQuestion();
+    void onePressAnswersOneQuestion_data();
+    void onePressAnswersOneQuestion();
+    void bankErrorShowsNoOldQuestion();
+    void closingMidTestAsksFirst();
+    void optionTextTicksItsBox();
+    void resultIsStoredBeforeTheMessage_data();
+    void resultIsStoredBeforeTheMessage();
 
 private:
     // Closes the home screen whenever the test window brings it up.
@@ -186,7 +213,7 @@ void TestTestWindow::singleLectureTestStoresItsResult()
         for (int k = 1; k <= 7; ++k) {
             if (parts::test::RichView1()->document().items.size() != 15)
                 break;
-            if (itemText(1) != QStringLiteral("  Вопрос %1").arg(k) || itemText(3) != questions[k - 1] ||
+            if (itemText(1) != QStringLiteral("  Вопрос %1 из 7").arg(k) || itemText(3) != questions[k - 1] ||
                 itemText(5) != QStringLiteral("   A.    Вариант A к вопросу 1.%1").arg(k) ||
                 itemText(13) != QStringLiteral("   E.    Вариант E к вопросу 1.%1").arg(k))
                 break;
@@ -210,7 +237,7 @@ void TestTestWindow::singleLectureTestStoresItsResult()
     QVERIFY(windowUp);
     QCOMPARE(answered, 7);
     QCOMPARE(m_course.errors, QStringList());
-    QCOMPARE(m_course.messages, QStringList{"Тест пройден, правильных ответов: 57 %"});
+    QCOMPARE(m_course.messages, QStringList{"Тест завершён, правильных ответов: 57 %"});
     QCOMPARE(m_homeShown, 1);
     QVERIFY(!frmTest->isVisible());
     QCOMPARE(frmTest->Run.AnsweredCount, 7);
@@ -233,7 +260,7 @@ void TestTestWindow::singleLectureTestStoresItsResult()
     // The topic page is still there; another entry starts another test.
     QVERIFY(frmMain->state().TopicMode());
     QTimer::singleShot(0, frmTest, [&] {
-        if (itemText(1) == QStringLiteral("  Вопрос 1") && !parts::test::CheckBox1()->isChecked())
+        if (itemText(1) == QStringLiteral("  Вопрос 1 из 2") && !parts::test::CheckBox1()->isChecked())
             tick("10000");
         QTest::mouseClick(parts::test::Button1(), Qt::LeftButton); // lecture 2, question 1
         QTest::mouseClick(parts::test::Button1(), Qt::LeftButton); // question 2, unticked: wrong
@@ -241,7 +268,7 @@ void TestTestWindow::singleLectureTestStoresItsResult()
             frmTest->closeScreen();
     });
     frmMain->RichView1Jump(2);
-    QCOMPARE(m_course.messages.last(), QStringLiteral("Тест пройден, правильных ответов: 50 %"));
+    QCOMPARE(m_course.messages.last(), QStringLiteral("Тест завершён, правильных ответов: 50 %"));
     QCOMPARE(frmMain->XML().testRecords(0).size(), 2);
     QCOMPARE(frmMain->XML().testRecords(0).last().number, QStringLiteral("2"));
 }
@@ -288,7 +315,7 @@ void TestTestWindow::runsThatStoreNothing_data()
     QTest::newRow("closed during the test") << QByteArray() << 1 << 0 << "close" << "" << "" << true;
     QTest::newRow("no learner to store under")
         << QByteArray() << 2 << 5 << "answer all" << "Результат теста не сохранён"
-        << "Тест пройден, правильных ответов: 0 %" << true;
+        << "Тест завершён, правильных ответов: 0 %" << true;
 }
 
 void TestTestWindow::runsThatStoreNothing()
@@ -338,6 +365,8 @@ void TestTestWindow::runsThatStoreNothing()
     QCOMPARE(m_course.messages.size(), message.isEmpty() ? 0 : 1);
     if (!message.isEmpty())
         QVERIFY2(m_course.messages[0].contains(message), qPrintable(m_course.messages[0]));
+    // Closing mid-test asks first (answered Yes here); nothing else asks.
+    QCOMPARE(m_course.questions.size(), action == u"close" ? 1 : 0);
     QCOMPARE(m_homeShown, 1);
     QVERIFY(!frmTest->isVisible());
     QCOMPARE(readAll(QStringLiteral("dect.chh")), before);
@@ -376,27 +405,247 @@ void TestTestWindow::banksAreParsedOncePerRun()
     QCOMPARE(frmTest->StringGrid1.RowCount, 2);
 }
 
-// The second press of a double click must not score the next question,
-// unseen and unticked.
-void TestTestWindow::doubleClickAnswersOneQuestion()
+// One press answers one question: the rest of a double or triple click and
+// a held Enter's repeats must not score the next question unseen; a click
+// after the double-click interval is a new answer.
+void TestTestWindow::onePressAnswersOneQuestion_data()
 {
+    QTest::addColumn<QString>("burst");
+    QTest::newRow("double click on Далее") << "double";
+    QTest::newRow("triple click on Далее") << "triple";
+    QTest::newRow("Enter held on a box") << "held Enter";
+}
+
+void TestTestWindow::onePressAnswersOneQuestion()
+{
+    QFETCH(QString, burst);
     frmMain->ShowTestTopics();
     QString shownAfter;
-    int answered = -1;
+    int answeredAfterBurst = -1, answeredAfterPause = -1;
     QTimer::singleShot(0, frmTest, [&] {
         tick("10000");
-        // Through the window, as the window system delivers it: press,
-        // release, then a press that Qt also makes a double click.
+        QWindow *window = frmTest->windowHandle();
         const QPoint at = parts::test::Button1()->mapTo(frmTest, parts::test::Button1()->rect().center());
-        QTest::mouseDClick(frmTest->windowHandle(), Qt::LeftButton, {}, at);
+        const int t0 = testsupport::nextClickTime();
+        if (burst == u"double") {
+            // As the window system delivers it: press, release, then a
+            // press that Qt also makes a double click.
+            QTest::mouseDClick(window, Qt::LeftButton, {}, at);
+        } else if (burst == u"triple") {
+            testsupport::clickAt(window, at, t0);
+            testsupport::clickAt(window, at, t0 + 120);
+            testsupport::clickAt(window, at, t0 + 240);
+        } else {
+            QWidget *box = frmTest->focusWidget();
+            for (int i = 0; i < 12; ++i) {
+                QKeyEvent press(QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"), i > 0);
+                QApplication::sendEvent(box, &press);
+            }
+            QKeyEvent release(QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, QStringLiteral("\r"));
+            QApplication::sendEvent(box, &release);
+        }
         shownAfter = itemText(1);
-        answered = frmTest->Run.AnsweredCount;
+        answeredAfterBurst = frmTest->Run.AnsweredCount;
+        // A deliberate click, well after the interval.
+        testsupport::clickAt(window, at, t0 + 240 + 2 * QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        answeredAfterPause = frmTest->Run.AnsweredCount;
+        if (frmTest->isShowingModal())
+            frmTest->closeScreen();
+    });
+    frmMain->RichView1Jump(1);
+    QCOMPARE(answeredAfterBurst, 1);
+    QCOMPARE(shownAfter, QStringLiteral("  Вопрос 2 из 7"));
+    QCOMPARE(answeredAfterPause, 2);
+    QCOMPARE(frmMain->XML().testRecords(0).size(), 0);
+}
+
+// A test that could not load its banks shows nothing of the test before
+// it, and nothing can be ticked.
+void TestTestWindow::bankErrorShowsNoOldQuestion()
+{
+    frmMain->ShowTestTopics();
+    QTimer::singleShot(0, frmTest, [] {
+        QTest::mouseClick(parts::test::Button1(), Qt::LeftButton); // on to question 2
         frmTest->closeScreen();
     });
     frmMain->RichView1Jump(1);
-    QCOMPARE(answered, 1);
-    QCOMPARE(shownAfter, QStringLiteral("  Вопрос 2"));
+
+    QFile bank(QStringLiteral("questions.qzt"));
+    QVERIFY(bank.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    bank.write("0;MSAxINfy7iDy4Oru5SDh6PI/\r\n0;!!!\r\n");
+    bank.close();
+    QStringList shown;
+    bool boxesLive = true;
+    QTimer::singleShot(0, frmTest, [&] {
+        for (const auto &item : parts::test::RichView1()->document().items)
+            shown << item.text;
+        boxesLive = parts::test::CheckBox1()->isEnabled() || parts::test::CheckBox5()->isEnabled();
+        QTest::keyClick(parts::test::CheckBox1(), Qt::Key_Space);
+        frmTest->closeScreen();
+    });
+    frmMain->RichView1Jump(1);
+    QCOMPARE(m_course.errors.size(), 1);
+    QVERIFY2(!shown.join(u'|').contains(QStringLiteral("Вопрос 2")), qPrintable(shown.join(u'|')));
+    QVERIFY2(!shown.join(u'|').contains(QStringLiteral("Сколько бит")), qPrintable(shown.join(u'|')));
+    QVERIFY(!boxesLive);
+    QVERIFY(!parts::test::CheckBox1()->isChecked());
+
+    // Mended banks: the next test is live again.
+    QVERIFY(m_course.copyFile(kData + QStringLiteral("questions.qzt"), QStringLiteral("questions.qzt")));
+    QTimer::singleShot(0, frmTest, [&] {
+        boxesLive = parts::test::CheckBox1()->isEnabled() && parts::test::CheckBox5()->isEnabled();
+        frmTest->closeScreen();
+    });
+    frmMain->RichView1Jump(1);
+    QVERIFY(boxesLive);
 }
 
-QTEST_MAIN(TestTestWindow)
+// Alt+F4 or the title bar mid-test asks before the answers are dropped; a
+// finished test closes without a word.
+void TestTestWindow::closingMidTestAsksFirst()
+{
+    frmMain->ShowTestTopics();
+    bool stayed = false;
+    QString heading;
+    QTimer::singleShot(0, frmTest, [&] {
+        tick("10000");
+        QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
+        m_course.answer = false; // "Нет": the learner goes on
+        frmTest->close();
+        stayed = frmTest->isVisible() && frmTest->isShowingModal();
+        heading = itemText(1);
+        m_course.answer = true;
+        for (int k = 2; k <= 7 && frmTest->isShowingModal(); ++k)
+            QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
+        if (frmTest->isShowingModal())
+            frmTest->close();
+    });
+    frmMain->RichView1Jump(1);
+    QVERIFY(stayed);
+    QCOMPARE(heading, QStringLiteral("  Вопрос 2 из 7"));
+    QCOMPARE(m_course.questions.size(), 1);
+    QVERIFY(m_course.questions[0].contains(QStringLiteral("Прервать тест?")));
+    // The answers given before the question count: 1 and 4 (nothing right) of 7.
+    QCOMPARE(m_course.messages, QStringList{"Тест завершён, правильных ответов: 28 %"});
+    QCOMPARE(frmMain->XML().testRecords(0).size(), 1);
+    QCOMPARE(frmMain->XML().testRecords(0)[0].right, QStringLiteral("28"));
+}
+
+// The text of an option ticks it as its box does, by mouse and by its
+// letter or number on the keyboard.
+void TestTestWindow::optionTextTicksItsBox()
+{
+    frmMain->ShowTestTopics();
+    QStringList states;
+    auto boxes = [] {
+        QString s;
+        for (QCheckBox *box : {parts::test::CheckBox1(), parts::test::CheckBox2(), parts::test::CheckBox3(),
+                               parts::test::CheckBox4(), parts::test::CheckBox5()})
+            s += box->isChecked() ? u'1' : u'0';
+        return s;
+    };
+    QTimer::singleShot(0, frmTest, [&] {
+        TRichView *view = parts::test::RichView1();
+        const richtext::RichLayout *layout = view->textLayout();
+        auto textOf = [&](int item) {
+            return (layout->itemOrigin(item) + QPointF(60, 6)).toPoint() + view->documentOrigin();
+        };
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, textOf(9)); // C
+        states << boxes();
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, textOf(9)); // C again
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, textOf(5)); // A
+        states << boxes();
+        // The question and the blank lines tick nothing.
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, textOf(3));
+        QTest::mouseClick(view->viewport(), Qt::LeftButton, {}, textOf(6));
+        states << boxes();
+        // The letter (Latin or its Cyrillic look-alike) or the number.
+        typeKey(Qt::Key_B, QStringLiteral("b"));
+        typeKey(Qt::Key(0x0415), QStringLiteral("Е"));
+        typeKey(Qt::Key_4, QStringLiteral("4"));
+        states << boxes();
+        typeKey(Qt::Key_A, QStringLiteral("a"));
+        states << boxes();
+        frmTest->closeScreen();
+    });
+    frmMain->RichView1Jump(1);
+    QCOMPARE(states, (QStringList{"00100", "10000", "10000", "11011", "01011"}));
+}
+
+// The result is in dect.chh before the learner is told it: a session that
+// ends while the message is up (logout, shutdown, a kill) keeps it.
+void TestTestWindow::resultIsStoredBeforeTheMessage_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGKILL") << int(SIGKILL);
+}
+
+void TestTestWindow::resultIsStoredBeforeTheMessage()
+{
+    QFETCH(int, signal);
+    QProcess child;
+    child.setProgram(QCoreApplication::applicationFilePath());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("TARVEL_TEST_FINISH_AND_WAIT"), QStringLiteral("1"));
+    child.setProcessEnvironment(env);
+    child.setWorkingDirectory(m_course.path());
+    child.start();
+    QVERIFY(child.waitForStarted());
+    QByteArray out;
+    while (!out.contains("MESSAGE") && child.state() == QProcess::Running && child.waitForReadyRead(30000))
+        out += child.readAllStandardOutput();
+    QVERIFY2(out.contains("MESSAGE ") && out.contains(": 57 %"), out.constData());
+    ::kill(pid_t(child.processId()), signal);
+    QVERIFY(child.waitForFinished(30000));
+    QCOMPARE(child.exitStatus(), QProcess::CrashExit);
+
+    learners::CourseData stored(m_course.filePath(QStringLiteral("dect.chh")));
+    stored.LoadCourseData();
+    const auto records = stored.testRecords(0);
+    QCOMPARE(records.size(), 1);
+    QCOMPARE(records[0].number, QStringLiteral("1"));
+    QCOMPARE(records[0].right, QStringLiteral("57"));
+}
+
+namespace {
+
+// The child of resultIsStoredBeforeTheMessage: takes lecture 1's test in the
+// course folder it runs in and stays at the result message until killed.
+int finishTestAndWait()
+{
+    createWindowSet();
+    frmMain->XML().LoadCourseData();
+    frmMain->state().setCurrentUser(frmMain->state().learnerStore().learners().value(0).id);
+    ui::setErrorHook([](const QString &text) { std::fprintf(stderr, "ERROR %s\n", qPrintable(text)); });
+    ui::setMessageHook([](const QString &text) {
+        std::printf("MESSAGE %s\n", text.toUtf8().constData());
+        std::fflush(stdout);
+        for (;;)
+            ::pause();
+    });
+    const QStringList given{"10000", "10000", "10100", "01000", "00010", "11110", "00001"};
+    QTimer::singleShot(0, frmTest, [&] {
+        for (const QString &pattern : given) {
+            tick(pattern);
+            QTest::mouseClick(parts::test::Button1(), Qt::LeftButton);
+        }
+    });
+    frmMain->StartTopicTest(1);
+    return 1; // the message never returns
+}
+
+} // namespace
+
+int main(int argc, char **argv)
+{
+    QApplication app(argc, argv);
+    if (qEnvironmentVariableIsSet("TARVEL_TEST_FINISH_AND_WAIT"))
+        return finishTestAndWait();
+    app.setAttribute(Qt::AA_Use96Dpi, true);
+    TestTestWindow test;
+    QTEST_SET_MAIN_SOURCE_PATH
+    return QTest::qExec(&test, argc, argv);
+}
+
 #include "tst_testwindow.moc"

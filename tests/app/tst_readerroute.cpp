@@ -35,7 +35,7 @@ public:
         asked << "continueReadingFromHome";
         return true;
     }
-    bool openBookmark(int page, int increment) override
+    bool openBookmark(int page, int increment, int) override
     {
         asked << QStringLiteral("openBookmark %1 %2").arg(page).arg(increment);
         return true;

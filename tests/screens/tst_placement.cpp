@@ -14,6 +14,7 @@
 #include "ui/ModalScreen.h"
 
 #include <QQuickItem>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
 
@@ -82,6 +83,8 @@ void TestPlacement::everyScreenFits()
         const QString name = screen.window->objectName();
         bool checked = false;
         QTimer::singleShot(0, screen.window, [&] {
+            // Closed whatever the checks find, so a failure does not hang.
+            const auto close = qScopeGuard([&] { screen.window->closeScreen(); });
             QWidget *w = screen.window;
             QCoreApplication::processEvents();
             const QRect frame(w->pos(), w->frameGeometry().size());
@@ -97,7 +100,6 @@ void TestPlacement::everyScreenFits()
                          qPrintable(name + QStringLiteral(": ") + control));
             }
             checked = true;
-            screen.window->closeScreen();
         });
         screen.window->showModal();
         QVERIFY2(checked, qPrintable(name));

@@ -10,6 +10,7 @@
 #include "ui/Dialogs.h"
 #include "app/WindowSet.h"
 #include "learners/CourseData.h"
+#include "learners/LearnerStore.h"
 #include "movie/MovieControl.h"
 #include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
@@ -390,7 +391,14 @@ bool prepare(const QString &courseDir)
     });
     createWindowSet();
     frmMain->XML().LoadCourseData();
-    frmMain->state().CurrentUser = 0;
+    // A learner reads the pages, as in the program: the shipped course has
+    // none, so the working copy gets one.
+    learners::LearnerStore &store = frmMain->state().learnerStore();
+    store.open();
+    const QVector<learners::LearnerEntry> learners = store.learners();
+    frmMain->state().setCurrentUser(learners.isEmpty()
+                                        ? store.registerLearner({QStringLiteral("Ученик"), {}, {}, {}, {}})
+                                        : learners.front().id);
     frmMain->show();
     frmMain->FormActivate();
     frmMain->resize(1024, 700);

@@ -16,6 +16,8 @@ Rectangle {
     // there is none) and the progress of each lecture, one field per lecture
     // "<lecture>,<opened 0|1>,<best test result or -1>" separated by ";".
     property string resumeText: ""
+    // The class database this seat works on; empty on a single computer.
+    property string seatText: ""
     property string progress: ""
     readonly property var lectures: {
         var list = [];
@@ -292,6 +294,31 @@ Rectangle {
             iconName: "exit"
             anchors.right: parent.right; anchors.rightMargin: 28
             anchors.verticalCenter: parent.verticalCenter
+            onClicked: root.fsCommand(objectName, "")
+        }
+    }
+
+    // The next learner takes the seat; and, quietly, where a lab seat
+    // keeps its records. Last in the tree: last on the Tab path too.
+    Row {
+        anchors.right: parent.right; anchors.rightMargin: 40
+        z: 1
+        y: 6
+        spacing: 12
+        Text {
+            objectName: "seatText"
+            visible: root.seatText.length > 0
+            anchors.verticalCenter: parent.verticalCenter
+            text: root.seatText
+            font.family: Theme.font; font.pixelSize: Theme.tiny
+            color: Theme.onDarkMuted
+            Accessible.role: Accessible.StaticText
+            Accessible.name: text
+        }
+        TButton {
+            objectName: "DoChangeUser"; text: "Сменить ученика"; iconName: "user"
+            variant: "onDark"; fontSize: Theme.tiny
+            implicitHeight: 28
             onClicked: root.fsCommand(objectName, "")
         }
     }

@@ -17,6 +17,8 @@ Rectangle {
 
     property int frame: 0
     signal fsCommand(string command, string args)
+    // What the program says about the form's texts before storing them.
+    property string formNote: ""
 
     readonly property bool formShown: frame === 10 || frame === 20
     readonly property bool warning: frame === 41
@@ -211,6 +213,10 @@ Rectangle {
         objectName: "learnerForm"
         x: 24; y: root.formShown ? 62 : 76
         width: 494; height: 298
+        // Fading out it is only a picture: no focus, no clicks, and no
+        // buttons for a screen reader to find.
+        enabled: root.formShown
+        Accessible.ignored: !root.formShown
         visible: root.formShown || opacity > 0
         opacity: root.formShown ? 1 : 0
         Behavior on opacity { NumberAnimation { duration: 220; easing.type: Easing.OutCubic } }
@@ -236,6 +242,19 @@ Rectangle {
             color: Theme.ink
         }
         Text {
+            objectName: "formNote"
+            visible: root.formNote.length > 0
+            x: 20; width: 180
+            anchors.top: formTitle.bottom; anchors.topMargin: 10
+            text: root.formNote
+            wrapMode: Text.WordWrap
+            font.family: Theme.font; font.pixelSize: Theme.small; font.bold: true
+            color: Theme.accent
+            Accessible.role: Accessible.AlertMessage
+            Accessible.name: text
+        }
+        Text {
+            visible: root.formNote.length === 0
             x: 20; width: 180
             anchors.top: formTitle.bottom; anchors.topMargin: 10
             text: "Имя будет показано в списке учеников. Остальные поля можно оставить пустыми."

@@ -1,6 +1,7 @@
 #include "app/Startup.h"
 
 #include "app/WindowSet.h"
+#include "core/RegularFile.h"
 #include "core/SaveLeftovers.h"
 #include "lab/LabError.h"
 #include "lab/LabSettings.h"
@@ -237,6 +238,18 @@ void watchCourseLock(learners::CourseLock &lock)
             },
             Qt::QueuedConnection);
     });
+}
+
+bool startMoviePresent()
+{
+    const QString path = movie::MovieControl::moviePath(QStringLiteral("login"));
+    if (files::isRegular(path) && QFileInfo(path).isReadable())
+        return true;
+    ui::error(nullptr, QStringLiteral("Не найден файл «%1»: это экран входа учебника. Без него "
+                                      "учебником нельзя пользоваться. Восстановите папку курса "
+                                      "из дистрибутива. Продолжение работы невозможно.")
+                           .arg(QDir::toNativeSeparators(path)));
+    return false;
 }
 
 void removeOldSaveLeftovers()

@@ -27,6 +27,12 @@ class CourseLock;
 // Exit codes besides 0.
 constexpr int kExitCourseBusy = 3; // another copy holds the course folder
 constexpr int kExitLockLost = 4;   // another copy took the folder over while this one ran
+constexpr int kExitMissingMovie = 5; // the sign-in screen's movie is not in the course
+
+// Whether the movie of the first screen (pictures/login.qml) is there to be
+// shown. Without it the sign-in screen would be an empty window with no
+// frame and no way on: the learner is told which file is missing instead.
+bool startMoviePresent();
 
 // Takes the course folder's lock. When another copy holds it, a titled
 // window names the computer, the user and since when; it offers to try

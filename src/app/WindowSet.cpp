@@ -11,6 +11,7 @@
 #include "screens/SignInScreen.h"
 #include "testing/ReviewWindow.h"
 #include "testing/TestWindow.h"
+#include "ui/Dialogs.h"
 #include "ui/ModalScreen.h"
 #include "ui/Navigator.h"
 
@@ -36,6 +37,8 @@ public:
         home->showModal();
         if (startMovie)
             home->playFromStart();
+        if (home->takeHandOver())
+            handOver();
     }
     // A home screen never created is not showing: nothing to close.
     void closeHome() override
@@ -78,6 +81,27 @@ public:
     void openSection(int page, const QString &mark) override { frmMain->showSection(page, mark); }
     void closeMainWindow() override { frmMain->closeMainWindow(); }
     bool isClosing() const override { return frmMain && frmMain->isClosing(); }
+
+    // The learner left through "Сменить ученика": the sign-in screen takes
+    // the next one. Under the home screen it is still open (the first
+    // sign-in of the run) and carries on by itself; otherwise it opens here.
+    void handOver()
+    {
+        TfrmLogin *login = signIn();
+        login->startHandOver();
+        if (login->isShowingModal() || isClosing())
+            return;
+        const QString failure = showSignIn();
+        // The records could not be read this time: the next learner reads
+        // without them, from the home screen, as at a start without them.
+        if (!state().CurrentUser().isValid() && !isClosing()) {
+            if (!failure.isEmpty()) {
+                state().setLearnerDataFailure(failure);
+                ui::message(frmMain, failure);
+            }
+            showHome(true);
+        }
+    }
 
     TfrmLogin *signIn()
     {

@@ -11,6 +11,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     setUpApplication();
     installExitSignalHandlers();
+    if (!startMoviePresent())
+        return kExitMissingMovie;
 
     // Two copies on one course folder would overwrite each other's saves.
     // In a computer lab the class database keeps the learners, and the

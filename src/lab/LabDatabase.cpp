@@ -110,9 +110,20 @@ void LabDatabase::open()
     db.setUserName(m_settings.user);
     db.setPassword(m_settings.password);
     QMap<QString, QString> options = m_settings.options;
-    // A server that does not answer must not hold the seat for minutes.
-    if (!options.contains(QStringLiteral("connect_timeout")))
-        options.insert(QStringLiteral("connect_timeout"), QStringLiteral("5"));
+    // A server that does not answer must not hold the seat for minutes:
+    // connecting gives up after a few seconds, and a connection whose
+    // server vanished (power, cable) is noticed by keepalives and by data
+    // left unacknowledged, instead of by the system's TCP timeout of minutes.
+    // libpq ignores the TCP ones on a Unix socket.
+    const std::pair<const char *, const char *> bounds[] = {
+        {"connect_timeout", "3"},     {"keepalives", "1"},
+        {"keepalives_idle", "5"},     {"keepalives_interval", "2"},
+        {"keepalives_count", "2"},    {"tcp_user_timeout", "8000"},
+    };
+    for (const auto &[key, value] : bounds) {
+        if (!options.contains(QLatin1String(key)))
+            options.insert(QLatin1String(key), QLatin1String(value));
+    }
     if (!options.contains(QStringLiteral("application_name")))
         options.insert(QStringLiteral("application_name"), QStringLiteral("tarvel"));
     QStringList parts;

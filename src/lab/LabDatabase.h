@@ -44,6 +44,7 @@ public:
     // goes on.
     void transaction(const std::function<void()> &work);
     // How long a change waits for the server to come back.
+    static constexpr int kDefaultRetryWindowMs = 5000;
     void setRetryWindow(int milliseconds) { m_retryWindowMs = milliseconds; }
     // Called after a broken connection was made again, inside the retry
     // (for the session's locks, which died with the old connection).
@@ -78,7 +79,9 @@ private:
 
     ConnectionSettings m_settings;
     QString m_connectionName;
-    int m_retryWindowMs = 15000;
+    // Long enough for a server restart, short enough that a learner whose
+    // change cannot be saved hears it within seconds.
+    int m_retryWindowMs = kDefaultRetryWindowMs;
     std::function<void()> m_reconnectHook;
     bool m_inTransaction = false;
     bool m_rolledBack = false;

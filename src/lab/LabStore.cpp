@@ -87,6 +87,17 @@ LabStore::LabStore(const LabError &settingsError)
 
 LabStore::~LabStore() = default;
 
+QString LabStore::sharedLocation() const
+{
+    // A seat whose lab settings could not be used still works for the lab.
+    if (m_refusal)
+        return QStringLiteral("База данных класса");
+    const QString server = QStringLiteral("сервер %1").arg(m_settings.serverLabel());
+    if (m_settings.className.isEmpty())
+        return QStringLiteral("База данных класса, ") + server;
+    return QStringLiteral("Класс %1, ").arg(m_settings.className) + server;
+}
+
 void LabStore::open()
 {
     if (m_refusal)

@@ -32,6 +32,9 @@ public:
     // The class this seat lists and registers learners in ("" for all).
     QString className() const { return m_settings.className; }
 
+    // "Класс 7Б, сервер school": shown on the home screen.
+    QString sharedLocation() const override;
+
     // Connects and checks the schema; a database of another version is
     // refused (Kind::Schema) and nothing is written to it.
     void open() override;

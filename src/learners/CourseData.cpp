@@ -4,14 +4,17 @@
 
 #include "core/RegularFile.h"
 #include "core/SaveLeftovers.h"
+#include "core/SystemError.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
 #include <cerrno>
+#include <cstdio>
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 #ifdef Q_OS_UNIX
 #include <fcntl.h>
@@ -47,6 +50,38 @@ QString readFailure(const QString &fileName, const QString &reason)
 {
     return QStringLiteral("Не удалось прочитать данные учеников (%1): %2")
         .arg(fileLabel(fileName), reason);
+}
+
+// The parser's finding in the learner's words; pugixml's own (English) text
+// goes to standard error for whoever looks after the course.
+QString parseProblem(pugi::xml_parse_status status)
+{
+    switch (status) {
+    case pugi::status_out_of_memory:
+        return QStringLiteral("не хватило памяти");
+    case pugi::status_unrecognized_tag:
+    case pugi::status_bad_start_element:
+        return QStringLiteral("испорчен открывающий тег элемента");
+    case pugi::status_bad_end_element:
+        return QStringLiteral("испорчен закрывающий тег элемента");
+    case pugi::status_end_element_mismatch:
+        return QStringLiteral("закрывающий тег не соответствует открывающему");
+    case pugi::status_bad_attribute:
+        return QStringLiteral("испорчен атрибут элемента");
+    case pugi::status_bad_comment:
+        return QStringLiteral("испорчен комментарий");
+    case pugi::status_bad_cdata:
+        return QStringLiteral("испорчен раздел CDATA");
+    case pugi::status_bad_pi:
+    case pugi::status_bad_doctype:
+        return QStringLiteral("испорчено объявление или инструкция обработки");
+    case pugi::status_bad_pcdata:
+        return QStringLiteral("испорчен текст элемента");
+    case pugi::status_no_document_element:
+        return QStringLiteral("в файле нет ни одного элемента");
+    default:
+        return QStringLiteral("файл не является правильным документом XML");
+    }
 }
 
 QString nodeLabel(pugi::xml_node node)
@@ -147,14 +182,14 @@ void CourseData::LoadCourseData()
     if (!files::isRegular(path))
         throw CourseDataError(readFailure(m_fileName, QStringLiteral("это не обычный файл")));
     if (!file.open(QIODevice::ReadOnly))
-        throw CourseDataError(readFailure(m_fileName, file.errorString()));
+        throw CourseDataError(readFailure(m_fileName, files::systemErrorText(file.errorString())));
     // Read one byte past the bound so an oversized file is noticed even when
     // its size is not known in advance; a file of known size is read at its
     // size, not into a buffer of the bound's size.
     const qint64 known = file.isSequential() ? kMaxFileBytes : qMin(file.size(), kMaxFileBytes);
     const QByteArray raw = file.read(known + 1);
     if (file.error() != QFileDevice::NoError)
-        throw CourseDataError(readFailure(m_fileName, file.errorString()));
+        throw CourseDataError(readFailure(m_fileName, files::systemErrorText(file.errorString())));
     if (raw.size() > kMaxFileBytes)
         throw CourseDataError(readFailure(
             m_fileName, QStringLiteral("файл больше %1 МиБ").arg(kMaxFileBytes >> 20)));
@@ -178,10 +213,13 @@ void CourseData::LoadCourseData()
         doc.reset();
         const qsizetype offset = qBound<qsizetype>(0, qsizetype(result.offset), utf8.size());
         const qsizetype line = utf8.left(offset).count('\n') + 1;
+        std::fprintf(stderr, "tarvel: %s:%lld: %s\n", qUtf8Printable(path), qint64(line),
+                     result.description());
+        std::fflush(stderr);
         throw CourseDataError(readFailure(
             m_fileName, QStringLiteral("ошибка разметки XML в строке %1: %2")
                             .arg(line)
-                            .arg(QString::fromUtf8(result.description()))));
+                            .arg(parseProblem(result.status))));
     }
     if (scan.charRefs)
         normalizeReferencedText(doc);
@@ -193,11 +231,22 @@ void CourseData::LoadCourseData()
 QByteArray CourseData::serialize() const
 {
     ByteWriter writer;
+    // The buffer of the save before, emptied but not freed (the document is
+    // written into memory already faulted in); no one else may hold it.
+    if (!m_d->spare.isDetached())
+        m_d->spare = QByteArray();
+    writer.bytes.swap(m_d->spare);
+    writer.bytes.resize(0);
     // Room for the document as last written: a large one is not copied over
     // and over as the buffer grows.
     writer.bytes.reserve(m_serializedSize + 4096);
     writer.bytes.append(kDeclaration);
     m_d->doc.save(writer, "", kFormatOptions, pugi::encoding_utf8);
+    // A carriage return typed into a field would come back as a line feed
+    // (XML reads a bare CR as LF): written as a reference it stays. The
+    // document has none elsewhere, as reading turns them all into LF.
+    if (writer.bytes.contains('\r'))
+        writer.bytes.replace("\r", "&#13;");
     m_serializedSize = writer.bytes.size();
     return writer.bytes;
 }
@@ -213,6 +262,11 @@ void CourseData::SaveCourseData()
     if (!m_loaded)
         throw failure(QStringLiteral("данные не были загружены"));
     const QByteArray bytes = serialize();
+    // Nor a file larger than the loader reads.
+    if (bytes.size() > kMaxFileBytes)
+        throw failure(QStringLiteral("данные стали бы больше %1 МиБ, и программа не смогла бы их "
+                                     "прочитать; прежний файл сохранён без изменений")
+                          .arg(kMaxFileBytes >> 20));
     // Never write what the loader would refuse (bytes that are not UTF-8, a
     // reference to a control character typed into a field): such a file
     // would lock every learner out at the next start, so the old one stays.
@@ -231,20 +285,21 @@ void CourseData::SaveCourseData()
     // notice a short write there (a full disk), so it would put a truncated
     // file in place of the old one. Written directly, every shortfall shows.
     if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
-        throw failed(file.errorString());
+        throw failed(files::systemErrorText(file.errorString()));
     qint64 done = 0;
     while (done < bytes.size()) {
         const qint64 n = file.write(bytes.constData() + done, bytes.size() - done);
         if (n <= 0) {
-            const QString reason = file.errorString();
+            const QString reason = files::systemErrorText(file.errorString());
             file.cancelWriting();
             throw failed(reason);
         }
         done += n;
     }
     if (!file.commit())
-        throw failed(file.errorString());
-    m_d->saved = bytes;
+        throw failed(files::systemErrorText(file.errorString()));
+    // What was saved before becomes the next save's buffer.
+    m_d->spare = std::exchange(m_d->saved, bytes);
     syncFolder(QFileInfo(m_path).absolutePath());
 }
 
@@ -356,21 +411,55 @@ pugi::xml_node learners::dom::learnerList(const CourseData &data)
     return childAt(documentElement(data), 2);
 }
 
+namespace {
+// A comment or processing instruction in the learner list is a note left by
+// whoever edited the file, not a learner: it is kept in the file and passed
+// over when the learners are counted, read and found by position.
+bool isRecord(pugi::xml_node n)
+{
+    return n.type() != pugi::node_comment && n.type() != pugi::node_pi;
+}
+
+pugi::xml_node firstRecord(pugi::xml_node list)
+{
+    pugi::xml_node n = list.first_child();
+    while (n && !isRecord(n))
+        n = n.next_sibling();
+    return n;
+}
+
+pugi::xml_node nextRecord(pugi::xml_node n)
+{
+    n = n.next_sibling();
+    while (n && !isRecord(n))
+        n = n.next_sibling();
+    return n;
+}
+} // namespace
+
 pugi::xml_node learners::dom::learner(const CourseData &data, int position)
 {
-    return childAt(learnerList(data), position);
+    const pugi::xml_node list = learnerList(data);
+    int i = 0;
+    for (pugi::xml_node n = firstRecord(list); n && position >= 0; n = nextRecord(n), ++i)
+        if (i == position)
+            return n;
+    throw CourseDataError(QStringLiteral("Данные учеников повреждены: в %1 нет ученика номер %2")
+                              .arg(nodeLabel(list), QString::number(position)));
 }
 
 int CourseData::learnerCount() const
 {
-    return childCount(learnerList(*this));
+    int count = 0;
+    for (pugi::xml_node n = firstRecord(learnerList(*this)); n; n = nextRecord(n))
+        ++count;
+    return count;
 }
 
 QStringList CourseData::learnerNames() const
 {
     QStringList names;
-    for (pugi::xml_node n = learnerList(*this).first_child(); n; n = n.next_sibling())
-        names.append(value(child(n, "name")));
+    readLearnerNames([&](const QString &name) { names.append(name); });
     return names;
 }
 
@@ -428,7 +517,7 @@ void CourseData::changeLearner(int position, const QString &name, const QString 
 
 void CourseData::deleteLearner(int position)
 {
-    applyChange([&] { removeChildAt(learnerList(*this), position); });
+    applyChange([&] { learnerList(*this).remove_child(learner(*this, position)); });
 }
 
 pugi::xml_node learners::dom::testsOf(const CourseData &data, int learnerPosition)
@@ -452,7 +541,8 @@ void CourseData::addTestResult(int learnerPosition, const QString &topic, int pe
     });
 }
 
-void CourseData::addBookmark(int learnerPosition, int page, int increment, const QString &section)
+void CourseData::addBookmark(int learnerPosition, int page, int increment, const QString &section,
+                             int anchor)
 {
     applyChange([&] {
         pugi::xml_node record = append(bookmarksOf(*this, learnerPosition), "one");
@@ -463,6 +553,8 @@ void CourseData::addBookmark(int learnerPosition, int page, int increment, const
         // see the record they know.
         if (!section.isEmpty())
             append(record, "section", section);
+        if (anchor >= 0)
+            append(record, "anchor", QString::number(anchor));
     });
 }
 
@@ -532,19 +624,34 @@ CourseData::Place CourseData::place(int learnerPosition) const
     p.page = optionalInt(node, "page", -1);
     p.increment = std::clamp(optionalInt(node, "increment", 0), 0, 100);
     p.section = optionalValue(node, "section");
+    p.anchor = std::max(-1, optionalInt(node, "anchor", -1));
     return p;
+}
+
+QVector<int> CourseData::bookmarkAnchors(int learnerPosition) const
+{
+    QVector<int> anchors;
+    for (pugi::xml_node n = bookmarksOf(*this, learnerPosition).first_child(); n; n = n.next_sibling())
+        anchors.append(std::max(-1, optionalInt(n, "anchor", -1)));
+    return anchors;
 }
 
 void CourseData::setPlace(int learnerPosition, const Place &p)
 {
     const Place was = place(learnerPosition);
-    if (was.page == p.page && was.increment == p.increment && was.section == p.section)
+    if (was.page == p.page && was.increment == p.increment && was.section == p.section &&
+        was.anchor == std::max(-1, p.anchor))
         return;
     applyChange([&] {
-        const pugi::xml_node node = child(learner(*this, learnerPosition), "place");
+        pugi::xml_node node = child(learner(*this, learnerPosition), "place");
         setField(node, "page", QString::number(p.page));
         setField(node, "increment", QString::number(std::clamp(p.increment, 0, 100)));
         setField(node, "section", p.section);
+        // Older copies read the three fields above by name and skip this one.
+        if (p.anchor >= 0)
+            setField(node, "anchor", QString::number(p.anchor));
+        else if (const pugi::xml_node anchor = node.child("anchor"))
+            node.remove_child(anchor);
     });
 }
 
@@ -663,8 +770,21 @@ void CourseData::readLectures(const std::function<void(const Lecture &)> &sink,
 
 void CourseData::readLearnerNames(const std::function<void(const QString &)> &sink) const
 {
-    for (pugi::xml_node n = learnerList(*this).first_child(); n; n = n.next_sibling())
+    for (pugi::xml_node n = firstRecord(learnerList(*this)); n; n = nextRecord(n))
         sink(value(child(n, "name")));
+}
+
+void CourseData::readLearnerEntries(
+    const std::function<void(const QString &, const QString &, const QString &)> &sink) const
+{
+    // Surname and group only tell namesakes apart: one that is missing or
+    // damaged reads as empty and is neither added nor reported.
+    const auto optional = [](pugi::xml_node record, const char *name) {
+        const pugi::xml_node e = record.child(name);
+        return e && holdsValue(e) ? QString::fromUtf8(e.first_child().value()) : QString();
+    };
+    for (pugi::xml_node n = firstRecord(learnerList(*this)); n; n = nextRecord(n))
+        sink(value(child(n, "name")), optional(n, "sourname"), optional(n, "group"));
 }
 
 void CourseData::readLearnerRecord(

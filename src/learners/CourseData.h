@@ -81,8 +81,14 @@ public:
     void addTestResult(int learner, const QString &topic, int percent);
     // increment: the scroll position in per cent of the page's height;
     // section: the title of the section there, kept for the bookmark list
-    // (stored only when not empty, in an element the list's readers skip).
-    void addBookmark(int learner, int page, int increment = 0, const QString &section = QString());
+    // (stored only when not empty, in an element the list's readers skip);
+    // anchor: the text position at the top of the view, likewise kept only
+    // when there is one (not below 0).
+    void addBookmark(int learner, int page, int increment = 0, const QString &section = QString(),
+                     int anchor = -1);
+    // Each bookmark's anchor in list order; -1 for one without (or with a
+    // damaged one).
+    QVector<int> bookmarkAnchors(int learner) const;
     void deleteBookmark(int learner, int index);
 
     using Bookmark = learners::Bookmark;
@@ -130,6 +136,10 @@ public:
 
     // Each learner's name.
     void readLearnerNames(const std::function<void(const QString &name)> &sink) const;
+    // As readLearnerNames, with each learner's surname and group where they
+    // can be read (empty otherwise; nothing is added to the record).
+    void readLearnerEntries(const std::function<void(const QString &name, const QString &sourname,
+                                                     const QString &group)> &sink) const;
     // A learner's fields in the order name, sourname, group, mail, date, then
     // each test record, read whole before it is given.
     void readLearnerRecord(int learner,

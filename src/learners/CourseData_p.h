@@ -15,6 +15,10 @@ struct CourseData::Private
     // The document's file as last read or written, in UTF-8: what a failed
     // change puts the document back to.
     QByteArray saved;
+    // The buffer of the save before: the next save writes into it. A large
+    // document then reuses memory that is already mapped, rather than
+    // faulting in tens of megabytes afresh on every save.
+    QByteArray spare;
 };
 
 namespace dom {

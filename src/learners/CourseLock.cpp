@@ -1,4 +1,6 @@
 #include "learners/CourseLock.h"
+
+#include "core/SystemError.h"
 #include "learners/CourseLockFile_p.h"
 
 #include <QDir>
@@ -528,7 +530,7 @@ bool CourseLock::tryLock()
                                        "блокировки «%1» (%2). Без него две копии программы могли "
                                        "бы испортить данные учеников.")
                             .arg(QDir::toNativeSeparators(d->lockFile),
-                                 QString::fromLocal8Bit(std::strerror(error))));
+                                 files::systemErrorText(error)));
         }
 
         Seen seen = inspect(d->lockFile);
@@ -554,7 +556,7 @@ bool CourseLock::tryLock()
             return fail(QStringLiteral("Учебник не может быть запущен: не удалось прочитать файл "
                                        "блокировки «%1» (%2).")
                             .arg(QDir::toNativeSeparators(d->lockFile),
-                                 QString::fromLocal8Bit(std::strerror(seen.error))));
+                                 files::systemErrorText(seen.error)));
         }
         // Ended on this very computer: no copy can hold it any more.
         if (seen.kind == Seen::Regular && d->sameComputer(seen.owner) &&

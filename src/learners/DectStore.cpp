@@ -61,8 +61,8 @@ void DectStore::readLearners(const std::function<void(const LearnerEntry &)> &si
 {
     const QVector<qint64> list = ids();
     int position = 0;
-    m_data.readLearnerNames([&](const QString &name) {
-        sink(LearnerEntry{LearnerId(list.value(position++)), name, QString(), QString()});
+    m_data.readLearnerEntries([&](const QString &name, const QString &sourname, const QString &group) {
+        sink(LearnerEntry{LearnerId(list.value(position++)), name, sourname, group});
     });
 }
 
@@ -73,6 +73,7 @@ LearnerFields DectStore::learnerFormFields(LearnerId learner) const
 
 LearnerId DectStore::registerLearner(const LearnerFields &fields)
 {
+    checkFields(fields);
     ids();
     m_data.registerLearner(fields.name, fields.sourname, fields.group, fields.mail);
     m_ids.append(++m_lastId);
@@ -81,6 +82,7 @@ LearnerId DectStore::registerLearner(const LearnerFields &fields)
 
 void DectStore::changeLearner(LearnerId learner, const LearnerFields &fields)
 {
+    checkFields(fields);
     m_data.changeLearner(positionOf(learner), fields.name, fields.sourname, fields.group, fields.mail);
 }
 
@@ -111,13 +113,34 @@ QVector<TestRecord> DectStore::testRecords(LearnerId learner) const
 
 void DectStore::addTestResult(LearnerId learner, const TestResult &result)
 {
+    checkField(QStringLiteral("Тема теста"), result.topic);
+    const int position = positionOf(learner);
+    if (m_data.testRecords(position).size() >= kMaxTestResults)
+        throw StoreError(QStringLiteral("У ученика уже %1 результатов тестов, больше сохранить нельзя.")
+                             .arg(kMaxTestResults));
     // The file keeps results only; the answers are not part of its records.
-    m_data.addTestResult(positionOf(learner), result.topic, result.percent);
+    m_data.addTestResult(position, result.topic, result.percent);
 }
 
 void DectStore::addBookmark(LearnerId learner, int page, int increment, const QString &section)
 {
+    checkField(QStringLiteral("Раздел закладки"), section);
+    if (m_data.bookmarks(positionOf(learner)).size() >= kMaxBookmarks)
+        throw StoreError(QStringLiteral("У ученика уже %1 закладок, больше сохранить нельзя. "
+                                        "Удалите ненужные закладки.")
+                             .arg(kMaxBookmarks));
     m_data.addBookmark(positionOf(learner), page, increment, section);
+}
+
+void DectStore::addBookmarkAt(LearnerId learner, const Bookmark &bookmark)
+{
+    m_data.addBookmark(positionOf(learner), bookmark.page, bookmark.increment, bookmark.section,
+                       bookmark.anchor);
+}
+
+QVector<int> DectStore::bookmarkAnchors(LearnerId learner) const
+{
+    return m_data.bookmarkAnchors(positionOf(learner));
 }
 
 void DectStore::deleteBookmark(LearnerId learner, int index)
@@ -139,6 +162,7 @@ Place DectStore::place(LearnerId learner) const
 
 void DectStore::setPlace(LearnerId learner, const Place &place)
 {
+    checkField(QStringLiteral("Раздел"), place.section);
     m_data.setPlace(positionOf(learner), place);
 }
 
@@ -159,6 +183,8 @@ Preferences DectStore::preferences(LearnerId learner) const
 
 void DectStore::setPreferences(LearnerId learner, const Preferences &prefs)
 {
+    checkField(QStringLiteral("Шрифт"), prefs.fontFamily);
+    checkField(QStringLiteral("Цвет шрифта"), prefs.fontColor);
     m_data.setPreferences(positionOf(learner), prefs);
 }
 

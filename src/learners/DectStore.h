@@ -48,6 +48,8 @@ public:
 
     void addBookmark(LearnerId learner, int page, int increment = 0,
                      const QString &section = QString()) override;
+    void addBookmarkAt(LearnerId learner, const Bookmark &bookmark) override;
+    QVector<int> bookmarkAnchors(LearnerId learner) const override;
     void deleteBookmark(LearnerId learner, int index) override;
     void readBookmarks(LearnerId learner, const std::function<void(const QString &)> &title,
                        const std::function<void(int, int)> &position,

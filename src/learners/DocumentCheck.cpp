@@ -338,9 +338,9 @@ Scan scanDocument(const QByteArray &s)
 // characters a save writes for them (found by fuzzing): it drops a text of
 // white space only, deciding so before it expands references, so " &#10; "
 // stays a node and is dropped at the next start, moving every record after
-// it; and it reads a carriage return (from "&#13;") as a line feed. Both are
-// made now what the next start would read, so memory matches every later
-// start. Walked without recursion: nesting may be deep.
+// it. That is made now what the next start would read, so memory matches
+// every later start. (A carriage return is kept: a save writes it back as
+// "&#13;".) Walked without recursion: nesting may be deep.
 void normalizeReferencedText(pugi::xml_document &doc)
 {
     std::vector<pugi::xml_node> blank;
@@ -348,13 +348,8 @@ void normalizeReferencedText(pugi::xml_document &doc)
     while (n) {
         if (n.type() == pugi::node_pcdata) {
             const char *v = n.value();
-            if (std::strspn(v, " \t\r\n") == std::strlen(v)) {
+            if (std::strspn(v, " \t\r\n") == std::strlen(v))
                 blank.push_back(n);
-            } else if (std::strchr(v, '\r')) {
-                QByteArray text(v);
-                text.replace("\r\n", "\n").replace('\r', '\n');
-                n.set_value(text.constData());
-            }
         }
         if (n.first_child()) {
             n = n.first_child();

@@ -24,6 +24,16 @@ QVector<LearnerEntry> LearnerStore::learners() const
     return list;
 }
 
+void LearnerStore::addBookmarkAt(LearnerId learner, const Bookmark &bookmark)
+{
+    addBookmark(learner, bookmark.page, bookmark.increment, bookmark.section);
+}
+
+QVector<int> LearnerStore::bookmarkAnchors(LearnerId) const
+{
+    return {};
+}
+
 QVector<Bookmark> LearnerStore::bookmarks(LearnerId learner) const
 {
     QVector<Bookmark> list;
@@ -34,7 +44,15 @@ QVector<Bookmark> LearnerStore::bookmarks(LearnerId learner) const
             list.last().increment = increment;
         },
         [&](const QString &section) { list.last().section = section; });
+    const QVector<int> anchors = bookmarkAnchors(learner);
+    for (qsizetype i = 0; i < list.size() && i < anchors.size(); ++i)
+        list[i].anchor = anchors[i];
     return list;
+}
+
+QString LearnerStore::sharedLocation() const
+{
+    return QString();
 }
 
 QString LearnerStore::unknownName()
@@ -74,6 +92,24 @@ QString LearnerStore::currentTimeStamp()
 void LearnerStore::setClock(std::function<QDateTime()> clock)
 {
     clockSource() = std::move(clock);
+}
+
+void LearnerStore::checkField(const QString &label, const QString &text)
+{
+    if (text.size() > kMaxFieldChars)
+        throw StoreError(QStringLiteral("Поле «%1» слишком длинное: %2 символов, а можно не больше "
+                                        "%3. Запись не сохранена.")
+                             .arg(label)
+                             .arg(text.size())
+                             .arg(kMaxFieldChars));
+}
+
+void LearnerStore::checkFields(const LearnerFields &fields)
+{
+    checkField(QStringLiteral("Имя"), fields.name);
+    checkField(QStringLiteral("Фамилия"), fields.sourname);
+    checkField(QStringLiteral("Группа"), fields.group);
+    checkField(QStringLiteral("Электронная почта"), fields.mail);
 }
 
 } // namespace learners

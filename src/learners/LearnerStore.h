@@ -103,6 +103,9 @@ struct Bookmark
     int page = 0;
     int increment = 0; // the scroll position in per cent of the page's height
     QString section;   // empty for bookmarks set without one
+    // The text position at the top of the view, which opens on the same line
+    // at any width and zoom; -1 where only the per cent was kept.
+    int anchor = -1;
 };
 
 // Where a learner stopped reading. page is -1 when nothing is remembered.
@@ -111,6 +114,7 @@ struct Place
     int page = -1;
     int increment = 0; // per cent of the page's height
     QString section;   // the section heading there, for the home screen
+    int anchor = -1;   // as a bookmark's; -1 where only the per cent was kept
     bool operator==(const Place &) const = default;
 };
 
@@ -184,6 +188,12 @@ public:
     // kept only when not empty.
     virtual void addBookmark(LearnerId learner, int page, int increment = 0,
                              const QString &section = QString()) = 0;
+    // A bookmark with its anchor. A store that keeps no anchors keeps the
+    // rest, and the bookmark then opens at its per cent.
+    virtual void addBookmarkAt(LearnerId learner, const Bookmark &bookmark);
+    // The anchor of each bookmark, in the order of bookmarks(); -1 for one
+    // without. Empty from a store that keeps no anchors.
+    virtual QVector<int> bookmarkAnchors(LearnerId learner) const;
     // index: the bookmark's position in bookmarks(), oldest first.
     virtual void deleteBookmark(LearnerId learner, int index) = 0;
     // Each bookmark: its title as soon as it is read, then its page and
@@ -207,6 +217,11 @@ public:
     // Does nothing when the preferences are unchanged.
     virtual void setPreferences(LearnerId learner, const Preferences &prefs) = 0;
 
+    // Where the records are kept when many seats share them, as the learner
+    // is told ("Класс 7Б, сервер school"); empty for a store of this
+    // computer alone.
+    virtual QString sharedLocation() const;
+
     // The first name stored when the learner left it empty.
     static QString unknownName();
     // "Лекция 3": a bookmark's title.
@@ -219,6 +234,18 @@ public:
     static QString currentTimeStamp();
     // Replaces the clock (tests); an empty function restores the system clock.
     static void setClock(std::function<QDateTime()> clock);
+
+    // Bounds on what one learner's record may hold: far beyond anything a
+    // learner types or collects, far below what would make the records too
+    // large to read back (a scripted registration with a surname of
+    // millions of characters once locked every learner out).
+    static constexpr int kMaxFieldChars = 1000; // a name, a group, an e-mail, a section, a font
+    static constexpr int kMaxBookmarks = 1000;
+    static constexpr int kMaxTestResults = 10000;
+    // Throws StoreError naming the field when text is longer than the bound.
+    static void checkField(const QString &label, const QString &text);
+    // The personal fields of the learner form, each by its label.
+    static void checkFields(const LearnerFields &fields);
 };
 
 } // namespace learners

@@ -34,6 +34,9 @@ namespace {
 // A scene that has not loaded by then is given up.
 constexpr int kLoadSeconds = 5;
 
+// The control whose scene is being created: a refusal then is its own.
+MovieControl *g_creating = nullptr;
+
 // Every live control, to find the one whose scene a stopped script was in.
 QSet<MovieControl *> &liveControls()
 {
@@ -84,6 +87,10 @@ QQmlEngine *MovieControl::engine()
     // One engine for every movie: types and compiled scenes are shared.
     static QPointer<QQmlEngine> shared;
     if (!shared) {
+        // Scripts in the interpreter only: the watchdog tells a running
+        // script by the engine's code on the stack, which compiled code
+        // would hide. Movies are too small to miss the compiler.
+        qputenv("QV4_FORCE_INTERPRETER", "1");
         shared = new QQmlEngine(qApp);
         // Errors of a movie go to standard error, where the author looks;
         // written here rather than through the message handler.
@@ -94,6 +101,7 @@ QQmlEngine *MovieControl::engine()
             std::fflush(stderr);
         });
         installSandbox(shared);
+        setBreachHandler(&MovieControl::sandboxBreach);
         ScriptWatchdog::startFor(shared, &MovieControl::scriptStopped);
     }
     return shared;
@@ -108,7 +116,23 @@ void MovieControl::scriptStopped()
     const QSet<MovieControl *> controls = liveControls();
     for (MovieControl *c : controls)
         if (c->m_root)
-            c->fail(QStringLiteral("сценарий мультфильма выполнялся слишком долго и остановлен"));
+            c->fail(QStringLiteral("сценарий мультфильма выполнялся слишком долго и остановлен"),
+                    false);
+}
+
+void MovieControl::sandboxBreach(QObject *culprit, const QString &reason)
+{
+    if (g_creating)
+        return; // finishLoading takes the refusal
+    takeRefusal();
+    // The scene the culprit belongs to; every scene on show when unknown.
+    MovieControl *owner = nullptr;
+    for (QObject *o = culprit; o && !owner; o = o->parent())
+        owner = qobject_cast<MovieControl *>(o);
+    const QSet<MovieControl *> controls = liveControls();
+    for (MovieControl *c : controls)
+        if (c->m_root && (!owner || c == owner))
+            c->fail(reason);
 }
 
 void MovieControl::updateWatchdog()
@@ -177,6 +201,7 @@ void MovieControl::setMovie(const QString &path)
     delete m_loading;
     m_loading = nullptr;
     ++m_generation;
+    takeRefusal(); // one that no control took
 
     const QFileInfo info(path);
     if (!files::isRegular(path) || !info.isReadable())
@@ -220,7 +245,8 @@ void MovieControl::finishLoading()
         for (const QQmlError &e : component->errors())
             std::fprintf(stderr, "%s\n", qPrintable(e.toString()));
         std::fflush(stderr);
-        fail(QStringLiteral("ошибка в файле мультфильма"));
+        const QString refused = takeRefusal();
+        fail(refused.isEmpty() ? QStringLiteral("ошибка в файле мультфильма") : refused);
         return;
     }
     // The scene's own start-up scripts run in create(): the watchdog watches
@@ -229,12 +255,20 @@ void MovieControl::finishLoading()
         w->restart();
         w->setArmed(true);
     }
+    g_creating = this;
     QObject *object = component->create(engine()->rootContext());
+    g_creating = nullptr;
+    if (const QString refused = takeRefusal(); !refused.isEmpty()) {
+        delete object;
+        updateWatchdog();
+        fail(refused);
+        return;
+    }
     if (ScriptWatchdog *w = ScriptWatchdog::current(); w && w->takeFired()) {
         engine()->setInterrupted(false);
         delete object;
         updateWatchdog();
-        fail(QStringLiteral("сценарий мультфильма выполнялся слишком долго и остановлен"));
+        fail(QStringLiteral("сценарий мультфильма выполнялся слишком долго и остановлен"), false);
         return;
     }
     auto *item = qobject_cast<QQuickItem *>(object);
@@ -268,7 +302,7 @@ QString MovieControl::failureMessage(const QString &path, const QString &reason)
     return QStringLiteral("Не удалось показать мультфильм «%1»: %2.").arg(QDir::toNativeSeparators(path), reason);
 }
 
-void MovieControl::fail(const QString &reason)
+void MovieControl::fail(const QString &reason, bool mayCloseWindow)
 {
     dropScene();
     const QString text = failureMessage(m_path, reason);
@@ -276,14 +310,14 @@ void MovieControl::fail(const QString &reason)
     // Told from the event loop: the control may be failing inside its
     // window's constructor or inside the engine's own call.
     const int generation = m_generation;
-    QTimer::singleShot(0, this, [this, text, generation] {
+    QTimer::singleShot(0, this, [this, text, generation, mayCloseWindow] {
         QWidget *top = window();
         ui::message(top, text);
         // A window without a frame offers no close of its own; the scene
         // that would have held its buttons is gone, so it is closed for the
         // learner (the home screen's close ends the program). Not when
         // another movie has taken the failed one's place meanwhile.
-        if (generation == m_generation && m_failureClosesWindow && top && top != this &&
+        if (generation == m_generation && mayCloseWindow && m_failureClosesWindow && top && top != this &&
             top->windowFlags().testFlag(Qt::FramelessWindowHint))
             top->close();
     });

@@ -86,8 +86,11 @@ private:
     void placeRoot();
     QObject *variableTarget(const QString &name, QByteArray *property) const;
     void finishLoading();
-    void fail(const QString &reason);
+    // A script the watchdog stopped closes no window: the program goes on
+    // whichever movie ran away.
+    void fail(const QString &reason, bool mayCloseWindow = true);
     static void scriptStopped();
+    static void sandboxBreach(QObject *culprit, const QString &reason);
     static void updateWatchdog();
     // The scene's controls Tab reaches, in focus-chain order.
     QList<QQuickItem *> tabItems() const;

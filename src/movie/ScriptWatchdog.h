@@ -13,8 +13,11 @@ namespace movie {
 
 // Stops a script that never returns (while (true) {}): the program's event
 // loop beats; when it has not beaten for kScriptSeconds while scenes are
-// alive (armed), the engine is interrupted from this thread. The next beat
-// clears the interruption and tells the movie controls.
+// alive (armed), and the GUI thread is found inside the script engine at
+// that moment, the engine is interrupted from this thread. The next beat
+// clears the interruption and tells the movie controls. The program's own
+// long work (a page laid out, a save on a slow share) is never taken for a
+// movie's: the GUI thread is then outside the engine.
 class ScriptWatchdog : public QThread
 {
 public:
@@ -39,6 +42,11 @@ public:
     // Whether the engine was interrupted since last asked.
     bool takeFired() { return m_fired.exchange(false); }
     void stop();
+
+    // Whether the GUI thread is running code of the script engine right
+    // now (a script, a binding, a scene being built). Asked from another
+    // thread; false when it cannot be told.
+    static bool guiThreadInEngine();
 
 protected:
     void run() override;

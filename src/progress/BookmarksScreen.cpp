@@ -124,6 +124,9 @@ void TfrmBookmark::fillList()
                 QListWidgetItem *item = LBBookmarks->item(LBBookmarks->count() - 1);
                 item->setText(item->text() + QStringLiteral(" — ") + section);
             });
+        const QVector<int> anchors = m_state.learnerStore().bookmarkAnchors(m_state.CurrentUser());
+        for (size_t i = 0; i < m_table.size() && qsizetype(i) < anchors.size(); ++i)
+            m_table[i].anchor = anchors[qsizetype(i)];
     } catch (const std::exception &) {
         // Only reads the course data: a record that cannot be read ends the screen.
         closeScreen();
@@ -137,7 +140,7 @@ void TfrmBookmark::openSelected()
     if (row < 0 || row >= static_cast<int>(m_table.size()) || !LBBookmarks->item(row)->isSelected())
         return;
     const BookmarkEntry entry = m_table[static_cast<size_t>(row)];
-    if (!m_reader.openBookmark(entry.page, entry.increment))
+    if (!m_reader.openBookmark(entry.page, entry.increment, entry.anchor))
         return;
     closeScreen();
     m_navigator.closeHome();

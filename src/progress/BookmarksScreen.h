@@ -39,6 +39,7 @@ public:
         QString title;
         int page = 0;
         int increment = 0; // percent of the page's document height
+        int anchor = -1;   // the text position at the top; -1: open at increment
     };
     const std::vector<BookmarkEntry> &bookmarkTable() const { return m_table; }
 

@@ -75,6 +75,11 @@ bool MoviePanel::isOut() const
     return m_state.PlayerShown() || m_timer->isActive();
 }
 
+bool MoviePanel::coversPage() const
+{
+    return isOut() && m_panel->y() > kHiddenTop;
+}
+
 void MoviePanel::updateFocus()
 {
     const bool out = isOut();

@@ -53,6 +53,9 @@ public:
     void setPageMovie(const QString &path);
     QString pageMovie() const { return m_pageMovie; }
     bool isOut() const;
+    // Whether the panel lies over the page: out or sliding, and not at its
+    // hidden place (the home screen puts it there and leaves the flag).
+    bool coversPage() const;
     // Out of view it and its handle take no keyboard focus.
     void updateFocus();
 

@@ -8,6 +8,7 @@ bool NavigationHistory::pop(HistoryCommand &record)
         return false;
     record = m_records.back();
     m_records.pop_back();
+    m_leftAt.pop_back();
     return true;
 }
 

@@ -34,16 +34,35 @@ namespace reader {
 class NavigationHistory
 {
 public:
-    void push(const HistoryCommand &record) { m_records.push_back(record); }
+    void push(const HistoryCommand &record)
+    {
+        m_records.push_back(record);
+        m_leftAt.push_back(-1);
+    }
     // Takes the newest record off; false when there is none.
     bool pop(HistoryCommand &record);
     const std::vector<HistoryCommand> &records() const { return m_records; }
     std::size_t size() const { return m_records.size(); }
     bool empty() const { return m_records.empty(); }
-    void clear() { m_records.clear(); }
+    void clear()
+    {
+        m_records.clear();
+        m_leftAt.clear();
+    }
+
+    // Where the view of the newest record was when the learner went on from
+    // it (a page's text position at the top), so Back returns there; -1
+    // when not known. Kept beside the records, which stay as pushed.
+    void setTopLeftAt(int position)
+    {
+        if (!m_leftAt.empty())
+            m_leftAt.back() = position;
+    }
+    int topLeftAt() const { return m_leftAt.empty() ? -1 : m_leftAt.back(); }
 
 private:
     std::vector<HistoryCommand> m_records;
+    std::vector<int> m_leftAt;
 };
 
 } // namespace reader

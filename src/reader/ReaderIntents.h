@@ -37,16 +37,22 @@ public:
     virtual void showTestTopicsFromHome() = 0;
     // The learner's remembered place; false when there is none.
     virtual bool continueReadingFromHome() = 0;
-    // A bookmark: page scrolled to increment per cent of its height, with a
+    // A bookmark: page at the text position anchor, or, for a bookmark
+    // without one (-1), scrolled to increment per cent of its height; with a
     // home record on top so Back returns home. False when the page could not
     // be shown and the program ends.
-    virtual bool openBookmark(int page, int increment) = 0;
+    virtual bool openBookmark(int page, int increment, int anchor = -1) = 0;
 
     // Reading preferences, each applied to the pages and kept under the
     // learner (a failed save raises, after the change is made).
     virtual void setNarrowColumn(bool on) = 0;
     virtual void applyReadingFont(const QFont &font, const QColor &color) = 0;
     virtual void restoreDefaultSizes() = 0;
+
+    // The learner hands the seat to the next one: their place is kept first,
+    // then nobody is signed in and nothing of their reading (history, page,
+    // reading choices, search) is left for the next learner.
+    virtual void handOverLearner() = 0;
 
     // Ends the program, also from inside nested modal screens.
     virtual void closeProgram() = 0;

@@ -5,14 +5,17 @@
 #include "movie/MovieControl.h"
 #include "reader/MoviePanel.h"
 #include "reader/PageCatalogue.h"
+#include "reader/ReaderNotice.h"
 #include "reader/ReaderToolbar.h"
 #include "reader/ReaderWindow.h"
 #include "reader/SectionMenu.h"
 #include "richtext/RVStyle.h"
+#include "richtext/RichLayout.h"
 #include "richtext/RichView.h"
 #include "ui/Dialogs.h"
 
 #include <QFontMetrics>
+#include <QScrollBar>
 
 #include <algorithm>
 #include <cstdio>
@@ -43,6 +46,11 @@ bool TfrmMain::PopHistory(HistoryCommand &record)
 
 void TfrmMain::OpenPage(int n)
 {
+    // The page being left keeps its place (Back and bookmarks come here).
+    if (m_onPage && !m_homeUp)
+        rememberPlace();
+    m_contentsLinks.clear();
+    m_notice->dismiss();
     bool loaded = false;
     QString failure;
     QString document;
@@ -70,8 +78,9 @@ void TfrmMain::OpenPage(int n)
         loaded = false;
         failure = QString::fromUtf8(e.what());
     }
+    // The place is kept by the caller once the page is where it opens: kept
+    // here, at the top, a program that ended now would lose the true one.
     if (loaded) {
-        rememberPlace();
         if (n >= pages::kFirstLecture && n <= pages::kLastLecture &&
             m_state.learnerDataWritable()) {
             try {
@@ -94,11 +103,15 @@ void TfrmMain::OpenPage(int n)
     }
 }
 
-bool TfrmMain::showPageAt(int page, int increment)
+bool TfrmMain::showPageAt(int page, int increment, int anchor)
 {
     OpenPage(page);
     if (m_closing)
         return false;
+    if (scrollToAnchor(anchor)) {
+        rememberPlace();
+        return true;
+    }
     // The percentage of the page's height; a hand-edited value too large for
     // a position is held at the edge rather than wrapped round, and ScrollTo
     // keeps it within the document.
@@ -114,12 +127,56 @@ bool TfrmMain::showPageAt(int page, int increment)
     }
     RichView1->ScrollTo(int(
         std::clamp<qint64>(y, std::numeric_limits<int>::min(), std::numeric_limits<int>::max())));
+    rememberPlace();
     return true;
+}
+
+int TfrmMain::topAnchor() const
+{
+    const richtext::RichLayout *layout = RichView1->textLayout();
+    if (!layout || !RichView1->isFormatted())
+        return -1;
+    // Just under the top edge, as the view finds its top line itself: a line
+    // cut by the edge is the one the learner was reading.
+    return std::max(0, layout->positionAt(QPointF(0, -RichView1->documentOrigin().y() + 1)));
+}
+
+bool TfrmMain::scrollToAnchor(int anchor)
+{
+    const richtext::RichLayout *layout = RichView1->textLayout();
+    if (anchor < 0 || !layout || !RichView1->isFormatted() || anchor >= layout->characterCount())
+        return false;
+    // The document's top margin: where its origin lies when not scrolled.
+    // Set on the bar itself: ScrollTo keeps to whole scroll steps, and the
+    // line would then open a few pixels off.
+    const int margin = RichView1->documentOrigin().y() + RichView1->scrollPosition();
+    QScrollBar *bar = RichView1->verticalScrollBar();
+    bar->setValue(std::clamp(margin + layout->lineTopOf(anchor), 0, bar->maximum()));
+    return true;
+}
+
+bool TfrmMain::isReadingPage(int page)
+{
+    return (page >= pages::kFirstLecture && page <= pages::kLastLecture) ||
+           page == pages::kIntroduction;
+}
+
+void TfrmMain::leavePage()
+{
+    if (!m_onPage)
+        return;
+    rememberPlace();
+    // Back to this page returns to this text, not to the page's top.
+    const auto &records = m_state.History().records();
+    if (!records.empty() && records.back().GetKind() == hkPage &&
+        records.back().Arg2 == m_state.CurrentPage())
+        m_state.setHistoryLeftAt(topAnchor());
 }
 
 void TfrmMain::showSearchHit(const reader::SearchIndex::Hit &hit)
 {
     m_state.setTopicMode(false);
+    leavePage();
     // The movie panel would cover the hit.
     HidePlayerPanel();
     OpenPage(hit.page);
@@ -141,6 +198,7 @@ void TfrmMain::showSearchHit(const reader::SearchIndex::Hit &hit)
 void TfrmMain::showSection(int page, const QString &mark)
 {
     m_state.setTopicMode(false);
+    leavePage();
     HidePlayerPanel();
     OpenPage(page);
     if (m_closing)
@@ -158,7 +216,9 @@ void TfrmMain::showSection(int page, const QString &mark)
             RichView1->GetCheckpointInfo(cp, tag, name, raiseEvent);
             if ((name == mark || name.startsWith(mark + QLatin1Char(' '))) &&
                 k < positions.size()) {
-                RichView1->ScrollTo(positions[k]);
+                // Exactly at the heading (ScrollTo keeps to scroll steps).
+                QScrollBar *bar = RichView1->verticalScrollBar();
+                bar->setValue(std::clamp(positions[k], 0, bar->maximum()));
                 break;
             }
         }
@@ -172,7 +232,7 @@ void TfrmMain::showSection(int page, const QString &mark)
 void TfrmMain::FlashButtonsFSCommand(const QString &command, const QString &)
 {
     if (command == QLatin1String("DoHome")) {
-        rememberPlace();
+        leavePage();
         HideMenuPanel();
         HidePlayerPanel();
         FormShow();
@@ -206,6 +266,7 @@ void TfrmMain::FlashButtonsFSCommand(const QString &command, const QString &)
 
 void TfrmMain::openToolbarPage(int page)
 {
+    leavePage();
     OpenPage(page);
     HidePlayerPanel();
     HideMenuPanel();
@@ -218,12 +279,20 @@ void TfrmMain::AddBookmark()
         ui::message(this, m_state.learnerDataUnavailableText());
         return;
     }
-    // A failed save raises; the learner then sees why and no success message.
-    // Where the learner is reading, so the bookmark reopens there.
-    const int increment = m_onPage ? scrollPercent() : 0;
-    m_state.learnerStore().addBookmark(m_state.CurrentUser(), m_state.CurrentPage(), increment,
-                                       m_onPage ? sectionInView() : QString());
-    ui::message(this, QStringLiteral("Добавлена закладка!"));
+    // A failed save raises; the learner then sees why and no success notice.
+    // Where the learner is reading, so the bookmark reopens there: the text
+    // at the top, and its share of the page for older copies.
+    learners::Bookmark bookmark;
+    bookmark.page = m_state.CurrentPage();
+    if (m_onPage) {
+        bookmark.increment = scrollPercent();
+        bookmark.section = sectionInView();
+        bookmark.anchor = topAnchor();
+    }
+    m_state.learnerStore().addBookmarkAt(m_state.CurrentUser(), bookmark);
+    // Said without a box to press OK in: the learner reads on, the keyboard
+    // where it was.
+    m_notice->notify(QStringLiteral("Добавлена закладка!"), RichView1->geometry());
 }
 
 void TfrmMain::Back()
@@ -235,10 +304,16 @@ void TfrmMain::Back()
     HistoryCommand leaving;
     HistoryCommand target;
     PopHistory(leaving);
+    const int leftAt = m_state.History().topLeftAt();
     PopHistory(target);
     switch (target.GetKind()) {
     case hkPage:
         OpenPage(target.Arg2);
+        if (m_closing)
+            return;
+        // Where the learner was when going on from this page.
+        scrollToAnchor(leftAt);
+        rememberPlace();
         break;
     case hkHome:
         HideMenuPanel();
@@ -258,6 +333,8 @@ void TfrmMain::Back()
 void TfrmMain::ShowContents()
 {
     using namespace rvs;
+    if (m_onPage && !m_homeUp)
+        rememberPlace();
     HideMenuPanel();
     m_onPage = false;
     if (!XML().isLoaded() || !m_state.learnerDataFailure().isEmpty()) {
@@ -272,7 +349,11 @@ void TfrmMain::ShowContents()
     }
     RichView1->Clear();
     m_menu->clear();
+    m_notice->dismiss();
     RichView1->AddNL(QStringLiteral("Содержание"), tsSubheading, psCentered);
+    // Every line is a link: a lecture's title opens the lecture, each of its
+    // section lines the lecture at that section.
+    std::vector<ContentsLink> links;
     int i = 0;
     XML().readLectures([&](const learners::CourseData::Lecture &lecture) {
         RichView1->AddNL(QString(), tsSubheading, psCentered);
@@ -281,13 +362,17 @@ void TfrmMain::ShowContents()
                 QStringLiteral("В описании курса у лекции %1 нет атрибута id.").arg(i));
         RichView1->AddNLTag(lecture.id + QStringLiteral(".  ") + lecture.description, tsJumpArial,
                             psLeftIndent, i);
+        links.push_back({i, QString()});
         RichView1->AddNL(QStringLiteral(" "), tsNormal, psLeft);
-        for (const learners::CourseData::Section &section : lecture.sections)
-            RichView1->AddNL(QStringLiteral("     ") + section.mark + QStringLiteral(" ") +
-                                 section.title,
-                             tsCourier, psLeftIndent);
+        for (const learners::CourseData::Section &section : lecture.sections) {
+            RichView1->AddNLTag(QStringLiteral("     ") + section.mark + QStringLiteral(" ") +
+                                    section.title,
+                                tsMenu, psLeftIndent, i);
+            links.push_back({i, section.mark});
+        }
         ++i;
     });
+    m_contentsLinks = std::move(links);
     // The view lays the new content out at the top; the section menu stays empty.
     RichView1->Format();
     RichView1->ScrollTo(0);
@@ -300,10 +385,23 @@ void TfrmMain::RichView1Jump(int id)
         StartTopicTest(id);
         return;
     }
+    if (!m_contentsLinks.empty()) {
+        // The contents page: its links are lectures and their sections.
+        if (id < 0 || id >= int(m_contentsLinks.size()))
+            return;
+        const ContentsLink link = m_contentsLinks[size_t(id)];
+        if (!link.mark.isEmpty()) {
+            showSection(link.page, link.mark);
+            return;
+        }
+        id = link.page;
+    }
+    leavePage();
     OpenPage(id);
     if (m_closing)
         return;
     PushHistory(hkPage, false, id);
+    rememberPlace();
     // OpenPage has laid the page and its section menu out, and nothing has
     // changed them since: a second layout of a long lecture would only
     // repeat the first.
@@ -350,13 +448,17 @@ QString TfrmMain::sectionInView() const
 {
     // The last section that starts at or above the top of the view (a line's
     // worth of slack: a jump to a section puts it right at the top).
+    // The positions are read from the layout on screen: a slide, a resize or
+    // a zoom may have laid the page out anew since the menu was built.
+    if (!RichView1->isFormatted())
+        return QString();
     const int top = RichView1->scrollPosition() + 20;
-    const std::vector<int> &positions = m_state.SectionY();
     QString name;
-    size_t k = 0;
-    for (auto cp = RichView1->GetFirstCheckpoint(); cp;
-         cp = RichView1->GetNextCheckpoint(cp), ++k) {
-        if (k >= positions.size() || positions[k] > top)
+    for (auto cp = RichView1->GetFirstCheckpoint(); cp; cp = RichView1->GetNextCheckpoint(cp)) {
+        int x = 0;
+        int y = 0;
+        RichView1->GetCheckpointXY(cp, x, y);
+        if (y > top)
             break;
         int tag = 0;
         bool raiseEvent = false;
@@ -367,12 +469,15 @@ QString TfrmMain::sectionInView() const
 
 void TfrmMain::rememberPlace()
 {
-    if (!m_onPage || !m_state.learnerDataWritable())
+    // Help, the dictionary and the contents are looked up, not read through:
+    // the place to continue stays the lecture.
+    if (!m_onPage || !isReadingPage(m_state.CurrentPage()) || !m_state.learnerDataWritable())
         return;
     learners::Place place;
     place.page = m_state.CurrentPage();
     place.increment = scrollPercent();
     place.section = sectionInView();
+    place.anchor = topAnchor();
     try {
         m_state.learnerStore().setPlace(m_state.CurrentUser(), place);
     } catch (const std::exception &) {
@@ -390,7 +495,7 @@ bool TfrmMain::continueReading()
     if (place.page < 0)
         return false;
     m_state.setTopicMode(false);
-    if (!showPageAt(place.page, place.increment))
+    if (!showPageAt(place.page, place.increment, place.anchor))
         return false;
     PushHistory(hkPage, false, place.page);
     return true;

@@ -52,6 +52,15 @@ SearchIndex &ReaderSearch::index()
     return *m_index;
 }
 
+void ReaderSearch::forget()
+{
+    if (!m_searchWindow)
+        return;
+    m_searchWindow->hide();
+    m_searchWindow->deleteLater();
+    m_searchWindow = nullptr;
+}
+
 void ReaderSearch::open()
 {
     if (!m_searchWindow) {

@@ -25,6 +25,8 @@ public:
     // Shows the search window, the index built first if need be.
     void open();
     SearchIndex &index();
+    // Closes the search window and drops what was typed and found there.
+    void forget();
 
 signals:
     // The learner chose a hit in the search window.

@@ -15,6 +15,7 @@ ReaderState::ReaderState(const QString &courseDataFile, QObject *parent)
       m_readingStyle(std::make_unique<TRVStyle>(TRVStyle::Sheet::Reader)),
       m_menuStyle(std::make_unique<TRVStyle>(TRVStyle::Sheet::Menu))
 {
+    applySizesToSheet();
 }
 
 ReaderState::~ReaderState() = default;
@@ -62,6 +63,10 @@ void ReaderState::applySizesToSheet()
     m_readingStyle->TextStyles(rvs::tsHeading).size = m_headingSize;
     m_readingStyle->TextStyles(rvs::tsSubheading).size = m_subheadingSize;
     m_readingStyle->TextStyles(rvs::tsCourier).size = m_normalSize;
+    // The link lines of the contents and topic pages grow with the text: a
+    // lecture's title stands above its section lines at every size.
+    m_readingStyle->TextStyles(rvs::tsJumpArial).size = m_normalSize + kTitleLinkStep;
+    m_readingStyle->TextStyles(rvs::tsMenu).size = m_normalSize;
 }
 
 void ReaderState::setReadingFont(const QFont &font, const QColor &color)
@@ -73,15 +78,16 @@ void ReaderState::setReadingFont(const QFont &font, const QColor &color)
     m_readingStyle->TextStyles(tsHeading).size = size + 10;
     m_readingStyle->TextStyles(tsSubheading).size = size + 4;
     m_readingStyle->TextStyles(tsCourier).size = size;
-    m_readingStyle->TextStyles(tsJumpArial).size = size;
+    m_readingStyle->TextStyles(tsJumpArial).size = size + kTitleLinkStep;
+    m_readingStyle->TextStyles(tsMenu).size = size;
     m_fontChosen = true;
     emit readingFontChanged();
 }
 
 namespace {
-// Text styles 0 to 12 of the reader sheet as they start. Styles 4 and 12 end
-// larger than the sheet itself starts them (8 and 10 points).
-constexpr int kDefaultSizes[] = {10, 20, 14, 10, 10, 12, 10, 9, 9, 12, 10, 10, 12};
+// Text styles 0 to 12 of the reader sheet as they start, the link styles 4
+// and 12 as the zoom sizes them.
+constexpr int kDefaultSizes[] = {10, 20, 14, 10, 12, 12, 10, 9, 9, 12, 10, 10, 10};
 } // namespace
 
 void ReaderState::restoreDefaultSizes()

@@ -53,6 +53,9 @@ public:
     // Zoom keeps the normal text between these sizes.
     static constexpr int kMinNormalSize = 6;
     static constexpr int kMaxNormalSize = 36;
+    // The contents' lecture titles (link style 4) are this much larger than
+    // the normal text; the section lines (link style 12) are its size.
+    static constexpr int kTitleLinkStep = 2;
     int NormalSize() const { return m_normalSize; }
     int HeadingSize() const { return m_headingSize; }
     int SubheadingSize() const { return m_subheadingSize; }
@@ -79,6 +82,8 @@ public:
     void pushHistory(const HistoryCommand &record);
     // Takes the newest record off; false when there is none.
     bool popHistory(HistoryCommand &record);
+    // Where the newest record's view was left (NavigationHistory::setTopLeftAt).
+    void setHistoryLeftAt(int position) { m_history.setTopLeftAt(position); }
 
     // The page text in a centred column of about 90 characters.
     bool narrowColumn() const { return m_narrowColumn; }

@@ -3,6 +3,7 @@
 #include "learners/CourseData.h"
 #include "reader/MoviePanel.h"
 #include "reader/PageCatalogue.h"
+#include "reader/ReaderNotice.h"
 #include "reader/ReaderSearch.h"
 #include "reader/ReaderToolbar.h"
 #include "reader/ReadingPreferences.h"
@@ -96,13 +97,20 @@ void TfrmMain::createParts()
     m_player->addHandle();
     m_toolbar = new reader::ReaderToolbar(*this);
     m_search = new reader::ReaderSearch(m_state, *this);
+    m_notice = new reader::ReaderNotice(this);
 
     connect(
         m_menu->view(), &TRichView::jump, this,
         [this](int k) { ui::guarded(this, [&] { RichView2Jump(k); }); }, Qt::QueuedConnection);
     connect(m_menu, &reader::SectionMenu::pageWidthChanged, this, &TfrmMain::setPageWholeWidth);
     connect(m_menu, &reader::SectionMenu::slid, this, &TfrmMain::updatePanelFocus);
-    connect(m_player, &reader::MoviePanel::slid, this, &TfrmMain::updatePanelFocus);
+    connect(m_player, &reader::MoviePanel::slid, this, [this] {
+        updatePanelFocus();
+        // The page gives the movie panel room while it is out, as it does
+        // the section menu.
+        if (RichView1->geometry() != pageArea())
+            layoutControls();
+    });
     connect(m_toolbar, &reader::ReaderToolbar::command, this, &TfrmMain::FlashButtonsFSCommand);
     connect(m_search, &reader::ReaderSearch::hitChosen, this, &TfrmMain::showSearchHit);
 
@@ -146,7 +154,10 @@ void TfrmMain::closeMainWindow()
 {
     if (m_closing)
         return;
-    rememberPlace();
+    // Over the home screen the page behind is not being read: its place was
+    // kept when the reader was left, before the panels were put away.
+    if (!m_homeUp)
+        rememberPlace();
     m_closing = true;
     ui::ModalScreen::setProgramEnding(true);
     m_menu->stopSlide();
@@ -171,6 +182,11 @@ void TfrmMain::closeEvent(QCloseEvent *event)
 
 void TfrmMain::FormShow()
 {
+    if (!m_homeUp)
+        rememberPlace();
+    m_notice->dismiss();
+    const bool wasUp = m_homeUp;
+    m_homeUp = true;
     if (!m_state.CurrentUser().isValid()) {
         const QString failure = m_navigator.showSignIn();
         // The sign-in screen closes without a word when the learners cannot
@@ -183,8 +199,10 @@ void TfrmMain::FormShow()
     } else {
         m_navigator.showHome(true);
     }
+    m_homeUp = wasUp;
     m_menu->putAway();
     m_player->putAway();
+    layoutControls();
     updatePanelFocus();
 }
 
@@ -211,15 +229,43 @@ void TfrmMain::layoutControls()
     const int h = height();
     ImgBack->setGeometry(0, 0, w, h);
     m_toolbar->placeFor(w, h);
-    const int viewHeight = qMax(0, h - reader::ReaderToolbar::kHeight);
-    if (m_richViewAligned)
-        RichView1->setGeometry(0, 0, w, viewHeight);
-    else
-        RichView1->setGeometry(reader::SectionMenu::kWidth, 0,
-                               qMax(0, w - reader::SectionMenu::kWidth), viewHeight);
-    applyColumn();
     m_player->placeFor(w);
+    RichView1->setGeometry(pageArea());
+    applyColumn();
     FormResize();
+    // The page was laid out anew at its width: the sections named for the
+    // place and for bookmarks are where the text now is.
+    if (m_onPage && RichView1->isFormatted())
+        m_menu->updateSectionPositions();
+}
+
+namespace {
+// Narrower than this, text beside the movie panel is no longer readable;
+// the page then goes below the panel instead.
+constexpr int kMinTextBeside = 360;
+constexpr int kPanelGap = 4;
+} // namespace
+
+QRect TfrmMain::pageArea() const
+{
+    const int w = width();
+    const int viewHeight = qMax(0, height() - reader::ReaderToolbar::kHeight);
+    const int left = m_richViewAligned ? 0 : reader::SectionMenu::kWidth;
+    QRect area(left, 0, qMax(0, w - left), viewHeight);
+    if (!m_player->coversPage())
+        return area;
+    const QRect panel = m_player->panel()->geometry();
+    const int right = panel.x() - kPanelGap;
+    if (right - left >= kMinTextBeside) {
+        area.setWidth(right - left);
+    } else {
+        // The panel's whole height, wherever its slide has got to: the text
+        // then stays put while it moves.
+        const int top = qMin(viewHeight, panel.height() + kPanelGap);
+        area.setTop(top);
+        area.setHeight(qMax(0, viewHeight - top));
+    }
+    return area;
 }
 
 void TfrmMain::setPageWholeWidth(bool whole)
@@ -232,7 +278,8 @@ void TfrmMain::setPageWholeWidth(bool whole)
 
 void TfrmMain::FormResize()
 {
-    m_menu->fitHeight(RichView1->height());
+    // The page area's height: the page itself may lie below the movie panel.
+    m_menu->fitHeight(qMax(0, height() - reader::ReaderToolbar::kHeight));
 }
 
 void TfrmMain::updatePanelFocus()
@@ -352,9 +399,9 @@ bool TfrmMain::continueReadingFromHome()
     return continueReading();
 }
 
-bool TfrmMain::openBookmark(int page, int increment)
+bool TfrmMain::openBookmark(int page, int increment, int anchor)
 {
-    if (!showPageAt(page, increment))
+    if (!showPageAt(page, increment, anchor))
         return false;
     // Back from a bookmark returns to the home screen it was opened from.
     PushHistory(hkHome, false, 0);
@@ -392,6 +439,23 @@ void TfrmMain::applyLearnerPreferences()
         return;
     }
     reader::ReadingPreferences::apply(prefs, m_state);
+}
+
+void TfrmMain::handOverLearner()
+{
+    rememberPlace();
+    // Nothing shown now is the next learner's: no place is saved from it,
+    // Back finds no page of the learner before, and the reading choices are
+    // the program's own until the next learner's are applied.
+    m_onPage = false;
+    HistoryCommand record;
+    while (m_state.popHistory(record)) {
+    }
+    m_state.setTopicMode(false);
+    m_state.setCurrentUser({});
+    m_state.setPreferencesUser({});
+    reader::ReadingPreferences::apply(learners::Preferences{}, m_state);
+    m_search->forget();
 }
 
 void TfrmMain::savePreferences()

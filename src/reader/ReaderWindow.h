@@ -13,6 +13,7 @@ class CourseData;
 }
 namespace reader {
 class MoviePanel;
+class ReaderNotice;
 class ReaderSearch;
 class ReaderToolbar;
 class SectionMenu;
@@ -96,9 +97,19 @@ public:
     void ShowTestTopics();
     void StartTopicTest(int id);
 
-    // Opens page n scrolled to increment percent of its height (a bookmark).
-    // False when the page could not be shown and the program ends.
-    bool showPageAt(int page, int increment);
+    // Opens page n at the text position anchor when there is one (not
+    // below 0), otherwise scrolled to increment per cent of its height (a
+    // place kept by an older copy). False when the page could not be shown
+    // and the program ends.
+    bool showPageAt(int page, int increment, int anchor = -1);
+    // The text position at the top of the page view; -1 before a layout.
+    int topAnchor() const;
+    // Scrolls the page so the line holding the text position is at the top;
+    // false, leaving the view, for a position the page does not have.
+    bool scrollToAnchor(int anchor);
+    // Pages a learner reads through and may continue: the lectures and the
+    // introduction, not help, the dictionary or the contents.
+    static bool isReadingPage(int page);
     // The toolbar movie afresh (the home screen shows it at every showing).
     void reloadToolbar();
 
@@ -132,7 +143,7 @@ public:
     void openPageFromHome(HomePage page) override;
     void showTestTopicsFromHome() override;
     bool continueReadingFromHome() override;
-    bool openBookmark(int page, int increment) override;
+    bool openBookmark(int page, int increment, int anchor = -1) override;
     // The page text in a centred column of about 90 characters.
     void setNarrowColumn(bool on) override;
     // The reading font: the reader sheet's normal text takes the font and
@@ -140,6 +151,7 @@ public:
     void applyReadingFont(const QFont &font, const QColor &color) override;
     // The sizes the reader sheet starts with.
     void restoreDefaultSizes() override;
+    void handOverLearner() override;
     void closeProgram() override { closeMainWindow(); }
 
 protected:
@@ -165,6 +177,20 @@ private:
     int scrollPercent() const;
     // A page of the course from the toolbar: both panels put away.
     void openToolbarPage(int page);
+    // The learner goes on from the page on view to another view: its place
+    // is kept, and where it was is kept with its history record for Back.
+    void leavePage();
+    // The page view's area: right of the section menu when it is in view,
+    // left of the movie panel (or below it, where the window is too narrow
+    // for text beside it) while that is out.
+    QRect pageArea() const;
+    // What a link on the contents page opens: a lecture at its top, or at
+    // one of its sections.
+    struct ContentsLink
+    {
+        int page;
+        QString mark; // empty: the lecture's title
+    };
 
     ui::Navigator &m_navigator;
     reader::ReaderState m_state;
@@ -173,6 +199,11 @@ private:
     bool m_richViewAligned = true;
     // A page document (not the contents or the topic list) is on view.
     bool m_onPage = false;
+    // The home screen (or sign-in) is up over the reader: the place was kept
+    // when the reader was left, and the page behind is not being read.
+    bool m_homeUp = false;
+    // The contents page's links in link order; empty unless it is on view.
+    std::vector<ContentsLink> m_contentsLinks;
     int m_sideMargin = -1; // the column's last side margin
 
     // Controls and parts.
@@ -183,6 +214,7 @@ private:
     reader::MoviePanel *m_player = nullptr;
     reader::ReaderToolbar *m_toolbar = nullptr;
     reader::ReaderSearch *m_search = nullptr;
+    reader::ReaderNotice *m_notice = nullptr;
 };
 
 // The reader window, program-wide (created by the window set).

@@ -18,8 +18,12 @@ ReadingPreferences::Choice ReadingPreferences::fromStored(const Stored &stored)
     choice.narrowColumn = stored.narrowColumn;
     if (!stored.fontFamily.isEmpty()) {
         QFont font(stored.fontFamily);
-        font.setPointSize(stored.fontSize > 0 ? stored.fontSize
-                                              : ReaderState::kDefaultNormalSize + choice.zoom);
+        // A size from another store or a hand-edited record is held to what
+        // the reader can show: no smaller than its smallest zoom, no larger
+        // than the course data file keeps.
+        font.setPointSize(stored.fontSize > 0
+                              ? std::clamp(stored.fontSize, ReaderState::kMinNormalSize, kMaxStoredFontSize)
+                              : ReaderState::kDefaultNormalSize + choice.zoom);
         font.setBold(stored.bold);
         font.setItalic(stored.italic);
         choice.font = font;

@@ -16,6 +16,8 @@ class ReadingPreferences
 {
 public:
     using Stored = learners::Preferences;
+    // The largest font size a kept record is taken at.
+    static constexpr int kMaxStoredFontSize = 72;
 
     struct Choice
     {

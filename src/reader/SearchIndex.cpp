@@ -1,5 +1,6 @@
 #include "reader/SearchIndex.h"
 
+#include "reader/RussianStemmer.h"
 #include "richtext/RvfFile.h"
 
 #include <algorithm>
@@ -8,16 +9,6 @@ namespace reader {
 
 namespace {
 
-// Case endings and suffixes of Russian word forms, longest first. A query
-// word loses the longest one it ends in, as long as a stem of three letters
-// stays: enough for "памяти" to find "память", not so much that "код" finds
-// everything.
-const char16_t *const kEndings[] = {
-    u"иями", u"ями", u"ами", u"ого", u"его", u"ому", u"ему", u"ыми", u"ими", u"ией", u"иям",
-    u"иях", u"ая", u"яя", u"ое", u"ее", u"ые", u"ие", u"ый", u"ий", u"ой", u"ей", u"ом",
-    u"ем", u"ам", u"ям", u"ах", u"ях", u"ов", u"ев", u"ью", u"ия", u"ии", u"ию", u"ь",
-    u"а", u"я", u"о", u"е", u"ы", u"и", u"у", u"ю", u"й"};
-constexpr int kMinStem = 3;
 constexpr int kSnippetBefore = 40;
 constexpr int kSnippetAfter = 90;
 
@@ -31,12 +22,6 @@ bool isWordChar(QChar c)
     if ((u >= 0x0410 && u <= 0x044F) || u == 0x0401 || u == 0x0451)
         return true;
     return c.isLetterOrNumber();
-}
-
-bool isCyrillic(const QString &word)
-{
-    return std::any_of(word.begin(), word.end(),
-                       [](QChar c) { return c.unicode() >= 0x0400 && c.unicode() <= 0x04FF; });
 }
 
 QChar foldChar(QChar c)
@@ -68,8 +53,23 @@ template <typename Take> void forEachWord(const QString &text, Take take)
     }
 }
 
-// A paragraph's text around a match, on one line, cut at word boundaries.
-QString snippetOf(const QString &text, int offset, int length)
+// The stemmer is not safe to share between threads; each thread that
+// searches gets its own.
+const RussianStemmer &stemmer()
+{
+    thread_local const RussianStemmer instance;
+    return instance;
+}
+
+bool isSpace(QChar c)
+{
+    return c.isSpace();
+}
+
+// A paragraph's text around a match, on one line, cut at word boundaries,
+// with the matches that fall inside it marked (positions in the snippet).
+QString snippetOf(const QString &text, int offset, int length, const std::vector<std::pair<int, int>> &matches,
+                  QVector<SearchIndex::Hit::Mark> &marks)
 {
     int from = std::max(0, offset - kSnippetBefore);
     int to = std::min(int(text.size()), offset + length + kSnippetAfter);
@@ -83,9 +83,35 @@ QString snippetOf(const QString &text, int offset, int length)
         if (space > offset + length)
             to = space;
     }
-    QString s = text.mid(from, to - from).simplified();
-    if (from > 0)
-        s.prepend(QChar(0x2026));
+    // Runs of white space (line breaks too) become one space, and the ends
+    // are trimmed; where each character of the text lands is kept.
+    QString s;
+    std::vector<int> at(size_t(to - from + 1), 0);
+    const QString lead = from > 0 ? QString(QChar(0x2026)) : QString();
+    s += lead;
+    bool pendingSpace = false;
+    for (int i = from; i < to; ++i) {
+        const QChar c = text[i];
+        if (isSpace(c)) {
+            pendingSpace = s.size() > lead.size();
+            at[size_t(i - from)] = int(s.size());
+            continue;
+        }
+        if (pendingSpace) {
+            s += QLatin1Char(' ');
+            pendingSpace = false;
+        }
+        at[size_t(i - from)] = int(s.size());
+        s += c;
+    }
+    at[size_t(to - from)] = int(s.size());
+    for (const auto &[mo, ml] : matches) {
+        if (mo < from || mo + ml > to)
+            continue;
+        const int start = at[size_t(mo - from)];
+        const int end = at[size_t(mo + ml - 1 - from)] + 1;
+        marks.append({start, end - start});
+    }
     if (to < text.size())
         s.append(QChar(0x2026));
     return s;
@@ -104,14 +130,12 @@ QString SearchIndex::fold(const QString &text)
 
 QString SearchIndex::stem(const QString &word)
 {
-    if (!isCyrillic(word))
-        return word;
-    for (const char16_t *ending : kEndings) {
-        const QString e = QString::fromUtf16(ending);
-        if (word.size() - e.size() >= kMinStem && word.endsWith(e))
-            return word.left(word.size() - e.size());
-    }
-    return word;
+    return stemmer().stem(word);
+}
+
+QStringList SearchIndex::keysOf(const QString &word)
+{
+    return stemmer().keys(word);
 }
 
 QStringList SearchIndex::queryWords(const QString &query)
@@ -223,15 +247,41 @@ void SearchIndex::finish() const
               [](const Word &a, const Word &b) { return a.text < b.text; });
     m_sorted = true;
     m_wordAtValid = false;
+    // Each word is stemmed once; the keys are sorted for lookup.
+    m_keys.clear();
+    for (size_t i = 0; i < m_words.size(); ++i) {
+        Word &w = m_words[i];
+        if (w.keys.isEmpty())
+            w.keys = keysOf(w.text);
+        for (const QString &k : std::as_const(w.keys))
+            m_keys.emplace_back(k, int(i));
+    }
+    std::sort(m_keys.begin(), m_keys.end());
 }
 
-std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &s) const
+std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &word) const
 {
+    // The forms of the query word: every word that shares a stem with it.
+    std::vector<int> found;
+    for (const QString &key : keysOf(word)) {
+        auto it = std::lower_bound(m_keys.begin(), m_keys.end(), key,
+                                   [](const std::pair<QString, int> &e, const QString &k) { return e.first < k; });
+        for (; it != m_keys.end() && it->first == key; ++it)
+            found.push_back(it->second);
+    }
+    // A word still being typed ("операт") has no forms of its own in the
+    // text: it finds the words it begins.
+    if (found.empty()) {
+        auto it = std::lower_bound(m_words.begin(), m_words.end(), word,
+                                   [](const Word &w, const QString &key) { return w.text < key; });
+        for (; it != m_words.end() && it->text.startsWith(word); ++it)
+            found.push_back(int(it - m_words.begin()));
+    }
+    std::sort(found.begin(), found.end());
+    found.erase(std::unique(found.begin(), found.end()), found.end());
     std::vector<Posting> out;
-    auto it = std::lower_bound(m_words.begin(), m_words.end(), s,
-                               [](const Word &w, const QString &key) { return w.text < key; });
-    for (; it != m_words.end() && it->text.startsWith(s); ++it)
-        out.insert(out.end(), it->postings.begin(), it->postings.end());
+    for (const int i : found)
+        out.insert(out.end(), m_words[size_t(i)].postings.begin(), m_words[size_t(i)].postings.end());
     std::sort(out.begin(), out.end(), [](const Posting &a, const Posting &b) {
         return a.paragraph != b.paragraph ? a.paragraph < b.paragraph : a.offset < b.offset;
     });
@@ -256,7 +306,7 @@ QVector<SearchIndex::Hit> SearchIndex::find(const QString &query, int limit) con
     // Each word's matches; a paragraph is a hit when every word has one there.
     std::vector<std::vector<Posting>> perWord;
     for (const QString &w : words) {
-        perWord.push_back(matches(stem(w)));
+        perWord.push_back(matches(w));
         if (perWord.back().empty())
             return hits;
     }
@@ -290,7 +340,10 @@ QVector<SearchIndex::Hit> SearchIndex::find(const QString &query, int limit) con
         hit.page = p.page;
         hit.pageTitle = m_pages[p.pageIndex];
         hit.section = p.section;
-        hit.snippet = snippetOf(p.text, spans.front().offset, spans.front().length);
+        std::vector<std::pair<int, int>> all;
+        for (const Posting &s : spans)
+            all.emplace_back(s.offset, s.length);
+        hit.snippet = snippetOf(p.text, spans.front().offset, spans.front().length, all, hit.snippetMarks);
         const Hit::Span where = spanOf(p, spans.front().offset, spans.front().length);
         hit.item = where.item;
         hit.offset = where.offset;

@@ -10,9 +10,11 @@
 namespace reader {
 
 // A word index over the course's pages, built once per run. Matching is
-// Russian-aware: case and ё/е are ignored, and a query word finds the words
-// that begin with its stem (its ending cut off), so "память" finds "памяти"
-// and "памятью". Every word of a query must occur in one paragraph.
+// Russian-aware: case and ё/е are ignored, and a query word finds the forms
+// of the same word (those with the same Snowball stem), so "память" finds
+// "памяти" and "памятью" but "поле" does not find "получают". A query word
+// that has no forms in the text (one still being typed) finds the words it
+// begins. Every word of a query must occur in one paragraph.
 class SearchIndex
 {
 public:
@@ -32,6 +34,12 @@ public:
             int item, offset, length;
         };
         QVector<Span> spans;
+        // The matches inside snippet, as (offset, length) in the snippet.
+        struct Mark
+        {
+            int offset, length;
+        };
+        QVector<Mark> snippetMarks;
     };
 
     // Adds one page's document; pages are listed in the order they are added.
@@ -48,9 +56,11 @@ public:
 
     // Lower case with ё as е: the form words are compared in.
     static QString fold(const QString &text);
-    // The query words (folded) and the stems they are matched by.
+    // The query words (folded).
     static QStringList queryWords(const QString &query);
+    // The Snowball stem of a folded word, and the keys it is matched by.
     static QString stem(const QString &foldedWord);
+    static QStringList keysOf(const QString &foldedWord);
 
 private:
     struct Paragraph
@@ -72,10 +82,11 @@ private:
     {
         QString text; // folded
         std::vector<Posting> postings;
+        QStringList keys; // its stems, once sorted
     };
 
-    // The matches of one stem: (paragraph, offset, length), sorted.
-    std::vector<Posting> matches(const QString &stem) const;
+    // The matches of one query word: (paragraph, offset, length), sorted.
+    std::vector<Posting> matches(const QString &word) const;
     Hit::Span spanOf(const Paragraph &p, int offset, int length) const;
     void finish() const;
 
@@ -84,6 +95,8 @@ private:
     // Built incrementally as an unsorted list; sorted by text on first find.
     mutable std::vector<Word> m_words;
     mutable bool m_sorted = true;
+    // (key, word) for every word's keys, sorted.
+    mutable std::vector<std::pair<QString, int>> m_keys;
     // Word -> its place in m_words while documents are added.
     QHash<QString, int> m_wordAt;
     mutable bool m_wordAtValid = true;

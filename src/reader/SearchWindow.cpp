@@ -1,11 +1,19 @@
 #include "reader/SearchWindow.h"
 
+#include <QAbstractTextDocumentLayout>
+#include <QApplication>
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QPainter>
+#include <QStyledItemDelegate>
+#include <QTextDocument>
 #include <QVBoxLayout>
+
+#include <algorithm>
+#include <cmath>
 
 namespace reader {
 
@@ -25,7 +33,75 @@ QListWidget::item:selected { background: #E7EDF6; color: #15294A; }
 QListWidget:focus { border: 2px solid #D9822B; }
 )";
 constexpr int kMaxHits = 200;
+constexpr int kPadX = 8;
+constexpr int kPadY = 6;
+
+// Draws a hit row from its marked text, wrapped to the list's width.
+class HitDelegate : public QStyledItemDelegate
+{
+public:
+    using QStyledItemDelegate::QStyledItemDelegate;
+
+    void paint(QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QStyleOptionViewItem opt = option;
+        initStyleOption(&opt, index);
+        opt.text.clear();
+        const QWidget *view = option.widget;
+        QStyle *style = view ? view->style() : QApplication::style();
+        style->drawControl(QStyle::CE_ItemViewItem, &opt, painter, view);
+
+        QTextDocument doc;
+        layOut(doc, option, index);
+        painter->save();
+        painter->translate(option.rect.topLeft() + QPoint(kPadX, kPadY));
+        QAbstractTextDocumentLayout::PaintContext ctx;
+        ctx.palette = option.palette;
+        ctx.palette.setColor(QPalette::Text, option.state & QStyle::State_Selected
+                                                 ? QColor(0x15, 0x29, 0x4A)
+                                                 : QColor(0x1E, 0x27, 0x33));
+        ctx.clip = QRectF(0, 0, option.rect.width() - 2 * kPadX, option.rect.height());
+        doc.documentLayout()->draw(painter, ctx);
+        painter->restore();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        QTextDocument doc;
+        layOut(doc, option, index);
+        return QSize(int(doc.idealWidth()) + 2 * kPadX, int(std::ceil(doc.size().height())) + 2 * kPadY + 1);
+    }
+
+private:
+    static void layOut(QTextDocument &doc, const QStyleOptionViewItem &option, const QModelIndex &index)
+    {
+        doc.setDocumentMargin(0);
+        doc.setDefaultFont(option.font);
+        const int width = option.widget ? option.widget->width() - 2 * kPadX - 24 : option.rect.width();
+        doc.setTextWidth(std::max(80, width));
+        doc.setHtml(index.data(SearchWindow::MarkedTextRole).toString());
+    }
+};
 } // namespace
+
+QString SearchWindow::markedText(const reader::SearchIndex::Hit &hit)
+{
+    QString where = hit.pageTitle;
+    if (!hit.section.isEmpty())
+        where += QStringLiteral(" — ") + hit.section;
+    QString snippet;
+    int at = 0;
+    for (const reader::SearchIndex::Hit::Mark &m : hit.snippetMarks) {
+        if (m.offset < at || m.offset + m.length > hit.snippet.size())
+            continue;
+        snippet += hit.snippet.mid(at, m.offset - at).toHtmlEscaped();
+        snippet += QStringLiteral("<b style=\"background-color:#FCE2A8\">") +
+                   hit.snippet.mid(m.offset, m.length).toHtmlEscaped() + QStringLiteral("</b>");
+        at = m.offset + m.length;
+    }
+    snippet += hit.snippet.mid(at).toHtmlEscaped();
+    return where.toHtmlEscaped() + QStringLiteral("<br>") + snippet;
+}
 
 SearchWindow::SearchWindow(QWidget *parent) : QDialog(parent)
 {
@@ -55,6 +131,7 @@ SearchWindow::SearchWindow(QWidget *parent) : QDialog(parent)
     lstHits->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     // Wrapped rows are measured again when the width changes.
     lstHits->setResizeMode(QListView::Adjust);
+    lstHits->setItemDelegate(new HitDelegate(lstHits));
     caption->setBuddy(edQuery);
     layout->addWidget(caption);
     layout->addWidget(edQuery);
@@ -94,6 +171,7 @@ void SearchWindow::search(const QString &query)
             where += QStringLiteral(" — ") + hit.section;
         auto *item = new QListWidgetItem(where + QLatin1Char('\n') + hit.snippet, lstHits);
         item->setToolTip(hit.snippet);
+        item->setData(MarkedTextRole, markedText(hit));
     }
     if (m_hits.isEmpty())
         lblStatus->setText(QStringLiteral("Ничего не найдено"));

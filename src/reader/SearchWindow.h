@@ -19,6 +19,11 @@ class SearchWindow : public QDialog
 public:
     explicit SearchWindow(QWidget *parent = nullptr);
 
+    // A hit row's text with the found words marked, as rich text: what the
+    // list draws (the row's plain text stays for screen readers).
+    static constexpr int MarkedTextRole = Qt::UserRole + 1;
+    static QString markedText(const reader::SearchIndex::Hit &hit);
+
     // Shows the window over the index, the field ready for typing.
     void showFor(const reader::SearchIndex &index);
     // Fills the list with the hits of a query.

@@ -6,8 +6,11 @@
 
 #include <QFrame>
 #include <QPushButton>
+#include <QScrollBar>
 #include <QScopeGuard>
 #include <QTimer>
+
+#include <algorithm>
 
 namespace reader {
 
@@ -174,7 +177,10 @@ void SectionMenu::jumpTo(int k)
     const std::vector<int> &positions = m_state.SectionY();
     if (k < 0 || k >= static_cast<int>(positions.size()))
         return;
-    m_page.ScrollTo(positions[static_cast<size_t>(k)]);
+    // The heading exactly at the top, not a scroll step above it: a page laid
+    // out anew keeps the line at the top, and that must be the heading.
+    QScrollBar *bar = m_page.verticalScrollBar();
+    bar->setValue(std::clamp(positions[static_cast<size_t>(k)], 0, bar->maximum()));
     m_page.Format();
     rebuild();
 }

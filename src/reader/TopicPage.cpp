@@ -11,6 +11,7 @@ void TfrmMain::ShowTestTopics()
     using namespace rvs;
     HideMenuPanel();
     m_onPage = false;
+    m_contentsLinks.clear();
     RichView1->Clear();
     RichView1->AddNL(QStringLiteral("По какой теме вы желаете выполнить тест?"), tsSubheading,
                      psCentered);

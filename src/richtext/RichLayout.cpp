@@ -5,12 +5,14 @@
 #include <QAbstractTextDocumentLayout>
 #include <QFontMetricsF>
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QImageReader>
 #include <QPainter>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
+#include <QTextObjectInterface>
 #include <QTextFormat>
 #include <QPalette>
 
@@ -22,6 +24,27 @@ namespace richtext {
 namespace {
 
 constexpr int kMaxPlaceholder = 4096;
+// No word of a real page is this long. A run past it is wrapped anywhere:
+// Qt's search for a word boundary in it grows with the square of its length
+// (200,000 letters took 20 s).
+constexpr int kLongestRun = 2000;
+
+// Whether some run of text without a space, across items of one paragraph,
+// is longer than kLongestRun.
+bool hasOverlongRun(const richtext::RVDocument &items)
+{
+    int run = 0;
+    for (const richtext::RVItem &item : items.items) {
+        if (item.start == richtext::RVItem::Start::NewParagraph || item.kind != richtext::RVItem::Kind::Text)
+            run = 0;
+        for (const QChar c : item.text) {
+            run = c.isSpace() ? 0 : run + 1;
+            if (run > kLongestRun)
+                return true;
+        }
+    }
+    return false;
+}
 
 // What QTextDocument would read as structure (block and frame breaks, object
 // markers) or cannot draw is shown as a blank; the item text keeps it.
@@ -38,11 +61,32 @@ QString displayText(const QString &text)
 
 } // namespace
 
-RichLayout::RichLayout()
+// A zero-width mark after raised or lowered text whose height makes its own
+// line, and only that line, tall enough for it: Qt lays a line out to the
+// fonts in it and leaves a baseline offset out of the count.
+class ShiftRoomMark : public QObject, public QTextObjectInterface
+{
+    Q_OBJECT
+    Q_INTERFACES(QTextObjectInterface)
+public:
+    static constexpr int kType = QTextFormat::UserObject + 1;
+    static constexpr int kHeight = QTextFormat::UserProperty + 1;
+    using QObject::QObject;
+    QSizeF intrinsicSize(QTextDocument *, int, const QTextFormat &format) override
+    {
+        return QSizeF(0, format.doubleProperty(kHeight));
+    }
+    void drawObject(QPainter *, const QRectF &, QTextDocument *, int, const QTextFormat &) override {}
+};
+
+RichLayout::RichLayout() : roomMark(std::make_unique<ShiftRoomMark>())
 {
     doc.setUndoRedoEnabled(false);
     doc.setDocumentMargin(0);
+    doc.documentLayout()->registerHandler(ShiftRoomMark::kType, roomMark.get());
 }
+
+RichLayout::~RichLayout() = default;
 
 QImage RichLayout::pictureFor(const richtext::RVDocument &items, const richtext::RVItem &item)
 {
@@ -55,7 +99,8 @@ QImage RichLayout::pictureFor(const richtext::RVDocument &items, const richtext:
         // Kept from an earlier page: only while its file is the same one, in
         // the course folder as it is now.
         const QFileInfo source(it->source);
-        if (!files::isInside(path, QDir::currentPath()) || !files::isRegular(it->source) ||
+        if (!files::isInside(path, QDir::currentPath()) || !files::isInside(it->source, QDir::currentPath()) ||
+            !files::isRegular(it->source) ||
             source.size() != it->size ||
             source.lastModified().toMSecsSinceEpoch() != it->modified) {
             images.erase(it);
@@ -66,22 +111,29 @@ QImage RichLayout::pictureFor(const richtext::RVDocument &items, const richtext:
         QImage img;
         // Only files of the course are read: a document may not show (or
         // make the program open) anything elsewhere on the machine, and a
-        // FIFO or device would block the reader.
-        if (files::isInside(path, QDir::currentPath()) && files::isRegular(path)) {
+        // FIFO or device would block the reader. Each file is opened once
+        // and the opened file is checked, so a swap after a check is no way
+        // out either.
+        const QString course = QDir::currentPath();
+        std::unique_ptr<QFile> file;
+        QString source = path;
+        qreal ratio = 1;
+        if (devicePixelRatio > 1) {
             // On a scaled screen a picture drawn at twice the size beside it
             // ("name@2x.png") is used, so figures stay crisp instead of stretched.
-            QString source = path;
-            qreal ratio = 1;
-            if (devicePixelRatio > 1) {
-                const QFileInfo info(path);
-                const QString twice = info.path() + QLatin1Char('/') + info.completeBaseName() +
-                                      QStringLiteral("@2x.") + info.suffix();
-                if (files::isRegular(twice)) {
-                    source = twice;
-                    ratio = 2;
-                }
+            const QFileInfo info(path);
+            const QString twice = info.path() + QLatin1Char('/') + info.completeBaseName() +
+                                  QStringLiteral("@2x.") + info.suffix();
+            file = files::openInside(twice, course);
+            if (file) {
+                source = twice;
+                ratio = 2;
             }
-            QImageReader reader(source);
+        }
+        if (!file)
+            file = files::openInside(path, course);
+        if (file) {
+            QImageReader reader(file.get());
             const QSize size = reader.size();
             // Known before decoding: a picture past what the page has left
             // is not decoded at all.
@@ -90,9 +142,8 @@ QImage RichLayout::pictureFor(const richtext::RVDocument &items, const richtext:
             img = reader.read();
             if (!img.isNull()) {
                 img.setDevicePixelRatio(ratio);
-                const QFileInfo info(source);
-                Picture picture{img, source, info.size(),
-                                info.lastModified().toMSecsSinceEpoch(), builds};
+                Picture picture{img, source, file->size(),
+                                file->fileTime(QFileDevice::FileModificationTime).toMSecsSinceEpoch(), builds};
                 it = images.insert(path, picture);
             }
         }
@@ -125,6 +176,17 @@ QImage RichLayout::missingPicture(const richtext::RVItem &item, qint64 left)
     QPainter p(&img);
     p.setPen(QColor(0x80, 0x80, 0x80));
     p.drawRect(0, 0, w - 1, h - 1);
+    // What the picture shows, in the frame, where there is room for it.
+    if (!item.pictureAlt.isEmpty() && w > 16 && h > 10) {
+        QFont font = p.font();
+        font.setPixelSize(std::clamp(h / 3, 8, 13));
+        p.setFont(font);
+        const QRect box(4, 2, w - 8, h - 4);
+        const QFontMetrics fm(font);
+        const QString text = fm.elidedText(item.pictureAlt.simplified(), Qt::ElideRight,
+                                           box.width() * std::max(1, box.height() / fm.height()));
+        p.drawText(box, Qt::AlignCenter | Qt::TextWordWrap, text);
+    }
     return img;
 }
 
@@ -174,9 +236,14 @@ void RichLayout::build(const richtext::RVDocument &items, const TRVStyle &st, qr
     doc.clear();
     doc.setDocumentMargin(0);
     pageBytes = 0;
+    pictures.clear();
+    textWidth = width;
     ++builds;
     ++layouts;
     doc.setDefaultFont(st.TextStyles(0).font());
+    QTextOption wrap = doc.defaultTextOption();
+    wrap.setWrapMode(hasOverlongRun(items) ? QTextOption::WrapAnywhere : QTextOption::WrapAtWordBoundaryOrAnywhere);
+    doc.setDefaultTextOption(wrap);
     // The content is laid out once, as it goes in, at the width it is shown
     // at; applying another width afterwards would lay it all out again.
     doc.setTextWidth(width);
@@ -201,7 +268,10 @@ void RichLayout::build(const richtext::RVDocument &items, const TRVStyle &st, qr
         case richtext::RVItem::Kind::Text:
         case richtext::RVItem::Kind::Tab:
             addText(cur, item, formats.character(item.styleNo), link);
-            break;
+            itemLen[size_t(i)] = cur.position() - itemPos[size_t(i)];
+            if (itemLen[size_t(i)] > 0)
+                addShiftRoom(cur, formats.character(item.styleNo));
+            continue;
         case richtext::RVItem::Kind::Picture:
             addPicture(cur, items, int(i), link);
             break;
@@ -210,7 +280,6 @@ void RichLayout::build(const richtext::RVDocument &items, const TRVStyle &st, qr
         }
         itemLen[size_t(i)] = cur.position() - itemPos[size_t(i)];
     }
-    reserveShiftRoom();
     cur.endEditBlock();
 
     keepRecentPictures();
@@ -226,7 +295,6 @@ void RichLayout::resetItems(qsizetype count)
     linkItems.clear();
     decorated.clear();
     breakBlocks.clear();
-    shiftRoom.clear();
 }
 
 void RichLayout::startItem(QTextCursor &cur, const richtext::RVItem &item, const Formats &formats,
@@ -309,6 +377,15 @@ void RichLayout::addPicture(QTextCursor &cur, const richtext::RVDocument &items,
     } else if (h <= 0 && w > 0 && logical.width() > 0) {
         h = w * logical.height() / logical.width();
     }
+    if (w > 0 && h > 0) {
+        // A figure wider than the column is shown smaller, its shape kept;
+        // its size as written is kept to grow back in a wider column.
+        const QTextBlockFormat bf = cur.blockFormat();
+        pictures.push_back({index, w, h, bf.leftMargin() + bf.rightMargin() + std::max<qreal>(0, bf.textIndent())});
+        const QSizeF fitted = fittedSize(pictures.back(), textWidth);
+        w = fitted.width();
+        h = fitted.height();
+    }
     if (w > 0)
         imf.setWidth(w);
     if (h > 0)
@@ -320,31 +397,32 @@ void RichLayout::addPicture(QTextCursor &cur, const richtext::RVDocument &items,
     cur.insertImage(imf);
 }
 
-void RichLayout::reserveShiftRoom()
+void RichLayout::addShiftRoom(QTextCursor &cur, const QTextCharFormat &format)
 {
-    // Raised and lowered text (exponents, indices) is drawn off the baseline,
-    // outside the line's own height: give such blocks that much room above
-    // and below every line, or the text meets the line above and the frame.
-    for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
-        ShiftRoom room;
-        for (auto it = b.begin(); !it.atEnd(); ++it) {
-            const QTextCharFormat f = it.fragment().charFormat();
-            const qreal shift = f.baselineOffset();
-            if (shift == 0)
-                continue;
-            const qreal by = QFontMetricsF(f.font()).height() * std::abs(shift) / 100.0;
-            (shift > 0 ? room.above : room.below) = std::max(shift > 0 ? room.above : room.below, by);
-        }
-        if (room.above <= 0 && room.below <= 0)
-            continue;
-        room.above = std::ceil(room.above);
-        room.below = std::ceil(room.below);
-        QTextBlockFormat bf = b.blockFormat();
-        bf.setTopMargin(bf.topMargin() + room.above);
-        bf.setLineHeight(room.above + room.below, QTextBlockFormat::LineDistanceHeight);
-        QTextCursor(b).setBlockFormat(bf);
-        shiftRoom[b.blockNumber()] = room;
+    // Raised and lowered text (exponents, indices) is drawn off the
+    // baseline, outside its line's own height: the mark after it makes that
+    // line tall enough, so the text meets neither the line above or below
+    // nor a frame, and the paragraph's other lines keep their pitch.
+    const qreal shift = format.baselineOffset();
+    if (shift == 0)
+        return;
+    const QFontMetricsF fm(format.font());
+    const qreal by = fm.height() * std::abs(shift) / 100.0;
+    QTextCharFormat mark = format;
+    mark.setBaselineOffset(0);
+    mark.setAnchor(false);
+    mark.clearProperty(QTextFormat::AnchorHref);
+    mark.setObjectType(ShiftRoomMark::kType);
+    if (shift > 0) {
+        // On the baseline: its ascent is its height less the font's descent.
+        mark.setVerticalAlignment(QTextCharFormat::AlignBaseline);
+        mark.setProperty(ShiftRoomMark::kHeight, std::ceil(fm.ascent() + by) + fm.descent());
+    } else {
+        // Centred on the baseline: as far below it as above.
+        mark.setVerticalAlignment(QTextCharFormat::AlignMiddle);
+        mark.setProperty(ShiftRoomMark::kHeight, 2 * std::ceil(fm.descent() + by));
     }
+    cur.insertText(QString(QChar::ObjectReplacementCharacter), mark);
 }
 
 // ---------------------------------------------------------------------------
@@ -379,11 +457,6 @@ void RichLayout::paintDecorations(QPainter *p, const TRVStyle &sheet, const QRec
         qreal top = fl->position().y() + fl->lineAt(0).y();
         const QTextLine lastLine = ll->lineAt(ll->lineCount() - 1);
         qreal bottom = ll->position().y() + lastLine.y() + lastLine.height();
-        // Raised and lowered text stays inside the frame.
-        if (auto room = shiftRoom.find(g.firstBlock); room != shiftRoom.end())
-            top -= room->second.above;
-        if (auto room = shiftRoom.find(g.lastBlock); room != shiftRoom.end())
-            bottom += room->second.below;
         const QRectF text(ps.leftIndent, top,
                           std::max<qreal>(0, textWidth - ps.leftIndent - ps.rightIndent), bottom - top);
         if (!text.adjusted(-50, -50, 50, 50).intersects(clip))
@@ -423,10 +496,40 @@ void RichLayout::paintBreaks(QPainter *p, const QRectF &clip) const
 // ---------------------------------------------------------------------------
 // Positions
 
+QSizeF RichLayout::fittedSize(const PictureSize &picture, qreal width)
+{
+    const qreal room = std::max<qreal>(16, width - picture.indents);
+    if (width <= 0 || picture.width <= room)
+        return QSizeF(picture.width, picture.height);
+    return QSizeF(room, std::max<qreal>(1, picture.height * room / picture.width));
+}
+
+void RichLayout::fitPictures(qreal width)
+{
+    QTextCursor cur(&doc);
+    cur.beginEditBlock();
+    for (const PictureSize &picture : pictures) {
+        const int pos = itemPos[size_t(picture.item)];
+        cur.setPosition(pos);
+        cur.setPosition(pos + 1, QTextCursor::KeepAnchor);
+        QTextImageFormat f = cur.charFormat().toImageFormat();
+        if (!f.isValid())
+            continue;
+        const QSizeF size = fittedSize(picture, width);
+        if (qFuzzyCompare(f.width(), size.width()) && qFuzzyCompare(f.height(), size.height()))
+            continue;
+        f.setWidth(size.width());
+        f.setHeight(size.height());
+        cur.setCharFormat(f);
+    }
+    cur.endEditBlock();
+}
+
 int RichLayout::layOut(qreal width)
 {
     if (width != textWidth) {
         textWidth = width;
+        fitPictures(width);
         doc.setTextWidth(width);
         ++layouts;
     }
@@ -567,3 +670,5 @@ void RichLayout::keepRecentPictures()
 }
 
 } // namespace richtext
+
+#include "RichLayout.moc"

@@ -17,6 +17,7 @@
 #include <QRectF>
 #include <QTextDocument>
 #include <map>
+#include <memory>
 #include <vector>
 
 class QPainter;
@@ -26,10 +27,15 @@ class QTextCursor;
 
 namespace richtext {
 
+class ShiftRoomMark;
+
 class RichLayout
 {
 public:
     RichLayout();
+    ~RichLayout();
+    RichLayout(const RichLayout &) = delete;
+    RichLayout &operator=(const RichLayout &) = delete;
 
     // The screen's scale: above 1, pictures with a twice-as-large sibling
     // ("name@2x.png") are drawn from it. Takes effect at the next build.
@@ -110,12 +116,6 @@ private:
     {
         int firstBlock, lastBlock, para;
     };
-    // Room kept above and below the lines of blocks with raised or lowered
-    // text, by block number; a frame around such a block takes it in.
-    struct ShiftRoom
-    {
-        qreal above = 0, below = 0;
-    };
     // The sheet's styles as text formats, made once per build.
     struct Formats;
     // Where the build is in the document.
@@ -131,7 +131,17 @@ private:
     bool isLink(const richtext::RVItem &item, const TRVStyle &sheet) const;
     void addText(QTextCursor &cursor, const richtext::RVItem &item, const QTextCharFormat &format, int link);
     void addPicture(QTextCursor &cursor, const richtext::RVDocument &items, int index, int link);
-    void reserveShiftRoom();
+    void addShiftRoom(QTextCursor &cursor, const QTextCharFormat &format);
+    // A picture's size as the document gives it, and the paragraph's
+    // indents beside it: what it is fitted into the column from.
+    struct PictureSize
+    {
+        int item;
+        qreal width, height, indents;
+    };
+    static QSizeF fittedSize(const PictureSize &picture, qreal width);
+    void fitPictures(qreal width);
+    std::vector<PictureSize> pictures;
     void paintDecorations(QPainter *painter, const TRVStyle &sheet, const QRectF &clip) const;
     void paintBreaks(QPainter *painter, const QRectF &clip) const;
 
@@ -140,7 +150,7 @@ private:
     std::vector<int> linkItems;   // link id -> item index
     std::vector<Group> decorated; // runs of blocks with a border or background
     std::vector<int> breakBlocks;
-    std::map<int, ShiftRoom> shiftRoom;
+    std::unique_ptr<ShiftRoomMark> roomMark;
     QColor ruleColor;
 
     // The picture of an item: only a regular file inside the course folder

@@ -153,6 +153,7 @@ private:
     richtext::RVDocument &m_doc;
     QStringList *m_notes = nullptr;
     qsizetype m_paragraphChars = 0; // of the paragraph being read
+    qsizetype m_pageChars = 0;      // of the whole document
 };
 
 bool isXmlSpace(QChar c)
@@ -230,8 +231,11 @@ void Reader::countChars(const pugi::xml_node &at, qsizetype added)
     // One paragraph is laid out as one block; past the bound its layout
     // would take minutes, so the file is refused as it is read.
     m_paragraphChars += added;
+    m_pageChars += added;
     if (m_paragraphChars > kRvfMaxParagraphChars)
         fail(at, QStringLiteral("paragraph longer than %1 characters").arg(kRvfMaxParagraphChars));
+    if (m_pageChars > kRvfMaxPageChars)
+        fail(at, QStringLiteral("page longer than %1 characters").arg(kRvfMaxPageChars));
 }
 
 std::vector<Reader::Piece> Reader::readPieces(const pugi::xml_node &p, int pStyle)

@@ -13,6 +13,9 @@ constexpr qint64 kRvfMaxBytes = 16 * 1024 * 1024;
 // Characters (UTF-8 bytes of its text, and one per tab, line break or
 // picture) one paragraph may hold: some fifty printed pages of Russian.
 constexpr qsizetype kRvfMaxParagraphChars = 200000;
+// And the whole page, counted alike: twenty paragraphs at the bound. Past
+// it the layout and painting of one page would hold the reader too long.
+constexpr qsizetype kRvfMaxPageChars = 20 * kRvfMaxParagraphChars;
 
 // Reads a document. On any failure returns false, leaves out untouched and,
 // when error is given, says what is wrong and where.

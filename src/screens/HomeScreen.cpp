@@ -19,6 +19,8 @@
 #include <QScreen>
 #include <QUrl>
 
+#include <utility>
+
 namespace {
 std::function<QSize()> g_desktopSize;
 std::function<bool(const QString &)> g_programStarter;
@@ -34,10 +36,10 @@ QSize virtualDesktopSize()
 
 QRect workArea()
 {
-    if (QScreen *screen = QGuiApplication::primaryScreen())
-        return screen->availableGeometry();
-    return QRect(0, 0, 800, 600);
+    return ui::ModalScreen::availableDesktop(nullptr);
 }
+
+constexpr QSize kMovieSize(800, 600);
 
 const QString kResolutionMessage = QStringLiteral("Данное разрешение экрана не поддерживается");
 } // namespace
@@ -81,7 +83,14 @@ void TfrmIntro::FormActivate()
         ui::message(this, kResolutionMessage);
     if (failing > 0)
         m_reader.closeProgram();
-    Flash->move((width - 800) / 2, (height - 600) / 2);
+    // Centred on the desktop; where a panel leaves less room than the movie
+    // needs, the movie is scaled down into the work area instead of cut.
+    QRect place(QPoint((width - 800) / 2, (height - 600) / 2), kMovieSize);
+    if (failing == 0 && !rect().contains(place)) {
+        const QSize fit = kMovieSize.scaled(size().boundedTo(kMovieSize), Qt::KeepAspectRatio);
+        place = QRect(QPoint((this->width() - fit.width()) / 2, (this->height() - fit.height()) / 2), fit);
+    }
+    Flash->setGeometry(place);
     Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("Main")));
     showLearnerState();
     if (!m_keyPreview) {
@@ -211,7 +220,24 @@ void TfrmIntro::FlashFSCommand(const QString &command, const QString &)
     } else if (command == QLatin1String("DoContinue")) {
         m_reader.continueReadingFromHome();
         closeScreen();
+    } else if (command == QLatin1String("DoChangeUser")) {
+        changeLearner();
     }
+}
+
+void TfrmIntro::changeLearner()
+{
+    // Without the learners' records there is nobody to choose instead.
+    if (!learnerDataAvailable())
+        return;
+    m_reader.handOverLearner();
+    m_handOver = true;
+    closeScreen();
+}
+
+bool TfrmIntro::takeHandOver()
+{
+    return std::exchange(m_handOver, false);
 }
 
 QString TfrmIntro::resumeText()
@@ -244,6 +270,9 @@ QString TfrmIntro::resumeText()
 
 void TfrmIntro::showLearnerState()
 {
+    // A seat of a computer lab says, quietly, that it works on the class's
+    // database; a single computer says nothing.
+    Flash->SetVariable(QStringLiteral("seatText"), m_state.learnerStore().sharedLocation());
     // Nothing to show before sign-in, or when the learners cannot be read.
     if (!m_state.CurrentUser().isValid() || !m_state.learnerStore().isOpen())
         return;

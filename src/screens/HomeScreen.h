@@ -30,8 +30,9 @@ public:
     void FormKeyDown(int key, Qt::KeyboardModifiers shift);
     // The home movie from its first frame, playing.
     void playFromStart();
-
-    movie::MovieControl *const Flash = movieControl();
+    // Whether the home screen closed to hand the seat to the next learner;
+    // asking clears it.
+    bool takeHandOver();
 
     // Seams for tests: the size of the virtual desktop, and how a companion
     // program is started (returns whether it started).
@@ -52,11 +53,16 @@ private:
     void showLearnerState();
     // "Продолжить: <title>, <section>", or empty without a remembered place.
     QString resumeText();
+    // "Сменить ученика": the place is kept, then the seat is handed over.
+    void changeLearner();
+
+    movie::MovieControl *const Flash = movieControl();
 
     reader::ReaderState &m_state;
     reader::ReaderIntents &m_reader;
     ui::Navigator &m_navigator;
     bool m_keyPreview = false;
+    bool m_handOver = false;
 };
 
 // The home screen, program-wide (created by the window set).

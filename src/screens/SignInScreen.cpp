@@ -15,10 +15,17 @@
 #include <QQuickItem>
 #include <QStyledItemDelegate>
 
+#include <algorithm>
+#include <utility>
+
 namespace {
 // Frames of the login movie the program sends it to.
 constexpr int kFrameNoLearner = 41;
 constexpr int kFrameSelectionLost = 2;
+constexpr int kFrameStart = 1;
+// The learner form, for a new learner and for changing the picked one.
+constexpr int kFrameNewForm = 10;
+constexpr int kFrameChangeForm = 20;
 
 constexpr int kItemHeight = 16;
 
@@ -35,6 +42,8 @@ public:
 
 const QString TfrmLogin::kDeleteQuestion =
     QStringLiteral("Вы точно хотите удалить данного ученика ?");
+const QString TfrmLogin::kEmptyFormNote =
+    QStringLiteral("Форма пуста: впишите хотя бы имя ученика.");
 
 namespace {
 // What goes with the record, said before the learner answers.
@@ -85,15 +94,32 @@ bool TfrmLogin::eventFilter(QObject *watched, QEvent *event)
 void TfrmLogin::FormActivate()
 {
     Flash->setMovie(movie::MovieControl::moviePath(QStringLiteral("login")));
+    m_formOpen = false;
     FillLearnerList();
     LBNames->show();
-    // The first opening selects the first learner; a later one the learner
-    // signed in before, or none when that learner is gone.
-    const int row = RememberedUser.isValid() ? rowOf(RememberedUser) : 0;
-    if (LBNames->count() > 0)
-        LBNames->setCurrentIndex(row < LBNames->count() ? row : -1);
-    m_state.setCurrentUser(RememberedUser.isValid() ? RememberedUser : learnerAt(row));
+    if (m_handOver) {
+        // The learner before has finished: nobody is picked, so Enter
+        // cannot sign the next one in under the old name.
+        m_handOver = false;
+        RememberedUser = {};
+        LBNames->setCurrentIndex(-1);
+        m_state.setCurrentUser({});
+        Flash->GotoFrame(kFrameSelectionLost);
+    } else {
+        // The first opening selects the first learner; a later one the
+        // learner signed in before, or none when that learner is gone.
+        const int row = RememberedUser.isValid() ? rowOf(RememberedUser) : 0;
+        if (LBNames->count() > 0)
+            LBNames->setCurrentIndex(row < LBNames->count() ? row : -1);
+        m_state.setCurrentUser(RememberedUser.isValid() ? RememberedUser : learnerAt(row));
+    }
+    LBNames->setFocus(Qt::OtherFocusReason);
     m_state.pushHistory(HistoryCommand(hkHome, false, 0));
+}
+
+void TfrmLogin::startHandOver()
+{
+    m_handOver = true;
 }
 
 namespace {
@@ -119,13 +145,28 @@ bool TfrmLogin::FillLearnerList()
             LBNames->setItemData(LBNames->count() - 1, more.join(QStringLiteral(", ")), kDetailRole);
             ++named[entry.name];
         });
-        // Namesakes are told apart by surname and group where the store
-        // lists them (the class database); dect.chh lists first names only.
+        // Namesakes are told apart by surname and group; the stored names
+        // stay as they are. Two that still read the same get their order.
+        QHash<QString, int> shown;
         for (int row = 0; row < LBNames->count(); ++row) {
+            const QString name = LBNames->itemText(row);
+            if (named.value(name) < 2)
+                continue;
             const QString detail = LBNames->itemData(row, kDetailRole).toString();
-            if (named.value(LBNames->itemText(row)) > 1 && !detail.isEmpty())
-                LBNames->setItemText(row, LBNames->itemText(row) + QStringLiteral(" (") + detail + u')');
+            QString text = detail.isEmpty() ? name : name + QStringLiteral(" (") + detail + u')';
+            ++shown[text];
+            LBNames->setItemText(row, text);
         }
+        QHash<QString, int> numbered;
+        for (int row = 0; row < LBNames->count(); ++row) {
+            const QString text = LBNames->itemText(row);
+            if (shown.value(text) > 1)
+                LBNames->setItemText(row, text + QStringLiteral(" — %1").arg(++numbered[text]));
+            LBNames->setItemData(row, LBNames->itemText(row), Qt::ToolTipRole);
+        }
+        // The list drops down wide enough to read every entry whole.
+        const int widest = LBNames->view()->sizeHintForColumn(0) + 8;
+        LBNames->view()->setMinimumWidth(std::max(LBNames->width(), widest));
     } catch (const std::exception &e) {
         // A list that cannot be read closes the screen; the entries added so
         // far stay.
@@ -160,10 +201,12 @@ void TfrmLogin::FlashFSCommand(const QString &command, const QString &)
     } else if (command == QLatin1String("DeleteUser")) {
         DeleteUser();
     } else if (command == QLatin1String("OkPress")) {
-        OkPress();
-        LBNames->show();
+        // Only an open form is stored: a second click on a form that is
+        // closing, or Enter after it closed, stores nothing again.
+        if (m_formOpen)
+            OkPress();
     } else if (command == QLatin1String("CancelPress")) {
-        LBNames->show();
+        closeForm();
     } else if (command == QLatin1String("close")) {
         m_navigator.closeMainWindow();
         closeScreen();
@@ -180,8 +223,24 @@ void TfrmLogin::AddNewUser()
     Flash->SetVariable(QStringLiteral("eGroup"), QString());
     Flash->SetVariable(QStringLiteral("eMail"), QString());
     Flash->SetVariable(QStringLiteral("radioGroup.m"), QStringLiteral("true"));
+    Flash->SetVariable(QStringLiteral("formNote"), QString());
+    m_warned = false;
     LBNames->hide();
+    m_formOpen = true;
     focusNameField();
+}
+
+void TfrmLogin::closeForm()
+{
+    m_formOpen = false;
+    m_warned = false;
+    Flash->SetVariable(QStringLiteral("formNote"), QString());
+    LBNames->show();
+    // The keyboard leaves the form with it: Enter now means "Войти", never a
+    // second "Сохранить" of a form nobody sees.
+    if (QQuickItem *root = Flash->rootItem())
+        root->forceActiveFocus(Qt::OtherFocusReason);
+    LBNames->setFocus(Qt::OtherFocusReason);
 }
 
 void TfrmLogin::focusNameField()
@@ -206,19 +265,25 @@ void TfrmLogin::ChangeUser()
         fields = m_state.learnerStore().learnerFormFields(learnerAt(position));
     } catch (const std::exception &e) {
         // Closing here would leave the learner before an empty reader; say
-        // why and stay, so another learner can still be chosen.
+        // why and stay, so another learner can still be chosen. The movie
+        // opened its form by itself: it closes again, and stores nothing.
+        Flash->GotoFrame(kFrameStart);
+        closeForm();
         ui::message(this, QString::fromUtf8(e.what()));
         return;
     }
     EditMode = true;
     // The form shows what is stored: a text squeezed through the 8-bit code
     // page here would be written back damaged by an unchanged save.
-    m_editedName = fields.name;
+    m_edited = fields;
     Flash->SetVariable(QStringLiteral("eName"), fields.name);
     Flash->SetVariable(QStringLiteral("eSourname"), fields.sourname);
     Flash->SetVariable(QStringLiteral("eGroup"), fields.group);
     Flash->SetVariable(QStringLiteral("eMail"), fields.mail);
+    Flash->SetVariable(QStringLiteral("formNote"), QString());
+    m_warned = false;
     LBNames->hide();
+    m_formOpen = true;
     focusNameField();
 }
 
@@ -240,21 +305,84 @@ void TfrmLogin::DeleteUser()
     FillLearnerList();
 }
 
+QString TfrmLogin::codePageNote(const learners::LearnerFields &form) const
+{
+    // The first name is kept in the 8-bit code page, and every field goes
+    // into the teacher's report in it: one rule for all of them.
+    const auto lost = [](const QString &text) {
+        QStringList letters;
+        for (const char32_t c : text.toUcs4()) {
+            const QString letter = QString::fromUcs4(&c, 1);
+            if (cp1251::fromUnicode(c) < 0 && !letters.contains(letter))
+                letters << letter;
+        }
+        return letters.join(QStringLiteral(" "));
+    };
+    // A stored text left as it was is not the learner's typing: it stays.
+    const auto typed = [&](const QString &text, const QString &stored) {
+        return EditMode && text == stored ? QString() : lost(text);
+    };
+    QStringList notes;
+    const QString inName = typed(form.name, m_edited.name);
+    if (!inName.isEmpty())
+        notes << QStringLiteral("В имени есть знаки, которых нет в кодировке учебника: %1. "
+                                "Имя сохранится с «?» вместо них.")
+                     .arg(inName);
+    const std::pair<QString, QString> others[] = {
+        {QStringLiteral("фамилии"), typed(form.sourname, m_edited.sourname)},
+        {QStringLiteral("группе"), typed(form.group, m_edited.group)},
+        {QStringLiteral("почте"), typed(form.mail, m_edited.mail)}};
+    for (const auto &[where, letters] : others) {
+        if (!letters.isEmpty())
+            notes << QStringLiteral("В %1 есть знаки, которых нет в кодировке учебника: %2. "
+                                    "В отчёте учителю будет «?» вместо них.")
+                         .arg(where, letters);
+    }
+    if (notes.isEmpty())
+        return QString();
+    return notes.join(u' ') + QStringLiteral(" Исправьте или нажмите «Сохранить» ещё раз.");
+}
+
 void TfrmLogin::OkPress()
 {
+    const learners::LearnerFields typed{Flash->GetVariable(QStringLiteral("eName")),
+                                        Flash->GetVariable(QStringLiteral("eSourname")),
+                                        Flash->GetVariable(QStringLiteral("eGroup")),
+                                        Flash->GetVariable(QStringLiteral("eMail")), QString()};
+    // Said in the form, which stays open; the movie closed it by itself.
+    const auto keepFormOpen = [&](const QString &note) {
+        Flash->SetVariable(QStringLiteral("formNote"), note);
+        Flash->GotoFrame(EditMode ? kFrameChangeForm : kFrameNewForm);
+        focusNameField();
+    };
+    // An empty form is no learner: nothing is registered.
+    if (typed.name.trimmed().isEmpty() && typed.sourname.trimmed().isEmpty()
+        && typed.group.trimmed().isEmpty() && typed.mail.trimmed().isEmpty()) {
+        keepFormOpen(kEmptyFormNote);
+        return;
+    }
+    // Letters the code page lacks are named before anything is kept; the
+    // same texts saved again are the learner's choice.
+    const QString note = codePageNote(typed);
+    const bool sameAsWarned = m_warned && typed.name == m_warnedForm.name
+                              && typed.sourname == m_warnedForm.sourname
+                              && typed.group == m_warnedForm.group && typed.mail == m_warnedForm.mail;
+    if (!note.isEmpty() && !sameAsWarned) {
+        m_warned = true;
+        m_warnedForm = typed;
+        keepFormOpen(note);
+        return;
+    }
     // A new first name keeps only what the 8-bit code page holds; the stored
     // one, left as it was, stays exactly as it is.
-    QString name = Flash->GetVariable(QStringLiteral("eName"));
-    if (!EditMode || name != m_editedName)
+    QString name = typed.name;
+    if (!EditMode || name != m_edited.name)
         name = cp1251::roundTrip(name);
-    const QString sourname = Flash->GetVariable(QStringLiteral("eSourname"));
-    const QString group = Flash->GetVariable(QStringLiteral("eGroup"));
-    const QString mail = Flash->GetVariable(QStringLiteral("eMail"));
-    LBNames->show();
+    closeForm();
     learners::LearnerId stored = learnerAt(LBNames->currentIndex());
     try {
         learners::LearnerStore &store = m_state.learnerStore();
-        const learners::LearnerFields form{name, sourname, group, mail, QString()};
+        const learners::LearnerFields form{name, typed.sourname, typed.group, typed.mail, QString()};
         if (EditMode)
             store.changeLearner(stored, form);
         else
@@ -311,6 +439,12 @@ void TfrmLogin::Enter()
     }
     m_state.setCurrentUser(learner);
     m_navigator.showHome(true);
+    // "Сменить ученика" on the home screen: the screen stays for the next
+    // learner, with nobody picked.
+    if (!m_state.CurrentUser().isValid() && !m_navigator.isClosing()) {
+        FormActivate();
+        return;
+    }
     closeScreen();
 }
 

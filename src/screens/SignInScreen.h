@@ -30,14 +30,18 @@ public:
     void ReturnStep();
     // The sign-in movie from its first frame, playing.
     void playFromStart();
+    // The next showing is a hand-over from a learner who has finished: the
+    // list opens with nobody picked, so the next learner chooses themselves.
+    void startHandOver();
 
-    movie::MovieControl *const Flash = movieControl();
-    QComboBox *LBNames = nullptr;
     // The learner selected when the screen opens; none: the first entry.
-    learners::LearnerId RememberedUser;
-    bool EditMode = false;
+    learners::LearnerId rememberedUser() const { return RememberedUser; }
+    // What the learner form does on "OkPress": change (true) or register.
+    bool editMode() const { return EditMode; }
 
     static const QString kDeleteQuestion;
+    // Said in the form when it is saved empty.
+    static const QString kEmptyFormNote;
 
     // Why the course data could not be read when the screen last opened;
     // empty when it was read.
@@ -53,6 +57,11 @@ protected:
 
 private:
     void focusNameField();
+    // The learner form is closed: the list is back and has the keyboard.
+    void closeForm();
+    // Why the form's texts would not be kept as typed (letters the 8-bit code
+    // page lacks), or empty.
+    QString codePageNote(const learners::LearnerFields &form) const;
     // The learner of an entry of LBNames, and the entry of a learner (-1
     // for none).
     learners::LearnerId learnerAt(int row) const;
@@ -71,10 +80,22 @@ private:
     // back as the document stands, keeping the learner's selection.
     void ReportFailedChange(const QString &message);
 
+    movie::MovieControl *const Flash = movieControl();
+    QComboBox *LBNames = nullptr;
+    learners::LearnerId RememberedUser;
+    bool EditMode = false;
+
     reader::ReaderState &m_state;
     ui::Navigator &m_navigator;
-    // The first name as stored, shown by "ChangeUser".
-    QString m_editedName;
+    // The fields as stored, shown by "ChangeUser".
+    learners::LearnerFields m_edited;
+    // Whether the learner form is open: only an open form is stored, once.
+    bool m_formOpen = false;
+    // The texts the learner was warned about; saving them unchanged is the
+    // learner's choice.
+    learners::LearnerFields m_warnedForm;
+    bool m_warned = false;
+    bool m_handOver = false;
 };
 
 // The sign-in screen, program-wide (created by the window set).

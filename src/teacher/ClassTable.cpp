@@ -186,7 +186,7 @@ QVector<int> ClassTable::reportsHolding(int row) const
     return out;
 }
 
-bool ClassTable::readFolder(const QString &dir, QVector<Report> *reports, QString *error)
+bool ClassTable::listFolder(const QString &dir, QStringList *files, QString *error)
 {
     const QDir folder(dir);
     if (!folder.exists()) {
@@ -202,9 +202,20 @@ bool ClassTable::readFolder(const QString &dir, QVector<Report> *reports, QStrin
     QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
     collator.setNumericMode(true);
     std::sort(names.begin(), names.end(), collator);
-    reports->clear();
+    files->clear();
     for (const QString &name : std::as_const(names))
-        reports->append(readReport(folder.filePath(name)));
+        files->append(folder.filePath(name));
+    return true;
+}
+
+bool ClassTable::readFolder(const QString &dir, QVector<Report> *reports, QString *error)
+{
+    QStringList files;
+    if (!listFolder(dir, &files, error))
+        return false;
+    reports->clear();
+    for (const QString &file : std::as_const(files))
+        reports->append(readReport(file));
     return true;
 }
 

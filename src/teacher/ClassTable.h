@@ -60,6 +60,8 @@ public:
     // Every *.rep file directly in the folder, by name; the folder is only
     // read. False with a reason when the folder cannot be listed.
     static bool readFolder(const QString &dir, QVector<Report> *reports, QString *error);
+    // The same files, listed in that order but not read.
+    static bool listFolder(const QString &dir, QStringList *files, QString *error);
 
     // What tells one learner from another across reports.
     static QString learnerKey(const Report &report);

@@ -1,8 +1,11 @@
 #include "teacher/CommandLine.h"
 
+#include "lab/LabError.h"
 #include "teacher/ClassExport.h"
 #include "teacher/ClassTable.h"
 
+#include <QDir>
+#include <QFileInfo>
 #include <QIODevice>
 
 namespace teacher {
@@ -78,6 +81,34 @@ int printClassCsv(const QString &dir, const CourseTopics &topics, QIODevice &out
     if (reports.isEmpty())
         say(err, QStringLiteral("в папке нет файлов отчётов (*.rep): ") + dir);
     return status;
+}
+
+std::optional<lab::ConnectionSettings> labSource(const QString &value, const QString &courseDir,
+                                                 const QProcessEnvironment &env)
+{
+    const QString v = value.trimmed();
+    if (v.isEmpty())
+        return lab::LabSettings::find(courseDir, env);
+    const QFileInfo info(v);
+    std::optional<lab::ConnectionSettings> found;
+    if (info.isDir()) {
+        QProcessEnvironment noConnection = env;
+        noConnection.remove(QString::fromLatin1(lab::LabSettings::kEnvVariable));
+        found = lab::LabSettings::find(v, noConnection);
+        if (!found)
+            throw lab::LabError(lab::LabError::Kind::Settings,
+                                QStringLiteral("В папке %1 нет файла lab.ini.")
+                                    .arg(QDir::toNativeSeparators(v)));
+        return found;
+    }
+    if (info.isFile())
+        found = lab::LabSettings::readFile(v);
+    else
+        found = lab::LabSettings::parseConnectionString(v);
+    const QString className = env.value(QString::fromLatin1(lab::LabSettings::kClassVariable)).trimmed();
+    if (!className.isEmpty())
+        found->className = className;
+    return found;
 }
 
 } // namespace teacher

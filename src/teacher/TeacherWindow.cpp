@@ -1,11 +1,15 @@
 #include "teacher/TeacherWindow.h"
 
 #include "teacher/ClassChart.h"
+#include "lab/LabError.h"
 #include "teacher/ClassExport.h"
+#include "teacher/ClassSources.h"
 #include "teacher/Theme.h"
 
 #include <QComboBox>
+#include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QDragEnterEvent>
 #include <QDropEvent>
 #include <QFileDialog>
@@ -20,6 +24,7 @@
 #include <QPainter>
 #include <QPrintDialog>
 #include <QPrinter>
+#include <QProgressBar>
 #include <QPushButton>
 #include <QResizeEvent>
 #include <QSaveFile>
@@ -29,6 +34,8 @@
 #include <QStackedWidget>
 #include <QStandardPaths>
 #include <QStyledItemDelegate>
+#include <QTabWidget>
+#include <QTimer>
 #include <QTableView>
 #include <QTextBrowser>
 #include <QTextDocument>
@@ -48,6 +55,8 @@ const QString kCaption = QStringLiteral("Тарвел — отчёты учен�
 const QSize kPreferredSize(1240, 800);
 // The window system's frame and title bar around the client area.
 const QSize kFrameAllowance(16, 48);
+// A folder this large shows how far its reading has come.
+constexpr int kProgressFrom = 100;
 // A damaged file's message takes the test, date and share cells.
 constexpr int kProblemSpan = ClassTable::Percent - ClassTable::Test + 1;
 // Room the style leaves around a cell's text.
@@ -174,6 +183,12 @@ TeacherWindow::TeacherWindow(const CourseTopics &topics, QWidget *parent) : QMai
     m_table->setTopics(topics);
     m_filter = new ClassFilter(this);
     m_filter->setSourceModel(m_table);
+    m_questions = new QuestionTable(this);
+    m_questions->setTopics(topics);
+    m_grid = new LectureGrid(this);
+    m_reader = new FolderReader(this);
+    connect(m_reader, &FolderReader::batchRead, this, &TeacherWindow::batchRead);
+    connect(m_reader, &FolderReader::finished, this, &TeacherWindow::readingDone);
 
     auto *page = new QWidget(this);
     page->setObjectName(QStringLiteral("page"));
@@ -236,13 +251,29 @@ QLayout *TeacherWindow::createCommandBar(QWidget *page)
     auto *filesButton = new QPushButton(QStringLiteral("Добавить файлы…"), page);
     m_reloadButton = new QPushButton(QStringLiteral("Обновить"), page);
     m_reloadButton->setShortcut(QKeySequence::Refresh);
+    m_reloadButton->setObjectName(QStringLiteral("reloadButton"));
+    auto *databaseButton = new QPushButton(QStringLiteral("Открыть базу класса…"), page);
+    databaseButton->setObjectName(QStringLiteral("databaseButton"));
+    databaseButton->setToolTip(QStringLiteral(
+        "Результаты компьютерного класса прямо из его базы данных (файл lab.ini), "
+        "с обновлением по мере того, как ученики проходят тесты"));
     m_csvButton = new QPushButton(QStringLiteral("Экспорт в CSV…"), page);
     m_csvButton->setObjectName(QStringLiteral("csvButton"));
+    m_progress = new QProgressBar(page);
+    m_progress->setObjectName(QStringLiteral("readProgress"));
+    m_progress->setAccessibleName(QStringLiteral("Чтение отчётов"));
+    m_progress->setFormat(QStringLiteral("Прочитано %v из %m"));
+    m_progress->setMaximumWidth(260);
+    m_progress->hide();
     bar->addWidget(openButton);
     bar->addWidget(filesButton);
+    bar->addWidget(databaseButton);
     bar->addWidget(m_reloadButton);
+    bar->addSpacing(8);
+    bar->addWidget(m_progress);
     bar->addStretch(1);
     bar->addWidget(m_csvButton);
+    connect(databaseButton, &QPushButton::clicked, this, &TeacherWindow::chooseDatabase);
 
     connect(openButton, &QPushButton::clicked, this, &TeacherWindow::chooseFolder);
     connect(filesButton, &QPushButton::clicked, this, &TeacherWindow::chooseFiles);
@@ -290,8 +321,10 @@ QWidget *TeacherWindow::createTableArea(QWidget *parent)
     areaLayout->setContentsMargins(0, 0, 0, 0);
     areaLayout->setSpacing(8);
     areaLayout->addLayout(createFilterBar(area));
-    m_tableStack = new QStackedWidget(area);
-    areaLayout->addWidget(m_tableStack, 1);
+    m_tabs = new QTabWidget(area);
+    m_tabs->setObjectName(QStringLiteral("classTabs"));
+    m_tableStack = new QStackedWidget(m_tabs);
+    areaLayout->addWidget(m_tabs, 1);
     auto *hint =
         new QLabel(QStringLiteral("Откройте папку, куда ученики сдали отчёты (файлы *.rep),\n"
                                   "или перетащите файлы отчётов в это окно."),
@@ -326,7 +359,76 @@ QWidget *TeacherWindow::createTableArea(QWidget *parent)
     m_view->horizontalHeader()->setHighlightSections(false);
     m_tableStack->addWidget(hint);
     m_tableStack->addWidget(m_view);
+    m_tabs->addTab(m_tableStack, QStringLiteral("&Результаты"));
+    m_tabs->addTab(createQuestionsPage(m_tabs), QStringLiteral("&Вопросы"));
+    m_tabs->addTab(createGridPage(m_tabs), QStringLiteral("Ученики и &лекции"));
     return area;
+}
+
+namespace {
+
+QTableView *plainTable(QWidget *parent, QSortFilterProxyModel *order, const char *name,
+                       const QString &accessible)
+{
+    auto *view = new QTableView(parent);
+    view->setObjectName(QLatin1String(name));
+    view->setAccessibleName(accessible);
+    view->setModel(order);
+    view->setSortingEnabled(true);
+    view->sortByColumn(-1, Qt::AscendingOrder);
+    view->setSelectionBehavior(QAbstractItemView::SelectRows);
+    view->setSelectionMode(QAbstractItemView::SingleSelection);
+    view->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    view->setAlternatingRowColors(true);
+    view->setShowGrid(false);
+    view->setWordWrap(false);
+    view->verticalHeader()->hide();
+    view->horizontalHeader()->setHighlightSections(false);
+    view->horizontalHeader()->setResizeContentsPrecision(200);
+    return view;
+}
+
+} // namespace
+
+// How each question of the tests in view was answered: the class database
+// keeps every answer, report files do not.
+QWidget *TeacherWindow::createQuestionsPage(QWidget *parent)
+{
+    m_questionStack = new QStackedWidget(parent);
+    m_questionHint = new QLabel(QStringLiteral("Ответы на отдельные вопросы хранит только база "
+                                               "компьютерного класса: откройте её кнопкой "
+                                               "«Открыть базу класса…»."),
+                                m_questionStack);
+    m_questionHint->setObjectName(QStringLiteral("hint"));
+    m_questionHint->setAlignment(Qt::AlignCenter);
+    m_questionHint->setWordWrap(true);
+    m_questionOrder = new QSortFilterProxyModel(this);
+    m_questionOrder->setSourceModel(m_questions);
+    m_questionOrder->setSortRole(QuestionTable::SortRole);
+    m_questionView = plainTable(m_questionStack, m_questionOrder, "questionTable",
+                                QStringLiteral("Ответы на вопросы"));
+    m_questionView->horizontalHeader()->setStretchLastSection(true);
+    m_questionStack->addWidget(m_questionHint);
+    m_questionStack->addWidget(m_questionView);
+    return m_questionStack;
+}
+
+// Each learner's best and last result in every test.
+QWidget *TeacherWindow::createGridPage(QWidget *parent)
+{
+    m_gridOrder = new QSortFilterProxyModel(this);
+    m_gridOrder->setSourceModel(m_grid);
+    m_gridOrder->setSortRole(LectureGrid::SortRole);
+    m_gridView = plainTable(parent, m_gridOrder, "lectureGrid",
+                            QStringLiteral("Лучший и последний результат по лекциям"));
+    m_gridView->setToolTip(QStringLiteral("В клетке: лучший результат / последний, %"));
+    connect(m_gridView->selectionModel(), &QItemSelectionModel::currentRowChanged, this,
+            [this](const QModelIndex &current) {
+                const QString key = current.data(LectureGrid::LearnerRole).toString();
+                if (!key.isEmpty() && key != m_learner)
+                    selectLearner(key);
+            });
+    return m_gridView;
 }
 
 // The class's chart above the learner's sheet and its commands.
@@ -485,23 +587,81 @@ void TeacherWindow::message(const QString &text)
     box.exec();
 }
 
+void TeacherWindow::stopSources()
+{
+    m_reader->cancel();
+    delete m_watcher;
+    m_watcher = nullptr;
+    m_database.clear();
+    m_databaseProblem.clear();
+    m_databaseRead = QDateTime();
+    m_questions->setStats({});
+    m_questionStack->setCurrentWidget(m_questionHint);
+    m_progress->hide();
+    m_loading = false;
+}
+
 bool TeacherWindow::openFolder(const QString &dir)
 {
-    QVector<Report> reports;
+    QStringList files;
     QString error;
-    if (!ClassTable::readFolder(dir, &reports, &error)) {
+    if (!ClassTable::listFolder(dir, &files, &error)) {
         message(QStringLiteral("Не удалось открыть папку с отчётами: ") + error);
         return false;
     }
+    stopSources();
     m_folder = QFileInfo(dir).absoluteFilePath();
     m_files.clear();
     m_learner.clear();
-    m_table->setReports(reports);
+    m_read.clear();
+    m_keepUntilRead = false;
+    m_table->clear();
+    m_loading = true;
+    m_progress->setRange(0, int(files.size()));
+    m_progress->setValue(0);
+    m_progress->setVisible(files.size() >= kProgressFrom);
+    m_reader->start(files);
     return true;
+}
+
+void TeacherWindow::batchRead(const QVector<Report> &reports, int done, int total)
+{
+    m_read += reports;
+    m_progress->setRange(0, total);
+    m_progress->setValue(done);
+    // The rows read so far, while the rest is read; a reload shows the old
+    // table until the new one is whole.
+    if (!m_keepUntilRead || done == total)
+        m_table->setReports(m_read);
+}
+
+void TeacherWindow::readingDone()
+{
+    m_loading = false;
+    m_keepUntilRead = false;
+    m_progress->hide();
+    m_read.clear();
+    updateNote();
+    emit loaded();
+}
+
+bool TeacherWindow::waitUntilLoaded(int ms)
+{
+    const QDeadlineTimer deadline(ms);
+    while (m_loading && !deadline.hasExpired()) {
+        QEventLoop loop;
+        connect(this, &TeacherWindow::loaded, &loop, &QEventLoop::quit);
+        QTimer::singleShot(std::clamp<qint64>(deadline.remainingTime(), 1, 200), &loop,
+                           &QEventLoop::quit);
+        loop.exec();
+    }
+    return !m_loading;
 }
 
 void TeacherWindow::openPaths(const QStringList &paths)
 {
+    if (m_watcher)
+        stopSources();
     QVector<Report> reports;
     for (const QString &path : paths) {
         const QFileInfo info(path);
@@ -532,22 +692,145 @@ void TeacherWindow::openPaths(const QStringList &paths)
 
 void TeacherWindow::reload()
 {
+    if (m_watcher) {
+        m_watcher->refreshNow();
+        return;
+    }
     if (!m_folder.isEmpty()) {
-        QVector<Report> reports;
+        QStringList files;
         QString error;
-        if (!ClassTable::readFolder(m_folder, &reports, &error)) {
+        if (!ClassTable::listFolder(m_folder, &files, &error)) {
             message(QStringLiteral("Не удалось открыть папку с отчётами: ") + error);
             return;
         }
-        for (const QString &f : std::as_const(m_files))
-            reports << readReport(f);
-        m_table->setReports(reports);
+        // The table keeps what it shows until the new reading is in.
+        m_reader->cancel();
+        m_read.clear();
+        m_keepUntilRead = true;
+        files += m_files;
+        m_loading = true;
+        m_progress->setRange(0, int(files.size()));
+        m_progress->setValue(0);
+        m_progress->setVisible(files.size() >= kProgressFrom);
+        m_reader->start(files);
         return;
     }
     QVector<Report> reports;
     for (const QString &f : std::as_const(m_files))
         reports << readReport(f);
     m_table->setReports(reports);
+}
+
+bool TeacherWindow::openDatabase(const lab::ConnectionSettings &settings, int pollMs)
+{
+    // The first connection is made here, so that a wrong setting is told
+    // at once and the table stays as it was.
+    try {
+        ClassDatabase probe(settings);
+        probe.open();
+    } catch (const lab::LabError &e) {
+        message(QStringLiteral("Не удалось открыть базу класса. ") + e.message());
+        return false;
+    }
+    stopSources();
+    m_folder.clear();
+    m_files.clear();
+    m_learner.clear();
+    m_table->clear();
+    m_database = ClassDatabase::label(settings);
+    m_loading = true;
+    m_questionStack->setCurrentWidget(m_questionView);
+    m_watcher = new ClassWatcher(settings, pollMs, this);
+    connect(m_watcher, &ClassWatcher::snapshotReady, this, &TeacherWindow::snapshotReady);
+    connect(m_watcher, &ClassWatcher::failed, this, &TeacherWindow::databaseFailed);
+    updateNote();
+    return true;
+}
+
+void TeacherWindow::snapshotReady(const ClassSnapshot &snapshot)
+{
+    m_databaseProblem.clear();
+    m_databaseRead = QDateTime::currentDateTime();
+    m_questions->setStats(snapshot.questions);
+    // The sheet stays on its learner across a refresh.
+    const QString learner = m_learner;
+    m_table->setReports(snapshot.reports);
+    if (!learner.isEmpty() && !m_table->learnerReports(learner).isEmpty())
+        selectLearner(learner);
+    m_loading = false;
+    updateNote();
+    emit loaded();
+}
+
+void TeacherWindow::databaseFailed(const QString &text)
+{
+    m_databaseProblem = text;
+    m_loading = false;
+    updateNote();
+    emit loaded();
+}
+
+void TeacherWindow::chooseDatabase()
+{
+    QString start = documentsFolder();
+    const QStringList courses = CourseTopics::candidatePaths();
+    if (!m_table->topics().loadedFrom().isEmpty())
+        start = QFileInfo(m_table->topics().loadedFrom()).absolutePath();
+    else if (!courses.isEmpty())
+        start = QFileInfo(courses.first()).absolutePath();
+    const QString file = QFileDialog::getOpenFileName(
+        this, QStringLiteral("Файл базы компьютерного класса"), start,
+        QStringLiteral("Файл компьютерного класса (lab.ini);;Все файлы (*)"));
+    if (file.isEmpty())
+        return;
+    try {
+        openDatabase(lab::LabSettings::readFile(file));
+    } catch (const lab::LabError &e) {
+        message(e.message());
+    }
+}
+
+void TeacherWindow::updateNote()
+{
+    const int reports = int(m_table->reports().size());
+    QString note;
+    if (!m_database.isEmpty()) {
+        note = QStringLiteral("База класса %1").arg(m_database);
+        if (!m_databaseProblem.isEmpty()) {
+            note += QStringLiteral(" · %1 Показано то, что было прочитано%2; новая попытка — "
+                                   "через несколько секунд.")
+                        .arg(m_databaseProblem,
+                             m_databaseRead.isValid()
+                                 ? QStringLiteral(" в ") + m_databaseRead.toString(QStringLiteral("HH:mm:ss"))
+                                 : QString());
+        } else if (m_databaseRead.isValid()) {
+            note += QStringLiteral(" · учеников: %1 · обновлено в %2")
+                        .arg(m_table->learnerCount())
+                        .arg(m_databaseRead.toString(QStringLiteral("HH:mm:ss")));
+        } else {
+            note += QStringLiteral(" · чтение…");
+        }
+        m_note->setText(note);
+        return;
+    }
+    const int problems = m_table->problemCount();
+    const QString where =
+        m_folder.isEmpty() ? QString() : QDir::toNativeSeparators(m_folder) + QStringLiteral(" · ");
+    if (reports == 0 && m_folder.isEmpty()) {
+        note = QStringLiteral("Папка с отчётами не выбрана");
+    } else if (reports == 0 && m_loading) {
+        note = where + QStringLiteral("чтение отчётов…");
+    } else if (reports == 0) {
+        note = where + QStringLiteral("в папке нет файлов отчётов (*.rep)");
+    } else {
+        note = where +
+               QStringLiteral("файлов: %1, учеников: %2").arg(reports).arg(m_table->learnerCount());
+        if (problems > 0)
+            note += QStringLiteral(", повреждённых или чужих файлов: %1").arg(problems);
+        if (m_loading)
+            note += QStringLiteral(" · чтение продолжается…");
+    }
+    m_note->setText(note);
 }
 
 void TeacherWindow::tableChanged()
@@ -562,23 +845,9 @@ void TeacherWindow::tableChanged()
     fillChoices(m_topicBox, QStringLiteral("Все тесты"), topics);
 
     const int reports = int(m_table->reports().size());
-    const int problems = m_table->problemCount();
-    QString where =
-        m_folder.isEmpty() ? QString() : QDir::toNativeSeparators(m_folder) + QStringLiteral(" · ");
-    QString note;
-    if (reports == 0 && m_folder.isEmpty()) {
-        note = QStringLiteral("Папка с отчётами не выбрана");
-    } else if (reports == 0) {
-        note = where + QStringLiteral("в папке нет файлов отчётов (*.rep)");
-    } else {
-        note = where +
-               QStringLiteral("файлов: %1, учеников: %2").arg(reports).arg(m_table->learnerCount());
-        if (problems > 0)
-            note += QStringLiteral(", повреждённых или чужих файлов: %1").arg(problems);
-    }
-    m_note->setText(note);
+    updateNote();
     m_tableStack->setCurrentIndex(reports == 0 ? 0 : 1);
-    m_reloadButton->setEnabled(!m_folder.isEmpty() || !m_files.isEmpty());
+    m_reloadButton->setEnabled(!m_folder.isEmpty() || !m_files.isEmpty() || m_watcher);
     m_csvButton->setEnabled(reports > 0);
     if (reports > 0) {
         m_view->resizeColumnsToContents();
@@ -597,6 +866,10 @@ void TeacherWindow::filterChanged()
     m_filter->setTopic(m_topicBox->currentData().isValid() ? m_topicBox->currentData().toString()
                                                            : QString());
     m_chart->setSummaries(summariseByTopic(*m_filter, m_table->topics()));
+    m_questions->setFilter(m_filter->group(), m_filter->topic());
+    m_grid->rebuild(*m_table, m_filter->group());
+    m_gridView->resizeColumnsToContents();
+    m_questionView->resizeColumnsToContents();
     // The sheet stays on its learner while that learner is still in the table.
     if (m_table->learnerReports(m_learner).isEmpty())
         m_learner.clear();

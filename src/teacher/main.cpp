@@ -1,6 +1,7 @@
 // The teacher's program: reads the learners' report files. With --text or
 // --csv it runs without a window, for scripts.
 
+#include "lab/LabError.h"
 #include "teacher/CommandLine.h"
 #include "teacher/CourseTopics.h"
 #include "teacher/TeacherWindow.h"
@@ -11,6 +12,7 @@
 #include <QFile>
 #include <QLibraryInfo>
 #include <QLocale>
+#include <QMessageBox>
 #include <QTranslator>
 #include <cstring>
 #include <memory>
@@ -56,7 +58,9 @@ int main(int argc, char **argv)
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Тарвел — отчёты учеников: читает файлы отчётов (*.rep), которые сохраняет учебник.\n"
-        "Без ключей открывает окно; ПАПКА или ФАЙЛЫ открываются в нём сразу."));
+        "Без ключей открывает окно; ПАПКА или ФАЙЛЫ открываются в нём сразу.\n"
+        "В компьютерном классе окно показывает результаты прямо из базы класса\n"
+        "(ключ --lab или переменная TARVEL_LAB, как у учебника на местах учеников)."));
     parser.addHelpOption();
     parser.addVersionOption();
     const QCommandLineOption text(
@@ -70,6 +74,13 @@ int main(int argc, char **argv)
         QStringLiteral("course"),
         QStringLiteral("Папка курса (с dect.chh), откуда взять названия лекций."),
         QStringLiteral("ПАПКА"));
+    const QCommandLineOption labOption(
+        QStringLiteral("lab"),
+        QStringLiteral("Показывать класс из базы компьютерного класса: файл lab.ini, папка "
+                       "курса с ним или строка подключения PostgreSQL; «-» — то же, что у "
+                       "учебника (TARVEL_LAB или lab.ini папки курса)."),
+        QStringLiteral("ИСТОЧНИК"));
+    parser.addOption(labOption);
     parser.addOption(text);
     parser.addOption(csv);
     parser.addOption(course);
@@ -117,8 +128,28 @@ int main(int argc, char **argv)
 
     teacher::TeacherWindow window(topics);
     const QStringList paths = parser.positionalArguments();
-    if (!paths.isEmpty())
-        window.openPaths(paths);
     window.show();
+    if (!paths.isEmpty()) {
+        window.openPaths(paths);
+    } else if (parser.isSet(labOption) || qEnvironmentVariableIsSet(lab::LabSettings::kEnvVariable)) {
+        // Like a seat: the connection the environment names, else the
+        // course folder's lab.ini.
+        const QString value = parser.isSet(labOption) && parser.value(labOption) != u"-"
+                                  ? parser.value(labOption)
+                                  : QString();
+        const QString courseDir = parser.isSet(course) ? parser.value(course) : QDir::currentPath();
+        try {
+            if (const auto settings = teacher::labSource(value, courseDir))
+                window.openDatabase(*settings);
+            else
+                QMessageBox::warning(&window, QStringLiteral("Тарвел — отчёты учеников"),
+                                     QStringLiteral("Не найдена база компьютерного класса: нет ни "
+                                                    "переменной TARVEL_LAB, ни файла lab.ini в "
+                                                    "папке курса %1.")
+                                         .arg(QDir::toNativeSeparators(courseDir)));
+        } catch (const lab::LabError &e) {
+            QMessageBox::warning(&window, QStringLiteral("Тарвел — отчёты учеников"), e.message());
+        }
+    }
     return app->exec();
 }

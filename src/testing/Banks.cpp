@@ -38,12 +38,13 @@ int digitOf(char c)
 }
 
 // The number a text (or a field's bytes) spells in its shortest form ("7",
-// not "07" or "+7"), when it is below 1000; otherwise -1.
+// not "07" or "+7"), when it has at most nine digits; otherwise -1. Such a
+// text is kept as its number and spelled again when read.
 template <typename View>
-int smallNumberOf(View text)
+int numberOf(View text)
 {
     const qsizetype n = text.size();
-    if (n < 1 || n > 3 || (n > 1 && digitOf(text[0]) == 0))
+    if (n < 1 || n > 9 || (n > 1 && digitOf(text[0]) == 0))
         return -1;
     int value = 0;
     for (qsizetype i = 0; i < n; ++i) {
@@ -67,8 +68,10 @@ QString StringGrid::cells(int col, int row) const
     const qint32 code = m_cells[at];
     if (code == 0)
         return QString();
-    if (code < 0)
-        return smallNumber(-1 - code);
+    if (code < 0) {
+        const int number = -1 - code;
+        return number < 1000 ? smallNumber(number) : QString::number(number);
+    }
     const Text &t = m_texts[size_t(code - 1)];
     return QString(reinterpret_cast<const QChar *>(m_chars.data() + t.at), t.length);
 }
@@ -123,7 +126,7 @@ void StringGrid::setCells(int col, int row, QStringView text)
     if (at >= m_cells.size())
         m_cells.resize(size_t(row + 1) * size_t(m_stride));
     qint32 &code = m_cells[at];
-    const int number = smallNumberOf(text);
+    const int number = numberOf(text);
     if (text.isEmpty()) {
         code = 0;
     } else if (number >= 0) {
@@ -142,6 +145,10 @@ void StringGrid::reserveRows(int rows)
     if (m_stride == 0)
         restride(std::max(ColCount, 1));
     m_cells.reserve(size_t(std::max(rows, 0)) * size_t(m_stride));
+    // A record has one text as a rule (a question's, an answer's): a first
+    // load takes its table of texts in one allocation too.
+    if (m_texts.empty())
+        m_texts.reserve(size_t(std::max(rows, 0)));
 }
 
 namespace banks {
@@ -295,8 +302,8 @@ struct FieldText
 
     QStringView number(QByteArrayView field)
     {
-        const int value = smallNumberOf(field);
-        return value >= 0 ? QStringView(smallNumber(value)) : text(field);
+        const int value = numberOf(field);
+        return value >= 0 && value < 1000 ? QStringView(smallNumber(value)) : text(field);
     }
 };
 

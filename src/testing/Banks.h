@@ -40,8 +40,9 @@ private:
     void compactTexts();
 
     // Cells are small codes, row after row, m_stride to a row: 0 is the
-    // empty text, -1 - n the number n (below 1000, one text shared by every
-    // cell that holds it), and k > 0 the text m_texts[k - 1], whose
+    // empty text, -1 - n the number n (of at most nine digits, written in
+    // its shortest form; below 1000 one text shared by every cell that
+    // holds it), and k > 0 the text m_texts[k - 1], whose
     // characters lie in one store. A bank of half a million answers, nearly
     // all of whose cells are lecture numbers, question numbers and flags,
     // then takes a fraction of the memory, and of the allocations, that a

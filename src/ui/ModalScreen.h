@@ -1,6 +1,9 @@
 #pragma once
 
 #include <QDialog>
+#include <QRect>
+
+#include <functional>
 
 namespace ui {
 
@@ -19,6 +22,15 @@ public:
     void closeScreen();
     bool isShowingModal() const { return m_inLoop; }
 
+    // Moves the window, and shrinks one that may be resized, so that its
+    // whole frame lies inside the available desktop of its screen: a window
+    // designed for a larger desktop keeps its place where it fits, and is
+    // centred where it does not. Run at every showing.
+    void keepOnScreen();
+    // The rectangle every screen must stay inside (tests may set one).
+    static QRect availableDesktop(const QWidget *window);
+    static void setAvailableDesktopSource(std::function<QRect()> source);
+
     // Set while the program ends: no screen opens its loop any more.
     static void setProgramEnding(bool ending) { s_programEnding = ending; }
     static bool programEnding() { return s_programEnding; }
@@ -26,6 +38,9 @@ public:
 protected:
     virtual void FormActivate() {}
     virtual void FormDeactivate() {}
+    // A window whose size is fixed and that is larger than the desktop
+    // scales its face down to fit; by default it only moves.
+    virtual void fitInto(const QSize &size) { Q_UNUSED(size); }
     void keyPressEvent(QKeyEvent *event) override;
 
 private:

@@ -54,6 +54,7 @@ public:
                      .arg(color.name());
     }
     void restoreDefaultSizes() override { asked << "restoreDefaultSizes"; }
+    void handOverLearner() override { asked << "handOverLearner"; }
     void closeProgram() override { asked << "closeProgram"; }
 };
 
@@ -127,6 +128,8 @@ void TestReaderRoute::homeCommandsAskOneWholeIntent_data()
                                 << "continueReadingFromHome";
     QTest::newRow("exit") << "exit"
                           << "closeProgram";
+    QTest::newRow("DoChangeUser") << "DoChangeUser"
+                                  << "handOverLearner";
 }
 
 void TestReaderRoute::homeCommandsAskOneWholeIntent()

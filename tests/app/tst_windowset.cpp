@@ -1,3 +1,5 @@
+#include "common/HomeParts.h"
+#include "common/SignInParts.h"
 #include "common/ReaderParts.h"
 #include "common/CourseFolder.h"
 #include "ui/AppMessage.h"
@@ -148,9 +150,9 @@ void TestWindowSet::firstShowingGoesThroughSignIn()
     QVERIFY(loginWasUp);
     QVERIFY(mainWasHidden);
     QVERIFY(frmMain->isVisible());
-    QCOMPARE(frmLogin->RememberedUser, frmMain->state().learnerStore().learners().value(0).id);
-    QVERIFY(frmLogin->Flash->rootItem());
-    QCOMPARE(frmLogin->Flash->rootItem()->property("frame").toInt(), 1);
+    QCOMPARE(frmLogin->rememberedUser(), frmMain->state().learnerStore().learners().value(0).id);
+    QVERIFY(parts::login::Flash()->rootItem());
+    QCOMPARE(parts::login::Flash()->rootItem()->property("frame").toInt(), 1);
     QVERIFY(parts::RichView1()->isVisible());
     QVERIFY(!parts::ImgBack()->isVisible());
 }
@@ -176,7 +178,7 @@ void TestWindowSet::laterShowingsGoHomeAndHidePanels()
     QCOMPARE(parts::btnPanelMenuNext()->height(), parts::pnlMenu()->height());
     QVERIFY(!frmMain->state().MenuShown());
     QVERIFY(frmMain->state().PlayerShown()); // kept
-    QCOMPARE(frmIntro->Flash->rootItem()->property("frame").toInt(), 1);
+    QCOMPARE(parts::home::Flash()->rootItem()->property("frame").toInt(), 1);
 }
 
 void TestWindowSet::closingTheMainWindowEndsNestedLoops()
@@ -249,11 +251,11 @@ void TestWindowSet::startWindowsLeaveTheOthersToFirstShowing()
         last = top;
         if (top == frmLogin) {
             later([] {
-                frmLogin->LBNames->setCurrentIndex(0);
+                parts::login::LBNames()->setCurrentIndex(0);
                 frmLogin->FlashFSCommand("Enter", {});
             });
         } else if (top == frmIntro) {
-            homeHadScene = frmIntro->Flash->rootItem() != nullptr;
+            homeHadScene = parts::home::Flash()->rootItem() != nullptr;
             const QString command = next < commands.size() ? commands[next++] : QString("exit");
             later([command] { frmIntro->FlashFSCommand(command, {}); });
         } else {

@@ -43,6 +43,8 @@ private slots:
     void regularFiles();
     void insideAFolder_data();
     void insideAFolder();
+    void openInsideChecksTheOpenedFile_data();
+    void openInsideChecksTheOpenedFile();
 
     void saveLeftoverNames_data();
     void saveLeftoverNames();
@@ -121,6 +123,40 @@ void TestFiles::insideAFolder()
     QVERIFY(QFile::link(file("secret.png"), file("course/pictures/escape.png")));
 
     QCOMPARE(files::isInside(path.isEmpty() ? path : file(path), file("course")), inside);
+}
+
+// What is opened is what is checked: a link (even one pointing inside), a
+// FIFO, a folder reached through a link out, a device, all refused at once.
+void TestFiles::openInsideChecksTheOpenedFile_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QByteArray>("read"); // empty: refused
+    QTest::newRow("a file in it") << "course/pictures/own.png" << QByteArray("own");
+    QTest::newRow("dots that stay inside") << "course/pictures/../pictures/own.png" << QByteArray("own");
+    QTest::newRow("dots that lead out") << "course/pictures/../../secret.png" << QByteArray();
+    QTest::newRow("a link to a file outside") << "course/pictures/escape.png" << QByteArray();
+    QTest::newRow("a link to a file inside") << "course/pictures/alias.png" << QByteArray();
+    QTest::newRow("through a folder link out") << "course/elsewhere/secret.png" << QByteArray();
+    QTest::newRow("a FIFO") << "course/pictures/fifo.png" << QByteArray();
+    QTest::newRow("a folder") << "course/pictures" << QByteArray();
+    QTest::newRow("a device") << "/dev/zero" << QByteArray();
+    QTest::newRow("missing") << "course/pictures/none.png" << QByteArray();
+}
+
+void TestFiles::openInsideChecksTheOpenedFile()
+{
+    QFETCH(QString, path);
+    QFETCH(QByteArray, read);
+    QVERIFY(QDir(m_root).mkpath("course/pictures"));
+    writeBytes(file("course/pictures/own.png"), "own");
+    writeBytes(file("secret.png"), "secret");
+    QVERIFY(QFile::link(file("secret.png"), file("course/pictures/escape.png")));
+    QVERIFY(QFile::link(file("course/pictures/own.png"), file("course/pictures/alias.png")));
+    QVERIFY(QFile::link(m_root, file("course/elsewhere")));
+    QCOMPARE(::mkfifo(QFile::encodeName(file("course/pictures/fifo.png")).constData(), 0600), 0);
+
+    const auto opened = files::openInside(path.startsWith('/') ? path : file(path), file("course"));
+    QCOMPARE(opened ? opened->readAll() : QByteArray(), read);
 }
 
 void TestFiles::saveLeftoverNames_data()

@@ -3,6 +3,9 @@
 // once asked; a server that is down at start is named, and the course is
 // then read only.
 
+#include "common/CourseFolder.h"
+#include "common/HomeParts.h"
+#include "common/SignInParts.h"
 #include "LabServer.h"
 #include "app/WindowSet.h"
 #include "lab/LabStore.h"
@@ -54,8 +57,8 @@ QStringList entries(QComboBox *box)
 
 void press(const QString &command)
 {
-    QSignalSpy handled(frmLogin->Flash, &movie::MovieControl::fsCommand);
-    QVERIFY2(frmLogin->Flash->click(command), qPrintable(command));
+    QSignalSpy handled(parts::login::Flash(), &movie::MovieControl::fsCommand);
+    QVERIFY2(parts::login::Flash()->click(command), qPrintable(command));
     QTRY_COMPARE(handled.count(), 1);
 }
 
@@ -73,31 +76,21 @@ private slots:
         for (const char *entry : {"pictures", "lections"})
             QVERIFY(QFile::link(QStringLiteral(TARVEL_COURSE_DIR "/") + QLatin1String(entry),
                                 m_course.filePath(QLatin1String(entry))));
-        QVERIFY(QFile::copy(QStringLiteral(TARVEL_COURSE_DIR "/dect.chh"), m_course.filePath("dect.chh")));
-        m_oldDir = QDir::currentPath();
-        QDir::setCurrent(m_course.path());
-        ui::setMessageHook([this](const QString &t) { m_messages.append(t); });
-        ui::setQuestionHook([this](const QString &t) {
-            m_questions.append(t);
-            return m_answer;
-        });
-        ui::setErrorHook([this](const QString &t) { m_errors.append(t); });
+        QVERIFY(m_course.copyFile(QStringLiteral(TARVEL_COURSE_DIR "/dect.chh"), "dect.chh"));
+        QVERIFY(m_course.enter());
+        m_course.catchMessages();
         TfrmIntro::setDesktopSizeSource([] { return QSize(1024, 768); });
         TfrmIntro::setProgramStarter([](const QString &) { return true; });
     }
-    void cleanupTestCase() { QDir::setCurrent(m_oldDir); }
-
     void init()
     {
-        m_messages.clear();
-        m_questions.clear();
-        m_errors.clear();
+        m_course.clearCaught();
         createWindowSet();
     }
     void cleanup()
     {
         destroyWindowSet();
-        QVERIFY2(m_errors.isEmpty(), qPrintable(m_errors.join('\n')));
+        QVERIFY2(m_course.errors.isEmpty(), qPrintable(m_course.errors.join('\n')));
     }
 
     void takeOverAfterAsking()
@@ -118,35 +111,39 @@ private slots:
 
         frmMain->state().setLearnerStore(std::make_unique<lab::LabStore>(s));
         bool homeShown = false;
+        QString seat;
         OnShow home(frmIntro, [&] {
             homeShown = true;
+            seat = parts::home::Flash()->GetVariable("seatText");
             frmIntro->closeScreen();
         });
         OnShow signIn(frmLogin, [&] {
             [&] {
-                QCOMPARE(entries(frmLogin->LBNames),
+                QCOMPARE(entries(parts::login::LBNames()),
                          (QStringList{"Иван (Петров, 9А)", "Иван (Сидоров, 9Б)", "Мария"}));
-                frmLogin->LBNames->setCurrentIndex(2);
-                m_answer = false;
+                parts::login::LBNames()->setCurrentIndex(2);
+                m_course.answer = false;
                 press("Enter");
-                QCOMPARE(m_questions.size(), 1);
-                QVERIFY2(m_questions[0].contains(QStringLiteral("«Мария Ким» уже работает за компьютером «%1»")
+                QCOMPARE(m_course.questions.size(), 1);
+                QVERIFY2(m_course.questions[0].contains(QStringLiteral("«Мария Ким» уже работает за компьютером «%1»")
                                                      .arg(lab::LabDatabase::computerName())),
-                         qPrintable(m_questions[0]));
+                         qPrintable(m_course.questions[0]));
                 QVERIFY(frmLogin->isShowingModal()); // still choosing
                 QVERIFY(!homeShown);
-                m_answer = true;
+                m_course.answer = true;
                 press("Enter");
-                QCOMPARE(m_questions.size(), 2);
+                QCOMPARE(m_course.questions.size(), 2);
             }();
             frmLogin->closeScreen();
         });
         frmMain->FormShow();
         QVERIFY(homeShown);
         QCOMPARE(frmMain->state().CurrentUser(), maria);
+        // The home screen says, quietly, where this seat keeps its records.
+        QVERIFY2(seat.contains(QStringLiteral("сервер")), qPrintable(seat));
         // The other seat's next change is refused, not written over hers.
         QVERIFY_THROWS_EXCEPTION(learners::StoreError, elsewhere.addBookmark(maria, 1));
-        QVERIFY(m_messages.isEmpty());
+        QVERIFY(m_course.messages.isEmpty());
     }
 
     void serverDownAtStart()
@@ -160,17 +157,14 @@ private slots:
         });
         frmMain->FormShow();
         QVERIFY(homeShown);
-        QCOMPARE(m_messages.size(), 1);
-        QVERIFY2(m_messages[0].contains(QStringLiteral("Нет связи с сервером компьютерного класса «/nonexistent/socket»")),
-                 qPrintable(m_messages[0]));
+        QCOMPARE(m_course.messages.size(), 1);
+        QVERIFY2(m_course.messages[0].contains(QStringLiteral("Нет связи с сервером компьютерного класса «/nonexistent/socket»")),
+                 qPrintable(m_course.messages[0]));
         QVERIFY(!frmMain->state().learnerDataWritable());
     }
 
 private:
-    QTemporaryDir m_course;
-    QString m_oldDir;
-    QStringList m_messages, m_questions, m_errors;
-    bool m_answer = true;
+    testsupport::CourseFolder m_course;
 };
 
 QTEST_MAIN(TestLabSignIn)

@@ -136,6 +136,38 @@ private slots:
         QCOMPARE(refusal([&] { other.claimLearner(v); }), int(StoreError::Kind::InUse));
     }
 
+    // The server goes away: a change is refused with a message within
+    // seconds (not after a long hang), nothing is half-kept, and the seat
+    // works again once the server is back, still holding its learner.
+    void serverLossToldPromptly()
+    {
+        const lab::ConnectionSettings s = classDatabase();
+        lab::LabStore seat(s);
+        seat.open();
+        const LearnerId v = seat.registerLearner(person("Вера"));
+        seat.claimLearner(v);
+        seat.addBookmark(v, 1);
+        QVERIFY(labtest::pgserver(QStringLiteral("kill")));
+        auto restart = qScopeGuard([] { labtest::pgserver(QStringLiteral("restart")); });
+
+        QElapsedTimer clock;
+        clock.start();
+        QString message;
+        QCOMPARE(refusal([&] { seat.addBookmark(v, 2); }, &message), int(StoreError::Kind::Failed));
+        QVERIFY2(message.contains(QStringLiteral("Изменение не сохранено")), qPrintable(message));
+        QCOMPARE(refusal([&] { seat.bookmarks(v); }), int(StoreError::Kind::Failed));
+        // Generous: the old wait was 15 s a call, so two calls took 30.
+        QVERIFY2(clock.elapsed() < 25000, qPrintable(QString::number(clock.elapsed())));
+
+        restart.dismiss();
+        QVERIFY(labtest::pgserver(QStringLiteral("restart")));
+        seat.addBookmark(v, 3);
+        QCOMPARE(seat.bookmarks(v).size(), 2);
+        lab::LabStore other(s);
+        other.open();
+        QCOMPARE(refusal([&] { other.claimLearner(v); }), int(StoreError::Kind::InUse));
+    }
+
     // Two learners of one first name are told apart in the list.
     void listTellsNamesakesApart()
     {

@@ -9,12 +9,15 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <functional>
 #include <optional>
 
 using learners::CourseData;
 using learners::DectStore;
 using learners::LearnerId;
 using learners::StoreError;
+
+Q_DECLARE_METATYPE(std::function<void(DectStore &, LearnerId, const QString &)>)
 
 namespace {
 
@@ -58,6 +61,12 @@ private slots:
     void writesTheFileTheDocumentWrites();
     void changesPastTheStore();
     void unreadableRecords();
+    void valuesBeyondTheBoundsAreRefused_data();
+    void valuesBeyondTheBoundsAreRefused();
+    void fullListsTakeNoMore_data();
+    void fullListsTakeNoMore();
+    void noSaveLargerThanTheReaderReads();
+    void carriageReturnsSurviveASave();
 
 private:
     QString copyFixture(const QString &name);
@@ -224,6 +233,168 @@ void TestDectStore::unreadableRecords()
     QVERIFY(failure([&] { store.testRecords(store.idAt(0)); }) == StoreError::Kind::Failed);
     // The learner after the damaged one is still reached by id.
     QCOMPARE(store.learnerFormFields(store.idAt(2)).name, QStringLiteral("Ян"));
+}
+
+
+namespace {
+QByteArray fileBytes(const QString &path)
+{
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray();
+}
+} // namespace
+
+void TestDectStore::valuesBeyondTheBoundsAreRefused_data()
+{
+    QTest::addColumn<QString>("field"); // named in the message
+    QTest::addColumn<std::function<void(DectStore &, LearnerId, const QString &)>>("change");
+    using Change = std::function<void(DectStore &, LearnerId, const QString &)>;
+    QTest::newRow("surname at registration") << "Фамилия" << Change([](DectStore &s, LearnerId, const QString &v) {
+        s.registerLearner({"Пётр", v, "", "", ""});
+    });
+    QTest::newRow("first name when changed") << "Имя" << Change([](DectStore &s, LearnerId l, const QString &v) {
+        s.changeLearner(l, {v, "", "", "", ""});
+    });
+    QTest::newRow("group") << "Группа" << Change([](DectStore &s, LearnerId, const QString &v) {
+        s.registerLearner({"Пётр", "", v, "", ""});
+    });
+    QTest::newRow("e-mail") << "Электронная почта" << Change([](DectStore &s, LearnerId l, const QString &v) {
+        s.changeLearner(l, {"Анна", "", "", v, ""});
+    });
+    QTest::newRow("bookmark's section") << "Раздел закладки" << Change([](DectStore &s, LearnerId l, const QString &v) {
+        s.addBookmark(l, 3, 0, v);
+    });
+    QTest::newRow("place's section") << "Раздел" << Change([](DectStore &s, LearnerId l, const QString &v) {
+        s.setPlace(l, {3, 0, v});
+    });
+    QTest::newRow("font") << "Шрифт" << Change([](DectStore &s, LearnerId l, const QString &v) {
+        s.setPreferences(l, learners::Preferences{v, 12});
+    });
+    QTest::newRow("test's topic") << "Тема теста" << Change([](DectStore &s, LearnerId l, const QString &v) {
+        s.addTestResult(l, {v, 50, {}});
+    });
+}
+
+// A value far longer than any a learner types (a script registering
+// learners with surnames of millions of characters) is refused with the
+// field named, and the file stays as it was. At the bound it goes in.
+void TestDectStore::valuesBeyondTheBoundsAreRefused()
+{
+    using Change = std::function<void(DectStore &, LearnerId, const QString &)>;
+    QFETCH(QString, field);
+    QFETCH(Change, change);
+    CourseData data(copyFixture("bounds.chh"));
+    DectStore store(data);
+    store.open();
+    const LearnerId anna = store.idAt(0);
+    const QByteArray before = fileBytes(data.fileName());
+    for (const qsizetype length : {qsizetype(learners::LearnerStore::kMaxFieldChars) + 1, qsizetype(15000000)}) {
+        try {
+            change(store, anna, QString(length, QLatin1Char('x')));
+            QFAIL("a value beyond the bound was taken");
+        } catch (const StoreError &e) {
+            QVERIFY2(e.message().contains(QStringLiteral("«%1»").arg(field)), qPrintable(e.message()));
+        }
+        QCOMPARE(fileBytes(data.fileName()), before);
+    }
+    change(store, anna, QString(learners::LearnerStore::kMaxFieldChars, QChar(0x0416)));
+    QVERIFY(fileBytes(data.fileName()) != before);
+    CourseData again(data.fileName());
+    again.LoadCourseData();
+}
+
+void TestDectStore::fullListsTakeNoMore_data()
+{
+    QTest::addColumn<QByteArray>("element");
+    QTest::addColumn<QByteArray>("record");
+    QTest::addColumn<int>("bound");
+    QTest::newRow("bookmarks") << QByteArray("bookmarks")
+                               << QByteArray("<one><title>Лекция 2</title><id>2</id><increment>0</increment></one>")
+                               << learners::LearnerStore::kMaxBookmarks;
+    QTest::newRow("test results") << QByteArray("tests")
+                                  << QByteArray("<one><number>3</number><date>x</date><right>85</right>"
+                                                "<time>не определено</time></one>")
+                                  << learners::LearnerStore::kMaxTestResults;
+}
+
+// A learner's bookmarks and results are bounded too: a full list takes no
+// more, with a message, and the file is left alone.
+void TestDectStore::fullListsTakeNoMore()
+{
+    QFETCH(QByteArray, element);
+    QFETCH(QByteArray, record);
+    QFETCH(int, bound);
+    QByteArray text = fileBytes(kFixture);
+    const QByteArray open = "<" + element + ">";
+    const qsizetype at = text.indexOf(open);
+    QVERIFY(at >= 0);
+    // The first learner's list, filled to the bound.
+    const qsizetype end = text.indexOf("</" + element + ">", at);
+    text.replace(at + open.size(), end - at - open.size(), record.repeated(bound));
+    const QString path = m_dir->filePath("full.chh");
+    {
+        QFile f(path);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(text);
+    }
+    CourseData data(path);
+    DectStore store(data);
+    store.open();
+    const LearnerId anna = store.idAt(0);
+    const auto add = [&] {
+        if (element == "tests")
+            store.addTestResult(anna, {"3", 50, {}});
+        else
+            store.addBookmark(anna, 3);
+    };
+    QCOMPARE(failure(add), StoreError::Kind::Failed);
+    QCOMPARE(fileBytes(path), text);
+}
+
+// The course data file is never written larger than it can be read back:
+// such a file would lock every learner out at the next start. The save is
+// refused, the old file and the document in memory stay as they were.
+void TestDectStore::noSaveLargerThanTheReaderReads()
+{
+    CourseData data(copyFixture("huge.chh"));
+    data.LoadCourseData();
+    const QByteArray before = fileBytes(data.fileName());
+    const int learnersBefore = data.learnerCount();
+    const QString surname(int(CourseData::kMaxFileBytes / 2) + 1, QChar(0x0416)); // two bytes each
+    try {
+        data.registerLearner(QStringLiteral("Пётр"), surname, QString(), QString());
+        QFAIL("a file beyond the read bound was written");
+    } catch (const StoreError &e) {
+        QVERIFY2(e.message().contains(QStringLiteral("МиБ")), qPrintable(e.message()));
+    }
+    QCOMPARE(fileBytes(data.fileName()), before);
+    QCOMPARE(data.learnerCount(), learnersBefore);
+    CourseData again(data.fileName());
+    again.LoadCourseData();
+    QCOMPARE(again.learnerCount(), learnersBefore);
+}
+
+// A carriage return in a field ("&#13;" in the file, or typed) is the same
+// character after a save and a new reading, not a line feed.
+void TestDectStore::carriageReturnsSurviveASave()
+{
+    CourseData data(copyFixture("cr.chh"));
+    DectStore store(data);
+    store.open();
+    const LearnerId anna = store.idAt(0);
+    store.changeLearner(anna, {"Анна", "a\rb", "c\r\nd", "e\n", ""});
+    QVERIFY(fileBytes(data.fileName()).contains("a&#13;b"));
+    for (int round = 0; round < 2; ++round) {
+        CourseData again(data.fileName());
+        DectStore reread(again);
+        reread.open();
+        const learners::LearnerFields fields = reread.learnerFormFields(reread.idAt(0));
+        QCOMPARE(fields.sourname, QStringLiteral("a\rb"));
+        QCOMPARE(fields.group, QStringLiteral("c\r\nd"));
+        QCOMPARE(fields.mail, QStringLiteral("e\n"));
+        // Saved once more from what was read: still the same.
+        reread.markOpened(reread.idAt(0), 2);
+    }
 }
 
 QTEST_GUILESS_MAIN(TestDectStore)

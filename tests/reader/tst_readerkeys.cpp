@@ -10,6 +10,7 @@
 #include "richtext/RichView.h"
 #include "ui/Dialogs.h"
 
+#include <QLabel>
 #include <QApplication>
 #include <QDir>
 #include <QQuickItem>
@@ -90,7 +91,8 @@ void TestReaderKeys::shortcutsRunTheToolbarCommands()
     QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
 
     press(Qt::Key_D, Qt::ControlModifier);
-    QCOMPARE(m_reader->messages(), QStringList{QStringLiteral("Добавлена закладка!")});
+    QVERIFY(m_reader->messages().isEmpty());
+    QCOMPARE(frmMain->findChild<QLabel *>("lblNotice")->text(), QStringLiteral("Добавлена закладка!"));
 
     press(Qt::Key_F2);
     QVERIFY(parts::leftMenuTimer()->isActive());
@@ -127,16 +129,18 @@ void TestReaderKeys::tabGoesBetweenToolbarAndPage()
             break;
     }
     QCOMPARE(walk.first(), QStringLiteral("link 0"));
-    QCOMPARE(walk.mid(3),
+    // The contents page's five links: three titles and two section lines.
+    QCOMPARE(walk.mid(0, 5), QStringList({"link 0", "link 1", "link 2", "link 3", "link 4"}));
+    QCOMPARE(walk.mid(5),
              QStringList({"DoHome", "DoMenu", "DoPlayer", "DoBookmark", "DoPlus", "DoMinus", "DoDict",
                           "DoHelp", "DoSearch", "DoBack", "link -1"}));
 
     // Backward: the page's links from the last, then the toolbar from its
     // last button to its first, then the page.
     press(Qt::Key_Backtab);
-    QCOMPARE(page->focusedLink(), 2);
-    press(Qt::Key_Backtab);
-    press(Qt::Key_Backtab);
+    QCOMPARE(page->focusedLink(), 4);
+    for (int i = 0; i < 4; ++i)
+        press(Qt::Key_Backtab);
     QCOMPARE(page->focusedLink(), 0);
     press(Qt::Key_Backtab);
     QCOMPARE(toolbarFocus(), QStringLiteral("DoBack"));
@@ -149,7 +153,7 @@ void TestReaderKeys::tabGoesBetweenToolbarAndPage()
 
     // Enter on a focused link opens its lecture.
     press(Qt::Key_Backtab);
-    QCOMPARE(page->focusedLink(), 2);
+    QCOMPARE(page->focusedLink(), 4); // the third lecture's title
     press(Qt::Key_Return);
     QCOMPARE(frmMain->state().CurrentPage(), 2);
 }

@@ -162,14 +162,14 @@ void TestReaderState::readingFontSetsTheHeadingsAndIsKeptAsChosen()
     QCOMPARE(normal.color, QColor(0x80, 0, 0));
     QCOMPARE(sheetSize(state, rvs::tsHeading), 26);
     QCOMPARE(sheetSize(state, rvs::tsSubheading), 20);
-    QCOMPARE(sheetSize(state, rvs::tsJumpArial), 16);
+    QCOMPARE(sheetSize(state, rvs::tsJumpArial), 18);
     // The heading keeps its own face and colour.
     QCOMPARE(state.readingStyle().TextStyles(rvs::tsHeading).color, QColor(0, 0, 0xFF));
 
     // Back to the start sizes; the face stays.
     state.restoreDefaultSizes();
     QCOMPARE(sheetSize(state, rvs::tsNormal), 10);
-    QCOMPARE(sheetSize(state, rvs::tsJumpArial), 10);
+    QCOMPARE(sheetSize(state, rvs::tsJumpArial), 12);
     QVERIFY(state.readingStyle().TextStyles(rvs::tsNormal).bold);
     QCOMPARE(changed.count(), 2);
 }
@@ -205,6 +205,20 @@ void TestReaderState::fromStored_data()
     unsized.fontColor = QStringLiteral("not a colour");
     QTest::newRow("font without size or colour")
         << unsized << 2 << QStringLiteral("Liberation Serif") << 12 << QColor(Qt::black);
+    // Records from another store or edited by hand: held to the limits.
+    for (const int far : {1000000, -1000000, std::numeric_limits<int>::max(), std::numeric_limits<int>::min()}) {
+        Stored wild;
+        wild.zoom = far;
+        QTest::addRow("zoom %d", far) << wild << (far > 0 ? 26 : -4) << QString() << 0 << QColor(Qt::black);
+    }
+    Stored huge = font;
+    huge.fontSize = 1000000;
+    QTest::newRow("font size of a million") << huge << 0 << QStringLiteral("Liberation Serif") << 72
+                                            << QColor(0, 0, 0x80);
+    Stored tiny = font;
+    tiny.fontSize = 1;
+    QTest::newRow("font size of one point") << tiny << 0 << QStringLiteral("Liberation Serif") << 6
+                                            << QColor(0, 0, 0x80);
 }
 
 void TestReaderState::fromStored()
@@ -263,7 +277,9 @@ void TestReaderState::storedRoundTripGivesTheSameSheet()
 void TestReaderState::aLearnerWithoutAFontGetsTheSheetsOwn()
 {
     ReaderState state(kNoFile);
-    const TRVStyle start(TRVStyle::Sheet::Reader);
+    // The sheet as the program starts it: the link styles sized by the zoom.
+    const ReaderState fresh(kNoFile);
+    const TRVStyle &start = fresh.readingStyle();
     Stored first;
     first.fontFamily = QStringLiteral("Liberation Serif");
     first.fontSize = 18;

@@ -15,6 +15,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
+#include <QRegularExpression>
 #include <QScrollBar>
 #include <QTemporaryDir>
 #include <QTest>
@@ -52,6 +53,11 @@ private slots:
     void matching_data();
     void matching();
     void hitsTellWhereTheyAre();
+    void wordFormsMeetOthersStayApart_data();
+    void wordFormsMeetOthersStayApart();
+    void snowballStems_data();
+    void snowballStems();
+    void snippetsMarkTheFoundWords();
     void shippedCourse();
     void fromTheToolbarToTheMarkedHit();
     void ctrlFOpensTheSearchAndEnterChoosesTheFirstHit();
@@ -138,6 +144,98 @@ void TestSearch::hitsTellWhereTheyAre()
     QVERIFY(snippet.contains(QStringLiteral(" цель ")));
     QVERIFY(snippet.size() < 160);
     QVERIFY(!snippet.mid(1).startsWith(QStringLiteral("лово")));
+}
+
+void TestSearch::wordFormsMeetOthersStayApart_data()
+{
+    QTest::addColumn<QString>("query");
+    QTest::addColumn<QStringList>("found"); // the paragraphs found, in order
+
+    // Too short a cut made "объём" find "объектах" and "поле" "получают";
+    // endings such as -ым, -им, -ую were not cut at all.
+    QTest::newRow("объём, not объектах") << "объём" << QStringList{"объёма", "объёмы"};
+    QTest::newRow("поле, not получают or полный") << "поле" << QStringList{"поле", "полей"};
+    QTest::newRow("-ым") << "двоичный" << QStringList{"двоичным", "двоичных", "двоичную"};
+    QTest::newRow("-ую") << "двоичная" << QStringList{"двоичным", "двоичных", "двоичную"};
+    QTest::newRow("-им") << "синий" << QStringList{"синим"};
+    QTest::newRow("fleeting vowel, from the bare form") << "узел" << QStringList{"узлы", "узла"};
+    QTest::newRow("fleeting vowel, to the bare form") << "узлах" << QStringList{"узлы", "узла"};
+    QTest::newRow("forms cut one letter apart") << "память" << QStringList{"памяти"};
+    QTest::newRow("a word still being typed") << "двоич"
+        << QStringList{"двоичным", "двоичных", "двоичную"};
+}
+
+void TestSearch::wordFormsMeetOthersStayApart()
+{
+    QFETCH(QString, query);
+    QFETCH(QStringList, found);
+
+    richtext::RVDocument page;
+    for (const char *word : {"объектах", "объёма", "объёмы", "получают", "полный", "поле", "полей", "двоичным",
+                             "двоичных", "двоичную", "синим", "узлы", "узла", "памяти"})
+        page.addText(QString::fromUtf8(word), 0, 0, 0, 8);
+    reader::SearchIndex index;
+    index.addDocument(1, QStringLiteral("Лекция 1"), page);
+    QStringList got;
+    for (const auto &hit : index.find(query))
+        got << hit.snippet;
+    QCOMPARE(got, found);
+}
+
+void TestSearch::snowballStems_data()
+{
+    QTest::addColumn<QString>("word");
+    QTest::addColumn<QString>("stem");
+    // Pairs as the Snowball Russian algorithm gives them (words folded: ё is е).
+    const char *const pairs[][2] = {
+        {"двоичный", "двоичн"}, {"двоичным", "двоичн"}, {"двоичную", "двоичн"}, {"объектах", "объект"},
+        {"получают", "получа"}, {"поле", "пол"},         {"памяти", "памят"},     {"изучение", "изучен"},
+        {"узлы", "узл"},         {"узел", "узел"},       {"байтах", "байт"},     {"вычислительных", "вычислительн"},
+        {"информация", "информац"}, {"сложнейший", "сложн"}, {"program", "program"}};
+    for (const auto &pair : pairs)
+        QTest::newRow(pair[0]) << QString::fromUtf8(pair[0]) << QString::fromUtf8(pair[1]);
+}
+
+void TestSearch::snowballStems()
+{
+    QFETCH(QString, word);
+    QFETCH(QString, stem);
+    QCOMPARE(reader::SearchIndex::stem(word), stem);
+}
+
+void TestSearch::snippetsMarkTheFoundWords()
+{
+    // White space is squeezed in the snippet and a long paragraph is cut
+    // with an ellipsis in front: the marks still fall on the words.
+    richtext::RVDocument page;
+    QString lead;
+    for (int i = 0; i < 20; ++i)
+        lead += QStringLiteral("слово ");
+    page.addText(lead + QStringLiteral("Числа  в\n  двоичным   коде и <двоичных> & прочих"), 0, 0, 0, 8);
+    reader::SearchIndex index;
+    index.addDocument(1, QStringLiteral("Лекция 1"), page);
+    const auto hits = index.find(QStringLiteral("двоичный"));
+    QCOMPARE(hits.size(), 1);
+    const auto &hit = hits[0];
+    QVERIFY(hit.snippet.startsWith(QChar(0x2026)));
+    QVERIFY2(hit.snippet.contains(QStringLiteral("в двоичным коде")), qPrintable(hit.snippet));
+    QStringList marked;
+    for (const auto &m : hit.snippetMarks)
+        marked << hit.snippet.mid(m.offset, m.length);
+    QCOMPARE(marked, (QStringList{"двоичным", "двоичных"}));
+
+    // The list shows them marked; the text around stays escaped.
+    reader::SearchWindow window;
+    window.showFor(index);
+    window.search(QStringLiteral("двоичный"));
+    auto *list = window.findChild<QListWidget *>(QStringLiteral("lstHits"));
+    QVERIFY(list);
+    QCOMPARE(list->count(), 1);
+    const QString html = list->item(0)->data(reader::SearchWindow::MarkedTextRole).toString();
+    QVERIFY2(html.contains(QRegularExpression(QStringLiteral("<b[^>]*>двоичным</b>"))), qPrintable(html));
+    QVERIFY2(html.contains(QRegularExpression(QStringLiteral("&lt;<b[^>]*>двоичных</b>&gt; &amp;"))),
+             qPrintable(html));
+    QVERIFY(list->item(0)->text().contains(QStringLiteral("<двоичных>")));
 }
 
 void TestSearch::shippedCourse()

@@ -1,9 +1,9 @@
 // The document view: the operations the screens call, with their exact
 // effects, on real layouts (offscreen platform).
 
+#include "common/CourseFolder.h"
 #include "richtext/RichLayout.h"
 #include "richtext/RichView.h"
-#include "richtext/RichLayout.h"
 #include "richtext/RvfFile.h"
 
 #include <QApplication>
@@ -15,6 +15,7 @@
 #include <QTextImageFormat>
 #include <QTextBlock>
 #include <QTextLayout>
+#include <QElapsedTimer>
 #include <QTemporaryDir>
 #include <QtTest>
 
@@ -80,10 +81,15 @@ private slots:
     void loadRvfRelativeAndUtf16();
     void twiceSizedPicturesOnScaledScreens();
     void picturesStayInsideTheCourse();
+    void twiceSizedCompanionsStayInsideTheCourse();
+    void figuresFitTheColumn();
     void picturesShareABudgetPerPage();
     void raisedAndLoweredTextHaveRoom();
+    void onlyLinesWithRaisedTextAreTaller();
     void picturesAreKeptWhileTheirFilesStay();
     void layoutPaintsFramesBreaksAndMarks();
+    void hugePagesOpenOrAreRefused_data();
+    void hugePagesOpenOrAreRefused();
 
 private:
     QTemporaryDir m_tmp;
@@ -675,7 +681,9 @@ void TestRichView::loadRvfRelativeAndUtf16()
 void TestRichView::twiceSizedPicturesOnScaledScreens()
 {
     // fig.png is 30 x 20; fig@2x.png beside it is 60 x 40 and red, to tell them apart.
-    QTemporaryDir dir;
+    testsupport::CourseFolder dir;
+    // Pictures are read only inside the course folder, the current directory.
+    QVERIFY(dir.enter());
     QImage one(30, 20, QImage::Format_RGB32);
     one.fill(Qt::blue);
     QImage two(60, 40, QImage::Format_RGB32);
@@ -693,11 +701,7 @@ void TestRichView::twiceSizedPicturesOnScaledScreens()
     for (const qreal ratio : {1.0, 2.0}) {
         richtext::RichLayout layout;
         layout.setDevicePixelRatio(ratio);
-        // Pictures are read only inside the course folder, the current directory.
-        const QString old = QDir::currentPath();
-        QVERIFY(QDir::setCurrent(dir.path()));
         layout.build(doc, sheet, 400);
-        QDir::setCurrent(old);
         layout.layOut(400);
         const QImage shown = layout.document()
                                  .resource(QTextDocument::ImageResource, QUrl(QStringLiteral("rvimg:0")))
@@ -717,14 +721,13 @@ QImage pictureOf(const richtext::RichLayout &layout, int item)
         .value<QImage>();
 }
 
-// Lays a document out with the course folder as the current directory.
-void buildIn(const QString &course, richtext::RichLayout &layout, const richtext::RVDocument &doc)
+// Lays a document out with the course folder as the current directory (it
+// stays so until the folder goes).
+void buildIn(testsupport::CourseFolder &course, richtext::RichLayout &layout, const richtext::RVDocument &doc)
 {
-    const QString old = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(course));
+    QVERIFY(course.enter());
     TRVStyle style(TRVStyle::Sheet::Reader);
     layout.build(doc, style, 400);
-    QDir::setCurrent(old);
 }
 
 } // namespace
@@ -735,7 +738,7 @@ void buildIn(const QString &course, richtext::RichLayout &layout, const richtext
 void TestRichView::picturesStayInsideTheCourse()
 {
     QTemporaryDir outside;
-    QTemporaryDir course;
+    testsupport::CourseFolder course;
     QImage red(6, 4, QImage::Format_ARGB32);
     red.fill(Qt::red);
     QVERIFY(red.save(outside.filePath("secret.png")));
@@ -765,7 +768,7 @@ void TestRichView::picturesStayInsideTheCourse()
     for (const Case &c : cases)
         doc.addPicture(c.src, false, 0, 0, -1);
     richtext::RichLayout layout;
-    buildIn(course.path(), layout, doc);
+    buildIn(course, layout, doc);
     for (int i = 0; i < cases.size(); ++i) {
         const QImage shown = pictureOf(layout, i);
         QVERIFY2(!shown.isNull(), qPrintable(cases[i].src));
@@ -774,11 +777,114 @@ void TestRichView::picturesStayInsideTheCourse()
     }
 }
 
+// On a scaled screen the @2x companion is held to the same rules as the
+// picture: a link out of the course or a FIFO in its place is not read (the
+// 1x picture is shown, without waiting), and a refused picture keeps its
+// place with what it shows written in the frame.
+void TestRichView::twiceSizedCompanionsStayInsideTheCourse()
+{
+    QTemporaryDir outside;
+    testsupport::CourseFolder course;
+    QImage red(60, 40, QImage::Format_RGB32);
+    red.fill(Qt::red);
+    QImage blue(30, 20, QImage::Format_RGB32);
+    blue.fill(Qt::blue);
+    QVERIFY(red.save(outside.filePath("secret.png")));
+    QVERIFY(blue.save(course.filePath("link.png")));
+    QVERIFY(blue.save(course.filePath("fifo.png")));
+    QVERIFY(QFile::link(outside.filePath("secret.png"), course.filePath("link@2x.png")));
+    QCOMPARE(::mkfifo(QFile::encodeName(course.filePath("fifo@2x.png")).constData(), 0600), 0);
+    QCOMPARE(::mkfifo(QFile::encodeName(course.filePath("gone.png")).constData(), 0600), 0);
+
+    richtext::RVDocument doc;
+    doc.baseDir = course.path();
+    doc.addPicture(QStringLiteral("link.png"), false, 0, 0, -1);
+    doc.addPicture(QStringLiteral("fifo.png"), false, 0, 0, -1);
+    doc.addPicture(QStringLiteral("gone.png"), false, 0, 0, -1);
+    doc.items.last().pictureAlt = QStringLiteral("Схема сумматора");
+    doc.items.last().pictureWidth = 160;
+    doc.items.last().pictureHeight = 60;
+    richtext::RichLayout layout;
+    layout.setDevicePixelRatio(2);
+    buildIn(course, layout, doc);
+    for (int i = 0; i < 2; ++i) {
+        const QImage shown = pictureOf(layout, i);
+        QCOMPARE(shown.pixelColor(0, 0), QColor(Qt::blue));
+        QCOMPARE(shown.deviceIndependentSize(), QSizeF(30, 20));
+    }
+    // The refused picture: its frame, with the words inside it.
+    const QImage frame = pictureOf(layout, 2).convertToFormat(QImage::Format_ARGB32);
+    QCOMPARE(frame.size(), QSize(160, 60));
+    int inked = 0;
+    for (int y = 8; y < 52; ++y)
+        for (int x = 8; x < 152; ++x)
+            inked += qAlpha(frame.pixel(x, y)) > 0;
+    QVERIFY(inked > 40);
+}
+
+namespace {
+
+// The size each picture of a laid-out document takes, in document order.
+QList<QSizeF> pictureSizes(const richtext::RichLayout &layout)
+{
+    QList<QSizeF> sizes;
+    for (QTextBlock b = layout.document().begin(); b.isValid(); b = b.next())
+        for (auto it = b.begin(); !it.atEnd(); ++it)
+            if (const QTextImageFormat f = it.fragment().charFormat().toImageFormat(); f.isValid())
+                sizes << QSizeF(f.width(), f.height());
+    return sizes;
+}
+
+} // namespace
+
+// A figure wider than the text column (a narrow window, the menu out) is
+// shown at the column's width with its shape kept, and grows back when the
+// column widens: no horizontal scrolling for a figure.
+void TestRichView::figuresFitTheColumn()
+{
+    testsupport::CourseFolder course;
+    QImage wide(600, 300, QImage::Format_RGB32);
+    wide.fill(Qt::darkGreen);
+    QVERIFY(wide.save(course.filePath("wide.png")));
+    QImage twice(1200, 600, QImage::Format_RGB32);
+    twice.fill(Qt::darkGreen);
+    QVERIFY(twice.save(course.filePath("wide@2x.png")));
+    richtext::RVDocument doc;
+    doc.baseDir = course.path();
+    doc.addPicture(QStringLiteral("wide.png"), false, 0, 0, 0);    // "Left": a first-line indent of 30
+    doc.addPicture(QStringLiteral("wide.png"), false, 800, 100, 1); // "Left Indent": 10, a size of its own
+    doc.addPicture(QStringLiteral("wide.png"), false, 0, 0, 1);
+
+    for (const qreal ratio : {1.0, 2.0}) {
+        richtext::RichLayout layout;
+        layout.setDevicePixelRatio(ratio);
+        buildIn(course, layout, doc); // at 400
+        layout.layOut(400);
+        QCOMPARE(pictureSizes(layout), (QList<QSizeF>{{370, 185}, {390, 48.75}, {390, 195}}));
+        QVERIFY(layout.contentWidth() <= 400);
+        layout.layOut(200);
+        QCOMPARE(pictureSizes(layout), (QList<QSizeF>{{170, 85}, {190, 23.75}, {190, 95}}));
+        QVERIFY(layout.contentWidth() <= 200);
+        layout.layOut(1000);
+        QCOMPARE(pictureSizes(layout), (QList<QSizeF>{{600, 300}, {800, 100}, {600, 300}}));
+    }
+
+    // In the view: no horizontal scroll range at a narrow width.
+    ViewFixture fx(TRVStyle::Sheet::Reader, QSize(360, 300));
+    const QString file = course.filePath("page.rvf");
+    QVERIFY(saveRvf(file, doc));
+    QVERIFY(fx.view.LoadRVF(file));
+    fx.view.Format();
+    QCOMPARE(fx.view.horizontalScrollBar()->maximum(), 0);
+    fx.view.resize(260, 300);
+    QCOMPARE(fx.view.horizontalScrollBar()->maximum(), 0);
+}
+
 // Pictures past the page's budget (counted per reference: each is drawn on
 // its own) show as missing; the next page has its budget afresh.
 void TestRichView::picturesShareABudgetPerPage()
 {
-    QTemporaryDir course;
+    testsupport::CourseFolder course;
     const int side = 4096; // 64 MiB decoded
     const int fit = int(richtext::RichLayout::kMaxPageBytes / (qint64(side) * side * 4));
     QImage big(side, side, QImage::Format_ARGB32);
@@ -790,7 +896,7 @@ void TestRichView::picturesShareABudgetPerPage()
         doc.addPicture("big.png", false, 0, 0, -1);
     richtext::RichLayout layout;
     for (int page = 0; page < 2; ++page) {
-        buildIn(course.path(), layout, doc);
+        buildIn(course, layout, doc);
         for (int i = 0; i < fit; ++i)
             QCOMPARE(pictureOf(layout, i).size(), QSize(side, side));
         QVERIFY(pictureOf(layout, fit).width() < side);
@@ -831,9 +937,48 @@ void TestRichView::raisedAndLoweredTextHaveRoom()
 
 // A page opened again uses the pictures already decoded, unless a file has
 // changed since.
+// One exponent in a long paragraph makes room on its own line; the other
+// lines keep the pitch of a paragraph without one. Items keep their text
+// positions.
+void TestRichView::onlyLinesWithRaisedTextAreTaller()
+{
+    TRVStyle sheet(TRVStyle::Sheet::Reader);
+    QString words;
+    for (int i = 0; i < 60; ++i)
+        words += QStringLiteral("слово ");
+    richtext::RVDocument plain;
+    plain.addText(words + words, 0, 1, 0, 0);
+    richtext::RVDocument shifted;
+    shifted.addText(words + QStringLiteral("2"), 0, 1, 0, 0);
+    shifted.addText(QStringLiteral("10"), 8, -1, 0, 0);
+    shifted.addText(QStringLiteral(" и x"), 0, -1, 0, 0);
+    shifted.addText(QStringLiteral("1"), 7, -1, 0, 0);
+    shifted.addText(QStringLiteral(" ") + words, 0, -1, 0, 0);
+    richtext::RichLayout a, b;
+    a.build(plain, sheet, 300);
+    a.layOut(300);
+    b.build(shifted, sheet, 300);
+    b.layOut(300);
+    const QTextLayout *pa = a.document().begin().layout();
+    const QTextLayout *pb = b.document().begin().layout();
+    const qreal pitch = pa->lineAt(1).height();
+    QVERIFY(pb->lineCount() > 4);
+    const QTextLine withShift = pb->lineForTextPosition(b.itemPosition(1));
+    QCOMPARE(pb->lineForTextPosition(b.itemPosition(3)).lineNumber(), withShift.lineNumber());
+    QVERIFY(withShift.height() > pitch);
+    for (int i = 0; i < pb->lineCount(); ++i)
+        if (i != withShift.lineNumber())
+            QVERIFY2(qFuzzyCompare(pb->lineAt(i).height(), pitch),
+                     qPrintable(QStringLiteral("line %1: %2 against %3").arg(i).arg(pb->lineAt(i).height()).arg(pitch)));
+    // The items' text is where it was.
+    QCOMPARE(b.itemCursor(1).selectedText(), QStringLiteral("10"));
+    QCOMPARE(b.itemCursor(2).selectedText(), QStringLiteral(" и x"));
+    QCOMPARE(b.itemCursor(4).selectedText().left(6), QStringLiteral(" слово"));
+}
+
 void TestRichView::picturesAreKeptWhileTheirFilesStay()
 {
-    QTemporaryDir course;
+    testsupport::CourseFolder course;
     QImage blue(30, 20, QImage::Format_RGB32);
     blue.fill(Qt::blue);
     QVERIFY(blue.save(course.filePath("fig.png")));
@@ -843,8 +988,7 @@ void TestRichView::picturesAreKeptWhileTheirFilesStay()
                "<rvf version=\"1\"><p para=\"2\"><img src=\"fig.png\"/></p></rvf>\n");
     page.close();
 
-    const QString old = QDir::currentPath();
-    QVERIFY(QDir::setCurrent(course.path()));
+    QVERIFY(course.enter());
     ViewFixture f(TRVStyle::Sheet::Reader);
     const auto shown = [&] {
         f.view.Format();
@@ -861,7 +1005,6 @@ void TestRichView::picturesAreKeptWhileTheirFilesStay()
     QVERIFY(red.save(course.filePath("fig.png")));
     QVERIFY(f.view.LoadRVF("page.rvf"));
     const QColor changed = shown().pixelColor(0, 0);
-    QDir::setCurrent(old);
     QCOMPARE(again, first);
     QCOMPARE(changed, QColor(Qt::red));
 }
@@ -932,3 +1075,63 @@ void TestRichView::layoutPaintsFramesBreaksAndMarks()
 
 QTEST_MAIN(TestRichView)
 #include "tst_richview.moc"
+
+namespace {
+
+QByteArray paragraphs(int count, const QByteArray &body)
+{
+    QByteArray rvf = "<rvf version=\"1\">";
+    for (int i = 0; i < count; ++i)
+        rvf += "<p>" + body + "</p>";
+    return rvf + "</rvf>";
+}
+
+} // namespace
+
+// Pages that are each within the per-paragraph bound but far too much work
+// together, or laid out along a slow path: each is opened (laid out, painted)
+// or refused with a message, and either way soon. The watchdog is generous:
+// it tells a hang from an answer; bench_layout has the real figures.
+void TestRichView::hugePagesOpenOrAreRefused_data()
+{
+    QTest::addColumn<QByteArray>("rvf");
+    QTest::addColumn<bool>("opens");
+    QByteArray words = QByteArray("word ").repeated(int(kRvfMaxParagraphChars / 5) - 1);
+    QTest::newRow("20 paragraphs at the bound (4 MB)") << paragraphs(20, words) << true;
+    QTest::newRow("past the page's bound") << paragraphs(21, words) << false;
+    QByteArray styled;
+    for (int i = 0; i < 40000; ++i)
+        styled += "<t style=\"" + QByteArray::number(i % 3) + "\">x </t>";
+    QTest::newRow("40,000 styled items in a paragraph") << paragraphs(1, styled) << true;
+    // A boundary searched for letter by letter, in each: minutes before.
+    QTest::newRow("five words at the bound")
+        << paragraphs(5, QByteArray(int(kRvfMaxParagraphChars) - 1, 'w')) << true;
+}
+
+void TestRichView::hugePagesOpenOrAreRefused()
+{
+    QFETCH(QByteArray, rvf);
+    QFETCH(bool, opens);
+    const QString path = m_tmp.filePath("huge.rvf");
+    QFile f(path);
+    QVERIFY(f.open(QIODevice::WriteOnly | QIODevice::Truncate));
+    f.write(rvf);
+    f.close();
+
+    ViewFixture fx(TRVStyle::Sheet::Reader, QSize(700, 500));
+    QElapsedTimer watchdog;
+    watchdog.start();
+    const bool opened = fx.view.LoadRVF(path);
+    QCOMPARE(opened, opens);
+    if (opened) {
+        fx.view.Format();
+        fx.view.grab();
+        fx.view.ScrollTo(fx.view.DocumentHeight() / 2);
+        fx.view.grab();
+        fx.view.resize(500, 500);
+        fx.view.grab();
+    } else {
+        QVERIFY(!fx.view.loadError().isEmpty());
+    }
+    QVERIFY2(watchdog.elapsed() < 30000, qPrintable(QString::number(watchdog.elapsed())));
+}

@@ -1,6 +1,9 @@
+#include "common/HomeParts.h"
+#include "lab/LabStore.h"
 #include "common/ReaderParts.h"
 #include "common/CourseFolder.h"
 #include "ui/Dialogs.h"
+#include "ui/ModalScreen.h"
 #include "app/Startup.h"
 #include "app/WindowSet.h"
 #include "screens/HomeScreen.h"
@@ -63,6 +66,7 @@ private slots:
     void altF4EndsTheProgram();
     void windowManagerCloseEndsTheProgram();
     void qtSpeaksRussian();
+    void seatLineOnlyOnALabSeat();
 
 private:
     std::unique_ptr<testsupport::CourseFolder> m_course;
@@ -100,6 +104,7 @@ void TestHome::cleanup()
 {
     destroyWindowSet();
     TfrmIntro::setDesktopSizeSource({});
+    ui::ModalScreen::setAvailableDesktopSource({});
     TfrmIntro::setProgramStarter({});
     m_course.reset();
 }
@@ -120,6 +125,7 @@ void TestHome::desktopCheck()
     QFETCH(QSize, desktop);
     QFETCH(int, messages);
     TfrmIntro::setDesktopSizeSource([desktop] { return desktop; });
+    ui::ModalScreen::setAvailableDesktopSource([desktop] { return QRect(QPoint(0, 0), desktop); });
     whileHomeIsUp([] {});
     QCOMPARE(m_messages.size(), messages);
     for (const QString &text : m_messages)
@@ -130,20 +136,20 @@ void TestHome::desktopCheck()
     QCOMPARE(frmMain->isClosing(), messages > 0);
     // (width - 800) / 2 truncates toward zero, also below 800.
     const QPoint expected((desktop.width() - 800) / 2, (desktop.height() - 600) / 2);
-    QCOMPARE(frmIntro->Flash->pos(), expected);
+    QCOMPARE(parts::home::Flash()->pos(), expected);
 }
 
 void TestHome::everyShowingReloadsMoviesAndPushesHome()
 {
     whileHomeIsUp([] {
-        QCOMPARE(frmIntro->Flash->movie(), movie::MovieControl::moviePath("Main"));
+        QCOMPARE(parts::home::Flash()->movie(), movie::MovieControl::moviePath("Main"));
         QCOMPARE(parts::FlashButtons()->movie(), movie::MovieControl::moviePath("buttons"));
-        frmIntro->Flash->GotoFrame(3);
+        parts::home::Flash()->GotoFrame(3);
     });
     QCOMPARE(homeRecords(), 1);
     whileHomeIsUp([] {
         // A fresh scene, from its start.
-        QCOMPARE(frmIntro->Flash->rootItem()->property("frame").toInt(), 0);
+        QCOMPARE(parts::home::Flash()->rootItem()->property("frame").toInt(), 0);
     });
     QCOMPARE(homeRecords(), 2);
 }
@@ -170,7 +176,7 @@ void TestHome::readerCommandsCloseTheHomeScreen()
     frmMain->state().setTopicMode(command != "DoContent");
     bool closedByCommand = false;
     whileHomeIsUp([&] {
-        frmIntro->Flash->click(command);
+        parts::home::Flash()->click(command);
         QTRY_VERIFY(!frmIntro->isVisible());
         closedByCommand = true;
     });
@@ -203,7 +209,7 @@ void TestHome::unknownCommandsDoNothing()
 void TestHome::subScreenReturnsWithoutReload()
 {
     whileHomeIsUp([] {
-        QQuickItem *scene = frmIntro->Flash->rootItem();
+        QQuickItem *scene = parts::home::Flash()->rootItem();
         QTimer::singleShot(0, frmStat, [] {
             QTRY_VERIFY(frmStat->isShowingModal());
             frmStat->closeScreen();
@@ -211,7 +217,7 @@ void TestHome::subScreenReturnsWithoutReload()
         frmIntro->FlashFSCommand("DoStat", "");
         // Back on the home screen: same scene, nothing pushed.
         QVERIFY(frmIntro->isShowingModal());
-        QCOMPARE(frmIntro->Flash->rootItem(), scene);
+        QCOMPARE(parts::home::Flash()->rootItem(), scene);
         QCOMPARE(homeRecords(), 1);
     });
 }
@@ -266,7 +272,7 @@ void TestHome::altF4EndsTheProgram()
     QFETCH(bool, ends);
     whileHomeIsUp([&] {
         // The key goes to the movie; the window sees it first.
-        QTest::keyClick(frmIntro->Flash, Qt::Key_F4, Qt::KeyboardModifiers(modifiers));
+        QTest::keyClick(parts::home::Flash(), Qt::Key_F4, Qt::KeyboardModifiers(modifiers));
     });
     QCOMPARE(frmMain->isClosing(), ends);
 }
@@ -294,6 +300,29 @@ void TestHome::qtSpeaksRussian()
                  qPrintable(box.button(b)->text()));
     QVERIFY(russian("QFileDialog", "File &name:"));
     QVERIFY(russian("QSaveFile", "Filename refers to a directory"));
+}
+
+// A lab seat says, quietly, where its records are; a single computer says
+// nothing. «Сменить ученика» is there either way.
+void TestHome::seatLineOnlyOnALabSeat()
+{
+    const auto seatLine = [] {
+        return qobject_cast<QQuickItem *>(parts::home::Flash()->findControl("seatText"));
+    };
+    whileHomeIsUp([&] {
+        QVERIFY(parts::home::Flash()->GetVariable("seatText").isEmpty());
+        QVERIFY(seatLine() && !seatLine()->isVisible());
+        QVERIFY(parts::home::Flash()->findControl("DoChangeUser"));
+    });
+    lab::ConnectionSettings lab;
+    lab.host = QStringLiteral("school");
+    lab.database = QStringLiteral("tarvel");
+    lab.className = QStringLiteral("7Б");
+    frmMain->state().setLearnerStore(std::make_unique<lab::LabStore>(lab));
+    whileHomeIsUp([&] {
+        QCOMPARE(parts::home::Flash()->GetVariable("seatText"), QStringLiteral("Класс 7Б, сервер school"));
+        QVERIFY(seatLine() && seatLine()->isVisible());
+    });
 }
 
 QTEST_MAIN(TestHome)

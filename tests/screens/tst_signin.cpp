@@ -1,3 +1,5 @@
+#include "common/HomeParts.h"
+#include "common/SignInParts.h"
 #include "common/CourseFolder.h"
 #include "ui/Dialogs.h"
 #include "app/WindowSet.h"
@@ -8,6 +10,7 @@
 #include "reader/ReaderWindow.h"
 
 #include <QComboBox>
+#include <QQuickItem>
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
@@ -85,6 +88,13 @@ private slots:
     void unreadableDataClosesSilently();
     void closeEndsProgram();
     void windowManagerCloseEndsProgram();
+    void closedFormStoresNothing();
+    void emptyFormIsRefused();
+    void codePageLettersAreNamedBeforeSaving_data();
+    void codePageLettersAreNamedBeforeSaving();
+    void namesakesAreToldApart();
+    void commentsInTheListAreSkipped();
+    void handOverToTheNextLearner();
 
 private:
     // Shows the sign-in screen modally (as the reader window does on its
@@ -93,11 +103,29 @@ private:
     void runSignIn(const std::function<void()> &script);
     // Presses a button of the login movie and waits for its command to be handled.
     void press(const QString &command);
-    QString frame() const { return frmLogin->Flash->GetVariable(QStringLiteral("frame")); }
+    QString frame() const { return parts::login::Flash()->GetVariable(QStringLiteral("frame")); }
+
+    void writeDect(const QByteArray &content);
+    int storedLearners();
 
     testsupport::CourseFolder m_course;
     QString m_dect;
 };
+
+void TestLogin::writeDect(const QByteArray &content)
+{
+    QFile::remove(m_dect);
+    QFile f(m_dect);
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(content);
+}
+
+int TestLogin::storedLearners()
+{
+    learners::CourseData saved(m_dect);
+    saved.LoadCourseData();
+    return saved.learnerCount();
+}
 
 void TestLogin::initTestCase()
 {
@@ -142,8 +170,8 @@ void TestLogin::runSignIn(const std::function<void()> &script)
 
 void TestLogin::press(const QString &command)
 {
-    QSignalSpy handled(frmLogin->Flash, &movie::MovieControl::fsCommand);
-    QVERIFY2(frmLogin->Flash->click(command), qPrintable(command));
+    QSignalSpy handled(parts::login::Flash(), &movie::MovieControl::fsCommand);
+    QVERIFY2(parts::login::Flash()->click(command), qPrintable(command));
     QTRY_COMPARE(handled.count(), 1);
     QCOMPARE(handled.at(0).at(0).toString(), command);
 }
@@ -157,11 +185,11 @@ void TestLogin::emptyListAndFirstRegistration()
     empty.close();
 
     runSignIn([this] {
-        QCOMPARE(frmLogin->Flash->movie(), movie::MovieControl::moviePath("login"));
-        QVERIFY(frmLogin->Flash->rootItem());
-        QCOMPARE(frmLogin->LBNames->count(), 0);
-        QCOMPARE(frmLogin->LBNames->currentIndex(), -1);
-        QVERIFY(frmLogin->LBNames->isVisible());
+        QCOMPARE(parts::login::Flash()->movie(), movie::MovieControl::moviePath("login"));
+        QVERIFY(parts::login::Flash()->rootItem());
+        QCOMPARE(parts::login::LBNames()->count(), 0);
+        QCOMPARE(parts::login::LBNames()->currentIndex(), -1);
+        QVERIFY(parts::login::LBNames()->isVisible());
         QVERIFY(!frmMain->state().CurrentUser().isValid()); // nobody to choose yet
         QCOMPARE(frmMain->history().size(), size_t(1));
         QCOMPARE(frmMain->history().back().GetKind(), int(hkHome));
@@ -172,28 +200,33 @@ void TestLogin::emptyListAndFirstRegistration()
             QCOMPARE(frame(), QStringLiteral("41"));
         }
         QVERIFY(m_course.questions.isEmpty());
-        QVERIFY(frmLogin->LBNames->isVisible());
+        QVERIFY(parts::login::LBNames()->isVisible());
         QVERIFY(!frmMain->state().CurrentUser().isValid()); // nobody to choose yet
 
         press("AddNewUser");
-        QVERIFY(!frmLogin->LBNames->isVisible());
-        QCOMPARE(frmLogin->Flash->GetVariable("radioGroup.m"), QStringLiteral("true"));
-        QCOMPARE(frmLogin->Flash->GetVariable("eName"), QString());
-        // The first name keeps only what the 8-bit code page holds.
-        frmLogin->Flash->SetVariable("eName", QStringLiteral("Пётр😀"));
-        frmLogin->Flash->SetVariable("eSourname", QStringLiteral("Ωмега"));
-        frmLogin->Flash->SetVariable("eGroup", QStringLiteral("ИВТ-11"));
+        QVERIFY(!parts::login::LBNames()->isVisible());
+        QCOMPARE(parts::login::Flash()->GetVariable("radioGroup.m"), QStringLiteral("true"));
+        QCOMPARE(parts::login::Flash()->GetVariable("eName"), QString());
+        // The first name keeps only what the 8-bit code page holds: the form
+        // says so first, and a second "Сохранить" keeps it that way.
+        parts::login::Flash()->SetVariable("eName", QStringLiteral("Пётр😀"));
+        parts::login::Flash()->SetVariable("eSourname", QStringLiteral("Ωмега"));
+        parts::login::Flash()->SetVariable("eGroup", QStringLiteral("ИВТ-11"));
         press("OkPress");
-        QVERIFY(frmLogin->LBNames->isVisible());
-        QCOMPARE(entries(frmLogin->LBNames), QStringList{"Пётр?"});
-        QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
+        QVERIFY(!parts::login::Flash()->GetVariable("formNote").isEmpty());
+        QCOMPARE(parts::login::LBNames()->count(), 0);
+        press("OkPress");
+        QVERIFY(parts::login::LBNames()->isVisible());
+        QCOMPARE(entries(parts::login::LBNames()), QStringList{"Пётр?"});
+        QCOMPARE(parts::login::LBNames()->currentIndex(), 0);
         QVERIFY(!frmMain->state().CurrentUser().isValid()); // nobody to choose yet
 
         // An empty first name is stored as "неизвестен".
         press("AddNewUser");
+        parts::login::Flash()->SetVariable("eGroup", QStringLiteral("ИВТ-12"));
         press("OkPress");
-        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Пётр?", "неизвестен"}));
-        QCOMPARE(frmLogin->LBNames->currentIndex(), 1);
+        QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Пётр?", "неизвестен"}));
+        QCOMPARE(parts::login::LBNames()->currentIndex(), 1);
     });
     QVERIFY(m_course.messages.isEmpty());
 
@@ -217,31 +250,31 @@ void TestLogin::changeKeepsSelectionAndEnterSignsInThatLearner()
     bool signedIn = false;
     const auto script = [&] {
         // The first learner is picked before anything is touched.
-        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
-        QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
+        QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Анна", "Борис", "Вера"}));
+        QCOMPARE(parts::login::LBNames()->currentIndex(), 0);
         QCOMPARE(frmMain->state().CurrentUser(), learnerAt(0));
 
         // Cancel after ChangeUser leaves everything as it was.
         const QByteArray before = readBytes(m_dect);
         press("ChangeUser");
-        QVERIFY(!frmLogin->LBNames->isVisible());
-        QCOMPARE(frmLogin->Flash->GetVariable("eName"), QStringLiteral("Анна"));
-        QCOMPARE(frmLogin->Flash->GetVariable("eSourname"), QStringLiteral("Ёлкина"));
-        QCOMPARE(frmLogin->Flash->GetVariable("eGroup"), QStringLiteral("ИВТ-11"));
-        QCOMPARE(frmLogin->Flash->GetVariable("eMail"), QString());
+        QVERIFY(!parts::login::LBNames()->isVisible());
+        QCOMPARE(parts::login::Flash()->GetVariable("eName"), QStringLiteral("Анна"));
+        QCOMPARE(parts::login::Flash()->GetVariable("eSourname"), QStringLiteral("Ёлкина"));
+        QCOMPARE(parts::login::Flash()->GetVariable("eGroup"), QStringLiteral("ИВТ-11"));
+        QCOMPARE(parts::login::Flash()->GetVariable("eMail"), QString());
         press("CancelPress");
-        QVERIFY(frmLogin->LBNames->isVisible());
-        QVERIFY(frmLogin->EditMode);
+        QVERIFY(parts::login::LBNames()->isVisible());
+        QVERIFY(frmLogin->editMode());
         QCOMPARE(readBytes(m_dect), before);
 
         press("ChangeUser");
-        frmLogin->Flash->SetVariable("eName", QStringLiteral("Анюта"));
-        frmLogin->Flash->SetVariable("eMail", QStringLiteral("anna@example.org"));
+        parts::login::Flash()->SetVariable("eName", QStringLiteral("Анюта"));
+        parts::login::Flash()->SetVariable("eMail", QStringLiteral("anna@example.org"));
         press("OkPress");
-        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анюта", "Борис", "Вера"}));
+        QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Анюта", "Борис", "Вера"}));
         // The changed learner stays selected: "Войти" signs in as her, not
         // as whoever is last in the list.
-        QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
+        QCOMPARE(parts::login::LBNames()->currentIndex(), 0);
         QCOMPARE(frmMain->state().CurrentUser(), learnerAt(0));
 
         press("Enter");
@@ -256,8 +289,8 @@ void TestLogin::changeKeepsSelectionAndEnterSignsInThatLearner()
     QVERIFY(homeShown);
     QVERIFY(!frmLogin->isVisible());
     QCOMPARE(frmMain->state().CurrentUser(), learnerAt(0));
-    QCOMPARE(frmLogin->RememberedUser, learnerAt(0)); // the return step ran
-    QCOMPARE(frmLogin->Flash->GetVariable("frame"), QStringLiteral("1"));
+    QCOMPARE(frmLogin->rememberedUser(), learnerAt(0)); // the return step ran
+    QCOMPARE(parts::login::Flash()->GetVariable("frame"), QStringLiteral("1"));
 
     learners::CourseData saved(m_dect);
     saved.LoadCourseData();
@@ -282,21 +315,23 @@ void TestLogin::changeShowsWhatIsStored()
             "<u><name>Ян</name></u></users></d>");
     f.close();
     runSignIn([this] {
-        frmLogin->LBNames->setCurrentIndex(0);
-        emit frmLogin->LBNames->activated(0);
+        parts::login::LBNames()->setCurrentIndex(0);
+        emit parts::login::LBNames()->activated(0);
         press("ChangeUser");
-        QCOMPARE(frmLogin->Flash->GetVariable("eName"), QStringLiteral("Müller ☺"));
-        QCOMPARE(frmLogin->Flash->GetVariable("eSourname"), QStringLiteral("Ünal ☺"));
-        QCOMPARE(frmLogin->Flash->GetVariable("eMail"), QStringLiteral("m@ü.de"));
+        QCOMPARE(parts::login::Flash()->GetVariable("eName"), QStringLiteral("Müller ☺"));
+        QCOMPARE(parts::login::Flash()->GetVariable("eSourname"), QStringLiteral("Ünal ☺"));
+        QCOMPARE(parts::login::Flash()->GetVariable("eMail"), QStringLiteral("m@ü.de"));
         press("OkPress");
-        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Müller ☺", "Ян"}));
+        QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Müller ☺", "Ян"}));
 
-        frmLogin->LBNames->setCurrentIndex(1);
-        emit frmLogin->LBNames->activated(1);
+        parts::login::LBNames()->setCurrentIndex(1);
+        emit parts::login::LBNames()->activated(1);
         press("ChangeUser");
-        frmLogin->Flash->SetVariable("eName", QStringLiteral("Jürgen"));
+        parts::login::Flash()->SetVariable("eName", QStringLiteral("Jürgen"));
+        press("OkPress"); // the form names «ü» first
+        QVERIFY(parts::login::Flash()->GetVariable("formNote").contains(QStringLiteral("ü")));
         press("OkPress");
-        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Müller ☺", "J?rgen"}));
+        QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Müller ☺", "J?rgen"}));
     });
     learners::CourseData saved(m_dect);
     saved.LoadCourseData();
@@ -321,12 +356,17 @@ void TestLogin::unreadableLearnerFieldsKeepTheScreen()
         press("ChangeUser");
         QCOMPARE(m_course.messages.size(), 1);
         QVERIFY(frmLogin->isShowingModal());
-        QVERIFY(frmLogin->LBNames->isVisible());
-        QVERIFY(!frmLogin->EditMode);
-        frmLogin->LBNames->setCurrentIndex(1);
-        emit frmLogin->LBNames->activated(1);
+        QVERIFY(parts::login::LBNames()->isVisible());
+        QVERIFY(!frmLogin->editMode());
+        // The form the movie opened by itself closes again, and its
+        // "Сохранить" registers nobody.
+        QVERIFY(!parts::login::Flash()->rootItem()->property("formShown").toBool());
+        press("OkPress");
+        QCOMPARE(parts::login::LBNames()->count(), 2);
+        parts::login::LBNames()->setCurrentIndex(1);
+        emit parts::login::LBNames()->activated(1);
         press("ChangeUser");
-        QCOMPARE(frmLogin->Flash->GetVariable("eName"), QStringLiteral("Ян"));
+        QCOMPARE(parts::login::Flash()->GetVariable("eName"), QStringLiteral("Ян"));
     });
 }
 
@@ -344,8 +384,8 @@ void TestLogin::deleteAsksFirst()
     const QByteArray before = readBytes(m_dect);
     runSignIn([&] {
         // The learner picks Борис.
-        frmLogin->LBNames->setCurrentIndex(1);
-        emit frmLogin->LBNames->activated(1);
+        parts::login::LBNames()->setCurrentIndex(1);
+        emit parts::login::LBNames()->activated(1);
         const learners::LearnerId boris = learnerAt(1);
         QVERIFY(boris.isValid());
         QCOMPARE(frmMain->state().CurrentUser(), boris);
@@ -355,14 +395,14 @@ void TestLogin::deleteAsksFirst()
         QVERIFY(m_course.questions[0].startsWith("Вы точно хотите удалить данного ученика ?"));
         QVERIFY(m_course.questions[0].contains("результаты тестов и закладки"));
         if (!yes) {
-            QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
-            QCOMPARE(frmLogin->LBNames->currentIndex(), 1);
+            QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Анна", "Борис", "Вера"}));
+            QCOMPARE(parts::login::LBNames()->currentIndex(), 1);
             QCOMPARE(readBytes(m_dect), before);
             return;
         }
-        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Вера"}));
+        QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Анна", "Вера"}));
         // No selection after the refill; CurrentUser keeps its value until a pick.
-        QCOMPARE(frmLogin->LBNames->currentIndex(), -1);
+        QCOMPARE(parts::login::LBNames()->currentIndex(), -1);
         QCOMPARE(frmMain->state().CurrentUser(), boris);
         press("Enter");
         QCOMPARE(frame(), QStringLiteral("41"));
@@ -377,33 +417,33 @@ void TestLogin::deleteAsksFirst()
 void TestLogin::failedSaveIsShownAndListKept()
 {
     runSignIn([this] {
-        QCOMPARE(frmLogin->LBNames->count(), 3);
+        QCOMPARE(parts::login::LBNames()->count(), 3);
         // Something takes the file's place: nothing can be saved any more.
         QVERIFY(QFile::remove(m_dect));
         QVERIFY(QDir().mkdir(m_dect));
 
         press("AddNewUser");
-        frmLogin->Flash->SetVariable("eName", QStringLiteral("Гена"));
+        parts::login::Flash()->SetVariable("eName", QStringLiteral("Гена"));
         press("OkPress");
         QCOMPARE(m_course.messages.size(), 1);
         QVERIFY2(m_course.messages.at(0).startsWith("Не удалось сохранить данные учеников (dect.chh): "),
                  qPrintable(m_course.messages.at(0)));
-        QVERIFY(frmLogin->LBNames->isVisible());
-        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
-        QCOMPARE(frmLogin->LBNames->currentIndex(), 0);
+        QVERIFY(parts::login::LBNames()->isVisible());
+        QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Анна", "Борис", "Вера"}));
+        QCOMPARE(parts::login::LBNames()->currentIndex(), 0);
 
         press("ChangeUser");
-        frmLogin->Flash->SetVariable("eName", QStringLiteral("Аня"));
+        parts::login::Flash()->SetVariable("eName", QStringLiteral("Аня"));
         press("OkPress");
         QCOMPARE(m_course.messages.size(), 2);
-        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
+        QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Анна", "Борис", "Вера"}));
 
-        frmLogin->LBNames->setCurrentIndex(2);
-        emit frmLogin->LBNames->activated(2);
+        parts::login::LBNames()->setCurrentIndex(2);
+        emit parts::login::LBNames()->activated(2);
         press("DeleteUser");
         QCOMPARE(m_course.messages.size(), 3);
-        QCOMPARE(entries(frmLogin->LBNames), (QStringList{"Анна", "Борис", "Вера"}));
-        QCOMPARE(frmLogin->LBNames->currentIndex(), 2);
+        QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Анна", "Борис", "Вера"}));
+        QCOMPARE(parts::login::LBNames()->currentIndex(), 2);
         QVERIFY(frmLogin->isShowingModal());
     });
 }
@@ -460,10 +500,10 @@ void TestLogin::unreadableDataClosesSilently()
     QCOMPARE(m_course.messages.size(), 5);
     QCOMPARE(m_course.messages[0].left(frmLogin->loadFailure().size()), frmLogin->loadFailure());
     QVERIFY(!frmLogin->loadFailure().isEmpty());
-    QCOMPARE(entries(frmLogin->LBNames), listed);
+    QCOMPARE(entries(parts::login::LBNames()), listed);
     // The first entry listed is the one chosen, as at every first opening.
     QCOMPARE(frmMain->state().CurrentUser().isValid(), !listed.isEmpty());
-    QCOMPARE(frmLogin->RememberedUser, frmMain->state().CurrentUser());
+    QCOMPARE(frmLogin->rememberedUser(), frmMain->state().CurrentUser());
     QCOMPARE(frmMain->history().back().GetKind(), int(hkContents));
     // The toolbar's bookmark explains too, and nothing is ever written.
     frmMain->FlashButtonsFSCommand("DoBookmark", QString());
@@ -489,6 +529,203 @@ void TestLogin::windowManagerCloseEndsProgram()
         QVERIFY(frmMain->isClosing());
     });
     QVERIFY(frmMain->isClosing());
+}
+
+// Once the form has been stored it is gone: neither Enter, nor a second
+// click on its fading "Сохранить", nor assistive technology stores it again.
+void TestLogin::closedFormStoresNothing()
+{
+    runSignIn([this] {
+        press("AddNewUser");
+        parts::login::Flash()->SetVariable("eName", QStringLiteral("Гена"));
+        // A double click: both clicks reach the movie before either is handled.
+        QSignalSpy handled(parts::login::Flash(), &movie::MovieControl::fsCommand);
+        QVERIFY(parts::login::Flash()->click("OkPress"));
+        QVERIFY(parts::login::Flash()->click("OkPress"));
+        QTRY_COMPARE(handled.count(), 2);
+        QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Анна", "Борис", "Вера", "Гена"}));
+
+        // The hidden form keeps no keyboard focus and takes no clicks.
+        auto *form = qobject_cast<QQuickItem *>(parts::login::Flash()->findControl("learnerForm"));
+        auto *ok = qobject_cast<QQuickItem *>(parts::login::Flash()->findControl("OkPress"));
+        QVERIFY(form && ok);
+        QTRY_VERIFY(!form->isVisible());
+        QVERIFY(!form->isEnabled());
+        QVERIFY(!ok->hasActiveFocus());
+        QVERIFY(parts::login::LBNames()->hasFocus() || !frmLogin->isActiveWindow());
+        // Enter held down on the screen now: nobody is registered again.
+        for (int i = 0; i < 5; ++i)
+            QTest::keyClick(parts::login::Flash(), Qt::Key_Return);
+        press("OkPress");
+        QCOMPARE(parts::login::LBNames()->count(), 4);
+    });
+    QCOMPARE(storedLearners(), 4);
+}
+
+void TestLogin::emptyFormIsRefused()
+{
+    const QByteArray before = readBytes(m_dect);
+    runSignIn([this] {
+        press("AddNewUser");
+        parts::login::Flash()->SetVariable("eName", QStringLiteral("   "));
+        press("OkPress");
+        // Said in the form, which stays open with its texts.
+        QCOMPARE(parts::login::Flash()->GetVariable("formNote"), TfrmLogin::kEmptyFormNote);
+        QCOMPARE(frame(), QStringLiteral("10"));
+        QVERIFY(!parts::login::LBNames()->isVisible());
+        QCOMPARE(parts::login::LBNames()->count(), 3);
+        press("CancelPress");
+        QVERIFY(parts::login::Flash()->GetVariable("formNote").isEmpty());
+    });
+    QCOMPARE(readBytes(m_dect), before);
+}
+
+void TestLogin::codePageLettersAreNamedBeforeSaving_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("sourname");
+    QTest::addColumn<QStringList>("said");   // parts of the note; none: saved at once
+    QTest::addColumn<QString>("stored");     // the first name as kept
+    QTest::newRow("all in the code page") << "Пётр" << "Ёлкин" << QStringList() << "Пётр";
+    QTest::newRow("first name") << "Гөлназ" << "Сафина" << QStringList{"имени", "ө"} << "Г?лназ";
+    QTest::newRow("surname") << "Ян" << "Müller" << QStringList{"фамилии", "ü"} << "Ян";
+    QTest::newRow("both") << "Jürgen😀" << "Ωмега"
+                          << QStringList{"имени", "ü", "😀", "фамилии", "Ω"} << "J?rgen?";
+}
+
+void TestLogin::codePageLettersAreNamedBeforeSaving()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, sourname);
+    QFETCH(QStringList, said);
+    QFETCH(QString, stored);
+    runSignIn([&] {
+        press("AddNewUser");
+        parts::login::Flash()->SetVariable("eName", name);
+        parts::login::Flash()->SetVariable("eSourname", sourname);
+        press("OkPress");
+        const QString note = parts::login::Flash()->GetVariable("formNote");
+        for (const QString &part : said)
+            QVERIFY2(note.contains(part), qPrintable(note));
+        if (!said.isEmpty()) {
+            // Nothing kept yet; the form is still there to correct.
+            QCOMPARE(parts::login::LBNames()->count(), 3);
+            QCOMPARE(frame(), QStringLiteral("10"));
+            press("OkPress");
+        }
+        QCOMPARE(parts::login::LBNames()->count(), 4);
+        QVERIFY(parts::login::Flash()->GetVariable("formNote").isEmpty());
+    });
+    learners::CourseData saved(m_dect);
+    saved.LoadCourseData();
+    QCOMPARE(saved.learnerFields(3).name, stored);
+    QCOMPARE(saved.learnerFields(3).sourname, sourname);
+}
+
+// Namesakes are told apart by surname and group; the records stay as they
+// are (nothing is added to a record that has no surname).
+void TestLogin::namesakesAreToldApart()
+{
+    writeDect("<d><first/><course/><users>"
+              "<u><name>Анна</name><sourname>Ёлкина</sourname><group>ИВТ-11</group></u>"
+              "<u><name>Анна</name><sourname>Петрова</sourname><group>ИВТ-11</group></u>"
+              "<u><name>Анна</name><sourname><b/></sourname></u>"
+              "<u><name>Ян</name><sourname>Ким</sourname></u>"
+              "<u><name>Борис</name></u><u><name>Борис</name></u></users></d>");
+    runSignIn([this] {
+        QCOMPARE(entries(parts::login::LBNames()),
+                 (QStringList{"Анна (Ёлкина, ИВТ-11)", "Анна (Петрова, ИВТ-11)", "Анна", "Ян",
+                              "Борис — 1", "Борис — 2"}));
+        press("AddNewUser");
+        parts::login::Flash()->SetVariable("eName", QStringLiteral("Вера"));
+        press("OkPress");
+        QCOMPARE(parts::login::LBNames()->count(), 7);
+    });
+    const QByteArray saved = readBytes(m_dect);
+    QVERIFY2(saved.contains("<u><name>Борис</name></u><u><name>Борис</name></u>"), saved.constData());
+    QVERIFY(saved.contains("<u><name>Анна</name><sourname><b/></sourname></u>"));
+}
+
+// A note left in the learner list is no learner: the list reads past it,
+// and it stays in the file.
+void TestLogin::commentsInTheListAreSkipped()
+{
+    writeDect("<d><first/><course/><users><!-- класс 7Б -->"
+              "<u><name>Оля</name></u><?note x?><u><name>Ян</name></u></users></d>");
+    runSignIn([this] {
+        QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Оля", "Ян"}));
+        parts::login::LBNames()->setCurrentIndex(1);
+        emit parts::login::LBNames()->activated(1);
+        m_course.answer = true;
+        press("DeleteUser");
+        QCOMPARE(entries(parts::login::LBNames()), QStringList{"Оля"});
+    });
+    QVERIFY(m_course.messages.isEmpty());
+    const QByteArray saved = readBytes(m_dect);
+    QVERIFY2(saved.contains("<!-- класс 7Б --><u><name>Оля</name></u><?note x?></users>"),
+             saved.constData());
+}
+
+// "Сменить ученика": the place is kept, then the next learner signs in
+// with nothing of the learner before: no selection, history, zoom or place.
+void TestLogin::handOverToTheNextLearner()
+{
+    learners::LearnerId anna, boris;
+    bool done = false;
+    // The first sign-in of the run: the home screen over the sign-in screen.
+    OnShow firstHome(frmIntro, [&] {
+        anna = frmMain->state().CurrentUser();
+        frmIntro->FlashFSCommand("DoContent", QString());
+    });
+    OnShow signIn(frmLogin, [&] {
+        QCOMPARE(parts::login::LBNames()->currentIndex(), 0);
+        press("Enter");
+    });
+    frmMain->FormShow();
+    QVERIFY(anna.isValid());
+    frmMain->OpenPage(3);
+    QVERIFY(frmMain->state().zoomIn());
+    learners::LearnerStore &store = frmMain->state().learnerStore();
+
+    // Back home, and the seat goes to Борис. Each window's next showing is
+    // caught once; the watchers outlive the queued clicks that show them.
+    std::unique_ptr<OnShow> next, borisHome;
+    OnShow home(frmIntro, [&] {
+        next = std::make_unique<OnShow>(frmLogin, [&] {
+            QCOMPARE(store.place(anna).page, 3); // kept before the hand-over
+            QVERIFY(!frmMain->state().CurrentUser().isValid());
+            QCOMPARE(parts::login::LBNames()->currentIndex(), -1);
+            QCOMPARE(frmMain->state().zoom(), 0);
+            QCOMPARE(frmMain->history().size(), size_t(1)); // the sign-in's own home record
+            press("Enter"); // nobody picked: Enter signs nobody in
+            QCOMPARE(frame(), QStringLiteral("41"));
+            parts::login::LBNames()->setCurrentIndex(1);
+            emit parts::login::LBNames()->activated(1);
+            boris = frmMain->state().CurrentUser();
+            borisHome = std::make_unique<OnShow>(frmIntro, [&] {
+                // Nothing remembered for Борис: Анна's place is not offered.
+                QVERIFY(parts::home::Flash()->GetVariable("resumeText").isEmpty());
+                frmIntro->FlashFSCommand("DoContent", QString());
+                done = true;
+            });
+            press("Enter");
+        });
+        QVERIFY(parts::home::Flash()->click("DoChangeUser"));
+    });
+    frmMain->FlashButtonsFSCommand("DoHome", QString());
+    QVERIFY(done);
+    QVERIFY(boris.isValid() && boris != anna);
+    QCOMPARE(frmMain->state().CurrentUser(), boris);
+    QVERIFY(!frmLogin->isShowingModal());
+    QVERIFY(!frmIntro->isShowingModal());
+    // What happens now is Борис's.
+    const int annaBookmarks = store.bookmarks(anna).size();
+    const int borisBookmarks = store.bookmarks(boris).size();
+    frmMain->OpenPage(5);
+    frmMain->FlashButtonsFSCommand("DoBookmark", QString());
+    QCOMPARE(store.bookmarks(boris).size(), borisBookmarks + 1);
+    QCOMPARE(store.bookmarks(anna).size(), annaBookmarks);
+    QCOMPARE(store.place(anna).page, 3);
 }
 
 QTEST_MAIN(TestLogin)

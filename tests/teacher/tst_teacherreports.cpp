@@ -2,6 +2,7 @@
 
 #include "teacher/ClassExport.h"
 #include "teacher/ClassTable.h"
+#include "teacher/ClassViews.h"
 #include "teacher/CommandLine.h"
 #include "teacher/ReportFile.h"
 
@@ -56,6 +57,7 @@ private slots:
     void tellsLearnersApart();
     void csvBytes();
     void commandLine();
+    void questionTable();
 };
 
 void TestTeacherReports::decodesExportedReports_data()
@@ -539,4 +541,35 @@ void TestTeacherReports::commandLine()
 }
 
 QTEST_GUILESS_MAIN(TestTeacherReports)
+// Per-question counts: the groups summed up or one group alone, questions
+// in test order and by number (2 before 10), the share of right answers.
+void TestTeacherReports::questionTable()
+{
+    const QVector<QuestionStat> stats{
+        {"9А", "1", "1", "10", "Десятый", 4, 1, 2},
+        {"9Б", "1", "1", "10", "Десятый", 2, 2, 1},
+        {"9А", "1", "1", "2", "Второй", 3, 3, 3},
+        {"9А", "0", "3", "1", "Из общего", 5, 0, 5},
+    };
+    QuestionTable table;
+    table.setStats(stats);
+    const auto rows = [&] {
+        QStringList list;
+        for (int r = 0; r < table.rowCount(); ++r) {
+            QStringList cells;
+            for (int c : {QuestionTable::Number, QuestionTable::Learners, QuestionTable::Answered,
+                          QuestionTable::Right, QuestionTable::Share})
+                cells << table.index(r, c).data().toString();
+            list << cells.join(u'|');
+        }
+        return list;
+    };
+    QCOMPARE(rows(), (QStringList{"3.1|5|5|0|0 %", "1.2|3|3|3|100 %", "1.10|3|6|3|50 %"}));
+    table.setFilter(QStringLiteral("9Б"), QString());
+    QCOMPARE(rows(), (QStringList{"1.10|1|2|2|100 %"}));
+    table.setFilter(QString(), QStringLiteral("1"));
+    QCOMPARE(rows(), (QStringList{"1.2|3|3|3|100 %", "1.10|3|6|3|50 %"}));
+    QCOMPARE(table.index(1, QuestionTable::Share).data(QuestionTable::SortRole).toDouble(), 50.0);
+}
+
 #include "tst_teacherreports.moc"

@@ -1,5 +1,6 @@
 #include "ReportFixtures.h"
 
+#include "common/TeacherParts.h"
 #include "teacher/ClassChart.h"
 #include "teacher/TeacherWindow.h"
 
@@ -76,6 +77,8 @@ private slots:
     void chartLabelsStayClear_data();
     void chartLabelsStayClear();
     void commandLineForm();
+    void readsInTheBackground();
+    void bestAndLastPerTest();
 
 private:
     QTemporaryDir m_tmp;
@@ -110,12 +113,13 @@ void TestTeacherWindow::showsTheClassOfAFolder()
     TeacherWindow window(topics);
     window.show();
     QVERIFY(window.openFolder(m_reports));
+    QVERIFY(window.waitUntilLoaded());
     QVERIFY(m_messages.isEmpty());
 
     // Four reports with 0, 1, 4 and 1 results and a row for the learner
     // without any; the cut file is a copy of Вера's: its three whole results
     // are hers already, and it keeps its own row.
-    QTableView *view = window.view();
+    QTableView *view = teacherparts::classTable(window);
     QCOMPARE(view->model()->rowCount(), 1 + 1 + 4 + 1 + 1);
     int problems = 0;
     for (int i = 0; i < view->model()->rowCount(); ++i) {
@@ -129,16 +133,16 @@ void TestTeacherWindow::showsTheClassOfAFolder()
     QCOMPARE(problems, 1);
 
     // Filters offer the groups and tests present.
-    QCOMPARE(window.groupBox()->count(), 3);
-    QCOMPARE(window.topicBox()->itemText(1), QStringLiteral("Общий тест"));
-    QCOMPARE(window.topicBox()->itemText(4),
+    QCOMPARE(teacherparts::groupBox(window)->count(), 3);
+    QCOMPARE(teacherparts::topicBox(window)->itemText(1), QStringLiteral("Общий тест"));
+    QCOMPARE(teacherparts::topicBox(window)->itemText(4),
              QStringLiteral("Лекция 3. Логика и логические элементы"));
-    window.groupBox()->setCurrentIndex(window.groupBox()->findText(QStringLiteral("ИТ-12")));
+    teacherparts::groupBox(window)->setCurrentIndex(teacherparts::groupBox(window)->findText(QStringLiteral("ИТ-12")));
     // Орлов's and Иванов's results, and the cut file.
     QCOMPARE(view->model()->rowCount(), 3);
-    QCOMPARE(window.chart()->summaries().size(), 2);
-    window.groupBox()->setCurrentIndex(0);
-    QCOMPARE(window.chart()->summaries().size(), 4);
+    QCOMPARE(teacherparts::classChart(window)->summaries().size(), 2);
+    teacherparts::groupBox(window)->setCurrentIndex(0);
+    QCOMPARE(teacherparts::classChart(window)->summaries().size(), 4);
 
     // Picking a row shows that learner's sheet, with results from every
     // report the learner handed in (the cut file too).
@@ -149,7 +153,7 @@ void TestTeacherWindow::showsTheClassOfAFolder()
             break;
         }
     }
-    const QString sheet = window.sheet()->toPlainText();
+    const QString sheet = teacherparts::learnerSheet(window)->toPlainText();
     QVERIFY2(sheet.contains(QStringLiteral("Зайцева Вера")), qPrintable(sheet));
     QVERIFY(sheet.contains(QStringLiteral("Лекция 2. Системы счисления")));
     QVERIFY(sheet.contains(QStringLiteral("обрезан.rep, ученик 2.rep")));
@@ -162,7 +166,8 @@ void TestTeacherWindow::exportsWithoutTouchingTheReports()
     QVERIFY(topics.load(fixtures::courseFile()));
     TeacherWindow window(topics);
     QVERIFY(window.openFolder(m_reports));
-    window.topicBox()->setCurrentIndex(window.topicBox()->findData(QStringLiteral("1")));
+    QVERIFY(window.waitUntilLoaded());
+    teacherparts::topicBox(window)->setCurrentIndex(teacherparts::topicBox(window)->findData(QStringLiteral("1")));
 
     QTemporaryDir out;
     QVERIFY(out.isValid());
@@ -226,6 +231,7 @@ void TestTeacherWindow::droppedFilesAndBadFolders()
     window.openPaths({m_reports + QStringLiteral("/ученик 1.rep")});
     QCOMPARE(window.table()->rowCount(), 2);
     window.reload();
+    QVERIFY(window.waitUntilLoaded());
     QCOMPARE(window.table()->rowCount(), 2);
 }
 
@@ -245,20 +251,21 @@ void TestTeacherWindow::fitsASmallScreen()
     QVERIFY(topics.load(fixtures::courseFile()));
     TeacherWindow window(topics);
     QVERIFY(window.openFolder(m_reports));
+    QVERIFY(window.waitUntilLoaded());
     // The longest lecture title in the test filter, a learner's sheet.
-    window.topicBox()->setCurrentIndex(window.topicBox()->findData(QStringLiteral("3")));
-    window.view()->setCurrentIndex(window.view()->model()->index(0, 0));
+    teacherparts::topicBox(window)->setCurrentIndex(teacherparts::topicBox(window)->findData(QStringLiteral("3")));
+    teacherparts::classTable(window)->setCurrentIndex(teacherparts::classTable(window)->model()->index(0, 0));
     window.resize(client);
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
     QCOMPARE(window.size(), client); // its least size does not hold it wider
 
     const QRect inside = window.rect();
-    const QList<QWidget *> parts{window.chart(),
-                                 window.sheet(),
-                                 window.view(),
-                                 window.groupBox(),
-                                 window.topicBox(),
+    const QList<QWidget *> parts{teacherparts::classChart(window),
+                                 teacherparts::learnerSheet(window),
+                                 teacherparts::classTable(window),
+                                 teacherparts::groupBox(window),
+                                 teacherparts::topicBox(window),
                                  window.findChild<QWidget *>(QStringLiteral("csvButton")),
                                  window.findChild<QWidget *>(QStringLiteral("printButton")),
                                  window.findChild<QWidget *>(QStringLiteral("pdfButton"))};
@@ -269,11 +276,11 @@ void TestTeacherWindow::fitsASmallScreen()
         QVERIFY2(inside.contains(at), qPrintable(part->objectName()));
     }
     // The filters keep room for a lecture's number and the start of its title.
-    QVERIFY(window.groupBox()->width() >= 120);
-    QVERIFY(window.topicBox()->width() >= 160);
-    QVERIFY(window.chart()->width() >= window.chart()->minimumSizeHint().width());
-    QVERIFY(window.chart()->height() >= window.chart()->minimumSizeHint().height());
-    QVERIFY(window.view()->width() >= window.sheet()->width());
+    QVERIFY(teacherparts::groupBox(window)->width() >= 120);
+    QVERIFY(teacherparts::topicBox(window)->width() >= 160);
+    QVERIFY(teacherparts::classChart(window)->width() >= teacherparts::classChart(window)->minimumSizeHint().width());
+    QVERIFY(teacherparts::classChart(window)->height() >= teacherparts::classChart(window)->minimumSizeHint().height());
+    QVERIFY(teacherparts::classTable(window)->width() >= teacherparts::learnerSheet(window)->width());
     // The buttons show their whole labels.
     for (QPushButton *button : window.findChildren<QPushButton *>())
         QVERIFY2(button->width() >= button->sizeHint().width(), qPrintable(button->text()));
@@ -299,9 +306,10 @@ void TestTeacherWindow::problemRowsReadInFull()
 
     TeacherWindow window{CourseTopics()};
     QVERIFY(window.openFolder(dir.path()));
+    QVERIFY(window.waitUntilLoaded());
     window.show();
     QVERIFY(QTest::qWaitForWindowExposed(&window));
-    QTableView *view = window.view();
+    QTableView *view = teacherparts::classTable(window);
     window.resize(1400, 700);
     auto *splitter = window.findChild<QSplitter *>();
     QVERIFY(splitter);
@@ -455,4 +463,90 @@ void TestTeacherWindow::commandLineForm()
 }
 
 QTEST_MAIN(TestTeacherWindow)
+// A large folder is read off the window's thread: openFolder returns at
+// once with a progress bar shown, every report is in at the end, and a folder
+// opened while another is still read shows only its own reports.
+void TestTeacherWindow::readsInTheBackground()
+{
+    QTemporaryDir big, small;
+    const QByteArray report = fixtures::exportedReport(1);
+    for (int i = 0; i < 400; ++i)
+        QVERIFY(fixtures::writeFile(big.filePath(QStringLiteral("ученик %1.rep").arg(i)), report));
+    QVERIFY(fixtures::writeFile(small.filePath(QStringLiteral("один.rep")),
+                                fixtures::exportedReport(3)));
+
+    TeacherWindow window{CourseTopics()};
+    window.show();
+    QVERIFY(window.openFolder(big.path()));
+    QVERIFY(window.isLoading());
+    QVERIFY(teacherparts::readProgress(window)->isVisible());
+    QCOMPARE(teacherparts::readProgress(window)->maximum(), 400);
+    QVERIFY(window.waitUntilLoaded());
+    QVERIFY(!teacherparts::readProgress(window)->isVisible());
+    QCOMPARE(window.table()->reports().size(), 400);
+    QVERIFY(teacherparts::headerNote(window)->text().contains(QStringLiteral("файлов: 400")));
+
+    // Another folder chosen before the first is read: none of the first's
+    // batches may come in after it.
+    QVERIFY(window.openFolder(big.path()));
+    QVERIFY(window.openFolder(small.path()));
+    QVERIFY(window.waitUntilLoaded());
+    QTest::qWait(300);
+    QCOMPARE(window.table()->reports().size(), 1);
+    QCOMPARE(QFileInfo(window.table()->reports()[0].path).fileName(), QStringLiteral("один.rep"));
+
+    // A reload keeps the table whole while it reads.
+    QVERIFY(window.openFolder(big.path()));
+    QVERIFY(window.waitUntilLoaded());
+    window.reload();
+    QCOMPARE(window.table()->reports().size(), 400);
+    QVERIFY(window.waitUntilLoaded());
+    QCOMPARE(window.table()->reports().size(), 400);
+    QVERIFY(m_messages.isEmpty());
+}
+
+// The grid holds each learner's best and last result per test; the last is
+// the latest by date, whatever order the report lists the attempts in, and
+// reports handed in twice do not count an attempt twice.
+void TestTeacherWindow::bestAndLastPerTest()
+{
+    QTemporaryDir dir;
+    const QList<fixtures::Attempt> history{
+        {"1", "Wed Mar 09 10:00:00 2005\n", "90"},
+        {"1", "Fri Mar 11 10:00:00 2005\n", "70"},
+        {"1", "Tue Mar 08 10:00:00 2005\n", "60"},
+        {"0", "Thu Mar 10 10:00:00 2005\n", "55,5"},
+    };
+    QVERIFY(fixtures::writeFile(dir.filePath(QStringLiteral("неделя 1.rep")),
+                                fixtures::reportBytes(fixtures::reportLines(1, history.mid(0, 1)))));
+    QVERIFY(fixtures::writeFile(dir.filePath(QStringLiteral("неделя 2.rep")),
+                                fixtures::reportBytes(fixtures::reportLines(1, history))));
+    QVERIFY(fixtures::writeFile(dir.filePath(QStringLiteral("другой.rep")),
+                                fixtures::reportBytes(fixtures::reportLines(3, {history[2]}))));
+    TeacherWindow window{CourseTopics()};
+    QVERIFY(window.openFolder(dir.path()));
+    QVERIFY(window.waitUntilLoaded());
+
+    const teacher::LectureGrid *grid = window.grid();
+    QCOMPARE(grid->topics(), (QStringList{"0", "1"}));
+    QStringList cells;
+    for (const auto &learner : grid->learners()) {
+        QStringList row;
+        for (const auto &cell : learner.cells)
+            row << teacher::LectureGrid::cellText(cell) + QStringLiteral(" x%1").arg(cell.attempts);
+        cells << row.join(u'|');
+    }
+    cells.sort();
+    QCOMPARE(cells, (QStringList{" x0|60 / 60 x1", "55,5 / 55,5 x1|90 / 70 x3"}));
+
+    // Sorted by a test's column: by the best result, untaken last when descending.
+    QTableView *view = teacherparts::lectureGrid(window);
+    view->sortByColumn(3, Qt::DescendingOrder);
+    QCOMPARE(view->model()->index(0, 3).data().toString(), QStringLiteral("90 / 70"));
+    // Choosing a learner in the grid shows the sheet.
+    view->setCurrentIndex(view->model()->index(1, 0));
+    QVERIFY(!window.selectedLearner().isEmpty());
+    QVERIFY(!teacherparts::learnerSheet(window)->toPlainText().isEmpty());
+}
+
 #include "tst_teacherwindow.moc"

@@ -174,6 +174,15 @@ void TestBanks::loadBanks_data()
     QTest::newRow("short lines take no row")
         << "ab\n" + q1 + "\n\nx\n0;\n  \n" + q2 + "\n0\n" << a1 + "\n0;=\n" + a2 << qRows << 3
         << QStringList{"1|1|Да|1", "old|old|old|old", "1|1|Нет|0"} << 4 << false;
+    // Numbers of up to nine digits are kept as numbers; anything else that
+    // looks like one (a leading zero, ten digits, a sign) reads back as text.
+    QTest::newRow("numbers of every length")
+        << code(QStringLiteral("8 12500 Вопрос")) + "\n" +
+               code(QStringLiteral("999999999 0012500 Вопрос"))
+        << code(QStringLiteral("1000000000 12500 1 Да")) + "\n" +
+               code(QStringLiteral("-3 123456789 0 Нет"))
+        << QStringList{"8|12500|Вопрос", "999999999|0012500|Вопрос"} << 3
+        << QStringList{"1000000000|12500|Да|1", "-3|123456789|Нет|0"} << 3 << false;
     QTest::newRow("missing question bank") << kMissing << a1 + "\n" + a2 << QStringList{old3} << 1
                                            << aRows << 3 << false;
     QTest::newRow("missing answer bank") << q1 + "\n" + q2 << kMissing << qRows << 3
@@ -238,7 +247,10 @@ void TestBanks::loadBanks()
 void TestBanks::cellsKeepWhatWasWritten()
 {
     testing::StringGrid grid(2);
-    const QStringList writes = {"7", "07", "999", "1000", "-1", "+7", "7 ", "Ответ", "", "3"};
+    const QStringList writes = {"7",         "07",         "999",     "1000",
+                                "12500",     "123456789",  "999999999", "1000000000",
+                                "0012500",   "2147483648", "-1",      "+7",
+                                "7 ",        "Ответ",      "",        "3"};
     for (int k = 0; k < writes.size(); ++k) {
         // Each cell is written over by every kind of value in turn.
         for (int prev = 0; prev < writes.size(); ++prev) {

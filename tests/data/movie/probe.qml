@@ -1,5 +1,5 @@
 import QtQuick
-import QtQuick.Controls
+import QtQuick.Controls.Basic
 
 // A small scene exercising every operation of the movie control.
 Rectangle {

@@ -513,7 +513,7 @@ void TestLearnerPlace::helpAndDictionaryAreNoPlaceToContinue()
         endRun();
         startRun();
         QString offered;
-        whileUp(frmIntro, [&] { offered = frmIntro->Flash->GetVariable("resumeText"); });
+        whileUp(frmIntro, [&] { offered = parts::home::Flash()->GetVariable("resumeText"); });
         QVERIFY2(offered.endsWith(QStringLiteral(", ") + section), qPrintable(offered));
         QCOMPARE(frmMain->XML().place(0).page, 4);
     }

@@ -15,12 +15,12 @@ public:
 
     void FlashEboutFSCommand(const QString &command, const QString &args);
 
-    movie::MovieControl *const FlashEbout = movieControl();
-
 protected:
     void FormActivate() override;
 
 private:
+    movie::MovieControl *const FlashEbout = movieControl();
+
     // The about movie's commands go to FlashEboutFSCommand.
     void FlashFSCommand(const QString &command, const QString &args) override
     {

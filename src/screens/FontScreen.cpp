@@ -36,6 +36,7 @@ TfrmFont::TfrmFont(reader::ReaderState &state, reader::ReaderIntents &reader, QW
     RView1->raise();
 
     dlgFont = new ui::FontDialog(this);
+    dlgFont->setObjectName(QStringLiteral("dlgFont"));
     connect(dlgFont, &ui::FontDialog::applied, this, &TfrmFont::dlgFontApply);
 }
 

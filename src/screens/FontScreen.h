@@ -34,15 +34,15 @@ public:
     // The page text edge to edge, or in a narrow centred column.
     void DoColumn();
 
-    movie::MovieControl *const Flash = movieControl();
-    TRichView *RView1 = nullptr;
-    ui::FontDialog *dlgFont = nullptr;
-
 protected:
     void FormActivate() override;
 
 private:
     void placeBesidePreview();
+
+    movie::MovieControl *const Flash = movieControl();
+    TRichView *RView1 = nullptr;
+    ui::FontDialog *dlgFont = nullptr;
 
     reader::ReaderState &m_state;
     reader::ReaderIntents &m_reader;

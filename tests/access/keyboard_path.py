@@ -326,7 +326,7 @@ def run(p, heading, paragraph):
     number = 1
     while True:
         def next_state():
-            result = p.find(name_prefix="Тест пройден")
+            result = p.find(name_prefix="Тест завершён")
             if result is not None:
                 return ("result", result)
             view = p.find(pyatspi.ROLE_TEXT, "Вопрос")
@@ -351,8 +351,8 @@ def run(p, heading, paragraph):
         if number > 200:
             raise Failure("the test never ends")
 
-    result = wait_for("the result message", lambda: p.find(name_prefix="Тест пройден"))
-    if not re.search(r"Тест пройден, правильных ответов: \d+ %", result.name):
+    result = wait_for("the result message", lambda: p.find(name_prefix="Тест завершён"))
+    if not re.search(r"Тест завершён, правильных ответов: \d+ %", result.name):
         raise Failure(f"the result reads {result.name!r}")
     log(f"test: the result reads {result.name!r}")
     p.key("Return")

@@ -185,8 +185,11 @@ void TestReaderRoute::fontScreenAsksForTheReadingChoices()
 
     QFont serif(QStringLiteral("Liberation Serif"));
     serif.setPointSize(16);
-    font.dlgFont->setChosenFont(serif);
-    font.dlgFont->setChosenColor(QColor(0x00, 0x00, 0x80));
+    // The screen keeps its dialog to itself: found by name, as a user sees it.
+    auto *dlgFont = font.findChild<ui::FontDialog *>(QStringLiteral("dlgFont"));
+    QVERIFY(dlgFont);
+    dlgFont->setChosenFont(serif);
+    dlgFont->setChosenColor(QColor(0x00, 0x00, 0x80));
     font.dlgFontApply();
     font.DoDefoult();
     QCOMPARE(reader.asked,

@@ -1,5 +1,6 @@
 #include "common/ReaderParts.h"
 #include "common/CourseFolder.h"
+#include "common/ScreenParts.h"
 #include "ui/ModalScreen.h"
 #include "app/WindowSet.h"
 #include "movie/MovieControl.h"
@@ -50,8 +51,8 @@ bool runModal(ui::ModalScreen *screen, const std::function<void()> &during)
 // Runs `inDialog` once the font dialog is up, from inside its own loop.
 void whenFontDialogOpens(const std::function<void(ui::FontDialog *)> &inDialog)
 {
-    QTimer::singleShot(0, frmFont->dlgFont, [inDialog] {
-        ui::FontDialog *dlg = frmFont->dlgFont;
+    QTimer::singleShot(0, parts::font::dlgFont(), [inDialog] {
+        ui::FontDialog *dlg = parts::font::dlgFont();
         QVERIFY(dlg->isVisible());
         inDialog(dlg);
         if (dlg->isVisible())
@@ -152,18 +153,18 @@ void TestScreens::fontScreenShowsTheDictionary()
     QCOMPARE(frmFont->windowTitle(), QStringLiteral("Выбор шрифта"));
     QCOMPARE(frmFont->size(), QSize(550, 400));
     QCOMPARE(frmFont->pos(), QPoint(278, 193));
-    QCOMPARE(frmFont->RView1->geometry(), QRect(16, 24, 401, 345));
-    QCOMPARE(frmFont->RView1->frameShape(), QFrame::NoFrame);
-    QCOMPARE(frmFont->RView1->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
-    QCOMPARE(frmFont->RView1->rvStyle(), parts::RVStyle1());
+    QCOMPARE(parts::font::RView1()->geometry(), QRect(16, 24, 401, 345));
+    QCOMPARE(parts::font::RView1()->frameShape(), QFrame::NoFrame);
+    QCOMPARE(parts::font::RView1()->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOff);
+    QCOMPARE(parts::font::RView1()->rvStyle(), parts::RVStyle1());
 
     int items = 0;
     QString movie;
     QVERIFY(runModal(frmFont, [&] {
-        items = frmFont->RView1->GetLineCount();
-        movie = frmFont->Flash->movie();
+        items = parts::font::RView1()->GetLineCount();
+        movie = parts::font::Flash()->movie();
     }));
-    QCOMPARE(frmFont->RView1->GetItemTextA(0), QStringLiteral("Словарь терминов"));
+    QCOMPARE(parts::font::RView1()->GetItemTextA(0), QStringLiteral("Словарь терминов"));
     QVERIFY(items > 3);
     QCOMPARE(movie, QDir::currentPath() + QStringLiteral("/pictures/font.qml"));
 
@@ -171,7 +172,7 @@ void TestScreens::fontScreenShowsTheDictionary()
     QVERIFY(
         QFile::rename(QStringLiteral("lections/dict.rvf"), QStringLiteral("lections/dict.bak")));
     int itemsWithout = 0;
-    QVERIFY(runModal(frmFont, [&] { itemsWithout = frmFont->RView1->GetLineCount(); }));
+    QVERIFY(runModal(frmFont, [&] { itemsWithout = parts::font::RView1()->GetLineCount(); }));
     QVERIFY(
         QFile::rename(QStringLiteral("lections/dict.bak"), QStringLiteral("lections/dict.rvf")));
     QCOMPARE(itemsWithout, items);
@@ -214,7 +215,7 @@ void TestScreens::applyChangesTheReaderSheet()
     QList<StyleLook> applied;
     QList<StyleLook> afterCancel;
     QVERIFY(runModal(frmFont, [&] {
-        QVERIFY(frmFont->Flash->click("DoChange"));
+        QVERIFY(parts::font::Flash()->click("DoChange"));
         whenFontDialogOpens([&](ui::FontDialog *dlg) {
             dlg->faceBox->setEditText(face);
             dlg->sizeBox->setValue(size);
@@ -239,8 +240,8 @@ void TestScreens::applyChangesTheReaderSheet()
     QCOMPARE(afterCancel.at(12).size, size);
     QCOMPARE(afterCancel.mid(13), before.mid(13));
     // The next showing starts from the applied font.
-    QCOMPARE(frmFont->dlgFont->chosenFont().family(), face);
-    QCOMPARE(frmFont->dlgFont->chosenFont().pointSize(), size);
+    QCOMPARE(parts::font::dlgFont()->chosenFont().family(), face);
+    QCOMPARE(parts::font::dlgFont()->chosenFont().pointSize(), size);
 }
 
 void TestScreens::defaultSizesKeepTheAppliedFace()
@@ -249,13 +250,13 @@ void TestScreens::defaultSizesKeepTheAppliedFace()
     // the lecture titles two points above the text.
     QList<int> start = sizes();
     QCOMPARE(start.mid(0, 13), (QList<int>{10, 20, 14, 10, 12, 12, 10, 9, 9, 12, 10, 10, 10}));
-    QVERIFY(runModal(frmFont, [] { QVERIFY(frmFont->Flash->click("DoDefoult")); }));
+    QVERIFY(runModal(frmFont, [] { QVERIFY(parts::font::Flash()->click("DoDefoult")); }));
     QCOMPARE(sizes().mid(0, 13), (QList<int>{10, 20, 14, 10, 12, 12, 10, 9, 9, 12, 10, 10, 10}));
 
     QFont times(QStringLiteral("Times New Roman"), 12);
     times.setBold(true);
-    frmFont->dlgFont->setChosenFont(times);
-    frmFont->dlgFont->setChosenColor(Qt::darkGreen);
+    parts::font::dlgFont()->setChosenFont(times);
+    parts::font::dlgFont()->setChosenColor(Qt::darkGreen);
     frmFont->dlgFontApply();
     QCOMPARE(sizes().mid(0, 5), (QList<int>{12, 22, 16, 12, 14}));
     parts::RVStyle1()->TextStyles(7).size = 30;
@@ -283,17 +284,17 @@ void TestScreens::okWithoutApplyChangesNothing()
     QCOMPARE(sheetLook(), before);
     QCOMPARE(previewFace, QStringLiteral("Liberation Mono"));
     // OK keeps the choice for the next showing.
-    QCOMPARE(frmFont->dlgFont->chosenFont().family(), QStringLiteral("Liberation Mono"));
-    QCOMPARE(frmFont->dlgFont->chosenFont().pointSize(), 40);
-    QVERIFY(frmFont->dlgFont->chosenFont().strikeOut());
+    QCOMPARE(parts::font::dlgFont()->chosenFont().family(), QStringLiteral("Liberation Mono"));
+    QCOMPARE(parts::font::dlgFont()->chosenFont().pointSize(), 40);
+    QVERIFY(parts::font::dlgFont()->chosenFont().strikeOut());
 
     // Cancel keeps nothing.
     whenFontDialogOpens([](ui::FontDialog *dlg) {
         dlg->sizeBox->setValue(9);
         dlg->cancelButton->click();
     });
-    QVERIFY(!frmFont->dlgFont->Execute());
-    QCOMPARE(frmFont->dlgFont->chosenFont().pointSize(), 40);
+    QVERIFY(!parts::font::dlgFont()->Execute());
+    QCOMPARE(parts::font::dlgFont()->chosenFont().pointSize(), 40);
 }
 
 // The dialog starts from the font the pages are read in and leaves most of
@@ -311,7 +312,7 @@ void TestScreens::fontDialogOpensOnTheReadingFontBesideThePreview()
             face = dlg->faceBox->currentText();
             size = dlg->sizeBox->value();
             dialog = dlg->frameGeometry();
-            preview = QRect(frmFont->RView1->mapToGlobal(QPoint(0, 0)), frmFont->RView1->size());
+            preview = QRect(parts::font::RView1()->mapToGlobal(QPoint(0, 0)), parts::font::RView1()->size());
         });
         frmFont->FlashFSCommand(QStringLiteral("DoChange"), {});
     }));
@@ -327,7 +328,7 @@ void TestScreens::fontDialogOpensOnTheReadingFontBesideThePreview()
 
 void TestScreens::fontDialogOffersWhatTheLearnerNeeds()
 {
-    ui::FontDialog *dlg = frmFont->dlgFont;
+    ui::FontDialog *dlg = parts::font::dlgFont();
     // It starts with the classic dialog font in the window text colour.
     QCOMPARE(dlg->chosenFont().family(), QStringLiteral("MS Sans Serif"));
     QCOMPARE(dlg->chosenFont().pointSize(), 8);
@@ -360,14 +361,14 @@ void TestScreens::aboutPlaysItsMovieAndLeavesTheEmptyOne()
     for (int showing = 0; showing < 2; ++showing) {
         QString during;
         const bool open = runModal(frmAbout, [&] {
-            during = frmAbout->FlashEbout->movie();
+            during = parts::about::FlashEbout()->movie();
             frmAbout->FlashEboutFSCommand(QStringLiteral("Close"), {}); // other case: nothing
-            QCOMPARE(frmAbout->FlashEbout->movie(), during);
-            QVERIFY(frmAbout->FlashEbout->click("close"));
+            QCOMPARE(parts::about::FlashEbout()->movie(), during);
+            QVERIFY(parts::about::FlashEbout()->click("close"));
         });
         QVERIFY(!open);
         QCOMPARE(during, pictures + QStringLiteral("about.qml"));
-        QCOMPARE(frmAbout->FlashEbout->movie(), pictures + QStringLiteral("zero.qml"));
+        QCOMPARE(parts::about::FlashEbout()->movie(), pictures + QStringLiteral("zero.qml"));
     }
     // Centred on the screen.
     const QRect screen = QGuiApplication::primaryScreen()->geometry();

@@ -74,7 +74,6 @@ QString optionLine(const testing::AnsweredQuestion &q, size_t i)
 
 ReviewWindow::ReviewWindow(QWidget *parent) : ui::ModalScreen(parent)
 {
-    setEscapeCloses(true);
     setObjectName(QStringLiteral("frmReview"));
     setWindowTitle(QStringLiteral("Разбор теста"));
     setStyleSheet(QString::fromUtf8(kStyle));

@@ -69,7 +69,7 @@ class ShiftRoomMark : public QObject, public QTextObjectInterface
     Q_OBJECT
     Q_INTERFACES(QTextObjectInterface)
 public:
-    static constexpr int kType = QTextFormat::UserObject + 1;
+    static constexpr int kType = RichLayout::kShiftMarkObject;
     static constexpr int kHeight = QTextFormat::UserProperty + 1;
     using QObject::QObject;
     QSizeF intrinsicSize(QTextDocument *, int, const QTextFormat &format) override

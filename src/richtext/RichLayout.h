@@ -32,6 +32,10 @@ class ShiftRoomMark;
 class RichLayout
 {
 public:
+    // The object type of the zero-width marks laid after raised and lowered
+    // text to make room for it: layout only, nothing a reader reads.
+    static constexpr int kShiftMarkObject = QTextFormat::UserObject + 1;
+
     RichLayout();
     ~RichLayout();
     RichLayout(const RichLayout &) = delete;

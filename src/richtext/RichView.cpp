@@ -93,6 +93,7 @@ void TRichView::Clear()
     m_highlights.clear();
     m_layout->clearSelection();
     m_layout->hoverLink = m_layout->pressLink = m_layout->focusLink = -1;
+    resetCaret();
     modelChanged();
 }
 
@@ -133,6 +134,7 @@ bool TRichView::LoadRVF(const QString &fileName)
     m_highlights.clear();
     m_layout->clearSelection();
     m_layout->hoverLink = m_layout->pressLink = m_layout->focusLink = -1;
+    resetCaret();
     modelChanged();
     return true;
 }
@@ -175,6 +177,7 @@ void TRichView::buildDocument()
         L.focusLink = -1;
     if (L.hoverLink >= L.text.linkCount())
         L.hoverLink = -1;
+    L.caret = std::clamp(L.caret, 0, std::max(0, L.text.characterCount() - 1));
     richtext::notifyTextReplaced(this);
 }
 
@@ -372,6 +375,7 @@ int TRichView::DocumentHeight() const
 
 void TRichView::scrollContentsBy(int, int)
 {
+    followViewWithCaret();
     viewport()->update();
 }
 
@@ -445,10 +449,11 @@ void TRichView::paintEvent(QPaintEvent *)
     const QRectF clip(hs - m_left, vs - m_top, vr.width(), vr.height());
     L.text.paint(&p, sheet(), clip, palette(), textMarks());
 
-    if (L.focusLink >= 0 && hasFocus()) {
-        p.resetTransform();
+    p.resetTransform();
+    if (L.focusLink >= 0 && hasFocus())
         paintFocusRing(p, linkRect(L.focusLink));
-    }
+    paintCaret(p);
+    paintPageFocus(p);
 }
 
 QList<QAbstractTextDocumentLayout::Selection> TRichView::textMarks() const
@@ -549,8 +554,14 @@ void TRichView::setFocusedLink(int id)
 {
     Layout &L = *m_layout;
     L.focusLink = id >= 0 && id < L.text.linkCount() ? id : -1;
-    if (L.focusLink >= 0)
+    if (L.focusLink >= 0) {
+        // The caret goes with the keyboard's focus, as in a browser.
+        L.caret = L.text.itemPosition(L.text.linkItem(L.focusLink));
+        L.caretX = -1;
+        L.caretFollowedView = false;
+        L.clearSelection();
         ensureLinkVisible(L.focusLink);
+    }
     viewport()->update();
 }
 

@@ -115,6 +115,12 @@ public:
     // The selection as text positions, start <= end; both -1 without one.
     void selectionRange(int &start, int &end) const;
     void setSelectionRange(int start, int end);
+    // The reading caret, a text position: arrows, Home/End, Ctrl+Home/End,
+    // PgUp/PgDn and H (Shift+H) for the next (previous) heading move it.
+    // Setting it clears the selection, focuses the link it lands in and
+    // scrolls it into view.
+    int caretPosition() const;
+    void setCaretPosition(int pos);
 
 signals:
     // A hypertext item was clicked: its ordinal among the document's links.
@@ -132,6 +138,7 @@ protected:
     void leaveEvent(QEvent *event) override;
     void keyPressEvent(QKeyEvent *event) override;
     void focusInEvent(QFocusEvent *event) override;
+    void focusOutEvent(QFocusEvent *event) override;
 
 private:
     bool focusNextPrevChild(bool next) override;
@@ -156,6 +163,27 @@ private:
     // selection, in that order.
     QList<QAbstractTextDocumentLayout::Selection> textMarks() const;
     void paintFocusRing(QPainter &painter, const QRect &link) const;
+
+    // The reading caret (RichViewCaret.cpp).
+    bool caretKey(QKeyEvent *event);
+    void moveCaretTo(int pos, bool select);
+    void moveCaretBy(int operation, bool select);
+    void moveCaretByPage(bool down, bool select);
+    bool moveToHeading(bool next);
+    // After a move by key: the link under the caret is the focused one, the
+    // caret is in view and assistive technology is told.
+    void caretMoved();
+    void ensureCaretVisible();
+    // The caret's line in viewport coordinates; empty before a layout.
+    QRect caretRect() const;
+    // A scroll not made for the caret leaves it in sight: out of view, it
+    // goes to the top line in view.
+    void followViewWithCaret();
+    int linkAtPosition(int pos) const;
+    // A new document is read from its start.
+    void resetCaret();
+    void paintCaret(QPainter &painter) const;
+    void paintPageFocus(QPainter &painter) const;
 
     struct Layout;
     richtext::RVDocument m_doc;

@@ -26,35 +26,43 @@ QAccessibleInterface *viewFactory(const QString &className, QObject *object)
     return nullptr;
 }
 
-// The text of positions [start, end) as assistive technology reads it:
-// paragraph and line ends are new lines, one character each, so offsets
-// stay the layout's text positions.
-QString plainText(const RichLayout &layout, int start, int end)
+AccessibilityTap g_tap = nullptr;
+
+// Whether anyone listens: a screen reader through the platform, or a tap.
+bool told()
 {
-    QString s = layout.rangeCursor(start, end).selectedText();
-    for (QChar &ch : s) {
-        if (ch == QChar::ParagraphSeparator || ch == QChar::LineSeparator)
-            ch = QLatin1Char('\n');
-        else if (ch == QChar::Nbsp)
-            ch = QLatin1Char(' ');
-    }
-    return s;
+    return QAccessible::isActive() || g_tap;
 }
 
-// A link or a picture of the view: a leaf the reader can name, place and
-// (for a link) press.
+void tell(QAccessibleEvent *event)
+{
+    if (g_tap)
+        g_tap(event);
+    QAccessible::updateAccessibility(event);
+}
+
+RichViewAccessible *viewInterface(TRichView *view)
+{
+    return view ? static_cast<RichViewAccessible *>(QAccessible::queryAccessibleInterface(view)) : nullptr;
+}
+
+// A link, a picture or a heading of the view: a leaf the reader can name,
+// place and (for a link) press.
 class RichChildAccessible : public QAccessibleInterface, public QAccessibleActionInterface
 {
 public:
-    RichChildAccessible(TRichView *view, int generation, int item, int link)
-        : m_view(view), m_generation(generation), m_item(item), m_link(link)
+    RichChildAccessible(TRichView *view, int generation, int item, int link, int heading)
+        : m_view(view), m_generation(generation), m_item(item), m_link(link), m_heading(heading)
     {
     }
 
     bool isValid() const override
     {
-        return m_view && m_view->layoutGeneration() == m_generation && m_view->textLayout() &&
-               m_item < m_view->textLayout()->itemCount();
+        if (!m_view || m_view->layoutGeneration() != m_generation || !m_view->textLayout())
+            return false;
+        if (m_heading >= 0)
+            return m_heading < int(viewInterface(m_view)->headings().size());
+        return m_item < m_view->textLayout()->itemCount();
     }
     QObject *object() const override { return nullptr; }
     QWindow *window() const override
@@ -78,14 +86,21 @@ public:
 
     QString text(QAccessible::Text t) const override
     {
-        if (!isValid() || t != QAccessible::Name)
+        if (!isValid())
             return QString();
-        const RichLayout &layout = *m_view->textLayout();
+        const RichViewAccessible *parentIface = viewInterface(m_view);
+        int start = 0, end = 0;
+        range(&start, &end);
+        // No attribute carries a heading's level to the screen reader here:
+        // it is said after the heading's role.
+        if (m_heading >= 0 && t == QAccessible::Description)
+            return QStringLiteral("уровень %1").arg(parentIface->headings()[size_t(m_heading)].level);
+        if (t != QAccessible::Name)
+            return QString();
         const richtext::RVDocument &doc = m_view->document();
-        if (m_item < doc.items.size() && doc.items[m_item].kind == richtext::RVItem::Kind::Picture)
+        if (m_heading < 0 && m_item < doc.items.size() && doc.items[m_item].kind == richtext::RVItem::Kind::Picture)
             return doc.items[m_item].pictureAlt;
-        const int pos = layout.itemPosition(m_item);
-        return plainText(layout, pos, pos + layout.itemLength(m_item)).trimmed();
+        return parentIface->spoken().textOf(start, end).simplified();
     }
     void setText(QAccessible::Text, const QString &) override {}
 
@@ -93,14 +108,14 @@ public:
     {
         if (!isValid())
             return QRect();
-        auto *parentIface = static_cast<RichViewAccessible *>(parent());
-        const RichLayout &layout = *m_view->textLayout();
-        const int pos = layout.itemPosition(m_item);
-        return parentIface ? parentIface->screenRect(pos, pos + std::max(1, layout.itemLength(m_item)))
-                           : QRect();
+        int start = 0, end = 0;
+        range(&start, &end);
+        return viewInterface(m_view)->screenRect(start, std::max(start + 1, end));
     }
     QAccessible::Role role() const override
     {
+        if (m_heading >= 0)
+            return QAccessible::Heading;
         return m_link >= 0 ? QAccessible::Link : QAccessible::Graphic;
     }
     QAccessible::State state() const override
@@ -120,6 +135,13 @@ public:
             s.focusable = true;
             s.linked = true;
             s.focused = m_view->hasFocus() && m_view->focusedLink() == m_link;
+        } else if (m_heading >= 0) {
+            // The heading the reading caret stands on is where the keys act.
+            int start = 0, end = 0;
+            range(&start, &end);
+            const int caret = m_view->caretPosition();
+            s.focusable = true;
+            s.focused = m_view->hasFocus() && m_view->focusedLink() < 0 && caret >= start && caret < end;
         }
         return s;
     }
@@ -156,13 +178,33 @@ public:
     }
 
 private:
+    // The layout text positions the child takes, [start, end).
+    void range(int *start, int *end) const
+    {
+        if (m_heading >= 0) {
+            const Heading &h = viewInterface(m_view)->headings()[size_t(m_heading)];
+            *start = h.start;
+            *end = h.end;
+            return;
+        }
+        const RichLayout &layout = *m_view->textLayout();
+        *start = layout.itemPosition(m_item);
+        *end = *start + layout.itemLength(m_item);
+    }
+
     QPointer<TRichView> m_view;
     int m_generation;
     int m_item;
     int m_link;
+    int m_heading;
 };
 
 } // namespace
+
+void setAccessibilityTap(AccessibilityTap tap)
+{
+    g_tap = tap;
+}
 
 void installAccessibility()
 {
@@ -175,10 +217,10 @@ void installAccessibility()
 
 void notifyTextReplaced(TRichView *view)
 {
-    if (!QAccessible::isActive())
+    if (!told())
         return;
     QAccessibleEvent event(view, QAccessible::ObjectReorder);
-    QAccessible::updateAccessibility(&event);
+    tell(&event);
     // A new page under the keyboard is told as the focus arriving on it, so
     // a screen reader reads where the page now stands (its title, or the
     // section jumped to). Once, after the page has settled.
@@ -192,20 +234,52 @@ void notifyTextReplaced(TRichView *view)
         if (!v->hasFocus())
             return;
         QAccessibleEvent focus(v.data(), QAccessible::Focus);
-        QAccessible::updateAccessibility(&focus);
+        tell(&focus);
     });
 }
 
 void notifyLinkFocus(TRichView *view, int id)
 {
-    if (!QAccessible::isActive() || !view->hasFocus())
+    if (!told() || !view->hasFocus())
         return;
     auto *iface = static_cast<RichViewAccessible *>(QAccessible::queryAccessibleInterface(view));
     QAccessibleInterface *link = iface ? iface->linkChild(id) : nullptr;
     if (!link)
         return;
     QAccessibleEvent event(link, QAccessible::Focus);
-    QAccessible::updateAccessibility(&event);
+    tell(&event);
+}
+
+void notifyCaretMoved(TRichView *view)
+{
+    if (!told())
+        return;
+    RichViewAccessible *iface = viewInterface(view);
+    if (!iface || !view->textLayout())
+        return;
+    int start = -1, end = -1;
+    view->selectionRange(start, end);
+    if (end > start) {
+        QAccessibleTextSelectionEvent selection(view, iface->spoken().offsetOf(start),
+                                                iface->spoken().offsetOf(end));
+        tell(&selection);
+    }
+    QAccessibleTextCursorEvent event(view, iface->cursorPosition());
+    tell(&event);
+}
+
+void notifyHeadingReached(TRichView *view, int index)
+{
+    if (!told() || !view->hasFocus())
+        return;
+    RichViewAccessible *iface = viewInterface(view);
+    QAccessibleInterface *heading = iface ? iface->headingChild(index) : nullptr;
+    if (!heading)
+        return;
+    // Told as the focus arriving on the heading: the screen reader says its
+    // text, its role and its level; the next line key reads on from there.
+    QAccessibleEvent event(heading, QAccessible::Focus);
+    tell(&event);
 }
 
 RichViewAccessible::RichViewAccessible(TRichView *view)
@@ -276,6 +350,8 @@ void RichViewAccessible::sync() const
         if (doc.items[i].kind == richtext::RVItem::Kind::Picture && layout->itemLinkId(i) < 0)
             m_children.push_back({i, -1});
     }
+    for (int h = 0; h < int(headings().size()); ++h)
+        m_children.push_back({-1, -1, h});
     m_ids.assign(m_children.size(), 0);
 }
 
@@ -294,7 +370,7 @@ QAccessibleInterface *RichViewAccessible::child(int index) const
     if (!id) {
         const Child &c = m_children[size_t(index)];
         id = QAccessible::registerAccessibleInterface(
-            new RichChildAccessible(view(), m_generation, c.item, c.link));
+            new RichChildAccessible(view(), m_generation, c.item, c.link, c.heading));
     }
     return QAccessible::accessibleInterface(id);
 }
@@ -329,20 +405,49 @@ QAccessibleInterface *RichViewAccessible::linkChild(int id) const
     return nullptr;
 }
 
+QAccessibleInterface *RichViewAccessible::headingChild(int index) const
+{
+    sync();
+    for (size_t i = 0; i < m_children.size(); ++i) {
+        if (index >= 0 && m_children[i].heading == index)
+            return child(int(i));
+    }
+    return nullptr;
+}
+
+const SpokenText &RichViewAccessible::spoken() const
+{
+    const TRichView *v = view();
+    if (m_spokenGeneration != v->layoutGeneration()) {
+        const RichLayout *layout = v->textLayout();
+        m_spoken = layout ? SpokenText(v->document(), *layout, *v->rvStyle()) : SpokenText();
+        m_headings = layout ? findHeadings(v->document(), *layout) : std::vector<Heading>();
+        m_spokenGeneration = v->layoutGeneration();
+    }
+    return m_spoken;
+}
+
+const std::vector<Heading> &RichViewAccessible::headings() const
+{
+    spoken();
+    return m_headings;
+}
+
 // ---- Text -------------------------------------------------------------------
 
 int RichViewAccessible::characterCount() const
 {
-    const RichLayout *layout = view()->textLayout();
-    return layout ? std::max(0, layout->characterCount() - 1) : 0;
+    return spoken().length();
 }
 
 QString RichViewAccessible::text(int startOffset, int endOffset) const
 {
-    const RichLayout *layout = view()->textLayout();
-    if (!layout || startOffset >= endOffset)
+    const QString &all = spoken().text();
+    startOffset = std::max(0, startOffset);
+    endOffset = std::min(int(all.size()), endOffset);
+    if (startOffset >= endOffset)
         return QString();
-    return plainText(*layout, startOffset, endOffset);
+    return all.mid(startOffset, endOffset - startOffset);
 }
 
 QRect RichViewAccessible::screenRect(int start, int end) const
@@ -363,7 +468,10 @@ QRect RichViewAccessible::screenRect(int start, int end) const
 
 QRect RichViewAccessible::characterRect(int offset) const
 {
-    return screenRect(offset, offset + 1);
+    if (offset < 0 || offset >= characterCount())
+        return QRect();
+    const int pos = spoken().positionOf(offset);
+    return screenRect(pos, pos + 1);
 }
 
 int RichViewAccessible::offsetAtPoint(const QPoint &point) const
@@ -377,7 +485,9 @@ int RichViewAccessible::offsetAtPoint(const QPoint &point) const
         return -1;
     const QPointF docPoint = QPointF(local - v->documentOrigin());
     const int pos = layout->positionAt(docPoint, Qt::ExactHit);
-    return pos < characterCount() ? pos : -1;
+    if (pos < 0 || pos >= layout->characterCount() - 1)
+        return -1;
+    return spoken().offsetOf(pos);
 }
 
 void RichViewAccessible::scrollToSubstring(int startIndex, int)
@@ -386,6 +496,7 @@ void RichViewAccessible::scrollToSubstring(int startIndex, int)
     const RichLayout *layout = v->textLayout();
     if (!layout || startIndex < 0 || startIndex >= characterCount())
         return;
+    startIndex = spoken().positionOf(startIndex);
     const int top = v->documentOrigin().y() + layout->lineTopOf(startIndex);
     if (top < 0 || top > v->viewport()->height() - 20) {
         QScrollBar *vb = v->verticalScrollBar();
@@ -395,39 +506,16 @@ void RichViewAccessible::scrollToSubstring(int startIndex, int)
 
 int RichViewAccessible::cursorPosition() const
 {
-    const TRichView *v = view();
-    const RichLayout *layout = v->textLayout();
-    if (!layout)
+    if (!view()->textLayout())
         return 0;
-    // Where the keyboard acts: the focused link, the selection, else the top
-    // of what is in view.
-    const int link = v->focusedLink();
-    if (link >= 0 && link < layout->linkCount())
-        return layout->itemPosition(layout->linkItem(link));
-    int start = -1, end = -1;
-    v->selectionRange(start, end);
-    if (end >= 0)
-        return end;
-    const int top = layout->positionAt(QPointF(0, 1 - v->documentOrigin().y()));
-    return std::max(0, top);
+    return spoken().offsetOf(view()->caretPosition());
 }
 
 void RichViewAccessible::setCursorPosition(int position)
 {
-    TRichView *v = view();
-    const RichLayout *layout = v->textLayout();
-    if (!layout)
+    if (!view()->textLayout())
         return;
-    for (int id = 0; id < layout->linkCount(); ++id) {
-        const int item = layout->linkItem(id);
-        const int pos = layout->itemPosition(item);
-        if (position >= pos && position < pos + layout->itemLength(item)) {
-            v->setFocusedLink(id);
-            return;
-        }
-    }
-    v->setFocusedLink(-1);
-    scrollToSubstring(position, position + 1);
+    view()->setCaretPosition(spoken().positionOf(position));
 }
 
 int RichViewAccessible::selectionCount() const
@@ -442,7 +530,10 @@ void RichViewAccessible::selection(int selectionIndex, int *startOffset, int *en
     *startOffset = *endOffset = 0;
     if (selectionIndex != 0 || selectionCount() == 0)
         return;
-    view()->selectionRange(*startOffset, *endOffset);
+    int start = 0, end = 0;
+    view()->selectionRange(start, end);
+    *startOffset = spoken().offsetOf(start);
+    *endOffset = spoken().offsetOf(end);
 }
 
 void RichViewAccessible::addSelection(int startOffset, int endOffset)
@@ -458,8 +549,8 @@ void RichViewAccessible::removeSelection(int selectionIndex)
 
 void RichViewAccessible::setSelection(int selectionIndex, int startOffset, int endOffset)
 {
-    if (selectionIndex == 0)
-        view()->setSelectionRange(startOffset, endOffset);
+    if (selectionIndex == 0 && view()->textLayout())
+        view()->setSelectionRange(spoken().positionOf(startOffset), spoken().positionOf(endOffset));
 }
 
 QString RichViewAccessible::attributes(int offset, int *startOffset, int *endOffset) const
@@ -469,6 +560,58 @@ QString RichViewAccessible::attributes(int offset, int *startOffset, int *endOff
     *endOffset = characterCount();
     Q_UNUSED(offset);
     return QString();
+}
+
+void RichViewAccessible::lineOffsets(int pos, int *start, int *end) const
+{
+    int from = pos, to = pos;
+    lineAt(*view()->textLayout(), pos, &from, &to);
+    *start = spoken().offsetOf(from);
+    *end = spoken().offsetOf(to);
+}
+
+QString RichViewAccessible::textAtOffset(int offset, QAccessible::TextBoundaryType boundaryType, int *startOffset,
+                                         int *endOffset) const
+{
+    if (boundaryType != QAccessible::LineBoundary || !view()->textLayout())
+        return QAccessibleTextInterface::textAtOffset(offset, boundaryType, startOffset, endOffset);
+    *startOffset = *endOffset = -1;
+    if (offset < 0 || offset > characterCount())
+        return QString();
+    lineOffsets(spoken().positionOf(offset), startOffset, endOffset);
+    return text(*startOffset, *endOffset);
+}
+
+QString RichViewAccessible::textBeforeOffset(int offset, QAccessible::TextBoundaryType boundaryType,
+                                             int *startOffset, int *endOffset) const
+{
+    if (boundaryType != QAccessible::LineBoundary || !view()->textLayout())
+        return QAccessibleTextInterface::textBeforeOffset(offset, boundaryType, startOffset, endOffset);
+    *startOffset = *endOffset = -1;
+    if (offset < 0 || offset > characterCount())
+        return QString();
+    int start = 0, end = 0;
+    lineOffsets(spoken().positionOf(offset), &start, &end);
+    if (start <= 0)
+        return QString();
+    lineOffsets(spoken().positionOf(start - 1), startOffset, endOffset);
+    return text(*startOffset, *endOffset);
+}
+
+QString RichViewAccessible::textAfterOffset(int offset, QAccessible::TextBoundaryType boundaryType, int *startOffset,
+                                            int *endOffset) const
+{
+    if (boundaryType != QAccessible::LineBoundary || !view()->textLayout())
+        return QAccessibleTextInterface::textAfterOffset(offset, boundaryType, startOffset, endOffset);
+    *startOffset = *endOffset = -1;
+    if (offset < 0 || offset > characterCount())
+        return QString();
+    int start = 0, end = 0;
+    lineOffsets(spoken().positionOf(offset), &start, &end);
+    if (end >= characterCount())
+        return QString();
+    lineOffsets(spoken().positionOf(end), startOffset, endOffset);
+    return text(*startOffset, *endOffset);
 }
 
 } // namespace richtext

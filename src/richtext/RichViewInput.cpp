@@ -30,10 +30,20 @@ void TRichView::mousePressEvent(QMouseEvent *event)
     }
     L.pressLink = linkAt(event->position().toPoint());
     L.clearSelection();
-    if (m_selectionEnabled && L.text.isBuilt()) {
+    if (L.text.isBuilt() && !L.dirty) {
         const int pos = L.text.positionAt(toDocument(event->position().toPoint()));
-        L.selAnchor = L.selPos = pos;
-        L.selecting = pos >= 0;
+        if (m_selectionEnabled) {
+            L.selAnchor = L.selPos = pos;
+            L.selecting = pos >= 0;
+        }
+        // A click puts the reading caret where it lands.
+        if (pos >= 0) {
+            L.caret = pos;
+            L.caretX = -1;
+            L.caretFollowedView = false;
+            L.walkFromCaret = true;
+            richtext::notifyCaretMoved(this);
+        }
     }
     viewport()->update();
 }
@@ -118,13 +128,31 @@ bool TRichView::moveLinkFocus(bool next)
     const int count = L.text.linkCount();
     if (count == 0)
         return false;
-    const int to = L.focusLink < 0 ? (next ? 0 : count - 1) : L.focusLink + (next ? 1 : -1);
+    int to = L.focusLink < 0 ? (next ? 0 : count - 1) : L.focusLink + (next ? 1 : -1);
+    if (L.focusLink < 0 && L.walkFromCaret) {
+        // From where the learner reads: the next link after the caret, or
+        // the last one before it.
+        to = next ? count : -1;
+        for (int id = 0; id < count; ++id) {
+            const int pos = L.text.itemPosition(L.text.linkItem(id));
+            if (next && pos >= L.caret) {
+                to = id;
+                break;
+            }
+            if (!next && pos < L.caret)
+                to = id;
+        }
+    }
     if (to < 0 || to >= count) {
         L.focusLink = -1;
         viewport()->update();
         return false;
     }
     L.focusLink = to;
+    L.caret = L.text.itemPosition(L.text.linkItem(to));
+    L.caretX = -1;
+    L.caretFollowedView = false;
+    L.clearSelection();
     ensureLinkVisible(to);
     viewport()->update();
     richtext::notifyLinkFocus(this, to);
@@ -147,9 +175,19 @@ void TRichView::focusInEvent(QFocusEvent *event)
 {
     // Tab into the view lands on the page itself; the next Tab walks its
     // links from the first (Shift+Tab from the last).
-    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason)
+    if (event->reason() == Qt::TabFocusReason || event->reason() == Qt::BacktabFocusReason) {
         m_layout->focusLink = -1;
+        m_layout->walkFromCaret = false;
+    }
     QAbstractScrollArea::focusInEvent(event);
+    // The page's focus ring and caret.
+    viewport()->update();
+}
+
+void TRichView::focusOutEvent(QFocusEvent *event)
+{
+    QAbstractScrollArea::focusOutEvent(event);
+    viewport()->update();
 }
 
 bool TRichView::focusNextPrevChild(bool next)
@@ -176,6 +214,8 @@ void TRichView::keyPressEvent(QKeyEvent *event)
         viewport()->update();
         return;
     }
+    if (caretKey(event))
+        return;
     switch (event->key()) {
     case Qt::Key_Up: vb->triggerAction(QAbstractSlider::SliderSingleStepSub); break;
     case Qt::Key_Down: vb->triggerAction(QAbstractSlider::SliderSingleStepAdd); break;
@@ -195,7 +235,9 @@ void TRichView::keyPressEvent(QKeyEvent *event)
             emit jump(L.focusLink);
             return;
         }
-        if (event->key() == Qt::Key_Space)
+        if (event->key() == Qt::Key_Space && L.text.isBuilt() && !L.dirty)
+            moveCaretByPage(!(event->modifiers() & Qt::ShiftModifier), false);
+        else if (event->key() == Qt::Key_Space)
             vb->triggerAction(QAbstractSlider::SliderPageStepAdd);
         else
             event->ignore();

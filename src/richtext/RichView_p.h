@@ -24,6 +24,17 @@ struct TRichView::Layout
     int focusLink = -1;
     int selAnchor = -1, selPos = -1;
     bool selecting = false;
+    // The reading caret: a text position, and the x that line moves keep.
+    int caret = 0;
+    int caretX = -1;
+    // The caret was put where the learner reads by a key or a click, not
+    // only where the page opened: Tab then goes on from it.
+    bool walkFromCaret = false;
+    // The view scrolled on its own while the caret was out of sight: the
+    // caret now stands at the top of the view, and the next line or
+    // character key reads from there instead of moving first.
+    bool caretFollowedView = false;
+    bool scrollingForCaret = false;
     int settleDepth = 0;
     int generation = 0;
 

@@ -611,16 +611,56 @@ void TestRichView::keyboard()
         v.AddNL(QStringLiteral("Line %1").arg(i), 0, 0);
     v.Format();
     v.setFocus();
+    // The line keys move the reading caret; the view follows only when the
+    // caret would leave it. Ctrl with a line key scrolls as before.
+    QCOMPARE(v.caretPosition(), 0);
     QTest::keyClick(&v, Qt::Key_Down);
+    QCOMPARE(v.caretPosition(), 5); // "link" and its paragraph end
+    QCOMPARE(v.scrollPosition(), 0);
+    QTest::keyClick(&v, Qt::Key_End);
+    QCOMPARE(v.caretPosition(), 11); // the end of "Line 0"
+    QTest::keyClick(&v, Qt::Key_Home);
+    QCOMPARE(v.caretPosition(), 5);
+    QTest::keyClick(&v, Qt::Key_Right, Qt::ControlModifier);
+    QCOMPARE(v.caretPosition(), 10); // the next word, "0"
+    QTest::keyClick(&v, Qt::Key_Down, Qt::ControlModifier);
     QCOMPARE(v.scrollPosition(), 10);
+    QCOMPARE(v.caretPosition(), 10);
     QTest::keyClick(&v, Qt::Key_PageDown);
     QCOMPARE(v.scrollPosition(), 10 + v.viewport()->height());
-    QTest::keyClick(&v, Qt::Key_End);
+    // The caret went a page down with the view.
+    QVERIFY(v.caretPosition() > 10);
+    const int paged = v.textTop(v.textLayout()->itemAtPosition(v.caretPosition()), 0) - v.scrollPosition();
+    QVERIFY2(paged >= 0 && paged < v.viewport()->height(), qPrintable(QString::number(paged)));
+    QTest::keyClick(&v, Qt::Key_End, Qt::ControlModifier);
     QCOMPARE(v.scrollPosition(), v.verticalScrollBar()->maximum());
-    QTest::keyClick(&v, Qt::Key_Home);
+    QCOMPARE(v.caretPosition(), v.textLayout()->characterCount() - 1);
+    QTest::keyClick(&v, Qt::Key_Home, Qt::ControlModifier);
     QCOMPARE(v.scrollPosition(), 0);
+    QCOMPARE(v.caretPosition(), 0);
+    // Down through the page: the view scrolls so the caret stays in sight.
+    for (int i = 0; i < 30; ++i)
+        QTest::keyClick(&v, Qt::Key_Down);
+    QVERIFY(v.scrollPosition() > 0);
+    const int top = v.textTop(30, 0) - v.scrollPosition();
+    QVERIFY2(top >= 0 && top < v.viewport()->height(), qPrintable(QString::number(top)));
+    QCOMPARE(v.caretPosition(), v.textLayout()->itemPosition(30));
 
     QSignalSpy spy(&v, &TRichView::jump);
+    // Ctrl+Home puts the caret in the link at the top: Enter follows it.
+    QTest::keyClick(&v, Qt::Key_Home, Qt::ControlModifier);
+    QCOMPARE(v.focusedLink(), 0);
+    QTest::keyClick(&v, Qt::Key_Return);
+    QCOMPARE(spy.size(), 1);
+    QCOMPARE(spy.takeFirst().at(0).toInt(), 0);
+    // Off the link Enter does nothing.
+    QTest::keyClick(&v, Qt::Key_Down);
+    QCOMPARE(v.focusedLink(), -1);
+    QTest::keyClick(&v, Qt::Key_Return);
+    QCOMPARE(spy.size(), 0);
+    // Tab into the page walks its links from the first.
+    v.clearFocus();
+    v.setFocus(Qt::TabFocusReason);
     QTest::keyClick(&v, Qt::Key_Tab);
     QTest::keyClick(&v, Qt::Key_Return);
     QCOMPARE(spy.size(), 1);

@@ -42,7 +42,7 @@ void MoviePanel::addHandle()
     m_handle = new QPushButton(m_window);
     m_handle->setObjectName(QStringLiteral("btnPlayerOn"));
     m_handle->setAccessibleName(QStringLiteral("Видеолекция"));
-    m_handle->setToolTip(QStringLiteral("Видеолекция"));
+    m_handle->setToolTip(QStringLiteral("Видеолекция (F3)"));
     m_handle->setGeometry(40, kHandleOffset, 550, 10);
     connect(m_handle, &QPushButton::clicked, this, &MoviePanel::toggleClicked);
 }

@@ -219,6 +219,10 @@ void TfrmMain::showSection(int page, const QString &mark)
                 // Exactly at the heading (ScrollTo keeps to scroll steps).
                 QScrollBar *bar = RichView1->verticalScrollBar();
                 bar->setValue(std::clamp(positions[k], 0, bar->maximum()));
+                // The reading caret there too.
+                const richtext::RichLayout *layout = RichView1->textLayout();
+                if (layout && cp->itemIndex >= 0 && cp->itemIndex < layout->itemCount())
+                    RichView1->setCaretPosition(layout->itemPosition(cp->itemIndex));
                 break;
             }
         }

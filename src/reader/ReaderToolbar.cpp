@@ -30,9 +30,36 @@ void ReaderToolbar::placeFor(int windowWidth, int windowHeight)
     m_buttons->setGeometry(2, 2, 780, 51);
 }
 
+namespace {
+
+// The keys of the buttons whose keys the movie does not name itself: each
+// button's tooltip and description then name them.
+const struct
+{
+    const char *command;
+    const char *keys;
+} kNamedKeys[] = {
+    {"DoHome", "Alt+Home"},
+    {"DoPlayer", "F3"},
+};
+
+} // namespace
+
 void ReaderToolbar::reload()
 {
     m_buttons->setMovie(movie::MovieControl::moviePath(QStringLiteral("buttons")));
+    for (const auto &named : kNamedKeys) {
+        QObject *button = m_buttons->findControl(QLatin1String(named.command));
+        if (button && button->property("keys").toString().isEmpty())
+            button->setProperty("keys", QLatin1String(named.keys));
+    }
+}
+
+bool ReaderToolbar::offers(const QString &command) const
+{
+    // A button the movie hides (no video lecture for the page) is no command.
+    const QObject *button = m_buttons->findControl(command);
+    return !button || button->property("visible").toBool();
 }
 
 void ReaderToolbar::gotoFrame(int frame)
@@ -57,6 +84,8 @@ void ReaderToolbar::addShortcuts(QWidget &window)
         {QKeySequence(Qt::CTRL | Qt::Key_D), "DoBookmark"},
         {QKeySequence(Qt::Key_F1), "DoHelp"},
         {QKeySequence(Qt::Key_F2), "DoMenu"},
+        {QKeySequence(Qt::ALT | Qt::Key_Home), "DoHome"},
+        {QKeySequence(Qt::Key_F3), "DoPlayer"},
     };
     QList<QKeySequence> taken;
     for (const auto &binding : bindings) {
@@ -72,7 +101,8 @@ void ReaderToolbar::addShortcuts(QWidget &window)
             QMetaObject::invokeMethod(
                 this,
                 [this, name] {
-                    ui::guarded(m_panel->window(), [&] { emit command(name, QString()); });
+                    if (offers(name))
+                        ui::guarded(m_panel->window(), [&] { emit command(name, QString()); });
                 },
                 Qt::QueuedConnection);
         });

@@ -34,6 +34,8 @@ signals:
 
 private:
     void addShortcuts(QWidget &window);
+    // Whether the buttons offer the command now.
+    bool offers(const QString &command) const;
 
     QFrame *m_panel = nullptr;
     movie::MovieControl *m_buttons = nullptr;

@@ -333,6 +333,8 @@ void TfrmMain::BuildSectionMenu()
 void TfrmMain::RichView2Jump(int k)
 {
     m_menu->jumpTo(k);
+    // The learner reads on from the section: the keyboard goes to the page.
+    RichView1->setFocus(Qt::OtherFocusReason);
 }
 
 // ---- Search ---------------------------------------------------------------

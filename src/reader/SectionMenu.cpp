@@ -2,6 +2,7 @@
 
 #include "reader/ReaderState.h"
 #include "richtext/RVStyle.h"
+#include "richtext/RichLayout.h"
 #include "richtext/RichView.h"
 
 #include <QFrame>
@@ -41,7 +42,7 @@ void SectionMenu::addHandle()
     m_handle = new QPushButton(m_window);
     m_handle->setObjectName(QStringLiteral("btnPanelMenuNext"));
     m_handle->setAccessibleName(QStringLiteral("Разделы"));
-    m_handle->setToolTip(QStringLiteral("Разделы"));
+    m_handle->setToolTip(QStringLiteral("Разделы (F2)"));
     m_handle->setGeometry(kWidth, 0, 10, 433);
     connect(m_handle, &QPushButton::clicked, this, &SectionMenu::toggleClicked);
 }
@@ -182,6 +183,12 @@ void SectionMenu::jumpTo(int k)
     QScrollBar *bar = m_page.verticalScrollBar();
     bar->setValue(std::clamp(positions[static_cast<size_t>(k)], 0, bar->maximum()));
     m_page.Format();
+    // The reading caret at the section's heading, where the keyboard goes.
+    auto cp = m_page.GetFirstCheckpoint();
+    for (int i = 0; cp && i < k; ++i)
+        cp = m_page.GetNextCheckpoint(cp);
+    if (cp && cp->itemIndex >= 0 && m_page.textLayout() && cp->itemIndex < m_page.textLayout()->itemCount())
+        m_page.setCaretPosition(m_page.textLayout()->itemPosition(cp->itemIndex));
     rebuild();
 }
 

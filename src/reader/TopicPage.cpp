@@ -33,6 +33,10 @@ void TfrmMain::ShowTestTopics()
     RichView1->Reformat();
     RichView1->viewport()->update();
     m_state.setTopicMode(true);
+    // The choice starts on its first topic: Enter starts that test, Tab
+    // goes to the next.
+    RichView1->setFocus(Qt::OtherFocusReason);
+    RichView1->setFocusedLink(0);
 }
 
 void TfrmMain::StartTopicTest(int id)

@@ -8,6 +8,9 @@
 #include "movie/MovieControl.h"
 #include "reader/ReaderWindow.h"
 #include "richtext/RichView.h"
+#include "richtext/RichLayout.h"
+#include "ui/ModalScreen.h"
+#include "screens/HomeScreen.h"
 #include "ui/Dialogs.h"
 
 #include <QLabel>
@@ -18,6 +21,8 @@
 #include <QQuickWindow>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QTimer>
+#include <QAccessible>
 
 namespace {
 
@@ -34,6 +39,26 @@ QString toolbarFocus()
         return QString();
     QQuickItem *item = view->quickWindow()->activeFocusItem();
     return item ? item->objectName() : QString();
+}
+
+// The line the page's reading caret is on, as a screen reader reads it.
+QString caretLine(TRichView *page)
+{
+    QAccessibleTextInterface *text = QAccessible::queryAccessibleInterface(page)->textInterface();
+    int start = -1, end = -1;
+    return text->textAtOffset(text->cursorPosition(), QAccessible::LineBoundary, &start, &end).trimmed();
+}
+
+void closeWhenShown(ui::ModalScreen *screen)
+{
+    auto *poll = new QTimer(screen);
+    QObject::connect(poll, &QTimer::timeout, screen, [screen, poll] {
+        if (screen->isShowingModal()) {
+            screen->closeScreen();
+            poll->deleteLater();
+        }
+    });
+    poll->start(5);
 }
 
 void press(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier)
@@ -54,6 +79,9 @@ private slots:
     void shortcutsRunTheToolbarCommands();
     void tabGoesBetweenToolbarAndPage();
     void shownPanelsAreReachable();
+    void homeAndVideoLectureHaveKeys();
+    void sectionJumpPutsTheKeyboardOnThePage();
+    void topicPageStartsOnItsFirstLink();
 
 private:
     std::unique_ptr<testsupport::ReaderFixture> m_reader;
@@ -181,6 +209,78 @@ void TestReaderKeys::shownPanelsAreReachable()
     while (parts::PlayerTimer()->isActive())
         frmMain->PlayerTimerTimer();
     QVERIFY(parts::btnPlayerOn()->focusPolicy() & Qt::TabFocus);
+}
+
+void TestReaderKeys::homeAndVideoLectureHaveKeys()
+{
+    // As the program loads the toolbar: each button's tooltip names its key.
+    frmMain->reloadToolbar();
+    const struct
+    {
+        const char *button;
+        const char *keys;
+    } named[] = {{"DoHome", "Alt+Home"}, {"DoPlayer", "F3"}};
+    for (const auto &n : named) {
+        QObject *button = parts::FlashButtons()->findControl(QLatin1String(n.button));
+        QVERIFY2(button, n.button);
+        QCOMPARE(button->property("keys").toString(), QLatin1String(n.keys));
+    }
+    QCOMPARE(parts::btnPlayerOn()->toolTip(), QStringLiteral("Видеолекция (F3)"));
+
+    frmMain->OpenPage(3);
+    QVERIFY(!parts::PlayerTimer()->isActive());
+    press(Qt::Key_F3);
+    QVERIFY(parts::PlayerTimer()->isActive());
+    while (parts::PlayerTimer()->isActive())
+        frmMain->PlayerTimerTimer();
+    QVERIFY(frmMain->state().PlayerShown());
+
+    closeWhenShown(frmIntro);
+    QTest::keyClick(frmMain, Qt::Key_Home, Qt::AltModifier);
+    QTRY_COMPARE(frmMain->history().back().GetKind(), int(hkHome));
+    QVERIFY(!frmMain->state().PlayerShown() || parts::PlayerTimer()->isActive());
+}
+
+void TestReaderKeys::sectionJumpPutsTheKeyboardOnThePage()
+{
+    frmMain->OpenPage(3);
+    frmMain->ShowMenuPanel();
+    while (parts::leftMenuTimer()->isActive())
+        frmMain->leftMenuTimerTimer();
+    QVERIFY(frmMain->state().MenuShown());
+    // Enter on the third section of the menu.
+    TRichView *menu = parts::RichView2();
+    menu->setFocus(Qt::TabFocusReason);
+    QCOMPARE(focusWidget(), menu);
+    for (int i = 0; i < 3; ++i)
+        press(Qt::Key_Tab);
+    QCOMPARE(menu->focusedLink(), 2);
+    press(Qt::Key_Return);
+    QCoreApplication::sendPostedEvents();
+
+    TRichView *page = parts::RichView1();
+    QCOMPARE(focusWidget(), page);
+    QCOMPARE(caretLine(page), QStringLiteral("3.3 Раздел 3"));
+    // The heading is in view, and Down reads on below it.
+    auto cp = page->GetFirstCheckpoint();
+    cp = page->GetNextCheckpoint(page->GetNextCheckpoint(cp));
+    QCOMPARE(page->caretPosition(), page->textLayout()->itemPosition(cp->itemIndex));
+    const int y = page->textTop(cp->itemIndex, 0) - page->scrollPosition();
+    QVERIFY2(y >= 0 && y < page->viewport()->height(), qPrintable(QString::number(y)));
+    press(Qt::Key_Down);
+    QVERIFY(caretLine(page).startsWith(QStringLiteral("Текст раздела")));
+}
+
+void TestReaderKeys::topicPageStartsOnItsFirstLink()
+{
+    frmMain->showTestTopicsFromHome();
+    TRichView *page = parts::RichView1();
+    QCOMPARE(focusWidget(), page);
+    QCOMPARE(page->focusedLink(), 0);
+    QCOMPARE(caretLine(page), QStringLiteral("ОБЩИЙ"));
+    // Tab goes on to the first lecture's test.
+    press(Qt::Key_Tab);
+    QCOMPARE(page->focusedLink(), 1);
 }
 
 QTEST_MAIN(TestReaderKeys)

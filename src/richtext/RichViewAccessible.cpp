@@ -27,6 +27,8 @@ QAccessibleInterface *viewFactory(const QString &className, QObject *object)
 }
 
 AccessibilityTap g_tap = nullptr;
+// The view property that holds a message while it is announced.
+const char *const kAnnouncement = "tarvelAnnouncement";
 
 // Whether anyone listens: a screen reader through the platform, or a tap.
 bool told()
@@ -273,13 +275,29 @@ void notifyHeadingReached(TRichView *view, int index)
     if (!told() || !view->hasFocus())
         return;
     RichViewAccessible *iface = viewInterface(view);
-    QAccessibleInterface *heading = iface ? iface->headingChild(index) : nullptr;
-    if (!heading)
+    if (!iface || index < 0 || index >= int(iface->headings().size()))
         return;
-    // Told as the focus arriving on the heading: the screen reader says its
-    // text, its role and its level; the next line key reads on from there.
-    QAccessibleEvent event(heading, QAccessible::Focus);
-    tell(&event);
+    const Heading &h = iface->headings()[size_t(index)];
+    // Not as a focus move to the heading: the screen reader would then take
+    // the page for unfocused and read no more lines by caret.
+    announce(view, QStringLiteral("%1, заголовок уровня %2")
+                       .arg(iface->spoken().textOf(h.start, h.end).simplified())
+                       .arg(h.level));
+}
+
+void announce(TRichView *view, const QString &message)
+{
+    if (!told())
+        return;
+    // The bridge of this Qt has no announcement; a screen reader speaks a
+    // new description of the object it is on, so the message is the page's
+    // description for the moment of the event.
+    view->setProperty(kAnnouncement, message);
+    QAccessibleEvent said(view, QAccessible::DescriptionChanged);
+    tell(&said);
+    view->setProperty(kAnnouncement, QVariant());
+    QAccessibleEvent cleared(view, QAccessible::DescriptionChanged);
+    tell(&cleared);
 }
 
 RichViewAccessible::RichViewAccessible(TRichView *view)
@@ -318,6 +336,11 @@ QString RichViewAccessible::text(QAccessible::Text t) const
 {
     if (t == QAccessible::Value)
         return text(0, characterCount());
+    if (t == QAccessible::Description) {
+        const QString said = view()->property(kAnnouncement).toString();
+        if (!said.isEmpty())
+            return said;
+    }
     return QAccessibleWidget::text(t);
 }
 

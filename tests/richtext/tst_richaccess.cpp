@@ -56,6 +56,9 @@ void recordEvent(QAccessibleEvent *event)
         t.caret = static_cast<QAccessibleTextCursorEvent *>(event)->cursorPosition();
     if (event->type() == QAccessible::Focus && event->accessibleInterface())
         t.name = event->accessibleInterface()->text(QAccessible::Name);
+    // What a screen reader says of a new description.
+    if (event->type() == QAccessible::DescriptionChanged && event->accessibleInterface())
+        t.name = event->accessibleInterface()->text(QAccessible::Description);
     told.append(t);
 }
 
@@ -343,8 +346,8 @@ void TestRichAccess::headingsAreChildrenWithTheirLevel()
         QCOMPARE(headings[i]->parent(), f.iface);
     }
 
-    // H goes from heading to heading, Shift+H back; each is told as the
-    // focus arriving on the heading, and the caret stands at its start.
+    // H goes from heading to heading, Shift+H back; each is said with its
+    // level, and the caret stands at its start.
     f.view.setFocus();
     QVERIFY(f.view.hasFocus());
     const QString all = f.text->text(0, f.text->characterCount());
@@ -354,11 +357,22 @@ void TestRichAccess::headingsAreChildrenWithTheirLevel()
     QCOMPARE(f.text->cursorPosition(), second);
     QVERIFY(headings[2]->state().focused);
     QVERIFY(!headings[1]->state().focused);
-    QCOMPARE(told.last().type, QAccessible::Focus);
-    QCOMPARE(told.last().name, QStringLiteral("1.2 Формула"));
+    const auto said = [] {
+        QStringList names;
+        for (const Told &t : told) {
+            if (t.type == QAccessible::DescriptionChanged && !t.name.isEmpty())
+                names << t.name;
+        }
+        return names;
+    };
+    QCOMPARE(said(), QStringList({QStringLiteral("1.1 Единицы, заголовок уровня 2"),
+                                  QStringLiteral("1.2 Формула, заголовок уровня 2")}));
+    // The page's own description is back once said.
+    QCOMPARE(f.iface->text(QAccessible::Description), QString());
+    told.clear();
     QTest::keyClick(&f.view, Qt::Key_H, Qt::ShiftModifier);
     QCOMPARE(f.text->cursorPosition(), all.indexOf(QStringLiteral("1.1 Единицы")));
-    QCOMPARE(told.last().name, QStringLiteral("1.1 Единицы"));
+    QCOMPARE(said(), QStringList({QStringLiteral("1.1 Единицы, заголовок уровня 2")}));
     // Past the last heading the caret stays.
     QTest::keyClick(&f.view, Qt::Key_H);
     told.clear();

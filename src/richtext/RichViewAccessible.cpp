@@ -27,8 +27,9 @@ QAccessibleInterface *viewFactory(const QString &className, QObject *object)
 }
 
 AccessibilityTap g_tap = nullptr;
-// The view property that holds a message while it is announced.
-const char *const kAnnouncement = "tarvelAnnouncement";
+// Set on a view while a screen reader has the focus on one of its children
+// (a link or a heading): it then takes the page itself for unfocused.
+const char *const kChildFocused = "tarvelChildFocused";
 
 // Whether anyone listens: a screen reader through the platform, or a tap.
 bool told()
@@ -250,6 +251,7 @@ void notifyLinkFocus(TRichView *view, int id)
         return;
     QAccessibleEvent event(link, QAccessible::Focus);
     tell(&event);
+    view->setProperty(kChildFocused, true);
 }
 
 void notifyCaretMoved(TRichView *view)
@@ -259,6 +261,13 @@ void notifyCaretMoved(TRichView *view)
     RichViewAccessible *iface = viewInterface(view);
     if (!iface || !view->textLayout())
         return;
+    // The caret moves in the page: the focus comes back to it first, or the
+    // screen reader would not read where the caret went.
+    if (view->property(kChildFocused).toBool() && view->hasFocus()) {
+        view->setProperty(kChildFocused, false);
+        QAccessibleEvent focus(view, QAccessible::Focus);
+        tell(&focus);
+    }
     int start = -1, end = -1;
     view->selectionRange(start, end);
     if (end > start) {
@@ -275,29 +284,14 @@ void notifyHeadingReached(TRichView *view, int index)
     if (!told() || !view->hasFocus())
         return;
     RichViewAccessible *iface = viewInterface(view);
-    if (!iface || index < 0 || index >= int(iface->headings().size()))
+    QAccessibleInterface *heading = iface ? iface->headingChild(index) : nullptr;
+    if (!heading)
         return;
-    const Heading &h = iface->headings()[size_t(index)];
-    // Not as a focus move to the heading: the screen reader would then take
-    // the page for unfocused and read no more lines by caret.
-    announce(view, QStringLiteral("%1, заголовок уровня %2")
-                       .arg(iface->spoken().textOf(h.start, h.end).simplified())
-                       .arg(h.level));
-}
-
-void announce(TRichView *view, const QString &message)
-{
-    if (!told())
-        return;
-    // The bridge of this Qt has no announcement; a screen reader speaks a
-    // new description of the object it is on, so the message is the page's
-    // description for the moment of the event.
-    view->setProperty(kAnnouncement, message);
-    QAccessibleEvent said(view, QAccessible::DescriptionChanged);
-    tell(&said);
-    view->setProperty(kAnnouncement, QVariant());
-    QAccessibleEvent cleared(view, QAccessible::DescriptionChanged);
-    tell(&cleared);
+    // Told as the focus arriving on the heading: a screen reader says its
+    // text, its role and its level.
+    QAccessibleEvent event(heading, QAccessible::Focus);
+    tell(&event);
+    view->setProperty(kChildFocused, true);
 }
 
 RichViewAccessible::RichViewAccessible(TRichView *view)
@@ -336,11 +330,6 @@ QString RichViewAccessible::text(QAccessible::Text t) const
 {
     if (t == QAccessible::Value)
         return text(0, characterCount());
-    if (t == QAccessible::Description) {
-        const QString said = view()->property(kAnnouncement).toString();
-        if (!said.isEmpty())
-            return said;
-    }
     return QAccessibleWidget::text(t);
 }
 

@@ -31,10 +31,8 @@ void notifyLinkFocus(TRichView *view, int id);
 // Tells assistive technology that a key moved the reading caret.
 void notifyCaretMoved(TRichView *view);
 // Tells assistive technology that the caret reached heading number index:
-// a screen reader says its text and level.
+// the focus is on the heading until the caret moves on.
 void notifyHeadingReached(TRichView *view, int index);
-// Has a screen reader say message on the view (which must be focused).
-void announce(TRichView *view, const QString &message);
 
 class RichViewAccessible : public QAccessibleWidget, public QAccessibleTextInterface
 {

@@ -181,7 +181,16 @@ bool TRichView::moveToHeading(bool next)
     L.scrollingForCaret = true;
     vb->setValue(std::clamp(m_top + L.text.lineTopOf(pos), 0, vb->maximum()));
     L.scrollingForCaret = false;
-    moveCaretTo(pos, false);
+    // Told as the heading reached, not as a caret move: a screen reader
+    // would first read the page line by line again.
+    L.clearSelection();
+    L.caret = pos;
+    L.caretX = -1;
+    L.caretFollowedView = false;
+    L.walkFromCaret = true;
+    L.focusLink = linkAtPosition(pos);
+    ensureCaretVisible();
+    viewport()->update();
     richtext::notifyHeadingReached(this, found);
     return true;
 }

@@ -30,6 +30,12 @@ QPointer<QQuickWidget> &loadingView()
     return view;
 }
 
+std::function<void(QObject *)> &focusWatcher()
+{
+    static std::function<void(QObject *)> watcher;
+    return watcher;
+}
+
 QQuickWidget *viewOfWindow(QQuickWindow *window)
 {
     if (!window)
@@ -636,6 +642,11 @@ void detachView(QQuickWidget *view)
     views().remove(view->quickWindow());
 }
 
+void setFocusWatcher(std::function<void(QObject *)> watcher)
+{
+    focusWatcher() = std::move(watcher);
+}
+
 void announceFocus(QQuickWidget *view)
 {
     if (!view || !view->hasFocus())
@@ -644,6 +655,8 @@ void announceFocus(QQuickWidget *view)
         if (isExposed(i)) {
             QAccessibleEvent event(i, QAccessible::Focus);
             QAccessible::updateAccessibility(&event);
+            if (focusWatcher())
+                focusWatcher()(i);
             return;
         }
     }

@@ -3,6 +3,8 @@
 #include <QAccessibleWidget>
 #include <QPointer>
 
+#include <functional>
+
 class QQuickItem;
 class QQuickWidget;
 
@@ -41,6 +43,11 @@ QList<QQuickItem *> exposedChildren(QQuickItem *item);
 
 // Tells assistive technology that focus is on the scene's focused control.
 void announceFocus(QQuickWidget *view);
+
+// Also told each control announced as focused. Qt passes accessibility
+// events on only while a screen reader listens; this lets a check without
+// one see what would have been said.
+void setFocusWatcher(std::function<void(QObject *)> watcher);
 
 } // namespace access
 } // namespace movie

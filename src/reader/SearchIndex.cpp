@@ -208,19 +208,10 @@ void SearchIndex::addDocument(int page, const QString &title, const richtext::RV
                 it = m_wordAt.insert(key, int(m_words.size()));
                 m_words.push_back({key});
             }
-            m_pending.push_back({*it, {paragraph, offset, length}});
+            m_words[size_t(*it)].postings.push_back({paragraph, offset, length});
         });
         m_paragraphs.push_back(std::move(p));
     };
-
-    // About one word in seven characters: room for the page's occurrences
-    // at once, so the list is not copied while it grows.
-    qsizetype characters = 0;
-    for (const richtext::RVItem &item : doc.items)
-        characters += item.text.size();
-    const size_t expected = m_pending.size() + size_t(characters / 7);
-    if (m_pending.capacity() < expected)
-        m_pending.reserve(std::max(expected, 2 * m_pending.capacity()));
 
     Paragraph current{page, pageIndex, {}, {}, {}, {}};
     bool open = false;
@@ -252,30 +243,8 @@ void SearchIndex::addDocument(int page, const QString &title, const richtext::RV
 void SearchIndex::finish() const
 {
     const size_t words = m_words.size();
-    if (m_pending.empty() && m_stemmed == words)
+    if (m_stemmed == words)
         return;
-
-    // The postings grouped by word in one counting pass: the ones already
-    // listed first, then the new ones, which come later in the text.
-    std::vector<int> start(words + 1, 0);
-    const size_t known = m_postingStart.size() - 1;
-    for (size_t w = 0; w < known; ++w)
-        start[w + 1] = m_postingStart[w + 1] - m_postingStart[w];
-    for (const Occurrence &o : m_pending)
-        ++start[size_t(o.word) + 1];
-    for (size_t w = 0; w < words; ++w)
-        start[w + 1] += start[w];
-    std::vector<Posting> postings(static_cast<size_t>(start[words]));
-    std::vector<int> next(start.begin(), start.end() - 1);
-    for (size_t w = 0; w < known; ++w)
-        for (int k = m_postingStart[w]; k < m_postingStart[w + 1]; ++k)
-            postings[size_t(next[w]++)] = m_postings[size_t(k)];
-    for (const Occurrence &o : m_pending)
-        postings[size_t(next[size_t(o.word)]++)] = o.at;
-    m_postings = std::move(postings);
-    m_postingStart = std::move(start);
-    m_pending.clear();
-
     // Each word is stemmed once, when a search first meets it.
     m_keyWords.reserve(qsizetype(words + words / 4));
     for (size_t i = m_stemmed; i < words; ++i)
@@ -321,8 +290,7 @@ std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &word) cons
     found.erase(std::unique(found.begin(), found.end()), found.end());
     std::vector<Posting> out;
     for (const int i : found)
-        out.insert(out.end(), m_postings.begin() + m_postingStart[size_t(i)],
-                   m_postings.begin() + m_postingStart[size_t(i) + 1]);
+        out.insert(out.end(), m_words[size_t(i)].postings.begin(), m_words[size_t(i)].postings.end());
     std::sort(out.begin(), out.end(), [](const Posting &a, const Posting &b) {
         return a.paragraph != b.paragraph ? a.paragraph < b.paragraph : a.offset < b.offset;
     });

@@ -81,12 +81,7 @@ private:
     struct Word
     {
         QString text; // folded
-    };
-    // An occurrence as it is met: its word by number.
-    struct Occurrence
-    {
-        int word;
-        Posting at;
+        std::vector<Posting> postings;
     };
 
     // The matches of one query word: (paragraph, offset, length), sorted.
@@ -101,12 +96,6 @@ private:
     // number for the life of the index.
     std::vector<Word> m_words;
     QHash<QString, int> m_wordAt;
-    // Occurrences met since the last search, in text order. A search moves
-    // them into the flat posting list, grouped by word: word w's postings are
-    // m_postings[m_postingStart[w] .. m_postingStart[w + 1]), in text order.
-    mutable std::vector<Occurrence> m_pending;
-    mutable std::vector<Posting> m_postings;
-    mutable std::vector<int> m_postingStart{0};
     // Key -> the numbers of the words that have it.
     mutable QHash<QString, std::vector<int>> m_keyWords;
     mutable size_t m_stemmed = 0; // words whose keys are in m_keyWords

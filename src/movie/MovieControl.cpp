@@ -1,5 +1,6 @@
 #include "movie/MovieControl.h"
 
+#include "movie/MovieAccessible.h"
 #include "movie/MovieSandbox.h"
 #include "movie/ScriptWatchdog.h"
 
@@ -156,6 +157,8 @@ MovieControl::MovieControl(QWidget *parent) : QWidget(parent)
 MovieControl::~MovieControl()
 {
     liveControls().remove(this);
+    if (m_view)
+        access::detachView(m_view);
     dropScene();
     delete m_loading;
     updateWatchdog();
@@ -177,6 +180,7 @@ void MovieControl::ensureView()
     layout()->addWidget(m_view);
     setFocusProxy(m_view);
     m_view->installEventFilter(this);
+    access::attachView(m_view);
     watchAncestors();
 }
 
@@ -255,9 +259,13 @@ void MovieControl::finishLoading()
         w->restart();
         w->setArmed(true);
     }
-    g_creating = this;
-    QObject *object = component->create(engine()->rootContext());
-    g_creating = nullptr;
+    QObject *object = nullptr;
+    {
+        const access::LoadingScope building(m_view);
+        g_creating = this;
+        object = component->create(engine()->rootContext());
+        g_creating = nullptr;
+    }
     if (const QString refused = takeRefusal(); !refused.isEmpty()) {
         delete object;
         updateWatchdog();
@@ -295,6 +303,28 @@ void MovieControl::finishLoading()
     placeRoot();
     updateWatchdog();
     item->forceActiveFocus();
+    // After the screen has filled in the scene's texts (a command may show
+    // only then).
+    QTimer::singleShot(0, this, [this, generation = m_generation] {
+        if (generation == m_generation && m_view && m_view->hasFocus())
+            startOnFirstControl();
+    });
+}
+
+void MovieControl::startOnFirstControl()
+{
+    // Focus on no control (the scene itself) is a stop nobody can name or
+    // use; a screen starts on its first command instead.
+    if (!m_root || !m_view || !m_view->hasFocus())
+        return;
+    const QList<QQuickItem *> items = tabItems();
+    if (items.isEmpty())
+        return;
+    QQuickItem *active = m_view->quickWindow()->activeFocusItem();
+    for (QQuickItem *item : items)
+        if (active && (item == active || item->isAncestorOf(active)))
+            return;
+    items.first()->forceActiveFocus(Qt::OtherFocusReason);
 }
 
 QString MovieControl::failureMessage(const QString &path, const QString &reason)
@@ -417,6 +447,11 @@ bool MovieControl::eventFilter(QObject *watched, QEvent *event)
                         ->forceActiveFocus(Qt::FocusReason(reason));
             }
             syncScenePosition();
+            // Told once the widget's own focus news is out.
+            QTimer::singleShot(0, this, [this] {
+                startOnFirstControl();
+                access::announceFocus(m_view);
+            });
             break;
         }
         case QEvent::ParentChange:
@@ -430,6 +465,14 @@ bool MovieControl::eventFilter(QObject *watched, QEvent *event)
     if (event->type() == QEvent::Move || event->type() == QEvent::Resize ||
         event->type() == QEvent::Show)
         syncScenePosition();
+    else if (event->type() == QEvent::WindowActivate && watched == window() && m_view) {
+        // A screen reader heeds focus only inside the active window: said
+        // again once the window is active, after the window's own news.
+        QTimer::singleShot(100, this, [this] {
+            startOnFirstControl();
+            access::announceFocus(m_view);
+        });
+    }
     else if (event->type() == QEvent::ParentChange)
         watchAncestors();
     return false;

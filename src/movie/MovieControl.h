@@ -97,6 +97,8 @@ private:
     // Tab on the scene's last control (Shift+Tab on its first) leaves the
     // movie for the window's next control; true when focus moved.
     bool leaveByTab(bool forward);
+    // Puts focus on the scene's first control when it rests on none.
+    void startOnFirstControl();
     // The scene's window keeps its screen position in step with the widget,
     // so assistive technology places the controls where they are drawn.
     void watchAncestors();

@@ -23,3 +23,13 @@ MovieScreen::MovieScreen(const ScreenFrame &frame, QWidget *parent) : ui::ModalS
 }
 
 } // namespace movie
+
+namespace movie {
+
+void MovieScreen::pressClose()
+{
+    if (!m_movie || !m_movie->click(QStringLiteral("close")))
+        ui::ModalScreen::pressClose();
+}
+
+} // namespace movie

@@ -38,6 +38,8 @@ protected:
     MovieScreen(const ScreenFrame &frame, QWidget *parent);
 
     MovieControl *movieControl() const { return m_movie; }
+    // The movie's own "close" command, as its button gives it.
+    void pressClose() override;
 
 private:
     MovieControl *m_movie = nullptr;

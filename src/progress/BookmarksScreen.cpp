@@ -40,6 +40,7 @@ TfrmBookmark::TfrmBookmark(reader::ReaderState &state, reader::ReaderIntents &re
                          parent),
       m_state(state), m_reader(reader), m_navigator(navigator)
 {
+    setEscapeCloses(true);
     // An ordinary list laid over the movie, in the place its face leaves free.
     LBBookmarks = new QListWidget(this);
     LBBookmarks->setObjectName(QStringLiteral("LBBookmarks"));

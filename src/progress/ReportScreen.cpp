@@ -37,6 +37,7 @@ TfrmOtcher::TfrmOtcher(reader::ReaderState &state, QWidget *parent)
           parent),
       m_state(state)
 {
+    setEscapeCloses(true);
     RVStyle2 = new TRVStyle(TRVStyle::Sheet::Plain, this);
     RichView1 = new TRichView(this);
     RichView1->setAccessibleName(QStringLiteral("Отчёт"));

@@ -28,6 +28,7 @@ TfrmStat *frmStat = nullptr;
 TfrmStat::TfrmStat(reader::ReaderState &state, QWidget *parent)
     : ui::ModalScreen(parent), m_state(state)
 {
+    setEscapeCloses(true);
     setObjectName(QStringLiteral("frmStat"));
     setWindowFlags(Qt::Tool);
     setWindowTitle(QStringLiteral("Статистика"));

@@ -4,7 +4,9 @@
 #include "richtext/RichView.h"
 
 #include <QAbstractTextDocumentLayout>
+#include <QPointer>
 #include <QScrollBar>
+#include <QTimer>
 #include <QTextBlock>
 #include <QTextCursor>
 #include <QTextLayout>
@@ -177,6 +179,21 @@ void notifyTextReplaced(TRichView *view)
         return;
     QAccessibleEvent event(view, QAccessible::ObjectReorder);
     QAccessible::updateAccessibility(&event);
+    // A new page under the keyboard is told as the focus arriving on it, so
+    // a screen reader reads where the page now stands (its title, or the
+    // section jumped to). Once, after the page has settled.
+    if (!view->hasFocus() || view->property("tarvelAnnouncePending").toBool())
+        return;
+    view->setProperty("tarvelAnnouncePending", true);
+    QTimer::singleShot(0, view, [v = QPointer<TRichView>(view)] {
+        if (!v)
+            return;
+        v->setProperty("tarvelAnnouncePending", false);
+        if (!v->hasFocus())
+            return;
+        QAccessibleEvent focus(v.data(), QAccessible::Focus);
+        QAccessible::updateAccessibility(&focus);
+    });
 }
 
 void notifyLinkFocus(TRichView *view, int id)

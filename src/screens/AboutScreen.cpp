@@ -12,6 +12,7 @@ TfrmAbout::TfrmAbout(QWidget *parent)
                           QSize(551, 400), std::nullopt, QStringLiteral("FlashEbout")},
                          parent)
 {
+    setEscapeCloses(true);
 }
 
 void TfrmAbout::FormActivate()

@@ -21,6 +21,7 @@ TfrmFont::TfrmFont(reader::ReaderState &state, reader::ReaderIntents &reader, QW
                          parent),
       m_state(state), m_reader(reader)
 {
+    setEscapeCloses(true);
     // The preview shares the reader's sheet: a change shows in both.
     RView1 = new TRichView(this);
     RView1->setAccessibleName(QStringLiteral("Образец шрифта"));

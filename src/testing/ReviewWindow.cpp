@@ -74,6 +74,7 @@ QString optionLine(const testing::AnsweredQuestion &q, size_t i)
 
 ReviewWindow::ReviewWindow(QWidget *parent) : ui::ModalScreen(parent)
 {
+    setEscapeCloses(true);
     setObjectName(QStringLiteral("frmReview"));
     setWindowTitle(QStringLiteral("Разбор теста"));
     setStyleSheet(QString::fromUtf8(kStyle));

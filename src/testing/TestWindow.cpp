@@ -283,6 +283,12 @@ void TfrmTest::showQuestion(const testing::QuestionDisplay &display)
         m_boxes[i]->setEnabled(true);
         m_boxes[i]->setAccessibleDescription(display.options[i].simplified());
     }
+    // Answers start at A: there the question itself is read first, before
+    // the options (told anew when A keeps the focus from the last question).
+    m_boxes[0]->setAccessibleDescription(display.heading.simplified() + QStringLiteral(". ") +
+                                         display.question.simplified() +
+                                         QStringLiteral(" Можно отметить несколько ответов. ") +
+                                         display.options[0].simplified());
     // A click that follows the one that brought this question too closely
     // was meant for the last one: it must not answer this one unseen.
     ui::PressGuard::screenChanged();

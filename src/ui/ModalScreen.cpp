@@ -5,6 +5,7 @@
 
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QScreen>
 #include <QWindow>
 
@@ -106,11 +107,25 @@ void ModalScreen::closeScreen()
         m_closeRequested = true;
 }
 
+void ModalScreen::pressClose()
+{
+    const auto buttons = findChildren<QPushButton *>();
+    for (QPushButton *b : buttons) {
+        if (b->text() == QStringLiteral("Закрыть") && b->isVisibleTo(this) && b->isEnabled()) {
+            b->click();
+            return;
+        }
+    }
+}
+
 void ModalScreen::keyPressEvent(QKeyEvent *event)
 {
-    // Escape does not close a screen: its movie has its own close command.
-    if (event->key() == Qt::Key_Escape) {
+    // Escape never rejects the dialog behind the screen's back: where it
+    // closes, it goes through the screen's own close, as the button does.
+    if (event->key() == Qt::Key_Escape && event->modifiers() == Qt::NoModifier) {
         event->accept();
+        if (m_escapeCloses)
+            ui::guarded(this, [this] { pressClose(); });
         return;
     }
     QDialog::keyPressEvent(event);

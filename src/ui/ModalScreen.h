@@ -36,6 +36,13 @@ public:
     static bool programEnding() { return s_programEnding; }
 
 protected:
+    // Escape presses the screen's "Закрыть" (off: Escape does nothing, for
+    // the screens whose close ends the program or abandons a test).
+    void setEscapeCloses(bool closes) { m_escapeCloses = closes; }
+    // Does what the screen's "Закрыть" does; by default clicks the visible
+    // button of that label.
+    virtual void pressClose();
+
     virtual void FormActivate() {}
     virtual void FormDeactivate() {}
     // A window whose size is fixed and that is larger than the desktop
@@ -47,6 +54,7 @@ private:
     static bool s_programEnding;
     bool m_inLoop = false;
     bool m_closeRequested = false;
+    bool m_escapeCloses = false;
 };
 
 } // namespace ui

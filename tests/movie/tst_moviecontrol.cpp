@@ -1,9 +1,15 @@
 #include "common/CourseFolder.h"
 #include "movie/MovieControl.h"
+#include "movie/MovieAccessible.h"
 #include "movie/MovieScreen.h"
 #include "ui/Dialogs.h"
 
+#include <QAccessible>
 #include <QDialog>
+#include <QPushButton>
+#include <QPointer>
+#include <QQuickWidget>
+#include <QScopeGuard>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QImage>
@@ -61,8 +67,58 @@ public:
         commands << command + QLatin1Char('|') + args;
     }
     using movie::MovieScreen::movieControl;
+    using movie::MovieScreen::setEscapeCloses;
     QStringList commands;
 };
+
+// A scene as the textbook's are made: controls and texts inside boxes that
+// only place them, one control hidden, and a button drawn with plain Qt Quick
+// items that names itself through Accessible.
+const QByteArray kAccessScene = R"(import QtQuick
+import QtQuick.Controls.Basic
+Rectangle {
+    id: root
+    width: 400; height: 300
+    signal fsCommand(string command, string args)
+    Item {
+        Text { text: "Добро пожаловать!" }
+        Rectangle {
+            y: 40; width: 200; height: 100
+            Button { objectName: "DoGo"; text: "Войти"; Accessible.name: text
+                     onClicked: root.fsCommand(objectName, "") }
+        }
+    }
+    TextField { objectName: "eName"; y: 150; Accessible.name: "Имя" }
+    Button { objectName: "DoHidden"; y: 200; text: "Сохранить"; visible: false }
+    Button { objectName: "close"; y: 250; text: "Закрыть"; onClicked: root.fsCommand(objectName, "") }
+    Rectangle {
+        objectName: "DoPlain"; x: 200; y: 250; width: 80; height: 30
+        activeFocusOnTab: true
+        Accessible.role: Accessible.Button
+        Accessible.name: "Справка"
+        Accessible.onPressAction: root.fsCommand(objectName, "")
+        Text { text: "Справка" }
+    }
+}
+)";
+
+// Every node under iface, each checked to know its own parent and place.
+void walkTree(QAccessibleInterface *iface, QStringList &seen, int depth = 0)
+{
+    QVERIFY(depth < 20);
+    for (int i = 0; i < iface->childCount(); ++i) {
+        QAccessibleInterface *child = iface->child(i);
+        QVERIFY(child);
+        const QString name = child->text(QAccessible::Name);
+        QVERIFY2(child->parent() && child->parent()->object() == iface->object(), qPrintable(name));
+        QVERIFY2(iface->indexOfChild(child) == i, qPrintable(name));
+        QVERIFY2(child->window(), qPrintable(name));
+        seen << QStringLiteral("%1:%2%3").arg(name).arg(int(child->role())).arg(
+                    child->state().invisible ? QStringLiteral(":hidden") : QString());
+        walkTree(child, seen, depth + 1);
+    }
+}
+
 } // namespace
 
 Q_DECLARE_METATYPE(movie::ScreenFrame)
@@ -91,6 +147,10 @@ private slots:
     void brokenMovieClosesAFramelessWindow();
     void movieScreenSetUp_data();
     void movieScreenSetUp();
+    void screenReadersSeeEveryControl();
+    void focusInsideTheSceneIsTold();
+    void escapeGoesThroughTheScreensClose_data();
+    void escapeGoesThroughTheScreensClose();
 };
 
 void TestMovieControl::operations_data()
@@ -479,6 +539,118 @@ void TestMovieControl::movieScreenSetUp()
     QVERIFY(control->click("DoGo"));
     QVERIFY(screen.commands.isEmpty());
     QTRY_COMPARE(screen.commands, QStringList{"DoGo|arg"});
+}
+
+// What a screen reader finds of a scene: every control and text with its
+// true parent and index (the toolkit's own answer gave none), its role and
+// name, and the hidden control marked hidden.
+void TestMovieControl::screenReadersSeeEveryControl()
+{
+    Course course;
+    writeFile(course.picture("access.qml"), kAccessScene);
+    QWidget window;
+    window.resize(400, 300);
+    auto *control = new movie::MovieControl(&window);
+    control->resize(400, 300);
+    window.show();
+    control->setMovie(course.picture("access.qml"));
+    QVERIFY(control->rootItem());
+    // The scene's view is made with the first movie and shown a turn later.
+    auto *sceneView = control->findChild<QQuickWidget *>();
+    QVERIFY(sceneView);
+    QTRY_VERIFY(sceneView->isVisible());
+
+    QAccessibleInterface *top = QAccessible::queryAccessibleInterface(control);
+    QVERIFY(top);
+    QStringList seen;
+    walkTree(top, seen);
+    if (QTest::currentTestFailed())
+        return;
+    const QString button = QString::number(int(QAccessible::Button));
+    const QString text = QString::number(int(QAccessible::StaticText));
+    const QString field = QString::number(int(QAccessible::EditableText));
+    const QString group = QString::number(int(QAccessible::Client));
+    QCOMPARE(seen, QStringList({":" + group, "Добро пожаловать!:" + text, "Войти:" + button,
+                                "Имя:" + field, "Сохранить:" + button + ":hidden",
+                                "Закрыть:" + button, "Справка:" + button}));
+
+    // The reader's press is the control's click, for a toolkit button and
+    // for one that only answers the press action.
+    QAccessibleInterface *view = top->child(0);
+    QSignalSpy commands(control, &movie::MovieControl::fsCommand);
+    for (const int index : {1, 5}) {
+        QAccessibleInterface *button = view->child(index);
+        QVERIFY(button && button->actionInterface());
+        button->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    }
+    QTRY_COMPARE(commands.size(), 2);
+    QCOMPARE(commands.at(0).first().toString(), QStringLiteral("DoGo"));
+    QCOMPARE(commands.at(1).first().toString(), QStringLiteral("DoPlain"));
+}
+
+// Tab inside a scene moves no widget focus; the scene's control that takes
+// it is told to assistive technology, and is the one shown focused.
+void TestMovieControl::focusInsideTheSceneIsTold()
+{
+    Course course;
+    writeFile(course.picture("access.qml"), kAccessScene);
+    QWidget window;
+    window.resize(400, 300);
+    auto *control = new movie::MovieControl(&window);
+    control->resize(400, 300);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    control->setMovie(course.picture("access.qml"));
+    QTRY_VERIFY(control->findChild<QQuickWidget *>()->isVisible());
+    QList<QPointer<QObject>> told;
+    movie::access::setFocusWatcher([&told](QObject *object) { told << object; });
+    const auto unwatch = qScopeGuard([] { movie::access::setFocusWatcher(nullptr); });
+    control->setFocus(Qt::OtherFocusReason);
+    auto *name = qobject_cast<QQuickItem *>(control->findControl("eName"));
+    QVERIFY(name);
+    name->forceActiveFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(!told.isEmpty() && told.last() == name);
+    QVERIFY(QAccessible::queryAccessibleInterface(name)->state().focused);
+    QVERIFY(!QAccessible::queryAccessibleInterface(control->findControl("DoGo"))->state().focused);
+}
+
+void TestMovieControl::escapeGoesThroughTheScreensClose_data()
+{
+    QTest::addColumn<bool>("escapeCloses");
+    QTest::addColumn<bool>("fromInsideTheScene");
+    QTest::addColumn<QStringList>("commands");
+    QTest::newRow("sub-screen") << true << false << QStringList{"close|"};
+    QTest::newRow("sub-screen, keys in the scene") << true << true << QStringList{"close|"};
+    // The sign-in and home screens: their close ends the program.
+    QTest::newRow("screen that keeps Escape") << false << true << QStringList{};
+}
+
+void TestMovieControl::escapeGoesThroughTheScreensClose()
+{
+    QFETCH(bool, escapeCloses);
+    QFETCH(bool, fromInsideTheScene);
+    QFETCH(QStringList, commands);
+    Course course;
+    writeFile(course.picture("access.qml"), kAccessScene);
+    ProbeScreen screen({"frmProbe", "Закладки", QSize(400, 300), std::nullopt});
+    screen.setEscapeCloses(escapeCloses);
+    screen.movieControl()->setMovie(course.picture("access.qml"));
+    bool stillOpen = false;
+    QTimer::singleShot(0, &screen, [&] {
+        QWidget *target = &screen;
+        if (fromInsideTheScene) {
+            target = screen.movieControl()->findChild<QQuickWidget *>();
+            target->setFocus();
+        }
+        QTest::keyClick(target, Qt::Key_Escape);
+        QCoreApplication::processEvents();
+        // Escape never rejects the dialog by itself.
+        stillOpen = screen.isShowingModal();
+        screen.closeScreen();
+    });
+    screen.showModal();
+    QVERIFY(stillOpen);
+    QCOMPARE(screen.commands, commands);
 }
 
 QTEST_MAIN(TestMovieControl)

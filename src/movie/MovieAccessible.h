@@ -1,0 +1,53 @@
+#pragma once
+
+#include <QAccessibleWidget>
+#include <QPointer>
+
+#include <functional>
+
+class QQuickItem;
+class QQuickWidget;
+
+namespace movie {
+
+// What a screen reader sees of a movie: the scene's controls and texts as
+// children of the movie's view, each with its parent, index, window, name,
+// role and state. Qt's own bridge for a scene inside a widget leaves every
+// item without a parent (index -1), and screen readers drop such objects.
+namespace access {
+
+// Called once per view: items of that view's scene are answered by this
+// bridge from then on.
+void attachView(QQuickWidget *view);
+void detachView(QQuickWidget *view);
+
+// While alive, items built without a window belong to that view's scene.
+class LoadingScope
+{
+public:
+    explicit LoadingScope(QQuickWidget *view);
+    ~LoadingScope();
+    LoadingScope(const LoadingScope &) = delete;
+    LoadingScope &operator=(const LoadingScope &) = delete;
+
+private:
+    QQuickWidget *m_previous;
+};
+
+// Whether the item is a node of the tree (a control, a text, a picture with
+// a name); items that only place or paint others are skipped through.
+bool isExposed(QQuickItem *item);
+
+// The exposed items directly under item, in child order.
+QList<QQuickItem *> exposedChildren(QQuickItem *item);
+
+// Tells assistive technology that focus is on the scene's focused control.
+void announceFocus(QQuickWidget *view);
+
+// Also told each control announced as focused. Qt passes accessibility
+// events on only while a screen reader listens; this lets a check without
+// one see what would have been said.
+void setFocusWatcher(std::function<void(QObject *)> watcher);
+
+} // namespace access
+} // namespace movie

@@ -2,10 +2,12 @@
 #include "movie/MovieControl.h"
 #include "movie/MovieAccessible.h"
 #include "movie/MovieScreen.h"
+#include "ui/AccessibleFrames.h"
 #include "ui/Dialogs.h"
 
 #include <QAccessible>
 #include <QDialog>
+#include <QFrame>
 #include <QPushButton>
 #include <QPointer>
 #include <QQuickWidget>
@@ -149,6 +151,7 @@ private slots:
     void movieScreenSetUp();
     void screenReadersSeeEveryControl();
     void focusInsideTheSceneIsTold();
+    void aFrameAroundAMovieIsNoWindow();
     void escapeGoesThroughTheScreensClose_data();
     void escapeGoesThroughTheScreensClose();
 };
@@ -612,6 +615,44 @@ void TestMovieControl::focusInsideTheSceneIsTold()
     QTRY_VERIFY(!told.isEmpty() && told.last() == name);
     QVERIFY(QAccessible::queryAccessibleInterface(name)->state().focused);
     QVERIFY(!QAccessible::queryAccessibleInterface(control->findControl("DoGo"))->state().focused);
+}
+
+// The reader keeps its toolbar and movie panel in plain frames. A screen
+// reader takes the nearest ancestor told as a window for the control's
+// window, and reads nothing from one that is never active: going up from a
+// scene's button, the first window met must be the real one.
+void TestMovieControl::aFrameAroundAMovieIsNoWindow()
+{
+    ui::installAccessibleFrames();
+    Course course;
+    writeFile(course.picture("access.qml"), kAccessScene);
+    QWidget window;
+    window.resize(400, 300);
+    auto *frame = new QFrame(&window);
+    frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    frame->resize(400, 300);
+    auto *control = new movie::MovieControl(frame);
+    control->resize(400, 300);
+    window.show();
+    control->setMovie(course.picture("access.qml"));
+    QTRY_VERIFY(control->findChild<QQuickWidget *>()->isVisible());
+
+    QAccessibleInterface *button = QAccessible::queryAccessibleInterface(control->findControl("DoGo"));
+    QVERIFY(button);
+    QStringList path;
+    QAccessibleInterface *windowLike = nullptr;
+    for (QAccessibleInterface *up = button->parent(); up && !windowLike; up = up->parent()) {
+        path << QString::fromLatin1(up->object() ? up->object()->metaObject()->className() : "?");
+        const QAccessible::Role role = up->role();
+        if (role == QAccessible::Window || role == QAccessible::Dialog || role == QAccessible::Border ||
+            up->object() == &window)
+            windowLike = up;
+    }
+    QVERIFY2(windowLike && windowLike->object() == &window, qPrintable(path.join(QLatin1String(" > "))));
+    // The frame is still there, holding the movie.
+    QAccessibleInterface *frameFace = QAccessible::queryAccessibleInterface(frame);
+    QCOMPARE(frameFace->role(), QAccessible::Pane);
+    QCOMPARE(frameFace->indexOfChild(QAccessible::queryAccessibleInterface(control)), 0);
 }
 
 void TestMovieControl::escapeGoesThroughTheScreensClose_data()

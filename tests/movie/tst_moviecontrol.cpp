@@ -101,6 +101,18 @@ Rectangle {
         Accessible.onPressAction: root.fsCommand(objectName, "")
         Text { text: "Справка" }
     }
+    // A decoration made of texts, and a chart told as one text whose marks
+    // are named and drawn with texts of their own.
+    Grid { Accessible.ignored: true; Text { text: "0" } Text { text: "1" } }
+    Item {
+        y: 280; width: 100; height: 20
+        Accessible.role: Accessible.StaticText; Accessible.name: "Ход изучения"
+        Item {
+            width: 20; height: 20
+            Accessible.role: Accessible.StaticText; Accessible.name: "Лекция 1: открывалась"
+            Text { text: "Л1" }
+        }
+    }
 }
 )";
 
@@ -575,7 +587,8 @@ void TestMovieControl::screenReadersSeeEveryControl()
     const QString group = QString::number(int(QAccessible::Client));
     QCOMPARE(seen, QStringList({":" + group, "Добро пожаловать!:" + text, "Войти:" + button,
                                 "Имя:" + field, "Сохранить:" + button + ":hidden",
-                                "Закрыть:" + button, "Справка:" + button}));
+                                "Закрыть:" + button, "Справка:" + button, "Ход изучения:" + text,
+                                "Лекция 1: открывалась:" + text}));
 
     // The reader's press is the control's click, for a toolkit button and
     // for one that only answers the press action.

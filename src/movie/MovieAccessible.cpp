@@ -588,6 +588,12 @@ QAccessibleInterface *factory(const QString &, QObject *object)
             return nullptr;
         return new ItemAccessible(item, view);
     }
+    // An item made after its scene (a repeater's delegate) is asked for
+    // before it is placed. Qt Quick's answer would be kept for it for good,
+    // and Qt Quick is shown only in movies here: the item's view is found
+    // once it has a window.
+    if (!item->window())
+        return new ItemAccessible(item, nullptr);
     return nullptr;
 }
 

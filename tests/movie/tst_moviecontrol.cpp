@@ -3,6 +3,7 @@
 #include "movie/MovieAccessible.h"
 #include "movie/MovieScreen.h"
 #include "ui/AccessibleFrames.h"
+#include "ui/ModalScreen.h"
 #include "ui/Dialogs.h"
 
 #include <QAccessible>
@@ -164,6 +165,8 @@ private slots:
     void screenReadersSeeEveryControl();
     void focusInsideTheSceneIsTold();
     void aFrameAroundAMovieIsNoWindow();
+    void aScreenHiddenUnderAnotherIsNotShowing_data();
+    void aScreenHiddenUnderAnotherIsNotShowing();
     void escapeGoesThroughTheScreensClose_data();
     void escapeGoesThroughTheScreensClose();
 };
@@ -666,6 +669,48 @@ void TestMovieControl::aFrameAroundAMovieIsNoWindow()
     QAccessibleInterface *frameFace = QAccessible::queryAccessibleInterface(frame);
     QCOMPARE(frameFace->role(), QAccessible::Pane);
     QCOMPARE(frameFace->indexOfChild(QAccessible::queryAccessibleInterface(control)), 0);
+}
+
+void TestMovieControl::aScreenHiddenUnderAnotherIsNotShowing_data()
+{
+    QTest::addColumn<QSize>("upperSize");
+    QTest::addColumn<bool>("covered");
+    // The home screen over the sign-in screen.
+    QTest::newRow("hides all of it") << QSize(900, 700) << true;
+    // A message box or a small screen over part of it.
+    QTest::newRow("over a part") << QSize(200, 100) << false;
+}
+
+// A screen reader's review of the desktop offers what shows: a screen whose
+// loop goes on under another that hides it is not showing, until that one
+// closes.
+void TestMovieControl::aScreenHiddenUnderAnotherIsNotShowing()
+{
+    QFETCH(QSize, upperSize);
+    QFETCH(bool, covered);
+    ui::ModalScreen::setAvailableDesktopSource([] { return QRect(0, 0, 1280, 1024); });
+    const auto desktop = qScopeGuard([] { ui::ModalScreen::setAvailableDesktopSource(nullptr); });
+    ProbeScreen lower({"frmLower", "Тарвел", QSize(400, 300), std::nullopt});
+    ProbeScreen upper({"frmUpper", "Тарвел", upperSize, std::nullopt});
+    bool hiddenUnder = false;
+    bool upperShowing = false;
+    bool showingAgain = false;
+    QTimer::singleShot(0, &lower, [&] {
+        QTimer::singleShot(0, &upper, [&] {
+            QCoreApplication::processEvents();
+            hiddenUnder = QAccessible::queryAccessibleInterface(&lower)->state().invisible;
+            upperShowing = !QAccessible::queryAccessibleInterface(&upper)->state().invisible;
+            upper.closeScreen();
+        });
+        upper.showModal();
+        showingAgain = !QAccessible::queryAccessibleInterface(&lower)->state().invisible;
+        lower.closeScreen();
+    });
+    lower.showModal();
+    QCOMPARE(hiddenUnder, covered);
+    QVERIFY(upperShowing);
+    QVERIFY(showingAgain);
+    QCOMPARE(QAccessible::queryAccessibleInterface(&lower)->role(), QAccessible::Dialog);
 }
 
 void TestMovieControl::escapeGoesThroughTheScreensClose_data()

@@ -372,13 +372,13 @@ def run(d, course):
         d.key("Return")
         d.settle(before, limit=PRESS_LIMIT)
         said = d.wait_speech(f"question {number} or the result",
-                             lambda said: f"Вопрос {number} " in squash(said) or "Тест пройден" in squash(said),
+                             lambda said: f"Вопрос {number} " in squash(said) or "Тест завершён" in squash(said),
                              limit=SPEECH_LIMIT * 2)
-        if "Тест пройден" in squash(said):
+        if "Тест завершён" in squash(said):
             break
         d.step(f"Space, Enter: question {number}")
-    if not re.search(r"Тест пройден, правильных ответов: \d+ %", squash(d.since_mark())):
-        d.hear("the result", ["Тест пройден, правильных ответов"])
+    if not re.search(r"Тест завершён, правильных ответов: \d+ %", squash(d.since_mark())):
+        d.hear("the result", ["Тест завершён, правильных ответов"])
     d.step("Enter on the last question: the result")
     d.act("the review", ["Return"], ["Разбор теста"], ROLE_WORDS)
     d.step("Enter: the review")

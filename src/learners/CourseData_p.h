@@ -40,11 +40,19 @@ void setValue(pugi::xml_node element, const QString &text);
 pugi::xml_node append(pugi::xml_node parent, const char *name);
 pugi::xml_node append(pugi::xml_node parent, const char *name, const QString &text);
 void removeChildAt(pugi::xml_node parent, int position);
+// Whether an element is empty or holds one text: a value, not a structure.
+bool holdsValue(pugi::xml_node element);
+// A stored whole number; throws naming the field when it is not one.
+int parseInteger(const QString &text, const char *field);
 
 // Layout: containers found by position.
 pugi::xml_node lectureList(const CourseData &data);
 pugi::xml_node learnerList(const CourseData &data);
 pugi::xml_node learner(const CourseData &data, int position);
+// The learner records of the list in order: comments and processing
+// instructions left in it by hand are passed over.
+pugi::xml_node firstRecord(pugi::xml_node list);
+pugi::xml_node nextRecord(pugi::xml_node record);
 // The learner's study_info/tests and study_info/bookmarks containers,
 // created when missing.
 pugi::xml_node testsOf(const CourseData &data, int learner);

@@ -251,3 +251,9 @@ public:
 } // namespace learners
 
 Q_DECLARE_METATYPE(learners::LearnerId)
+
+// Made of implicitly shared strings and numbers: a list of them grows by
+// moving memory, not by copying every entry (a class list of thousands).
+Q_DECLARE_TYPEINFO(learners::LearnerEntry, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(learners::LearnerFields, Q_RELOCATABLE_TYPE);
+Q_DECLARE_TYPEINFO(learners::Bookmark, Q_RELOCATABLE_TYPE);

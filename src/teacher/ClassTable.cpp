@@ -122,10 +122,17 @@ void ClassTable::addLearnerRows(Learner &learner)
     QHash<QString, qsizetype> seen; // attempt -> its place in rows
     for (int i : bestFirst(m_reports, learner.reports)) {
         const Report &r = m_reports[i];
+        // Two attempts of one test in the same second are two attempts when
+        // one record holds both (a database row each); only another file's
+        // copy is the same attempt. So the n-th of a record's attempts with
+        // one key matches the n-th of that key in every other file.
+        QHash<QString, int> inThisReport;
         for (int k = 0; k < r.results.size(); ++k) {
-            const auto at = seen.constFind(attemptKey(r.results[k]));
+            const QString base = attemptKey(r.results[k]);
+            const QString key = base + QChar(0x1F) + QString::number(inThisReport[base]++);
+            const auto at = seen.constFind(key);
             if (at == seen.cend()) {
-                seen.insert(attemptKey(r.results[k]), rows.size());
+                seen.insert(key, rows.size());
                 rows.append({Row::Result, i, k});
                 continue;
             }

@@ -1,5 +1,10 @@
 #include "app/CourseCheck.h"
 #include "common/TestSupport.h"
+#include "richtext/RVDocument.h"
+#include "richtext/RvfFile.h"
+
+#include <QDir>
+#include <QRegularExpression>
 
 #include <QFile>
 #include <QTemporaryDir>
@@ -19,6 +24,7 @@ class TestCourseCheck : public QObject
 private slots:
     void shippedCourseIsClean();
     void problemsAreNamedWithFileAndLine();
+    void shippedTextsSayWhatTheProgramDoes();
 };
 
 void TestCourseCheck::shippedCourseIsClean()
@@ -58,6 +64,41 @@ void TestCourseCheck::problemsAreNamedWithFileAndLine()
     const QString data = *std::find_if(problems.cbegin(), problems.cend(),
                                        [](const QString &p) { return p.startsWith("dect.chh"); });
     QVERIFY2(data.contains("4"), qPrintable(data));
+}
+
+namespace {
+// A document's words as a reader sees them, spaces folded.
+QString plainText(const QString &path)
+{
+    richtext::RVDocument doc;
+    QString error;
+    if (!loadRvf(path, doc, &error))
+        return QStringLiteral("(unreadable: %1)").arg(error);
+    QString text;
+    for (const richtext::RVItem &item : doc.items)
+        text += item.text + u' ';
+    return text.simplified();
+}
+} // namespace
+
+// The help page tells the learner that the reading size and font are kept
+// for each learner (they are), and the course spells «отчёт» one way.
+void TestCourseCheck::shippedTextsSayWhatTheProgramDoes()
+{
+    const QString help = plainText(QStringLiteral(TARVEL_COURSE_DIR "/lections/info.rvf"));
+    QVERIFY2(help.contains(QStringLiteral("запоминается для каждого ученика")), qPrintable(help.left(200)));
+    QVERIFY(!help.contains(QStringLiteral("до конца сеанса")));
+    // Namesakes are told apart in the sign-in list.
+    QVERIFY(!help.contains(QStringLiteral("имена будут одинаковыми")));
+
+    const QDir lections(QStringLiteral(TARVEL_COURSE_DIR "/lections"));
+    const QRegularExpression withoutYo(QStringLiteral("\\bотчет"),
+                                       QRegularExpression::CaseInsensitiveOption |
+                                           QRegularExpression::UseUnicodePropertiesOption);
+    for (const QString &name : lections.entryList({QStringLiteral("*.rvf")})) {
+        const QString text = plainText(lections.filePath(name));
+        QVERIFY2(!text.contains(withoutYo), qPrintable(name));
+    }
 }
 
 QTEST_GUILESS_MAIN(TestCourseCheck)

@@ -1,6 +1,7 @@
 #include "common/HomeParts.h"
 #include "common/SignInParts.h"
 #include "common/ReaderParts.h"
+#include "common/Clicks.h"
 #include "common/CourseFolder.h"
 #include "ui/AppMessage.h"
 #include "ui/Dialogs.h"
@@ -33,11 +34,28 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QStyleHints>
+#include <QGuiApplication>
 
 #include <functional>
 
 namespace {
 using testsupport::copyTree;
+
+// Counts the presses a widget is given.
+class PressCounter : public QObject
+{
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+            ++presses;
+        return QObject::eventFilter(watched, event);
+    }
+};
 
 // Records the mouse events a widget is given.
 class Recorder : public QWidget
@@ -66,6 +84,7 @@ private slots:
     void laterShowingsGoHomeAndHidePanels();
     void closingTheMainWindowEndsNestedLoops();
     void unreadableLearnersAreExplained();
+    void doubleClickOnEnterLeavesTheHomeScreenAlone();
     void startWindowsLeaveTheOthersToFirstShowing();
 
 private:
@@ -225,6 +244,53 @@ void TestWindowSet::unreadableLearnersAreExplained()
     QVERIFY(!frmMain->XML().isLoaded());
     // Nobody could be chosen: the reader is open for reading only.
     QVERIFY(!frmMain->state().CurrentUser().isValid());
+}
+
+// The second click of a double click on «Войти» lands on the home screen
+// that has just come up in the same place (its «Тесты»): it is dropped,
+// while a click after the double-click interval is the learner's own.
+void TestWindowSet::doubleClickOnEnterLeavesTheHomeScreenAlone()
+{
+    int t0 = 0;
+    QPoint global;
+    int early = -1, late = -1;
+    bool signedIn = false;
+    QTimer::singleShot(50, frmLogin, [&] {
+        parts::login::LBNames()->setCurrentIndex(0);
+        QQuickItem *enter = parts::login::Flash()->rootItem()->findChild<QQuickItem *>("Enter");
+        QVERIFY(enter && enter->isVisible() && enter->isEnabled());
+        const QPoint inScene =
+            enter->mapToScene(QPointF(enter->width() / 2, enter->height() / 2)).toPoint();
+        global = parts::login::Flash()->mapToGlobal(inScene);
+        t0 = testsupport::nextClickTime();
+        frmLogin->winId();
+        testsupport::clickAt(frmLogin->windowHandle(), frmLogin->mapFromGlobal(global), t0);
+    });
+    QTimer poll;
+    connect(&poll, &QTimer::timeout, this, [&] {
+        if (!frmIntro->isShowingModal() || !frmIntro->isVisible() || early >= 0)
+            return;
+        signedIn = frmMain->state().CurrentUser().isValid();
+        QWidget *scene = parts::home::Flash();
+        PressCounter counter;
+        scene->installEventFilter(&counter);
+        frmIntro->winId();
+        testsupport::clickAt(frmIntro->windowHandle(), frmIntro->mapFromGlobal(global), t0 + 150);
+        early = counter.presses;
+        // Later, a plain click where nothing is pressed.
+        testsupport::clickAt(frmIntro->windowHandle(), scene->mapTo(frmIntro, QPoint(2, 2)),
+                             t0 + 200 + 2 * QGuiApplication::styleHints()->mouseDoubleClickInterval());
+        late = counter.presses;
+        scene->removeEventFilter(&counter);
+        frmIntro->closeScreen();
+    });
+    poll.start(5);
+    frmMain->start();
+    poll.stop();
+    QVERIFY(signedIn);
+    QCOMPARE(early, 0);
+    QCOMPARE(late, 1);
+    QVERIFY(!frmTest->isVisible());
 }
 
 void TestWindowSet::startWindowsLeaveTheOthersToFirstShowing()

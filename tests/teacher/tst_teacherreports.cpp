@@ -55,6 +55,7 @@ private slots:
     void classTable();
     void mergesALearnersReports();
     void tellsLearnersApart();
+    void attemptsInOneSecondStayApart();
     void csvBytes();
     void commandLine();
     void questionTable();
@@ -470,6 +471,28 @@ void TestTeacherReports::tellsLearnersApart()
     QVERIFY(table.rows()[row].disputed);
     QVERIFY(table.toolTip(row, ClassTable::Percent).contains(QStringLiteral("изменён")));
     QVERIFY(!table.rows()[1 - row].disputed);
+}
+
+// The class database gives each attempt its own row, stamped to the second:
+// a test taken twice within a second is two attempts, while the same two in
+// a second file are the same attempts again.
+void TestTeacherReports::attemptsInOneSecondStayApart()
+{
+    const fixtures::Attempt first{"3", "Wed Mar 09 10:00:00 2005\n", "80"};
+    fixtures::Attempt second = first;
+    second.percent = QStringLiteral("90");
+    const QStringList lines = fixtures::reportLines(1, {first, second});
+
+    ClassTable table;
+    table.setReports({decodeReport(fixtures::reportBytes(lines), "a.rep")});
+    QCOMPARE(table.rowCount(), 2);
+    table.setReports({decodeReport(fixtures::reportBytes(lines), "a.rep"),
+                      decodeReport(fixtures::reportBytes(lines), "b.rep")});
+    QCOMPARE(table.rowCount(), 2);
+    QStringList percents{table.text(0, ClassTable::Percent), table.text(1, ClassTable::Percent)};
+    percents.sort();
+    QCOMPARE(percents, (QStringList{QStringLiteral("80 %"), QStringLiteral("90 %")}));
+    QVERIFY(!table.rows()[0].disputed && !table.rows()[1].disputed);
 }
 
 void TestTeacherReports::csvBytes()

@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import "components"
 
 // The reader's toolbar. Frame 0 serves a lecture page; frame 4 serves the
@@ -34,9 +33,8 @@ Rectangle {
         fontSize: Theme.small
         anchors.verticalCenter: parent ? parent.verticalCenter : undefined
         onClicked: root.fsCommand(objectName, "")
-        ToolTip.text: keys.length > 0 ? text + " (" + keys + ")" : ""
-        ToolTip.visible: keys.length > 0 && (hovered || visualFocus)
-        ToolTip.delay: 600
+        readonly property bool tipWanted: keys.length > 0 && (hovered || visualFocus)
+        onTipWantedChanged: root.showTip(this, tipWanted)
         Accessible.description: keys.length > 0 ? "Клавиши: " + keys : ""
     }
     component Divider: Rectangle {
@@ -78,6 +76,62 @@ Rectangle {
             objectName: "DoBack"; keys: "Alt+←"; text: "Назад"; iconName: "back"
             anchors.right: parent.right
             anchors.rightMargin: 4
+        }
+    }
+
+    // The keys of the hovered or focused command, after a short wait: above
+    // the button where the scene has room, else below, else over the bar.
+    function showTip(button, wanted) {
+        if (wanted) {
+            tip.owner = button;
+            tip.visible = false;
+            tipDelay.restart();
+        } else if (tip.owner === button) {
+            tipDelay.stop();
+            tip.visible = false;
+            tip.owner = null;
+        }
+    }
+    Timer {
+        id: tipDelay
+        interval: 600
+        onTriggered: {
+            const button = tip.owner;
+            if (!button)
+                return;
+            const at = button.mapToItem(root, 0, 0);
+            const margin = 6;
+            tip.x = Math.max(margin, Math.min(root.width - margin - tip.width,
+                                              at.x + (button.width - tip.width) / 2));
+            let y = at.y - tip.height - 3;
+            if (y < margin)
+                y = at.y + button.height + 3;
+            if (y + tip.height > root.height - margin)
+                y = Math.max(margin, Math.min(root.height - margin - tip.height, at.y - tip.height - 3));
+            tip.y = y;
+            tip.visible = true;
+        }
+    }
+    Rectangle {
+        id: tip
+        objectName: "toolTip"
+        property Item owner: null
+        readonly property string text: owner ? owner.text + " (" + owner.keys + ")" : ""
+        visible: false
+        z: 100
+        width: Math.min(tipText.implicitWidth, root.width - 24) + 12
+        height: tipText.implicitHeight + 12
+        color: palette.toolTipBase
+        border.color: palette.dark
+        Accessible.role: Accessible.ToolTip
+        Accessible.name: text
+        Text {
+            id: tipText
+            x: 6; y: 6
+            width: parent.width - 12
+            text: tip.text
+            wrapMode: Text.Wrap
+            color: tip.palette.toolTipText
         }
     }
 }

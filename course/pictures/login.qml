@@ -1,5 +1,4 @@
 import QtQuick
-import QtQuick.Controls.Basic
 import "components"
 
 // Sign-in. The program lays its learner list over the framed place under

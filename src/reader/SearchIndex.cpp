@@ -119,7 +119,7 @@ QString snippetOf(const QString &text, int offset, int length, const std::vector
 }
 
 // Words are ordered by their UTF-16 code units, as QString's operator<
-// orders them, compared inline: sorting the words is much of a build.
+// orders them, compared inline: sorting thousands of words is costly.
 bool wordBefore(const QString &a, const QString &b)
 {
     return std::u16string_view(reinterpret_cast<const char16_t *>(a.constData()), size_t(a.size())) <
@@ -190,15 +190,6 @@ void SearchIndex::addDocument(int page, const QString &title, const richtext::RV
         return name;
     };
 
-    // Word positions change when a search sorts the words.
-    QHash<QString, int> &wordAt = m_wordAt;
-    if (!m_wordAtValid) {
-        wordAt.clear();
-        for (int i = 0; i < int(m_words.size()); ++i)
-            wordAt.insert(m_words[size_t(i)].text, i);
-        m_wordAtValid = true;
-    }
-
     // One key, filled in place for each word: most words are already known,
     // and a text per occurrence was most of building the index.
     QString key, folded;
@@ -212,11 +203,10 @@ void SearchIndex::addDocument(int page, const QString &title, const richtext::RV
         forEachWord(folded, [&](int offset, int length) {
             key.resize(length);
             std::copy_n(folded.constData() + offset, length, key.data());
-            auto it = wordAt.find(key);
-            if (it == wordAt.end()) {
-                it = wordAt.insert(key, int(m_words.size()));
-                m_words.push_back({key, {}});
-                m_sorted = false;
+            auto it = m_wordAt.constFind(key);
+            if (it == m_wordAt.constEnd()) {
+                it = m_wordAt.insert(key, int(m_words.size()));
+                m_words.push_back({key});
             }
             m_words[size_t(*it)].postings.push_back({paragraph, offset, length});
         });
@@ -252,22 +242,28 @@ void SearchIndex::addDocument(int page, const QString &title, const richtext::RV
 
 void SearchIndex::finish() const
 {
-    if (m_sorted)
+    const size_t words = m_words.size();
+    if (m_stemmed == words)
         return;
-    std::sort(m_words.begin(), m_words.end(),
-              [](const Word &a, const Word &b) { return wordBefore(a.text, b.text); });
-    m_sorted = true;
-    m_wordAtValid = false;
-    // Each word is stemmed once; the keys are sorted for lookup.
-    m_keys.clear();
-    for (size_t i = 0; i < m_words.size(); ++i) {
-        Word &w = m_words[i];
-        if (w.keys.isEmpty())
-            w.keys = keysOf(w.text);
-        for (const QString &k : std::as_const(w.keys))
-            m_keys.emplace_back(k, int(i));
+    // Each word is stemmed once, when a search first meets it.
+    m_keyWords.reserve(qsizetype(words + words / 4));
+    for (size_t i = m_stemmed; i < words; ++i)
+        for (const QString &k : keysOf(m_words[i].text))
+            m_keyWords[k].push_back(int(i));
+    m_stemmed = words;
+}
+
+const std::vector<int> &SearchIndex::wordsInOrder() const
+{
+    if (m_order.size() != m_words.size()) {
+        m_order.resize(m_words.size());
+        for (size_t i = 0; i < m_order.size(); ++i)
+            m_order[i] = int(i);
+        std::sort(m_order.begin(), m_order.end(), [this](int a, int b) {
+            return wordBefore(m_words[size_t(a)].text, m_words[size_t(b)].text);
+        });
     }
-    std::sort(m_keys.begin(), m_keys.end());
+    return m_order;
 }
 
 std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &word) const
@@ -275,18 +271,20 @@ std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &word) cons
     // The forms of the query word: every word that shares a stem with it.
     std::vector<int> found;
     for (const QString &key : keysOf(word)) {
-        auto it = std::lower_bound(m_keys.begin(), m_keys.end(), key,
-                                   [](const std::pair<QString, int> &e, const QString &k) { return e.first < k; });
-        for (; it != m_keys.end() && it->first == key; ++it)
-            found.push_back(it->second);
+        const auto it = m_keyWords.constFind(key);
+        if (it != m_keyWords.constEnd())
+            found.insert(found.end(), it->begin(), it->end());
     }
     // A word still being typed ("операт") has no forms of its own in the
     // text: it finds the words it begins.
     if (found.empty()) {
-        auto it = std::lower_bound(m_words.begin(), m_words.end(), word,
-                                   [](const Word &w, const QString &key) { return wordBefore(w.text, key); });
-        for (; it != m_words.end() && it->text.startsWith(word); ++it)
-            found.push_back(int(it - m_words.begin()));
+        const std::vector<int> &order = wordsInOrder();
+        auto it =
+            std::lower_bound(order.begin(), order.end(), word, [this](int w, const QString &key) {
+                return wordBefore(m_words[size_t(w)].text, key);
+            });
+        for (; it != order.end() && m_words[size_t(*it)].text.startsWith(word); ++it)
+            found.push_back(*it);
     }
     std::sort(found.begin(), found.end());
     found.erase(std::unique(found.begin(), found.end()), found.end());
@@ -354,7 +352,8 @@ QVector<SearchIndex::Hit> SearchIndex::find(const QString &query, int limit) con
         std::vector<std::pair<int, int>> all;
         for (const Posting &s : spans)
             all.emplace_back(s.offset, s.length);
-        hit.snippet = snippetOf(p.text, spans.front().offset, spans.front().length, all, hit.snippetMarks);
+        hit.snippet =
+            snippetOf(p.text, spans.front().offset, spans.front().length, all, hit.snippetMarks);
         const Hit::Span where = spanOf(p, spans.front().offset, spans.front().length);
         hit.item = where.item;
         hit.offset = where.offset;

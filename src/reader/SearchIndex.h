@@ -82,24 +82,26 @@ private:
     {
         QString text; // folded
         std::vector<Posting> postings;
-        QStringList keys; // its stems, once sorted
     };
 
     // The matches of one query word: (paragraph, offset, length), sorted.
     std::vector<Posting> matches(const QString &word) const;
     Hit::Span spanOf(const Paragraph &p, int offset, int length) const;
     void finish() const;
+    const std::vector<int> &wordsInOrder() const;
 
     QStringList m_pages;
     std::vector<Paragraph> m_paragraphs;
-    // Built incrementally as an unsorted list; sorted by text on first find.
-    mutable std::vector<Word> m_words;
-    mutable bool m_sorted = true;
-    // (key, word) for every word's keys, sorted.
-    mutable std::vector<std::pair<QString, int>> m_keys;
-    // Word -> its place in m_words while documents are added.
+    // Words by number, in the order they were first met; a word keeps its
+    // number for the life of the index.
+    std::vector<Word> m_words;
     QHash<QString, int> m_wordAt;
-    mutable bool m_wordAtValid = true;
+    // Key -> the numbers of the words that have it.
+    mutable QHash<QString, std::vector<int>> m_keyWords;
+    mutable size_t m_stemmed = 0; // words whose keys are in m_keyWords
+    // Word numbers in the order of their texts, for prefix lookup; sorted
+    // when a query word first needs it (most queries are whole words).
+    mutable std::vector<int> m_order;
 };
 
 } // namespace reader

@@ -1,6 +1,8 @@
 #include "movie/MovieControl.h"
 
+#include <QAccessible>
 #include <QApplication>
+#include <QKeyEvent>
 #include <QQmlEngine>
 #include <QQuickItem>
 #include <QQuickWidget>
@@ -91,6 +93,11 @@ private slots:
     void loginFrames();
     void loginForm_data();
     void loginForm();
+    void buttonAnswers_data();
+    void buttonAnswers();
+    void disabledButtonIgnoresPresses();
+    void fieldIsAnEditableText();
+    void toolbarTellsItsKeys();
 
 private:
     void load(movie::MovieControl &movie, const QString &name);
@@ -517,6 +524,232 @@ void TestMovies::loginForm()
     QTRY_COMPARE(commands.size(), 2);
     QCOMPARE(commands.at(0).at(0).toString(), opener);
     QCOMPARE(commands.at(1).at(0).toString(), closer);
+}
+
+namespace {
+
+QAccessibleInterface *accessibleOf(QQuickItem *item)
+{
+    QAccessible::setActive(true); // as with a screen reader running
+    return QAccessible::queryAccessibleInterface(item);
+}
+
+bool pressForScreenReader(QQuickItem *item)
+{
+    QAccessibleInterface *face = accessibleOf(item);
+    if (!face || !face->actionInterface() ||
+        !face->actionInterface()->actionNames().contains(QAccessibleActionInterface::pressAction()))
+        return false;
+    face->actionInterface()->doAction(QAccessibleActionInterface::pressAction());
+    return true;
+}
+
+void sendKey(QWidget *view, QEvent::Type type, Qt::Key key, bool autoRepeat = false)
+{
+    QKeyEvent event(type, key, Qt::NoModifier, key == Qt::Key_Space ? QStringLiteral(" ") : QString(),
+                    autoRepeat);
+    QApplication::sendEvent(view, &event);
+}
+
+// Typed letters, Cyrillic ones too (QTest's key clicks know only ASCII).
+void type(QWidget *view, const QString &text)
+{
+    for (const QChar c : text) {
+        QKeyEvent press(QEvent::KeyPress, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(view, &press);
+        QKeyEvent release(QEvent::KeyRelease, Qt::Key_unknown, Qt::NoModifier, QString(c));
+        QApplication::sendEvent(view, &release);
+    }
+}
+
+} // namespace
+
+void TestMovies::buttonAnswers_data()
+{
+    QTest::addColumn<QString>("way");
+    QTest::newRow("mouse") << "mouse";
+    QTest::newRow("Space, held and repeated") << "space";
+    QTest::newRow("screen reader's press") << "reader";
+}
+
+// One press, one command, whichever way the button is pressed; the focus
+// ring only for focus that came from the keyboard.
+void TestMovies::buttonAnswers()
+{
+    QFETCH(QString, way);
+
+    movie::MovieControl control;
+    control.resize(800, 600); // scaled up from the scene's own size
+    load(control, "login");
+    if (QTest::currentTestFailed())
+        return;
+    auto *view = control.findChild<QQuickWidget *>();
+    QVERIFY(view);
+    control.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&control));
+    view->setFocus(Qt::OtherFocusReason);
+    auto *button = qobject_cast<QQuickItem *>(control.findControl("Enter"));
+    QVERIFY(button);
+    QTRY_VERIFY(shownOpacity(button) > 0.99);
+
+    QAccessibleInterface *face = accessibleOf(button);
+    QVERIFY(face);
+    QCOMPARE(face->role(), QAccessible::Button);
+    QCOMPARE(face->text(QAccessible::Name), QStringLiteral("Войти"));
+    QVERIFY(face->state().focusable);
+
+    QSignalSpy commands(&control, &movie::MovieControl::fsCommand);
+    if (way == "mouse") {
+        const QPoint centre = button->mapToScene(QPointF(button->width() / 2, button->height() / 2)).toPoint();
+        // Pressed, then let go elsewhere: no command.
+        QTest::mousePress(view, Qt::LeftButton, {}, centre);
+        QTRY_VERIFY(button->property("down").toBool());
+        QTest::mouseMove(view, centre + QPoint(0, 200));
+        QTRY_VERIFY(!button->property("down").toBool());
+        QTest::mouseRelease(view, Qt::LeftButton, {}, centre + QPoint(0, 200));
+        QTest::qWait(50);
+        QCOMPARE(commands.size(), 0);
+
+        QTest::mousePress(view, Qt::LeftButton, {}, centre);
+        QTRY_VERIFY(button->property("down").toBool());
+        QCOMPARE(commands.size(), 0); // a click is a press and a release
+        QTest::mouseRelease(view, Qt::LeftButton, {}, centre);
+        QTRY_COMPARE(commands.size(), 1);
+        QVERIFY(button->hasActiveFocus());
+        QVERIFY(!button->property("visualFocus").toBool()); // no ring after a click
+    } else if (way == "space") {
+        button->forceActiveFocus(Qt::TabFocusReason);
+        QTRY_VERIFY(button->hasActiveFocus());
+        QVERIFY(button->property("visualFocus").toBool());
+        sendKey(view, QEvent::KeyPress, Qt::Key_Space);
+        sendKey(view, QEvent::KeyPress, Qt::Key_Space, true);
+        sendKey(view, QEvent::KeyRelease, Qt::Key_Space, true);
+        sendKey(view, QEvent::KeyPress, Qt::Key_Space, true);
+        QVERIFY(button->property("down").toBool());
+        QTest::qWait(50);
+        QCOMPARE(commands.size(), 0); // held: nothing yet
+        sendKey(view, QEvent::KeyRelease, Qt::Key_Space);
+        QVERIFY(!button->property("down").toBool());
+        QTRY_COMPARE(commands.size(), 1);
+        QVERIFY(button->property("visualFocus").toBool());
+    } else {
+        QVERIFY(pressForScreenReader(button));
+        QTRY_COMPARE(commands.size(), 1);
+    }
+    QCOMPARE(commands.at(0).at(0).toString(), QStringLiteral("Enter"));
+    QTest::qWait(50);
+    QCOMPARE(commands.size(), 1);
+    QVERIFY2(m_warnings.isEmpty(), qPrintable(m_warnings.join('\n')));
+}
+
+// Behind the open learner form the list's buttons are greyed and deaf, to
+// a screen reader's press as well.
+void TestMovies::disabledButtonIgnoresPresses()
+{
+    movie::MovieControl control;
+    control.resize(542, 373);
+    load(control, "login");
+    if (QTest::currentTestFailed())
+        return;
+    auto *button = qobject_cast<QQuickItem *>(control.findControl("DeleteUser"));
+    QVERIFY(button);
+    const QColor enabledLabel = button->property("labelColor").value<QColor>();
+    control.GotoFrame(10);
+    QTRY_VERIFY(!button->isEnabled());
+    QVERIFY(button->property("labelColor").value<QColor>() != enabledLabel);
+    QVERIFY(!focusChain(control.rootItem()).contains(button));
+
+    QSignalSpy commands(&control, &movie::MovieControl::fsCommand);
+    pressForScreenReader(button);
+    QTest::qWait(50);
+    QCOMPARE(commands.size(), 0);
+}
+
+// The learner form's fields: typed into from the keyboard, read by the
+// program by name, seen by a screen reader as editable texts with their
+// labels, and Enter saves.
+void TestMovies::fieldIsAnEditableText()
+{
+    movie::MovieControl control;
+    control.resize(542, 373);
+    load(control, "login");
+    if (QTest::currentTestFailed())
+        return;
+    auto *view = control.findChild<QQuickWidget *>();
+    QVERIFY(view);
+    control.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&control));
+    view->setFocus(Qt::OtherFocusReason);
+
+    QSignalSpy commands(&control, &movie::MovieControl::fsCommand);
+    QVERIFY(control.click("AddNewUser"));
+    auto *name = qobject_cast<QQuickItem *>(control.findControl("eName"));
+    QVERIFY(name);
+    QVERIFY(name->inherits("QQuickTextInput"));
+    QTRY_VERIFY(name->isVisible() && name->isEnabled());
+    name->forceActiveFocus(Qt::TabFocusReason); // as the sign-in screen does when the form opens
+    QTRY_VERIFY(name->hasActiveFocus());
+
+    type(view, QStringLiteral("Анна"));
+    QCOMPARE(control.GetVariable("eName"), QStringLiteral("Анна"));
+    QAccessibleInterface *face = accessibleOf(name);
+    QVERIFY(face);
+    QCOMPARE(face->role(), QAccessible::EditableText);
+    QCOMPARE(face->text(QAccessible::Name), QStringLiteral("Имя"));
+    QVERIFY(face->textInterface());
+    QCOMPARE(face->textInterface()->text(0, face->textInterface()->characterCount()),
+             QStringLiteral("Анна"));
+
+    // Tab goes on to the next field.
+    QTest::keyClick(view, Qt::Key_Tab);
+    auto *surname = qobject_cast<QQuickItem *>(control.findControl("eSourname"));
+    QTRY_VERIFY(surname->hasActiveFocus());
+    type(view, QStringLiteral("Ли"));
+    QCOMPARE(control.GetVariable("eSourname"), QStringLiteral("Ли"));
+    QCOMPARE(control.GetVariable("eName"), QStringLiteral("Анна"));
+
+    QTest::keyClick(view, Qt::Key_Return);
+    QTRY_COMPARE(commands.size(), 2);
+    QCOMPARE(commands.at(1).at(0).toString(), QStringLiteral("OkPress"));
+    QVERIFY2(m_warnings.isEmpty(), qPrintable(m_warnings.join('\n')));
+}
+
+// A toolbar command with a key of its own names that key while it is
+// hovered or has keyboard focus.
+void TestMovies::toolbarTellsItsKeys()
+{
+    movie::MovieControl control;
+    control.resize(780, 51);
+    load(control, "buttons");
+    if (QTest::currentTestFailed())
+        return;
+    auto *view = control.findChild<QQuickWidget *>();
+    QVERIFY(view);
+    control.activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(&control));
+    view->setFocus(Qt::OtherFocusReason);
+    auto *tip = control.rootItem()->findChild<QQuickItem *>("toolTip");
+    QVERIFY(tip);
+    QVERIFY(!tip->isVisible());
+
+    auto *bookmark = qobject_cast<QQuickItem *>(control.findControl("DoBookmark"));
+    QVERIFY(bookmark);
+    QCOMPARE(accessibleOf(bookmark)->text(QAccessible::Description), QStringLiteral("Клавиши: Ctrl+D"));
+    bookmark->forceActiveFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(tip->isVisible());
+    QCOMPARE(tip->property("text").toString(), QStringLiteral("Добавить закладку (Ctrl+D)"));
+    const QRectF shown = sceneRect(control.rootItem(), tip);
+    QVERIFY(QRectF(0, 0, 780, 51).contains(shown));
+
+    // A command without keys of its own shows none; the mouse shows them too.
+    auto *home = qobject_cast<QQuickItem *>(control.findControl("DoHome"));
+    home->forceActiveFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(!tip->isVisible());
+    auto *help = qobject_cast<QQuickItem *>(control.findControl("DoHelp"));
+    QTest::mouseMove(view, help->mapToScene(QPointF(help->width() / 2, help->height() / 2)).toPoint());
+    QTRY_VERIFY(tip->isVisible());
+    QCOMPARE(tip->property("text").toString(), QStringLiteral("Справка (F1)"));
+    QVERIFY2(m_warnings.isEmpty(), qPrintable(m_warnings.join('\n')));
 }
 
 QTEST_MAIN(TestMovies)

@@ -61,6 +61,7 @@ private slots:
     void shippedCourse();
     void fromTheToolbarToTheMarkedHit();
     void ctrlFOpensTheSearchAndEnterChoosesTheFirstHit();
+    void pagesAddedAfterASearch();
 
 private:
 };
@@ -333,6 +334,33 @@ void TestSearch::ctrlFOpensTheSearchAndEnterChoosesTheFirstHit()
     frmMain->openSearch();
     QCOMPARE(parts::edQuery()->text(), QStringLiteral("восьмеричной"));
     QCOMPARE(window->hits().size(), parts::lstHits()->count());
+}
+
+// Pages added after a search are searched too: their words, their forms,
+// and words still being typed, beside the pages already there.
+void TestSearch::pagesAddedAfterASearch()
+{
+    reader::SearchIndex index;
+    index.addDocument(1, QStringLiteral("Первая"), samplePage());
+    const int once = int(index.find(QStringLiteral("память")).size());
+    QVERIFY(once > 0);
+    QCOMPARE(index.find(QStringLiteral("кэш")).size(), 0);
+    QCOMPARE(index.find(QStringLiteral("опер")).size(), 1);
+
+    richtext::RVDocument more = samplePage();
+    more.addText(QStringLiteral("Кэш-память быстрее оперативной памяти."), 0, 0, 0, 8);
+    index.addDocument(2, QStringLiteral("Вторая"), more);
+
+    const auto memory = index.find(QStringLiteral("память"));
+    QCOMPARE(int(memory.size()), 2 * once + 1);
+    for (int i = 0; i < memory.size(); ++i)
+        QCOMPARE(memory[i].page, i < once ? 1 : 2);
+    const auto cache = index.find(QStringLiteral("кэш памяти"));
+    QCOMPARE(cache.size(), 1);
+    QCOMPARE(cache[0].pageTitle, QStringLiteral("Вторая"));
+    QCOMPARE(cache[0].spans.size(), 3); // Кэш, память, памяти
+    QCOMPARE(index.find(QStringLiteral("опер")).size(), 3);
+    QCOMPARE(index.find(QStringLiteral("быстр")).size(), 1);
 }
 
 QTEST_MAIN(TestSearch)

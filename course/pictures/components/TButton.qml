@@ -1,12 +1,14 @@
 import QtQuick
-import QtQuick.Controls.Basic
 
 // The one button of the textbook. The movie wires onClicked to its command;
-// this only draws the states and makes Enter/Return behave like Space,
-// as people expect from a button on a form.
-Button {
+// this draws the states and answers the mouse, the keyboard (Space as on any
+// button, Enter/Return as on a form) and a screen reader's press.
+// Built from plain Qt Quick items: loading Qt Quick Controls for a button
+// and a field cost the sign-in screen a fifth of its start-up.
+Item {
     id: control
 
+    property string text
     // "secondary" | "primary" | "accent" | "danger" | "quiet" | "onDark" | "toolbar"
     property string variant: "secondary"
     property string iconName
@@ -15,23 +17,60 @@ Button {
     property bool centered: true
     readonly property bool vertical: variant === "toolbar"
 
+    property real leftPadding: vertical ? 8 : (iconName.length > 0 ? 12 : 16)
+    property real rightPadding: vertical ? 8 : 16
+    property real topPadding: vertical ? 4 : 6
+    property real bottomPadding: vertical ? 4 : 6
+    property real spacing: vertical ? 2 : 8
+    readonly property real availableWidth: Math.max(0, width - leftPadding - rightPadding)
+    readonly property real availableHeight: Math.max(0, height - topPadding - bottomPadding)
+
+    readonly property bool hovered: enabled && pointer.containsMouse
+    // Held down by the mouse (while over the button) or by Space.
+    readonly property bool pressed: pointer.containsPress || held.key
+    readonly property bool down: pressed
+    // The focus ring is for the keyboard: focus taken by a click shows none.
+    readonly property bool visualFocus: activeFocus && !held.clickFocus
+
+    signal clicked()
+
     activeFocusOnTab: true
-    focusPolicy: Qt.StrongFocus
-    hoverEnabled: true
-    Accessible.name: text
+    implicitHeight: vertical ? 45 : 38
+    implicitWidth: Math.max(vertical ? 56 : 64, face.implicitWidth + leftPadding + rightPadding)
+
     Accessible.role: Accessible.Button
+    Accessible.name: text
+    Accessible.focusable: true
+    Accessible.pressed: down
     // A screen reader presses a button through this action; without a
     // handler Qt Quick does nothing for it.
     Accessible.onPressAction: if (enabled) control.clicked()
 
-    implicitHeight: vertical ? 45 : 38
-    implicitWidth: Math.max(vertical ? 56 : 64, implicitContentWidth + leftPadding + rightPadding)
-    leftPadding: vertical ? 8 : (iconName.length > 0 ? 12 : 16)
-    rightPadding: vertical ? 8 : 16
-    topPadding: vertical ? 4 : 6
-    bottomPadding: vertical ? 4 : 6
-    spacing: vertical ? 2 : 8
+    QtObject {
+        id: held
+        property bool key: false
+        property bool clickFocus: false
+    }
+    onActiveFocusChanged: {
+        if (!activeFocus) {
+            held.clickFocus = false;
+            held.key = false; // focus left while Space was held: no click
+        }
+    }
+    onEnabledChanged: if (!enabled) held.key = false
 
+    // Space clicks on release, as on any button; Enter and Return at once.
+    Keys.onSpacePressed: (event) => {
+        if (!event.isAutoRepeat)
+            held.key = true;
+    }
+    Keys.onReleased: (event) => {
+        event.accepted = event.key === Qt.Key_Space;
+        if (!event.accepted || event.isAutoRepeat || !held.key)
+            return;
+        held.key = false;
+        control.clicked();
+    }
     Keys.onReturnPressed: control.clicked()
     Keys.onEnterPressed: control.clicked()
 
@@ -70,8 +109,40 @@ Button {
     }
     readonly property color iconColor: variant === "toolbar" ? Theme.primary : labelColor
 
-    contentItem: Item {
+    // A soft lip under raised buttons; flat variants stay flat.
+    Rectangle {
+        visible: control.variant === "primary" || control.variant === "accent"
+        anchors.fill: plate
+        anchors.topMargin: 2
+        anchors.bottomMargin: -2
+        radius: plate.radius
+        color: Qt.rgba(0, 0, 0, control.down ? 0 : 0.14)
+    }
+    Rectangle {
+        id: plate
+        anchors.fill: parent
+        radius: Theme.radius
+        color: control.fillColor
+        border.width: control.variant === "secondary" || control.variant === "danger" ? 1 : 0
+        border.color: control.variant === "danger" ? "#E3B1AB" : Theme.lineStrong
+        Behavior on color { ColorAnimation { duration: Theme.quick } }
+    }
+    Rectangle {
+        anchors.fill: parent
+        anchors.margins: -3
+        radius: Theme.radius + 3
+        color: "transparent"
+        border.width: 2
+        border.color: Theme.focus
+        visible: control.visualFocus
+    }
+
+    Item {
         id: face
+        x: control.leftPadding
+        y: control.topPadding
+        width: control.availableWidth
+        height: control.availableHeight
         implicitWidth: control.vertical ? Math.max(glyph.implicitWidth, label.implicitWidth)
                                         : (glyph.visible ? glyph.width + control.spacing : 0) + label.implicitWidth
         implicitHeight: control.vertical ? glyph.height + control.spacing + label.implicitHeight
@@ -110,38 +181,15 @@ Button {
         }
     }
 
-    background: Item {
-        implicitWidth: 64
-        implicitHeight: control.implicitHeight
-
-        Rectangle {
-            id: plate
-            anchors.fill: parent
-            radius: Theme.radius
-            color: control.fillColor
-            border.width: control.variant === "secondary" || control.variant === "danger" ? 1 : 0
-            border.color: control.variant === "danger" ? "#E3B1AB" : Theme.lineStrong
-            Behavior on color { ColorAnimation { duration: Theme.quick } }
+    MouseArea {
+        id: pointer
+        anchors.fill: parent
+        hoverEnabled: true
+        acceptedButtons: Qt.LeftButton
+        onPressed: {
+            held.clickFocus = true;
+            control.forceActiveFocus(Qt.MouseFocusReason);
         }
-        // A soft lip under raised buttons; flat variants stay flat.
-        Rectangle {
-            visible: control.variant === "primary" || control.variant === "accent"
-            z: -1
-            anchors.fill: plate
-            anchors.topMargin: 2
-            anchors.bottomMargin: -2
-            radius: plate.radius
-            color: Qt.rgba(0, 0, 0, control.down ? 0 : 0.14)
-        }
-        Rectangle {
-            id: ring
-            anchors.fill: parent
-            anchors.margins: -3
-            radius: Theme.radius + 3
-            color: "transparent"
-            border.width: 2
-            border.color: Theme.focus
-            visible: control.visualFocus
-        }
+        onClicked: control.clicked()
     }
 }

@@ -10,6 +10,7 @@
 #include "learners/CourseLock.h"
 #include "movie/MovieControl.h"
 #include "reader/ReaderWindow.h"
+#include "ui/AccessibleFrames.h"
 #include "ui/Dialogs.h"
 
 #include <QAbstractButton>
@@ -136,6 +137,7 @@ void setUpApplication()
     QGuiApplication::setDesktopFileName(QStringLiteral("org.tarvel.Tarvel"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("org.tarvel.Tarvel")));
     QApplication::setQuitOnLastWindowClosed(false);
+    ui::installAccessibleFrames();
     movie::MovieControl::configureGraphics();
     loadQtTranslations();
 }

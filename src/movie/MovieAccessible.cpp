@@ -333,7 +333,10 @@ public:
         }
         if (!item()->isEnabled())
             s.disabled = true;
-        if (item()->activeFocusOnTab() || boolProperty(attached, "focusable"))
+        // Qt Quick calls every text focusable; only what Tab reaches is.
+        const QAccessible::Role r = role();
+        if (item()->activeFocusOnTab() ||
+            (r != QAccessible::StaticText && boolProperty(attached, "focusable")))
             s.focusable = true;
         if (v && v->hasFocus() && item()->hasActiveFocus() && s.focusable)
             s.focused = true;
@@ -342,7 +345,6 @@ public:
             s.checkable = true;
         if (boolProperty(item(), "checked") || boolProperty(attached, "checked"))
             s.checked = true;
-        const QAccessible::Role r = role();
         if (r == QAccessible::CheckBox || r == QAccessible::RadioButton)
             s.checkable = true;
         if (r == QAccessible::EditableText) {
@@ -500,9 +502,15 @@ public:
 private:
     QList<QQuickItem *> children() const
     {
-        if (isLeafRole(role()))
-            return {};
-        return exposedChildren(item());
+        // A control's parts are drawn for it. A box the movie named as one
+        // text or picture (a chart, a row of marks) keeps the parts it named
+        // too, but not the texts that only draw them.
+        const QAccessible::Role r = role();
+        if (!isLeafRole(r))
+            return exposedChildren(item());
+        if ((r == QAccessible::StaticText || r == QAccessible::Graphic) && !isTextItem(item()))
+            return exposedChildren(item(), true);
+        return {};
     }
 
     QPointer<QQuickWidget> m_view;
@@ -580,6 +588,12 @@ QAccessibleInterface *factory(const QString &, QObject *object)
             return nullptr;
         return new ItemAccessible(item, view);
     }
+    // An item made after its scene (a repeater's delegate) is asked for
+    // before it is placed. Qt Quick's answer would be kept for it for good,
+    // and Qt Quick is shown only in movies here: the item's view is found
+    // once it has a window.
+    if (!item->window())
+        return new ItemAccessible(item, nullptr);
     return nullptr;
 }
 
@@ -600,17 +614,21 @@ bool isExposed(QQuickItem *item)
     return true;
 }
 
-QList<QQuickItem *> exposedChildren(QQuickItem *item)
+QList<QQuickItem *> exposedChildren(QQuickItem *item, bool namedOnly)
 {
     QList<QQuickItem *> out;
     if (!item)
         return out;
     const QList<QQuickItem *> children = item->childItems();
     for (QQuickItem *child : children) {
-        if (isExposed(child))
+        // What the movie marks ignored is a picture, parts and all (a form
+        // fading out, a decoration made of texts).
+        if (const QObject *attached = attachedOf(child); attached && attached->property("ignored").toBool())
+            continue;
+        if (isExposed(child) && (!namedOnly || attachedRole(attachedOf(child)) != QAccessible::NoRole))
             out.append(child);
         else
-            out.append(exposedChildren(child));
+            out.append(exposedChildren(child, namedOnly));
     }
     return out;
 }

@@ -38,8 +38,10 @@ private:
 // a name); items that only place or paint others are skipped through.
 bool isExposed(QQuickItem *item);
 
-// The exposed items directly under item, in child order.
-QList<QQuickItem *> exposedChildren(QQuickItem *item);
+// The exposed items directly under item, in child order; namedOnly: only
+// those the movie gave an accessible role. Items marked ignored are left
+// out with everything under them.
+QList<QQuickItem *> exposedChildren(QQuickItem *item, bool namedOnly = false);
 
 // Tells assistive technology that focus is on the scene's focused control.
 void announceFocus(QQuickWidget *view);

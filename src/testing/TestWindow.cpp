@@ -9,9 +9,12 @@
 #include "ui/PaperTile.h"
 #include "ui/PressGuard.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QLabel>
 #include <QDateTime>
 #include <QFileInfo>
 #include <QMouseEvent>
@@ -24,6 +27,35 @@ namespace {
 constexpr int kViewWidth = 701;
 constexpr int kViewHeight = 417;
 constexpr int kMargin = 4;
+
+const QString kQuestionNews = QStringLiteral("lblQuestionNews");
+
+// The question told as a notification, which screen readers speak as it
+// shows. A check box that keeps the focus is not read again when its
+// description changes (Orca drops that news from Qt), so the next
+// question would go unheard.
+QAccessibleInterface *newsFactory(const QString &className, QObject *object)
+{
+    if (className != QLatin1String("QLabel") || object->objectName() != kQuestionNews ||
+        !object->isWidgetType())
+        return nullptr;
+    return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Notification);
+}
+
+void tellQuestion(QWidget *window, const QString &text)
+{
+    auto *news = window->findChild<QLabel *>(kQuestionNews, Qt::FindDirectChildrenOnly);
+    if (!news) {
+        QAccessible::installFactory(&newsFactory);
+        news = new QLabel(window);
+        news->setObjectName(kQuestionNews);
+        // Nothing to see: the question is on the page already.
+        news->setGeometry(0, 0, 1, 1);
+    }
+    news->hide();
+    news->setAccessibleName(text);
+    news->show();
+}
 } // namespace
 
 TfrmTest *frmTest = nullptr;
@@ -284,11 +316,14 @@ void TfrmTest::showQuestion(const testing::QuestionDisplay &display)
         m_boxes[i]->setAccessibleDescription(display.options[i].simplified());
     }
     // Answers start at A: there the question itself is read first, before
-    // the options (told anew when A keeps the focus from the last question).
-    m_boxes[0]->setAccessibleDescription(display.heading.simplified() + QStringLiteral(". ") +
-                                         display.question.simplified() +
-                                         QStringLiteral(" Можно отметить несколько ответов. ") +
-                                         display.options[0].simplified());
+    // the options.
+    const QString question = display.heading.simplified() + QStringLiteral(". ") +
+                             display.question.simplified() +
+                             QStringLiteral(" Можно отметить несколько ответов.");
+    m_boxes[0]->setAccessibleDescription(question + QLatin1Char(' ') + display.options[0].simplified());
+    // Focus that stays on A from the last question brings no reading.
+    if (focusWidget() == m_boxes[0] && isVisible())
+        tellQuestion(this, question);
     // A click that follows the one that brought this question too closely
     // was meant for the last one: it must not answer this one unseen.
     ui::PressGuard::screenChanged();

@@ -3,10 +3,14 @@
 #include "ui/Dialogs.h"
 #include "ui/PressGuard.h"
 
+#include <QAccessible>
+#include <QAccessibleWidget>
 #include <QGuiApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QPushButton>
 #include <QScreen>
+#include <QTimer>
 #include <QWindow>
 
 namespace ui {
@@ -15,6 +19,68 @@ bool ModalScreen::s_programEnding = false;
 
 namespace {
 std::function<QRect()> g_desktopSource;
+
+// The screens whose modal loop runs, the latest last.
+QList<QPointer<ModalScreen>> &openScreens()
+{
+    static QList<QPointer<ModalScreen>> screens;
+    return screens;
+}
+
+// A screen under a later one that hides all of it (the sign-in screen
+// under the home screen) is not showing: a screen reader's review of the
+// desktop must not offer its controls as if they were there.
+bool isCovered(const QWidget *screen)
+{
+    const QList<QPointer<ModalScreen>> &open = openScreens();
+    qsizetype at = open.size();
+    for (qsizetype i = 0; i < open.size(); ++i)
+        if (open.at(i).data() == screen)
+            at = i;
+    const QRect area = screen->frameGeometry();
+    for (qsizetype i = at + 1; i < open.size(); ++i) {
+        const ModalScreen *later = open.at(i);
+        if (later && later->isVisible() && later->frameGeometry().contains(area))
+            return true;
+    }
+    return false;
+}
+
+class ScreenAccessible : public QAccessibleWidget
+{
+public:
+    explicit ScreenAccessible(QWidget *screen) : QAccessibleWidget(screen, QAccessible::Dialog) {}
+    QAccessible::State state() const override
+    {
+        QAccessible::State s = QAccessibleWidget::state();
+        if (isCovered(widget())) {
+            s.invisible = true;
+            s.active = false;
+        }
+        return s;
+    }
+};
+
+QAccessibleInterface *screenFactory(const QString &className, QObject *object)
+{
+    // Asked class by class up the screen's hierarchy, before QDialog's.
+    if (className != QLatin1String("ui::ModalScreen") || !object || !object->isWidgetType())
+        return nullptr;
+    return new ScreenAccessible(static_cast<QWidget *>(object));
+}
+
+// The screens under the top one are told whether they now show.
+void tellCoveredChanged(const ModalScreen *top)
+{
+    for (const QPointer<ModalScreen> &screen : openScreens()) {
+        if (!screen || screen == top)
+            continue;
+        QAccessible::State changed;
+        changed.invisible = true;
+        QAccessibleStateChangeEvent event(screen.data(), changed);
+        QAccessible::updateAccessibility(&event);
+    }
+}
 
 // A decorated window's frame is known only once the window manager has
 // framed it; until then, room for a usual title bar and border.
@@ -81,6 +147,7 @@ ModalScreen::ModalScreen(QWidget *parent) : QDialog(parent)
     // Every screen: a held Enter or the rest of a double click must not act
     // on the screen that has just come up.
     PressGuard::install();
+    QAccessible::installFactory(&screenFactory);
 }
 
 void ModalScreen::showModal()
@@ -92,8 +159,14 @@ void ModalScreen::showModal()
     if (!m_closeRequested && !s_programEnding) {
         keepOnScreen();
         m_inLoop = true;
+        openScreens().append(this);
+        // Told once the screen shows, when it covers those under it.
+        QTimer::singleShot(0, this, [this] { tellCoveredChanged(this); });
         exec();
+        openScreens().removeAll(this);
+        openScreens().removeAll(nullptr);
         m_inLoop = false;
+        tellCoveredChanged(this);
     }
     hide();
     FormDeactivate();

@@ -2,10 +2,13 @@
 #include "movie/MovieControl.h"
 #include "movie/MovieAccessible.h"
 #include "movie/MovieScreen.h"
+#include "ui/AccessibleFrames.h"
+#include "ui/ModalScreen.h"
 #include "ui/Dialogs.h"
 
 #include <QAccessible>
 #include <QDialog>
+#include <QFrame>
 #include <QPushButton>
 #include <QPointer>
 #include <QQuickWidget>
@@ -99,6 +102,18 @@ Rectangle {
         Accessible.onPressAction: root.fsCommand(objectName, "")
         Text { text: "Справка" }
     }
+    // A decoration made of texts, and a chart told as one text whose marks
+    // are named and drawn with texts of their own.
+    Grid { Accessible.ignored: true; Text { text: "0" } Text { text: "1" } }
+    Item {
+        y: 280; width: 100; height: 20
+        Accessible.role: Accessible.StaticText; Accessible.name: "Ход изучения"
+        Item {
+            width: 20; height: 20
+            Accessible.role: Accessible.StaticText; Accessible.name: "Лекция 1: открывалась"
+            Text { text: "Л1" }
+        }
+    }
 }
 )";
 
@@ -149,6 +164,9 @@ private slots:
     void movieScreenSetUp();
     void screenReadersSeeEveryControl();
     void focusInsideTheSceneIsTold();
+    void aFrameAroundAMovieIsNoWindow();
+    void aScreenHiddenUnderAnotherIsNotShowing_data();
+    void aScreenHiddenUnderAnotherIsNotShowing();
     void escapeGoesThroughTheScreensClose_data();
     void escapeGoesThroughTheScreensClose();
 };
@@ -572,7 +590,8 @@ void TestMovieControl::screenReadersSeeEveryControl()
     const QString group = QString::number(int(QAccessible::Client));
     QCOMPARE(seen, QStringList({":" + group, "Добро пожаловать!:" + text, "Войти:" + button,
                                 "Имя:" + field, "Сохранить:" + button + ":hidden",
-                                "Закрыть:" + button, "Справка:" + button}));
+                                "Закрыть:" + button, "Справка:" + button, "Ход изучения:" + text,
+                                "Лекция 1: открывалась:" + text}));
 
     // The reader's press is the control's click, for a toolkit button and
     // for one that only answers the press action.
@@ -612,6 +631,86 @@ void TestMovieControl::focusInsideTheSceneIsTold()
     QTRY_VERIFY(!told.isEmpty() && told.last() == name);
     QVERIFY(QAccessible::queryAccessibleInterface(name)->state().focused);
     QVERIFY(!QAccessible::queryAccessibleInterface(control->findControl("DoGo"))->state().focused);
+}
+
+// The reader keeps its toolbar and movie panel in plain frames. A screen
+// reader takes the nearest ancestor told as a window for the control's
+// window, and reads nothing from one that is never active: going up from a
+// scene's button, the first window met must be the real one.
+void TestMovieControl::aFrameAroundAMovieIsNoWindow()
+{
+    ui::installAccessibleFrames();
+    Course course;
+    writeFile(course.picture("access.qml"), kAccessScene);
+    QWidget window;
+    window.resize(400, 300);
+    auto *frame = new QFrame(&window);
+    frame->setFrameStyle(QFrame::Panel | QFrame::Sunken);
+    frame->resize(400, 300);
+    auto *control = new movie::MovieControl(frame);
+    control->resize(400, 300);
+    window.show();
+    control->setMovie(course.picture("access.qml"));
+    QTRY_VERIFY(control->findChild<QQuickWidget *>()->isVisible());
+
+    QAccessibleInterface *button = QAccessible::queryAccessibleInterface(control->findControl("DoGo"));
+    QVERIFY(button);
+    QStringList path;
+    QAccessibleInterface *windowLike = nullptr;
+    for (QAccessibleInterface *up = button->parent(); up && !windowLike; up = up->parent()) {
+        path << QString::fromLatin1(up->object() ? up->object()->metaObject()->className() : "?");
+        const QAccessible::Role role = up->role();
+        if (role == QAccessible::Window || role == QAccessible::Dialog || role == QAccessible::Border ||
+            up->object() == &window)
+            windowLike = up;
+    }
+    QVERIFY2(windowLike && windowLike->object() == &window, qPrintable(path.join(QLatin1String(" > "))));
+    // The frame is still there, holding the movie.
+    QAccessibleInterface *frameFace = QAccessible::queryAccessibleInterface(frame);
+    QCOMPARE(frameFace->role(), QAccessible::Pane);
+    QCOMPARE(frameFace->indexOfChild(QAccessible::queryAccessibleInterface(control)), 0);
+}
+
+void TestMovieControl::aScreenHiddenUnderAnotherIsNotShowing_data()
+{
+    QTest::addColumn<QSize>("upperSize");
+    QTest::addColumn<bool>("covered");
+    // The home screen over the sign-in screen.
+    QTest::newRow("hides all of it") << QSize(900, 700) << true;
+    // A message box or a small screen over part of it.
+    QTest::newRow("over a part") << QSize(200, 100) << false;
+}
+
+// A screen reader's review of the desktop offers what shows: a screen whose
+// loop goes on under another that hides it is not showing, until that one
+// closes.
+void TestMovieControl::aScreenHiddenUnderAnotherIsNotShowing()
+{
+    QFETCH(QSize, upperSize);
+    QFETCH(bool, covered);
+    ui::ModalScreen::setAvailableDesktopSource([] { return QRect(0, 0, 1280, 1024); });
+    const auto desktop = qScopeGuard([] { ui::ModalScreen::setAvailableDesktopSource(nullptr); });
+    ProbeScreen lower({"frmLower", "Тарвел", QSize(400, 300), std::nullopt});
+    ProbeScreen upper({"frmUpper", "Тарвел", upperSize, std::nullopt});
+    bool hiddenUnder = false;
+    bool upperShowing = false;
+    bool showingAgain = false;
+    QTimer::singleShot(0, &lower, [&] {
+        QTimer::singleShot(0, &upper, [&] {
+            QCoreApplication::processEvents();
+            hiddenUnder = QAccessible::queryAccessibleInterface(&lower)->state().invisible;
+            upperShowing = !QAccessible::queryAccessibleInterface(&upper)->state().invisible;
+            upper.closeScreen();
+        });
+        upper.showModal();
+        showingAgain = !QAccessible::queryAccessibleInterface(&lower)->state().invisible;
+        lower.closeScreen();
+    });
+    lower.showModal();
+    QCOMPARE(hiddenUnder, covered);
+    QVERIFY(upperShowing);
+    QVERIFY(showingAgain);
+    QCOMPARE(QAccessible::queryAccessibleInterface(&lower)->role(), QAccessible::Dialog);
 }
 
 void TestMovieControl::escapeGoesThroughTheScreensClose_data()

@@ -25,6 +25,8 @@
 #include <QPushButton>
 #include <QRegularExpression>
 #include <QTemporaryDir>
+#include <QAccessible>
+#include <QLabel>
 #include <QTest>
 #include <QTimer>
 
@@ -85,6 +87,7 @@ private slots:
     void topicPage();
     void singleLectureTestStoresItsResult();
     void keyboardAnswersStartAtA();
+    void nextQuestionIsToldWhereFocusStays();
     void runsThatStoreNothing_data();
     void runsThatStoreNothing();
     void banksAreParsedOncePerRun();
@@ -301,6 +304,41 @@ void TestTestWindow::keyboardAnswersStartAtA()
              qPrintable(descriptions[0]));
     QCOMPARE(descriptions[1], QStringLiteral("E. Вариант E к вопросу 1.2"));
     QVERIFY(ticked);
+}
+
+// Enter on A brings the next question while A keeps the focus: a screen
+// reader reads nothing new for A then, so the question is told as a
+// notification. From «Далее» the focus moves to A, which reads it.
+void TestTestWindow::nextQuestionIsToldWhereFocusStays()
+{
+    frmMain->ShowTestTopics();
+    QStringList told;
+    bool toldFromNext = true;
+    QTimer::singleShot(0, frmTest, [&] {
+        const auto news = [] {
+            auto *label = frmTest->findChild<QLabel *>(QStringLiteral("lblQuestionNews"));
+            return label && label->isVisible() ? label->accessibleName() : QString();
+        };
+        parts::test::CheckBox1()->setFocus();
+        QTest::keyClick(parts::test::CheckBox1(), Qt::Key_Space);
+        QTest::keyClick(parts::test::CheckBox1(), Qt::Key_Return); // question 2
+        told << news();
+        if (auto *label = frmTest->findChild<QLabel *>(QStringLiteral("lblQuestionNews")))
+            label->hide();
+        parts::test::Button1()->setFocus();
+        QTest::mouseClick(parts::test::Button1(), Qt::LeftButton); // question 3
+        toldFromNext = !news().isEmpty();
+        frmTest->closeScreen();
+    });
+    frmMain->RichView1Jump(1);
+    QCOMPARE(told.size(), 1);
+    QVERIFY2(told[0].startsWith(QStringLiteral("Вопрос 2 из 7. ")) &&
+                 told[0].endsWith(QStringLiteral(" Можно отметить несколько ответов.")),
+             qPrintable(told[0]));
+    QVERIFY(!toldFromNext);
+    QCOMPARE(QAccessible::queryAccessibleInterface(frmTest->findChild<QLabel *>(QStringLiteral("lblQuestionNews")))
+                 ->role(),
+             QAccessible::Notification);
 }
 
 void TestTestWindow::runsThatStoreNothing_data()

@@ -345,8 +345,27 @@ def run(d, course):
     d.act("lecture 1's title", ["Return"], [title])
     d.step("Enter: lecture 1 opens")
 
+    # Reading by caret: the first line, a heading, a figure by its alt text,
+    # a power spoken as a power. Lines follow the window's width: words are
+    # awaited, not whole lines.
+    d.press_until("the first line of the page", ["Down"], ["информатика изучает"], limit=6)
+    d.step("Down: the first line by caret")
+    d.press_until("the heading of section 1.1", ["h"], ["1.1 понятие информации", "заголовок"], limit=3)
+    d.step("H: the next heading")
+    d.press_until("the figure's alt text", ["Down"], ["схема: источник информации"], limit=40)
+    d.step("Down to the figure: its alt text")
+    d.press_until("the heading of section 1.3", ["h"], ["1.3 единицы измерения", "заголовок"], limit=4)
+    d.step("H to section 1.3")
+    d.press_until("a power spoken as a power", ["Down"], ["2 в степени 8"], limit=60)
+    d.step("Down to a power")
+    # Back to the page's top, where Tab leaves the page as before.
+    before = len(d.said())
+    d.key("ctrl+Home")
+    d.settle(before, limit=PRESS_LIMIT)
+    d.step("Ctrl+Home: the page's top")
+
     # The reader's toolbar, home by its first button, the test of lecture 1.
-    d.press_until("the home button of the toolbar", ["Tab"], ["Главная", "кнопка"], limit=60)
+    d.press_until("the home button of the toolbar", ["Tab"], ["Главная", "кнопка"], limit=100)
     d.step("Tab to «Главная» on the toolbar")
     # The home screen now starts on «Продолжить»: where the learner stopped.
     d.act("the home screen", ["space"], ["Продолжить", "кнопка"])

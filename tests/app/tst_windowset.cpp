@@ -42,21 +42,6 @@
 namespace {
 using testsupport::copyTree;
 
-// Counts the presses a widget is given.
-class PressCounter : public QObject
-{
-public:
-    int presses = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
-            ++presses;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
 // Records the mouse events a widget is given.
 class Recorder : public QWidget
 {
@@ -272,7 +257,7 @@ void TestWindowSet::doubleClickOnEnterLeavesTheHomeScreenAlone()
             return;
         signedIn = frmMain->state().CurrentUser().isValid();
         QWidget *scene = parts::home::Flash();
-        PressCounter counter;
+        testsupport::PressCounter counter;
         scene->installEventFilter(&counter);
         frmIntro->winId();
         testsupport::clickAt(frmIntro->windowHandle(), frmIntro->mapFromGlobal(global), t0 + 150);

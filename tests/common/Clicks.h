@@ -27,4 +27,19 @@ inline void clickAt(QWindow *window, const QPoint &at, int timestamp)
 // A time for the next such click, well after every click so far.
 inline int nextClickTime() { return QTest::lastMouseTimestamp + 5000; }
 
+// Counts the presses a widget is given (as an event filter on it).
+class PressCounter : public QObject
+{
+public:
+    int presses = 0;
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
+            ++presses;
+        return QObject::eventFilter(watched, event);
+    }
+};
+
 } // namespace testsupport

@@ -352,25 +352,6 @@ void TestReview::mistakesAgainAreNotStored()
     QCOMPARE(m_homeShown, 1);
 }
 
-namespace {
-
-// Counts the presses that reach a widget.
-class PressCounter : public QObject
-{
-public:
-    int presses = 0;
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override
-    {
-        if (event->type() == QEvent::MouseButtonPress || event->type() == QEvent::MouseButtonDblClick)
-            ++presses;
-        return QObject::eventFilter(watched, event);
-    }
-};
-
-} // namespace
-
 // A double click on the review's "Закрыть": the first click closes it, the
 // second lands on the home screen that comes up (where "Выход" may lie) and
 // must do nothing there. A click after the double-click interval does reach it.
@@ -388,7 +369,7 @@ void TestReview::doubleClickOnCloseStaysOffTheHomeScreen()
         QWidget *home = frmIntro;
         const QPoint at = home->rect().center();
         QWidget *target = home->childAt(at) ? home->childAt(at) : home;
-        PressCounter counter;
+        testsupport::PressCounter counter;
         target->installEventFilter(&counter);
         home->winId();
         testsupport::clickAt(home->windowHandle(), at, t0 + 150);

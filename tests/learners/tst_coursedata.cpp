@@ -1,4 +1,5 @@
 #include "learners/CourseData.h"
+#include "common/LearnerTexts.h"
 #include "learners/CourseData_p.h"
 
 #include <QDir>
@@ -16,23 +17,6 @@
 #include <unistd.h>
 
 namespace {
-
-// English words in a text a learner sees; names of files and formats, and
-// what is quoted from the file, are not words of a language.
-QStringList englishWords(const QString &text)
-{
-    static const QStringList names{"dect", "chh", "XML", "UTF", "DTD", "windows"};
-    QStringList found;
-    QRegularExpressionMatchIterator it =
-        QRegularExpression(QStringLiteral("[A-Za-z]{3,}"))
-            .globalMatch(QString(text).remove(QRegularExpression(QStringLiteral("«[^»]*»"))));
-    while (it.hasNext()) {
-        const QString word = it.next().captured();
-        if (!names.contains(word))
-            found << word;
-    }
-    return found;
-}
 
 const QString kData = QStringLiteral(TARVEL_TEST_DATA "/learners/");
 
@@ -214,7 +198,7 @@ void TestCourseData::brokenInputsAreRefused()
                  qPrintable(e.message()));
         QVERIFY2(e.message().contains(reason), qPrintable(e.message()));
         // In Russian: the parser's and the system's own words go to stderr.
-        QVERIFY2(englishWords(e.message()).isEmpty(), qPrintable(e.message()));
+        QVERIFY2(testsupport::englishWords(e.message()).isEmpty(), qPrintable(e.message()));
     }
     QVERIFY(!m_data->isLoaded());
 

@@ -1,4 +1,5 @@
 #include "common/HomeParts.h"
+#include "common/LearnerTexts.h"
 #include "common/SignInParts.h"
 #include "common/CourseFolder.h"
 #include "ui/Dialogs.h"
@@ -19,23 +20,6 @@
 #include <QTest>
 
 namespace {
-
-// English words in a text a learner sees; names of files and formats, and
-// what is quoted from the file, are not words of a language.
-QStringList englishWords(const QString &text)
-{
-    static const QStringList names{"dect", "chh", "XML", "UTF", "DTD", "windows"};
-    QStringList found;
-    QRegularExpressionMatchIterator it =
-        QRegularExpression(QStringLiteral("[A-Za-z]{3,}"))
-            .globalMatch(QString(text).remove(QRegularExpression(QStringLiteral("«[^»]*»"))));
-    while (it.hasNext()) {
-        const QString word = it.next().captured();
-        if (!names.contains(word))
-            found << word;
-    }
-    return found;
-}
 
 const QString kData = QStringLiteral(TARVEL_TEST_DATA "/learners/");
 
@@ -446,7 +430,7 @@ void TestLogin::failedSaveIsShownAndListKept()
         QCOMPARE(m_course.messages.size(), 1);
         QVERIFY2(m_course.messages.at(0).startsWith("Не удалось сохранить данные учеников (dect.chh): "),
                  qPrintable(m_course.messages.at(0)));
-        QVERIFY2(englishWords(m_course.messages.at(0)).isEmpty(), qPrintable(m_course.messages.at(0)));
+        QVERIFY2(testsupport::englishWords(m_course.messages.at(0)).isEmpty(), qPrintable(m_course.messages.at(0)));
         QVERIFY(parts::login::LBNames()->isVisible());
         QCOMPARE(entries(parts::login::LBNames()), (QStringList{"Анна", "Борис", "Вера"}));
         QCOMPARE(parts::login::LBNames()->currentIndex(), 0);

@@ -80,6 +80,20 @@ void adviseLargePages([[maybe_unused]] const void *data, [[maybe_unused]] size_t
 #endif
 }
 
+// Faults in the pages of [data, data + bytes) that a load is about to fill,
+// in one call: page by page, each fault costs more than writing the page.
+void populate([[maybe_unused]] const void *data, [[maybe_unused]] size_t bytes)
+{
+#if defined(Q_OS_UNIX) && defined(MADV_POPULATE_WRITE)
+    constexpr quintptr kPage = 4096;
+    if (bytes < 4 * kPage)
+        return;
+    const auto begin = reinterpret_cast<quintptr>(data) & ~(kPage - 1);
+    const quintptr end = reinterpret_cast<quintptr>(data) + quintptr(bytes);
+    madvise(reinterpret_cast<void *>(begin), end - begin, MADV_POPULATE_WRITE); // only advice
+#endif
+}
+
 } // namespace
 
 namespace {
@@ -247,6 +261,17 @@ void StringGrid::reserveText(qsizetype texts, qsizetype chars)
     adviseLargePages(m_bytes.data(), m_bytes.capacity());
 }
 
+void StringGrid::prefault(int rows, qsizetype texts, qsizetype chars)
+{
+    const size_t cells = std::min(m_cells.capacity(), size_t(std::max(rows, 0)) * size_t(m_stride));
+    if (cells > m_cells.size())
+        populate(m_cells.data() + m_cells.size(), (cells - m_cells.size()) * sizeof(qint32));
+    const size_t bytes = std::min(m_bytes.capacity(), size_t(std::max<qsizetype>(texts, 0) * kHeader +
+                                                             std::max<qsizetype>(chars, 0)));
+    if (bytes > m_bytes.size())
+        populate(m_bytes.data() + m_bytes.size(), bytes - m_bytes.size());
+}
+
 namespace banks {
 
 namespace {
@@ -396,12 +421,22 @@ void reserveFor(StringGrid &grid, QByteArrayView first, qint64 size)
 {
     const qint64 lf = std::count(first.begin(), first.end(), '\n');
     const qint64 cr = std::count(first.begin(), first.end(), '\r');
-    const qint64 breaks = std::max(lf, cr);
-    const qint64 rows = breaks * std::max<qint64>(size, first.size()) / first.size();
-    const int room = int(std::min<qint64>(rows + rows / 16 + 2, banks::kMaxRecords + 1));
+    const qint64 rows = std::max(lf, cr) * std::max<qint64>(size, first.size()) / first.size();
+    const int room = int(std::min<qint64>(rows + rows / 16 + 16, banks::kMaxRecords + 1));
     grid.reserveRows(room);
     // A record has one text as a rule (a question's, an answer's).
     grid.reserveText(room, qsizetype(size / 4 * 3));
+}
+
+// The part of that room the rest of the bank will fill, by what the part
+// read so far (`read` bytes) took, made ready in memory at once.
+void prefaultFor(StringGrid &grid, qint64 size, qint64 read, qint64 rows, qint64 chars)
+{
+    const auto whole = [&](qint64 part) {
+        const qint64 n = qint64(double(part) * double(size) / double(read));
+        return n + n / 16 + 16;
+    };
+    grid.prefault(int(std::min<qint64>(whole(rows), banks::kMaxRecords + 1)), whole(rows), whole(chars));
 }
 
 // Bank lines are decoded from the file's bytes, without a text per line: a
@@ -413,6 +448,7 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
 {
     int row = 1;
     qsizetype lineNo = 0;
+    qint64 chars = 0; // of the texts stored
     QByteArray record;
     const auto takeLine = [&](QByteArrayView line) {
         ++lineNo;
@@ -430,7 +466,11 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
                                 .arg(banks::kMaxRecords)
                                 .toStdString());
         core::decodeLineBytes(line, record);
-        const auto put = [&grid, row](int column, QByteArrayView field) { grid.setCellBytes(column, row, field); };
+        const auto put = [&grid, &chars, row](int column, QByteArrayView field) {
+            grid.setCellBytes(column, row, field);
+            if (column == 2)
+                chars += field.size();
+        };
         const auto same = [](QByteArrayView field) { return field; };
         banks::storeFields(QByteArrayView(record), numberColumns, 2, put, same, same);
         ++row;
@@ -449,9 +489,12 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
         const qint64 size = file.size();
         if (size > maxBytes)
             throw tooLarge();
-        // The buffer grows only for a line longer than one read, up to the
-        // longest record there may be (and the break after it).
-        QByteArray buffer(kReadBytes, Qt::Uninitialized);
+        // Room for a read and a line carried over; the buffer grows only
+        // for a longer line, up to the longest record there may be (and the
+        // break after it).
+        QByteArray buffer(kReadBytes + 4096, Qt::Uninitialized);
+        populate(buffer.constData(), size_t(buffer.size()));
+        bool prefaulted = false;
         qsizetype held = 0;
         qint64 total = 0;
         for (;;) {
@@ -459,9 +502,13 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
                 buffer.resize(held + kReadBytes);
             char *const data = buffer.data();
             const qint64 got = file.read(data + held, kReadBytes);
-            // A read error ends the bank where reading stopped, as an
-            // unreadable bank reads as empty.
-            const bool atEnd = got <= 0;
+            // A bank that cannot be read to its end reads as empty, as an
+            // unreadable one does (the table's length is what counts).
+            if (got < 0) {
+                row = 1;
+                break;
+            }
+            const bool atEnd = got == 0;
             if (!atEnd) {
                 // The file grew past the bound while it was read.
                 if (total + got > maxBytes)
@@ -470,7 +517,7 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
                     reserveFor(grid, QByteArrayView(data, got), size);
                 total += got;
             }
-            const qsizetype n = held + qsizetype(std::max<qint64>(got, 0));
+            const qsizetype n = held + qsizetype(got);
             if (atEnd) {
                 if (total > 0)
                     banks::cutPieces(data, n, true, takeLine);
@@ -478,6 +525,10 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
             }
             const qsizetype rest = banks::cutPieces(data, n, false, takeLine);
             held = n - rest;
+            if (!prefaulted && total > held && total < size) {
+                prefaultFor(grid, size, total - held, row, chars);
+                prefaulted = true;
+            }
             if (held > banks::kMaxRecordChars + 1)
                 takeLine(QByteArrayView(data + rest, held)); // refused as too long
             std::memmove(data, data + rest, size_t(held));

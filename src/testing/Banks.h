@@ -29,6 +29,10 @@ public:
     // Room for this many texts of this many characters of the code page
     // in all.
     void reserveText(qsizetype texts, qsizetype chars);
+    // Makes the room for this many rows and texts (as reserved) ready in
+    // memory at once, as a load is about to fill it: a page fault each
+    // costs more than filling the page.
+    void prefault(int rows, qsizetype texts, qsizetype chars);
 
     int ColCount = 0;
     int RowCount = 1;

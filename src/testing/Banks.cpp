@@ -408,9 +408,6 @@ void storeAnswer(StringGrid &grid, int row, const QString &record)
 
 namespace {
 
-// The bytes read in one go: the file is taken in a piece at a time into
-// one buffer that stays in the cache, not into fresh memory of its size.
-constexpr qsizetype kReadBytes = 64 * 1024;
 
 // Room in the table for a bank of `size` bytes, judged by its first read:
 // its records at the density of line breaks there, and all the text its
@@ -489,19 +486,21 @@ void loadBank(StringGrid &grid, const QString &fileName, qint64 maxBytes,
         const qint64 size = file.size();
         if (size > maxBytes)
             throw tooLarge();
+        // The file is taken in a piece at a time into one buffer that stays
+        // in the cache, not into fresh memory of its size.
         // Room for a read and a line carried over; the buffer grows only
         // for a longer line, up to the longest record there may be (and the
         // break after it).
-        QByteArray buffer(kReadBytes + 4096, Qt::Uninitialized);
+        QByteArray buffer(banks::kReadBytes + 4096, Qt::Uninitialized);
         populate(buffer.constData(), size_t(buffer.size()));
         bool prefaulted = false;
         qsizetype held = 0;
         qint64 total = 0;
         for (;;) {
-            if (buffer.size() < held + kReadBytes)
-                buffer.resize(held + kReadBytes);
+            if (buffer.size() < held + banks::kReadBytes)
+                buffer.resize(held + banks::kReadBytes);
             char *const data = buffer.data();
-            const qint64 got = file.read(data + held, kReadBytes);
+            const qint64 got = file.read(data + held, banks::kReadBytes);
             // A bank that cannot be read to its end reads as empty, as an
             // unreadable one does (the table's length is what counts).
             if (got < 0) {

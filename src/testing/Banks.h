@@ -75,6 +75,8 @@ inline constexpr qint64 kMaxBankBytes = qint64(256) * 1024 * 1024;
 // BankError.
 inline constexpr qsizetype kMaxRecordChars = 64 * 1024;
 inline constexpr int kMaxRecords = 1000000;
+// A bank is read this many bytes at a time.
+inline constexpr qsizetype kReadBytes = 64 * 1024;
 
 // The bank file names, relative to the current directory.
 inline constexpr char kQuestionsFile[] = "questions.qzt";

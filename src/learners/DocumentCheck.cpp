@@ -248,6 +248,13 @@ qsizetype plainRun(const uchar *p, const uchar *end, bool *tag)
         const unsigned cont = bits(_mm_cmpeq_epi8(_mm_and_si128(v, splat(0xC0)), splat(0x80)));
         const unsigned letters = (lead & (cont >> 1)) | (cont & (lead << 1));
         const unsigned stop = (high & ~letters) | control | bits(eq(v, '&')) | (opens & special);
+        if (stop == 0x8000 && (lead & 0x8000)) {
+            // A letter cut in two by the sixteen bytes: the next step
+            // begins with it.
+            *tag = *tag || (opens & 0x7FFF) != 0;
+            p += 15;
+            continue;
+        }
         if (stop != 0) {
             // Nothing before the first stop is cut off from its letter.
             const int k = __builtin_ctz(stop);

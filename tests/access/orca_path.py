@@ -6,9 +6,8 @@ speech goes through speech-dispatcher's generic module into a file instead
 of a sound card. The learner uses keys only (xdotool) and every check is on
 the words Orca said: the sign-in screen and its learner list, the home
 screen's commands, the contents, lecture 1 (its title, its first line by
-the caret, a power, a figure's alt text, its movie's step captions), a test
-question, the result and
-the review.
+the caret, a power, a figure's alt text, its movie's step captions), a
+test question, the result and the review.
 
     orca_path.py <tarvel executable> <course folder>
 

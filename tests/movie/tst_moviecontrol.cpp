@@ -165,6 +165,7 @@ private slots:
     void screenReadersSeeEveryControl();
     void focusInsideTheSceneIsTold();
     void aChangingCaptionIsToldWhileTheKeyboardIsInTheScene();
+    void aSceneLoadedLaterKeepsItsPlaceInTheTabChain();
     void aFrameAroundAMovieIsNoWindow();
     void aScreenHiddenUnderAnotherIsNotShowing_data();
     void aScreenHiddenUnderAnotherIsNotShowing();
@@ -690,6 +691,29 @@ Rectangle {
     control->rootItem()->setProperty("step", 0);
     control->rootItem()->setProperty("step", 2); // an empty caption says nothing
     QCOMPARE(told, QStringList{QStringLiteral("Бит")});
+}
+
+// A scene is built on its first movie, after the window's other controls:
+// Tab still reaches it where its control stands, not after all the others.
+void TestMovieControl::aSceneLoadedLaterKeepsItsPlaceInTheTabChain()
+{
+    Course course;
+    writeFile(course.picture("access.qml"), kAccessScene);
+    QWidget window;
+    window.resize(400, 400);
+    auto *before = new QPushButton(QStringLiteral("До"), &window);
+    auto *control = new movie::MovieControl(&window);
+    control->setGeometry(0, 40, 400, 300);
+    auto *after = new QPushButton(QStringLiteral("После"), &window);
+    after->move(0, 350);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    control->setMovie(course.picture("access.qml"));
+    auto *view = control->findChild<QQuickWidget *>();
+    QTRY_VERIFY(view && view->isVisible());
+    QCOMPARE(before->nextInFocusChain(), control);
+    QCOMPARE(control->nextInFocusChain(), view);
+    QCOMPARE(view->nextInFocusChain(), after);
 }
 
 // The reader keeps its toolbar and movie panel in plain frames. A screen

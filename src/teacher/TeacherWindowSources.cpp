@@ -52,7 +52,9 @@ bool TeacherWindow::openFolder(const QString &dir)
     m_learner.clear();
     m_read.clear();
     m_keepUntilRead = false;
-    m_table->clear();
+    QVector<Report> old;
+    m_table->setReports({}, &old);
+    m_reader->dispose(std::move(old));
     m_loading = true;
     m_progress->setRange(0, int(files.size()));
     m_progress->setValue(0);
@@ -64,12 +66,21 @@ bool TeacherWindow::openFolder(const QString &dir)
 void TeacherWindow::batchRead(const QVector<Report> &reports, int done, int total)
 {
     m_read += reports;
-    m_progress->setRange(0, total);
-    m_progress->setValue(done);
+    // The bar repaints itself at once when its value changes: the last
+    // batch takes it away instead, before the table is rebuilt.
+    if (done == total) {
+        m_progress->hide();
+    } else {
+        m_progress->setRange(0, total);
+        m_progress->setValue(done);
+    }
     // The rows read so far, while the rest is read; a reload shows the old
     // table until the new one is whole.
-    if (!m_keepUntilRead || done == total)
-        m_table->setReports(m_read);
+    if (!m_keepUntilRead || done == total) {
+        QVector<Report> old;
+        m_table->setReports(m_read, &old);
+        m_reader->dispose(std::move(old));
+    }
 }
 
 void TeacherWindow::readingDone()

@@ -78,6 +78,7 @@ private slots:
     void chartLabelsStayClear();
     void commandLineForm();
     void readsInTheBackground();
+    void keepsTheOrderOfTheFiles();
     void bestAndLastPerTest();
 
 private:
@@ -503,6 +504,31 @@ void TestTeacherWindow::readsInTheBackground()
     QVERIFY(window.waitUntilLoaded());
     QCOMPARE(window.table()->reports().size(), 400);
     QVERIFY(m_messages.isEmpty());
+}
+
+// Several threads read a large folder; every report still stands where its
+// file stands, a damaged one among them too.
+void TestTeacherWindow::keepsTheOrderOfTheFiles()
+{
+    QTemporaryDir dir;
+    QStringList expected;
+    for (int i = 1; i <= 150; ++i) {
+        const QString name = QStringLiteral("ученик %1.rep").arg(i);
+        QByteArray bytes = fixtures::exportedReport(i % 4);
+        if (i == 77)
+            bytes.chop(60);
+        QVERIFY(fixtures::writeFile(dir.filePath(name), bytes));
+        expected << name;
+    }
+    TeacherWindow window{CourseTopics()};
+    QVERIFY(window.openFolder(dir.path()));
+    QVERIFY(window.waitUntilLoaded());
+    QStringList names;
+    for (const Report &r : window.table()->reports())
+        names << QFileInfo(r.path).fileName();
+    QCOMPARE(names, expected);
+    QCOMPARE(window.table()->problemCount(), 1);
+    QVERIFY(!window.table()->reports()[76].isSound());
 }
 
 // The grid holds each learner's best and last result per test; the last is

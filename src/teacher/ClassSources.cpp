@@ -71,7 +71,7 @@ struct FolderReader::Job
                 break;
             const int last = std::min(total, (chunk + 1) * kChunkFiles);
             for (int i = chunk * kChunkFiles; i < last && !cancelled.load(); ++i)
-                reports[size_t(i)] = readReport(files[i]);
+                reports[size_t(i)] = readReport(files[i], ReportLines::Drop);
             if (cancelled.load())
                 break;
             std::lock_guard lock(mutex);

@@ -8,6 +8,7 @@
 #include <QLocale>
 #include <QVarLengthArray>
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -89,16 +90,81 @@ QVarLengthArray<LineSpan, 128> splitLines(Unit unit, qsizetype units)
 
 bool parsePercentView(QStringView text, double *value);
 
+// The decoded lines of a file, as far as they decode: their bytes one after
+// another in a buffer the reading thread keeps, each turned into text when
+// it is read. A class's reports are hundreds of thousands of lines, and a
+// string kept for each was most of the cost of reading them.
+class DecodedLines
+{
+public:
+    // The buffers keep their room from one file to the next.
+    DecodedLines()
+    {
+        m_bytes.resize(0);
+        m_ends.resize(0);
+    }
+    DecodedLines(const DecodedLines &) = delete;
+    DecodedLines &operator=(const DecodedLines &) = delete;
+
+    void append(const QByteArray &line)
+    {
+        m_bytes += line;
+        m_ends.append(m_bytes.size());
+    }
+    qsizetype size() const { return m_ends.size(); }
+    bool isEmpty() const { return m_ends.isEmpty(); }
+    // Valid until the next call.
+    const QString &at(qsizetype i)
+    {
+        if (i != m_at) {
+            const qsizetype from = i == 0 ? 0 : m_ends[i - 1];
+            const qsizetype size = m_ends[i] - from;
+            m_text.resize(size);
+            QChar *out = m_text.data();
+            const auto *in = reinterpret_cast<const uchar *>(m_bytes.constData()) + from;
+            const auto &table = codePage();
+            for (qsizetype k = 0; k < size; ++k)
+                out[k] = QChar(table[in[k]]);
+            m_at = i;
+        }
+        return m_text;
+    }
+    QString text(qsizetype i) { return at(i); }
+
+private:
+    // The code page at hand: a call per character cost more than the rest
+    // of the conversion.
+    static const std::array<char16_t, 256> &codePage()
+    {
+        static const std::array<char16_t, 256> table = [] {
+            std::array<char16_t, 256> t{};
+            for (int b = 0; b < 256; ++b)
+                t[size_t(b)] = cp1251::toUnicode(uchar(b));
+            return t;
+        }();
+        return table;
+    }
+
+    static thread_local QByteArray m_bytes;
+    static thread_local QVector<qsizetype> m_ends;
+    static thread_local QString m_text;
+    qsizetype m_at = -1;
+};
+
+thread_local QByteArray DecodedLines::m_bytes;
+thread_local QVector<qsizetype> DecodedLines::m_ends;
+thread_local QString DecodedLines::m_text;
+
 // Walks the decoded lines in the order the textbook writes them.
 class Reader
 {
 public:
-    Reader(Report &report) : m_report(report) {}
+    Reader(Report &report, DecodedLines &lines) : m_report(report), m_lines(lines) {}
 
     void read()
     {
-        const QStringList &lines = m_report.lines;
-        if (lines.isEmpty() || lines.first() != kTitle) {
+        DecodedLines &lines = m_lines;
+        if (lines.isEmpty() || lines.at(0) != kTitle) {
             m_report.error = kNotAReport;
             m_report.errorLine = 1;
             return;
@@ -150,7 +216,7 @@ private:
     {
         if (!expect(label))
             return false;
-        *value = m_report.lines[m_next++].mid(label.size());
+        *value = m_lines.at(m_next++).mid(label.size());
         return true;
     }
 
@@ -158,7 +224,7 @@ private:
     {
         if (!expect(line))
             return false;
-        if (m_report.lines[m_next] != line) {
+        if (m_lines.at(m_next) != line) {
             fail(kDamaged, m_next + 1);
             return false;
         }
@@ -168,11 +234,11 @@ private:
 
     bool expect(const QString &start)
     {
-        if (m_next >= m_report.lines.size()) {
+        if (m_next >= m_lines.size()) {
             fail(kCut, m_next + 1);
             return false;
         }
-        if (!m_report.lines[m_next].startsWith(start)) {
+        if (!m_lines.at(m_next).startsWith(start)) {
             fail(kDamaged, m_next + 1);
             return false;
         }
@@ -186,6 +252,7 @@ private:
     }
 
     Report &m_report;
+    DecodedLines &m_lines;
     qsizetype m_next = 1;
 };
 
@@ -294,7 +361,7 @@ bool parsePercent(const QString &text, double *value)
     return parsePercentView(text, value);
 }
 
-Report decodeReport(const QByteArray &bytes, const QString &path)
+Report decodeReport(const QByteArray &bytes, const QString &path, ReportLines lines)
 {
     Report report;
     report.path = path;
@@ -332,8 +399,8 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
     // kept from line to line: a class's reports are hundreds of thousands
     // of lines.
     const auto coded = splitLines(unit, units);
-    report.lines.reserve(coded.size());
-    QByteArray ascii, plain;
+    DecodedLines decoded;
+    thread_local QByteArray ascii, plain;
     for (qsizetype i = 0; i < coded.size(); ++i) {
         const LineSpan line = coded[i];
         // An empty line, one not coded, or one whose code is broken.
@@ -348,7 +415,7 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
             }
             try {
                 core::decodeLineBytes(ascii, plain);
-                report.lines << cp1251::toUnicode(plain);
+                decoded.append(plain);
                 continue;
             } catch (const core::CodingError &) {
             }
@@ -359,14 +426,19 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
     }
 
     if (report.error.isEmpty()) {
-        Reader(report).read();
-    } else if (!report.lines.isEmpty()) {
+        Reader(report, decoded).read();
+    } else if (!decoded.isEmpty()) {
         // Keep the learner and the whole results before the damage.
         const QString damage = report.error;
         const int line = report.errorLine;
-        Reader(report).read();
+        Reader(report, decoded).read();
         report.error = damage;
         report.errorLine = line;
+    }
+    if (lines == ReportLines::Keep) {
+        report.lines.reserve(decoded.size());
+        for (qsizetype i = 0; i < decoded.size(); ++i)
+            report.lines << decoded.text(i);
     }
     if (odd) {
         report.error = kCut;
@@ -375,7 +447,7 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
     return report;
 }
 
-Report readReport(const QString &path)
+Report readReport(const QString &path, ReportLines lines)
 {
     QFile file(path);
     const QFileInfo info(path);
@@ -422,7 +494,7 @@ Report readReport(const QString &path)
         return refused;
     }
     buffer.resize(got);
-    Report report = decodeReport(buffer, path);
+    Report report = decodeReport(buffer, path, lines);
     // A rare large file does not keep its memory for the rest of the class.
     if (buffer.capacity() > kKeptBufferBytes)
         buffer = QByteArray();

@@ -54,12 +54,14 @@ bool TeacherWindow::openFolder(const QString &dir)
     m_keepUntilRead = false;
     QVector<Report> old;
     m_table->setReports({}, &old);
-    m_reader->dispose(std::move(old));
     m_loading = true;
     m_progress->setRange(0, int(files.size()));
     m_progress->setValue(0);
     m_progress->setVisible(files.size() >= kProgressFrom);
     m_reader->start(files);
+    // After the reading: the old class is freed once a reading thread is
+    // free, while this thread puts the new one in.
+    m_reader->dispose(std::move(old));
     return true;
 }
 

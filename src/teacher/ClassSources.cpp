@@ -64,14 +64,17 @@ struct FolderReader::Job
 
     void run()
     {
-        const int total = int(files.size());
+        // Only ever read through a const reference: several threads share
+        // the list, and a write access would detach it under their feet.
+        const QStringList &names = files;
+        const int total = int(names.size());
         while (!cancelled.load()) {
             const int chunk = nextChunk.fetch_add(1);
             if (chunk >= chunks)
                 break;
             const int last = std::min(total, (chunk + 1) * kChunkFiles);
             for (int i = chunk * kChunkFiles; i < last && !cancelled.load(); ++i)
-                reports[size_t(i)] = readReport(files[i], ReportLines::Drop);
+                reports[size_t(i)] = readReport(names[i], ReportLines::Drop);
             if (cancelled.load())
                 break;
             std::lock_guard lock(mutex);

@@ -46,10 +46,19 @@ struct FolderReader::Job
 {
     using Deliver = std::function<void(QVector<Report>, int done, int total, bool last)>;
 
-    QStringList files;
+    Job(const QStringList &names, Deliver give)
+        : files(names), reports(size_t(names.size())),
+          chunks(int((names.size() + kChunkFiles - 1) / kChunkFiles)), deliver(std::move(give)),
+          chunkRead(size_t(chunks), 0)
+    {
+    }
+
+    // Const: several threads read it, and a write access would detach it
+    // under their feet.
+    const QStringList files;
     std::vector<Report> reports; // a thread writes only the files of its chunk
-    int chunks = 0;
-    Deliver deliver;
+    const int chunks;
+    const Deliver deliver;
     std::atomic<bool> cancelled{false};
     std::atomic<int> nextChunk{0};
 
@@ -64,17 +73,14 @@ struct FolderReader::Job
 
     void run()
     {
-        // Only ever read through a const reference: several threads share
-        // the list, and a write access would detach it under their feet.
-        const QStringList &names = files;
-        const int total = int(names.size());
+        const int total = int(files.size());
         while (!cancelled.load()) {
             const int chunk = nextChunk.fetch_add(1);
             if (chunk >= chunks)
                 break;
             const int last = std::min(total, (chunk + 1) * kChunkFiles);
             for (int i = chunk * kChunkFiles; i < last && !cancelled.load(); ++i)
-                reports[size_t(i)] = readReport(names[i], ReportLines::Drop);
+                reports[size_t(i)] = readReport(files[i], ReportLines::Drop);
             if (cancelled.load())
                 break;
             std::lock_guard lock(mutex);
@@ -168,12 +174,7 @@ void FolderReader::start(const QStringList &files)
         deliver({}, 0, 0, true);
         return;
     }
-    auto job = std::make_shared<Job>();
-    job->files = files;
-    job->reports.resize(size_t(total));
-    job->chunks = (total + kChunkFiles - 1) / kChunkFiles;
-    job->chunkRead.assign(size_t(job->chunks), 0);
-    job->deliver = deliver;
+    auto job = std::make_shared<Job>(files, deliver);
     job->threads = std::min(job->chunks, m_pool->maxThreadCount());
     job->clock.start();
     m_job = job;

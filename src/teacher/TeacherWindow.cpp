@@ -629,7 +629,6 @@ void TeacherWindow::tableChanged()
 
     const int reports = int(m_table->reports().size());
     updateNote();
-    m_tableStack->setCurrentIndex(reports == 0 ? 0 : 1);
     m_reloadButton->setEnabled(!m_folder.isEmpty() || !m_files.isEmpty() || m_watcher);
     m_csvButton->setEnabled(reports > 0);
     if (reports > 0) {

@@ -52,9 +52,11 @@ bool TeacherWindow::openFolder(const QString &dir)
     m_learner.clear();
     m_read.clear();
     m_keepUntilRead = false;
+    // Reading from here on: the emptied table says so, not that the
+    // folder has no reports.
+    m_loading = true;
     QVector<Report> old;
     m_table->setReports({}, &old);
-    m_loading = true;
     m_progress->setRange(0, int(files.size()));
     m_progress->setValue(0);
     m_progress->setVisible(files.size() >= kProgressFrom);
@@ -67,7 +69,11 @@ bool TeacherWindow::openFolder(const QString &dir)
 
 void TeacherWindow::batchRead(const QVector<Report> &reports, int done, int total)
 {
-    m_read += reports;
+    // The first batch is taken as it is, not copied report by report.
+    if (m_read.isEmpty())
+        m_read = reports;
+    else
+        m_read += reports;
     // The bar repaints itself at once when its value changes: the last
     // batch takes it away instead, before the table is rebuilt.
     if (done == total) {
@@ -163,6 +169,7 @@ void TeacherWindow::reload()
         m_progress->setValue(0);
         m_progress->setVisible(files.size() >= kProgressFrom);
         m_reader->start(files);
+        updateNote();
         return;
     }
     QVector<Report> reports;
@@ -243,6 +250,9 @@ void TeacherWindow::chooseDatabase()
 void TeacherWindow::updateNote()
 {
     const int reports = int(m_table->reports().size());
+    // The hint while there is nothing to show; while reports are read the
+    // table stays, for their rows to come into.
+    m_tableStack->setCurrentIndex(reports == 0 && !m_loading ? 0 : 1);
     QString note;
     if (!m_database.isEmpty()) {
         note = QStringLiteral("База класса %1").arg(m_database);

@@ -482,6 +482,11 @@ void TestTeacherWindow::readsInTheBackground()
     QVERIFY(window.isLoading());
     QVERIFY(teacherparts::readProgress(window)->isVisible());
     QCOMPARE(teacherparts::readProgress(window)->maximum(), 400);
+    // Meanwhile the header says the folder is being read (not that it has
+    // no reports), and the table waits for its rows.
+    QVERIFY2(teacherparts::headerNote(window)->text().contains(QStringLiteral("чтение отчётов")),
+             qPrintable(teacherparts::headerNote(window)->text()));
+    QVERIFY(teacherparts::classTable(window)->isVisible());
     QVERIFY(window.waitUntilLoaded());
     QVERIFY(!teacherparts::readProgress(window)->isVisible());
     QCOMPARE(window.table()->reports().size(), 400);

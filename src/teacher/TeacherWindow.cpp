@@ -622,8 +622,7 @@ void TeacherWindow::tableChanged()
         groups.append({g, g.isEmpty() ? QStringLiteral("(без группы)") : g});
     fillChoices(m_groupBox, QStringLiteral("Все группы"), groups);
     QList<QPair<QString, QString>> topics;
-    const QStringList tl = m_table->topicList();
-    for (const QString &t : tl)
+    for (const QString &t : m_table->topicList())
         topics.append({t, m_table->topics().title(t)});
     fillChoices(m_topicBox, QStringLiteral("Все тесты"), topics);
 

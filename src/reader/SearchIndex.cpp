@@ -85,8 +85,12 @@ const RussianStemmer &stemmer()
     return instance;
 }
 
+// Told without the Unicode tables for the letters snippets are made of.
 bool isSpace(QChar c)
 {
+    const char16_t u = c.unicode();
+    if (u >= 0x0400 && u <= 0x04FF) // Cyrillic: no spaces there
+        return false;
     return c.isSpace();
 }
 
@@ -110,6 +114,7 @@ QString snippetOf(QStringView text, int offset, int length, const std::vector<st
     // Runs of white space (line breaks too) become one space, and the ends
     // are trimmed; where each character of the text lands is kept.
     QString s;
+    s.reserve(to - from + 2);
     std::vector<int> at(size_t(to - from + 1), 0);
     const QString lead = from > 0 ? QString(QChar(0x2026)) : QString();
     s += lead;
@@ -173,11 +178,9 @@ quint64 leadOf(const char16_t *text, int length)
     return lead;
 }
 
-// Occurrences are kept in blocks of this many slots, a word's in chunks
-// that double up to kMaxChunk: no copying as they grow, and one allocation
-// per block instead of one per word.
-constexpr int kBlockBits = 16;
-constexpr int kBlock = 1 << kBlockBits;
+// A word's occurrences are kept in chunks of the index's blocks, doubling
+// up to kMaxChunk: no copying as they grow, and one allocation per block
+// instead of one per word.
 constexpr int kFirstChunk = 3;
 constexpr int kMaxChunk = 4096;
 
@@ -223,26 +226,32 @@ bool SearchIndex::addFile(int page, const QString &title, const QString &path)
     return true;
 }
 
-int SearchIndex::wordNumber(const char16_t *text, int length, quint32 hash)
+void SearchIndex::growWordTable()
 {
-    if (m_words.size() * 2 >= m_slots.size()) {
-        // Half full at most, so probes stay short.
-        m_slots.assign(std::max<size_t>(1024, m_slots.size() * 2), 0);
-        const size_t mask = m_slots.size() - 1;
-        for (size_t w = 0; w < m_words.size(); ++w) {
-            size_t i = m_words[w].hash & mask;
-            while (m_slots[i] != 0)
-                i = (i + 1) & mask;
-            m_slots[i] = quint32(w + 1);
-        }
+    // Half full at most, so probes stay short.
+    m_slots.assign(std::max<size_t>(1024, m_slots.size() * 2), 0);
+    const size_t mask = m_slots.size() - 1;
+    for (size_t w = 0; w < m_words.size(); ++w) {
+        size_t i = m_words[w].hash & mask;
+        while (m_slots[i] != 0)
+            i = (i + 1) & mask;
+        m_slots[i] = quint32(w + 1);
     }
+}
+
+int SearchIndex::wordNumber(const QChar *text, int length, quint32 hash)
+{
+    if (m_words.size() * 2 >= m_slots.size())
+        growWordTable();
     const size_t mask = m_slots.size() - 1;
     for (size_t i = hash & mask;; i = (i + 1) & mask) {
         const quint32 slot = m_slots[i];
         if (slot == 0) {
             const int number = int(m_words.size());
-            m_words.push_back({int(m_chars.size()), length, hash, leadOf(text, length), -1, -1, 0, 0});
-            m_chars.insert(m_chars.end(), text, text + length);
+            m_words.push_back({int(m_chars.size()), length, hash, 0, -1, -1, 0, 0});
+            for (int k = 0; k < length; ++k)
+                m_chars.push_back(foldedWordChar(text[k]));
+            m_words.back().lead = leadOf(m_chars.data() + m_words.back().text, length);
             m_slots[i] = quint32(number + 1);
             return number;
         }
@@ -250,7 +259,7 @@ int SearchIndex::wordNumber(const char16_t *text, int length, quint32 hash)
         if (w.hash == hash && w.length == length) {
             const char16_t *own = m_chars.data() + w.text;
             int k = 0;
-            while (k < length && own[k] == text[k]) // words are short: no call to memcmp
+            while (k < length && own[k] == foldedWordChar(text[k]))
                 ++k;
             if (k == length)
                 return int(slot - 1);
@@ -276,7 +285,6 @@ int SearchIndex::lookUp(QStringView text) const
 
 void SearchIndex::addOccurrence(Word &word, Occurrence occurrence)
 {
-    auto slot = [this](int at) -> Occurrence & { return m_pool[size_t(at >> kBlockBits)][at & (kBlock - 1)]; };
     if (word.used == word.capacity) {
         const int capacity = word.capacity == 0 ? kFirstChunk : std::min(word.capacity * 2, kMaxChunk);
         if (m_pool.empty() || m_poolUsed + capacity + 1 > kBlock) {
@@ -285,16 +293,16 @@ void SearchIndex::addOccurrence(Word &word, Occurrence occurrence)
         }
         const int chunk = int((m_pool.size() - 1) << kBlockBits) + m_poolUsed;
         m_poolUsed += capacity + 1;
-        slot(chunk) = {-1, capacity}; // the next chunk, and room in this one
+        poolSlot(chunk) = {-1, capacity}; // the next chunk, and room in this one
         if (word.tail >= 0)
-            slot(word.tail).paragraph = chunk;
+            poolSlot(word.tail).paragraph = chunk;
         else
             word.head = chunk;
         word.tail = chunk;
         word.used = 0;
         word.capacity = capacity;
     }
-    slot(word.tail + 1 + word.used++) = occurrence;
+    poolSlot(word.tail + 1 + word.used++) = occurrence;
 }
 
 void SearchIndex::addDocument(int page, const QString &title, const richtext::RVDocument &doc)
@@ -322,7 +330,42 @@ void SearchIndex::addDocument(int page, const QString &title, const richtext::RV
     QString &text = m_texts.back();
     text.reserve(length);
 
-    std::vector<char16_t> key;
+    // Words are looked up in batches, their table entries fetched from
+    // memory ahead of use: the document read in between has pushed the
+    // table out of the caches, and one word after another each waited.
+    struct Pending
+    {
+        int paragraph, offset, at, length;
+        quint32 hash;
+    };
+    constexpr int kBatch = 64;
+    Pending batch[kBatch];
+    int batched = 0;
+    auto flush = [&] {
+        const size_t mask = m_slots.empty() ? 0 : m_slots.size() - 1;
+        if (!m_slots.empty()) {
+            for (int k = 0; k < batched; ++k)
+                __builtin_prefetch(&m_slots[batch[k].hash & mask]);
+            for (int k = 0; k < batched; ++k)
+                if (const quint32 slot = m_slots[batch[k].hash & mask])
+                    __builtin_prefetch(&m_words[slot - 1]);
+            for (int k = 0; k < batched; ++k) {
+                if (const quint32 slot = m_slots[batch[k].hash & mask]) {
+                    const Word &w = m_words[slot - 1];
+                    __builtin_prefetch(m_chars.data() + w.text);
+                    if (w.tail >= 0 && w.used < w.capacity)
+                        __builtin_prefetch(&poolSlot(w.tail + 1 + w.used), 1);
+                }
+            }
+        }
+        const QChar *chars = text.constData();
+        for (int k = 0; k < batched; ++k) {
+            const Pending &o = batch[k];
+            const int w = wordNumber(chars + o.at, o.length, o.hash);
+            addOccurrence(m_words[size_t(w)], {o.paragraph, o.offset});
+        }
+        batched = 0;
+    };
     auto close = [&](Paragraph &p) {
         p.length = int(text.size()) - p.start;
         p.endItem = int(m_itemStart.size());
@@ -334,27 +377,23 @@ void SearchIndex::addDocument(int page, const QString &title, const richtext::RV
             return;
         }
         const int paragraph = int(m_paragraphs.size());
-        // Words are folded as they are read, into one buffer.
         const QChar *chars = view.data();
         const int n = int(view.size());
-        if (key.size() < size_t(n))
-            key.resize(size_t(n));
         int i = 0;
         while (i < n) {
             char16_t c = 0;
             while (i < n && (c = foldedWordChar(chars[i])) == 0)
                 ++i;
             const int start = i;
-            int length = 0;
             quint64 h = kHashSeed;
             while (c != 0) {
-                key[size_t(length++)] = c;
                 h = (h ^ c) * kHashPrime;
                 c = ++i < n ? foldedWordChar(chars[i]) : 0;
             }
-            if (length > 0) {
-                const int w = wordNumber(key.data(), length, finalHash(h));
-                addOccurrence(m_words[size_t(w)], {paragraph, start});
+            if (i > start) {
+                batch[batched++] = {paragraph, start, p.start + start, i - start, finalHash(h)};
+                if (batched == kBatch)
+                    flush();
             }
         }
         m_paragraphs.push_back(p);
@@ -388,6 +427,7 @@ void SearchIndex::addDocument(int page, const QString &title, const richtext::RV
     }
     if (open)
         close(current);
+    flush();
 }
 
 const QStringList &SearchIndex::keysOfWord(int word) const
@@ -459,11 +499,18 @@ std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &word) cons
         for (auto it = wordsFrom(word); it != order.end() && wordText(*it).startsWith(word); ++it)
             found.push_back(*it);
     std::sort(found.begin(), found.end());
+    size_t total = 0;
+    for (const int i : found) {
+        const Word &w = m_words[size_t(i)];
+        for (int chunk = w.head; chunk >= 0; chunk = poolSlot(chunk).paragraph)
+            total += size_t(chunk == w.tail ? w.used : poolSlot(chunk).offset);
+    }
     std::vector<Posting> out;
+    out.reserve(total);
     for (const int i : found) {
         const Word &w = m_words[size_t(i)];
         for (int chunk = w.head; chunk >= 0;) {
-            const Occurrence *c = &m_pool[size_t(chunk >> kBlockBits)][chunk & (kBlock - 1)];
+            const Occurrence *c = &poolSlot(chunk);
             const int n = chunk == w.tail ? w.used : c->offset;
             for (int k = 1; k <= n; ++k)
                 out.push_back({c[k].paragraph, c[k].offset, w.length});

@@ -103,7 +103,11 @@ private:
         const Word &w = m_words[size_t(word)];
         return QStringView(m_chars.data() + w.text, w.length);
     }
-    int wordNumber(const char16_t *text, int length, quint32 hash);
+    // The number of the word text is (folded as it is compared), a new one
+    // for a word not met before.
+    int wordNumber(const QChar *text, int length, quint32 hash);
+    void growWordTable();
+    Occurrence &poolSlot(int at) const { return m_pool[size_t(at) >> kBlockBits][at & (kBlock - 1)]; }
     void addOccurrence(Word &word, Occurrence occurrence);
     int lookUp(QStringView text) const;
     const QStringList &keysOfWord(int word) const;
@@ -125,6 +129,8 @@ private:
     std::vector<quint32> m_slots; // open addressing: word number + 1, or 0
     // Occurrences in blocks that never move; a chunk's first slot holds the
     // next chunk and its capacity.
+    static constexpr int kBlockBits = 16;
+    static constexpr int kBlock = 1 << kBlockBits;
     std::vector<std::unique_ptr<Occurrence[]>> m_pool;
     int m_poolUsed = 0; // slots used in the last block
     // The keys of each word, stemmed when a search first needs them: most

@@ -181,7 +181,7 @@ quint64 leadOf(const char16_t *text, int length)
 // A word's occurrences are kept in chunks of the index's blocks, doubling
 // up to kMaxChunk: no copying as they grow, and one allocation per block
 // instead of one per word.
-constexpr int kFirstChunk = 3;
+constexpr int kFirstChunk = 1;
 constexpr int kMaxChunk = 4096;
 
 } // namespace
@@ -432,12 +432,14 @@ void SearchIndex::addDocument(int page, const QString &title, const richtext::RV
 
 const QStringList &SearchIndex::keysOfWord(int word) const
 {
-    if (m_keys.size() < m_words.size())
-        m_keys.resize(m_words.size());
-    QStringList &keys = m_keys[size_t(word)];
-    if (keys.isEmpty()) // a word has at least its stem
-        keys = keysOf(wordText(word).toString());
-    return keys;
+    if (m_keysAt.size() < m_words.size())
+        m_keysAt.resize(m_words.size(), -1);
+    int &at = m_keysAt[size_t(word)];
+    if (at < 0) {
+        at = int(m_keys.size());
+        m_keys.push_back(keysOf(wordText(word).toString()));
+    }
+    return m_keys[size_t(at)];
 }
 
 const std::vector<int> &SearchIndex::wordsInOrder() const

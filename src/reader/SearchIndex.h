@@ -135,6 +135,7 @@ private:
     int m_poolUsed = 0; // slots used in the last block
     // The keys of each word, stemmed when a search first needs them: most
     // words are never looked at.
+    mutable std::vector<int> m_keysAt; // into m_keys, or -1
     mutable std::vector<QStringList> m_keys;
     // Word numbers in the order of their texts: the words a key begins.
     mutable std::vector<int> m_order;

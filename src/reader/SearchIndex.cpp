@@ -4,7 +4,6 @@
 #include "richtext/RvfFile.h"
 
 #include <algorithm>
-#include <string_view>
 
 namespace reader {
 
@@ -146,13 +145,6 @@ QString snippetOf(QStringView text, int offset, int length, const std::vector<st
     return s;
 }
 
-// Words are ordered by their UTF-16 code units, as QString's operator<
-// orders them, compared inline: sorting thousands of words is costly.
-bool wordBefore(QStringView a, QStringView b)
-{
-    return std::u16string_view(a.utf16(), size_t(a.size())) < std::u16string_view(b.utf16(), size_t(b.size()));
-}
-
 // FNV-1a over the code units, worked out as a word is read.
 constexpr quint64 kHashSeed = 0xcbf29ce484222325ULL;
 constexpr quint64 kHashPrime = 0x100000001b3ULL;
@@ -169,7 +161,7 @@ quint32 hashOf(const char16_t *text, int length)
     return finalHash(h);
 }
 
-// The first four code units, in an order that agrees with wordBefore.
+// The first four code units: words that begin alike sort together.
 quint64 leadOf(const char16_t *text, int length)
 {
     quint64 lead = 0;
@@ -442,22 +434,25 @@ const QStringList &SearchIndex::keysOfWord(int word) const
     return m_keys[size_t(at)];
 }
 
-const std::vector<int> &SearchIndex::wordsInOrder() const
+void SearchIndex::addWordsBeginning(QStringView prefix, std::vector<int> &out) const
 {
-    if (m_order.size() != m_words.size()) {
-        // Sorted by the first letters side by side; the words' texts are
-        // read only where those agree.
-        std::vector<std::pair<quint64, int>> byLead(m_words.size());
-        for (size_t i = 0; i < byLead.size(); ++i)
-            byLead[i] = {m_words[i].lead, int(i)};
-        std::sort(byLead.begin(), byLead.end(), [this](const auto &a, const auto &b) {
-            return a.first != b.first ? a.first < b.first : wordBefore(wordText(a.second), wordText(b.second));
-        });
-        m_order.resize(byLead.size());
-        for (size_t i = 0; i < byLead.size(); ++i)
-            m_order[i] = byLead[i].second;
+    if (m_byLead.size() != m_words.size()) {
+        // By their first four letters only, side by side: no word's text is
+        // read to sort them.
+        m_byLead.resize(m_words.size());
+        for (size_t i = 0; i < m_byLead.size(); ++i)
+            m_byLead[i] = {m_words[i].lead, int(i)};
+        std::sort(m_byLead.begin(), m_byLead.end());
     }
-    return m_order;
+    // Words that begin with a prefix of up to four letters have leads in one
+    // range; past four letters, the rest is compared.
+    const int shown = int(std::min<qsizetype>(prefix.size(), 4));
+    const quint64 low = leadOf(prefix.utf16(), shown);
+    const quint64 high = low | (shown < 4 ? (quint64(1) << (16 * (4 - shown))) - 1 : 0);
+    auto it = std::lower_bound(m_byLead.begin(), m_byLead.end(), std::pair<quint64, int>(low, -1));
+    for (; it != m_byLead.end() && it->first <= high; ++it)
+        if (prefix.size() <= 4 || wordText(it->second).startsWith(prefix))
+            out.push_back(it->second);
 }
 
 std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &word) const
@@ -468,15 +463,9 @@ std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &word) cons
     // word without that vowel. So the words to ask are those a key begins
     // and those with е or о put back before a key's last letter.
     const QStringList keys = keysOf(word);
-    const std::vector<int> &order = wordsInOrder();
-    auto wordsFrom = [&](const QString &prefix) {
-        return std::lower_bound(order.begin(), order.end(), prefix,
-                                [this](int w, const QString &key) { return wordBefore(wordText(w), key); });
-    };
     std::vector<int> candidates;
     for (const QString &key : keys) {
-        for (auto it = wordsFrom(key); it != order.end() && wordText(*it).startsWith(key); ++it)
-            candidates.push_back(*it);
+        addWordsBeginning(key, candidates);
         if (key.size() >= 3) {
             for (const QChar vowel : {QChar(0x0435), QChar(0x043E)}) {
                 QString form = key;
@@ -498,8 +487,7 @@ std::vector<SearchIndex::Posting> SearchIndex::matches(const QString &word) cons
     // A word still being typed ("операт") has no forms of its own in the
     // text: it finds the words it begins.
     if (found.empty())
-        for (auto it = wordsFrom(word); it != order.end() && wordText(*it).startsWith(word); ++it)
-            found.push_back(*it);
+        addWordsBeginning(word, found);
     std::sort(found.begin(), found.end());
     size_t total = 0;
     for (const int i : found) {

@@ -88,7 +88,7 @@ private:
     {
         int text, length; // the folded text, in m_chars
         quint32 hash;
-        quint64 lead;     // its first four code units, for sorting
+        quint64 lead;     // its first four code units
         // Its occurrences, in chunks of m_pool (see addOccurrence).
         int head, tail;   // the first and the last chunk
         int used, capacity; // of the last chunk
@@ -114,7 +114,8 @@ private:
     // The matches of one query word: (paragraph, offset, length), sorted.
     std::vector<Posting> matches(const QString &word) const;
     Hit::Span spanOf(const Paragraph &p, int offset, int length) const;
-    const std::vector<int> &wordsInOrder() const;
+    // Appends the words that begin with prefix.
+    void addWordsBeginning(QStringView prefix, std::vector<int> &out) const;
 
     QStringList m_pages;
     std::vector<QString> m_texts; // per page, its paragraphs one after another
@@ -137,8 +138,9 @@ private:
     // words are never looked at.
     mutable std::vector<int> m_keysAt; // into m_keys, or -1
     mutable std::vector<QStringList> m_keys;
-    // Word numbers in the order of their texts: the words a key begins.
-    mutable std::vector<int> m_order;
+    // (the first four letters, word number), sorted when a search first
+    // needs the words a key begins.
+    mutable std::vector<std::pair<quint64, int>> m_byLead;
 };
 
 } // namespace reader

@@ -123,12 +123,15 @@ Rectangle {
         anchors.right: parent.right; anchors.rightMargin: 32
         y: root.height - 38 - 30
         spacing: 10
+        // The screen starts on its first control: the report, what the
+        // learner came for; it is drawn on the right, Закрыть beside it.
+        layoutDirection: Qt.RightToLeft
         TButton {
-            objectName: "close"; text: "Закрыть"; iconName: "close"
+            objectName: "Generate"; text: "Создать отчёт"; iconName: "download"; variant: "accent"
             onClicked: root.fsCommand(objectName, "")
         }
         TButton {
-            objectName: "Generate"; text: "Создать отчёт"; iconName: "download"; variant: "accent"
+            objectName: "close"; text: "Закрыть"; iconName: "close"
             onClicked: root.fsCommand(objectName, "")
         }
     }

@@ -30,10 +30,18 @@ QPointer<QQuickWidget> &loadingView()
     return view;
 }
 
-std::function<void(QObject *)> &focusWatcher()
+std::function<void(QObject *, QAccessible::Event)> &eventWatcher()
 {
-    static std::function<void(QObject *)> watcher;
+    static std::function<void(QObject *, QAccessible::Event)> watcher;
     return watcher;
+}
+
+void tell(QObject *object, QAccessible::Event type)
+{
+    QAccessibleEvent event(object, type);
+    QAccessible::updateAccessibility(&event);
+    if (eventWatcher())
+        eventWatcher()(object, type);
 }
 
 QQuickWidget *viewOfWindow(QQuickWindow *window)
@@ -597,6 +605,31 @@ QAccessibleInterface *factory(const QString &, QObject *object)
     return nullptr;
 }
 
+
+// Tells a notice's new text, as a notification shown again: what screen
+// readers speak at once. Only while the keyboard is in the scene, so that a
+// movie running beside the page does not talk over the reading.
+class NoticeRelay : public QObject
+{
+    Q_OBJECT
+public:
+    NoticeRelay(QQuickItem *notice, QQuickWidget *view) : QObject(notice), m_notice(notice), m_view(view) {}
+
+public slots:
+    void changed()
+    {
+        if (!m_view || !m_view->hasFocus() || !m_view->isVisible() || !m_notice->isVisible() ||
+            plainText(m_notice).trimmed().isEmpty())
+            return;
+        tell(m_notice, QAccessible::ObjectHide);
+        tell(m_notice, QAccessible::ObjectShow);
+    }
+
+private:
+    QQuickItem *m_notice;
+    QPointer<QQuickWidget> m_view;
+};
+
 } // namespace
 
 bool isExposed(QQuickItem *item)
@@ -660,9 +693,26 @@ void detachView(QQuickWidget *view)
     views().remove(view->quickWindow());
 }
 
-void setFocusWatcher(std::function<void(QObject *)> watcher)
+void setEventWatcher(std::function<void(QObject *, QAccessible::Event)> watcher)
 {
-    focusWatcher() = std::move(watcher);
+    eventWatcher() = std::move(watcher);
+}
+
+void watchNotices(QQuickWidget *view, QQuickItem *root)
+{
+    if (!view || !root)
+        return;
+    const std::function<void(QQuickItem *)> walk = [&](QQuickItem *item) {
+        if (attachedRole(attachedOf(item)) == QAccessible::Notification &&
+            item->metaObject()->indexOfSignal("textChanged(QString)") >= 0) {
+            auto *relay = new NoticeRelay(item, view);
+            QObject::connect(item, SIGNAL(textChanged(QString)), relay, SLOT(changed()));
+        }
+        const QList<QQuickItem *> children = item->childItems();
+        for (QQuickItem *child : children)
+            walk(child);
+    };
+    walk(root);
 }
 
 void announceFocus(QQuickWidget *view)
@@ -671,13 +721,12 @@ void announceFocus(QQuickWidget *view)
         return;
     for (QQuickItem *i = view->quickWindow()->activeFocusItem(); i; i = i->parentItem()) {
         if (isExposed(i)) {
-            QAccessibleEvent event(i, QAccessible::Focus);
-            QAccessible::updateAccessibility(&event);
-            if (focusWatcher())
-                focusWatcher()(i);
+            tell(i, QAccessible::Focus);
             return;
         }
     }
 }
 
 } // namespace movie::access
+
+#include "MovieAccessible.moc"

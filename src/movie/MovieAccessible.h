@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QAccessible>
+
 #include <QAccessibleWidget>
 #include <QPointer>
 
@@ -46,10 +48,17 @@ QList<QQuickItem *> exposedChildren(QQuickItem *item, bool namedOnly = false);
 // Tells assistive technology that focus is on the scene's focused control.
 void announceFocus(QQuickWidget *view);
 
-// Also told each control announced as focused. Qt passes accessibility
-// events on only while a screen reader listens; this lets a check without
-// one see what would have been said.
-void setFocusWatcher(std::function<void(QObject *)> watcher);
+// Texts the scene marks as notifications (Accessible.role:
+// Accessible.Notification, such as a movie's step caption) are told again
+// each time they change while the keyboard is in the scene: a screen reader
+// reads nothing that changes away from its focus.
+void watchNotices(QQuickWidget *view, QQuickItem *root);
+
+// Also told each focus announcement (QAccessible::Focus) and each notice
+// (QAccessible::ObjectShow). Qt passes accessibility events on only while a
+// screen reader listens; this lets a check without one see what would have
+// been said.
+void setEventWatcher(std::function<void(QObject *, QAccessible::Event)> watcher);
 
 } // namespace access
 } // namespace movie

@@ -178,6 +178,9 @@ void MovieControl::ensureView()
     m_view->setClearColor(Qt::white);
     m_view->setFocusPolicy(Qt::StrongFocus);
     layout()->addWidget(m_view);
+    // Made later than its window's other controls, the view would come last
+    // in the Tab chain; it takes the control's own place there.
+    QWidget::setTabOrder(this, m_view);
     setFocusProxy(m_view);
     m_view->installEventFilter(this);
     access::attachView(m_view);
@@ -292,6 +295,7 @@ void MovieControl::finishLoading()
     item->setParent(this);
     item->setParentItem(m_view->quickWindow()->contentItem());
     item->setTransformOrigin(QQuickItem::TopLeft);
+    access::watchNotices(m_view, item);
 
     const int signal = item->metaObject()->indexOfSignal("fsCommand(QString,QString)");
     if (signal >= 0) {

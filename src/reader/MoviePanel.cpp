@@ -25,6 +25,8 @@ MoviePanel::MoviePanel(ReaderState &state, QWidget &window)
     m_noMovie->setObjectName(QStringLiteral("lblNoMovie"));
     m_noMovie->setAlignment(Qt::AlignCenter);
     m_noMovie->setWordWrap(true);
+    // Said only once the panel is out on a page without a movie.
+    m_noMovie->setVisible(false);
     m_player = new movie::MovieControl(m_panel);
     // A lecture's movie that fails leaves the rest of the reader usable.
     m_player->setFailureClosesWindow(false);
@@ -85,6 +87,14 @@ void MoviePanel::updateFocus()
     const bool out = isOut();
     m_panel->setEnabled(out);
     m_handle->setFocusPolicy(out ? Qt::StrongFocus : Qt::NoFocus);
+    // Put away above the window the panel is still a shown widget; what it
+    // holds is hidden, so that a screen reader offers no stale line or movie.
+    if (coversPage()) {
+        showMovieOrPlaceholder();
+    } else {
+        m_player->setVisible(false);
+        m_noMovie->setVisible(false);
+    }
 }
 
 void MoviePanel::slideStep()
@@ -151,7 +161,8 @@ void MoviePanel::loadPageMovie()
         return;
     m_movieLoaded = true;
     m_player->setMovie(m_pageMovie);
-    showMovieOrPlaceholder();
+    if (coversPage())
+        showMovieOrPlaceholder();
 }
 
 void MoviePanel::showMovieOrPlaceholder()

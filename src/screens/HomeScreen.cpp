@@ -155,16 +155,16 @@ bool TfrmIntro::learnerDataAvailable()
     return false;
 }
 
-void TfrmIntro::startCompanion(const QString &title, const QString &relativePath)
+void TfrmIntro::startCompanion(const QString &notInstalled, const QString &relativePath)
 {
     // Started, never waited for. A program that is not there is named, so
     // the teacher knows what to install and where.
     const QFileInfo info(QDir::current(), relativePath);
     if (!info.isFile()) {
-        ui::message(this, QStringLiteral("%1 не установлены: нет программы\n%2\n\n"
+        ui::message(this, QStringLiteral("%1: нет программы\n%2\n\n"
                                               "Учитель может установить её, как сказано в "
                                               "описании курса (README.md).")
-                                   .arg(title, QDir::toNativeSeparators(info.absoluteFilePath())));
+                                   .arg(notInstalled, QDir::toNativeSeparators(info.absoluteFilePath())));
         return;
     }
     if (g_programStarter) {
@@ -207,9 +207,9 @@ void TfrmIntro::FlashFSCommand(const QString &command, const QString &)
         if (learnerDataAvailable())
             m_navigator.showStatistics();
     } else if (command == QLatin1String("DoLabs")) {
-        startCompanion(QStringLiteral("Лабораторные работы"), QStringLiteral("Labs/VESTRA.exe"));
+        startCompanion(QStringLiteral("Лабораторные работы не установлены"), QStringLiteral("Labs/VESTRA.exe"));
     } else if (command == QLatin1String("DoPrac")) {
-        startCompanion(QStringLiteral("Практикум"), QStringLiteral("Prac/Drimet.exe"));
+        startCompanion(QStringLiteral("Практикум не установлен"), QStringLiteral("Prac/Drimet.exe"));
     } else if (command == QLatin1String("DoDict")) {
         m_reader.openPageFromHome(reader::ReaderIntents::HomePage::Dictionary);
         closeScreen();

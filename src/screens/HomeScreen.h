@@ -46,7 +46,7 @@ protected:
     void closeEvent(QCloseEvent *event) override;
 
 private:
-    void startCompanion(const QString &title, const QString &relativePath);
+    void startCompanion(const QString &notInstalled, const QString &relativePath);
     // False, after saying why, when the learners could not be read.
     bool learnerDataAvailable();
     // The learner's place and progress on the movie; preferences applied.

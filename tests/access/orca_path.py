@@ -6,8 +6,8 @@ speech goes through speech-dispatcher's generic module into a file instead
 of a sound card. The learner uses keys only (xdotool) and every check is on
 the words Orca said: the sign-in screen and its learner list, the home
 screen's commands, the contents, lecture 1 (its title, its first line by
-the caret, a power, a figure's alt text), a test question, the result and
-the review.
+the caret, a power, a figure's alt text, its movie's step captions), a
+test question, the result and the review.
 
     orca_path.py <tarvel executable> <course folder>
 
@@ -293,6 +293,14 @@ def lecture_facts(course):
     return title, title.split(". ", 1)[1]
 
 
+def movie_captions(course):
+    """The step captions of lecture 1's movie, as Orca would say them."""
+    with open(os.path.join(course, "pictures", "lecture1.qml"), encoding="utf-8") as f:
+        scene = f.read()
+    block = re.search(r"captions:\s*\[(.*?)\]\s*\n", scene, re.S).group(1)
+    return [squash(c) for c in re.findall(r'"((?:[^"\\]|\\.)*)"', block)]
+
+
 # What Orca calls the focused control, one of these follows a screen's title.
 ROLE_WORDS = ("кнопка", "список", "флажок", "текст", "ссылка")
 
@@ -358,6 +366,24 @@ def run(d, course):
     d.step("H to section 1.3")
     d.press_until("a power spoken as a power", ["Down"], ["2 в степени 8"], limit=60)
     d.step("Down to a power")
+
+    # The lecture movie: its first caption as the panel comes out; in the
+    # movie, «Шаг» tells the next step's caption.
+    captions = movie_captions(course)
+    d.act("the movie's first caption", ["F3"], ["уведомление", captions[0][:40]])
+    d.step("F3: the lecture movie comes out")
+    d.press_until("the movie's step button", ["Tab"], ["Шаг", "кнопка"], limit=30)
+    d.step("Tab to «Шаг» in the movie")
+    before = len(d.said())
+    d.key("space")
+    d.settle(before, limit=PRESS_LIMIT)
+    # Orca may put symbols into words («=», «·»): a caption is known by its
+    # opening words.
+    heard = " ".join(re.findall(r"\w+", d.since_mark().lower()))
+    openings = [" ".join(re.findall(r"\w+", c.lower())[:2]) for c in captions]
+    if "уведомление" not in heard or not any(o in heard for o in openings):
+        raise Failure(f"«Шаг» told no caption: {heard[-600:]}")
+    d.step("Space on «Шаг»: the next step's caption")
     # Back to the page's top, where Tab leaves the page as before.
     before = len(d.said())
     d.key("ctrl+Home")

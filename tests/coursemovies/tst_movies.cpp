@@ -85,6 +85,8 @@ private slots:
     void scenes_data();
     void scenes();
     void homeOffersToContinue();
+    void screensStartOnWhatTheLearnerCameFor_data();
+    void screensStartOnWhatTheLearnerCameFor();
     void keyboardActivates_data();
     void keyboardActivates();
     void loginVariables_data();
@@ -263,6 +265,35 @@ void TestMovies::homeOffersToContinue()
     QCOMPARE(commands.at(0).at(0).toString(), QStringLiteral("DoContinue"));
     QVERIFY2(m_warnings.isEmpty(), qPrintable(m_warnings.join('\n')));
 }
+
+void TestMovies::screensStartOnWhatTheLearnerCameFor_data()
+{
+    QTest::addColumn<QString>("movie");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<QString>("first");
+    QTest::newRow("home") << "Main" << QSize(800, 600) << "DoBegin";
+    QTest::newRow("report") << "report" << QSize(550, 400) << "Generate";
+    QTest::newRow("font") << "font" << QSize(550, 400) << "DoChange";
+}
+
+// A screen starts on its first control in Tab order: that is its main
+// command, not Закрыть.
+void TestMovies::screensStartOnWhatTheLearnerCameFor()
+{
+    QFETCH(QString, movie);
+    QFETCH(QSize, size);
+    QFETCH(QString, first);
+    movie::MovieControl control;
+    control.resize(size);
+    load(control, movie);
+    if (QTest::currentTestFailed())
+        return;
+    control.GotoFrame(1);
+    const QList<QQuickItem *> chain = focusChain(control.rootItem());
+    QVERIFY(!chain.isEmpty());
+    QCOMPARE(chain.first()->objectName(), first);
+}
+
 
 void TestMovies::scenes_data()
 {

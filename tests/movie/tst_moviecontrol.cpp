@@ -164,6 +164,8 @@ private slots:
     void movieScreenSetUp();
     void screenReadersSeeEveryControl();
     void focusInsideTheSceneIsTold();
+    void aChangingCaptionIsToldWhileTheKeyboardIsInTheScene();
+    void aSceneLoadedLaterKeepsItsPlaceInTheTabChain();
     void aFrameAroundAMovieIsNoWindow();
     void aScreenHiddenUnderAnotherIsNotShowing_data();
     void aScreenHiddenUnderAnotherIsNotShowing();
@@ -622,8 +624,11 @@ void TestMovieControl::focusInsideTheSceneIsTold()
     control->setMovie(course.picture("access.qml"));
     QTRY_VERIFY(control->findChild<QQuickWidget *>()->isVisible());
     QList<QPointer<QObject>> told;
-    movie::access::setFocusWatcher([&told](QObject *object) { told << object; });
-    const auto unwatch = qScopeGuard([] { movie::access::setFocusWatcher(nullptr); });
+    movie::access::setEventWatcher([&told](QObject *object, QAccessible::Event type) {
+        if (type == QAccessible::Focus)
+            told << object;
+    });
+    const auto unwatch = qScopeGuard([] { movie::access::setEventWatcher(nullptr); });
     control->setFocus(Qt::OtherFocusReason);
     auto *name = qobject_cast<QQuickItem *>(control->findControl("eName"));
     QVERIFY(name);
@@ -631,6 +636,84 @@ void TestMovieControl::focusInsideTheSceneIsTold()
     QTRY_VERIFY(!told.isEmpty() && told.last() == name);
     QVERIFY(QAccessible::queryAccessibleInterface(name)->state().focused);
     QVERIFY(!QAccessible::queryAccessibleInterface(control->findControl("DoGo"))->state().focused);
+}
+
+// A movie's step caption changes away from the focus; a screen reader hears
+// it only if it is told. Told while the keyboard is in the scene (the learner
+// steps through the movie), not while it runs beside the page being read.
+void TestMovieControl::aChangingCaptionIsToldWhileTheKeyboardIsInTheScene()
+{
+    Course course;
+    writeFile(course.picture("steps.qml"), R"(import QtQuick
+Rectangle {
+    width: 400; height: 300
+    property int step: 0
+    signal fsCommand(string command, string args)
+    Text { objectName: "caption"; text: ["Бит", "Байт", ""][step]; Accessible.role: Accessible.Notification }
+    Rectangle {
+        objectName: "step"; y: 100; width: 80; height: 30
+        activeFocusOnTab: true
+        Accessible.role: Accessible.Button; Accessible.name: "Шаг"
+    }
+}
+)");
+    QWidget window;
+    window.resize(400, 340);
+    auto *other = new QPushButton(QStringLiteral("Страница"), &window);
+    other->setGeometry(0, 310, 100, 30);
+    auto *control = new movie::MovieControl(&window);
+    control->resize(400, 300);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    control->setMovie(course.picture("steps.qml"));
+    QTRY_VERIFY(control->findChild<QQuickWidget *>()->isVisible());
+    QObject *caption = control->findControl("caption");
+    QVERIFY(caption);
+    QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(caption);
+    QVERIFY(iface);
+    QCOMPARE(iface->role(), QAccessible::Notification);
+
+    QStringList told;
+    movie::access::setEventWatcher([&told](QObject *object, QAccessible::Event type) {
+        if (type == QAccessible::ObjectShow)
+            told << QAccessible::queryAccessibleInterface(object)->text(QAccessible::Name);
+    });
+    const auto unwatch = qScopeGuard([] { movie::access::setEventWatcher(nullptr); });
+
+    other->setFocus(Qt::OtherFocusReason);
+    QTRY_VERIFY(other->hasFocus());
+    control->rootItem()->setProperty("step", 1);
+    QVERIFY(told.isEmpty());
+
+    control->setFocus(Qt::TabFocusReason);
+    qobject_cast<QQuickItem *>(control->findControl("step"))->forceActiveFocus(Qt::TabFocusReason);
+    QTRY_VERIFY(control->findChild<QQuickWidget *>()->hasFocus());
+    control->rootItem()->setProperty("step", 0);
+    control->rootItem()->setProperty("step", 2); // an empty caption says nothing
+    QCOMPARE(told, QStringList{QStringLiteral("Бит")});
+}
+
+// A scene is built on its first movie, after the window's other controls:
+// Tab still reaches it where its control stands, not after all the others.
+void TestMovieControl::aSceneLoadedLaterKeepsItsPlaceInTheTabChain()
+{
+    Course course;
+    writeFile(course.picture("access.qml"), kAccessScene);
+    QWidget window;
+    window.resize(400, 400);
+    auto *before = new QPushButton(QStringLiteral("До"), &window);
+    auto *control = new movie::MovieControl(&window);
+    control->setGeometry(0, 40, 400, 300);
+    auto *after = new QPushButton(QStringLiteral("После"), &window);
+    after->move(0, 350);
+    window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&window));
+    control->setMovie(course.picture("access.qml"));
+    auto *view = control->findChild<QQuickWidget *>();
+    QTRY_VERIFY(view && view->isVisible());
+    QCOMPARE(before->nextInFocusChain(), control);
+    QCOMPARE(control->nextInFocusChain(), view);
+    QCOMPARE(view->nextInFocusChain(), after);
 }
 
 // The reader keeps its toolbar and movie panel in plain frames. A screen

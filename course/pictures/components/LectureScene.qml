@@ -112,6 +112,9 @@ Item {
             minimumPixelSize: Theme.tiny
             font.family: Theme.font; font.pixelSize: Theme.small + 1
             color: Theme.ink
+            // Told to a screen reader as each step comes, while the learner
+            // is in the movie.
+            Accessible.role: Accessible.Notification
             onTextChanged: { opacity = 0; fade.restart(); }
             NumberAnimation { id: fade; target: caption; property: "opacity"; to: 1; duration: 300 }
         }

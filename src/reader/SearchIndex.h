@@ -107,7 +107,8 @@ private:
     // for a word not met before.
     int wordNumber(const QChar *text, int length, quint32 hash);
     void growWordTable();
-    Occurrence &poolSlot(int at) const { return m_pool[size_t(at) >> kBlockBits][at & (kBlock - 1)]; }
+    Occurrence &poolSlot(int at) { return m_pool[size_t(at) >> kBlockBits][at & (kBlock - 1)]; }
+    const Occurrence &poolSlot(int at) const { return m_pool[size_t(at) >> kBlockBits][at & (kBlock - 1)]; }
     void addOccurrence(Word &word, Occurrence occurrence);
     int lookUp(QStringView text) const;
     const QStringList &keysOfWord(int word) const;

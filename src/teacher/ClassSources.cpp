@@ -8,7 +8,13 @@
 #include <QMetaObject>
 #include <QPointer>
 #include <QThread>
+#include <QThreadPool>
 #include <QTimer>
+#include <algorithm>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <vector>
 
 namespace teacher {
 
@@ -17,6 +23,9 @@ namespace {
 // The first rows appear soon; each later batch waits twice as long, so that
 // a large folder rebuilds the table a handful of times, not once per file.
 constexpr int kFirstBatchMs = 100;
+// Files a reading thread takes at once: few enough to share the work out
+// evenly, enough to keep the threads from queueing at each other.
+constexpr int kChunkFiles = 16;
 
 void registerTypes()
 {
@@ -30,41 +39,118 @@ void registerTypes()
 
 } // namespace
 
+// One read of a list of files, shared by the threads that read it. Each
+// thread takes the next chunk of files; the reports are handed over in the
+// order of the files, as far as every earlier chunk is read.
+struct FolderReader::Job
+{
+    using Deliver = std::function<void(QVector<Report>, int done, int total, bool last)>;
+
+    Job(const QStringList &names, Deliver give)
+        : files(names), reports(size_t(names.size())),
+          chunks(int((names.size() + kChunkFiles - 1) / kChunkFiles)), deliver(std::move(give)),
+          chunkRead(size_t(chunks), 0)
+    {
+    }
+
+    // Const: several threads read it, and a write access would detach it
+    // under their feet.
+    const QStringList files;
+    std::vector<Report> reports; // a thread writes only the files of its chunk
+    const int chunks;
+    const Deliver deliver;
+    std::atomic<bool> cancelled{false};
+    std::atomic<int> nextChunk{0};
+
+    std::mutex mutex; // guards what follows
+    std::condition_variable idle;
+    int threads = 0;             // still reading
+    std::vector<char> chunkRead; // by chunk
+    int readChunks = 0;          // read from the first without a gap
+    int delivered = 0;           // files handed over
+    QElapsedTimer clock;
+    qint64 wait = kFirstBatchMs;
+
+    void run()
+    {
+        const int total = int(files.size());
+        while (!cancelled.load()) {
+            const int chunk = nextChunk.fetch_add(1);
+            if (chunk >= chunks)
+                break;
+            const int last = std::min(total, (chunk + 1) * kChunkFiles);
+            for (int i = chunk * kChunkFiles; i < last && !cancelled.load(); ++i)
+                reports[size_t(i)] = readReport(files[i], ReportLines::Drop);
+            if (cancelled.load())
+                break;
+            std::lock_guard lock(mutex);
+            chunkRead[size_t(chunk)] = 1;
+            while (readChunks < chunks && chunkRead[size_t(readChunks)])
+                ++readChunks;
+            const int ready = std::min(total, readChunks * kChunkFiles);
+            const bool all = ready == total;
+            if (!all && (ready == delivered || clock.elapsed() < wait))
+                continue;
+            QVector<Report> batch;
+            batch.reserve(ready - delivered);
+            for (int i = delivered; i < ready; ++i)
+                batch.append(std::move(reports[size_t(i)]));
+            delivered = ready;
+            clock.restart();
+            wait *= 2;
+            deliver(std::move(batch), ready, total, all);
+        }
+        std::lock_guard lock(mutex);
+        --threads;
+        idle.notify_all();
+    }
+};
+
 FolderReader::FolderReader(QObject *parent) : QObject(parent)
 {
     registerTypes();
+    m_pool = new QThreadPool(this);
+    // The threads stay for the next read: starting them anew cost more than
+    // reading a small folder.
+    m_pool->setExpiryTimeout(-1);
+    m_pool->setMaxThreadCount(std::clamp(QThread::idealThreadCount(), 1, 4));
 }
 
 FolderReader::~FolderReader()
 {
-    stopThread();
+    stopJob();
+    m_pool->waitForDone();
 }
 
-void FolderReader::stopThread()
+void FolderReader::stopJob()
 {
-    if (m_cancelled)
-        m_cancelled->store(true);
-    if (m_thread) {
-        m_thread->wait();
-        delete m_thread;
-        m_thread = nullptr;
+    if (m_job) {
+        m_job->cancelled.store(true);
+        std::unique_lock lock(m_job->mutex);
+        m_job->idle.wait(lock, [job = m_job.get()] { return job->threads == 0; });
     }
+    m_job.reset();
     m_running = false;
 }
 
 void FolderReader::cancel()
 {
     ++m_generation;
-    stopThread();
+    stopJob();
+}
+
+void FolderReader::dispose(QVector<Report> reports)
+{
+    if (reports.isEmpty())
+        return;
+    m_pool->start([doomed = std::move(reports)]() mutable { QVector<Report>().swap(doomed); });
 }
 
 void FolderReader::start(const QStringList &files)
 {
     cancel();
-    m_cancelled = std::make_shared<std::atomic<bool>>(false);
     m_running = true;
     const int generation = m_generation;
-    const auto cancelled = m_cancelled;
     QPointer<FolderReader> self(this);
     // Each batch is handed to this object's thread; one from an abandoned
     // read is dropped there.
@@ -83,25 +169,17 @@ void FolderReader::start(const QStringList &files)
             },
             Qt::QueuedConnection);
     };
-    m_thread = QThread::create([files, cancelled, deliver] {
-        QVector<Report> batch;
-        QElapsedTimer clock;
-        clock.start();
-        qint64 wait = kFirstBatchMs;
-        const int total = int(files.size());
-        for (int i = 0; i < total; ++i) {
-            if (cancelled->load())
-                return;
-            batch << readReport(files[i]);
-            if (clock.elapsed() >= wait && i + 1 < total) {
-                deliver(std::exchange(batch, {}), i + 1, total, false);
-                clock.restart();
-                wait *= 2;
-            }
-        }
-        deliver(std::move(batch), total, total, true);
-    });
-    m_thread->start();
+    const int total = int(files.size());
+    if (total == 0) {
+        deliver({}, 0, 0, true);
+        return;
+    }
+    auto job = std::make_shared<Job>(files, deliver);
+    job->threads = std::min(job->chunks, m_pool->maxThreadCount());
+    job->clock.start();
+    m_job = job;
+    for (int i = 0, n = job->threads; i < n; ++i)
+        m_pool->start([job] { job->run(); });
 }
 
 // Lives on the watcher's thread, where its connection was made.

@@ -10,7 +10,7 @@
 #include <memory>
 
 class QThread;
-class QTimer;
+class QThreadPool;
 
 // Where the teacher's window gets the class from, off the window's thread:
 // a folder's report files, read in batches so that rows appear as they are
@@ -25,21 +25,27 @@ public:
     explicit FolderReader(QObject *parent = nullptr);
     ~FolderReader() override;
 
-    // Reads the files; a read still going is abandoned and its batches dropped.
+    // Reads the files, several at once on a pool of threads that outlives a
+    // single read; a read still going is abandoned and its batches dropped.
     void start(const QStringList &files);
     void cancel();
     bool isRunning() const { return m_running; }
+    // Lets go of what a read gave on a reading thread: a large class is
+    // hundreds of thousands of strings, too many to free between two frames.
+    void dispose(QVector<Report> reports);
 
 signals:
-    // Reports read since the last batch; done of total files read so far.
+    // Reports read since the last batch, in the order of the files; done of
+    // total files read so far.
     void batchRead(const QVector<teacher::Report> &reports, int done, int total);
     void finished();
 
 private:
-    void stopThread();
+    struct Job;
+    void stopJob();
 
-    QThread *m_thread = nullptr;
-    std::shared_ptr<std::atomic<bool>> m_cancelled;
+    QThreadPool *m_pool = nullptr;
+    std::shared_ptr<Job> m_job;
     int m_generation = 0;
     bool m_running = false;
 };

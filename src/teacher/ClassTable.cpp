@@ -9,6 +9,9 @@
 #include <QSet>
 #include <algorithm>
 #include <cmath>
+#include <limits>
+#include <numeric>
+#include <vector>
 
 namespace teacher {
 
@@ -21,9 +24,11 @@ void ClassTable::setTopics(const CourseTopics &topics)
     endResetModel();
 }
 
-void ClassTable::setReports(QVector<Report> reports)
+void ClassTable::setReports(QVector<Report> reports, QVector<Report> *old)
 {
     beginResetModel();
+    if (old)
+        *old = std::move(m_reports);
     m_reports = std::move(reports);
     rebuildRows();
     endResetModel();
@@ -89,23 +94,69 @@ QString attemptKey(const TestResult &t)
 
 } // namespace
 
+namespace {
+
+// A class takes a handful of tests in tens of thousands of attempts: a short
+// list, the last one found tried first, beats hashing every attempt's topic.
+class TopicIndex
+{
+public:
+    int indexOf(const QString &topic)
+    {
+        const quint64 key = packed(topic);
+        if (m_last >= 0 && m_keys[m_last] == key && (key != kLong || m_topics[m_last] == topic))
+            return m_last;
+        for (m_last = 0; m_last < m_keys.size(); ++m_last) {
+            if (m_keys[m_last] == key && (key != kLong || m_topics[m_last] == topic))
+                return m_last;
+        }
+        m_keys << key;
+        m_topics << topic;
+        return m_last;
+    }
+    const QStringList &topics() const { return m_topics; }
+
+private:
+    // A topic is a lecture's number: up to three characters are told apart
+    // by one number, without comparing strings.
+    static constexpr quint64 kLong = ~quint64(0);
+    static quint64 packed(const QString &topic)
+    {
+        if (topic.size() > 3)
+            return kLong;
+        quint64 key = quint64(topic.size()) << 48;
+        for (qsizetype i = 0; i < topic.size(); ++i)
+            key |= quint64(topic[i].unicode()) << (16 * i);
+        return key;
+    }
+
+    QVector<quint64> m_keys;
+    QStringList m_topics;
+    int m_last = -1;
+};
+
+} // namespace
+
 void ClassTable::rebuildRows()
 {
+    // Read through a const reference: the reports are often shared with the
+    // window's copy, and a write access would copy them all.
+    const QVector<Report> &reports = m_reports;
     m_rows.clear();
     m_learners.clear();
     // Asked for every row when the class is summed up.
     m_keys.clear();
-    m_keys.reserve(m_reports.size());
-    for (int i = 0; i < m_reports.size(); ++i) {
-        const Report &r = m_reports[i];
+    m_keys.reserve(reports.size());
+    for (int i = 0; i < reports.size(); ++i) {
+        const Report &r = reports[i];
         m_keys << (r.hasLearner ? learnerKey(r) : QString());
         if (r.hasLearner)
             m_learners[m_keys.back()].reports << i;
     }
     // A learner's rows stand where the learner's first file stands; every
     // damaged file keeps its own row in its own place.
-    for (int i = 0; i < m_reports.size(); ++i) {
-        const Report &r = m_reports[i];
+    for (int i = 0; i < reports.size(); ++i) {
+        const Report &r = reports[i];
         if (r.hasLearner) {
             Learner &learner = m_learners[m_keys[i]];
             if (learner.reports.first() == i)
@@ -114,14 +165,65 @@ void ClassTable::rebuildRows()
         if (!r.isSound())
             m_rows.append({Row::Problem, i, -1});
     }
+    indexRows();
+}
+
+// What the filters, the chart and the grid ask of every row, found once.
+void ClassTable::indexRows()
+{
+    const QVector<Report> &reports = m_reports;
+    TopicIndex found;
+    for (Row &w : m_rows) {
+        if (w.kind == Row::Result)
+            w.topic = found.indexOf(reports[w.report].results[w.result].topic);
+    }
+    // Every attempt of every report has a row: the tests of the rows are
+    // the tests of the reports.
+    QVector<int> order(found.topics().size());
+    std::iota(order.begin(), order.end(), 0);
+    std::sort(order.begin(), order.end(), [&](int a, int b) {
+        const QString &ta = found.topics()[a], &tb = found.topics()[b];
+        const int oa = CourseTopics::order(ta), ob = CourseTopics::order(tb);
+        return oa != ob ? oa < ob : ta < tb;
+    });
+    QVector<int> place(order.size());
+    m_topicList.clear();
+    for (int i = 0; i < order.size(); ++i) {
+        place[order[i]] = i;
+        m_topicList << found.topics()[order[i]];
+    }
+    for (Row &w : m_rows) {
+        if (w.kind == Row::Result)
+            w.topic = place[w.topic];
+    }
+
+    QStringList keys;
+    keys.reserve(m_learners.size());
+    for (auto it = m_learners.cbegin(); it != m_learners.cend(); ++it)
+        keys << it.key();
+    std::sort(keys.begin(), keys.end());
+    m_learnerAt.fill(-1, reports.size());
+    for (int k = 0; k < keys.size(); ++k) {
+        for (int i : m_learners.value(keys[k]).reports)
+            m_learnerAt[i] = k;
+    }
 }
 
 void ClassTable::addLearnerRows(Learner &learner)
 {
+    const QVector<Report> &reports = m_reports;
     QVector<Row> rows;
     QHash<QString, qsizetype> seen; // attempt -> its place in rows
-    for (int i : bestFirst(m_reports, learner.reports)) {
-        const Report &r = m_reports[i];
+    if (learner.reports.size() == 1) {
+        // One report: each of its attempts is an attempt of its own (the
+        // n-th of a key matches only the n-th of another file).
+        const int i = learner.reports.first();
+        rows.reserve(reports[i].results.size());
+        for (int k = 0; k < reports[i].results.size(); ++k)
+            rows.append({Row::Result, i, k});
+    }
+    for (int i : learner.reports.size() == 1 ? QVector<int>() : bestFirst(reports, learner.reports)) {
+        const Report &r = reports[i];
         // Two attempts of one test in the same second are two attempts when
         // one record holds both (a database row each); only another file's
         // copy is the same attempt. So the n-th of a record's attempts with
@@ -137,33 +239,42 @@ void ClassTable::addLearnerRows(Learner &learner)
                 continue;
             }
             Row &first = rows[*at];
-            if (m_reports[first.report].results[first.result].percent != r.results[k].percent)
+            if (reports[first.report].results[first.result].percent != r.results[k].percent)
                 first.disputed = true;
         }
     }
     if (rows.isEmpty()) {
         // A learner whose every file is damaged is named by those files' rows.
         for (int i : std::as_const(learner.reports)) {
-            if (m_reports[i].isSound()) {
+            if (reports[i].isSound()) {
                 m_rows.append({Row::NoResults, i, -1});
                 break;
             }
         }
         return;
     }
-    // Oldest first; an attempt whose date cannot be read goes last.
-    const auto dateOf = [&](const Row &w) -> const QDateTime & {
-        return m_reports[w.report].results[w.result].date;
+    // Oldest first; an attempt whose date cannot be read goes last. Reports
+    // list attempts as they were made, so the order is mostly there already.
+    struct Dated
+    {
+        qint64 when;
+        Row row;
     };
-    std::stable_sort(rows.begin(), rows.end(), [&](const Row &a, const Row &b) {
-        const QDateTime &da = dateOf(a), &db = dateOf(b);
-        if (da.isValid() != db.isValid())
-            return da.isValid();
-        return da.isValid() && da < db;
-    });
+    QVector<Dated> dated;
+    dated.reserve(rows.size());
     for (const Row &w : std::as_const(rows)) {
+        const QDateTime &date = reports[w.report].results[w.result].date;
+        dated.append({date.isValid() ? date.toMSecsSinceEpoch()
+                                     : std::numeric_limits<qint64>::max(),
+                      w});
+    }
+    const auto earlier = [](const Dated &a, const Dated &b) { return a.when < b.when; };
+    if (!std::is_sorted(dated.cbegin(), dated.cend(), earlier))
+        std::stable_sort(dated.begin(), dated.end(), earlier);
+    learner.rows.reserve(learner.rows.size() + dated.size());
+    for (const Dated &d : std::as_const(dated)) {
         learner.rows << int(m_rows.size());
-        m_rows << w;
+        m_rows << d.row;
     }
 }
 
@@ -205,13 +316,27 @@ bool ClassTable::listFolder(const QString &dir, QStringList *files, QString *err
         return false;
     }
     // Unreadable files are listed too: they get a row that says so.
-    QStringList names = folder.entryList({QStringLiteral("*.rep")}, QDir::Files | QDir::Hidden);
+    const QStringList names =
+        folder.entryList({QStringLiteral("*.rep")}, QDir::Files | QDir::Hidden);
     QCollator collator(QLocale(QLocale::Russian, QLocale::Russia));
     collator.setNumericMode(true);
-    std::sort(names.begin(), names.end(), collator);
+    // Each name's key made once: comparing names by the collator anew for
+    // every step of the sort took longer than reading a small class.
+    struct Named
+    {
+        QCollatorSortKey key;
+        qsizetype at;
+    };
+    std::vector<Named> order;
+    order.reserve(size_t(names.size()));
+    for (qsizetype i = 0; i < names.size(); ++i)
+        order.push_back({collator.sortKey(names[i]), i});
+    std::stable_sort(order.begin(), order.end(),
+                     [](const Named &a, const Named &b) { return a.key.compare(b.key) < 0; });
     files->clear();
-    for (const QString &name : std::as_const(names))
-        files->append(folder.filePath(name));
+    files->reserve(names.size());
+    for (const Named &n : order)
+        files->append(folder.filePath(names[n.at]));
     return true;
 }
 
@@ -251,17 +376,7 @@ QStringList ClassTable::groups() const
 
 QStringList ClassTable::topicList() const
 {
-    QSet<QString> set;
-    for (const Report &r : m_reports) {
-        for (const TestResult &t : r.results)
-            set.insert(t.topic);
-    }
-    QStringList list(set.begin(), set.end());
-    std::sort(list.begin(), list.end(), [](const QString &a, const QString &b) {
-        const int oa = CourseTopics::order(a), ob = CourseTopics::order(b);
-        return oa != ob ? oa < ob : a < b;
-    });
-    return list;
+    return m_topicList;
 }
 
 int ClassTable::problemCount() const
@@ -272,12 +387,7 @@ int ClassTable::problemCount() const
 
 int ClassTable::learnerCount() const
 {
-    QSet<QString> keys;
-    for (const Report &r : m_reports) {
-        if (r.hasLearner)
-            keys.insert(learnerKey(r));
-    }
-    return int(keys.size());
+    return int(m_learners.size());
 }
 
 QString ClassTable::percentShown(double percent)
@@ -428,20 +538,39 @@ ClassFilter::ClassFilter(QObject *parent) : QSortFilterProxyModel(parent)
     setSortLocaleAware(true);
 }
 
+namespace {
+
+// A null string (every group or test) differs from an empty one (the group
+// left blank).
+bool sameChoice(const QString &a, const QString &b)
+{
+    return a.isNull() == b.isNull() && a == b;
+}
+
+} // namespace
+
 void ClassFilter::setGroup(const QString &group)
 {
+    // Filtering a large class anew for nothing is felt.
+    if (sameChoice(group, m_group))
+        return;
     m_group = group;
     invalidateFilter();
 }
 
 void ClassFilter::setTopic(const QString &topic)
 {
+    if (sameChoice(topic, m_topic))
+        return;
     m_topic = topic;
     invalidateFilter();
 }
 
 bool ClassFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const
 {
+    // Nothing narrowed: every row, without asking each one.
+    if (m_group.isNull() && m_topic.isNull())
+        return true;
     const QModelIndex index = sourceModel()->index(sourceRow, 0, sourceParent);
     const int kind = index.data(ClassTable::KindRole).toInt();
     if (kind == ClassTable::Row::Problem)
@@ -454,13 +583,104 @@ bool ClassFilter::filterAcceptsRow(int sourceRow, const QModelIndex &sourceParen
     return true;
 }
 
+namespace {
+
+struct Latest
+{
+    QDateTime date;
+    double percent = 0;
+};
+
+// A retaken test replaces the earlier try; undated results keep file order.
+bool replaces(const QDateTime &date, const Latest &earlier)
+{
+    return !earlier.date.isValid() || !date.isValid() || date >= earlier.date;
+}
+
+TopicSummary summaryOf(const QString &topic, const CourseTopics &topics,
+                       const QVector<double> &results)
+{
+    TopicSummary s;
+    s.topic = topic;
+    s.title = topics.title(topic);
+    s.results = results;
+    double sum = 0;
+    for (double r : results)
+        sum += r;
+    s.average = results.isEmpty() ? 0 : sum / double(results.size());
+    return s;
+}
+
+void sortByTest(QVector<TopicSummary> &out)
+{
+    std::sort(out.begin(), out.end(), [](const TopicSummary &a, const TopicSummary &b) {
+        const int oa = CourseTopics::order(a.topic), ob = CourseTopics::order(b.topic);
+        return oa != ob ? oa < ob : a.topic < b.topic;
+    });
+}
+
+} // namespace
+
+QVector<TopicSummary> ClassTable::summarise(const QVector<int> &rows,
+                                            const CourseTopics &topics) const
+{
+    // A learner's latest result per test, learners in the order of their
+    // keys so that the dots keep their places from one drawing to the next.
+    struct Topic
+    {
+        QVector<Latest> latest; // by learner
+        QVector<char> taken;
+    };
+    const qsizetype learners = m_learners.size();
+    QVector<Topic> byTopic(m_topicList.size());
+    for (int row : rows) {
+        const Row &w = m_rows[row];
+        if (w.kind != Row::Result)
+            continue;
+        const TestResult &t = m_reports[w.report].results[w.result];
+        Topic &topic = byTopic[w.topic];
+        if (topic.latest.isEmpty()) {
+            topic.latest.resize(learners);
+            topic.taken.fill(0, learners);
+        }
+        const int learner = m_learnerAt[w.report];
+        Latest &l = topic.latest[learner];
+        if (!topic.taken[learner] || replaces(t.date, l)) {
+            topic.taken[learner] = 1;
+            l = {t.date, t.percent};
+        }
+    }
+    QVector<TopicSummary> out;
+    for (int k = 0; k < byTopic.size(); ++k) {
+        const Topic &t = byTopic[k];
+        if (t.latest.isEmpty())
+            continue;
+        QVector<double> results;
+        for (qsizetype i = 0; i < learners; ++i) {
+            if (t.taken[i])
+                results << t.latest[i].percent;
+        }
+        out << summaryOf(m_topicList[k], topics, results);
+    }
+    // Already in test order.
+    return out;
+}
+
 QVector<TopicSummary> summariseByTopic(const QAbstractItemModel &rows, const CourseTopics &topics)
 {
-    struct Latest
-    {
-        QDateTime date;
-        double percent = 0;
-    };
+    // The class's own table, or the window's filter over it: read directly,
+    // in the order of the files whatever order the view is sorted in.
+    const auto *filter = qobject_cast<const ClassFilter *>(&rows);
+    const auto *table = qobject_cast<const ClassTable *>(filter ? filter->sourceModel() : &rows);
+    if (table) {
+        QVector<int> sourceRows;
+        sourceRows.reserve(table->rowCount());
+        for (int i = 0; i < table->rowCount(); ++i) {
+            if (!filter || filter->accepts(i))
+                sourceRows << i;
+        }
+        return table->summarise(sourceRows, topics);
+    }
     // topic -> learner -> latest result; learners in order, so the dots keep
     // their places from one drawing to the next
     QHash<QString, QMap<QString, Latest>> byTopic;
@@ -476,29 +696,19 @@ QVector<TopicSummary> summariseByTopic(const QAbstractItemModel &rows, const Cou
             rows.index(i, ClassTable::Date).data(ClassTable::SortRole).toDateTime();
         auto &perLearner = byTopic[topic];
         auto it = perLearner.find(learner);
-        // A retaken test replaces the earlier try; undated results keep file order.
         if (it == perLearner.end())
             perLearner.insert(learner, {date, percent});
-        else if (!it->date.isValid() || !date.isValid() || date >= it->date)
+        else if (replaces(date, *it))
             *it = {date, percent};
     }
     QVector<TopicSummary> out;
     for (auto t = byTopic.cbegin(); t != byTopic.cend(); ++t) {
-        TopicSummary s;
-        s.topic = t.key();
-        s.title = topics.title(t.key());
-        double sum = 0;
-        for (const Latest &l : t.value()) {
-            s.results << l.percent;
-            sum += l.percent;
-        }
-        s.average = s.results.isEmpty() ? 0 : sum / double(s.results.size());
-        out << s;
+        QVector<double> results;
+        for (const Latest &l : t.value())
+            results << l.percent;
+        out << summaryOf(t.key(), topics, results);
     }
-    std::sort(out.begin(), out.end(), [](const TopicSummary &a, const TopicSummary &b) {
-        const int oa = CourseTopics::order(a.topic), ob = CourseTopics::order(b.topic);
-        return oa != ob ? oa < ob : a.topic < b.topic;
-    });
+    sortByTest(out);
     return out;
 }
 

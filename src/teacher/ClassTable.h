@@ -18,6 +18,8 @@
 
 namespace teacher {
 
+struct TopicSummary;
+
 class ClassTable : public QAbstractTableModel
 {
     Q_OBJECT
@@ -43,6 +45,7 @@ public:
         // Another report holds the same attempt with a different share:
         // one of them was edited.
         bool disputed = false;
+        int topic = -1; // for Result rows: the test's place in topicList()
     };
 
     explicit ClassTable(QObject *parent = nullptr);
@@ -50,7 +53,9 @@ public:
     void setTopics(const CourseTopics &topics);
     const CourseTopics &topics() const { return m_topics; }
 
-    void setReports(QVector<Report> reports);
+    // The reports shown before go into old when it is given, to be freed
+    // elsewhere; otherwise they are freed here.
+    void setReports(QVector<Report> reports, QVector<Report> *old = nullptr);
     // Adds files; one already in the table (the same path) is read afresh.
     void addReports(const QVector<Report> &reports);
     void clear() { setReports({}); }
@@ -78,6 +83,8 @@ public:
     QStringList topicList() const;
     int problemCount() const;
     int learnerCount() const;
+    // summariseByTopic over the given rows of this table.
+    QVector<TopicSummary> summarise(const QVector<int> &rows, const CourseTopics &topics) const;
 
     // The texts of a row's cells as the table shows them.
     QString text(int row, int column) const;
@@ -100,12 +107,15 @@ private:
 
     void rebuildRows();
     void addLearnerRows(Learner &learner);
+    void indexRows();
 
     CourseTopics m_topics;
     QVector<Report> m_reports;
     QVector<Row> m_rows;
     QStringList m_keys; // learnerKey of each report
     QHash<QString, Learner> m_learners;
+    QStringList m_topicList;  // the tests of the rows, in test order
+    QVector<int> m_learnerAt; // by report: its learner's place by key, or -1
 };
 
 // How the class did in one test: each learner's latest result counts once.
@@ -134,6 +144,8 @@ public:
     void setTopic(const QString &topic);
     QString group() const { return m_group; }
     QString topic() const { return m_topic; }
+    // Whether a row of the table is in view.
+    bool accepts(int sourceRow) const { return filterAcceptsRow(sourceRow, QModelIndex()); }
 
 protected:
     bool filterAcceptsRow(int sourceRow, const QModelIndex &sourceParent) const override;

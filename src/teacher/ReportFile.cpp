@@ -1,11 +1,14 @@
 #include "teacher/ReportFile.h"
 
+#include "core/Cp1251.h"
 #include "core/LineCodec.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QLocale>
+#include <QVarLengthArray>
 #include <algorithm>
+#include <array>
 #include <charconv>
 #include <cmath>
 
@@ -42,6 +45,10 @@ const QString kDamaged = QStringLiteral("Отчёт повреждён: ") + kAs
 const QString kCut = QStringLiteral("Отчёт обрезан (скопирован не до конца): ") + kAskAgain;
 const QString kResaved = QStringLiteral("Отчёт пересохранён другой программой: ") + kAskAgain;
 const QString kEmpty = QStringLiteral("Файл пуст: ") + kAskAgain;
+const QString kUnreadable =
+    QStringLiteral("Файл не читается: проверьте носитель и нажмите «Обновить».");
+// What a reading thread keeps of its buffer from one report to the next.
+constexpr qsizetype kKeptBufferBytes = 1024 * 1024;
 const QString kTooBig =
     QStringLiteral("Файл слишком велик для отчёта: проверьте, тот ли файл сдал ученик.");
 
@@ -52,37 +59,112 @@ QString dropFinalLineFeed(QString text)
     return text;
 }
 
-// The file's lines: CR LF separates them; a lone CR or LF is taken as one
-// too, as an editor that touched the file may leave them. A final break
-// ends the last line rather than opening an empty one.
-QStringList splitLines(const QString &text)
+// Where the file's lines lie among its UTF-16 units: CR LF separates them;
+// a lone CR or LF is taken as one too, as an editor that touched the file
+// may leave them. A final break ends the last line rather than opening an
+// empty one.
+struct LineSpan
 {
-    QStringList lines;
+    qsizetype from;
+    qsizetype size;
+};
+
+template <typename Unit>
+QVarLengthArray<LineSpan, 128> splitLines(Unit unit, qsizetype units)
+{
+    QVarLengthArray<LineSpan, 128> lines;
     qsizetype start = 0;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const QChar c = text[i];
+    for (qsizetype i = 0; i < units; ++i) {
+        const char16_t c = unit(i);
         if (c != u'\r' && c != u'\n')
             continue;
-        lines << text.sliced(start, i - start);
-        if (c == u'\r' && i + 1 < text.size() && text[i + 1] == u'\n')
+        lines.append({start, i - start});
+        if (c == u'\r' && i + 1 < units && unit(i + 1) == u'\n')
             ++i;
         start = i + 1;
     }
-    if (start < text.size() || lines.isEmpty())
-        lines << text.sliced(start);
+    if (start < units || lines.isEmpty())
+        lines.append({start, units - start});
     return lines;
 }
+
+bool parsePercentView(QStringView text, double *value);
+
+// The decoded lines of a file, as far as they decode: their bytes one after
+// another in a buffer the reading thread keeps, each turned into text when
+// it is read. A class's reports are hundreds of thousands of lines, and a
+// string kept for each was most of the cost of reading them.
+class DecodedLines
+{
+public:
+    // The buffers keep their room from one file to the next.
+    DecodedLines()
+    {
+        m_bytes.resize(0);
+        m_ends.resize(0);
+    }
+    DecodedLines(const DecodedLines &) = delete;
+    DecodedLines &operator=(const DecodedLines &) = delete;
+
+    void append(const QByteArray &line)
+    {
+        m_bytes += line;
+        m_ends.append(m_bytes.size());
+    }
+    qsizetype size() const { return m_ends.size(); }
+    bool isEmpty() const { return m_ends.isEmpty(); }
+    // Valid until the next call.
+    const QString &at(qsizetype i)
+    {
+        if (i != m_at) {
+            const qsizetype from = i == 0 ? 0 : m_ends[i - 1];
+            const qsizetype size = m_ends[i] - from;
+            m_text.resize(size);
+            QChar *out = m_text.data();
+            const auto *in = reinterpret_cast<const uchar *>(m_bytes.constData()) + from;
+            const auto &table = codePage();
+            for (qsizetype k = 0; k < size; ++k)
+                out[k] = QChar(table[in[k]]);
+            m_at = i;
+        }
+        return m_text;
+    }
+    QString text(qsizetype i) { return at(i); }
+
+private:
+    // The code page at hand: a call per character cost more than the rest
+    // of the conversion.
+    static const std::array<char16_t, 256> &codePage()
+    {
+        static const std::array<char16_t, 256> table = [] {
+            std::array<char16_t, 256> t{};
+            for (int b = 0; b < 256; ++b)
+                t[size_t(b)] = cp1251::toUnicode(uchar(b));
+            return t;
+        }();
+        return table;
+    }
+
+    static thread_local QByteArray m_bytes;
+    static thread_local QVector<qsizetype> m_ends;
+    static thread_local QString m_text;
+    qsizetype m_at = -1;
+};
+
+thread_local QByteArray DecodedLines::m_bytes;
+thread_local QVector<qsizetype> DecodedLines::m_ends;
+thread_local QString DecodedLines::m_text;
 
 // Walks the decoded lines in the order the textbook writes them.
 class Reader
 {
 public:
-    Reader(Report &report) : m_report(report) {}
+    Reader(Report &report, DecodedLines &lines) : m_report(report), m_lines(lines) {}
 
     void read()
     {
-        const QStringList &lines = m_report.lines;
-        if (lines.isEmpty() || lines.first() != kTitle) {
+        DecodedLines &lines = m_lines;
+        if (lines.isEmpty() || lines.at(0) != kTitle) {
             m_report.error = kNotAReport;
             m_report.errorLine = 1;
             return;
@@ -93,24 +175,27 @@ public:
             if (!take(*labels[k], &values[k]))
                 return;
         }
-        m_report.name = values[0];
-        m_report.surname = values[1];
-        m_report.group = values[2];
-        m_report.mail = values[3];
-        m_report.registeredText = dropFinalLineFeed(values[4]);
+        m_report.name = std::move(values[0]);
+        m_report.surname = std::move(values[1]);
+        m_report.group = std::move(values[2]);
+        m_report.mail = std::move(values[3]);
         m_report.registered = parseStamp(values[4]);
+        m_report.registeredText = dropFinalLineFeed(std::move(values[4]));
         m_report.hasLearner = true;
         if (!takeExactly(kSeparator) || !takeExactly(kTests) || !takeExactly(kSeparator))
             return;
 
+        // Four lines to a result.
+        m_report.results.reserve((lines.size() - m_next) / 4);
         while (m_next < lines.size()) {
             TestResult r;
             QString date, right;
             if (!take(kTopic, &r.topic) || !take(kDate, &date) || !take(kRight, &right))
                 return;
-            r.dateText = dropFinalLineFeed(date);
             r.date = parseStamp(date);
-            if (!right.endsWith(u'%') || !parsePercent(right.chopped(1), &r.percent) ||
+            r.dateText = dropFinalLineFeed(std::move(date));
+            const QStringView share = QStringView(right).chopped(right.isEmpty() ? 0 : 1);
+            if (!right.endsWith(u'%') || !parsePercentView(share, &r.percent) ||
                 r.percent < 0 || r.percent > 100) {
                 fail(
                     QStringLiteral("Отчёт изменён вручную (правильность %1): ").arg(quoted(right)) +
@@ -118,10 +203,10 @@ public:
                     m_next);
                 return;
             }
-            r.percentText = right.chopped(1).trimmed();
+            r.percentText = share.trimmed().toString();
             if (!takeExactly(kSeparator))
                 return;
-            m_report.results << r;
+            m_report.results.append(std::move(r));
         }
     }
 
@@ -131,7 +216,7 @@ private:
     {
         if (!expect(label))
             return false;
-        *value = m_report.lines[m_next++].mid(label.size());
+        *value = m_lines.at(m_next++).mid(label.size());
         return true;
     }
 
@@ -139,7 +224,7 @@ private:
     {
         if (!expect(line))
             return false;
-        if (m_report.lines[m_next] != line) {
+        if (m_lines.at(m_next) != line) {
             fail(kDamaged, m_next + 1);
             return false;
         }
@@ -149,11 +234,11 @@ private:
 
     bool expect(const QString &start)
     {
-        if (m_next >= m_report.lines.size()) {
+        if (m_next >= m_lines.size()) {
             fail(kCut, m_next + 1);
             return false;
         }
-        if (!m_report.lines[m_next].startsWith(start)) {
+        if (!m_lines.at(m_next).startsWith(start)) {
             fail(kDamaged, m_next + 1);
             return false;
         }
@@ -167,6 +252,7 @@ private:
     }
 
     Report &m_report;
+    DecodedLines &m_lines;
     qsizetype m_next = 1;
 };
 
@@ -180,7 +266,9 @@ QDateTime parseStamp(const QString &text)
     // the reader's locale. The weekday is left out: it adds nothing, and a
     // wrong one would make an otherwise plain date unreadable. The stamp
     // names no zone, so it is kept as the wall-clock time it shows.
-    const QString s = dropFinalLineFeed(text);
+    QStringView s(text);
+    if (s.endsWith(u'\n'))
+        s.chop(1);
     if (s.size() < 5 || s[3] != u' ')
         return QDateTime();
     qsizetype at = 4;
@@ -227,20 +315,24 @@ QDateTime parseStamp(const QString &text)
     return QDateTime(date, time, Qt::UTC);
 }
 
-bool parsePercent(const QString &text, double *value)
+namespace {
+
+bool parsePercentView(QStringView text, double *value)
 {
-    QString s = text.trimmed();
-    s.replace(u',', u'.');
+    const QStringView s = text.trimmed();
     if (s.isEmpty())
         return false;
     // The usual "85" or "33.33" is read directly (and rounded as the C
-    // library rounds); anything else goes through the C locale's reader.
+    // library rounds), "," read as "."; anything else goes through the C
+    // locale's reader.
     if (s.size() <= 32) {
         char digits[32];
         int points = 0;
         bool plain = true;
         for (qsizetype i = 0; i < s.size() && plain; ++i) {
-            const char16_t c = s[i].unicode();
+            char16_t c = s[i].unicode();
+            if (c == u',')
+                c = u'.';
             points += c == u'.';
             plain =
                 (c >= u'0' && c <= u'9') || (c == u'.' && points == 1 && i > 0 && i + 1 < s.size());
@@ -252,15 +344,24 @@ bool parsePercent(const QString &text, double *value)
             return true;
         }
     }
+    QString dotted = s.toString();
+    dotted.replace(u',', u'.');
     bool ok = false;
-    const double v = QLocale::c().toDouble(s, &ok);
+    const double v = QLocale::c().toDouble(dotted, &ok);
     if (!ok || !std::isfinite(v))
         return false;
     *value = v;
     return true;
 }
 
-Report decodeReport(const QByteArray &bytes, const QString &path)
+} // namespace
+
+bool parsePercent(const QString &text, double *value)
+{
+    return parsePercentView(text, value);
+}
+
+Report decodeReport(const QByteArray &bytes, const QString &path, ReportLines lines)
 {
     Report report;
     report.path = path;
@@ -291,17 +392,30 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
     // cut is still worth reading.
     const bool odd = bytes.size() % 2 != 0;
     const qsizetype units = (bytes.size() - 2) / 2;
-    QString text(units, Qt::Uninitialized);
-    for (qsizetype i = 0; i < units; ++i)
-        text[i] = QChar(char16_t(b[2 + 2 * i] | (b[3 + 2 * i] << 8)));
+    const uchar *text = b + 2;
+    const auto unit = [text](qsizetype i) { return char16_t(text[2 * i] | (text[2 * i + 1] << 8)); };
 
-    const QStringList coded = splitLines(text);
+    // Each line is decoded straight from the file's bytes, through buffers
+    // kept from line to line: a class's reports are hundreds of thousands
+    // of lines.
+    const auto coded = splitLines(unit, units);
+    DecodedLines decoded;
+    thread_local QByteArray ascii, plain;
     for (qsizetype i = 0; i < coded.size(); ++i) {
-        const QString &line = coded[i];
+        const LineSpan line = coded[i];
         // An empty line, one not coded, or one whose code is broken.
-        if (!line.isEmpty() && line.startsWith(QLatin1String("0;"))) {
+        if (line.size >= 2 && unit(line.from) == u'0' && unit(line.from + 1) == u';') {
+            // A character beyond ASCII is no Base64 whatever its code: it
+            // goes in as a byte the decoder refuses.
+            ascii.resize(line.size);
+            char *out = ascii.data();
+            for (qsizetype k = 0; k < line.size; ++k) {
+                const char16_t c = unit(line.from + k);
+                out[k] = c < 0x80 ? char(c) : char(0x80);
+            }
             try {
-                report.lines << core::DecodeLine(line);
+                core::decodeLineBytes(ascii, plain);
+                decoded.append(plain);
                 continue;
             } catch (const core::CodingError &) {
             }
@@ -312,14 +426,19 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
     }
 
     if (report.error.isEmpty()) {
-        Reader(report).read();
-    } else if (!report.lines.isEmpty()) {
+        Reader(report, decoded).read();
+    } else if (!decoded.isEmpty()) {
         // Keep the learner and the whole results before the damage.
         const QString damage = report.error;
         const int line = report.errorLine;
-        Reader(report).read();
+        Reader(report, decoded).read();
         report.error = damage;
         report.errorLine = line;
+    }
+    if (lines == ReportLines::Keep) {
+        report.lines.reserve(decoded.size());
+        for (qsizetype i = 0; i < decoded.size(); ++i)
+            report.lines << decoded.text(i);
     }
     if (odd) {
         report.error = kCut;
@@ -328,7 +447,7 @@ Report decodeReport(const QByteArray &bytes, const QString &path)
     return report;
 }
 
-Report readReport(const QString &path)
+Report readReport(const QString &path, ReportLines lines)
 {
     QFile file(path);
     const QFileInfo info(path);
@@ -345,25 +464,41 @@ Report readReport(const QString &path)
                             : QStringLiteral("Файла больше нет: его удалили или переименовали.");
         return refused;
     }
-    if (!file.open(QIODevice::ReadOnly)) {
+    // Unbuffered: the file is read in one piece, straight into the buffer.
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Unbuffered)) {
         refused.error =
             file.error() == QFileDevice::PermissionsError
                 ? QStringLiteral("Нет прав на чтение файла: скопируйте отчёт в свою папку.")
-                : QStringLiteral("Файл не читается: проверьте носитель и нажмите «Обновить».");
+                : kUnreadable;
         return refused;
     }
-    if (file.size() > kMaxReportBytes) {
+    if (info.size() > kMaxReportBytes) {
         refused.error = kTooBig;
         return refused;
     }
-    // A buffer of the file's size, not of the largest report: a 16 MiB
-    // buffer per file was mapped and unmapped for each of a class's reports.
-    // One byte more tells a file that grew while it was read.
-    const qint64 want = std::min<qint64>(file.size(), kMaxReportBytes) + 1;
-    QByteArray bytes = file.read(want);
-    if (bytes.size() == want && want <= kMaxReportBytes)
-        bytes += file.read(kMaxReportBytes + 1 - bytes.size());
-    return decodeReport(bytes, path);
+    // One buffer per reading thread, of the file's size, not of the largest
+    // report: a buffer for each of a class's reports cost more than reading
+    // them. One byte more tells a file that grew while it was read.
+    thread_local QByteArray buffer;
+    const qint64 want = info.size() + 1;
+    buffer.resize(want);
+    qint64 got = file.read(buffer.data(), want);
+    if (got == want) {
+        buffer.resize(kMaxReportBytes + 1);
+        const qint64 more = file.read(buffer.data() + got, kMaxReportBytes + 1 - got);
+        got = more < 0 ? more : got + more;
+    }
+    if (got < 0) {
+        buffer = QByteArray();
+        refused.error = kUnreadable;
+        return refused;
+    }
+    buffer.resize(got);
+    Report report = decodeReport(buffer, path, lines);
+    // A rare large file does not keep its memory for the rest of the class.
+    if (buffer.capacity() > kKeptBufferBytes)
+        buffer = QByteArray();
+    return report;
 }
 
 } // namespace teacher

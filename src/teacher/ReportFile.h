@@ -36,7 +36,8 @@ struct Report
     QDateTime registered;
     QVector<TestResult> results;
 
-    // The decoded lines, as far as they could be decoded.
+    // The decoded lines, as far as they could be decoded (unless they were
+    // not asked for).
     QStringList lines;
 
     bool isSound() const { return error.isEmpty(); }
@@ -48,12 +49,17 @@ struct Report
 // Larger files are not reports and are refused unread.
 constexpr qint64 kMaxReportBytes = 16 * 1024 * 1024;
 
+// Whether Report::lines is filled: the class's table does without them,
+// and they are most of a report's memory.
+enum class ReportLines { Keep, Drop };
+
 // Decodes the bytes of a report file. Never throws: what is wrong goes into
 // error, and whatever was read before it stays.
-Report decodeReport(const QByteArray &bytes, const QString &path = QString());
+Report decodeReport(const QByteArray &bytes, const QString &path = QString(),
+                    ReportLines lines = ReportLines::Keep);
 
 // Reads and decodes a file; a file that cannot be read is an error too.
-Report readReport(const QString &path);
+Report readReport(const QString &path, ReportLines lines = ReportLines::Keep);
 
 // The time stamp form the textbook stores ("Tue Mar 08 14:05:09 2005", the
 // line feed optional), read whatever the locale; invalid otherwise.

@@ -109,6 +109,29 @@ class RowDelegate : public QStyledItemDelegate
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
 
+    // While the columns are fitted to their contents each text of a column
+    // is laid out once: a class repeats its names, groups, tests and shares
+    // in row after row.
+    void beginMeasuring() { m_measuring = true; }
+    void endMeasuring()
+    {
+        m_measuring = false;
+        m_sizes.clear();
+    }
+
+    QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override
+    {
+        // A damaged file's message wraps within its span: measured as it is.
+        if (!m_measuring ||
+            index.data(ClassTable::KindRole).toInt() == ClassTable::Row::Problem)
+            return QStyledItemDelegate::sizeHint(option, index);
+        const QString key = QString::number(index.column()) + u'\x1F' + index.data().toString();
+        auto at = m_sizes.constFind(key);
+        if (at == m_sizes.cend())
+            at = m_sizes.insert(key, QStyledItemDelegate::sizeHint(option, index));
+        return *at;
+    }
+
 protected:
     void initStyleOption(QStyleOptionViewItem *option, const QModelIndex &index) const override
     {
@@ -143,6 +166,10 @@ protected:
             painter->restore();
         }
     }
+
+private:
+    bool m_measuring = false;
+    mutable QHash<QString, QSize> m_sizes;
 };
 
 void fillChoices(QComboBox *box, const QString &all, const QList<QPair<QString, QString>> &choices)
@@ -536,13 +563,19 @@ void TeacherWindow::spanProblemRows()
             m_view->setRowHeight(i, plain);
     }
     m_problemRows.clear();
-    for (int i = 0; i < rows; ++i) {
-        const QModelIndex index = m_filter->index(i, ClassTable::Test);
-        if (index.data(ClassTable::KindRole).toInt() == ClassTable::Row::Problem) {
+    // Found in the table, not asked of every row in view: a class has
+    // tens of thousands of rows and a few damaged files.
+    const QVector<ClassTable::Row> &all = m_table->rows();
+    for (int r = 0; r < all.size(); ++r) {
+        if (all[r].kind != ClassTable::Row::Problem)
+            continue;
+        const int i = m_filter->mapFromSource(m_table->index(r, ClassTable::Test)).row();
+        if (i >= 0) {
             m_view->setSpan(i, ClassTable::Test, 1, kProblemSpan);
             m_problemRows << i;
         }
     }
+    std::sort(m_problemRows.begin(), m_problemRows.end());
     fitProblemRows();
 }
 
@@ -595,14 +628,16 @@ void TeacherWindow::tableChanged()
 
     const int reports = int(m_table->reports().size());
     updateNote();
-    m_tableStack->setCurrentIndex(reports == 0 ? 0 : 1);
     m_reloadButton->setEnabled(!m_folder.isEmpty() || !m_files.isEmpty() || m_watcher);
     m_csvButton->setEnabled(reports > 0);
     if (reports > 0) {
+        auto *rows = static_cast<RowDelegate *>(m_view->itemDelegate());
+        rows->beginMeasuring();
         m_view->resizeColumnsToContents();
         m_testColumnWidth = m_view->columnWidth(ClassTable::Test);
         // The last column stretches: what its names need is asked apart.
         m_fileColumnWidth = static_cast<ClassView *>(m_view)->contentWidth(ClassTable::File);
+        rows->endMeasuring();
         fitTestColumn();
     }
     filterChanged();
@@ -654,12 +689,16 @@ void TeacherWindow::selectLearner(const QString &learnerKey)
 
 void TeacherWindow::showSheet()
 {
-    const QString html = m_learner.isEmpty() ? QString() : learnerSheetHtml(*m_table, m_learner);
+    QString html = m_learner.isEmpty() ? QString() : learnerSheetHtml(*m_table, m_learner);
     if (html.isEmpty()) {
         m_learner.clear();
-        m_sheet->setHtml(QStringLiteral("<p style=\"color:#5B6472\">Выберите строку таблицы, "
-                                        "чтобы увидеть лист ученика.</p>"));
-    } else {
+        html = QStringLiteral("<p style=\"color:#5B6472\">Выберите строку таблицы, "
+                              "чтобы увидеть лист ученика.</p>");
+    }
+    // Laid out again only when it changed: the table changes far more often
+    // than the sheet.
+    if (html != m_sheetHtml) {
+        m_sheetHtml = html;
         m_sheet->setHtml(html);
     }
     m_printButton->setEnabled(!m_learner.isEmpty());

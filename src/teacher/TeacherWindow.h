@@ -155,6 +155,7 @@ private:
     QString m_databaseProblem;  // why it cannot be read now
     QDateTime m_databaseRead;   // when it was last read
     QString m_learner;          // the learner whose sheet is shown
+    QString m_sheetHtml;        // what the sheet shows
     int m_testColumnWidth = 0;  // what the test titles in view need
     int m_fileColumnWidth = 0;  // and the file names
     QVector<int> m_problemRows; // the damaged files' rows in view

@@ -52,24 +52,43 @@ bool TeacherWindow::openFolder(const QString &dir)
     m_learner.clear();
     m_read.clear();
     m_keepUntilRead = false;
-    m_table->clear();
+    // Reading from here on: the emptied table says so, not that the
+    // folder has no reports.
     m_loading = true;
+    QVector<Report> old;
+    m_table->setReports({}, &old);
     m_progress->setRange(0, int(files.size()));
     m_progress->setValue(0);
     m_progress->setVisible(files.size() >= kProgressFrom);
     m_reader->start(files);
+    // After the reading: the old class is freed once a reading thread is
+    // free, while this thread puts the new one in.
+    m_reader->dispose(std::move(old));
     return true;
 }
 
 void TeacherWindow::batchRead(const QVector<Report> &reports, int done, int total)
 {
-    m_read += reports;
-    m_progress->setRange(0, total);
-    m_progress->setValue(done);
+    // The first batch is taken as it is, not copied report by report.
+    if (m_read.isEmpty())
+        m_read = reports;
+    else
+        m_read += reports;
+    // The bar repaints itself at once when its value changes: the last
+    // batch takes it away instead, before the table is rebuilt.
+    if (done == total) {
+        m_progress->hide();
+    } else {
+        m_progress->setRange(0, total);
+        m_progress->setValue(done);
+    }
     // The rows read so far, while the rest is read; a reload shows the old
     // table until the new one is whole.
-    if (!m_keepUntilRead || done == total)
-        m_table->setReports(m_read);
+    if (!m_keepUntilRead || done == total) {
+        QVector<Report> old;
+        m_table->setReports(m_read, &old);
+        m_reader->dispose(std::move(old));
+    }
 }
 
 void TeacherWindow::readingDone()
@@ -150,6 +169,7 @@ void TeacherWindow::reload()
         m_progress->setValue(0);
         m_progress->setVisible(files.size() >= kProgressFrom);
         m_reader->start(files);
+        updateNote();
         return;
     }
     QVector<Report> reports;
@@ -230,6 +250,9 @@ void TeacherWindow::chooseDatabase()
 void TeacherWindow::updateNote()
 {
     const int reports = int(m_table->reports().size());
+    // The hint while there is nothing to show; while reports are read the
+    // table stays, for their rows to come into.
+    m_tableStack->setCurrentIndex(reports == 0 && !m_loading ? 0 : 1);
     QString note;
     if (!m_database.isEmpty()) {
         note = QStringLiteral("База класса %1").arg(m_database);

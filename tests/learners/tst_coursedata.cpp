@@ -59,6 +59,7 @@ private slots:
     void init();
     void cleanup();
 
+    void scanFindsMarkupAtEveryPlace();
     void brokenInputsAreRefused_data();
     void brokenInputsAreRefused();
     void oversizedAndDeepInput();
@@ -178,6 +179,65 @@ void TestCourseData::brokenInputsAreRefused_data()
         << QByteArray("<d>\n<a>x\x02y</a></d>") << QStringLiteral("управляющий символ с кодом 2 (строка 2)");
     QTest::newRow("UTF-16 cut in half a unit") << QByteArray("\xFF\xFE<\0d\0/\0>", 9)
                                                << QStringLiteral("UTF-16");
+}
+
+// The check before parsing steps over plain text many bytes at a time:
+// what it must refuse is found, and what it must let through is let
+// through, wherever it stands among the bytes around it, after ASCII text
+// or after Cyrillic letters.
+void TestCourseData::scanFindsMarkupAtEveryPlace()
+{
+    struct Case
+    {
+        const char *name;
+        QByteArray markup;
+        QString reason; // empty: the file loads
+    };
+    const QList<Case> cases = {
+        {"document type", "<!DOCTYPE d>", QStringLiteral("DTD")},
+        {"unknown entity", "&x;", QStringLiteral("неизвестная ссылка на сущность «&x;»")},
+        {"control character", "a\x02", QStringLiteral("управляющий символ с кодом 2")},
+        {"declaration inside", "<?xml?>", QStringLiteral("объявление XML внутри документа")},
+        {"reference to a surrogate", "&#xD800;", QStringLiteral("недопустимая ссылка на символ")},
+        {"overlong form", "\xC0\x80", QStringLiteral("UTF-8")},
+        {"letter cut before a tag", "\xD0<b/>", QStringLiteral("UTF-8")},
+        {"two leads", "\xD0\xD0\x96", QStringLiteral("UTF-8")},
+        {"lone continuation", "\x96", QStringLiteral("UTF-8")},
+        {"surrogate in UTF-8", "\xED\xA0\x80", QStringLiteral("UTF-8")},
+        {"letter cut at the end", "\xD0", QStringLiteral("UTF-8")},
+        {"Cyrillic", "Жук и ёж", QString()},
+        {"three- and four-byte letters", "€ 😀", QString()},
+        {"tags and references", "<b>x</b><c/>&amp;&#1046;&lt;", QString()},
+        {"comment and instruction", "<!-- Ж&x; --><?pi Ж?>", QString()},
+        {"line breaks and tabs", "\r\n\tЖ\n", QString()},
+    };
+    for (const Case &c : cases) {
+        for (int offset = 0; offset < 40; ++offset) {
+            for (const bool cyrillic : {false, true}) {
+                QByteArray pad = cyrillic ? QStringLiteral("Ж").toUtf8().repeated(offset / 2) : QByteArray(offset, 'a');
+                if (cyrillic && offset % 2)
+                    pad += 'a';
+                const QByteArray bytes = "<d><first/><course><lectures/></course><users/><x>" + pad +
+                                         c.markup + "</x></d>";
+                const QString where = QStringLiteral("%1, %2 bytes of %3 before")
+                                          .arg(QLatin1String(c.name))
+                                          .arg(offset)
+                                          .arg(cyrillic ? QStringLiteral("letters") : QStringLiteral("ASCII"));
+                writeBytes(m_path, bytes);
+                learners::CourseData data(m_path);
+                QString message;
+                try {
+                    data.LoadCourseData();
+                } catch (const learners::CourseDataError &e) {
+                    message = e.message();
+                }
+                if (c.reason.isEmpty())
+                    QVERIFY2(message.isEmpty(), qPrintable(where + QStringLiteral(": ") + message));
+                else
+                    QVERIFY2(message.contains(c.reason), qPrintable(where + QStringLiteral(": ") + message));
+            }
+        }
+    }
 }
 
 // A file that cannot be parsed leaves the document unloaded, and nothing

@@ -8,6 +8,7 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QIdentityProxyModel>
 #include <QLocale>
 #include <QProcess>
 #include <QRegularExpression>
@@ -108,6 +109,22 @@ void TestTeacherReports::decodesExportedReports()
         QVERIFY(qFuzzyCompare(r.results[i].percent, percents[i]));
         QVERIFY(r.results[i].date.isValid());
         QVERIFY(!r.results[i].dateText.endsWith(u'\n'));
+    }
+
+    // The class's table reads the same without keeping the lines.
+    const Report lean = decodeReport(bytes, QStringLiteral("a.rep"), ReportLines::Drop);
+    QVERIFY(lean.lines.isEmpty());
+    QVERIFY(lean.isSound());
+    QCOMPARE((QStringList{lean.surname, lean.name, lean.group, lean.mail, lean.registeredText}),
+             fields);
+    QCOMPARE(lean.registered, r.registered);
+    QCOMPARE(lean.results.size(), r.results.size());
+    for (int i = 0; i < r.results.size(); ++i) {
+        QCOMPARE(lean.results[i].topic, r.results[i].topic);
+        QCOMPARE(lean.results[i].dateText, r.results[i].dateText);
+        QCOMPARE(lean.results[i].date, r.results[i].date);
+        QCOMPARE(lean.results[i].percentText, r.results[i].percentText);
+        QCOMPARE(lean.results[i].percent, r.results[i].percent);
     }
 }
 
@@ -258,6 +275,11 @@ void TestTeacherReports::damagedFiles()
     QCOMPARE(r.errorLine, line);
     QCOMPARE(r.hasLearner, hasLearner);
     QCOMPARE(r.results.size(), results);
+    const Report lean = decodeReport(bytes, QStringLiteral("x.rep"), ReportLines::Drop);
+    QCOMPARE(lean.error, r.error);
+    QCOMPARE(lean.errorLine, r.errorLine);
+    QCOMPARE(lean.hasLearner, r.hasLearner);
+    QCOMPARE(lean.results.size(), r.results.size());
 
     // One short sentence, no codes or encodings, and it says what to do.
     QVERIFY2(r.error.size() <= 90, qPrintable(r.error));
@@ -358,6 +380,32 @@ void TestTeacherReports::classTable()
     QCOMPARE(all.size(), 4);
     QCOMPARE(all[0].title, QStringLiteral("Общий тест"));
     QCOMPARE(all[3].average, 85.0);
+
+    // The sums the chart takes straight from the table are those read cell
+    // by cell from any model showing the same rows.
+    QIdentityProxyModel anyModel;
+    anyModel.setSourceModel(&filter);
+    const auto shown = [](const QVector<TopicSummary> &summaries) {
+        QStringList out;
+        for (const TopicSummary &s : summaries) {
+            QStringList results;
+            for (double r : s.results)
+                results << QString::number(r);
+            out << QStringList{s.topic, s.title, results.join(u','), QString::number(s.average)}
+                       .join(u'|');
+        }
+        return out;
+    };
+    for (const QString &group : {QString(), QStringLiteral("ИТ-11"), QStringLiteral("ИТ-12")}) {
+        for (const QString &topic : {QString(), QStringLiteral("1"), QStringLiteral("3")}) {
+            filter.setGroup(group);
+            filter.setTopic(topic);
+            QCOMPARE(shown(summariseByTopic(filter, topics)),
+                     shown(summariseByTopic(anyModel, topics)));
+        }
+    }
+    filter.setGroup(QString());
+    filter.setTopic(QString());
 
     // Sorting by the share sorts by number, not by text.
     filter.sort(ClassTable::Percent, Qt::DescendingOrder);

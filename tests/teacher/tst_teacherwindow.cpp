@@ -78,6 +78,7 @@ private slots:
     void chartLabelsStayClear();
     void commandLineForm();
     void readsInTheBackground();
+    void keepsTheOrderOfTheFiles();
     void bestAndLastPerTest();
 
 private:
@@ -481,6 +482,11 @@ void TestTeacherWindow::readsInTheBackground()
     QVERIFY(window.isLoading());
     QVERIFY(teacherparts::readProgress(window)->isVisible());
     QCOMPARE(teacherparts::readProgress(window)->maximum(), 400);
+    // Meanwhile the header says the folder is being read (not that it has
+    // no reports), and the table waits for its rows.
+    QVERIFY2(teacherparts::headerNote(window)->text().contains(QStringLiteral("чтение отчётов")),
+             qPrintable(teacherparts::headerNote(window)->text()));
+    QVERIFY(teacherparts::classTable(window)->isVisible());
     QVERIFY(window.waitUntilLoaded());
     QVERIFY(!teacherparts::readProgress(window)->isVisible());
     QCOMPARE(window.table()->reports().size(), 400);
@@ -503,6 +509,31 @@ void TestTeacherWindow::readsInTheBackground()
     QVERIFY(window.waitUntilLoaded());
     QCOMPARE(window.table()->reports().size(), 400);
     QVERIFY(m_messages.isEmpty());
+}
+
+// Several threads read a large folder; every report still stands where its
+// file stands, a damaged one among them too.
+void TestTeacherWindow::keepsTheOrderOfTheFiles()
+{
+    QTemporaryDir dir;
+    QStringList expected;
+    for (int i = 1; i <= 150; ++i) {
+        const QString name = QStringLiteral("ученик %1.rep").arg(i);
+        QByteArray bytes = fixtures::exportedReport(i % 4);
+        if (i == 77)
+            bytes.chop(60);
+        QVERIFY(fixtures::writeFile(dir.filePath(name), bytes));
+        expected << name;
+    }
+    TeacherWindow window{CourseTopics()};
+    QVERIFY(window.openFolder(dir.path()));
+    QVERIFY(window.waitUntilLoaded());
+    QStringList names;
+    for (const Report &r : window.table()->reports())
+        names << QFileInfo(r.path).fileName();
+    QCOMPARE(names, expected);
+    QCOMPARE(window.table()->problemCount(), 1);
+    QVERIFY(!window.table()->reports()[76].isSound());
 }
 
 // The grid holds each learner's best and last result per test; the last is

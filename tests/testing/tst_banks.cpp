@@ -54,6 +54,7 @@ private slots:
     void cellsKeepWhatWasWritten();
     void oversizedBankIsRefused();
     void recordAndRecordCountBounds();
+    void linesAcrossReads();
 };
 
 void TestBanks::splitLines_data()
@@ -250,6 +251,8 @@ void TestBanks::cellsKeepWhatWasWritten()
     const QStringList writes = {"7",         "07",         "999",     "1000",
                                 "12500",     "123456789",  "999999999", "1000000000",
                                 "0012500",   "2147483648", "-1",      "+7",
+                                // outside the banks' code page, or at its edges
+                                "日本語",    "😀 смайлик", "€ ‰ № \u0098",
                                 "7 ",        "Ответ",      "",        "3"};
     for (int k = 0; k < writes.size(); ++k) {
         // Each cell is written over by every kind of value in turn.
@@ -268,10 +271,12 @@ void TestBanks::cellsKeepWhatWasWritten()
 
     // A cell written over with ever longer texts leaves its neighbours whole
     // while the store of characters is tidied up behind them.
+    grid.setCells(4, 2, QStringLiteral("日本"));
     for (int n = 1; n <= 300; ++n)
-        grid.setCells(1, 3, QString(n, QChar(u'я')));
-    QCOMPARE(grid.cells(1, 3), QString(300, QChar(u'я')));
+        grid.setCells(1, 3, QString(n, QChar(n % 2 ? u'я' : u'語')));
+    QCOMPARE(grid.cells(1, 3), QString(300, QChar(u'語')));
     QCOMPARE(grid.cells(5, 2), QStringLiteral("далеко"));
+    QCOMPARE(grid.cells(4, 2), QStringLiteral("日本"));
     QCOMPARE(grid.cells(1, 19), QStringLiteral("Ответ"));
     grid.setCells(1, 3, QStringLiteral("короче"));
     QCOMPARE(grid.cells(1, 3), QStringLiteral("короче"));
@@ -370,6 +375,104 @@ void TestBanks::recordAndRecordCountBounds()
     testing::StringGrid questions(3), answers(4);
     testing::LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")));
     QCOMPARE(questions.RowCount, testing::banks::kMaxRecords + 1);
+}
+
+namespace {
+
+// A question bank whose bytes from `at` on are `tail`: records before it,
+// then empty lines to the byte.
+QByteArray bankWithTailAt(qsizetype at, const QByteArray &tail)
+{
+    QByteArray bytes;
+    for (int k = 1;; ++k) {
+        const QByteArray record = code(QStringLiteral("1 %1 Вопрос номер %1").arg(k)) + "\n";
+        if (bytes.size() + record.size() > at)
+            break;
+        bytes += record;
+    }
+    bytes += QByteArray(at - bytes.size(), '\n');
+    return bytes + tail;
+}
+
+// The table the whole bank gives when taken in memory line by line: what a
+// load read a piece at a time must give too.
+testing::StringGrid loadedWhole(const QByteArray &bytes)
+{
+    testing::StringGrid grid(3);
+    int row = 1;
+    for (const QString &line : testing::banks::splitLines(bytes)) {
+        if (line.size() < 3)
+            continue;
+        testing::banks::storeQuestion(grid, row++, core::DecodeLine(line));
+    }
+    grid.RowCount = row;
+    return grid;
+}
+
+} // namespace
+
+// A bank is read a piece at a time: a line break, a record or the file's end
+// falling on the border of two reads changes nothing in the table, on a
+// first load and on a load again into the same table.
+void TestBanks::linesAcrossReads()
+{
+    using testing::banks::kReadBytes;
+    QTemporaryDir dir;
+    const QString qPath = dir.filePath(QStringLiteral("questions.qzt"));
+    const QByteArray a = code(QStringLiteral("2 1 Первый после границы"));
+    const QByteArray b = code(QStringLiteral("2 2 Второй после границы"));
+    // Longer than the room a carried line first gets, within the longest
+    // record there may be.
+    const QByteArray longRecord = code(QStringLiteral("2 3 ") + QString(49000, QChar(u'ж')));
+    QVERIFY(longRecord.size() > 4096 && longRecord.size() <= testing::banks::kMaxRecordChars);
+    struct Case
+    {
+        const char *name;
+        QByteArray bytes;
+    };
+    const QList<Case> cases = {
+        {"CR LF split by a read", bankWithTailAt(kReadBytes - 1 - a.size(), a + "\r\n" + b + "\r\n")},
+        {"LF CR split by a read", bankWithTailAt(kReadBytes - 1 - a.size(), a + "\n\r" + b)},
+        {"CR CR split by a read", bankWithTailAt(kReadBytes - 1 - a.size(), a + "\r\r" + b + "\r")},
+        {"a record split by a read", bankWithTailAt(kReadBytes - 20, a + "\n" + b)},
+        {"a long record carried over", bankWithTailAt(kReadBytes - 5000, longRecord + "\r\n" + b)},
+        {"the bank ends with a read in CR", bankWithTailAt(kReadBytes - 1 - a.size(), a + "\r")},
+        {"the bank ends with a read in TAB", bankWithTailAt(2 * kReadBytes - 1 - a.size(), a + "\t")},
+    };
+    // A line too long is refused as soon as it is, with its number, which
+    // counts the lines before it as the whole bank in memory does.
+    const QByteArray tooLong = QByteArray(testing::banks::kMaxRecordChars + 1, 'Q') + "\n" + a;
+    const auto refusedAtLine = [&](const QByteArray &head) -> qsizetype {
+        writeFile(qPath, head + tooLong);
+        testing::StringGrid questions(3), answers(4);
+        try {
+            testing::LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")));
+        } catch (const testing::BankError &e) {
+            const QString message = QString::fromUtf8(e.what());
+            const qsizetype at = message.indexOf(QStringLiteral("строка "));
+            return at < 0 ? -1 : QStringView(message).sliced(at + 7).split(u' ').value(0).toLongLong();
+        }
+        return -1;
+    };
+    QCOMPARE(refusedAtLine(bankWithTailAt(kReadBytes - 10, QByteArray())),
+             testing::banks::splitLines(bankWithTailAt(kReadBytes - 10, QByteArray())).size());
+
+    for (const Case &c : cases) {
+        writeFile(qPath, c.bytes);
+        const testing::StringGrid expected = loadedWhole(c.bytes);
+        QVERIFY2(expected.RowCount > 100, c.name);
+        testing::StringGrid questions(3), answers(4);
+        for (int pass = 0; pass < 2; ++pass) {
+            testing::LoadBanks(questions, answers, qPath, dir.filePath(QStringLiteral("a")));
+            QVERIFY2(questions.RowCount == expected.RowCount, c.name);
+            QVERIFY2(rows(questions, 1, questions.RowCount) == rows(expected, 1, expected.RowCount),
+                     c.name);
+        }
+        // A break split by a read is one break: the lines after it keep
+        // their numbers.
+        const QByteArray head = c.bytes + "\n";
+        QVERIFY2(refusedAtLine(head) == testing::banks::splitLines(head).size(), c.name);
+    }
 }
 
 QTEST_APPLESS_MAIN(TestBanks)

@@ -2,9 +2,10 @@
 
 #include "richtext/RVDocument.h"
 
-#include <QHash>
 #include <QString>
+#include <QStringView>
 #include <QVector>
+#include <memory>
 #include <vector>
 
 namespace reader {
@@ -66,42 +67,81 @@ private:
     struct Paragraph
     {
         int page;
-        int pageIndex; // into m_pages
-        QString text;  // the paragraph's items joined
-        QString section;
-        // Where each item starts in text, and which item it is.
-        std::vector<int> itemStart;
-        std::vector<int> itemIndex;
+        int pageIndex;     // into m_pages and m_texts
+        int start, length; // the paragraph's items joined, in its page's text
+        int section;       // into m_sections, or -1: no heading above it
+        int firstItem, endItem; // into m_itemStart and m_itemIndex
     };
+    // What a query word's matches are returned as.
     struct Posting
     {
         int paragraph;
         int offset, length; // in the paragraph's text
     };
+    // One occurrence as stored: its length is its word's.
+    struct Occurrence
+    {
+        int paragraph;
+        int offset;
+    };
     struct Word
     {
-        QString text; // folded
-        std::vector<Posting> postings;
+        int text, length; // the folded text, in m_chars
+        quint32 hash;
+        quint64 lead;     // its first four code units
+        // Its occurrences, in chunks of m_pool (see addOccurrence).
+        int head, tail;   // the first and the last chunk
+        int used, capacity; // of the last chunk
     };
 
+    QStringView textOf(const Paragraph &p) const
+    {
+        return QStringView(m_texts[size_t(p.pageIndex)]).mid(p.start, p.length);
+    }
+    QStringView wordText(int word) const
+    {
+        const Word &w = m_words[size_t(word)];
+        return QStringView(m_chars.data() + w.text, w.length);
+    }
+    // The number of the word text is (folded as it is compared), a new one
+    // for a word not met before.
+    int wordNumber(const QChar *text, int length, quint32 hash);
+    void growWordTable();
+    Occurrence &poolSlot(int at) { return m_pool[size_t(at) >> kBlockBits][at & (kBlock - 1)]; }
+    const Occurrence &poolSlot(int at) const { return m_pool[size_t(at) >> kBlockBits][at & (kBlock - 1)]; }
+    void addOccurrence(Word &word, Occurrence occurrence);
+    int lookUp(QStringView text) const;
+    const QStringList &keysOfWord(int word) const;
     // The matches of one query word: (paragraph, offset, length), sorted.
     std::vector<Posting> matches(const QString &word) const;
     Hit::Span spanOf(const Paragraph &p, int offset, int length) const;
-    void finish() const;
-    const std::vector<int> &wordsInOrder() const;
+    // Appends the words that begin with prefix.
+    void addWordsBeginning(QStringView prefix, std::vector<int> &out) const;
 
     QStringList m_pages;
+    std::vector<QString> m_texts; // per page, its paragraphs one after another
+    std::vector<QString> m_sections;
     std::vector<Paragraph> m_paragraphs;
+    // Where each item of a paragraph starts in its text, and which item it is.
+    std::vector<int> m_itemStart, m_itemIndex;
     // Words by number, in the order they were first met; a word keeps its
     // number for the life of the index.
     std::vector<Word> m_words;
-    QHash<QString, int> m_wordAt;
-    // Key -> the numbers of the words that have it.
-    mutable QHash<QString, std::vector<int>> m_keyWords;
-    mutable size_t m_stemmed = 0; // words whose keys are in m_keyWords
-    // Word numbers in the order of their texts, for prefix lookup; sorted
-    // when a query word first needs it (most queries are whole words).
-    mutable std::vector<int> m_order;
+    std::vector<char16_t> m_chars;
+    std::vector<quint32> m_slots; // open addressing: word number + 1, or 0
+    // Occurrences in blocks that never move; a chunk's first slot holds the
+    // next chunk and its capacity.
+    static constexpr int kBlockBits = 16;
+    static constexpr int kBlock = 1 << kBlockBits;
+    std::vector<std::unique_ptr<Occurrence[]>> m_pool;
+    int m_poolUsed = 0; // slots used in the last block
+    // The keys of each word, stemmed when a search first needs them: most
+    // words are never looked at.
+    mutable std::vector<int> m_keysAt; // into m_keys, or -1
+    mutable std::vector<QStringList> m_keys;
+    // (the first four letters, word number), sorted when a search first
+    // needs the words a key begins.
+    mutable std::vector<std::pair<quint64, int>> m_byLead;
 };
 
 } // namespace reader

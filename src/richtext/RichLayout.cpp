@@ -48,14 +48,21 @@ bool hasOverlongRun(const richtext::RVDocument &items)
 
 // What QTextDocument would read as structure (block and frame breaks, object
 // markers) or cannot draw is shown as a blank; the item text keeps it.
+bool isStructure(QChar c)
+{
+    const char16_t u = c.unicode();
+    return (u < 0x20 && u != '\t') || u == 0x2028 || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1 || u == 0xFFFC;
+}
+
 QString displayText(const QString &text)
 {
+    // Most texts hold none: those are shared, not copied.
+    if (std::none_of(text.cbegin(), text.cend(), isStructure))
+        return text;
     QString out = text;
-    for (QChar &c : out) {
-        const char16_t u = c.unicode();
-        if ((u < 0x20 && u != '\t') || u == 0x2028 || u == 0x2029 || u == 0xFDD0 || u == 0xFDD1 || u == 0xFFFC)
+    for (QChar &c : out)
+        if (isStructure(c))
             c = QLatin1Char(' ');
-    }
     return out;
 }
 

@@ -496,7 +496,12 @@ bool loadRvf(const QString &path, richtext::RVDocument &out, QString *error)
             *error = QStringLiteral("the file is larger than %1 bytes").arg(kRvfMaxBytes);
         return false;
     }
-    const QByteArray data = f.read(kRvfMaxBytes + 1);
+    // A buffer the size of the file, not of the bound: asking for the bound
+    // mapped and released 16 MiB for every page opened. A file that grew
+    // since is read on, up to one byte past the bound.
+    QByteArray data = f.read(std::min<qint64>(f.size(), kRvfMaxBytes) + 1);
+    if (f.error() == QFileDevice::NoError && !f.atEnd() && data.size() <= kRvfMaxBytes)
+        data += f.read(kRvfMaxBytes + 1 - data.size());
     if (f.error() != QFileDevice::NoError) {
         if (error)
             *error = f.errorString();

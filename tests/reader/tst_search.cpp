@@ -161,6 +161,9 @@ void TestSearch::wordFormsMeetOthersStayApart_data()
     QTest::newRow("-им") << "синий" << QStringList{"синим"};
     QTest::newRow("fleeting vowel, from the bare form") << "узел" << QStringList{"узлы", "узла"};
     QTest::newRow("fleeting vowel, to the bare form") << "узлах" << QStringList{"узлы", "узла"};
+    // The bare form in the text, found from the other forms: е and о.
+    QTest::newRow("fleeting е, the bare form in the text") << "ветра" << QStringList{"ветер"};
+    QTest::newRow("fleeting о, the bare form in the text") << "углами" << QStringList{"угол"};
     QTest::newRow("forms cut one letter apart") << "память" << QStringList{"памяти"};
     QTest::newRow("a word still being typed") << "двоич"
         << QStringList{"двоичным", "двоичных", "двоичную"};
@@ -173,7 +176,7 @@ void TestSearch::wordFormsMeetOthersStayApart()
 
     richtext::RVDocument page;
     for (const char *word : {"объектах", "объёма", "объёмы", "получают", "полный", "поле", "полей", "двоичным",
-                             "двоичных", "двоичную", "синим", "узлы", "узла", "памяти"})
+                             "двоичных", "двоичную", "синим", "узлы", "узла", "памяти", "ветер", "угол"})
         page.addText(QString::fromUtf8(word), 0, 0, 0, 8);
     reader::SearchIndex index;
     index.addDocument(1, QStringLiteral("Лекция 1"), page);

@@ -605,7 +605,6 @@ QAccessibleInterface *factory(const QString &, QObject *object)
     return nullptr;
 }
 
-
 // Tells a notice's new text, as a notification shown again: what screen
 // readers speak at once. Only while the keyboard is in the scene, so that a
 // movie running beside the page does not talk over the reading.
@@ -613,20 +612,21 @@ class NoticeRelay : public QObject
 {
     Q_OBJECT
 public:
-    NoticeRelay(QQuickItem *notice, QQuickWidget *view) : QObject(notice), m_notice(notice), m_view(view) {}
+    // Owned by the notice it tells.
+    NoticeRelay(QQuickItem *notice, QQuickWidget *view) : QObject(notice), m_view(view) {}
 
 public slots:
     void changed()
     {
-        if (!m_view || !m_view->hasFocus() || !m_view->isVisible() || !m_notice->isVisible() ||
-            plainText(m_notice).trimmed().isEmpty())
+        auto *notice = static_cast<QQuickItem *>(parent());
+        if (!m_view || !m_view->hasFocus() || !m_view->isVisible() || !notice->isVisible() ||
+            plainText(notice).trimmed().isEmpty())
             return;
-        tell(m_notice, QAccessible::ObjectHide);
-        tell(m_notice, QAccessible::ObjectShow);
+        tell(notice, QAccessible::ObjectHide);
+        tell(notice, QAccessible::ObjectShow);
     }
 
 private:
-    QQuickItem *m_notice;
     QPointer<QQuickWidget> m_view;
 };
 

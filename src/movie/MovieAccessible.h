@@ -1,7 +1,5 @@
 #pragma once
 
-#include <QAccessible>
-
 #include <QAccessibleWidget>
 #include <QPointer>
 

@@ -56,7 +56,9 @@ public:
     // Whether the panel lies over the page: out or sliding, and not at its
     // hidden place (the home screen puts it there and leaves the flag).
     bool coversPage() const;
-    // Out of view it and its handle take no keyboard focus.
+    // Out of view it and its handle take no keyboard focus, and what it
+    // holds is hidden; over the page it shows the movie or the line saying
+    // there is none.
     void updateFocus();
 
     QFrame *panel() const { return m_panel; }
